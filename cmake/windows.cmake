@@ -1,0 +1,35 @@
+# Windows build: the program, its component tests under Wine and the end-to-end tests.
+
+# libjpeg-turbo, cross-built once per build tree from Debian's source package.
+set(EVESK_JPEG_DIR ${CMAKE_BINARY_DIR}/libjpeg)
+if(NOT EXISTS ${EVESK_JPEG_DIR}/lib/libjpeg.a)
+  message(STATUS "Cross-building libjpeg-turbo into ${EVESK_JPEG_DIR}")
+  execute_process(COMMAND ${CMAKE_SOURCE_DIR}/tools/build-libjpeg.sh ${EVESK_JPEG_DIR}
+                  RESULT_VARIABLE jpeg_rc)
+  if(NOT jpeg_rc EQUAL 0)
+    message(FATAL_ERROR "libjpeg-turbo cross build failed")
+  endif()
+endif()
+add_library(evesk_jpeg STATIC IMPORTED)
+set_target_properties(evesk_jpeg PROPERTIES IMPORTED_LOCATION ${EVESK_JPEG_DIR}/lib/libjpeg.a
+                      INTERFACE_INCLUDE_DIRECTORIES ${EVESK_JPEG_DIR}/include)
+
+get_property(winsrc GLOBAL PROPERTY EVESK_WINDOWS_SOURCES)
+add_library(evesk_win STATIC ${winsrc})
+target_include_directories(evesk_win PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(evesk_win PRIVATE ${EVESK_WARNINGS})
+target_compile_definitions(evesk_win PUBLIC EVESK_SERVICE_HOST="${EVESK_SERVICE_HOST}")
+target_link_libraries(evesk_win PUBLIC evesk_core evesk_jpeg wininet comctl32 gdi32 user32 shell32
+                      advapi32 msimg32 ole32 uuid)
+
+# Tests run under Wine through this runner; it owns the prefix of this build tree.
+set(EVESK_WINE_RUN ${CMAKE_SOURCE_DIR}/tools/wine-run.sh --prefix ${CMAKE_BINARY_DIR}/wineprefix)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${EVESK_WINE_RUN})
+
+add_subdirectory(app/exe)
+
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+add_subdirectory(tests/win)
+add_subdirectory(tests/e2e)
