@@ -1,0 +1,1 @@
+// Keeps the Windows library non-empty while every folder is still growing.
