@@ -1,2 +1,26 @@
+// Program entry: dialogs localised first, then the application object, the main window from
+// its description, and the message loop.
 #include <windows.h>
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+
+#include "app/Unit1.h"
+#include "framework/Application.h"
+#include "framework/Controls.h"
+
+using namespace evesk;
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  RegisterStandardControls();
+  RegisterFormClasses();
+  RegisterMainFormClasses();
+  TApplication app;
+  try {
+    app.Initialize();
+    app.SetTitle("Dorlen e-VESK vizedu");
+    app.CreateForm<TMainForm>();
+    app.Run();
+  } catch (const std::exception& e) {
+    app.ShowException(e);
+    return 1;
+  }
+  return 0;
+}

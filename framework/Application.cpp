@@ -1,0 +1,146 @@
+#include "framework/Application.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "framework/Exception.h"
+#include "framework/Forms.h"
+
+namespace evesk {
+
+TApplication* Application = nullptr;
+
+const TClassInfo& TApplication::StaticClassInfo() {
+  static const TClassInfo info{"TApplication", &TComponent::StaticClassInfo(), {}, {}};
+  return info;
+}
+
+TApplication::TApplication() : TComponent(nullptr) {
+  Application = this;
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = &WndProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hIcon = LoadIconA(wc.hInstance, "MAINICON");
+  wc.lpszClassName = "TApplication";
+  RegisterClassA(&wc);
+  // Hidden, zero-sized top-level window: it receives broadcasts and carries the title.
+  FHandle = CreateWindowExA(0, "TApplication", "", WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU |
+                                                       WS_MINIMIZEBOX,
+                            0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+TApplication::~TApplication() {
+  DestroyComponents();
+  if (FHandle) DestroyWindow(FHandle);
+  if (Application == this) Application = nullptr;
+}
+
+void TApplication::Initialize() {
+  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_UPDOWN_CLASS};
+  InitCommonControlsEx(&icc);
+}
+
+void TApplication::SetTitle(const std::string& title) {
+  FTitle = title;
+  if (FHandle) SetWindowTextA(FHandle, title.c_str());
+}
+
+void TApplication::InitForm(TForm* form) {
+  try {
+    form->ReadDescription(LoadFormResource(form->ClassName()));
+  } catch (...) {
+    delete form;
+    throw;
+  }
+  if (!FMainForm) FMainForm = form;
+  // OnCreate runs after the description; an exception there is shown and creation goes on.
+  try {
+    form->DoCreate();
+  } catch (const std::exception& e) {
+    ShowException(e);
+  }
+}
+
+bool TApplication::ProcessMessage(MSG& msg) {
+  if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (msg.message == WM_QUIT) {
+    FTerminated = true;
+    return true;
+  }
+  HWND active = GetActiveWindow();
+  if (!(active && dynamic_cast<TForm*>(TWinControl::FromHandle(active)) && IsDialogMessageA(active, &msg))) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return true;
+}
+
+bool TApplication::HandleMessage() {
+  MSG msg;
+  if (!ProcessMessage(msg)) WaitMessage();
+  return !FTerminated;
+}
+
+void TApplication::ProcessMessages() {
+  MSG msg;
+  while (ProcessMessage(msg)) {
+    if (FTerminated) break;
+  }
+}
+
+void TApplication::Run() {
+  if (FMainForm && ShowMainForm && !FTerminated) FMainForm->Show();
+  while (!FTerminated) HandleMessage();
+}
+
+void TApplication::Terminate() {
+  if (!FTerminated) PostQuitMessage(0);
+}
+
+int TApplication::HookMainWindow(THook hook) {
+  FHooks.emplace_back(FNextHook, std::move(hook));
+  return FNextHook++;
+}
+
+void TApplication::UnhookMainWindow(int id) {
+  FHooks.erase(std::remove_if(FHooks.begin(), FHooks.end(), [id](const auto& h) { return h.first == id; }),
+               FHooks.end());
+}
+
+LRESULT CALLBACK TApplication::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (Application && Application->FHandle == wnd) {
+    try {
+      for (auto hook : std::vector<std::pair<int, THook>>(Application->FHooks)) {
+        LRESULT result = 0;
+        if (hook.second(msg, wp, lp, result)) return result;
+      }
+    } catch (const std::exception& e) {
+      HandleEventException(e);
+      return 0;
+    }
+    if (msg == WM_QUERYENDSESSION) {
+      // The log-off question is the main form's close question.
+      TForm* main = Application->FMainForm;
+      return main ? (main->CloseQuery() ? TRUE : FALSE) : TRUE;
+    }
+  }
+  return DefWindowProcA(wnd, msg, wp, lp);
+}
+
+int TApplication::MessageBox(const std::string& text, const std::string& caption, UINT flags) {
+  HWND owner = GetActiveWindow();
+  return ::MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+}
+
+void TApplication::ShowException(const std::exception& e) {
+  std::string text = e.what();
+  if (!text.empty() && text.back() != '.') text += '.';
+  MessageBox(text, FTitle, MB_OK | MB_ICONSTOP);
+}
+
+void HandleEventException(const std::exception& e) {
+  if (Application) Application->ShowException(e);
+}
+
+}  // namespace evesk

@@ -1,0 +1,76 @@
+// The application object: title, main form, message loop, termination, hooks on its own hidden
+// top-level window (class "TApplication") and the error box for exceptions that escape handlers.
+#pragma once
+#include <windows.h>
+
+#include <exception>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/Classes.h"
+
+namespace evesk {
+
+class TForm;
+
+class TApplication : public TComponent {
+ public:
+  TApplication();
+  ~TApplication() override;
+  static const TClassInfo& StaticClassInfo();
+  const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+
+  void Initialize();
+  const std::string& Title() const { return FTitle; }
+  void SetTitle(const std::string& title);
+  HWND Handle() const { return FHandle; }
+
+  TForm* MainForm() const { return FMainForm; }
+  bool ShowMainForm = true;
+
+  // Creates a form owned by the application, reads its description and runs its OnCreate.
+  // The first form created becomes the main form, as soon as its creation has finished.
+  template <class F>
+  F* CreateForm() {
+    F* form = new F(this);
+    InitForm(form);
+    return form;
+  }
+
+  // Shows the main form (unless ShowMainForm is off) and runs the message loop until Terminate.
+  void Run();
+  void Terminate();
+  bool Terminated() const { return FTerminated; }
+  void ProcessMessages();
+  // Runs one message; false once WM_QUIT has been seen.
+  bool HandleMessage();
+
+  // A hook sees every message of the application window first; true means handled.
+  using THook = std::function<bool(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)>;
+  int HookMainWindow(THook hook);
+  void UnhookMainWindow(int id);
+
+  void ShowException(const std::exception& e);
+  // Plain message box captioned with the application title.
+  int MessageBox(const std::string& text, const std::string& caption, UINT flags);
+
+ private:
+  void InitForm(TForm* form);
+  static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  bool ProcessMessage(MSG& msg);
+
+  std::string FTitle;
+  HWND FHandle = nullptr;
+  TForm* FMainForm = nullptr;
+  bool FTerminated = false;
+  std::vector<std::pair<int, THook>> FHooks;
+  int FNextHook = 1;
+};
+
+extern TApplication* Application;
+
+// Called by window procedures when an event handler lets an exception escape.
+void HandleEventException(const std::exception& e);
+
+}  // namespace evesk

@@ -1,0 +1,191 @@
+#include "framework/Forms.h"
+
+#include "framework/Application.h"
+#include "framework/FormReader.h"
+#include "framework/Properties.h"
+
+namespace evesk {
+
+const TClassInfo& TForm::StaticClassInfo() {
+  using P = Prop<TForm>;
+  static const TClassInfo info{
+      "TForm", &TWinControl::StaticClassInfo(), {},
+      {P::Enum("BorderStyle", &TForm::SetBorderStyle,
+               {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"}),
+       P::Set("BorderIcons", &TForm::SetBorderIcons, {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"}),
+       P::Enum("Position", &TForm::SetPosition,
+               {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly", "poScreenCenter", "poDesktopCenter"}),
+       P::Int("ClientWidth", &TForm::SetClientWidth), P::Int("ClientHeight", &TForm::SetClientHeight),
+       P::Event("OnCreate", &TForm::OnCreate), P::Event("OnCloseQuery", &TForm::OnCloseQuery)}};
+  return info;
+}
+
+TForm::TForm(TComponent* owner) : TWinControl(owner) { FVisible = false; }
+
+TForm::~TForm() {
+  // The controls go first, while the form's window still exists.
+  DestroyComponents();
+  DestroyHandle();
+}
+
+void TForm::SetClientWidth(int v) {
+  FClientWidth = v;
+  if (FHandle) {
+    RECT r{0, 0, FClientWidth, FClientHeight};
+    AdjustWindowRectEx(&r, GetWindowLongA(FHandle, GWL_STYLE), FALSE, GetWindowLongA(FHandle, GWL_EXSTYLE));
+    SetBounds(FLeft, FTop, r.right - r.left, FHeight);
+  }
+}
+
+void TForm::SetClientHeight(int v) {
+  FClientHeight = v;
+  if (FHandle) {
+    RECT r{0, 0, FClientWidth, FClientHeight};
+    AdjustWindowRectEx(&r, GetWindowLongA(FHandle, GWL_STYLE), FALSE, GetWindowLongA(FHandle, GWL_EXSTYLE));
+    SetBounds(FLeft, FTop, FWidth, r.bottom - r.top);
+  }
+}
+
+void TForm::CreateParams(TCreateParams& params) {
+  params.ClassName = ClassName();
+  params.OwnClass = true;
+  params.ClassStyle = CS_DBLCLKS;
+  params.Style = WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+  params.ExStyle = WS_EX_CONTROLPARENT;
+  switch (FBorderStyle) {
+    case bsNone: params.Style |= WS_POPUP; break;
+    case bsSingle: case bsToolWindow: params.Style |= WS_CAPTION | WS_BORDER; break;
+    case bsSizeable: case bsSizeToolWin: params.Style |= WS_CAPTION | WS_THICKFRAME; break;
+    case bsDialog:
+      params.Style |= WS_POPUP | WS_CAPTION | DS_MODALFRAME;
+      params.ExStyle |= WS_EX_DLGMODALFRAME;
+      break;
+  }
+  if (FBorderStyle == bsToolWindow || FBorderStyle == bsSizeToolWin) params.ExStyle |= WS_EX_TOOLWINDOW;
+  if (FBorderStyle != bsNone && (FBorderIcons & biSystemMenu)) {
+    params.Style |= WS_SYSMENU;
+    if (FBorderStyle != bsDialog && FBorderStyle != bsToolWindow && FBorderStyle != bsSizeToolWin) {
+      if (FBorderIcons & biMinimize) params.Style |= WS_MINIMIZEBOX;
+      if (FBorderIcons & biMaximize) params.Style |= WS_MAXIMIZEBOX;
+    }
+  }
+  if (FBorderStyle != bsDialog && FBorderStyle != bsNone) params.ExStyle |= WS_EX_APPWINDOW;
+}
+
+HWND TForm::ParentWindow() {
+  // Dialogs belong to the window that was active; the main form stands on its own.
+  if (FBorderStyle == bsDialog) return GetActiveWindow();
+  return nullptr;
+}
+
+void TForm::CreateWnd() {
+  if (FClientWidth || FClientHeight) {
+    TCreateParams params;
+    CreateParams(params);
+    RECT r{0, 0, FClientWidth, FClientHeight};
+    AdjustWindowRectEx(&r, params.Style, FALSE, params.ExStyle);
+    FWidth = r.right - r.left;
+    FHeight = r.bottom - r.top;
+  }
+  TWinControl::CreateWnd();
+  // The frame the system really drew may differ (themes): make the client area exact.
+  RECT c;
+  GetClientRect(FHandle, &c);
+  if ((FClientWidth && c.right != FClientWidth) || (FClientHeight && c.bottom != FClientHeight)) {
+    SetBounds(FLeft, FTop, FWidth + (FClientWidth ? FClientWidth - c.right : 0),
+              FHeight + (FClientHeight ? FClientHeight - c.bottom : 0));
+  }
+}
+
+void TForm::CenterOnScreen() {
+  RECT work;
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  SetBounds(work.left + (work.right - work.left - FWidth) / 2, work.top + (work.bottom - work.top - FHeight) / 2,
+            FWidth, FHeight);
+}
+
+void TForm::SetVisible(bool visible) {
+  FVisible = visible;
+  if (!visible) {
+    if (FHandle) ShowWindow(FHandle, SW_HIDE);
+    return;
+  }
+  Handle();
+  if (!FPlaced) {
+    FPlaced = true;
+    if (FPosition == poScreenCenter || FPosition == poDesktopCenter) CenterOnScreen();
+  }
+  ShowWindow(FHandle, IsIconic(FHandle) ? SW_RESTORE : SW_SHOW);
+  SetForegroundWindow(FHandle);
+}
+
+bool TForm::CloseQuery() {
+  bool canClose = true;
+  if (OnCloseQuery) OnCloseQuery(this, canClose);
+  return canClose;
+}
+
+void TForm::Close() {
+  if (FInModal) {
+    if (ModalResult == 0) ModalResult = 2;  // closing a dialog by its title button answers cancel
+    return;
+  }
+  if (!CloseQuery()) return;
+  if (Application && Application->MainForm() == this) {
+    Hide();
+    Application->Terminate();
+  } else {
+    Hide();
+  }
+}
+
+int TForm::ShowModal() {
+  HWND owner = GetActiveWindow();
+  ModalResult = 0;
+  FInModal = true;
+  Handle();
+  if (owner && owner != FHandle) EnableWindow(owner, FALSE);
+  Show();
+  while (ModalResult == 0 && Application && !Application->Terminated()) Application->HandleMessage();
+  if (owner && owner != FHandle) EnableWindow(owner, TRUE);
+  Hide();
+  FInModal = false;
+  if (owner) SetActiveWindow(owner);
+  return ModalResult;
+}
+
+LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_CLOSE:
+      Close();
+      return 0;
+    case WM_QUERYENDSESSION:
+      return CloseQuery() ? TRUE : FALSE;
+    case WM_MOVE:
+    case WM_SIZE:
+      if (!IsIconic(FHandle)) UpdateBounds();
+      break;
+  }
+  return TWinControl::WndProc(msg, wp, lp);
+}
+
+void TForm::ReadDescription(const std::string& text) { ReadComponentRoot(*this, text); }
+
+void TForm::DoCreate() {
+  if (OnCreate) OnCreate(this);
+}
+
+std::string LoadFormResource(const std::string& className) {
+  std::string name = className;
+  for (char& c : name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  HMODULE module = GetModuleHandleA(nullptr);
+  HRSRC res = FindResourceA(module, name.c_str(), MAKEINTRESOURCEA(10) /* RT_RCDATA */);
+  if (!res) throw EReadError("Resource " + name + " not found");
+  HGLOBAL data = LoadResource(module, res);
+  const char* bytes = static_cast<const char*>(LockResource(data));
+  return std::string(bytes, SizeofResource(module, res));
+}
+
+void RegisterFormClasses() { TClassRegistry::Register(TForm::StaticClassInfo()); }
+
+}  // namespace evesk

@@ -1,0 +1,76 @@
+// Forms: top-level windows read from a form description, with a caption, a border style, title
+// buttons, a centred position, a client size, OnCreate and the close question OnCloseQuery.
+#pragma once
+#include <any>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "framework/Controls.h"
+
+namespace evesk {
+
+enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
+enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter };
+
+using TCloseQueryEvent = std::function<void(TObject* sender, bool& canClose)>;
+
+class TForm : public TWinControl {
+ public:
+  explicit TForm(TComponent* owner);
+  ~TForm() override;
+  static const TClassInfo& StaticClassInfo();
+  const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+
+  void SetBorderStyle(int v) { FBorderStyle = static_cast<TBorderStyle>(v); }
+  void SetBorderIcons(unsigned v) { FBorderIcons = v; }
+  void SetPosition(int v) { FPosition = static_cast<TPosition>(v); }
+  int ClientWidth() const { return FClientWidth; }
+  int ClientHeight() const { return FClientHeight; }
+  void SetClientWidth(int v);
+  void SetClientHeight(int v);
+
+  void SetVisible(bool visible) override;
+  // Asks the close question; true when the form may close.
+  virtual bool CloseQuery();
+  // Closes the form: the main form ends the application, any other form hides.
+  void Close();
+  int ShowModal();
+  int ModalResult = 0;
+
+  // Reads the description stored under the form's class name and runs OnCreate.
+  void ReadDescription(const std::string& text);
+  void DoCreate();
+
+  TNotifyEvent OnCreate;
+  TCloseQueryEvent OnCloseQuery;
+
+  const std::map<std::string, std::any>* MethodTable() const override { return &FMethods; }
+
+ protected:
+  // Publishes a handler under its name for the events of the description.
+  template <class Sig>
+  void Method(const std::string& name, std::function<Sig> fn) { FMethods[name] = std::move(fn); }
+
+  void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  HWND ParentWindow() override;
+  virtual void CenterOnScreen();
+
+  TBorderStyle FBorderStyle = bsSizeable;
+  unsigned FBorderIcons = biSystemMenu | biMinimize | biMaximize;
+  TPosition FPosition = poDesigned;
+  int FClientWidth = 0, FClientHeight = 0;
+  bool FPlaced = false;
+  bool FInModal = false;
+  std::map<std::string, std::any> FMethods;
+};
+
+// The text of the description resource of a form class (RCDATA named after the class).
+std::string LoadFormResource(const std::string& className);
+
+void RegisterFormClasses();
+
+}  // namespace evesk
