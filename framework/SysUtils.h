@@ -1,0 +1,42 @@
+// Number conversion of the class library: integers, and floating-point text in the user's
+// locale format (the decimal separator comes from the settings, never from the C locale).
+#pragma once
+#include <string>
+
+#include "framework/Exception.h"
+
+namespace evesk {
+
+struct TFormatSettings {
+  char DecimalSeparator = '.';
+  char ThousandSeparator = ',';
+  char DateSeparator = '/';
+  char TimeSeparator = ':';
+};
+
+// The separators of the logged-on user's locale (Windows build only).
+TFormatSettings UserFormatSettings();
+
+std::string IntToStr(long long value);
+
+// Optional leading blanks, an optional sign, then decimal digits or hexadecimal digits after
+// "$" or "0x"; nothing may follow. The value must fit 32 bits (hexadecimal up to FFFFFFFF,
+// which wraps to a negative value). Raises EConvertError "'<text>' is not a valid integer value".
+int StrToInt(const std::string& text);
+bool TryStrToInt(const std::string& text, int& value);
+
+// Blanks around the number are allowed; an optional sign, digits with at most one decimal
+// separator of the settings (at least one digit), an optional exponent "E"/"e" with an optional
+// sign and at least one digit. No thousand separators. Raises EConvertError
+// "'<text>' is not a valid floating point value" for anything else, including values beyond
+// the range of long double.
+long double StrToFloat(const std::string& text, const TFormatSettings& settings = TFormatSettings{});
+bool TryStrToFloat(const std::string& text, long double& value,
+                   const TFormatSettings& settings = TFormatSettings{});
+
+// General format with 15 significant digits: plain decimal notation while the value has at
+// most 15 digits before the decimal separator and is not below 0.0001 in magnitude, otherwise
+// "1,5E20" / "1E-5"; trailing zeros of the fraction are dropped; "NAN", "INF", "-INF".
+std::string FloatToStr(long double value, const TFormatSettings& settings = TFormatSettings{});
+
+}  // namespace evesk
