@@ -30,7 +30,7 @@ struct TPropInfo {
   std::string Name;
   Kind PropKind = Kind::Value;
   std::function<void(TPersistent&, const TValue&)> Set;                // Value
-  std::function<TPersistent*(TPersistent&)> GetObject;                 // Object (e.g. Font)
+  std::function<TPersistent*(TPersistent&)> GetSubObject;                 // Object (e.g. Font)
   std::function<bool(TPersistent&, TComponent*)> SetReference;         // Reference; false: wrong class
   std::function<bool(TPersistent&, const std::any&)> SetEvent;         // Event; false: wrong signature
   std::function<TCollection*(TPersistent&)> GetCollection;             // Collection

@@ -296,7 +296,7 @@ class TInstantiator {
       if (!prop) Fail(value.Line, "Property " + part + " of " + obj->ClassName() + " does not exist");
       if (dot != std::string::npos) {
         if (prop->PropKind != TPropInfo::Kind::Object) Fail(value.Line, "Property " + part + " has no sub-properties");
-        obj = prop->GetObject(*obj);
+        obj = prop->GetSubObject(*obj);
         start = dot + 1;
         continue;
       }

@@ -115,7 +115,7 @@ struct Prop {
   template <class T>
   static TPropInfo Object(std::string name, T* (C::*getter)()) {
     TPropInfo p = Make(std::move(name), TPropInfo::Kind::Object);
-    p.GetObject = [getter](TPersistent& o) -> TPersistent* { return (Self(o).*getter)(); };
+    p.GetSubObject = [getter](TPersistent& o) -> TPersistent* { return (Self(o).*getter)(); };
     return p;
   }
   // A reference to another component of the description, resolved after reading.
