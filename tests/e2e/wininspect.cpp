@@ -1,0 +1,258 @@
+// wininspect: a console helper that the end-to-end harness runs inside the test prefix to
+// look at the windows of the shared desktop and to poke them with messages.
+//
+//   wininspect list [--all]          top-level windows (visible only unless --all)
+//   wininspect children WINDOW       descendants of WINDOW (a handle such as 0x1234, or a title)
+//   wininspect send WINDOW MSG WPARAM LPARAM   SendMessageTimeout, prints the result
+//   wininspect post WINDOW MSG WPARAM LPARAM   PostMessage
+//   wininspect foreground WINDOW     brings WINDOW to the front
+//
+// Output: one line per window, tab-separated. Texts are printed twice: as UTF-8 with
+// backslash escapes for tab, CR, LF and backslash, and as the hex of their code page 1250
+// bytes, so that callers can compare Czech text either way. Numbers are decimal except
+// handles (0x...). Exit code 0 on success, 1 when a window was not found or a call failed,
+// 2 on a usage error.
+//
+// list columns:     hwnd pid tid visible class title title_cp1250_hex
+//                   left top right bottom client_w client_h client_x client_y
+// children columns: hwnd parent id visible enabled class text text_cp1250_hex
+//                   left top width height (relative to the parent's client area)
+//                   screen_left screen_top
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string ToCodePage(const std::wstring& text, UINT codePage) {
+  if (text.empty()) return {};
+  int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                 nullptr, nullptr);
+  if (size <= 0) return {};
+  std::string out(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
+                      nullptr);
+  return out;
+}
+
+// Tabs and line breaks would break the one-line-per-window format.
+std::string Escaped(const std::wstring& text) {
+  std::string utf8 = ToCodePage(text, CP_UTF8);
+  std::string out;
+  for (char c : utf8) {
+    switch (c) {
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      case '\\': out += "\\\\"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+std::wstring WindowText(HWND hwnd) {
+  // SendMessageTimeout so that a hung window cannot hang the inspector.
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return {};
+  if (length > 65536) length = 65536;
+  std::vector<wchar_t> buffer(length + 2, L'\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(buffer.data()),
+                           SMTO_ABORTIFHUNG, 2000, &copied))
+    return {};
+  if (copied > length + 1) copied = length + 1;
+  return std::wstring(buffer.data(), static_cast<size_t>(copied));
+}
+
+std::wstring ClassOf(HWND hwnd) {
+  wchar_t name[257] = {};
+  GetClassNameW(hwnd, name, 256);
+  return name;
+}
+
+std::string HandleText(HWND hwnd) {
+  char text[32];
+  std::snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(hwnd)));
+  return text;
+}
+
+void PrintText(const std::wstring& text) {
+  std::string line = Escaped(text) + "\t" + Hex(ToCodePage(text, 1250));
+  std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
+struct ListOptions {
+  bool all = false;
+};
+
+BOOL CALLBACK ListOne(HWND hwnd, LPARAM param) {
+  const auto* options = reinterpret_cast<const ListOptions*>(param);
+  bool visible = IsWindowVisible(hwnd) != FALSE;
+  if (!visible && !options->all) return TRUE;
+  DWORD pid = 0;
+  DWORD tid = GetWindowThreadProcessId(hwnd, &pid);
+  RECT rect{}, client{};
+  GetWindowRect(hwnd, &rect);
+  GetClientRect(hwnd, &client);
+  POINT origin{0, 0};
+  ClientToScreen(hwnd, &origin);
+  std::printf("%s\t%lu\t%lu\t%d\t", HandleText(hwnd).c_str(), static_cast<unsigned long>(pid),
+              static_cast<unsigned long>(tid), visible ? 1 : 0);
+  PrintText(ClassOf(hwnd));
+  std::printf("\t");
+  PrintText(WindowText(hwnd));
+  std::printf("\t%ld\t%ld\t%ld\t%ld\t%ld\t%ld\t%ld\t%ld\n", rect.left, rect.top, rect.right, rect.bottom,
+              client.right - client.left, client.bottom - client.top, origin.x, origin.y);
+  return TRUE;
+}
+
+BOOL CALLBACK ChildOne(HWND hwnd, LPARAM) {
+  HWND parent = GetParent(hwnd);
+  RECT rect{};
+  GetWindowRect(hwnd, &rect);
+  RECT local = rect;
+  if (parent) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&local), 2);
+  std::printf("%s\t%s\t%ld\t%d\t%d\t", HandleText(hwnd).c_str(), HandleText(parent).c_str(),
+              static_cast<long>(GetDlgCtrlID(hwnd)), IsWindowVisible(hwnd) ? 1 : 0,
+              IsWindowEnabled(hwnd) ? 1 : 0);
+  PrintText(ClassOf(hwnd));
+  std::printf("\t");
+  PrintText(WindowText(hwnd));
+  std::printf("\t%ld\t%ld\t%ld\t%ld\t%ld\t%ld\n", local.left, local.top, local.right - local.left,
+              local.bottom - local.top, rect.left, rect.top);
+  return TRUE;
+}
+
+struct TitleSearch {
+  std::wstring title;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchTitle(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<TitleSearch*>(param);
+  if (!IsWindowVisible(hwnd)) return TRUE;
+  if (WindowText(hwnd) == search->title) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+bool ParseNumber(const wchar_t* text, unsigned long long& value) {
+  if (!text || !*text) return false;
+  wchar_t* end = nullptr;
+  bool negative = text[0] == L'-';
+  value = std::wcstoull(negative ? text + 1 : text, &end, 0);
+  if (!end || *end != L'\0') return false;
+  if (negative) value = 0 - value;
+  return true;
+}
+
+// A window given as a handle (0x...) must exist; otherwise the argument is a visible
+// top-level window's exact title.
+HWND ResolveWindow(const wchar_t* arg) {
+  unsigned long long value = 0;
+  if ((arg[0] == L'0' && (arg[1] == L'x' || arg[1] == L'X')) && ParseNumber(arg, value)) {
+    HWND hwnd = reinterpret_cast<HWND>(static_cast<UINT_PTR>(value));
+    return IsWindow(hwnd) ? hwnd : nullptr;
+  }
+  TitleSearch search{arg};
+  EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: wininspect list [--all]\n"
+               "       wininspect children WINDOW\n"
+               "       wininspect send|post WINDOW MSG WPARAM LPARAM\n"
+               "       wininspect foreground WINDOW\n");
+  return 2;
+}
+
+int Message(bool send, int argc, wchar_t** argv) {
+  if (argc != 6) return Usage();
+  HWND hwnd = ResolveWindow(argv[2]);
+  unsigned long long msg = 0, wparam = 0, lparam = 0;
+  if (!ParseNumber(argv[3], msg) || !ParseNumber(argv[4], wparam) || !ParseNumber(argv[5], lparam))
+    return Usage();
+  if (!hwnd) {
+    std::fprintf(stderr, "wininspect: no such window\n");
+    return 1;
+  }
+  if (send) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(hwnd, static_cast<UINT>(msg), static_cast<WPARAM>(wparam),
+                             static_cast<LPARAM>(lparam), SMTO_NORMAL, 10000, &result)) {
+      std::fprintf(stderr, "wininspect: send failed or timed out (error %lu)\n",
+                   static_cast<unsigned long>(GetLastError()));
+      return 1;
+    }
+    std::printf("%ld\n", static_cast<long>(result));
+    return 0;
+  }
+  if (!PostMessageW(hwnd, static_cast<UINT>(msg), static_cast<WPARAM>(wparam), static_cast<LPARAM>(lparam))) {
+    std::fprintf(stderr, "wininspect: post failed (error %lu)\n", static_cast<unsigned long>(GetLastError()));
+    return 1;
+  }
+  std::printf("posted\n");
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  // Plain LF line ends and untouched UTF-8 bytes for the reader on the other side of the pipe.
+  _setmode(_fileno(stdout), _O_BINARY);
+  if (argc < 2) return Usage();
+  std::wstring command = argv[1];
+  int rc = 0;
+  if (command == L"list") {
+    ListOptions options;
+    for (int i = 2; i < argc; ++i) {
+      if (std::wstring(argv[i]) == L"--all") options.all = true;
+      else return Usage();
+    }
+    EnumWindows(ListOne, reinterpret_cast<LPARAM>(&options));
+  } else if (command == L"children") {
+    if (argc != 3) return Usage();
+    HWND hwnd = ResolveWindow(argv[2]);
+    if (!hwnd) {
+      std::fprintf(stderr, "wininspect: no such window\n");
+      return 1;
+    }
+    EnumChildWindows(hwnd, ChildOne, 0);
+  } else if (command == L"send" || command == L"post") {
+    rc = Message(command == L"send", argc, argv);
+  } else if (command == L"foreground") {
+    if (argc != 3) return Usage();
+    HWND hwnd = ResolveWindow(argv[2]);
+    if (!hwnd) {
+      std::fprintf(stderr, "wininspect: no such window\n");
+      return 1;
+    }
+    rc = SetForegroundWindow(hwnd) ? 0 : 1;
+  } else {
+    return Usage();
+  }
+  std::fflush(stdout);
+  return rc;
+}
