@@ -1,0 +1,259 @@
+// The property helpers come before the platform headers, whose GetObject macro they would meet.
+#include "framework/Properties.h"
+#include "net/HTTPGet.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include "net/HTTPText.h"
+
+namespace evesk {
+
+namespace {
+
+class TInternetHandle {
+ public:
+  explicit TInternetHandle(HINTERNET h) : FHandle(h) {}
+  ~TInternetHandle() {
+    if (FHandle) InternetCloseHandle(FHandle);
+  }
+  TInternetHandle(const TInternetHandle&) = delete;
+  TInternetHandle& operator=(const TInternetHandle&) = delete;
+  HINTERNET Get() const { return FHandle; }
+
+ private:
+  HINTERNET FHandle;
+};
+
+const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+
+constexpr char kFormHeader[] = "Content-Type: application/x-www-form-urlencoded";
+
+}  // namespace
+
+THTTPGetThread::THTTPGetThread(TSettings settings) : FSettings(std::move(settings)) {}
+
+void THTTPGetThread::Execute() {
+  bool ok = false;
+  try {
+    ok = Run();
+  } catch (...) {
+    ok = false;  // out of memory while growing the text: a failed request, nothing more
+  }
+  Succeeded = ok;
+}
+
+// The request from start to end. Every way out closes what it opened (request, connection,
+// session, file: in that order, by their destructors); false is a failed request.
+bool THTTPGetThread::Run() {
+  const TSettings& s = FSettings;
+  TURLParts url;
+  if (!SplitURL(s.URL, url)) return false;
+  if (Terminated()) return false;
+
+  TInternetHandle session(InternetOpenA(OrNull(s.Agent),
+                                        s.Proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY,
+                                        OrNull(s.Proxy), s.Proxy.empty() ? nullptr : OrNull(s.ProxyBypass), 0));
+  if (!session.Get()) return false;
+  TInternetHandle connection(InternetConnectA(session.Get(), url.Host.c_str(), url.Port, OrNull(s.UserName),
+                                              OrNull(s.Password), INTERNET_SERVICE_HTTP, 0, 0));
+  if (!connection.Get()) return false;
+  const bool post = !s.PostData.empty();
+  const char* accept[] = {s.AcceptTypes.empty() ? nullptr : s.AcceptTypes.c_str(), nullptr};
+  DWORD flags = s.UseCache ? 0 : INTERNET_FLAG_RELOAD;
+  if (url.Secure) flags |= INTERNET_FLAG_SECURE;
+  TInternetHandle request(HttpOpenRequestA(connection.Get(), post ? "POST" : "GET", url.Object.c_str(), "HTTP/1.0",
+                                           OrNull(s.Referer), accept, flags, 0));
+  if (!request.Get()) return false;
+  BOOL sent = post ? HttpSendRequestA(request.Get(), kFormHeader, sizeof kFormHeader - 1,
+                                      const_cast<char*>(s.PostData.data()), static_cast<DWORD>(s.PostData.size()))
+                   : HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0);
+  if (Terminated()) return false;
+  // No reply at all (no network, unknown host, refused connection) is a failure in every mode,
+  // including a file request, which would otherwise "succeed" with an empty file.
+  if (!sent) return false;
+
+  char header[1024];
+  DWORD headerSize = sizeof header;
+  DWORD index = 0;
+  const bool haveLength = HttpQueryInfoA(request.Get(), HTTP_QUERY_CONTENT_LENGTH, header, &headerSize, &index);
+  if (Terminated()) return false;
+  if (!haveLength && s.BinaryData) return false;
+  if (haveLength) {
+    std::int32_t length = 0;
+    if (!ParseContentLength(std::string(header, headerSize), length)) return false;
+    FContentLength = length;
+    if (!s.ToFile && length > kMaxTextBody) return false;
+  }
+
+  TKernelHandle file;
+  if (s.ToFile) {
+    file = TKernelHandle(CreateFileA(s.FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+  } else {
+    FResultText.clear();
+    FResultText.reserve(static_cast<std::size_t>(FContentLength));
+  }
+
+  char chunk[1025];
+  for (;;) {
+    if (Terminated()) return false;
+    DWORD read = 0;
+    // A read that fails part-way (the connection dropped) must not pass for a whole body.
+    if (!InternetReadFile(request.Get(), chunk, sizeof chunk, &read)) return false;
+    if (read == 0) break;
+    if (static_cast<std::int64_t>(FBytesTotal) + read > (s.ToFile ? INT32_MAX : kMaxTextBody)) return false;
+    if (s.ToFile) {
+      DWORD written = 0;
+      if (!WriteFile(file.Get(), chunk, read, &written, nullptr) || written != read) return false;
+    } else {
+      FResultText.append(chunk, read);  // NUL bytes included: the body is kept whole
+    }
+    FBytesTotal += static_cast<std::int32_t>(read);
+    if (FHasProgress)
+      Synchronize([this] {
+        TOnProgressEvent handler = OnProgress;
+        if (handler) handler(this, FContentLength, FBytesTotal);
+      });
+  }
+
+  // With a length header the body must match it in both modes: a shorter one was cut off.
+  if (haveLength && FBytesTotal != FContentLength) return false;
+  return s.ToFile || FBytesTotal != 0;
+}
+
+const TClassInfo& THTTPGet::StaticClassInfo() {
+  using P = Prop<THTTPGet>;
+  static const TClassInfo info{
+      "THTTPGet",
+      &TComponent::StaticClassInfo(),
+      [](TComponent* owner) { return new THTTPGet(owner); },
+      {P::String("AcceptTypes", &THTTPGet::SetAcceptTypes), P::String("Agent", &THTTPGet::SetAgent),
+       P::Bool("BinaryData", &THTTPGet::SetBinaryData), P::String("URL", &THTTPGet::SetURL),
+       P::Bool("UseCache", &THTTPGet::SetUseCache), P::String("FileName", &THTTPGet::SetFileName),
+       P::String("UserName", &THTTPGet::SetUserName), P::String("Password", &THTTPGet::SetPassword),
+       P::String("PostQuery", &THTTPGet::SetPostQuery), P::String("Referer", &THTTPGet::SetReferer),
+       P::Bool("WaitThread", &THTTPGet::SetWaitThread), P::String("Proxy", &THTTPGet::SetProxy),
+       P::String("ProxyBypass", &THTTPGet::SetProxyBypass), P::Event("OnProgress", &THTTPGet::OnProgress),
+       P::Event("OnDoneFile", &THTTPGet::OnDoneFile), P::Event("OnDoneString", &THTTPGet::OnDoneString),
+       P::Event("OnError", &THTTPGet::OnError)}};
+  return info;
+}
+
+void RegisterHTTPGet() { TClassRegistry::Register(THTTPGet::StaticClassInfo()); }
+
+THTTPGet::THTTPGet(TComponent* owner) : TComponent(owner) {}
+
+THTTPGet::~THTTPGet() {
+  *FAlive = false;
+  if (FThread) {
+    // The worker runs on to its next checkpoint and frees itself; nothing of it reaches us.
+    CancelRequest();
+    FThread->OnTerminate = nullptr;
+    FThread->OnProgress = nullptr;
+    FThread->FHasProgress = false;
+    FThread = nullptr;
+  }
+}
+
+void THTTPGet::RequestString() { Request(false); }
+
+void THTTPGet::RequestFile() { Request(true); }
+
+void THTTPGet::Request(bool toFile) {
+  if (FThread) return;
+  THTTPGetThread::TSettings s;
+  s.AcceptTypes = FAcceptTypes;
+  s.Agent = FAgent;
+  s.URL = FURL;
+  s.FileName = FFileName;
+  s.UserName = FUserName;
+  s.Password = FPassword;
+  s.PostData = FPostQuery;
+  s.Referer = FReferer;
+  s.Proxy = FProxy;
+  s.ProxyBypass = FProxyBypass;
+  s.BinaryData = FBinaryData;
+  s.UseCache = FUseCache;
+  s.ToFile = toFile;
+  auto* thread = new THTTPGetThread(std::move(s));
+  thread->OnProgress = OnProgress;
+  thread->FHasProgress = static_cast<bool>(OnProgress);
+  thread->FreeOnTerminate = true;
+  thread->OnTerminate = [this, thread](TObject*) { RequestDone(thread); };
+  FThread = thread;
+  try {
+    thread->Start();
+  } catch (const EThread&) {
+    // No thread could be made: still exactly one outcome for this start.
+    FThread = nullptr;
+    delete thread;
+    FSucceeded = false;
+    TNotifyEvent handler = OnError;
+    if (handler) handler(this);
+    return;
+  }
+  if (FWaitThread) WaitForRequest(thread);
+}
+
+// Runs the GUI thread's messages until the request has reported. Dispatching lets the
+// worker's synchronised calls in; between messages the wait sleeps instead of spinning.
+void THTTPGet::WaitForRequest(THTTPGetThread* thread) {
+  std::shared_ptr<bool> alive = FAlive;
+  auto waiting = [&] { return *alive && FThread == thread; };
+  bool quit = false;
+  WPARAM quitCode = 0;
+  HANDLE syncEvent = SyncEvent();
+  while (waiting()) {
+    MSG msg;
+    while (waiting() && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {  // kept for the application's own loop
+        quit = true;
+        quitCode = msg.wParam;
+        continue;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    if (!waiting() || CheckSynchronize(0)) continue;
+    MsgWaitForMultipleObjects(1, &syncEvent, FALSE, INFINITE, QS_ALLINPUT);
+  }
+  if (quit) PostQuitMessage(static_cast<int>(quitCode));
+}
+
+void THTTPGet::CancelRequest() {
+  if (!FThread) return;
+  FThread->Terminate();
+  FThread->Succeeded = false;
+}
+
+void THTTPGet::RequestDone(THTTPGetThread* thread) {
+  if (FThread != thread) return;
+  std::shared_ptr<bool> alive = FAlive;
+  // A cancelled request fails even when its body arrived before the worker looked.
+  const bool ok = thread->Succeeded && !thread->Terminated();
+  FSucceeded = ok;
+  // The running worker is forgotten only after the event, so a start from inside the handler
+  // is ignored; a handler may also free this component, which the token tells.
+  struct Forget {
+    THTTPGet* self;
+    THTTPGetThread* thread;
+    const std::shared_ptr<bool>& alive;
+    ~Forget() {
+      if (*alive && self->FThread == thread) self->FThread = nullptr;
+    }
+  } forget{this, thread, alive};
+  if (ok && thread->Settings().ToFile) {
+    TOnDoneFileEvent handler = OnDoneFile;
+    if (handler) handler(this, thread->Settings().FileName, thread->BytesTotal());
+  } else if (ok) {
+    TOnDoneStringEvent handler = OnDoneString;
+    if (handler) handler(this, thread->ResultText());
+  } else {
+    TNotifyEvent handler = OnError;
+    if (handler) handler(this);
+  }
+}
+
+}  // namespace evesk

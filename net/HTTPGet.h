@@ -1,0 +1,128 @@
+// THTTPGet: fetches one HTTP resource on a worker thread and reports the outcome on the GUI
+// thread, as text (OnDoneString), as a file (OnDoneFile) or as a failure (OnError).
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "framework/Classes.h"
+#include "framework/Thread.h"
+
+namespace evesk {
+
+using TOnProgressEvent = std::function<void(TObject* sender, int totalSize, int readed)>;
+using TOnDoneFileEvent = std::function<void(TObject* sender, const std::string& fileName, int fileSize)>;
+using TOnDoneStringEvent = std::function<void(TObject* sender, const std::string& result)>;
+
+// The most a text request holds in memory; a longer body is a failure.
+constexpr std::int32_t kMaxTextBody = 16 * 1024 * 1024;
+
+class THTTPGet;
+
+// One request: created by THTTPGet with copies of its properties, runs once and frees itself.
+class THTTPGetThread final : public TThread {
+ public:
+  struct TSettings {
+    std::string AcceptTypes, Agent, URL, FileName, UserName, Password, PostData, Referer, Proxy, ProxyBypass;
+    bool BinaryData = false, UseCache = false, ToFile = false;
+  };
+  explicit THTTPGetThread(TSettings settings);
+
+  // Written by the worker; read on the GUI thread once the body has ended.
+  const std::string& ResultText() const { return FResultText; }
+  std::int32_t ContentLength() const { return FContentLength; }
+  std::int32_t BytesTotal() const { return FBytesTotal; }
+  const TSettings& Settings() const { return FSettings; }
+  std::atomic<bool> Succeeded{false};
+  // Runs on the GUI thread after each chunk; read there only, so it may be cleared any time.
+  TOnProgressEvent OnProgress;
+
+ protected:
+  void Execute() override;
+
+ private:
+  friend class THTTPGet;
+  bool Run();
+
+  // Whether OnProgress was assigned: spares a trip to the GUI thread per chunk when not.
+  std::atomic<bool> FHasProgress{false};
+  const TSettings FSettings;
+  std::string FResultText;
+  std::int32_t FContentLength = 0;
+  std::int32_t FBytesTotal = 0;
+};
+
+class THTTPGet : public TComponent {
+ public:
+  explicit THTTPGet(TComponent* owner);
+  ~THTTPGet() override;
+  static const TClassInfo& StaticClassInfo();
+  const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+
+  // Start a request unless one is running (a start meanwhile is ignored and reports nothing).
+  void RequestString();
+  void RequestFile();
+  // The running request stops at its next checkpoint and reports OnError.
+  void CancelRequest();
+  bool Running() const { return FThread != nullptr; }
+  // Outcome of the last completed request.
+  bool Succeeded() const { return FSucceeded; }
+
+  const std::string& AcceptTypes() const { return FAcceptTypes; }
+  void SetAcceptTypes(const std::string& v) { FAcceptTypes = v; }
+  const std::string& Agent() const { return FAgent; }
+  void SetAgent(const std::string& v) { FAgent = v; }
+  bool BinaryData() const { return FBinaryData; }
+  void SetBinaryData(bool v) { FBinaryData = v; }
+  const std::string& URL() const { return FURL; }
+  void SetURL(const std::string& v) { FURL = v; }
+  bool UseCache() const { return FUseCache; }
+  void SetUseCache(bool v) { FUseCache = v; }
+  const std::string& FileName() const { return FFileName; }
+  void SetFileName(const std::string& v) { FFileName = v; }
+  const std::string& UserName() const { return FUserName; }
+  void SetUserName(const std::string& v) { FUserName = v; }
+  const std::string& Password() const { return FPassword; }
+  void SetPassword(const std::string& v) { FPassword = v; }
+  const std::string& PostQuery() const { return FPostQuery; }
+  void SetPostQuery(const std::string& v) { FPostQuery = v; }
+  const std::string& Referer() const { return FReferer; }
+  void SetReferer(const std::string& v) { FReferer = v; }
+  bool WaitThread() const { return FWaitThread; }
+  void SetWaitThread(bool v) { FWaitThread = v; }
+  // "host:port" of a proxy to use instead of the system's settings; empty: the system's.
+  const std::string& Proxy() const { return FProxy; }
+  void SetProxy(const std::string& v) { FProxy = v; }
+  const std::string& ProxyBypass() const { return FProxyBypass; }
+  void SetProxyBypass(const std::string& v) { FProxyBypass = v; }
+
+  TOnProgressEvent OnProgress;
+  TOnDoneFileEvent OnDoneFile;
+  TOnDoneStringEvent OnDoneString;
+  TNotifyEvent OnError;
+
+ private:
+  void Request(bool toFile);
+  void RequestDone(THTTPGetThread* thread);
+  void WaitForRequest(THTTPGetThread* thread);
+
+  std::string FAcceptTypes = "*/*";
+  std::string FAgent = "Pelmarin HTTPGet";
+  bool FBinaryData = false;
+  std::string FURL;
+  bool FUseCache = false;
+  std::string FFileName, FUserName, FPassword, FPostQuery, FReferer, FProxy, FProxyBypass;
+  bool FWaitThread = false;
+
+  THTTPGetThread* FThread = nullptr;
+  bool FSucceeded = false;
+  // Cleared by the destructor: a handler or a wait loop that outlives the component sees it.
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+};
+
+// Makes THTTPGet known to the form-description reader; call once at start-up.
+void RegisterHTTPGet();
+
+}  // namespace evesk

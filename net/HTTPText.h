@@ -1,0 +1,26 @@
+// Text handling of HTTP requests: splitting an address into host, port and object path, and
+// reading the length header. Portable.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace evesk {
+
+struct TURLParts {
+  std::string Host;
+  std::uint16_t Port = 80;
+  std::string Object = "/";  // path and query, as sent in the request line
+  bool Secure = false;       // "https://"
+};
+
+// "http://" (any case) may be left out; the host may carry ":port". An address without a
+// path asks for "/". Returns false for an address no request can be made of: an empty host,
+// a bad port, user credentials in the address, blanks or control characters in the host,
+// control characters in the path, or a scheme other than http and https.
+bool SplitURL(const std::string& url, TURLParts& parts);
+
+// A length header value: decimal digits (blanks around them allowed) that fit a 32-bit signed
+// integer. Anything else is false.
+bool ParseContentLength(const std::string& text, std::int32_t& length);
+
+}  // namespace evesk
