@@ -1,0 +1,57 @@
+#include "imaging/acLZ77.h"
+
+#include <limits>
+
+#include "imaging/acGraphicErrors.h"
+
+namespace evesk {
+
+namespace {
+const char* const SLZ77Error = "LZ77 decompression error.";
+}
+
+TLZ77Decoder::TLZ77Decoder(int flushMode, bool autoReset) : FFlushMode(flushMode), FAutoReset(autoReset) {}
+
+TLZ77Decoder::~TLZ77Decoder() {
+  if (FInitialized) inflateEnd(&FStream);
+}
+
+void TLZ77Decoder::DecodeInit() {
+  if (FInitialized) inflateEnd(&FStream);
+  FStream = z_stream{};
+  FZLibResult = inflateInit(&FStream);
+  FInitialized = FZLibResult == Z_OK;
+  if (!FInitialized) throw EGraphicCompression(SLZ77Error);
+}
+
+void TLZ77Decoder::DecodeEnd() {
+  if (!FInitialized) return;
+  FInitialized = false;
+  FZLibResult = inflateEnd(&FStream);
+  if (FZLibResult != Z_OK) throw EGraphicCompression(SLZ77Error);
+}
+
+void TLZ77Decoder::SetInput(const std::uint8_t* data, std::size_t size) {
+  FStream.next_in = const_cast<Bytef*>(data);
+  FStream.avail_in = static_cast<uInt>(size);
+}
+
+int TLZ77Decoder::Decode(std::uint8_t* dest, std::size_t size, std::size_t& produced) {
+  if (!FInitialized) return FZLibResult = Z_STREAM_ERROR;
+  // zlib counts in uInt; a larger request is served in slices.
+  constexpr std::size_t slice = std::numeric_limits<uInt>::max();
+  do {
+    const uInt part = static_cast<uInt>(size < slice ? size : slice);
+    FStream.next_out = dest;
+    FStream.avail_out = part;
+    FZLibResult = inflate(&FStream, FFlushMode);
+    const std::size_t done = part - FStream.avail_out;
+    produced += done;
+    dest += done;
+    size -= done;
+    if (FZLibResult == Z_STREAM_END && FAutoReset) inflateReset(&FStream);
+  } while (FZLibResult == Z_OK && size > 0 && FStream.avail_in > 0);
+  return FZLibResult;
+}
+
+}  // namespace evesk

@@ -1,0 +1,525 @@
+#include "imaging/acPNG.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include <zlib.h>
+
+#include "imaging/acLZ77.h"
+#include "imaging/acPNGFilters.h"
+#include "imaging/acPixelOps.h"
+
+namespace evesk {
+
+namespace {
+
+const std::uint8_t Signature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+
+constexpr std::uint32_t MakeType(const char (&name)[5]) {
+  return static_cast<std::uint32_t>(name[0]) << 24 | static_cast<std::uint32_t>(name[1]) << 16 |
+         static_cast<std::uint32_t>(name[2]) << 8 | static_cast<std::uint32_t>(name[3]);
+}
+constexpr std::uint32_t ctIHDR = MakeType("IHDR"), ctIDAT = MakeType("IDAT"), ctIEND = MakeType("IEND"),
+                        ctPLTE = MakeType("PLTE"), ctgAMA = MakeType("gAMA"), ctbKGD = MakeType("bKGD"),
+                        cttRNS = MakeType("tRNS");
+// The format caps chunk lengths and image sides at 2^31 - 1.
+constexpr std::uint32_t MaxChunkLength = 0x7FFFFFFFu;
+
+const char* const SInvalidFormat = "Cannot load image. Invalid or unexpected %s image format.";
+const char* const SNotSupported = "Cannot load image. %s not supported for %s files.";
+const char* const SCompressionScheme = "The compression scheme is";
+const char* const SInvalidPalette = "Cannot load image. Palette in %s file is invalid.";
+const char* const SCriticalChunk = "Cannot load PNG image. Unexpected but critical chunk detected.";
+const char* const SCRCError = "Cannot load image. CRC error found in %s file.";
+const char* const SInvalidColorFormat = "Invalid color format in %s file.";
+const char* const SCompressionError = "Cannot load image. Compression error found in %s file.";
+const char* const SExtraData = "Cannot load image. Extra compressed data found in %s file.";
+const char* const SOutOfMemory = "Not enough memory to load the PNG image.";
+const char* const SPreparing = "Preparing...";
+const char* const STransfering = "Transfering...";
+
+[[noreturn]] void Fail(const char* pattern) { throw EInvalidGraphic(FormatText(pattern, {"PNG"})); }
+
+std::uint32_t BE32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+}
+unsigned BE16(const std::uint8_t* p) { return static_cast<unsigned>(p[0]) << 8 | p[1]; }
+
+TColor RGBColor(unsigned r, unsigned g, unsigned b) { return r | g << 8 | b << 16; }
+
+// Adam7: first row and column and their increments per pass, and the pixels each pass fills
+// in a group of eight.
+const int PassStartRow[7] = {0, 0, 4, 0, 2, 0, 1};
+const int PassStartCol[7] = {0, 4, 0, 2, 0, 1, 0};
+const int PassRowInc[7] = {8, 8, 8, 4, 4, 2, 2};
+const int PassColInc[7] = {8, 8, 4, 4, 2, 2, 1};
+const std::uint8_t PassMask[7] = {0x80, 0x08, 0x88, 0x22, 0xAA, 0x55, 0xFF};
+
+}  // namespace
+
+TPNGGraphic::TPNGGraphic() { FTransparency.fill(255); }
+
+TPNGGraphic::~TPNGGraphic() = default;
+
+void TPNGGraphic::Assign(const TBitmap& source) {
+  TBitmap::Assign(source);
+  if (auto png = dynamic_cast<const TPNGGraphic*>(&source); png && png != this) {
+    FProperties = png->FProperties;
+    FColorType = png->FColorType;
+    FInterlaceMethod = png->FInterlaceMethod;
+    FBackgroundColor = png->FBackgroundColor;
+    FTransparentColor = png->FTransparentColor;
+    FFilePalette = png->FFilePalette;
+    FPaletteUsed = png->FPaletteUsed;
+    FTransparency = png->FTransparency;
+    Reflected = png->Reflected;
+  }
+}
+
+void TPNGGraphic::MakeWhiteTransparent() { evesk::MakeWhiteTransparent(*this); }
+
+void TPNGGraphic::Progress(TProgressStage stage, int percent, const std::string& message) {
+  if (OnProgress) OnProgress(stage, percent, message);
+}
+
+// Signature, header and a first gAMA: everything that can be known before decoding.
+void TPNGGraphic::ReadImageProperties(TStream& stream, std::int64_t start) {
+  std::uint8_t head[33];  // signature, IHDR length and type, 13 bytes of IHDR data
+  if (stream.Read(head, sizeof head) != sizeof head || std::memcmp(head, Signature, 8) != 0 ||
+      BE32(head + 8) != 13 || BE32(head + 12) != ctIHDR)
+    Fail(SInvalidFormat);
+  const std::uint32_t width = BE32(head + 16), height = BE32(head + 20);
+  // The size is refused here, before anything is allocated for it.
+  if (width == 0 || height == 0 || width > MaxChunkLength || height > MaxChunkLength ||
+      static_cast<std::uint64_t>(width) * height > static_cast<std::uint64_t>(TBitmap::MaxPixels))
+    Fail(SInvalidFormat);
+
+  TImageProperties p;
+  p.Width = static_cast<int>(width);
+  p.Height = static_cast<int>(height);
+  p.BitsPerSample = head[24];
+  FColorType = head[25];
+  switch (FColorType) {
+    case 0: p.ColorScheme = TColorScheme::csG, p.SamplesPerPixel = 1; break;
+    case 2: p.ColorScheme = TColorScheme::csRGB, p.SamplesPerPixel = 3; break;
+    case 3: p.ColorScheme = TColorScheme::csIndexed, p.SamplesPerPixel = 1; break;
+    case 4: p.ColorScheme = TColorScheme::csGA, p.SamplesPerPixel = 2; break;
+    case 6: p.ColorScheme = TColorScheme::csRGBA, p.SamplesPerPixel = 4; break;
+    default: p.ColorScheme = TColorScheme::csUnknown, p.SamplesPerPixel = 0; break;
+  }
+  p.BitsPerPixel = p.BitsPerSample * p.SamplesPerPixel;
+  p.Compression = head[26] == 0 ? TCompressionType::ctLZ77 : TCompressionType::ctUnknown;
+  p.FilterMode = head[27];
+  FInterlaceMethod = head[28];
+  p.Interlaced = FInterlaceMethod == 1;
+  p.HasAlpha = FColorType == 4 || FColorType == 6;
+
+  // Look ahead for gAMA; a damaged tail simply ends the search, the decoding reports it.
+  std::int64_t pos = start + sizeof head + 4;
+  for (;;) {
+    stream.SetPosition(pos);
+    std::uint8_t h[8];
+    if (stream.Read(h, 8) != 8) break;
+    const std::uint32_t length = BE32(h), type = BE32(h + 4);
+    if (type == ctIEND || length > MaxChunkLength) break;
+    if (type == ctgAMA && length >= 4) {
+      std::uint8_t g[4];
+      if (stream.Read(g, 4) != 4) break;
+      p.FileGamma = BE32(g) / 100000.0;
+      p.HasGamma = true;
+      break;
+    }
+    pos += 12 + static_cast<std::int64_t>(length);
+  }
+  FProperties = p;
+}
+
+void TPNGGraphic::LoadFromStream(TStream& stream) {
+  const std::int64_t start = stream.Position();
+  ReadImageProperties(stream, start);
+  stream.SetPosition(start + 8);
+  Progress(TProgressStage::psStarting, 0, SPreparing);
+
+  FFilePalette.clear();
+  FTransparency.fill(255);
+  FBackgroundColor = 0xFFFFFF;
+  FTransparentColor = clNone;
+  FColorManager = TColorManager();
+  FStream = &stream;
+  FPendingHeader = FPixelFormatReady = FImageDone = FIDATRunEnded = FZStreamEnded = false;
+  try {
+    ReadChunkHeader();  // IHDR, checked above
+    ReadChunkData();
+    if (FChunkData[10] != 0)
+      throw EInvalidGraphic(FormatText(SNotSupported, {SCompressionScheme, "PNG"}));
+    FDecoder = std::make_unique<TLZ77Decoder>(Z_PARTIAL_FLUSH, false);
+    FDecoder->DecodeInit();
+
+    for (bool done = false; !done;) {
+      ReadChunkHeader();
+      switch (FChunkType) {
+        case ctIDAT:
+          if (FImageDone) {
+            ReadChunkData();  // stray image data after the image: checked and dropped
+          } else {
+            Progress(TProgressStage::psRunning, 0, STransfering);
+            LoadIDAT();
+          }
+          break;
+        case ctPLTE: LoadPLTE(); break;
+        case ctgAMA: LoadGAMA(); break;
+        case ctbKGD: LoadBKGD(); break;
+        case cttRNS: LoadTRNS(); break;
+        default:
+          if (FChunkType == ctIEND) {
+            SkipChunkData();
+            done = true;
+          } else if (!(FChunkType >> 24 & 0x20)) {
+            throw EInvalidGraphic(SCriticalChunk);
+          } else {
+            SkipChunkData();
+          }
+      }
+    }
+    // A file that ends without any image data has nothing to show.
+    if (!FImageDone) Fail(SInvalidFormat);
+    FDecoder->DecodeEnd();
+  } catch (const std::bad_alloc&) {
+    FinishLoading();
+    throw EOutOfResources(SOutOfMemory);
+  } catch (...) {
+    FinishLoading();
+    throw;
+  }
+  FinishLoading();
+}
+
+void TPNGGraphic::FinishLoading() {
+  FDecoder.reset();  // ends the inflate stream if an error left it open
+  FChunkData.clear();
+  FChunkData.shrink_to_fit();
+  for (auto& row : FRows) {
+    row.clear();
+    row.shrink_to_fit();
+  }
+  FStream = nullptr;
+  Progress(TProgressStage::psEnding, 100, "");
+}
+
+bool TPNGGraphic::TryReadChunkHeader(std::uint32_t& length, std::uint32_t& type) {
+  std::uint8_t h[8];
+  if (FStream->Read(h, 8) != 8) return false;
+  length = BE32(h);
+  type = BE32(h + 4);
+  return true;
+}
+
+void TPNGGraphic::ReadChunkHeader() {
+  if (FPendingHeader) {
+    FPendingHeader = false;
+    return;
+  }
+  if (!TryReadChunkHeader(FChunkLength, FChunkType)) Fail(SInvalidFormat);
+}
+
+void TPNGGraphic::ReadChunkData() {
+  // Never allocate for more than the stream can still deliver.
+  if (FChunkLength > MaxChunkLength || static_cast<std::int64_t>(FChunkLength) + 4 > FStream->Remaining())
+    Fail(SInvalidFormat);
+  FChunkData.resize(FChunkLength);
+  std::uint8_t crc[4];
+  if ((FChunkLength && FStream->Read(FChunkData.data(), FChunkLength) != FChunkLength) ||
+      FStream->Read(crc, 4) != 4)
+    Fail(SInvalidFormat);
+  const std::uint8_t type[4] = {static_cast<std::uint8_t>(FChunkType >> 24), static_cast<std::uint8_t>(FChunkType >> 16),
+                                static_cast<std::uint8_t>(FChunkType >> 8), static_cast<std::uint8_t>(FChunkType)};
+  FCRC = static_cast<std::uint32_t>(crc32(0, type, 4));
+  FCRC = static_cast<std::uint32_t>(crc32(FCRC, FChunkData.data(), FChunkLength));
+  if (FCRC != BE32(crc)) Fail(SCRCError);
+}
+
+void TPNGGraphic::SkipChunkData() {
+  if (FChunkLength > MaxChunkLength || static_cast<std::int64_t>(FChunkLength) + 4 > FStream->Remaining())
+    Fail(SInvalidFormat);
+  FStream->SetPosition(FStream->Position() + FChunkLength + 4);
+}
+
+// A sample of the file's bit depth as an 8-bit level; out-of-range values are cut to the depth.
+std::uint8_t TPNGGraphic::ScaleSample(unsigned value) const {
+  const int bits = FProperties.BitsPerSample;
+  if (bits == 16) return static_cast<std::uint8_t>(value / 257u);
+  if (bits >= 8) return static_cast<std::uint8_t>(value & 0xFF);
+  const unsigned top = (1u << bits) - 1;
+  return static_cast<std::uint8_t>((value & top) * 255 / top);
+}
+
+void TPNGGraphic::LoadPLTE() {
+  ReadChunkData();
+  if (FChunkLength % 3 != 0 || FChunkLength == 0) Fail(SInvalidPalette);
+  if (FColorType != 3 || FImageDone) return;
+  SetupPixelFormat();
+  const int count = static_cast<int>(std::min<std::uint32_t>(FChunkLength / 3, 256));
+  FFilePalette = FColorManager.CreateColorPalette(FChunkData.data(), count);
+}
+
+void TPNGGraphic::LoadGAMA() {
+  ReadChunkData();
+  if (FChunkLength < 4) return;
+  FColorManager.SetGamma(BE32(FChunkData.data()) / 100000.0, TColorManager::DefaultDisplayGamma);
+  FColorManager.SetTargetOptions(FColorManager.TargetOptions() | coApplyGamma);
+}
+
+void TPNGGraphic::LoadBKGD() {
+  ReadChunkData();
+  const std::uint8_t* d = FChunkData.data();
+  switch (FColorType) {
+    case 0:
+    case 4:
+      if (FChunkLength >= 2) {
+        const unsigned g = ScaleSample(BE16(d));
+        FBackgroundColor = RGBColor(g, g, g);
+      }
+      break;
+    case 2:
+    case 6:
+      if (FChunkLength >= 6) FBackgroundColor = RGBColor(ScaleSample(BE16(d)), ScaleSample(BE16(d + 2)), ScaleSample(BE16(d + 4)));
+      break;
+    case 3:
+      if (FChunkLength >= 1 && d[0] < FFilePalette.size()) {
+        const TPaletteEntry& e = FFilePalette[d[0]];
+        FBackgroundColor = RGBColor(e.Red, e.Green, e.Blue);
+      }
+      break;
+  }
+}
+
+void TPNGGraphic::LoadTRNS() {
+  ReadChunkData();
+  const std::uint8_t* d = FChunkData.data();
+  switch (FColorType) {
+    case 0:
+      if (FChunkLength >= 2) {
+        const unsigned g = ScaleSample(BE16(d));
+        FTransparentColor = RGBColor(g, g, g);
+      }
+      break;
+    case 2:
+      if (FChunkLength >= 6) FTransparentColor = RGBColor(ScaleSample(BE16(d)), ScaleSample(BE16(d + 2)), ScaleSample(BE16(d + 4)));
+      break;
+    case 3:
+      FTransparency.fill(255);
+      std::copy_n(d, std::min<std::uint32_t>(FChunkLength, 256), FTransparency.begin());
+      break;
+  }
+}
+
+void TPNGGraphic::SetupPixelFormat() {
+  if (FPixelFormatReady) return;
+  const int depth = FProperties.BitsPerSample;
+  bool valid = false;
+  switch (FColorType) {
+    case 0: valid = depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16; break;
+    case 3: valid = depth == 1 || depth == 2 || depth == 4 || depth == 8; break;
+    case 2:
+    case 4:
+    case 6: valid = depth == 8 || depth == 16; break;
+  }
+  if (!valid) Fail(SInvalidColorFormat);
+
+  TColorManager& cm = FColorManager;
+  cm.SetSourceBitsPerSample(depth);
+  cm.SetSourceSamplesPerPixel(FProperties.SamplesPerPixel);
+  cm.SetSourceColorScheme(FProperties.ColorScheme);
+  cm.SetSourceOptions(cm.SourceOptions() | coNeedByteSwap);
+  switch (FColorType) {
+    case 0:
+    case 3:
+      cm.SetTargetColorScheme(FColorType == 0 ? TColorScheme::csG : TColorScheme::csIndexed);
+      cm.SetTargetSamplesPerPixel(1);
+      cm.SetTargetBitsPerSample(depth == 1 ? 1 : depth <= 4 ? 4 : 8);  // 2-bit samples widened to 4
+      FSourceBPP = FColorType == 0 ? (depth + 7) / 8 : 1;
+      break;
+    case 2:
+      cm.SetTargetColorScheme(TColorScheme::csBGR);
+      cm.SetTargetSamplesPerPixel(3);
+      cm.SetTargetBitsPerSample(8);
+      FSourceBPP = depth * 3 / 8;
+      break;
+    case 4:
+      cm.SetTargetColorScheme(TColorScheme::csG);
+      cm.SetTargetSamplesPerPixel(1);
+      cm.SetTargetBitsPerSample(8);
+      FSourceBPP = depth * 2 / 8;
+      break;
+    case 6:
+      cm.SetTargetColorScheme(TColorScheme::csBGRA);
+      cm.SetTargetSamplesPerPixel(4);
+      cm.SetTargetBitsPerSample(8);
+      FSourceBPP = depth * 4 / 8;
+      break;
+  }
+  FPixelFormatReady = true;
+}
+
+void TPNGGraphic::LoadIDAT() {
+  SetupPixelFormat();
+  ReadChunkData();
+  FDecoder->SetInput(FChunkData.data(), FChunkData.size());
+
+  const int depth = FProperties.BitsPerSample;
+  TPixelFormat format;
+  std::vector<TPaletteEntry> palette;
+  switch (FColorType) {
+    case 2: format = TPixelFormat::pf24bit; break;
+    case 6: format = TPixelFormat::pf32bit; break;
+    case 3:
+      // Indexes without a colour table would show nothing meaningful.
+      if (FFilePalette.empty()) Fail(SInvalidPalette);
+      palette = FFilePalette;
+      format = depth == 1 ? TPixelFormat::pf1bit : depth <= 4 ? TPixelFormat::pf4bit : TPixelFormat::pf8bit;
+      break;
+    default:
+      palette = FColorManager.CreateGrayscalePalette(FColorType == 0 ? depth : 8);
+      format = FColorType == 4 || depth >= 8 ? TPixelFormat::pf8bit : depth == 1 ? TPixelFormat::pf1bit : TPixelFormat::pf4bit;
+  }
+  FColorManager.Prepare();
+  if (!SetSize(FProperties.Width, FProperties.Height, format)) throw EOutOfResources(SOutOfMemory);
+  FPaletteUsed = palette.size();
+  if (!palette.empty()) {
+    // The colour table always has an entry for every possible index, so no lookup goes past it.
+    palette.resize(std::size_t{1} << BitsPerPixel(format));
+    SetPalette(palette);
+  }
+  Transparent = FTransparentColor != clNone;
+  TransparentColor = FTransparentColor;
+
+  // Row bytes: (width × depth + 7) / 8 × samples for whole-byte samples; 64-bit arithmetic.
+  const std::uint64_t samples = depth >= 8 ? FProperties.SamplesPerPixel : 1;
+  const std::uint64_t rowBytes = (static_cast<std::uint64_t>(FProperties.Width) * depth + 7) / 8 * samples;
+  for (auto& row : FRows) row.assign(static_cast<std::size_t>(rowBytes) + 1, 0);
+
+  if (FInterlaceMethod == 1) {
+    FillBackground(0, FProperties.Height);
+    DecodeInterlaced();
+  } else {
+    DecodeRows(static_cast<std::size_t>(rowBytes));
+  }
+  DropFurtherIDATs();
+  FImageDone = true;
+}
+
+void TPNGGraphic::DecodeRows(std::size_t rowBytes) {
+  const int width = FProperties.Width, height = FProperties.Height;
+  int y = 0;
+  try {
+    for (; y < height; ++y) {
+      std::uint8_t* current = FRows[y & 1].data();
+      const std::uint8_t* previous = FRows[(y & 1) ^ 1].data();
+      if (!ReadRow(current, rowBytes + 1)) break;  // image data ended early: the rest stays background
+      UnfilterRow(current[0], current + 1, previous + 1, rowBytes, FSourceBPP);
+      FColorManager.ConvertRow(current + 1, ScanLine(y), width);
+      Progress(TProgressStage::psRunning, static_cast<int>(static_cast<std::int64_t>(y) * 100 / height), "");
+    }
+  } catch (...) {
+    FillBackground(y, height);
+    throw;
+  }
+  FillBackground(y, height);
+}
+
+void TPNGGraphic::DecodeInterlaced() {
+  const int width = FProperties.Width, height = FProperties.Height;
+  const int bitsPerPixel = FProperties.BitsPerSample * FProperties.SamplesPerPixel;
+  for (int pass = 0; pass < 7; ++pass) {
+    if (width <= PassStartCol[pass] || height <= PassStartRow[pass]) continue;  // an empty pass has no rows
+    const std::uint64_t passWidth = (width - PassStartCol[pass] + PassColInc[pass] - 1) / PassColInc[pass];
+    const std::size_t passBytes = static_cast<std::size_t>((passWidth * bitsPerPixel + 7) / 8);
+    std::memset(FRows[0].data(), 0, passBytes + 1);
+    std::memset(FRows[1].data(), 0, passBytes + 1);
+    int k = 0;
+    for (int y = PassStartRow[pass]; y < height; y += PassRowInc[pass], ++k) {
+      std::uint8_t* current = FRows[k & 1].data();
+      const std::uint8_t* previous = FRows[(k & 1) ^ 1].data();
+      if (!ReadRow(current, passBytes + 1)) return;
+      UnfilterRow(current[0], current + 1, previous + 1, passBytes, FSourceBPP);
+      FColorManager.ConvertRow(current + 1, ScanLine(y), width, PassMask[pass]);
+      if (pass == 6) Progress(TProgressStage::psRunning, static_cast<int>(static_cast<std::int64_t>(y) * 100 / height), "");
+    }
+  }
+}
+
+// Fills the row from the inflate stream, moving to the next IDAT chunk whenever the current
+// one is used up. False when the IDAT run ends before the row is complete.
+bool TPNGGraphic::ReadRow(std::uint8_t* row, std::size_t size) {
+  std::size_t got = 0;
+  while (got < size) {
+    if (FZStreamEnded) Fail(SExtraData);
+    if (FDecoder->AvailableInput() == 0) {
+      if (!NextIDAT()) return false;
+      continue;
+    }
+    const int result = FDecoder->Decode(row + got, size - got, got);
+    if (result == Z_STREAM_END) {
+      FZStreamEnded = true;
+      if (got < size || FDecoder->AvailableInput() > 0) Fail(SExtraData);
+    } else if (result != Z_OK && result != Z_BUF_ERROR) {
+      Fail(SCompressionError);
+    }
+  }
+  return true;
+}
+
+bool TPNGGraphic::NextIDAT() {
+  if (FIDATRunEnded) return false;
+  if (!TryReadChunkHeader(FChunkLength, FChunkType)) Fail(SInvalidFormat);
+  if (FChunkType != ctIDAT) {
+    FPendingHeader = true;  // the chunk loop goes on with it
+    FIDATRunEnded = true;
+    return false;
+  }
+  ReadChunkData();
+  FDecoder->SetInput(FChunkData.data(), FChunkData.size());
+  return true;
+}
+
+void TPNGGraphic::DropFurtherIDATs() {
+  while (!FIDATRunEnded) {
+    if (!TryReadChunkHeader(FChunkLength, FChunkType)) Fail(SInvalidFormat);
+    if (FChunkType != ctIDAT) {
+      FPendingHeader = true;
+      FIDATRunEnded = true;
+    } else {
+      ReadChunkData();
+    }
+  }
+  FDecoder->SetInput(nullptr, 0);
+}
+
+void TPNGGraphic::FillBackground(int fromRow, int toRow) {
+  if (fromRow >= toRow) return;
+  const TColor c = FBackgroundColor;
+  const std::uint8_t r = c & 0xFF, g = c >> 8 & 0xFF, b = c >> 16 & 0xFF;
+  const int width = Width();
+  for (int y = fromRow; y < toRow; ++y) {
+    std::uint8_t* line = ScanLine(y);
+    switch (PixelFormat()) {
+      case TPixelFormat::pf32bit:
+        for (int x = 0; x < width; ++x, line += 4) line[0] = b, line[1] = g, line[2] = r, line[3] = 0;
+        break;
+      case TPixelFormat::pf24bit:
+        for (int x = 0; x < width; ++x, line += 3) line[0] = b, line[1] = g, line[2] = r;
+        break;
+      default: {
+        const int index = NearestPaletteIndex(Palette(), FPaletteUsed, c);
+        std::uint8_t fill = static_cast<std::uint8_t>(index);
+        if (PixelFormat() == TPixelFormat::pf4bit) fill = static_cast<std::uint8_t>(index << 4 | index);
+        if (PixelFormat() == TPixelFormat::pf1bit) fill = index ? 0xFF : 0;
+        std::memset(line, fill, Stride());
+      }
+    }
+  }
+}
+
+}  // namespace evesk
