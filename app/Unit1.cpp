@@ -1,6 +1,31 @@
 #include "app/Unit1.h"
 
+#include <shellapi.h>
+
+#include "app/CategoryMask.h"
+#include "app/ServiceHost.h"
+#include "app/Stamp.h"
+#include "framework/Application.h"
+#include "framework/DateUtils.h"
+#include "framework/Dialogs.h"
+#include "framework/Registry.h"
+#include "framework/SysUtils.h"
+
 namespace evesk {
+
+TNotifierState Notifier;
+
+namespace {
+const char* const kNoCategories = "Nemáte vybrané žádné kategorie ke sledování";
+const char* const kAutostartKey = "\\software\\microsoft\\windows\\currentversion\\run";
+const char* const kAutostartValue = "e-vesk vizedu";
+
+std::string ProgramPath() {
+  char path[MAX_PATH * 2] = {};
+  DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path));
+  return std::string(path, n);
+}
+}  // namespace
 
 const TClassInfo& TMainForm::StaticClassInfo() {
   static const TClassInfo info{"TMainForm", &TForm::StaticClassInfo(), {}, {}};
@@ -8,13 +33,170 @@ const TClassInfo& TMainForm::StaticClassInfo() {
 }
 
 TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
-  Method<void(TObject*)>("FormCreate", [this](TObject* s) { FormCreate(s); });
+  using N = void(TObject*);
+  Method<N>("FormCreate", [this](TObject* s) { FormCreate(s); });
   Method<void(TObject*, bool&)>("FormCloseQuery", [this](TObject* s, bool& c) { FormCloseQuery(s, c); });
+  Method<N>("sButton1Click", [this](TObject* s) { sButton1Click(s); });
+  Method<N>("stampClick", [this](TObject* s) { stampClick(s); });
+  Method<N>("Nastaven1Click", [this](TObject* s) { Nastaven1Click(s); });
+  Method<N>("Konec1Click", [this](TObject* s) { Konec1Click(s); });
+  Method<N>("skryjClick", [this](TObject* s) { skryjClick(s); });
+  Method<N>("Label2Click", [this](TObject* s) { Label2Click(s); });
+  Method<N>("Aktualizace1Click", [this](TObject* s) { Aktualizace1Click(s); });
+  Method<N>("HTTPGet1Error", [this](TObject* s) { HTTPGet1Error(s); });
+  Method<void(TObject*, const std::string&)>("HTTPGet1DoneString",
+                                             [this](TObject* s, const std::string& r) { HTTPGet1DoneString(s, r); });
 }
 
-void TMainForm::FormCreate(TObject*) {}
+template <class T>
+T* TMainForm::Find(const char* name) {
+  T* c = dynamic_cast<T*>(FindComponent(name));
+  if (!c) throw EReadError(std::string("Component ") + name + " missing from the main window");
+  return c;
+}
 
-void TMainForm::FormCloseQuery(TObject*, bool&) {}
+void TMainForm::Loaded() {
+  TForm::Loaded();
+  sCheckBox0 = Find<TsCheckBox>("sCheckBox0");
+  for (int i = 0; i < 24; ++i) FCategories[i] = Find<TsCheckBox>(("sCheckBox" + std::to_string(i + 1)).c_str());
+  sWebLabel1 = Find<TsWebLabel>("sWebLabel1");
+  sWebLabel2 = Find<TsWebLabel>("sWebLabel2");
+  Edit1 = Find<TEdit>("Edit1");
+  Edit2 = Find<TEdit>("Edit2");
+  Edit12 = Find<TEdit>("Edit12");
+  Edit17 = Find<TEdit>("Edit17");
+  Edit18 = Find<TEdit>("Edit18");
+  Edit20 = Find<TEdit>("Edit20");
+  Edit21 = Find<TEdit>("Edit21");
+  Edit22 = Find<TEdit>("Edit22");
+  timed = Find<TEdit>("timed");
+  Label2 = Find<TLabel>("Label2");
+  DateTimePicker2 = Find<TDateTimePicker>("DateTimePicker2");
+  HTTPGet1 = Find<THTTPGet>("HTTPGet1");
+  PopupMenu1 = Find<TPopupMenu>("PopupMenu1");
+  FServiceHost = ReadServiceHost();
+  sWebLabel2->SetURL("http://" + FServiceHost + "/vizedu_vesk/info.php");
+  sWebLabel1->SetURL("http://" + FServiceHost + "/vizedu_vesk/index.php");
+}
+
+void TMainForm::FormCreate(TObject*) {
+  if (__argc > 1 && std::string(__argv[1]) == "-auto") {
+    Notifier.AutoMode = 1;
+    ShowWindow(Application->Handle(), SW_HIDE);
+    Application->ShowMainForm = false;
+  }
+  Notifier.NewsSentence = "K dispozici jsou aktuální informace VESK ve Vašem oboru";
+  {
+    TRegistry reg;
+    reg.OpenKey(SettingsKeyPath, true);
+    Notifier.StoredMask = reg.ReadString("data");
+    Notifier.LastStamp = reg.ReadString("verze");
+    if (Notifier.LastStamp.empty()) {
+      // First start: the first check asks only for news newer than this moment.
+      stampClick(this);
+      reg.WriteString("verze", timed->Text());
+      Notifier.LastStamp = timed->Text();
+      reg.CloseKey();
+    } else {
+      reg.CloseKey();
+      stampClick(this);
+    }
+  }
+  if (auto restored = RestoreMask(Notifier.StoredMask)) {
+    for (int i = 0; i < 24; ++i)
+      if ((*restored)[static_cast<std::size_t>(i)]) FCategories[i]->SetChecked(true);
+    if (Notifier.AutoMode == 1) sButton1Click(this);
+  } else {
+    ShowMessage(kNoCategories);
+  }
+}
+
+void TMainForm::FormCloseQuery(TObject*, bool& canClose) {
+  if (MessageDlg(std::string("\r") + "Opravdu chcete ukončit e-VESK Vizedua?", mtInformation,
+                 Btn(mbYes) | Btn(mbNo)) == mrNo)
+    canClose = false;
+}
+
+void TMainForm::sButton1Click(TObject*) {
+  Notifier.SelectionMask.clear();
+  Notifier.AutostartCommand = AutostartCommand(ProgramPath());
+  {
+    TRegistry reg;
+    reg.OpenKey(kAutostartKey, true);
+    if (sCheckBox0->Checked()) reg.WriteString(kAutostartValue, Notifier.AutostartCommand);
+    else reg.DeleteValue(kAutostartValue);
+  }
+  TCategorySelection checked{};
+  for (int i = 0; i < 24; ++i) checked[static_cast<std::size_t>(i)] = FCategories[i]->Checked();
+  Notifier.SelectionMask = ComposeMask(checked);
+  {
+    TRegistry reg;
+    reg.OpenKey(SettingsKeyPath, true);
+    reg.WriteString("data", Notifier.SelectionMask);
+  }
+  if (Notifier.SelectionMask == AllZeroMask()) {
+    ShowMessage(kNoCategories);
+    return;
+  }
+  Hide();
+  Aktualizace1Click(this);
+}
+
+void TMainForm::stampClick(TObject*) {
+  const TDateTime t = Now();
+  DateTimePicker2->SetDateTime(t);
+  TStampFields fields = StampFields(t);
+  Edit20->SetText(fields.Hour);
+  Edit21->SetText(fields.Minute);
+  Edit22->SetText(fields.Second);
+  // The date is read back from the picker, as the user would see it there.
+  TStampFields date = StampFields(DateTimePicker2->DateTime());
+  Edit12->SetText(date.Day);
+  Edit17->SetText(date.Month);
+  Edit18->SetText(date.Year);
+  TStampFields shown{Edit20->Text(), Edit21->Text(), Edit22->Text(), Edit12->Text(), Edit17->Text(), Edit18->Text()};
+  timed->SetText(StampFromFields(shown, Edit1->Text(), UserFormatSettings()));
+  if (timed->HandleAllocated() && IsWindowVisible(Handle())) timed->SetFocus();
+}
+
+void TMainForm::Nastaven1Click(TObject*) { Show(); }
+
+void TMainForm::Konec1Click(TObject*) { Application->Terminate(); }
+
+void TMainForm::skryjClick(TObject*) { Hide(); }
+
+void TMainForm::Label2Click(TObject*) { Edit2->SetText(Label2->Caption()); }
+
+void TMainForm::Aktualizace1Click(TObject*) {
+  {
+    TRegistry reg;
+    reg.OpenKey(SettingsKeyPath, true);
+    Notifier.StoredMask = reg.ReadString("data");
+    Notifier.LastStamp = reg.ReadString("verze");
+  }
+  stampClick(this);
+  // Before any OK action in this run the stored choice is the reader's choice.
+  const std::string& mask = Notifier.SelectionMask.empty() ? Notifier.StoredMask : Notifier.SelectionMask;
+  const std::string base = "http://" + FServiceHost + "/vizedu_vesk/index.php?";
+  Notifier.CheckURL = base + "check=" + Notifier.LastStamp + "&data=" + mask;
+  Notifier.NewsURL = base + "naposled=" + Notifier.LastStamp + "&data=" + mask;
+  Label2->SetCaption(Notifier.CheckURL);
+  HTTPGet1->SetURL(Notifier.CheckURL);
+  HTTPGet1->RequestString();
+}
+
+void TMainForm::HTTPGet1DoneString(TObject*, const std::string& result) {
+  Notifier.ReplyText = result;
+  Label2->SetCaption(Notifier.CheckURL);
+  if (result.find(Notifier.NewsSentence) == std::string::npos) return;
+  // The news state (tip, balloon, blinking icon) comes with the tray icon.
+}
+
+void TMainForm::HTTPGet1Error(TObject*) { Application->Terminate(); }
+
+LRESULT TMainForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  return TForm::WndProc(msg, wp, lp);
+}
 
 void RegisterMainFormClasses() { TClassRegistry::Register(TMainForm::StaticClassInfo()); }
 

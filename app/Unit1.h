@@ -3,9 +3,25 @@
 #pragma once
 #include <string>
 
+#include "framework/ComCtrls.h"
 #include "framework/Forms.h"
+#include "framework/Menus.h"
+#include "net/HTTPGet.h"
+#include "skinctrls/sControls.h"
 
 namespace evesk {
+
+// Program-wide state of the notifier, shared by the handlers of the main window.
+struct TNotifierState {
+  int AutoMode = 0;
+  std::string NewsSentence;
+  std::string StoredMask;
+  std::string SelectionMask;
+  std::string LastStamp;
+  std::string AutostartCommand;
+  std::string CheckURL, NewsURL, ReplyText, NewsHint;
+};
+extern TNotifierState Notifier;
 
 class TMainForm : public TForm {
  public:
@@ -15,6 +31,36 @@ class TMainForm : public TForm {
 
   void FormCreate(TObject* sender);
   void FormCloseQuery(TObject* sender, bool& canClose);
+  void sButton1Click(TObject* sender);
+  void stampClick(TObject* sender);
+  void Nastaven1Click(TObject* sender);
+  void Konec1Click(TObject* sender);
+  void skryjClick(TObject* sender);
+  void Label2Click(TObject* sender);
+  void Aktualizace1Click(TObject* sender);
+  void HTTPGet1DoneString(TObject* sender, const std::string& result);
+  void HTTPGet1Error(TObject* sender);
+
+  // Components of the description, looked up once it has been read.
+  TsCheckBox* CategoryBox(int i) const { return FCategories[i]; }  // 0-based
+  TsCheckBox* sCheckBox0 = nullptr;
+  TsWebLabel *sWebLabel1 = nullptr, *sWebLabel2 = nullptr;
+  TEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit12 = nullptr, *Edit17 = nullptr, *Edit18 = nullptr;
+  TEdit *Edit20 = nullptr, *Edit21 = nullptr, *Edit22 = nullptr, *timed = nullptr;
+  TLabel* Label2 = nullptr;
+  TDateTimePicker* DateTimePicker2 = nullptr;
+  THTTPGet* HTTPGet1 = nullptr;
+  TPopupMenu* PopupMenu1 = nullptr;
+
+ protected:
+  void Loaded() override;
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  template <class T>
+  T* Find(const char* name);
+  TsCheckBox* FCategories[24] = {};
+  std::string FServiceHost;
 };
 
 void RegisterMainFormClasses();

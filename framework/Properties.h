@@ -112,8 +112,8 @@ struct Prop {
     return p;
   }
   // A nested persistent object whose own properties are written as "Name.Property".
-  template <class T>
-  static TPropInfo Object(std::string name, T* (C::*getter)()) {
+  template <class T, class B>
+  static TPropInfo Object(std::string name, T* (B::*getter)()) {
     TPropInfo p = Make(std::move(name), TPropInfo::Kind::Object);
     p.GetSubObject = [getter](TPersistent& o) -> TPersistent* { return (Self(o).*getter)(); };
     return p;
