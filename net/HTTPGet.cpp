@@ -118,9 +118,9 @@ bool THTTPGetThread::Run() {
       });
   }
 
-  // With a length header the body must match it in both modes: a shorter one was cut off.
-  if (haveLength && FBytesTotal != FContentLength) return false;
-  return s.ToFile || FBytesTotal != 0;
+  if (s.ToFile) return !haveLength || FBytesTotal == FContentLength;
+  // A text body shorter than its length header was cut off on the way.
+  return FBytesTotal != 0 && !(haveLength && FBytesTotal < FContentLength);
 }
 
 const TClassInfo& THTTPGet::StaticClassInfo() {
