@@ -86,7 +86,7 @@ void TPNGGraphic::Progress(TProgressStage stage, int percent, const std::string&
 
 // Signature, header and a first gAMA: everything that can be known before decoding.
 void TPNGGraphic::ReadImageProperties(TStream& stream, std::int64_t start) {
-  std::uint8_t head[33];  // signature, IHDR length and type, 13 bytes of IHDR data
+  std::uint8_t head[29];  // signature, IHDR length and type, 13 bytes of IHDR data
   if (stream.Read(head, sizeof head) != sizeof head || std::memcmp(head, Signature, 8) != 0 ||
       BE32(head + 8) != 13 || BE32(head + 12) != ctIHDR)
     Fail(SInvalidFormat);
@@ -236,7 +236,8 @@ void TPNGGraphic::ReadChunkData() {
   const std::uint8_t type[4] = {static_cast<std::uint8_t>(FChunkType >> 24), static_cast<std::uint8_t>(FChunkType >> 16),
                                 static_cast<std::uint8_t>(FChunkType >> 8), static_cast<std::uint8_t>(FChunkType)};
   FCRC = static_cast<std::uint32_t>(crc32(0, type, 4));
-  FCRC = static_cast<std::uint32_t>(crc32(FCRC, FChunkData.data(), FChunkLength));
+  // zlib answers 0 for a null buffer, so an empty chunk must not pass its (null) data.
+  if (FChunkLength) FCRC = static_cast<std::uint32_t>(crc32(FCRC, FChunkData.data(), FChunkLength));
   if (FCRC != BE32(crc)) Fail(SCRCError);
 }
 

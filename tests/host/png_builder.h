@@ -1,0 +1,72 @@
+// Builds PNG files chunk by chunk for the decoder tests, so that every field, CRC and
+// compressed byte can be set or broken on purpose.
+#pragma once
+#include <zlib.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace pngtest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline void Put32(Bytes& out, std::uint32_t v) {
+  for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<std::uint8_t>(v >> s));
+}
+inline void Put16(Bytes& out, unsigned v) {
+  out.push_back(static_cast<std::uint8_t>(v >> 8));
+  out.push_back(static_cast<std::uint8_t>(v));
+}
+
+inline Bytes Chunk(const std::string& type, const Bytes& data) {
+  Bytes out;
+  Put32(out, static_cast<std::uint32_t>(data.size()));
+  out.insert(out.end(), type.begin(), type.end());
+  out.insert(out.end(), data.begin(), data.end());
+  uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4);
+  if (!data.empty()) crc = crc32(crc, data.data(), static_cast<uInt>(data.size()));
+  Put32(out, static_cast<std::uint32_t>(crc));
+  return out;
+}
+
+inline Bytes IHDR(std::uint32_t w, std::uint32_t h, int depth, int colorType, int interlace = 0, int compression = 0) {
+  Bytes d;
+  Put32(d, w);
+  Put32(d, h);
+  d.push_back(static_cast<std::uint8_t>(depth));
+  d.push_back(static_cast<std::uint8_t>(colorType));
+  d.push_back(static_cast<std::uint8_t>(compression));
+  d.push_back(0);
+  d.push_back(static_cast<std::uint8_t>(interlace));
+  return Chunk("IHDR", d);
+}
+
+inline Bytes Zlib(const Bytes& raw) {
+  uLongf size = compressBound(static_cast<uLong>(raw.size()));
+  Bytes out(size);
+  compress2(out.data(), &size, raw.data(), static_cast<uLong>(raw.size()), 9);
+  out.resize(size);
+  return out;
+}
+
+inline Bytes IEND() { return Chunk("IEND", {}); }
+
+inline Bytes Png(std::initializer_list<Bytes> chunks) {
+  Bytes out = {137, 80, 78, 71, 13, 10, 26, 10};
+  for (const Bytes& c : chunks) out.insert(out.end(), c.begin(), c.end());
+  return out;
+}
+
+// Filtered rows of a simple image: each row is the filter byte 0 and then its bytes.
+inline Bytes Rows(const std::vector<Bytes>& rows) {
+  Bytes raw;
+  for (const Bytes& r : rows) {
+    raw.push_back(0);
+    raw.insert(raw.end(), r.begin(), r.end());
+  }
+  return raw;
+}
+
+}  // namespace pngtest
