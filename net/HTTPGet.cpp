@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "framework/Application.h"
 #include "net/HTTPText.h"
 
 namespace evesk {
@@ -28,6 +29,16 @@ class TInternetHandle {
 const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
 
 constexpr char kFormHeader[] = "Content-Type: application/x-www-form-urlencoded";
+
+// An exception escaping an event handler is shown by the application; the request goes on.
+template <class F>
+void RaiseEvent(F&& call) {
+  try {
+    call();
+  } catch (const std::exception& e) {
+    HandleEventException(e);
+  }
+}
 
 }  // namespace
 
@@ -114,7 +125,7 @@ bool THTTPGetThread::Run() {
     if (FHasProgress)
       Synchronize([this] {
         TOnProgressEvent handler = OnProgress;
-        if (handler) handler(this, FContentLength, FBytesTotal);
+        if (handler) RaiseEvent([&] { handler(this, FContentLength, FBytesTotal); });
       });
   }
 
@@ -246,13 +257,13 @@ void THTTPGet::RequestDone(THTTPGetThread* thread) {
   } forget{this, thread, alive};
   if (ok && thread->Settings().ToFile) {
     TOnDoneFileEvent handler = OnDoneFile;
-    if (handler) handler(this, thread->Settings().FileName, thread->BytesTotal());
+    if (handler) RaiseEvent([&] { handler(this, thread->Settings().FileName, thread->BytesTotal()); });
   } else if (ok) {
     TOnDoneStringEvent handler = OnDoneString;
-    if (handler) handler(this, thread->ResultText());
+    if (handler) RaiseEvent([&] { handler(this, thread->ResultText()); });
   } else {
     TNotifyEvent handler = OnError;
-    if (handler) handler(this);
+    if (handler) RaiseEvent([&] { handler(this); });
   }
 }
 

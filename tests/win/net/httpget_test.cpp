@@ -332,6 +332,18 @@ TEST_F(HTTPGetTest, StartsWhileRunningAreIgnored) {
   PumpFor(300);
   EXPECT_EQ(nested, 1);
   EXPECT_FALSE(get->Running());
+  // A handler that raises does not leave the component stuck in a request, and a raising
+  // progress handler does not fail the request.
+  get->OnProgress = [](TObject*, int, int) { throw Exception("progress handler failed"); };
+  get->OnDoneString = [&](TObject*, const std::string&) {
+    ++nested;
+    throw Exception("done handler failed");
+  };
+  get->SetURL(Url("size=3000"));
+  get->RequestString();
+  ASSERT_TRUE(PumpUntil([&] { return nested == 2; }));
+  EXPECT_FALSE(get->Running());
+  EXPECT_TRUE(get->Succeeded());
 }
 
 TEST_F(HTTPGetTest, CancelAlwaysEndsInOneError) {
