@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "framework/Bitmap.h"
+#include "imaging/acGraphicErrors.h"
 
 namespace evesk {
 

@@ -40,7 +40,7 @@ int TLZ77Decoder::Decode(std::uint8_t* dest, std::size_t size, std::size_t& prod
   if (!FInitialized) return FZLibResult = Z_STREAM_ERROR;
   // zlib counts in uInt; a larger request is served in slices.
   constexpr std::size_t slice = std::numeric_limits<uInt>::max();
-  do {
+  for (;;) {
     const uInt part = static_cast<uInt>(size < slice ? size : slice);
     FStream.next_out = dest;
     FStream.avail_out = part;
@@ -49,8 +49,14 @@ int TLZ77Decoder::Decode(std::uint8_t* dest, std::size_t size, std::size_t& prod
     produced += done;
     dest += done;
     size -= done;
-    if (FZLibResult == Z_STREAM_END && FAutoReset) inflateReset(&FStream);
-  } while (FZLibResult == Z_OK && size > 0 && FStream.avail_in > 0);
+    const bool more = size > 0 && FStream.avail_in > 0;
+    if (FZLibResult == Z_STREAM_END && FAutoReset) {
+      inflateReset(&FStream);  // the next zlib stream may follow at once
+      if (!more) break;
+    } else if (FZLibResult != Z_OK || !more) {
+      break;
+    }
+  }
   return FZLibResult;
 }
 
