@@ -1,0 +1,213 @@
+#!/usr/bin/env python3
+"""End to end: what the reader does with the main window and what stays in the registry.
+
+    python3 tests/e2e/test_mainwindow.py --exe build/win/evesk.exe \\
+        --wininspect build/win/wininspect.exe --prefix build/win/wineprefix
+"""
+
+import re
+import sys
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+import harness  # noqa: E402
+from fixture_server import FixtureServer, Reply  # noqa: E402
+
+TITLE = "Dorlen e-VESK vizedu"
+SETTINGS = r"\software\dorlen\evesk"
+RUN = r"\software\microsoft\windows\currentversion\run"
+NO_CHOICE = "Nemáte vybrané žádné kategorie ke sledování"
+CLOSE_QUESTION = "\rOpravdu chcete ukončit e-VESK Vizedua?"
+BM_GETCHECK, WM_CLOSE = 0x00F0, 0x0010
+ZERO = "_".join("0" * 24)
+
+
+def mask(*categories: int) -> str:
+    return "_".join("1" if i in categories else "0" for i in range(1, 25))
+
+
+class MainWindowTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.wine = harness.session_from_config(deadline=600).__enter__()
+        cls.addClassCleanup(cls.wine.close)
+        cls.server = FixtureServer().start()
+        cls.addClassCleanup(cls.server.stop)
+        cls.server.default(Reply(body="ok"))
+
+    def setUp(self):
+        self.wine.reg_delete_key(SETTINGS)
+        self.wine.reg_delete(RUN, "e-vesk vizedu")
+        self.wine.reg_set(SETTINGS, "server", self.server.address)
+        self.program = None
+
+    def tearDown(self):
+        self.stop()
+
+    def stop(self):
+        if self.program and self.program.running:
+            self.program.kill()
+            self.program.wait(10)
+        # The next test must not meet this program's windows.
+        self.wine.wait_for(lambda: not [w for w in self.wine.windows()
+                                        if w.cls in ("TMainForm", "TMessageForm") or w.title == TITLE],
+                           20, what="the program's windows to go")
+
+    # -- helpers ---------------------------------------------------------------------------
+    def start(self, *args):
+        self.program = self.wine.launch(harness.config().exe, *args)
+        return self.program
+
+    def main_window(self):
+        return self.wine.wait_window(TITLE, timeout=60, process=self.program, cls="TMainForm")
+
+    def boxes(self, window):
+        """The 25 check boxes by caption order of creation: sCheckBox0 first, then 1 to 24."""
+        found = [c for c in self.wine.children(window) if c.cls.upper() == "BUTTON"
+                 and c.bounds[3] == 19]
+        return found
+
+    def checked(self, box):
+        return self.wine.send_message(box, BM_GETCHECK) == 1
+
+    def message_box(self, text):
+        return self.wine.wait_for(
+            lambda: next((w for w in self.wine.windows() if w.cls == "#32770" and w.title == TITLE
+                          and any(c.text == text for c in self.wine.children(w))), None),
+            timeout=30, what=f"message box {text!r}")
+
+    # -- tests -----------------------------------------------------------------------------
+    def test_first_start_stores_a_stamp_and_a_later_start_keeps_it(self):
+        self.wine.reg_set(SETTINGS, "data", mask(2))
+        self.start()
+        self.main_window()
+        stamp = self.wine.wait_for(lambda: self.wine.reg_get(SETTINGS, "verze"), 20, what="verze")
+        self.assertRegex(stamp, r"^\d{10}$")
+        self.stop()
+        self.wine.reg_set(SETTINGS, "verze", "1600000000")
+        self.start()
+        self.main_window()
+        self.assertEqual(self.wine.reg_get(SETTINGS, "verze"), "1600000000")
+
+    def test_stored_mask_restores_exactly_its_boxes(self):
+        self.wine.reg_set(SETTINGS, "data", mask(1, 7, 13, 24).replace("_", "x", 3))  # separators not examined
+        self.wine.reg_set(SETTINGS, "verze", "1600000000")
+        self.start()
+        window = self.main_window()
+        self.assertEqual(window.client_size, (412, 406))
+        boxes = self.boxes(window)
+        self.assertEqual(len(boxes), 25)
+        states = {b.text: self.checked(b) for b in boxes}
+        on = sorted(t for t, v in states.items() if v)
+        self.assertEqual(on, sorted(["Administrativa", "Chemický průmysl", "Stavebnictví",
+                                     "Zemědělství, lesnictví, myslivost",
+                                     "Kontrolovat aktualizace  automaticky po startu počítače"]))
+        shot = self.wine.screenshot("main-window-restored")
+        print(f"screenshot: {shot}", flush=True)
+
+    def test_malformed_masks_restore_nothing_and_tell_the_reader(self):
+        for bad in (mask(1)[:46], mask(1) + "1", mask(1) + "_", ZERO):
+            with self.subTest(mask=bad):
+                self.wine.reg_set(SETTINGS, "data", bad)
+                self.wine.reg_set(SETTINGS, "verze", "1600000000")
+                self.start()
+                box = self.message_box(NO_CHOICE)
+                self.wine.key("Return")
+                self.wine.wait_window_gone(box)
+                window = self.main_window()
+                self.assertEqual([b.text for b in self.boxes(window) if self.checked(b)],
+                                 ["Kontrolovat aktualizace  automaticky po startu počítače"])
+                self.stop()
+
+    def test_ok_stores_the_choice_writes_autostart_and_hides(self):
+        self.wine.reg_set(SETTINGS, "data", mask(24))
+        self.wine.reg_set(SETTINGS, "verze", "1600000000")
+        self.start()
+        window = self.main_window()
+        boxes = {b.text: b for b in self.boxes(window)}
+        self.wine.click_child(boxes["Administrativa"])
+        ok = next(c for c in self.wine.children(window) if c.text == "OK")
+        self.wine.click_child(ok)
+        self.wine.wait_for(lambda: self.wine.reg_get(SETTINGS, "data") == mask(1, 24), 20, what="data")
+        command = self.wine.reg_get(RUN, "e-vesk vizedu")
+        self.assertRegex(command, r'^"[A-Za-z]:\\.*\\evesk\.exe" -auto$')
+        self.wine.wait_for(lambda: not self.wine.find_windows(TITLE, cls="TMainForm"), 20, what="hidden window")
+        # The OK action runs one check with the chosen mask.
+        request = self.wine.wait_for(lambda: next(iter(self.server.requests), None), 20, what="a request")
+        self.assertEqual(request.path, f"/vizedu_vesk/index.php?check=1600000000&data={mask(1, 24)}")
+        self.assertEqual(request.version, "HTTP/1.0")
+
+    def test_ok_without_autostart_removes_it_and_no_choice_keeps_window(self):
+        self.wine.reg_set(SETTINGS, "data", mask(5))
+        self.wine.reg_set(SETTINGS, "verze", "1600000000")
+        self.wine.reg_set(RUN, "e-vesk vizedu", "old")
+        self.start()
+        window = self.main_window()
+        boxes = {b.text: b for b in self.boxes(window)}
+        self.wine.click_child(boxes["Kontrolovat aktualizace  automaticky po startu počítače"])
+        self.wine.click_child(boxes["Energetika"])
+        ok = next(c for c in self.wine.children(window) if c.text == "OK")
+        self.wine.click_child(ok)
+        box = self.message_box(NO_CHOICE)
+        self.assertIsNone(self.wine.reg_get(RUN, "e-vesk vizedu"))
+        self.assertEqual(self.wine.reg_get(SETTINGS, "data"), ZERO)  # stored even when empty
+        self.wine.key("Return")
+        self.wine.wait_window_gone(box)
+        self.assertTrue(self.wine.find_windows(TITLE, cls="TMainForm"))
+        # Pressing OK again with the value already absent is no error.
+        self.wine.click_child(ok)
+        box = self.message_box(NO_CHOICE)
+        self.wine.key("Return")
+
+    def test_close_question_escape_keeps_and_yes_ends(self):
+        self.wine.reg_set(SETTINGS, "data", mask(3))
+        self.wine.reg_set(SETTINGS, "verze", "1600000000")
+        self.start()
+        window = self.main_window()
+        for answer, ends in (("Escape", False), ("Return", True)):
+            self.wine.post_message(window, WM_CLOSE)
+            dialog = self.wine.wait_window("Informace", timeout=20, cls="TMessageForm")
+            texts = [c.text for c in self.wine.children(dialog)]
+            self.assertIn(CLOSE_QUESTION, texts)
+            self.assertIn("&Ano", texts)
+            self.assertIn("&Ne", texts)
+            if answer == "Escape":
+                self.wine.screenshot("close-question")
+            self.wine.key(answer)
+            if ends:
+                self.assertEqual(self.program.wait(20), 0)
+            else:
+                self.wine.wait_window_gone(dialog)
+                self.assertTrue(self.program.running)
+
+    def test_data_of_wrong_type_is_reported_and_nothing_crashes(self):
+        self.wine.reg_set(SETTINGS, "data", 7, type="REG_DWORD")
+        self.wine.reg_set(SETTINGS, "verze", "1600000000")
+        self.start()
+        self.message_box("Invalid data type for 'data'.")
+        self.assertTrue(self.program.running)
+
+    def test_auto_without_a_choice_tells_the_reader_while_hidden(self):
+        self.wine.reg_set(SETTINGS, "verze", "1600000000")
+        self.start("-auto")
+        box = self.message_box(NO_CHOICE)
+        self.assertFalse(self.wine.find_windows(TITLE, cls="TMainForm"))
+        self.wine.key("Return")
+        self.wine.wait_window_gone(box)
+        self.assertTrue(self.program.running)
+        self.assertFalse(self.server.requests)
+
+    def test_upper_case_or_second_argument_auto_is_a_normal_start(self):
+        self.wine.reg_set(SETTINGS, "data", mask(4))
+        self.wine.reg_set(SETTINGS, "verze", "1600000000")
+        for args in (("-AUTO",), ("x", "-auto")):
+            with self.subTest(args=args):
+                self.start(*args)
+                self.main_window()
+                self.stop()
+
+
+if __name__ == "__main__":
+    harness.e2e_main()
