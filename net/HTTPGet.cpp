@@ -1,11 +1,10 @@
-// The property helpers come before the platform headers, whose GetObject macro they would meet.
-#include "framework/Properties.h"
 #include "net/HTTPGet.h"
 
 #include <windows.h>
 #include <wininet.h>
 
 #include "framework/Application.h"
+#include "framework/Properties.h"
 #include "net/HTTPText.h"
 
 namespace evesk {

@@ -2,7 +2,6 @@
 // port and folder in the environment).
 #include <gtest/gtest.h>
 
-// The property helpers come before the platform headers, whose GetObject macro they would meet.
 #include "framework/FormReader.h"
 #include "framework/Stream.h"
 #include "net/HTTPGet.h"
