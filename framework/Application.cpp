@@ -119,11 +119,8 @@ LRESULT CALLBACK TApplication::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
       HandleEventException(e);
       return 0;
     }
-    if (msg == WM_QUERYENDSESSION) {
-      // The log-off question is the main form's close question.
-      TForm* main = Application->FMainForm;
-      return main ? (main->CloseQuery() ? TRUE : FALSE) : TRUE;
-    }
+    // Each form asks its own close question at log-off; the hidden window has none to ask.
+    if (msg == WM_QUERYENDSESSION) return TRUE;
   }
   return DefWindowProcA(wnd, msg, wp, lp);
 }
