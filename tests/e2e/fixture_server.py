@@ -23,6 +23,12 @@ From a shell (for instance from a component test running under Wine):
     stop file appears, on GET /__fixture__/stop, on SIGTERM or SIGINT, or when the lifetime
     (default 600 s) runs out, so a forgotten server never lingers.
 
+    Under Wine a Windows test starts it with CreateProcessA(NULL, "Z:/path/to/python3
+    /path/to/fixture_server.py --port-file /tmp/x/port.txt ...", ...): Wine runs a Unix
+    executable given as a Z: path natively, and the Unix paths of the arguments are passed
+    unchanged (read the port file back as Z:\\tmp\\x\\port.txt). The process handle does not
+    follow the Unix process, so end the server through the stop file or /__fixture__/stop.
+
 Script (JSON object, every key optional):
 
     {"routes":   {"/path?query": REPLY, "/path": [REPLY, ...]},

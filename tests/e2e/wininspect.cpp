@@ -5,6 +5,7 @@
 //   wininspect children WINDOW       descendants of WINDOW (a handle such as 0x1234, or a title)
 //   wininspect send WINDOW MSG WPARAM LPARAM   SendMessageTimeout, prints the result
 //   wininspect post WINDOW MSG WPARAM LPARAM   PostMessage
+//   wininspect chars WINDOW TEXT     posts TEXT to WINDOW as WM_CHAR messages, in order
 //   wininspect foreground WINDOW     brings WINDOW to the front
 //
 // Output: one line per window, tab-separated. Texts are printed twice: as UTF-8 with
@@ -184,6 +185,7 @@ int Usage() {
                "usage: wininspect list [--all]\n"
                "       wininspect children WINDOW\n"
                "       wininspect send|post WINDOW MSG WPARAM LPARAM\n"
+               "       wininspect chars WINDOW TEXT\n"
                "       wininspect foreground WINDOW\n");
   return 2;
 }
@@ -242,6 +244,20 @@ int wmain(int argc, wchar_t** argv) {
     EnumChildWindows(hwnd, ChildOne, 0);
   } else if (command == L"send" || command == L"post") {
     rc = Message(command == L"send", argc, argv);
+  } else if (command == L"chars") {
+    if (argc != 4) return Usage();
+    HWND hwnd = ResolveWindow(argv[2]);
+    if (!hwnd) {
+      std::fprintf(stderr, "wininspect: no such window\n");
+      return 1;
+    }
+    // Posted, not sent, so they queue behind earlier input like typed characters do.
+    for (const wchar_t* c = argv[3]; *c; ++c) {
+      if (!PostMessageW(hwnd, WM_CHAR, static_cast<WPARAM>(*c), 1)) {
+        std::fprintf(stderr, "wininspect: post failed (error %lu)\n", static_cast<unsigned long>(GetLastError()));
+        return 1;
+      }
+    }
   } else if (command == L"foreground") {
     if (argc != 3) return Usage();
     HWND hwnd = ResolveWindow(argv[2]);
