@@ -744,6 +744,48 @@ class WineSession:
 
 
 # ---------------------------------------------------------------------------------------------
+# The demo news service, in process
+
+def load_demo_service_module():
+    """tools/demo-news/server.py as a module (its file name is too generic to import by path)."""
+    import importlib.util
+    name = "evesk_demo_news"
+    if name not in sys.modules:
+        spec = importlib.util.spec_from_file_location(name, TOOLS_DIR / "demo-news" / "server.py")
+        module = importlib.util.module_from_spec(spec)
+        sys.modules[name] = module
+        spec.loader.exec_module(module)
+    return sys.modules[name]
+
+
+class DemoService:
+    """The demo news service on 127.0.0.1 (free port) in a thread of the test process.
+
+        with DemoService(now=1765000000) as news:
+            wine.reg_set(r"\\software\\dorlen\\evesk", "server", news.address)
+    """
+
+    def __init__(self, now: int | None = None):
+        self.module = load_demo_service_module()
+        self.now = int(time.time()) if now is None else now
+        categories, documents = self.module.load_documents(self.module.DEFAULT_DATA, self.now)
+        self.service = self.module.NewsService(categories, documents, self.now)
+        self.server = None
+
+    @property
+    def address(self) -> str:
+        return f"127.0.0.1:{self.server.port}"
+
+    def __enter__(self) -> "DemoService":
+        self.server, _ = self.module.start_in_thread(self.service)
+        return self
+
+    def __exit__(self, *exc) -> None:
+        self.server.shutdown()
+        self.server.server_close()
+
+
+# ---------------------------------------------------------------------------------------------
 # Command line of the end-to-end test scripts
 
 @dataclass
