@@ -251,7 +251,8 @@ void TPNGGraphic::SkipChunkData() {
 std::uint8_t TPNGGraphic::ScaleSample(unsigned value) const {
   const int bits = FProperties.BitsPerSample;
   if (bits == 16) return static_cast<std::uint8_t>(value / 257u);
-  if (bits >= 8) return static_cast<std::uint8_t>(value & 0xFF);
+  // The header's depth is only checked with the first IDAT; odd depths must not divide by 0.
+  if (bits >= 8 || bits <= 0) return static_cast<std::uint8_t>(value & 0xFF);
   const unsigned top = (1u << bits) - 1;
   return static_cast<std::uint8_t>((value & top) * 255 / top);
 }
