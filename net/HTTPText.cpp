@@ -40,7 +40,11 @@ bool SplitURL(const std::string& url, TURLParts& parts) {
 
   std::size_t end = rest.find_first_of("/?");
   std::string authority = rest.substr(0, end);
-  if (end != std::string::npos) parts.Object = rest[end] == '/' ? rest.substr(end) : "/" + rest.substr(end);
+  if (end != std::string::npos) {
+    // A query right after the host still needs the root path in front of it.
+    parts.Object = rest[end] == '/' ? std::string() : std::string(1, '/');
+    parts.Object.append(rest, end, std::string::npos);
+  }
 
   if (authority.find('@') != std::string::npos) return false;
   std::size_t colon = authority.rfind(':');
