@@ -80,7 +80,7 @@ TEST(PngErrors, BrokenHeadersAreInvalidFormatBeforeAnyAllocation) {
   for (const Bytes& file : {Bytes{}, Png({}), badSignature, shortIHDR,
                             Png({Chunk("gAMA", Be32(45000)), IHDR(2, 2, 8, 6), IEND()}),
                             Png({IHDR(0, 2, 8, 6), IEND()}), Png({IHDR(2, 0, 8, 6), IEND()}),
-                            Png({IHDR(0x80000000u, 1, 8, 6), IEND()}),
+                            Png({IHDR(0x80000000u, 1, 8, 6), IEND()}), Png({IHDR(0x7FFFFFFF, 0x7FFFFFFF, 16, 6), IEND()}),
                             // 10^10 pixels: refused by size, not by a failed allocation
                             Png({IHDR(100000, 100000, 8, 6), Chunk("IDAT", Zlib(Bytes(100, 0))), IEND()})})
     EXPECT_EQ(ErrorOf(file), kInvalid);
@@ -269,6 +269,41 @@ TEST(PngDecode, ProgressAndStreamPosition) {
   EXPECT_THROW(png.LoadFromStream(bad), EInvalidGraphic);
   ASSERT_FALSE(seen.empty());
   EXPECT_EQ(std::get<0>(seen.back()), S::psEnding);
+}
+
+// Records the largest single read, to show that compressed data arrives one chunk at a time.
+class TCountingStream : public TMemoryStream {
+ public:
+  using TMemoryStream::TMemoryStream;
+  std::size_t Read(void* buffer, std::size_t count) override {
+    Largest = std::max(Largest, count);
+    return TMemoryStream::Read(buffer, count);
+  }
+  std::size_t Largest = 0;
+};
+
+TEST(PngDecode, CompressedDataIsReadChunkByChunk) {
+  auto sample = [](int i, int y) { return static_cast<std::uint8_t>(i * y + (i * 7919 + y) % 13); };
+  Bytes rows;
+  for (int y = 0; y < 64; ++y) {
+    rows.push_back(0);
+    for (int i = 0; i < 64 * 3; ++i) rows.push_back(sample(i, y));
+  }
+  const Bytes z = Zlib(rows);
+  Bytes file = Png({IHDR(64, 64, 8, 2)});
+  for (std::size_t at = 0; at < z.size(); at += 100) {
+    const Bytes part = Chunk("IDAT", Bytes(z.begin() + at, z.begin() + std::min(at + 100, z.size())));
+    file.insert(file.end(), part.begin(), part.end());
+  }
+  const Bytes end = IEND();
+  file.insert(file.end(), end.begin(), end.end());
+  ASSERT_GT(file.size(), 1000u);
+  TCountingStream s(file);
+  TPNGGraphic png;
+  png.LoadFromStream(s);
+  for (int x = 0; x < 64; ++x)
+    for (int c = 0; c < 3; ++c) ASSERT_EQ(png.ScanLine(63)[x * 3 + c], sample(x * 3 + 2 - c, 63)) << x;
+  EXPECT_LE(s.Largest, 100u);
 }
 
 TEST(PngDecode, AssignCopiesImagePropertiesWithTheBitmap) {
