@@ -15,6 +15,7 @@
 
 #ifdef _WIN32
 struct HICON__;  // HICON, without pulling the platform headers into portable code
+namespace evesk { class TCanvas; }
 #endif
 
 namespace evesk {
@@ -69,6 +70,9 @@ class TPNGGraphic : public TBitmap {
 #ifdef _WIN32
   // An icon with alpha of the decoded image (Windows layer); the caller destroys it.
   HICON__* MakeIcon(bool force);
+  // Draws into the rectangle (x, y, width, height) of a canvas: a 32-bit image is blended
+  // over what the canvas shows by its alpha, any other image is copied as a plain bitmap.
+  void Draw(TCanvas& canvas, int x, int y, int width, int height) const;
 #endif
 
  private:

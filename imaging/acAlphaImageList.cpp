@@ -1,0 +1,320 @@
+#include "imaging/acAlphaImageList.h"
+
+#include <cstring>
+#include <string>
+
+#include "framework/Properties.h"
+#include "imaging/acICOFile.h"
+#include "imaging/acPNG.h"
+
+namespace evesk {
+
+namespace {
+
+const char* const SInvalidFormat = "Cannot load image. Invalid or unexpected %s image format.";
+
+// The pixel formats as the description names them, in the order of TPixelFormat's values.
+const TPixelFormat PixelFormats[] = {TPixelFormat::pf1bit, TPixelFormat::pf4bit, TPixelFormat::pf8bit,
+                                     TPixelFormat::pf24bit, TPixelFormat::pf32bit};
+
+class TIconHandle {
+ public:
+  explicit TIconHandle(HICON h = nullptr) : FHandle(h) {}
+  ~TIconHandle() { if (FHandle) DestroyIcon(FHandle); }
+  TIconHandle(const TIconHandle&) = delete;
+  TIconHandle& operator=(const TIconHandle&) = delete;
+  HICON Get() const { return FHandle; }
+
+ private:
+  HICON FHandle;
+};
+
+// Sets a flag for the lifetime of the holder, restoring the previous value.
+class TFlagGuard {
+ public:
+  explicit TFlagGuard(bool& flag) : FFlag(flag), FOld(flag) { flag = true; }
+  ~TFlagGuard() { FFlag = FOld; }
+  TFlagGuard(const TFlagGuard&) = delete;
+  TFlagGuard& operator=(const TFlagGuard&) = delete;
+
+ private:
+  bool& FFlag;
+  bool FOld;
+};
+
+// The pixels of any bitmap as 32-bit top-down rows; empty when they cannot be read.
+std::vector<std::uint32_t> ReadPixels32(HBITMAP bitmap, int& width, int& height) {
+  BITMAP bm{};
+  if (!bitmap || !GetObjectA(bitmap, sizeof bm, &bm) || bm.bmWidth <= 0 || bm.bmHeight <= 0) return {};
+  width = bm.bmWidth;
+  height = bm.bmHeight;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+  HDC dc = GetDC(nullptr);
+  const int rows = GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, dc);
+  if (rows != height) return {};
+  return pixels;
+}
+
+TColor FromColorRef(COLORREF c) {
+  if (c == CLR_NONE) return clNone;
+  if (c == CLR_DEFAULT) return clDefault;
+  return static_cast<TColor>(c);
+}
+
+// The class library's copy between image lists of any kind: settings and a duplicate of the
+// images.
+void AssignPlainImageList(TCustomImageList& target, TCustomImageList& source) {
+  target.SetWidth(source.Width());
+  target.SetHeight(source.Height());
+  target.SetAllocBy(source.AllocBy());
+  target.SetMasked(source.Masked());
+  target.SetImageType(source.ImageType());
+  target.SetDrawingStyle(source.DrawingStyle());
+  target.SetBkColor(static_cast<int>(source.BkColor()));
+  target.SetBlendColor(static_cast<int>(source.BlendColor()));
+  target.SetHandle(source.HandleAllocated() ? ImageList_Duplicate(source.Handle()) : nullptr);
+}
+
+}  // namespace
+
+// --- TsImgListItem --------------------------------------------------------------------------
+
+const TClassInfo& TsImgListItem::StaticClassInfo() {
+  using P = Prop<TsImgListItem>;
+  static const TClassInfo info{
+      "TsImgListItem", nullptr, {},
+      {P::Enum("ImageFormat", &TsImgListItem::SetImageFormat, {"ifPNG", "ifICO"}),
+       P::Enum("PixelFormat", &TsImgListItem::SetPixelFormatIndex, {"pf1bit", "pf4bit", "pf8bit", "pf24bit", "pf32bit"}),
+       P::Binary("ImgData", &TsImgListItem::SetImgData)}};
+  return info;
+}
+
+void TsImgListItem::SetPixelFormatIndex(int v) { FPixelFormat = PixelFormats[v]; }
+
+void TsImgListItem::Assign(const TsImgListItem& source) {
+  if (&source == this) return;
+  FImageFormat = source.FImageFormat;
+  FPixelFormat = source.FPixelFormat;
+  FImgData = TMemoryStream(source.FImgData.Bytes());
+}
+
+// --- TsImgListItems -------------------------------------------------------------------------
+
+TsImgListItems::TsImgListItems(TsAlphaImageList* owner)
+    : TCollection(owner, [](TCollection* c) { return std::make_unique<TsImgListItem>(c); }), FList(owner) {}
+
+void TsImgListItems::Assign(const TsImgListItems& source) {
+  if (&source == this) return;
+  Clear();
+  for (int i = 0; i < source.Count(); ++i) AddItem()->Assign(*source.Item(i));
+}
+
+// --- TsAlphaImageList -----------------------------------------------------------------------
+
+const TClassInfo& TsAlphaImageList::StaticClassInfo() {
+  using P = Prop<TsAlphaImageList>;
+  static const TClassInfo info{
+      "TsAlphaImageList", &TCustomImageList::StaticClassInfo(),
+      [](TComponent* owner) -> TComponent* { return new TsAlphaImageList(owner); },
+      {P::Collection("Items", &TsAlphaImageList::ItemsCollection),
+       P::Binary("Bitmap", &TsAlphaImageList::ReadBitmapData)}};
+  return info;
+}
+
+TsAlphaImageList::TsAlphaImageList(TComponent* owner)
+    : TCustomImageList(owner), FItems(std::make_unique<TsImgListItems>(this)) {
+  // A list made in code is ready at once; one read from a description is built in Loaded.
+  if (!IsLoading()) {
+    Handle();
+    if (!FGenerated) BuildFromItems();
+  }
+}
+
+TsAlphaImageList::~TsAlphaImageList() { FItems.reset(); }
+
+void TsAlphaImageList::Loaded() {
+  TCustomImageList::Loaded();
+  Handle();
+  if (!FGenerated) BuildFromItems();
+}
+
+void TsAlphaImageList::BuildFromItems() {
+  if (!FHandle) return;
+  {
+    TFlagGuard guard(FGuard);
+    ImageList_Remove(FHandle, -1);
+    for (int i = 0; i < FItems->Count(); ++i) {
+      TsImgListItem& item = *FItems->Item(i);
+      const std::vector<std::uint8_t>& bytes = item.ImgData().Bytes();
+      if (item.ImageFormat() == ifPNG) {
+        TPNGGraphic png;
+        TMemoryStream stream(bytes);
+        png.LoadFromStream(stream);
+        TIconHandle icon(png.MakeIcon(false));
+        AppendIcon(icon.Get(), i);
+      } else if (item.ImageFormat() == ifICO) {
+        TIconHandle icon(CreateIconFromICO(bytes, FWidth, FHeight));
+        AppendIcon(icon.Get(), i);
+      }
+    }
+    if (FItems->Count() > 0) {
+      FGenerated = true;
+      // At run time each image is held once, as an icon in the list.
+      if (!FKeepItems && !Designing()) FItems->Clear();
+    }
+  }
+  Change();
+}
+
+// Item i must become image i: a failure here would shift every later image, so it is raised.
+void TsAlphaImageList::AppendIcon(HICON icon, int item) {
+  if (!icon || ImageList_ReplaceIcon(FHandle, -1, icon) < 0)
+    throw EOutOfResources("Cannot add image " + std::to_string(item) + " to the image list");
+}
+
+void TsAlphaImageList::Draw(TCanvas& canvas, int x, int y, int index, bool) {
+  if (!FHandle) return;
+  ImageList_SetBkColor(FHandle, CLR_NONE);
+  TIconHandle icon(ImageList_GetIcon(FHandle, index, ILD_TRANSPARENT));
+  if (icon.Get()) DrawIconEx(canvas.Handle(), x, y, icon.Get(), FWidth, FHeight, 0, nullptr, DI_NORMAL);
+}
+
+void TsAlphaImageList::ReleaseHandle() {
+  if (FHandle && !FShareImages) ImageList_Destroy(FHandle);
+  FHandle = nullptr;
+}
+
+void TsAlphaImageList::Assign(TCustomImageList* source) {
+  if (source == this) return;
+  if (!source) {
+    ReleaseHandle();
+    Change();
+    return;
+  }
+  auto* alpha = dynamic_cast<TsAlphaImageList*>(source);
+  if (!alpha) {
+    AssignPlainImageList(*this, *source);
+    return;
+  }
+  {
+    TFlagGuard guard(FGuard);
+    if (FHandle) ImageList_Remove(FHandle, -1);
+    FMasked = alpha->FMasked;
+    FImageType = alpha->FImageType;
+    FDrawingStyle = alpha->FDrawingStyle;
+    FShareImages = alpha->FShareImages;
+    int cx = alpha->FWidth, cy = alpha->FHeight;
+    if (alpha->FHandle) ImageList_GetIconSize(alpha->FHandle, &cx, &cy);
+    FWidth = cx;
+    FHeight = cy;
+    ReleaseHandle();
+    if (FHandle) ImageList_SetIconSize(FHandle, FWidth, FHeight);
+    else CreateHandle();
+    SetBkColor(static_cast<int>(alpha->FHandle ? FromColorRef(ImageList_GetBkColor(alpha->FHandle)) : alpha->FBkColor));
+    FBlendColor = alpha->FBlendColor;
+    CopyImages(*alpha);
+  }
+  Change();
+}
+
+void TsAlphaImageList::AssignTo(TCustomImageList* target) {
+  if (!target || target == this) return;
+  if (auto* alpha = dynamic_cast<TsAlphaImageList*>(target)) {
+    alpha->Assign(this);  // the same steps, BlendColor before the images
+    return;
+  }
+  AssignPlainImageList(*target, *this);
+}
+
+// Through icons, so the images come over with their alpha. Lists that keep their files (or a
+// designer's) copy the files instead and build from them.
+void TsAlphaImageList::CopyImages(TCustomImageList& source) {
+  if (!FHandle) return;
+  if (HIMAGELIST from = source.HandleAllocated() ? source.Handle() : nullptr) ImageList_SetBkColor(from, CLR_NONE);
+  auto* alpha = dynamic_cast<TsAlphaImageList*>(&source);
+  if (alpha && (FKeepItems || Designing())) {
+    FItems->Assign(*alpha->Items());
+    BuildFromItems();
+    return;
+  }
+  ImageList_Remove(FHandle, -1);
+  ImageList_SetBkColor(FHandle, CLR_NONE);
+  if (!source.HandleAllocated()) return;
+  HIMAGELIST from = source.Handle();
+  const int count = ImageList_GetImageCount(from);
+  for (int i = 0; i < count; ++i) {
+    TIconHandle icon(ImageList_GetIcon(from, i, ILD_TRANSPARENT));
+    if (icon.Get()) ImageList_ReplaceIcon(FHandle, -1, icon.Get());
+  }
+}
+
+void TsAlphaImageList::Change() {
+  TCustomImageList::Change();
+  if (FGuard || !FHandle || IsLoading() || Designing() || !FGenerated || FKeepItems) return;
+  TFlagGuard guard(FGuard);
+  const int count = ImageList_GetImageCount(FHandle);
+  for (int i = 0; i < count; ++i) RepairAlpha(i);
+}
+
+// An image that lost its alpha on the way in (all alpha bytes zero) gets it back: opaque
+// wherever the mask shows the image, except for the magenta key colour.
+void TsAlphaImageList::RepairAlpha(int index) {
+  TIconHandle icon(ImageList_GetIcon(FHandle, index, 0));
+  ICONINFO info{};
+  if (!icon.Get() || !GetIconInfo(icon.Get(), &info)) return;
+  TGdiObject colourBitmap(info.hbmColor), maskBitmap(info.hbmMask);
+  int w = 0, h = 0, mw = 0, mh = 0;
+  std::vector<std::uint32_t> pixels = ReadPixels32(info.hbmColor, w, h);
+  if (pixels.empty()) return;
+  for (std::uint32_t p : pixels)
+    if (p >> 24) return;
+  // The mask of an icon without its own colour part holds both halves; only matching sizes count.
+  std::vector<std::uint32_t> mask = ReadPixels32(info.hbmMask, mw, mh);
+  const bool useMask = mw == w && mh == h && !mask.empty();
+  for (std::size_t i = 0; i < pixels.size(); ++i) {
+    if (pixels[i] == 0x00FF00FFu) continue;
+    if (useMask && (mask[i] & 0xFFFFFF) != 0) continue;  // a set mask bit: transparent
+    pixels[i] |= 0xFF000000u;
+  }
+  TBitmap repaired;
+  if (!repaired.SetSize(w, h, TPixelFormat::pf32bit) || !repaired.Handle()) return;
+  for (int y = 0; y < h; ++y)
+    std::memcpy(repaired.ScanLine(y), &pixels[static_cast<std::size_t>(y) * w], static_cast<std::size_t>(w) * 4);
+  ICONINFO fixed{};
+  fixed.fIcon = TRUE;
+  fixed.hbmColor = static_cast<HBITMAP>(repaired.Handle());
+  fixed.hbmMask = info.hbmMask;
+  TIconHandle newIcon(CreateIconIndirect(&fixed));
+  if (newIcon.Get()) ImageList_ReplaceIcon(FHandle, index, newIcon.Get());
+}
+
+// --- ICO files ------------------------------------------------------------------------------
+
+HICON CreateIconFromICO(const std::vector<std::uint8_t>& data, int width, int height) {
+  const TIcoImage image = SelectIcoImage(data.data(), data.size(), width, height);
+  HICON icon = nullptr;
+  if (image.IsPNG) {
+    // Decoded here rather than by the platform, which reads PNG icons only on newer systems.
+    TPNGGraphic png;
+    TMemoryStream stream(data.data() + image.Offset, image.Size);
+    png.LoadFromStream(stream);
+    icon = png.MakeIcon(false);
+  } else {
+    icon = CreateIconFromResourceEx(const_cast<BYTE*>(data.data() + image.Offset), static_cast<DWORD>(image.Size), TRUE,
+                                    0x00030000, image.Width, image.Height, LR_DEFAULTCOLOR);
+  }
+  if (!icon) throw EInvalidGraphic(FormatText(SInvalidFormat, {"ICO"}));
+  return icon;
+}
+
+void RegisterAlphaImageList() { TClassRegistry::Register(TsAlphaImageList::StaticClassInfo()); }
+
+}  // namespace evesk
