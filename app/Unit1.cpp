@@ -58,7 +58,11 @@ T* TMainForm::Find(const char* name) {
 void TMainForm::Loaded() {
   TForm::Loaded();
   sCheckBox0 = Find<TsCheckBox>("sCheckBox0");
-  for (int i = 0; i < 24; ++i) FCategories[i] = Find<TsCheckBox>(("sCheckBox" + std::to_string(i + 1)).c_str());
+  for (int i = 0; i < 24; ++i) {
+    std::string name = "sCheckBox";
+    name += std::to_string(i + 1);
+    FCategories[i] = Find<TsCheckBox>(name.c_str());
+  }
   sWebLabel1 = Find<TsWebLabel>("sWebLabel1");
   sWebLabel2 = Find<TsWebLabel>("sWebLabel2");
   Edit1 = Find<TEdit>("Edit1");

@@ -26,6 +26,18 @@ target_link_libraries(evesk_win PUBLIC evesk_core evesk_jpeg wininet comctl32 gd
 set(EVESK_WINE_RUN ${CMAKE_SOURCE_DIR}/tools/wine-run.sh --prefix ${CMAKE_BINARY_DIR}/wineprefix)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${EVESK_WINE_RUN})
 
+# The main window's description, packed (assets inlined, code page 1250) and compiled in as
+# RCDATA; the program and the tests of the main window link the same resource.
+set(EVESK_FORM_BIN ${CMAKE_BINARY_DIR}/Unit1.form.bin)
+file(GLOB evesk_assets CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/*)
+add_custom_command(OUTPUT ${EVESK_FORM_BIN}
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/formpack.py ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/app/Unit1.form ${EVESK_FORM_BIN}
+  DEPENDS ${CMAKE_SOURCE_DIR}/app/Unit1.form ${CMAKE_SOURCE_DIR}/tools/formpack.py ${evesk_assets})
+set(EVESK_FORM_RC ${CMAKE_BINARY_DIR}/evesk-form.rc)
+file(WRITE ${EVESK_FORM_RC} "TMAINFORM RCDATA \"${EVESK_FORM_BIN}\"\n")
+set_source_files_properties(${EVESK_FORM_RC} PROPERTIES OBJECT_DEPENDS ${EVESK_FORM_BIN})
+add_custom_target(evesk_form DEPENDS ${EVESK_FORM_BIN})
+
 add_subdirectory(app/exe)
 
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)

@@ -1,0 +1,108 @@
+// The main window built from the program's own description, driven through its handlers.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "app/Startup.h"
+#include "app/Unit1.h"
+#include "framework/Application.h"
+#include "framework/Registry.h"
+#include "framework/SysUtils.h"
+
+using namespace evesk;
+
+namespace {
+
+const char* const kKey = "\\software\\dorlen\\evesk";
+const std::string kMask = "1_0_0_0_0_0_1_0_0_0_0_0_0_0_0_0_0_0_0_0_0_0_0_1";  // 1, 7, 24
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    LocaliseDialogs();
+    RegisterProgramClasses();
+  }
+  void SetUp() override {
+    TRegistry reg;
+    reg.OpenKey(kKey, true);
+    reg.WriteString("data", kMask);
+    reg.WriteString("verze", "1600000000");
+    reg.WriteString("server", "127.0.0.1:9");
+    app.SetTitle("Dorlen e-VESK vizedu");
+    form = app.CreateForm<TMainForm>();
+  }
+  TApplication app;
+  TMainForm* form = nullptr;
+};
+
+long long StampWithOffset(TMainForm* form, const char* offset) {
+  form->Edit1->SetText(offset);
+  form->stampClick(form);
+  std::string t = form->timed->Text();
+  EXPECT_EQ(t.find_first_not_of("0123456789"), std::string::npos) << t;
+  return std::atoll(t.c_str());
+}
+
+}  // namespace
+
+TEST_F(MainFormTest, StartRestoresTheStoredChoiceAndKeepsTheAutostartBoxChecked) {
+  for (int i = 0; i < 24; ++i) EXPECT_EQ(form->CategoryBox(i)->Checked(), i == 0 || i == 6 || i == 23) << i;
+  EXPECT_TRUE(form->sCheckBox0->Checked());
+  EXPECT_EQ(form->CategoryBox(20)->Caption(), "Umělecké činnosti, kultura, cestování");
+  EXPECT_EQ(form->ClientWidth(), 412);
+  EXPECT_EQ(form->ClientHeight(), 406);
+}
+
+TEST_F(MainFormTest, TabOrderStartsWithOkThenTheAutostartBox) {
+  form->Show();
+  HWND first = GetNextDlgTabItem(form->Handle(), nullptr, FALSE);
+  char text[64] = {};
+  GetWindowTextA(first, text, sizeof text);
+  EXPECT_STREQ(text, "OK");
+  HWND second = GetNextDlgTabItem(form->Handle(), first, FALSE);
+  GetWindowTextA(second, text, sizeof text);
+  EXPECT_STREQ(text, "Kontrolovat aktualizace  automaticky po startu počítače");
+}
+
+TEST_F(MainFormTest, ConverterOffsetsAreHoursInTheLocaleFormat) {
+  // The Czech locale of the test prefix writes a decimal comma.
+  ASSERT_EQ(UserFormatSettings().DecimalSeparator, ',');
+  for (int attempt = 0; attempt < 3; ++attempt) {  // the clock may tick between two readings
+    long long two = StampWithOffset(form, "2");
+    long long zero = StampWithOffset(form, "0");
+    long long minus = StampWithOffset(form, "-1");
+    long long half = StampWithOffset(form, "0,5");
+    if (zero - two == 7200 && minus - zero == 3600 && zero - half == 1800) SUCCEED();
+    else if (attempt == 2) ADD_FAILURE() << two << " " << zero << " " << minus << " " << half;
+    else continue;
+    EXPECT_EQ(form->timed->Text().size(), 10u);
+    EXPECT_EQ(form->Edit20->Text(), std::to_string(std::atoi(form->Edit20->Text().c_str())));  // no leading zero
+    break;
+  }
+}
+
+TEST_F(MainFormTest, ABadOffsetRaisesTheConversionErrorAndKeepsTheStamp) {
+  form->stampClick(form);
+  const std::string before = form->timed->Text();
+  form->Edit1->SetText("dvě");
+  try {
+    form->stampClick(form);
+    FAIL() << "no error";
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message(), "'dvě' is not a valid floating point value");
+  }
+  EXPECT_EQ(form->timed->Text(), before);
+}
+
+TEST_F(MainFormTest, DebugControlsCopyTheLabelAndHideTheWindow) {
+  form->Show();
+  form->Label2->SetCaption("http://example/check");
+  form->Label2Click(form);
+  EXPECT_EQ(form->Edit2->Text(), "http://example/check");
+  EXPECT_TRUE(IsWindowVisible(form->Handle()));
+  form->skryjClick(form);
+  EXPECT_FALSE(IsWindowVisible(form->Handle()));
+  form->Nastaven1Click(form);
+  EXPECT_TRUE(IsWindowVisible(form->Handle()));
+}
