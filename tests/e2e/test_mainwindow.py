@@ -5,8 +5,8 @@
         --wininspect build/win/wininspect.exe --prefix build/win/wineprefix
 """
 
-import re
 import sys
+import threading
 import unittest
 from pathlib import Path
 
@@ -20,7 +20,7 @@ SETTINGS = r"\software\dorlen\evesk"
 RUN = r"\software\microsoft\windows\currentversion\run"
 NO_CHOICE = "Nemáte vybrané žádné kategorie ke sledování"
 CLOSE_QUESTION = "\rOpravdu chcete ukončit e-VESK Vizedua?"
-BM_GETCHECK, WM_CLOSE = 0x00F0, 0x0010
+BM_GETCHECK, WM_CLOSE, WM_QUERYENDSESSION = 0x00F0, 0x0010, 0x0011
 ZERO = "_".join("0" * 24)
 
 
@@ -181,6 +181,24 @@ class MainWindowTest(unittest.TestCase):
             else:
                 self.wine.wait_window_gone(dialog)
                 self.assertTrue(self.program.running)
+
+    def test_log_off_asks_the_close_question_and_no_refuses_it(self):
+        self.wine.reg_set(SETTINGS, "data", mask(3))
+        self.wine.reg_set(SETTINGS, "verze", "1600000000")
+        self.start()
+        window = self.main_window()
+        self.wine.post_message(window, 0x0112, 0xF020)  # SC_MINIMIZE: asked from the tray as well
+        for key, answer in (("Escape", 0), ("Return", 1)):
+            result = []
+            asker = threading.Thread(target=lambda: result.append(
+                self.wine.send_message(window, WM_QUERYENDSESSION)))
+            asker.start()
+            dialog = self.wine.wait_window("Informace", timeout=8, cls="TMessageForm")
+            self.assertIn(CLOSE_QUESTION, [c.text for c in self.wine.children(dialog)])
+            self.wine.key(key)
+            asker.join(15)
+            self.assertEqual(result, [answer])
+            self.assertTrue(self.program.running)
 
     def test_data_of_wrong_type_is_reported_and_nothing_crashes(self):
         self.wine.reg_set(SETTINGS, "data", 7, type="REG_DWORD")
