@@ -23,7 +23,8 @@ void TMenuItem::SetParentComponent(TComponent* parent) {
 const TClassInfo& TPopupMenu::StaticClassInfo() {
   static const TClassInfo info{"TPopupMenu", &TComponent::StaticClassInfo(),
                                [](TComponent* o) -> TComponent* { return new TPopupMenu(o); },
-                               {Prop<TPopupMenu>::Event("OnPopup", &TPopupMenu::OnPopup)}};
+                               {Prop<TPopupMenu>::Bool("AutoPopup", &TPopupMenu::SetAutoPopup),
+                                Prop<TPopupMenu>::Event("OnPopup", &TPopupMenu::OnPopup)}};
   return info;
 }
 

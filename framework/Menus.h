@@ -43,6 +43,11 @@ class TPopupMenu : public TComponent {
   void Popup(int x, int y);
   // The window that owns the menu while it is open (the tray icon's hidden window, say).
   HWND PopupWindow = nullptr;
+  // The component that opened the menu last (a tray icon, say); set by that component.
+  TComponent* PopupComponent = nullptr;
+  // Whether the component that owns the menu opens it by itself (a tray icon on its button).
+  bool AutoPopup = true;
+  void SetAutoPopup(bool v) { AutoPopup = v; }
   TNotifyEvent OnPopup;
 
  protected:

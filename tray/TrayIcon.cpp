@@ -1,0 +1,752 @@
+#include "tray/TrayIcon.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <map>
+#include <vector>
+
+#include "framework/Application.h"
+#include "framework/Controls.h"
+#include "framework/Forms.h"
+#include "framework/Properties.h"
+
+namespace evesk {
+
+namespace {
+const char* const kTrayWindowClass = "EveskTrayWindow";
+constexpr UINT kNinBalloonShow = WM_USER + 2, kNinBalloonHide = WM_USER + 3, kNinBalloonTimeout = WM_USER + 4,
+               kNinBalloonUserClick = WM_USER + 5;
+constexpr unsigned kExitPollInterval = 20;
+
+// Ids count up from 1, so a late callback never reaches a newer icon at a recycled address.
+UINT NextIconId() {
+  static UINT next = 0;
+  if (++next == 0) next = 1;
+  return next;
+}
+
+TShiftState KeyShiftState() {
+  TShiftState s = 0;
+  if (GetAsyncKeyState(VK_SHIFT) & 0x8000) s |= ssShift;
+  if (GetAsyncKeyState(VK_MENU) & 0x8000) s |= ssAlt;
+  if (GetAsyncKeyState(VK_CONTROL) & 0x8000) s |= ssCtrl;
+  return s;
+}
+
+// Copies at most SIZE - 1 characters and always terminates.
+void CopyText(char* field, std::size_t size, const std::string& text) {
+  const std::size_t n = std::min(text.size(), size - 1);
+  std::memcpy(field, text.data(), n);
+  std::memset(field + n, 0, size - n);
+}
+
+// Owner windows replaced by ours: the procedure found there before, and the icons listening.
+struct TOwnerSubclass {
+  WNDPROC Previous = nullptr;
+  std::vector<TTrayIcon*> Icons;
+};
+std::map<HWND, TOwnerSubclass>& OwnerSubclasses() {
+  static std::map<HWND, TOwnerSubclass> map;
+  return map;
+}
+}  // namespace
+
+// The hidden window that receives the shell's callback messages of every tray icon, and the
+// live icons by id.
+class TTrayIconHandler {
+ public:
+  TTrayIconHandler() {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA wc{};
+    if (!GetClassInfoA(instance, kTrayWindowClass, &wc)) {
+      wc = WNDCLASSA{};
+      wc.lpfnWndProc = &WndProc;
+      wc.hInstance = instance;
+      wc.lpszClassName = kTrayWindowClass;
+      RegisterClassA(&wc);
+    }
+    // A real top-level window, so that it can be made the foreground window for the menu.
+    FWindow = CreateWindowExA(WS_EX_TOOLWINDOW, kTrayWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                              instance, nullptr);
+  }
+  ~TTrayIconHandler() {
+    if (FWindow) DestroyWindow(FWindow);
+  }
+  TTrayIconHandler(const TTrayIconHandler&) = delete;
+  TTrayIconHandler& operator=(const TTrayIconHandler&) = delete;
+
+  static TTrayIconHandler* Instance;
+  static void AddUser(TTrayIcon* icon) {
+    if (!Instance) Instance = new TTrayIconHandler;
+    ++Instance->FRefCount;
+    Instance->FIcons[icon->IconId()] = icon;
+  }
+  static void RemoveUser(TTrayIcon* icon) {
+    if (!Instance) return;
+    Instance->FIcons.erase(icon->IconId());
+    if (Instance->FRefCount > 0) --Instance->FRefCount;
+    if (Instance->FRefCount == 0) {
+      delete Instance;
+      Instance = nullptr;
+    }
+  }
+  HWND Window() const { return FWindow; }
+
+ private:
+  static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (Instance && Instance->FWindow == wnd) {
+      switch (msg) {
+        case TTrayIcon::CallbackMessage: {
+          // The id of an icon that is gone finds nothing.
+          auto it = Instance->FIcons.find(static_cast<UINT>(wp));
+          if (it != Instance->FIcons.end()) {
+            try {
+              it->second->HandleCallback(static_cast<UINT>(lp));
+            } catch (const std::exception& e) {
+              HandleEventException(e);
+            }
+          }
+          return 0;
+        }
+        // Windows may end the session; nobody but the last icon closes this window.
+        case WM_DESTROY:
+        case WM_CLOSE:
+        case WM_QUERYENDSESSION:
+        case WM_QUIT:
+        case WM_ENDSESSION:
+        case WM_NCDESTROY:
+          return 1;
+      }
+    }
+    return DefWindowProcA(wnd, msg, wp, lp);
+  }
+
+  HWND FWindow = nullptr;
+  std::uint32_t FRefCount = 0;
+  std::map<UINT, TTrayIcon*> FIcons;
+};
+
+TTrayIconHandler* TTrayIconHandler::Instance = nullptr;
+
+namespace {
+struct TTrayModuleEnd {
+  ~TTrayModuleEnd() {
+    delete TTrayIconHandler::Instance;
+    TTrayIconHandler::Instance = nullptr;
+  }
+} gTrayModuleEnd;
+}  // namespace
+
+TTrayIcon::TShellNotify TTrayIcon::ShellNotify = [](DWORD message, TNotifyIconDataA& data) {
+  return Shell_NotifyIconA(message, reinterpret_cast<PNOTIFYICONDATAA>(&data));
+};
+
+HWND TTrayIcon::HandlerWindow() { return TTrayIconHandler::Instance ? TTrayIconHandler::Instance->Window() : nullptr; }
+
+UINT TTrayIcon::TaskbarCreatedMessage() {
+  // Shells that announce their restart come with common controls 4.71 or later.
+  static const UINT message = [] {
+    struct {
+      DWORD cbSize, dwMajorVersion, dwMinorVersion, dwBuildNumber, dwPlatformID;
+    } version{sizeof(version), 0, 0, 0, 0};
+    HMODULE comctl = GetModuleHandleA("comctl32.dll");
+    if (!comctl) comctl = LoadLibraryA("comctl32.dll");
+    using TGetVersion = HRESULT(CALLBACK*)(void*);
+    auto get = comctl ? reinterpret_cast<TGetVersion>(reinterpret_cast<void*>(GetProcAddress(comctl, "DllGetVersion")))
+                      : nullptr;
+    if (!get || FAILED(get(&version))) return 0u;
+    if (MAKELONG(version.dwMinorVersion, version.dwMajorVersion) < 0x00040047) return 0u;
+    return RegisterWindowMessageA("TaskbarCreated");
+  }();
+  return message;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Published properties
+
+const TClassInfo& TTrayIcon::StaticClassInfo() {
+  using P = Prop<TTrayIcon>;
+  TPropInfo interval;
+  interval.Name = "CycleInterval";
+  interval.Set = [](TPersistent& o, const TValue& v) {
+    P::Expect(v, TValue::Kind::Integer, "an integer");
+    if (v.Int < 0 || v.Int > UINT32_MAX) throw EPropertyError("interval out of range");
+    P::Self(o).SetCycleInterval(static_cast<unsigned>(v.Int));
+  };
+  static const TClassInfo info{
+      "TTrayIcon", &TComponent::StaticClassInfo(),
+      [](TComponent* o) -> TComponent* { return new TTrayIcon(o); },
+      {P::Bool("DesignPreview", &TTrayIcon::SetDesignPreview),
+       P::Reference("IconList", &TTrayIcon::SetIconList),
+       P::Bool("CycleIcons", &TTrayIcon::SetCycleIcons),
+       interval,
+       P::Bool("Enabled", &TTrayIcon::SetEnabled),
+       P::String("Hint", &TTrayIcon::SetHint),
+       P::Bool("ShowHint", &TTrayIcon::SetShowHint),
+       P::Object("Icon", &TTrayIcon::Icon),
+       P::Bool("IconVisible", &TTrayIcon::SetIconVisible),
+       P::Int("IconIndex", &TTrayIcon::SetIconIndex),
+       P::Reference("PopupMenu", &TTrayIcon::SetPopupMenu),
+       P::Bool("LeftPopup", &TTrayIcon::SetLeftPopup),
+       P::Bool("WantEnterExitEvents", &TTrayIcon::SetWantEnterExitEvents),
+       P::Bool("MinimizeToTray", &TTrayIcon::SetMinimizeToTray),
+       P::Event("OnClick", &TTrayIcon::OnClick),
+       P::Event("OnDblClick", &TTrayIcon::OnDblClick),
+       P::Event("OnMouseEnter", &TTrayIcon::OnMouseEnter),
+       P::Event("OnMouseExit", &TTrayIcon::OnMouseExit),
+       P::Event("OnMinimizeToTray", &TTrayIcon::OnMinimizeToTray),
+       P::Event("OnBalloonHintShow", &TTrayIcon::OnBalloonHintShow),
+       P::Event("OnBalloonHintHide", &TTrayIcon::OnBalloonHintHide),
+       P::Event("OnBalloonHintTimeout", &TTrayIcon::OnBalloonHintTimeout),
+       P::Event("OnBalloonHintClick", &TTrayIcon::OnBalloonHintClick),
+       P::Event("OnMouseDown", &TTrayIcon::OnMouseDown),
+       P::Event("OnMouseUp", &TTrayIcon::OnMouseUp),
+       P::Event("OnMouseMove", &TTrayIcon::OnMouseMove),
+       P::Event("OnCycle", &TTrayIcon::OnCycle),
+       P::Event("OnStartup", &TTrayIcon::OnStartup)}};
+  return info;
+}
+
+void RegisterTrayIcon() { TClassRegistry::Register(TTrayIcon::StaticClassInfo()); }
+
+// ---------------------------------------------------------------------------------------------
+// Life
+
+TTrayIcon::TTrayIcon(TComponent* owner) : TComponent(owner), FIconId(NextIconId()) {
+  TTrayIconHandler::AddUser(this);
+  FIcon.OnChange = [this] { UpdateTrayIcon(); };
+  FData.cbSize = sizeof(FData);
+  FData.hWnd = HandlerWindow();
+  FData.uID = FIconId;
+  FData.uFlags = RestingFlags;
+  FData.uCallbackMessage = CallbackMessage;
+  FCycleTimer = std::make_unique<TSimpleTimer>(1000, [this](TObject*) { CycleTick(); });
+  FClickTimer = std::make_unique<TSimpleTimer>(1000, [this](TObject*) { ClickTimerTick(); });
+  FExitTimer = std::make_unique<TSimpleTimer>(kExitPollInterval, [this](TObject*) { ExitPollTick(); });
+  if (DesignTime()) return;
+  TaskbarCreatedMessage();
+  if (Application) {
+    FHookApp = Application;
+    FHookId = Application->HookMainWindow([this](UINT msg, WPARAM wp, LPARAM lp, LRESULT&) {
+      return AppHook(msg, wp, lp);
+    });
+  }
+  // An owner still being read gets its window later; Loaded subclasses it then.
+  if (dynamic_cast<TWinControl*>(owner) && !(owner->ComponentState() & csLoading)) SubclassOwner();
+}
+
+TTrayIcon::~TTrayIcon() {
+  *FAlive = false;
+  RemoveTrayIcon();
+  FCycleTimer.reset();
+  FClickTimer.reset();
+  FExitTimer.reset();
+  FIcon.OnChange = nullptr;
+  if (FHookId && Application && Application == FHookApp) Application->UnhookMainWindow(FHookId);
+  UnsubclassOwner();
+  TTrayIconHandler::RemoveUser(this);
+}
+
+void TTrayIcon::Loaded() {
+  TComponent::Loaded();
+  if (!DesignTime() && dynamic_cast<TWinControl*>(Owner())) {
+    if (!FSubclassed) SubclassOwner();
+    bool show = true;
+    if (OnStartup) OnStartup(this, show);
+    if (!show) {
+      if (Application) Application->ShowMainForm = false;
+      HideMainForm();
+    }
+  }
+  UpdateTrayIcon();
+  if (FIconVisible) AddTrayIcon();
+  else RemoveTrayIcon();
+  SetCycleIcons(FCycleIcons);
+  FExitTimer->SetEnabled(FWantEnterExitEvents);
+  // The classic callbacks: the shell reports the raw mouse messages.
+  FData.uTimeout = 0;
+  SendToShell(NIM_SETVERSION);
+}
+
+void TTrayIcon::Notification(TComponent* component, TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation != TOperation::opRemove) return;
+  // The tray keeps the image it shows; later cycle ticks find no list and do nothing.
+  if (component == FIconList) {
+    FIconList = nullptr;
+    FIconIndex = 0;
+  }
+  if (component == FPopupMenu) FPopupMenu = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Properties
+
+void TTrayIcon::SetDesignPreview(bool value) {
+  FDesignPreview = value;
+  if (!DesignTime()) return;  // a form designer's preview; nothing to show at run time
+  FSettingPreview = true;
+  if (FIcon.Empty() && WantsDefaultDesignIcon()) FIcon.SetHandle(CopyIcon(LoadIconA(nullptr, IDI_WINLOGO)));
+  if (value) AddTrayIcon();
+  else RemoveTrayIcon();
+  FSettingPreview = false;
+}
+
+void TTrayIcon::SetIconList(TCustomImageList* list) {
+  if (FIconList && FIconList != list) FIconList->RemoveFreeNotification(this);
+  FIconList = list;
+  if (list) list->FreeNotification(this);
+  SetIconIndex(0);
+}
+
+void TTrayIcon::SetPopupMenu(TPopupMenu* menu) {
+  if (FPopupMenu && FPopupMenu != menu) FPopupMenu->RemoveFreeNotification(this);
+  FPopupMenu = menu;
+  if (menu) menu->FreeNotification(this);
+}
+
+void TTrayIcon::SetCycleIcons(bool value) {
+  FCycleIcons = value;
+  if (Loading()) return;  // Loaded applies it
+  if (value) {
+    SetIconIndex(0);
+    FCycleTimer->SetInterval(FCycleInterval);
+    FCycleTimer->SetEnabled(true);
+  } else {
+    FCycleTimer->SetEnabled(false);
+  }
+}
+
+void TTrayIcon::SetCycleInterval(unsigned value) {
+  if (value == FCycleInterval) return;
+  FCycleInterval = value;
+  SetCycleIcons(FCycleIcons);
+}
+
+void TTrayIcon::SetHint(const std::string& value) {
+  FHint = value;
+  UpdateTrayIcon();
+}
+
+void TTrayIcon::SetShowHint(bool value) {
+  FShowHint = value;
+  UpdateTrayIcon();
+}
+
+void TTrayIcon::SetIcon(const TIcon& source) {
+  auto notify = std::move(FIcon.OnChange);
+  FIcon.OnChange = nullptr;
+  FIcon.Assign(source);
+  FIcon.OnChange = std::move(notify);
+  UpdateTrayIcon();
+}
+
+void TTrayIcon::SetIconVisible(bool value) {
+  if (Loading()) {
+    FIconVisible = value;
+    return;
+  }
+  if (value) AddTrayIcon();
+  else RemoveTrayIcon();
+}
+
+void TTrayIcon::SetIconIndex(int value) {
+  if (FIconList) {
+    FIconIndex = value;
+    const int count = FIconList->Count();
+    if (value >= count) FIconIndex = count - 1;
+    CopyListIcon(FIconIndex);
+  } else {
+    FIconIndex = 0;
+  }
+  UpdateTrayIcon();
+}
+
+void TTrayIcon::SetWantEnterExitEvents(bool value) {
+  FWantEnterExitEvents = value;
+  if (!Loading()) FExitTimer->SetEnabled(value);
+}
+
+void TTrayIcon::CopyListIcon(int index) {
+  // An index without an image leaves the icon empty.
+  FIcon.SetHandle(FIconList ? FIconList->GetIcon(index) : nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The shell
+
+void TTrayIcon::FillRecord() {
+  FData.hIcon = FIcon.Handle();
+  if (!FHint.empty() && FShowHint) CopyText(FData.szTip, sizeof(FData.szTip), FHint);
+  else std::memset(FData.szTip, 0, sizeof(FData.szTip));
+}
+
+bool TTrayIcon::SendToShell(DWORD message) { return ShellNotify && ShellNotify(message, FData) != FALSE; }
+
+bool TTrayIcon::AddTrayIcon() {
+  if (!FSettingPreview) FIconVisible = true;
+  if (DesignTime() && !FSettingPreview && !FDesignPreview) return false;
+  FillRecord();
+  return SendToShell(NIM_ADD);
+}
+
+bool TTrayIcon::RemoveTrayIcon() {
+  if (!FSettingPreview) FIconVisible = false;
+  if (DesignTime() && !FSettingPreview && !FDesignPreview) return false;
+  FillRecord();
+  return SendToShell(NIM_DELETE);
+}
+
+bool TTrayIcon::UpdateTrayIcon() {
+  // Setters that act on the platform wait for the after-loading notification.
+  if (Loading()) return false;
+  if (DesignTime() && !FSettingPreview && !FDesignPreview) return false;
+  FillRecord();
+  return SendToShell(NIM_MODIFY);
+}
+
+bool TTrayIcon::ShowBalloonMessage(const std::string& title, const std::string& text, TBalloonHintIcon icon,
+                                   std::uint8_t timeoutSeconds) {
+  static const DWORD kInfoFlags[] = {NIIF_NONE, NIIF_INFO, NIIF_WARNING, NIIF_ERROR};
+  HideBalloonMessage();
+  FData.uFlags |= NIF_INFO;
+  CopyText(FData.szInfo, sizeof(FData.szInfo), text);
+  CopyText(FData.szInfoTitle, sizeof(FData.szInfoTitle), title);
+  FData.uTimeout = timeoutSeconds * 1000u;
+  FData.dwInfoFlags = icon <= bitError ? kInfoFlags[icon] : NIIF_NONE;
+  const bool shown = UpdateTrayIcon();
+  // Later updates (tip, icon, cycling) must not show the balloon again.
+  FData.uFlags = RestingFlags;
+  return shown;
+}
+
+void TTrayIcon::HideBalloonMessage() {
+  FData.uFlags |= NIF_INFO;
+  FData.szInfo[0] = 0;
+  UpdateTrayIcon();
+  FData.uFlags = RestingFlags;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Shell callbacks and timers
+
+void TTrayIcon::HandleCallback(UINT event) {
+  auto alive = FAlive;
+  switch (event) {  // balloon events come whether or not the icon is enabled
+    case kNinBalloonShow:
+      if (OnBalloonHintShow) OnBalloonHintShow(this);
+      return;
+    case kNinBalloonHide:
+      if (OnBalloonHintHide) OnBalloonHintHide(this);
+      return;
+    case kNinBalloonTimeout:
+      if (OnBalloonHintTimeout) OnBalloonHintTimeout(this);
+      return;
+    case kNinBalloonUserClick:
+      if (OnBalloonHintClick) OnBalloonHintClick(this);
+      return;
+  }
+  if (!FEnabled) return;
+  const TShiftState shift = KeyShiftState();
+  POINT pt{0, 0};
+  GetCursorPos(&pt);
+  switch (event) {
+    case WM_MOUSEMOVE:
+      if (FWantEnterExitEvents && FDidExit) {
+        MouseEnter();
+        if (!*alive) return;
+        FDidExit = false;
+      }
+      MouseMove(shift, pt.x, pt.y);
+      if (!*alive) return;
+      FLastMove = pt;
+      break;
+    case WM_LBUTTONDOWN:
+      if (OnDblClick) {
+        FClickTimer->SetInterval(GetDoubleClickTime());
+        FClickTimer->Start();
+      }
+      MouseDown(mbLeft, shift | ssLeft, pt.x, pt.y);
+      if (!*alive) return;
+      FClickStart = true;
+      if (FLeftPopup && FPopupMenu && FPopupMenu->AutoPopup) {
+        SetForegroundWindow(HandlerWindow());
+        PopupAtCursor();
+      }
+      break;
+    case WM_LBUTTONUP:
+      if (FClickStart) FClickReady = true;
+      if (FClickStart && !FClickTimer->Enabled()) {
+        FClickStart = false;
+        FClickReady = false;
+        Click();
+        if (!*alive) return;
+      }
+      FClickStart = false;
+      MouseUp(mbLeft, shift | ssLeft, pt.x, pt.y);
+      break;
+    case WM_LBUTTONDBLCLK:
+      FClickReady = false;
+      FDblClick = true;
+      DblClick();
+      if (!*alive) return;
+      if (FPopupMenu && FPopupMenu->AutoPopup && !FLeftPopup) {
+        for (int i = 0; i < FPopupMenu->Count(); ++i) {
+          TMenuItem* item = FPopupMenu->Items(i);
+          if (!item->Default()) continue;
+          // A disabled item cannot be chosen in the menu either.
+          if (item->Enabled()) item->Click();
+          break;
+        }
+      }
+      break;
+    case WM_RBUTTONDOWN:
+      MouseDown(mbRight, shift | ssRight, pt.x, pt.y);
+      if (!*alive) return;
+      if (FPopupMenu && FPopupMenu->AutoPopup) {
+        SetForegroundWindow(HandlerWindow());
+        PopupAtCursor();
+      }
+      break;
+    case WM_RBUTTONUP:
+      MouseUp(mbRight, shift | ssRight, pt.x, pt.y);
+      break;
+    case WM_MBUTTONDOWN:
+      MouseDown(mbMiddle, shift | ssMiddle, pt.x, pt.y);
+      break;
+    case WM_MBUTTONUP:
+      MouseUp(mbMiddle, shift | ssMiddle, pt.x, pt.y);
+      break;
+  }
+}
+
+void TTrayIcon::ClickTimerTick() {
+  FClickTimer->SetEnabled(false);
+  if (!FDblClick && FClickReady) {
+    FClickReady = false;
+    auto alive = FAlive;
+    Click();
+    if (!*alive) return;
+  }
+  FDblClick = false;
+}
+
+void TTrayIcon::ExitPollTick() {
+  if (FDidExit) return;
+  POINT pt;
+  if (!GetCursorPos(&pt)) return;
+  if (pt.x != FLastMove.x || pt.y != FLastMove.y) {
+    FDidExit = true;
+    MouseExit();
+  }
+}
+
+void TTrayIcon::CycleTick() {
+  if (!FIconList) return;
+  CopyListIcon(FIconIndex);
+  auto alive = FAlive;
+  Cycle();
+  if (!*alive || !FIconList) return;
+  SetIconIndex(FIconIndex < FIconList->Count() - 1 ? FIconIndex + 1 : 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Event raisers
+
+void TTrayIcon::Click() {
+  if (OnClick) OnClick(this);
+}
+
+void TTrayIcon::DblClick() {
+  if (OnDblClick) OnDblClick(this);
+}
+
+void TTrayIcon::Cycle() {
+  if (!OnCycle || !FIconList) return;
+  OnCycle(this, FIconIndex < FIconList->Count() - 1 ? FIconIndex + 1 : 0);
+}
+
+void TTrayIcon::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
+}
+
+void TTrayIcon::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
+}
+
+void TTrayIcon::MouseMove(TShiftState shift, int x, int y) {
+  if (OnMouseMove) OnMouseMove(this, shift, x, y);
+}
+
+void TTrayIcon::MouseEnter() {
+  if (OnMouseEnter) OnMouseEnter(this);
+}
+
+void TTrayIcon::MouseExit() {
+  if (OnMouseExit) OnMouseExit(this);
+}
+
+void TTrayIcon::DoMinimizeToTray() { MinimizeAppToTray(); }
+
+// ---------------------------------------------------------------------------------------------
+// Menu, main form and taskbar button
+
+void TTrayIcon::PopupAtCursor() {
+  POINT pt;
+  if (GetCursorPos(&pt)) Popup(pt.x, pt.y);
+}
+
+void TTrayIcon::Popup(int x, int y) {
+  if (!FPopupMenu) return;
+  HWND wnd = HandlerWindow();
+  // The menu closes on a click elsewhere only when its owner is the foreground window.
+  SetForegroundWindow(wnd);
+  auto alive = FAlive;
+  if (Application) Application->ProcessMessages();
+  if (!*alive || !FPopupMenu) return;
+  TPopupMenu* menu = FPopupMenu;
+  menu->PopupComponent = this;
+  HWND saved = menu->PopupWindow;
+  menu->PopupWindow = wnd;
+  menu->Popup(x, y);
+  if (!*alive) return;
+  if (FPopupMenu == menu) menu->PopupWindow = saved;
+  if (HWND owner = OwnerWindow()) PostMessageA(owner, WM_NULL, 0, 0);
+}
+
+void TTrayIcon::HideTaskbarButton() {
+  if (Application && IsWindowVisible(Application->Handle())) ShowWindow(Application->Handle(), SW_HIDE);
+}
+
+void TTrayIcon::HideMainForm() {
+  if (!dynamic_cast<TWinControl*>(Owner()) || !Application || !Application->MainForm()) return;
+  Application->MainForm()->SetVisible(false);
+  HideTaskbarButton();
+}
+
+void TTrayIcon::MinimizeAppToTray() {
+  HideMainForm();
+  HideTaskbarButton();
+  SetIconVisible(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The application's window and the owner's window
+
+bool TTrayIcon::AppHook(UINT msg, WPARAM wp, LPARAM) {
+  if (msg == WM_SIZE && wp == SIZE_MINIMIZED && FMinimizeToTray) DoMinimizeToTray();
+  if (msg == WM_WINDOWPOSCHANGED && FFirstShow && Application && Application->MainForm()) {
+    // The start-up question concerns only MDI parent forms, which this class library has not.
+    FFirstShow = false;
+  }
+  if (msg == WM_SYSCOMMAND && wp == SC_RESTORE && Application && Application->MainForm()) {
+    TForm* form = Application->MainForm();
+    if (form->HandleAllocated() && IsIconic(form->Handle())) ShowWindow(form->Handle(), SW_RESTORE);
+    form->SetVisible(true);
+  }
+  // The shell was restarted: a visible icon goes back into the new tray.
+  if (UINT created = TaskbarCreatedMessage(); created && msg == created && FIconVisible) AddTrayIcon();
+  return false;
+}
+
+HWND TTrayIcon::OwnerWindow() const {
+  auto* control = dynamic_cast<TWinControl*>(Owner());
+  return control && control->HandleAllocated() ? control->Handle() : nullptr;
+}
+
+void TTrayIcon::SubclassOwner() {
+  auto* control = dynamic_cast<TWinControl*>(Owner());
+  if (!control || FSubclassed) return;
+  HWND wnd = control->Handle();
+  if (!wnd) return;
+  TOwnerSubclass& sub = OwnerSubclasses()[wnd];
+  const auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC));
+  // An entry of an earlier window with the same handle, whose procedure is not ours.
+  if (sub.Icons.empty() && current != &OwnerWndProc) sub.Previous = nullptr;
+  if (!sub.Previous)
+    sub.Previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&OwnerWndProc)));
+  sub.Icons.push_back(this);
+  FSubclassed = wnd;
+}
+
+void TTrayIcon::UnsubclassOwner() {
+  if (!FSubclassed) return;
+  HWND wnd = FSubclassed;
+  FSubclassed = nullptr;
+  auto& map = OwnerSubclasses();
+  auto it = map.find(wnd);
+  if (it == map.end()) return;
+  auto& icons = it->second.Icons;
+  icons.erase(std::remove(icons.begin(), icons.end(), this), icons.end());
+  if (!icons.empty()) return;
+  if (!IsWindow(wnd)) {
+    map.erase(it);
+  } else if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)) == &OwnerWndProc) {
+    SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(it->second.Previous));
+    map.erase(it);
+  }
+  // Otherwise someone replaced the procedure after us: ours stays in the chain and passes on.
+}
+
+LRESULT CALLBACK TTrayIcon::OwnerWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto& map = OwnerSubclasses();
+  auto it = map.find(wnd);
+  if (it == map.end()) return DefWindowProcA(wnd, msg, wp, lp);
+  const WNDPROC previous = it->second.Previous;
+  const std::vector<TTrayIcon*> icons = it->second.Icons;
+  for (TTrayIcon* icon : icons) {
+    auto live = map.find(wnd);
+    if (live == map.end()) break;
+    if (std::find(live->second.Icons.begin(), live->second.Icons.end(), icon) == live->second.Icons.end()) continue;
+    LRESULT result = 0;
+    try {
+      if (icon->OwnerMessage(msg, wp, lp, result)) return result;
+    } catch (const std::exception& e) {
+      HandleEventException(e);
+    }
+  }
+  const LRESULT result = CallWindowProcA(previous, wnd, msg, wp, lp);
+  if (msg == WM_SIZE && wp == SIZE_MINIMIZED) {
+    // The main form is the program's taskbar window: its minimising is the program's.
+    auto live = map.find(wnd);
+    const std::vector<TTrayIcon*> now = live != map.end() ? live->second.Icons : std::vector<TTrayIcon*>{};
+    for (TTrayIcon* icon : now) {
+      try {
+        if (icon->FMinimizeToTray && Application && Application->MainForm() == icon->Owner()) icon->DoMinimizeToTray();
+      } catch (const std::exception& e) {
+        HandleEventException(e);
+      }
+    }
+  }
+  if (msg == WM_NCDESTROY) {
+    auto live = map.find(wnd);
+    if (live != map.end()) {
+      for (TTrayIcon* icon : live->second.Icons) icon->FSubclassed = nullptr;
+      map.erase(live);
+    }
+  }
+  return result;
+}
+
+bool TTrayIcon::OwnerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  if (msg == WM_SHOWWINDOW && wp == 1 && lp == 0) {
+    if (Application) SetForegroundWindow(Application->Handle());
+    if (HWND owner = OwnerWindow()) SetForegroundWindow(owner);
+    return false;
+  }
+  const bool parentClosing =
+      msg == WM_SHOWWINDOW && wp == 0 && lp == SW_PARENTCLOSING && !(Application && Application->Terminated());
+  const bool minimize = msg == WM_SYSCOMMAND && wp == SC_MINIMIZE;
+  if ((parentClosing || minimize) && FMinimizeToTray && OnMinimizeToTray) {
+    auto alive = FAlive;
+    OnMinimizeToTray(this);
+    if (!*alive) return false;
+    DoMinimizeToTray();
+    result = 1;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace evesk
