@@ -14,8 +14,6 @@ wineboot -i >/dev/null 2>&1 || { echo "wine-prefix: wineboot failed" >&2; exit 1
 wineserver -w
 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1000x700 /f >/dev/null 2>&1
-# The window's font is not shipped with Wine; its usual stand-in keeps the designed widths.
-wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Sans Serif' /d 'Tahoma' /f >/dev/null 2>&1
 # Browser launches are recorded, never sent to a real browser.
 mkdir -p "$WINEPREFIX/evesk"
 wine reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$(dirname "$0" | xargs realpath)/record-browser.sh" /f >/dev/null 2>&1
