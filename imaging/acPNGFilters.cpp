@@ -13,41 +13,57 @@ inline int Paeth(int a, int b, int c) {
   return pa <= pb && pa <= pc ? a : bc;
 }
 
-// The pixel size as a template argument lets the compiler keep a whole pixel in registers.
+// Undoes a filter whose predictor depends on the left (a), upper (b) and upper-left (c) bytes,
+// from the second pixel on, one pixel at a time with a and c kept in registers: the channels
+// are independent chains the processor runs side by side, and no byte is read back from
+// memory right after being stored.
+template <int Bpp, class Predictor>
+inline void ByPixel(std::uint8_t* row, const std::uint8_t* prev, std::size_t size, Predictor predict) {
+  int a[Bpp], c[Bpp];
+  for (int k = 0; k < Bpp; ++k) a[k] = row[k], c[k] = prev[k];
+  std::size_t i = Bpp;
+  for (; i + Bpp <= size; i += Bpp)
+    for (int k = 0; k < Bpp; ++k) {
+      const int b = prev[i + k];
+      a[k] = (row[i + k] + predict(a[k], b, c[k])) & 0xFF;
+      row[i + k] = static_cast<std::uint8_t>(a[k]);
+      c[k] = b;
+    }
+  for (; i < size; ++i)  // a partial pixel at the end, should a row ever have one
+    row[i] = static_cast<std::uint8_t>(row[i] + predict(row[i - Bpp], prev[i], prev[i - Bpp]));
+}
+
 // Bpp 0 stands for a pixel size known only at run time.
 template <int FixedBpp>
 void UnfilterFixed(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* prev, std::size_t size, std::size_t runtimeBpp = 0) {
   const std::size_t Bpp = FixedBpp ? FixedBpp : runtimeBpp;
   switch (filter) {
     case 1:
-      for (std::size_t i = Bpp; i < size; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - Bpp]);
+      if constexpr (FixedBpp > 0) {
+        if (size < Bpp) break;
+        ByPixel<FixedBpp>(row, prev, size, [](int a, int, int) { return a; });
+      } else {
+        for (std::size_t i = Bpp; i < size; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - Bpp]);
+      }
       break;
     case 2:
       for (std::size_t i = 0; i < size; ++i) row[i] = static_cast<std::uint8_t>(row[i] + prev[i]);
       break;
     case 3:
       for (std::size_t i = 0; i < Bpp && i < size; ++i) row[i] = static_cast<std::uint8_t>(row[i] + (prev[i] >> 1));
-      for (std::size_t i = Bpp; i < size; ++i)
-        row[i] = static_cast<std::uint8_t>(row[i] + ((row[i - Bpp] + prev[i]) >> 1));
+      if constexpr (FixedBpp > 0) {
+        if (size < Bpp) break;
+        ByPixel<FixedBpp>(row, prev, size, [](int a, int b, int) { return (a + b) >> 1; });
+      } else {
+        for (std::size_t i = Bpp; i < size; ++i)
+          row[i] = static_cast<std::uint8_t>(row[i] + ((row[i - Bpp] + prev[i]) >> 1));
+      }
       break;
     case 4:
       for (std::size_t i = 0; i < Bpp && i < size; ++i) row[i] = static_cast<std::uint8_t>(row[i] + prev[i]);
       if constexpr (FixedBpp > 0) {
-        // One pixel at a time with the left and upper-left bytes kept in registers: the
-        // channels are independent chains the processor can run side by side.
         if (size < Bpp) break;
-        int a[FixedBpp], c[FixedBpp];
-        for (int k = 0; k < FixedBpp; ++k) a[k] = row[k], c[k] = prev[k];
-        std::size_t i = Bpp;
-        for (; i + Bpp <= size; i += Bpp)
-          for (int k = 0; k < FixedBpp; ++k) {
-            const int b = prev[i + k];
-            a[k] = (row[i + k] + Paeth(a[k], b, c[k])) & 0xFF;
-            row[i + k] = static_cast<std::uint8_t>(a[k]);
-            c[k] = b;
-          }
-        for (; i < size; ++i)  // a partial pixel at the end, should a row ever have one
-          row[i] = static_cast<std::uint8_t>(row[i] + Paeth(row[i - Bpp], prev[i], prev[i - Bpp]));
+        ByPixel<FixedBpp>(row, prev, size, Paeth);
       } else {
         for (std::size_t i = Bpp; i < size; ++i)
           row[i] = static_cast<std::uint8_t>(row[i] + Paeth(row[i - Bpp], prev[i], prev[i - Bpp]));
