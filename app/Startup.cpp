@@ -9,6 +9,7 @@
 #include "imaging/acAlphaImageList.h"
 #include "net/HTTPGet.h"
 #include "skinctrls/sControls.h"
+#include "tray/TrayIcon.h"
 
 namespace evesk {
 
@@ -30,6 +31,7 @@ void RegisterProgramClasses() {
   RegisterAlphaImageList();
   RegisterSkinnedControls();
   RegisterHTTPGet();
+  RegisterTrayIcon();
   RegisterFormClasses();
   RegisterMainFormClasses();
 }

@@ -44,6 +44,7 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
   Method<N>("Label2Click", [this](TObject* s) { Label2Click(s); });
   Method<N>("Aktualizace1Click", [this](TObject* s) { Aktualizace1Click(s); });
   Method<N>("HTTPGet1Error", [this](TObject* s) { HTTPGet1Error(s); });
+  Method<N>("TrayIcon1BalloonHintClick", [this](TObject* s) { TrayIcon1BalloonHintClick(s); });
   Method<void(TObject*, const std::string&)>("HTTPGet1DoneString",
                                              [this](TObject* s, const std::string& r) { HTTPGet1DoneString(s, r); });
 }
@@ -78,6 +79,7 @@ void TMainForm::Loaded() {
   DateTimePicker2 = Find<TDateTimePicker>("DateTimePicker2");
   HTTPGet1 = Find<THTTPGet>("HTTPGet1");
   PopupMenu1 = Find<TPopupMenu>("PopupMenu1");
+  TrayIcon1 = Find<TTrayIcon>("TrayIcon1");
   FServiceHost = ReadServiceHost();
   sWebLabel2->SetURL("http://" + FServiceHost + "/vizedu_vesk/info.php");
   sWebLabel1->SetURL("http://" + FServiceHost + "/vizedu_vesk/index.php");
@@ -90,6 +92,8 @@ void TMainForm::FormCreate(TObject*) {
     Application->ShowMainForm = false;
   }
   Notifier.NewsSentence = "K dispozici jsou aktuální informace VESK ve Vašem oboru";
+  // The image lists are built by now: the tray shows image 0 of the resting list.
+  TrayIcon1->SetCycleIcons(true);
   {
     TRegistry reg;
     reg.OpenKey(SettingsKeyPath, true);
@@ -197,6 +201,10 @@ void TMainForm::HTTPGet1DoneString(TObject*, const std::string& result) {
 }
 
 void TMainForm::HTTPGet1Error(TObject*) { Application->Terminate(); }
+
+void TMainForm::TrayIcon1BalloonHintClick(TObject*) {
+  // Opening the news page and committing the stamp come with the update check.
+}
 
 LRESULT TMainForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   return TForm::WndProc(msg, wp, lp);

@@ -8,6 +8,7 @@
 #include "framework/Menus.h"
 #include "net/HTTPGet.h"
 #include "skinctrls/sControls.h"
+#include "tray/TrayIcon.h"
 
 namespace evesk {
 
@@ -40,6 +41,7 @@ class TMainForm : public TForm {
   void Aktualizace1Click(TObject* sender);
   void HTTPGet1DoneString(TObject* sender, const std::string& result);
   void HTTPGet1Error(TObject* sender);
+  void TrayIcon1BalloonHintClick(TObject* sender);
 
   // Components of the description, looked up once it has been read.
   TsCheckBox* CategoryBox(int i) const { return FCategories[i]; }  // 0-based
@@ -51,6 +53,7 @@ class TMainForm : public TForm {
   TDateTimePicker* DateTimePicker2 = nullptr;
   THTTPGet* HTTPGet1 = nullptr;
   TPopupMenu* PopupMenu1 = nullptr;
+  TTrayIcon* TrayIcon1 = nullptr;
 
  protected:
   void Loaded() override;
