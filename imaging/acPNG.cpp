@@ -466,8 +466,8 @@ bool TPNGGraphic::ReadRow(std::uint8_t* row, std::size_t size) {
     if (result == Z_STREAM_END) {
       FZStreamEnded = true;
       if (got < size || FDecoder->AvailableInput() > 0) Fail(SExtraData);
-    } else if (result != Z_OK && result != Z_BUF_ERROR) {
-      Fail(SCompressionError);
+    } else if (result != Z_OK && (result != Z_BUF_ERROR || FDecoder->AvailableInput() > 0)) {
+      Fail(SCompressionError);  // (no progress with input left would otherwise loop for ever)
     }
   }
   return true;
