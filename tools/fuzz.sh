@@ -24,7 +24,8 @@ seeds=$root/tests/fuzz/corpus/$name
 work=$build/corpus/$name
 artifacts=$build/artifacts/$name
 mkdir -p "$work" "$artifacts" "$seeds"
-options=(-max_total_time="$seconds" -artifact_prefix="$artifacts/" -print_final_stats=1)
+# A single input that takes 10 s counts as a hang.
+options=(-max_total_time="$seconds" -timeout=10 -artifact_prefix="$artifacts/" -print_final_stats=1)
 dict=$root/tests/fuzz/${name}_fuzz.dict
 [ -f "$dict" ] && options+=(-dict="$dict")
 exec "$build/tests/fuzz/${name}_fuzz" "${options[@]}" "$@" "$work" "$seeds"
