@@ -187,7 +187,6 @@ class MainWindowTest(unittest.TestCase):
         self.wine.reg_set(SETTINGS, "verze", "1600000000")
         self.start()
         window = self.main_window()
-        self.wine.post_message(window, 0x0112, 0xF020)  # SC_MINIMIZE: asked from the tray as well
         for key, answer in (("Escape", 0), ("Return", 1)):
             result = []
             asker = threading.Thread(target=lambda: result.append(

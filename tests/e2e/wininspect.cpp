@@ -203,7 +203,7 @@ int Message(bool send, int argc, wchar_t** argv) {
   if (send) {
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutW(hwnd, static_cast<UINT>(msg), static_cast<WPARAM>(wparam),
-                             static_cast<LPARAM>(lparam), SMTO_NORMAL, 10000, &result)) {
+                             static_cast<LPARAM>(lparam), SMTO_NORMAL, 30000, &result)) {
       std::fprintf(stderr, "wininspect: send failed or timed out (error %lu)\n",
                    static_cast<unsigned long>(GetLastError()));
       return 1;
