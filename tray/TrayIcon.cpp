@@ -356,7 +356,11 @@ void TTrayIcon::SetIconIndex(int value) {
     FIconIndex = value;
     const int count = FIconList->Count();
     if (value >= count) FIconIndex = count - 1;
+    // One update of the tray below is enough.
+    auto notify = std::move(FIcon.OnChange);
+    FIcon.OnChange = nullptr;
     CopyListIcon(FIconIndex);
+    FIcon.OnChange = std::move(notify);
   } else {
     FIconIndex = 0;
   }
