@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "app/CategoryMask.h"
+#include "app/NewsReply.h"
 #include "app/ServiceHost.h"
 #include "app/Stamp.h"
 #include "framework/Application.h"
@@ -80,6 +81,8 @@ void TMainForm::Loaded() {
   HTTPGet1 = Find<THTTPGet>("HTTPGet1");
   PopupMenu1 = Find<TPopupMenu>("PopupMenu1");
   TrayIcon1 = Find<TTrayIcon>("TrayIcon1");
+  sAlphaImageList1 = Find<TsAlphaImageList>("sAlphaImageList1");
+  sAlphaImageList2 = Find<TsAlphaImageList>("sAlphaImageList2");
   FServiceHost = ReadServiceHost();
   sWebLabel2->SetURL("http://" + FServiceHost + "/vizedu_vesk/info.php");
   sWebLabel1->SetURL("http://" + FServiceHost + "/vizedu_vesk/index.php");
@@ -196,14 +199,29 @@ void TMainForm::Aktualizace1Click(TObject*) {
 void TMainForm::HTTPGet1DoneString(TObject*, const std::string& result) {
   Notifier.ReplyText = result;
   Label2->SetCaption(Notifier.CheckURL);
-  if (result.find(Notifier.NewsSentence) == std::string::npos) return;
-  // The news state (tip, balloon, blinking icon) comes with the tray icon.
+  const TNewsReply reply = ParseNewsReply(result, Notifier.NewsSentence);
+  if (!reply.News) return;
+  Notifier.NewsHint = reply.Hint;
+  Notifier.LastStamp = reply.Stamp;  // committed to the store only by a balloon click
+  TrayIcon1->SetHint(Notifier.NewsHint);
+  TrayIcon1->ShowBalloonMessage("e-VESK Vizedu", Notifier.NewsHint, bitInfo, 30);
+  TrayIcon1->SetIconList(sAlphaImageList1);
 }
 
 void TMainForm::HTTPGet1Error(TObject*) { Application->Terminate(); }
 
 void TMainForm::TrayIcon1BalloonHintClick(TObject*) {
-  // Opening the news page and committing the stamp come with the update check.
+  // The tip holds the announcement only until the news has been opened once.
+  if (TrayIcon1->Hint().find(Notifier.NewsSentence) == std::string::npos) return;
+  ShellExecuteA(Handle(), "open", Notifier.NewsURL.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  stampClick(this);
+  {
+    TRegistry reg;
+    reg.OpenKey(SettingsKeyPath, true);
+    reg.WriteString("verze", Notifier.LastStamp);
+  }
+  TrayIcon1->SetHint("e-VESK Vizedu");
+  TrayIcon1->SetIconList(sAlphaImageList2);
 }
 
 LRESULT TMainForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {

@@ -6,6 +6,7 @@
 #include "framework/ComCtrls.h"
 #include "framework/Forms.h"
 #include "framework/Menus.h"
+#include "imaging/acAlphaImageList.h"
 #include "net/HTTPGet.h"
 #include "skinctrls/sControls.h"
 #include "tray/TrayIcon.h"
@@ -54,6 +55,7 @@ class TMainForm : public TForm {
   THTTPGet* HTTPGet1 = nullptr;
   TPopupMenu* PopupMenu1 = nullptr;
   TTrayIcon* TrayIcon1 = nullptr;
+  TsAlphaImageList *sAlphaImageList1 = nullptr, *sAlphaImageList2 = nullptr;  // news, rest
 
  protected:
   void Loaded() override;

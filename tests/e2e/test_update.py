@@ -1,0 +1,154 @@
+#!/usr/bin/env python3
+"""End to end: the update check cycle against a scripted service.
+
+    python3 tests/e2e/test_update.py --exe build/win/evesk.exe \\
+        --wininspect build/win/wininspect.exe --prefix build/win/wineprefix
+"""
+
+import subprocess
+import sys
+import time
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+import harness  # noqa: E402
+from fixture_server import FixtureServer, Reply  # noqa: E402
+
+TITLE = "Dorlen e-VESK vizedu"
+SETTINGS = r"\software\dorlen\evesk"
+SENTENCE = "K dispozici jsou aktuální informace VESK ve Vašem oboru"
+NEWS = ("!" + SENTENCE + "#1700000000").encode("cp1250")
+MASK = "1_0_1_" + "0_" * 20 + "1"
+STAMP = "1600000000"
+TRAY_CALLBACK, NIN_BALLOONUSERCLICK = 2048, 1029
+TRAY_WINDOW_CLASS = "EveskTrayWindow"
+
+
+def tray_pixels(shot: Path) -> bytes:
+    """The notification area's corner of a screenshot, where the program's icon sits."""
+    return subprocess.run(["convert", str(shot), "-crop", "40x20+960+680", "+repage", "rgb:-"],
+                          check=True, capture_output=True).stdout
+
+
+class UpdateTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.wine = harness.session_from_config(deadline=900).__enter__()
+        cls.addClassCleanup(cls.wine.close)
+
+    def setUp(self):
+        self.server = FixtureServer().start()
+        self.addCleanup(self.server.stop)
+        self.wine.reg_delete_key(SETTINGS)
+        self.wine.reg_set(SETTINGS, "server", self.server.address)
+        self.wine.reg_set(SETTINGS, "data", MASK)
+        self.wine.reg_set(SETTINGS, "verze", STAMP)
+        self.wine.clear_browser_log()
+        self.program = None
+
+    def tearDown(self):
+        if self.program and self.program.running:
+            self.program.kill()
+            self.program.wait(10)
+        self.wine.wait_for(lambda: not [w for w in self.wine.windows(all=True)
+                                        if w.cls in ("TMainForm", TRAY_WINDOW_CLASS)],
+                           20, what="the program's windows to go")
+
+    def start_auto(self, reply):
+        self.server.default(reply)
+        self.program = self.wine.launch(harness.config().exe, "-auto")
+        return self.server.wait_requests(1, timeout=60)[0]
+
+    def tray_window(self):
+        return self.wine.wait_for(
+            lambda: next((w for w in self.wine.windows(all=True) if w.cls == TRAY_WINDOW_CLASS), None),
+            30, what="the tray icon's window")
+
+    def balloon(self, timeout=30):
+        return self.wine.wait_for(
+            lambda: next((w for w in self.wine.windows() if w.cls == "tooltips_class32"
+                          and w.rect[2] - w.rect[0] > 60), None), timeout, what="a balloon")
+
+    def click_balloon(self):
+        self.wine.send_message(self.tray_window(), TRAY_CALLBACK, 1, NIN_BALLOONUSERCLICK)
+
+    def test_auto_start_checks_once_with_the_stored_choice(self):
+        request = self.start_auto(Reply(body="ok"))
+        self.assertEqual(request.method, "GET")
+        self.assertEqual(request.path, f"/vizedu_vesk/index.php?check={STAMP}&data={MASK}")
+        self.assertEqual(request.version, "HTTP/1.0")
+        self.assertEqual(request.header("User-Agent"), "Pelmarin HTTPGet")
+        self.assertEqual(request.header("Accept"), "*/*")
+        time.sleep(3)
+        self.assertEqual(len(self.server.requests), 1)
+        self.assertFalse(self.wine.find_windows(TITLE, cls="TMainForm"))  # hidden in auto mode
+        self.assertTrue(self.program.running)
+        self.assertEqual(self.wine.reg_get(SETTINGS, "verze"), STAMP)  # "ok": nothing changes
+
+    def test_news_shows_a_balloon_and_a_click_opens_the_page_and_stores_the_stamp(self):
+        self.start_auto(Reply(body=NEWS))
+        self.balloon()
+        # Three looks over more than a second: the icon must show both of its images.
+        shots = []
+        for i in range(3):
+            shots.append(self.wine.screenshot(f"news-blink-{i + 1}"))
+            time.sleep(0.55)
+        for shot in shots:
+            print(f"screenshot: {shot}", flush=True)
+        self.assertGreater(len({tray_pixels(shot) for shot in shots}), 1, "the tray icon does not blink")
+        self.assertEqual(self.wine.reg_get(SETTINGS, "verze"), STAMP)  # not before the click
+        self.click_balloon()
+        log = self.wine.wait_for(self.wine.browser_log, 20, what="the browser to open")
+        self.assertEqual(log, [f"http://{self.server.address}/vizedu_vesk/index.php?naposled={STAMP}&data={MASK}"])
+        self.wine.wait_for(lambda: self.wine.reg_get(SETTINGS, "verze") == "1700000000", 20, what="stored stamp")
+        # A second click on the same news does nothing.
+        self.wine.clear_browser_log()
+        self.click_balloon()
+        time.sleep(2)
+        self.assertEqual(self.wine.browser_log(), [])
+
+    def test_sentence_only_before_the_bang_shows_a_balloon_whose_click_does_nothing(self):
+        self.start_auto(Reply(body=(SENTENCE + " !nic nového#1700000000").encode("cp1250")))
+        self.balloon()
+        self.click_balloon()
+        time.sleep(2)
+        self.assertEqual(self.wine.browser_log(), [])
+        self.assertEqual(self.wine.reg_get(SETTINGS, "verze"), STAMP)
+
+    def test_a_trailing_line_feed_keeps_the_stamp_right(self):
+        self.start_auto(Reply(body=NEWS + b"\n"))
+        self.balloon()
+        self.click_balloon()
+        self.wine.wait_for(lambda: self.wine.reg_get(SETTINGS, "verze") == "1700000000", 20, what="stored stamp")
+
+    def test_an_update_command_while_a_request_runs_yields_one_request(self):
+        self.server.default(Reply(body="ok", delay=4))
+        self.program = self.wine.launch(harness.config().exe, "-auto")
+        self.server.wait_requests(1, timeout=60)
+        # A double-click on the tray icon runs the default item, "Aktualizace", once more.
+        self.wine.send_message(self.tray_window(), TRAY_CALLBACK, 1, 0x0203)
+        time.sleep(6)
+        self.assertEqual(len(self.server.requests), 1)
+        self.assertTrue(self.program.running)
+
+    def test_failed_requests_end_the_program_silently_and_keep_the_settings(self):
+        for name, reply in (("no length", Reply(body="ok", content_length=False)),
+                            ("empty body", Reply(body=b""))):
+            with self.subTest(name):
+                self.start_auto(reply)
+                self.assertEqual(self.program.wait(30), 0)
+                self.assertEqual(self.wine.reg_get(SETTINGS, "verze"), STAMP)
+                self.assertEqual(self.wine.reg_get(SETTINGS, "data"), MASK)
+        with self.subTest("refused connection"):
+            port = self.server.port
+            self.server.stop()
+            self.wine.reg_set(SETTINGS, "server", f"127.0.0.1:{port}")
+            self.program = self.wine.launch(harness.config().exe, "-auto")
+            self.assertEqual(self.program.wait(60), 0)
+            self.assertEqual(self.wine.reg_get(SETTINGS, "verze"), STAMP)
+
+
+if __name__ == "__main__":
+    harness.e2e_main()
