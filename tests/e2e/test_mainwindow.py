@@ -5,8 +5,10 @@
         --wininspect build/win/wininspect.exe --prefix build/win/wineprefix
 """
 
+import subprocess
 import sys
 import threading
+import time
 import unittest
 from pathlib import Path
 
@@ -22,6 +24,20 @@ NO_CHOICE = "Nemáte vybrané žádné kategorie ke sledování"
 CLOSE_QUESTION = "\rOpravdu chcete ukončit e-VESK Vizedua?"
 BM_GETCHECK, WM_CLOSE, WM_QUERYENDSESSION = 0x00F0, 0x0010, 0x0011
 ZERO = "_".join("0" * 24)
+
+
+def dominant_ink(wine, shot, child) -> str:
+    """Whether a label's text is drawn mostly in blue or in red, read from a screenshot."""
+    x, y = wine.to_screen(*child.screen_origin)
+    w, h = child.bounds[2], child.bounds[3]
+    raw = subprocess.run(["convert", str(shot), "-crop", f"{w}x{h}+{x}+{y}", "+repage", "rgb:-"],
+                         check=True, capture_output=True).stdout
+    blue = red = 0
+    for i in range(0, len(raw) - 2, 3):
+        r, g, b = raw[i], raw[i + 1], raw[i + 2]
+        blue += b > 150 and r < 100 and g < 100
+        red += r > 150 and g < 100 and b < 100
+    return "blue" if blue > red else "red" if red > blue else "none"
 
 
 def mask(*categories: int) -> str:
@@ -138,6 +154,8 @@ class MainWindowTest(unittest.TestCase):
         request = self.wine.wait_for(lambda: next(iter(self.server.requests), None), 20, what="a request")
         self.assertEqual(request.path, f"/vizedu_vesk/index.php?check=1600000000&data={mask(1, 24)}")
         self.assertEqual(request.version, "HTTP/1.0")
+        time.sleep(2)
+        self.assertEqual(len(self.server.requests), 1)
 
     def test_ok_without_autostart_removes_it_and_no_choice_keeps_window(self):
         self.wine.reg_set(SETTINGS, "data", mask(5))
@@ -160,6 +178,27 @@ class MainWindowTest(unittest.TestCase):
         self.wine.click_child(ok)
         box = self.message_box(NO_CHOICE)
         self.wine.key("Return")
+
+    def test_web_labels_turn_red_under_the_pointer_and_open_their_pages(self):
+        self.wine.reg_set(SETTINGS, "data", mask(2))
+        self.wine.reg_set(SETTINGS, "verze", "1600000000")
+        self.wine.clear_browser_log()
+        self.start()
+        window = self.main_window()
+        labels = {c.text: c for c in self.wine.children(window) if c.cls.upper() == "STATIC"}
+        info = labels["Informace k programu"]
+        news = labels["Zobrazit všechny naposledy aktualizované dokumenty"]
+        self.wine.move(1, 1)
+        time.sleep(0.3)
+        self.assertEqual(dominant_ink(self.wine, self.wine.screenshot("weblabel-normal"), info), "blue")
+        self.wine.move(*info.centre)
+        time.sleep(0.5)
+        self.assertEqual(dominant_ink(self.wine, self.wine.screenshot("weblabel-hot"), info), "red")
+        self.wine.click_child(info)
+        self.wine.click_child(news)
+        base = f"http://{self.server.address}/vizedu_vesk/"
+        self.wine.wait_for(lambda: len(self.wine.browser_log()) == 2, 20, what="two pages opened")
+        self.assertEqual(self.wine.browser_log(), [base + "info.php", base + "index.php"])
 
     def test_close_question_escape_keeps_and_yes_ends(self):
         self.wine.reg_set(SETTINGS, "data", mask(3))
