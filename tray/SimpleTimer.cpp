@@ -1,111 +1,59 @@
 #include "tray/SimpleTimer.h"
 
 #include <exception>
-#include <map>
 
 #include "framework/Application.h"
+#include "framework/SharedWindow.h"
 
 namespace evesk {
 
-namespace {
-const char* const kTimerWindowClass = "EveskTimerWindow";
-}  // namespace
-
-// The hidden window that receives WM_TIMER for every simple timer, and the live timers by id.
-class TSimpleTimerHandler {
- public:
-  TSimpleTimerHandler() {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA wc{};
-    if (!GetClassInfoA(instance, kTimerWindowClass, &wc)) {
-      wc = WNDCLASSA{};
-      wc.lpfnWndProc = &WndProc;
-      wc.hInstance = instance;
-      wc.lpszClassName = kTimerWindowClass;
-      RegisterClassA(&wc);
-    }
-    // A message-only window: timers need no broadcasts and no place on the desktop.
-    FWindow = CreateWindowExA(0, kTimerWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
-  }
-  ~TSimpleTimerHandler() {
-    if (FWindow) DestroyWindow(FWindow);
-  }
-  TSimpleTimerHandler(const TSimpleTimerHandler&) = delete;
-  TSimpleTimerHandler& operator=(const TSimpleTimerHandler&) = delete;
-
-  static TSimpleTimerHandler* Instance;
-  static void AddUser(TSimpleTimer* timer) {
-    if (!Instance) Instance = new TSimpleTimerHandler;
-    ++Instance->FRefCount;
-    Instance->FTimers[timer->Id()] = timer;
-  }
-  static void RemoveUser(TSimpleTimer* timer) {
-    if (!Instance) return;
-    Instance->FTimers.erase(timer->Id());
-    if (Instance->FRefCount > 0) --Instance->FRefCount;
-    if (Instance->FRefCount == 0) {
-      delete Instance;
-      Instance = nullptr;
-    }
-  }
-
-  HWND Window() const { return FWindow; }
-
- private:
-  static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_TIMER && Instance && Instance->FWindow == wnd) {
-      // A tick may still be queued for a timer that is gone: its id is no longer known.
-      auto it = Instance->FTimers.find(static_cast<UINT_PTR>(wp));
-      if (it != Instance->FTimers.end()) {
-        try {
-          it->second->Tick();
-        } catch (const std::exception& e) {
-          HandleEventException(e);
-        }
-      }
-      return 0;
-    }
-    return DefWindowProcA(wnd, msg, wp, lp);
-  }
-
-  HWND FWindow = nullptr;
-  std::uint32_t FRefCount = 0;
-  std::map<UINT_PTR, TSimpleTimer*> FTimers;
+// Runs the ticks that arrive at the timers' shared window.
+struct TSimpleTimerHandler {
+  static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
 };
 
-TSimpleTimerHandler* TSimpleTimerHandler::Instance = nullptr;
-
 namespace {
+// The hidden window that receives WM_TIMER for every simple timer, and the live timers by id.
+// A message-only window: timers need no broadcasts and no place on the desktop.
+TSharedWindow<TSimpleTimer, UINT_PTR> gTimers({"EveskTimerWindow", &TSimpleTimerHandler::WndProc, 0, 0, HWND_MESSAGE});
+
 // Ids count up from 1, so a stale tick never reaches a newer timer at a recycled address.
 UINT_PTR NextTimerId() {
   static UINT_PTR next = 0;
   if (++next == 0) next = 1;
   return next;
 }
-
-// Module end: the shared window goes even if a timer was leaked.
-struct TTimerModuleEnd {
-  ~TTimerModuleEnd() {
-    delete TSimpleTimerHandler::Instance;
-    TSimpleTimerHandler::Instance = nullptr;
-  }
-} gTimerModuleEnd;
 }  // namespace
+
+LRESULT CALLBACK TSimpleTimerHandler::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_TIMER && gTimers.Owns(wnd)) {
+    // A tick may still be queued for a timer that is gone: its id is no longer known.
+    if (TSimpleTimer* timer = gTimers.Find(static_cast<UINT_PTR>(wp))) {
+      try {
+        timer->Tick();
+      } catch (const std::exception& e) {
+        HandleEventException(e);
+      }
+    }
+    return 0;
+  }
+  return DefWindowProcA(wnd, msg, wp, lp);
+}
 
 TSimpleTimer::TSimpleTimer() : TSimpleTimer(1000, nullptr) {}
 
 TSimpleTimer::TSimpleTimer(unsigned interval, TNotifyEvent onTimer)
     : FId(NextTimerId()), FInterval(interval), FOnTimer(std::move(onTimer)) {
-  TSimpleTimerHandler::AddUser(this);
+  gTimers.AddUser(FId, this);
 }
 
 TSimpleTimer::~TSimpleTimer() {
   if (FEnabled) Stop(true);
-  TSimpleTimerHandler::RemoveUser(this);
+  gTimers.RemoveUser(FId);
 }
 
 HWND TSimpleTimer::SharedWindow() {
-  return TSimpleTimerHandler::Instance ? TSimpleTimerHandler::Instance->Window() : nullptr;
+  return gTimers.Window();
 }
 
 bool TSimpleTimer::Start() {

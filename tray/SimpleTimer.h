@@ -41,7 +41,7 @@ class TSimpleTimer : public TObject {
   static HWND SharedWindow();
 
  private:
-  friend class TSimpleTimerHandler;
+  friend struct TSimpleTimerHandler;
   void Tick();
 
   UINT_PTR FId;

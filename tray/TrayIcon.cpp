@@ -10,6 +10,7 @@
 #include "framework/Controls.h"
 #include "framework/Forms.h"
 #include "framework/Properties.h"
+#include "framework/SharedWindow.h"
 
 namespace evesk {
 
@@ -54,95 +55,49 @@ std::map<HWND, TOwnerSubclass>& OwnerSubclasses() {
 
 // The hidden window that receives the shell's callback messages of every tray icon, and the
 // live icons by id.
-class TTrayIconHandler {
- public:
-  TTrayIconHandler() {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA wc{};
-    if (!GetClassInfoA(instance, kTrayWindowClass, &wc)) {
-      wc = WNDCLASSA{};
-      wc.lpfnWndProc = &WndProc;
-      wc.hInstance = instance;
-      wc.lpszClassName = kTrayWindowClass;
-      RegisterClassA(&wc);
-    }
-    // A real top-level window, so that it can be made the foreground window for the menu.
-    FWindow = CreateWindowExA(WS_EX_TOOLWINDOW, kTrayWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                              instance, nullptr);
-  }
-  ~TTrayIconHandler() {
-    if (FWindow) DestroyWindow(FWindow);
-  }
-  TTrayIconHandler(const TTrayIconHandler&) = delete;
-  TTrayIconHandler& operator=(const TTrayIconHandler&) = delete;
-
-  static TTrayIconHandler* Instance;
-  static void AddUser(TTrayIcon* icon) {
-    if (!Instance) Instance = new TTrayIconHandler;
-    ++Instance->FRefCount;
-    Instance->FIcons[icon->IconId()] = icon;
-  }
-  static void RemoveUser(TTrayIcon* icon) {
-    if (!Instance) return;
-    Instance->FIcons.erase(icon->IconId());
-    if (Instance->FRefCount > 0) --Instance->FRefCount;
-    if (Instance->FRefCount == 0) {
-      delete Instance;
-      Instance = nullptr;
-    }
-  }
-  HWND Window() const { return FWindow; }
-
- private:
-  static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (Instance && Instance->FWindow == wnd) {
-      switch (msg) {
-        case TTrayIcon::CallbackMessage: {
-          // The id of an icon that is gone finds nothing.
-          auto it = Instance->FIcons.find(static_cast<UINT>(wp));
-          if (it != Instance->FIcons.end()) {
-            try {
-              it->second->HandleCallback(static_cast<UINT>(lp));
-            } catch (const std::exception& e) {
-              HandleEventException(e);
-            }
-          }
-          return 0;
-        }
-        // Windows may end the session; nobody but the last icon closes this window.
-        case WM_DESTROY:
-        case WM_CLOSE:
-        case WM_QUERYENDSESSION:
-        case WM_QUIT:
-        case WM_ENDSESSION:
-        case WM_NCDESTROY:
-          return 1;
-      }
-    }
-    return DefWindowProcA(wnd, msg, wp, lp);
-  }
-
-  HWND FWindow = nullptr;
-  std::uint32_t FRefCount = 0;
-  std::map<UINT, TTrayIcon*> FIcons;
+// Runs the shell's callbacks that arrive at the icons' shared window.
+struct TTrayIconHandler {
+  static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
 };
 
-TTrayIconHandler* TTrayIconHandler::Instance = nullptr;
-
 namespace {
-struct TTrayModuleEnd {
-  ~TTrayModuleEnd() {
-    delete TTrayIconHandler::Instance;
-    TTrayIconHandler::Instance = nullptr;
-  }
-} gTrayModuleEnd;
+// All icons share one window. A real top-level window, so that it can be made the foreground
+// window for the menu.
+TSharedWindow<TTrayIcon, UINT> gIcons({kTrayWindowClass, &TTrayIconHandler::WndProc, WS_EX_TOOLWINDOW, WS_POPUP,
+                                       nullptr});
 }  // namespace
+
+LRESULT CALLBACK TTrayIconHandler::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (gIcons.Owns(wnd)) {
+    switch (msg) {
+      case TTrayIcon::CallbackMessage:
+        // The id of an icon that is gone finds nothing.
+        if (TTrayIcon* icon = gIcons.Find(static_cast<UINT>(wp))) {
+          try {
+            icon->HandleCallback(static_cast<UINT>(lp));
+          } catch (const std::exception& e) {
+            HandleEventException(e);
+          }
+        }
+        return 0;
+      // Windows may end the session; nobody but the last icon closes this window.
+      case WM_DESTROY:
+      case WM_CLOSE:
+      case WM_QUERYENDSESSION:
+      case WM_QUIT:
+      case WM_ENDSESSION:
+      case WM_NCDESTROY:
+        return 1;
+    }
+  }
+  return DefWindowProcA(wnd, msg, wp, lp);
+}
 
 TTrayIcon::TShellNotify TTrayIcon::ShellNotify = [](DWORD message, TNotifyIconDataA& data) {
   return Shell_NotifyIconA(message, reinterpret_cast<PNOTIFYICONDATAA>(&data));
 };
 
-HWND TTrayIcon::HandlerWindow() { return TTrayIconHandler::Instance ? TTrayIconHandler::Instance->Window() : nullptr; }
+HWND TTrayIcon::HandlerWindow() { return gIcons.Window(); }
 
 UINT TTrayIcon::TaskbarCreatedMessage() {
   // Shells that announce their restart come with common controls 4.71 or later.
@@ -214,7 +169,7 @@ void RegisterTrayIcon() { TClassRegistry::Register(TTrayIcon::StaticClassInfo())
 // Life
 
 TTrayIcon::TTrayIcon(TComponent* owner) : TComponent(owner), FIconId(NextIconId()) {
-  TTrayIconHandler::AddUser(this);
+  gIcons.AddUser(FIconId, this);
   FIcon.OnChange = [this] { UpdateTrayIcon(); };
   FData.cbSize = sizeof(FData);
   FData.hWnd = HandlerWindow();
@@ -245,7 +200,7 @@ TTrayIcon::~TTrayIcon() {
   FIcon.OnChange = nullptr;
   if (FHookId && Application && Application == FHookApp) Application->UnhookMainWindow(FHookId);
   UnsubclassOwner();
-  TTrayIconHandler::RemoveUser(this);
+  gIcons.RemoveUser(FIconId);
 }
 
 void TTrayIcon::Loaded() {

@@ -150,7 +150,7 @@ class TTrayIcon : public TComponent {
   virtual void DoMinimizeToTray();
 
  private:
-  friend class TTrayIconHandler;
+  friend struct TTrayIconHandler;
   void HandleCallback(UINT event);
   bool AppHook(UINT msg, WPARAM wp, LPARAM lp);
   bool OwnerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
