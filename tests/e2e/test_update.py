@@ -103,6 +103,12 @@ class UpdateTest(unittest.TestCase):
         log = self.wine.wait_for(self.wine.browser_log, 20, what="the browser to open")
         self.assertEqual(log, [f"http://{self.server.address}/vizedu_vesk/index.php?naposled={STAMP}&data={MASK}"])
         self.wine.wait_for(lambda: self.wine.reg_get(SETTINGS, "verze") == "1700000000", 20, what="stored stamp")
+        # The icon rests: the same grey star over more than a second.
+        rest = []
+        for i in range(3):
+            rest.append(tray_pixels(self.wine.screenshot(f"news-rest-{i + 1}")))
+            time.sleep(0.55)
+        self.assertEqual(len(set(rest)), 1, "the tray icon still blinks after the click")
         # A second click on the same news does nothing.
         self.wine.clear_browser_log()
         self.click_balloon()
