@@ -4,29 +4,13 @@
 #include <memory>
 
 #include "tray/SimpleTimer.h"
+#include "tests/win/MessagePump.h"
 
 using namespace evesk;
+using evesk::winpump::PumpFor;
+using evesk::winpump::PumpUntil;
 
 namespace {
-
-void Pump(DWORD ms) {
-  const DWORD end = GetTickCount() + ms;
-  do {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    Sleep(5);
-  } while (static_cast<int>(end - GetTickCount()) > 0);
-}
-
-template <class F>
-bool PumpUntil(F done, DWORD ms = 5000) {
-  const DWORD end = GetTickCount() + ms;
-  while (!done()) {
-    if (static_cast<int>(end - GetTickCount()) <= 0) return false;
-    Pump(5);
-  }
-  return true;
-}
 
 // Whether a WM_TIMER of TIMER is due on the shared window (left in the queue).
 bool TickDue(const TSimpleTimer& timer) {
@@ -70,9 +54,9 @@ TEST(SimpleTimer, RepeatsUntilStoppedAndOneShotFiresOnce) {
   EXPECT_EQ(shots, 1);
   EXPECT_FALSE(oneShot.Enabled());
   repeating.SetEnabled(false);
-  Pump(60);
+  PumpFor(60);
   const int stopped = repeats;
-  Pump(100);
+  PumpFor(100);
   EXPECT_EQ(repeats, stopped);
 }
 
@@ -88,9 +72,9 @@ TEST(SimpleTimer, IntervalZeroAndAnEmptyHandlerGiveNoTicks) {
   ASSERT_TRUE(timer.Start());
   timer.SetInterval(0);
   EXPECT_TRUE(timer.Enabled());
-  Pump(30);
+  PumpFor(30);
   ticks = 0;
-  Pump(100);
+  PumpFor(100);
   EXPECT_EQ(ticks, 0);
   timer.SetInterval(10);
   EXPECT_TRUE(PumpUntil([&] { return ticks > 0; }));
@@ -129,7 +113,7 @@ TEST(SimpleTimer, TicksOfDestroyedTimersAreIgnored) {
   const UINT_PTR id = gone->Id();
   gone.reset();
   PostMessageA(TSimpleTimer::SharedWindow(), WM_TIMER, id, 0);
-  Pump(30);
+  PumpFor(30);
   EXPECT_EQ(calls, 0);
 
   // A handler may free its own timer.
@@ -140,6 +124,6 @@ TEST(SimpleTimer, TicksOfDestroyedTimersAreIgnored) {
   });
   ASSERT_TRUE(self->Start());
   ASSERT_TRUE(PumpUntil([&] { return calls == 1; }));
-  Pump(50);
+  PumpFor(50);
   EXPECT_EQ(calls, 1);
 }

@@ -6,8 +6,11 @@
 #include <vector>
 
 #include "framework/Thread.h"
+#include "tests/win/MessagePump.h"
 
 using namespace evesk;
+using evesk::winpump::PumpFor;
+using evesk::winpump::PumpUntil;
 
 namespace {
 
@@ -29,22 +32,6 @@ class TLambdaThread : public TThread {
   std::function<void(TLambdaThread&)> FBody;
 };
 std::atomic<int> TLambdaThread::Destroyed{0};
-
-// A plain message loop with a deadline: only dispatching, so synchronised calls must come
-// through the hidden window.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000) {
-  DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start > timeoutMs) return false;
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
-  return true;
-}
 
 }  // namespace
 

@@ -11,32 +11,13 @@
 #include "framework/FormReader.h"
 #include "framework/Forms.h"
 #include "tray/TrayIcon.h"
+#include "tests/win/MessagePump.h"
 
 using namespace evesk;
+using evesk::winpump::PumpFor;
+using evesk::winpump::PumpUntil;
 
 namespace {
-
-void Pump(DWORD ms) {
-  const DWORD end = GetTickCount() + ms;
-  do {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    Sleep(5);
-  } while (static_cast<int>(end - GetTickCount()) > 0);
-}
-
-template <class F>
-bool PumpUntil(F done, DWORD ms = 5000) {
-  const DWORD end = GetTickCount() + ms;
-  while (!done()) {
-    if (static_cast<int>(end - GetTickCount()) <= 0) return false;
-    Pump(5);
-  }
-  return true;
-}
 
 // A shell that keeps the set of icons in its tray, as the real one answers.
 struct TFakeShell {
@@ -274,7 +255,7 @@ TEST_F(TrayFixture, ProgramConfigurationClicksAtOnceAndDoubleClickRunsTheDefault
   // The lowest of several default items runs.
   EXPECT_EQ(log, (std::vector<std::string>{"down left", "click", "up left", "item 1", "up left"}));
   log.clear();
-  Pump(GetDoubleClickTime() + 100);
+  PumpFor(GetDoubleClickTime() + 100);
   EXPECT_TRUE(log.empty());
 }
 
@@ -294,7 +275,7 @@ TEST_F(TrayFixture, WithDoubleClickHandlerASingleClickWaitsAndADoubleClickSuppre
   Callback(tray, WM_LBUTTONUP);
   Callback(tray, WM_LBUTTONDBLCLK);
   Callback(tray, WM_LBUTTONUP);
-  Pump(GetDoubleClickTime() + 200);
+  PumpFor(GetDoubleClickTime() + 200);
   EXPECT_EQ(log, (std::vector<std::string>{"down left", "up left", "dblclick", "up left"}));
 }
 
@@ -355,7 +336,7 @@ TEST_F(TrayFixture, EnterAndExitFollowThePointer) {
   SetCursorPos(200, 200);
   Callback(tray, WM_MOUSEMOVE);
   Callback(tray, WM_MOUSEMOVE);
-  Pump(100);
+  PumpFor(100);
   EXPECT_EQ(log, (std::vector<std::string>{"enter", "move", "move"}));
   SetCursorPos(400, 300);
   ASSERT_TRUE(PumpUntil([&] { return log.size() == 4; }));
@@ -429,7 +410,7 @@ TEST_F(TrayFixture, CyclingStepsThroughTheListAndReportsTheNextIndex) {
   // Interval 0: no more ticks. A freed list leaves the tray as it is.
   tray->SetCycleInterval(0);
   cycles.clear();
-  Pump(100);
+  PumpFor(100);
   EXPECT_TRUE(cycles.empty());
   tray->SetCycleInterval(20);
   ASSERT_TRUE(PumpUntil([&] { return !cycles.empty(); }));
@@ -442,7 +423,7 @@ TEST_F(TrayFixture, CyclingStepsThroughTheListAndReportsTheNextIndex) {
   EXPECT_EQ(tray->IconIndex(), 0);
   cycles.clear();
   const std::size_t calls = shell.Calls.size();
-  Pump(100);
+  PumpFor(100);
   EXPECT_TRUE(cycles.empty());
   EXPECT_EQ(shell.Calls.size(), calls);
 }

@@ -5,6 +5,7 @@
 #include "framework/FormReader.h"
 #include "framework/Stream.h"
 #include "net/HTTPGet.h"
+#include "tests/win/MessagePump.h"
 
 #include <psapi.h>
 #include <tlhelp32.h>
@@ -14,6 +15,8 @@
 #include <vector>
 
 using namespace evesk;
+using evesk::winpump::PumpFor;
+using evesk::winpump::PumpUntil;
 
 namespace {
 
@@ -63,26 +66,6 @@ std::string TempFile(const std::string& name) {
   char dir[MAX_PATH];
   GetTempPathA(sizeof dir, dir);
   return std::string(dir) + name;
-}
-
-// Runs the GUI thread's messages (dispatch only, as any loop would) until done or timeout.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 15000) {
-  DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start > timeoutMs) return false;
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-  return true;
-}
-
-void PumpFor(DWORD ms) {
-  DWORD start = GetTickCount();
-  PumpUntil([&] { return GetTickCount() - start >= ms; }, ms + 1000);
 }
 
 class HTTPGetTest : public ::testing::Test {
@@ -500,13 +483,24 @@ TEST_F(HTTPGetTest, NoLeaksOver200Requests) {
       default: Run(refused); break;
     }
   };
+  // A finished worker may still be on its way out: count once the number holds still.
+  auto settledThreads = [&] {
+    int last = threads();
+    for (int i = 0; i < 50; ++i) {
+      PumpFor(50);
+      const int now = threads();
+      if (now == last) return now;
+      last = now;
+    }
+    return last;
+  };
   for (int i = 0; i < 20; ++i) round(i);  // warm up the platform's own caches
   PumpFor(200);
-  const int threads0 = threads(), handles0 = handles();
+  const int threads0 = settledThreads(), handles0 = handles();
   const long long memory0 = privateBytes();
   for (int i = 0; i < 200; ++i) round(i);
   PumpFor(200);
-  const int threads1 = threads(), handles1 = handles();
+  const int threads1 = settledThreads(), handles1 = handles();
   const long long memory1 = privateBytes();
   std::printf("threads %d -> %d, handles %d -> %d, private bytes %lld -> %lld\n", threads0, threads1, handles0,
               handles1, memory0, memory1);
