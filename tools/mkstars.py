@@ -81,6 +81,8 @@ def png(rows):
 
 
 def main():
+    if len(sys.argv) > 2 or (len(sys.argv) == 2 and sys.argv[1].startswith("-")):
+        sys.exit(__doc__.strip())
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "assets")
     os.makedirs(out, exist_ok=True)
     icons = {
