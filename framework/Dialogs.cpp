@@ -139,8 +139,6 @@ int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons
   return form.ShowModal();
 }
 
-void ShowMessage(const std::string& text) {
-  if (Application) Application->MessageBox(text, Application->Title(), MB_OK);
-}
+void ShowMessage(const std::string& text) { MessageDlg(text, mtCustom, Btn(mbOK)); }
 
 }  // namespace evesk

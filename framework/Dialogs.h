@@ -42,7 +42,8 @@ class TMessageForm : public TForm {
 
 // Shows a message dialog and returns the answer (a TModalResult).
 int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons);
-// The plain message box: the text, caption = application title, one OK button.
+// The plain message box: a message dialog of the custom kind (caption = application title),
+// one OK button.
 void ShowMessage(const std::string& text);
 
 }  // namespace evesk

@@ -49,7 +49,7 @@ def play_on_xvfb(wine: "harness.WineSession", build: Path) -> int:
     shots = []
     # With no choice stored the program says so first.
     try:
-        box = wine.wait_window(TITLE, timeout=30, process=program, cls="#32770")
+        box = wine.wait_window(TITLE, timeout=30, process=program, cls="TMessageForm")
         shots.append(wine.screenshot("1-no-choice"))
         wine.key("Return")
         wine.wait_window_gone(box)

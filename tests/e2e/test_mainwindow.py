@@ -90,7 +90,7 @@ class MainWindowTest(unittest.TestCase):
 
     def message_box(self, text):
         return self.wine.wait_for(
-            lambda: next((w for w in self.wine.windows() if w.cls == "#32770" and w.title == TITLE
+            lambda: next((w for w in self.wine.windows() if w.cls in ("TMessageForm", "#32770") and w.title == TITLE
                           and any(c.text == text for c in self.wine.children(w))), None),
             timeout=30, what=f"message box {text!r}")
 

@@ -40,7 +40,7 @@ class StartTest(unittest.TestCase):
     def test_main_window_shows_with_czech_title_and_client_size(self):
         program = self.wine.launch(harness.config().exe)
         window = self.wine.wait_window(TITLE, timeout=60, process=program,
-                                       predicate=lambda w: w.cls != "#32770")
+                                       predicate=lambda w: w.cls == "TMainForm")
         self.assertEqual(window.title_cp1250, TITLE.encode("cp1250"))
         # The first sighting may be mid-creation; read it again once it has settled.
         window = self.wine.wait_for(

@@ -96,6 +96,13 @@ TEST_F(AppFixture, MessageDialogsAreLocalisedAndAnswerEscapeAndTitleClose) {
   // Escape (IDCANCEL from the dialog manager) answers No when there is no Cancel.
   PostMessageA(wnd, WM_COMMAND, IDCANCEL, 0);
   EXPECT_EQ(form.ShowModal(), mrNo);
+  // The plain message box is a dialog of the custom kind, captioned with the application title.
+  app.SetTitle("Dorlen e-VESK vizedu");
+  TMessageForm plain(&app);
+  plain.Build("Nemáte vybrané žádné kategorie ke sledování", mtCustom, Btn(mbOK));
+  GetWindowTextA(plain.Handle(), text, sizeof text);
+  EXPECT_STREQ(text, "Dorlen e-VESK vizedu");
+  EXPECT_EQ(plain.DefaultButton(), mbOK);
   // The title-bar close button answers Cancel.
   PostMessageA(wnd, WM_CLOSE, 0, 0);
   EXPECT_EQ(form.ShowModal(), mrCancel);
