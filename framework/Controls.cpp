@@ -226,7 +226,7 @@ void TWinControl::DestroyHandle() {
   SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FDefProc));
   RemovePropA(wnd, kPropName);
   FHandle = nullptr;
-  for (TWinControl* c : FControls) c->FHandle = nullptr;  // children go with their parent window
+  // Child windows go with this one; each child control hears its own WM_NCDESTROY.
   DestroyWindow(wnd);
 }
 

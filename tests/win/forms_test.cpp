@@ -107,3 +107,24 @@ TEST_F(AppFixture, MessageDialogsAreLocalisedAndAnswerEscapeAndTitleClose) {
   PostMessageA(wnd, WM_CLOSE, 0, 0);
   EXPECT_EQ(form.ShowModal(), mrCancel);
 }
+
+TEST_F(AppFixture, AChildOutlivingItsParentWindowLosesItsHandleAndCanComeBack) {
+  TTestForm form(&app);
+  ReadComponentRoot(form,
+                    "object F: TTestForm\n  ClientWidth = 200\n  ClientHeight = 100\n"
+                    "  object P: TPanel\n    Width = 150\n    Height = 80\n"
+                    "    object B: TButton\n      Caption = 'Zpět'\n      Width = 60\n      Height = 20\n    end\n"
+                    "  end\nend\n");
+  form.Show();
+  auto* button = dynamic_cast<TButton*>(form.FindComponent("B"));
+  ASSERT_NE(button, nullptr);
+  HWND old = button->Handle();
+  delete form.FindComponent("P");  // the panel's window takes the button's window with it
+  EXPECT_FALSE(IsWindow(old));
+  EXPECT_FALSE(button->HandleAllocated());
+  EXPECT_EQ(button->Parent(), nullptr);
+  button->SetParent(&form);
+  ASSERT_TRUE(button->HandleAllocated());
+  EXPECT_EQ(GetParent(button->Handle()), form.Handle());
+  EXPECT_EQ(button->Text(), "Zpět");
+}
