@@ -1,0 +1,284 @@
+#include "skin/acSkinPack.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace evesk {
+
+const char* const SNotSkinArchive = "Loaded data is not packed QuenchSkin file";
+const char* const SkinOptionsFileName = "Options.dat";
+
+namespace {
+
+const char Magic[4] = {'A', 'S', 'z', 'f'};
+
+std::string Upper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+bool IsBitmapName(const std::string& name) {
+  const auto dot = name.rfind('.');
+  return dot != std::string::npos && Upper(name.substr(dot)) == ".BMP";
+}
+
+// Names are shown to the user in messages; bytes that would garble a dialog are escaped.
+std::string Printable(const std::string& name) {
+  std::string out;
+  for (unsigned char c : name.substr(0, 64)) {
+    if (c < 0x20 || c == 0x7F) {
+      static const char hex[] = "0123456789ABCDEF";
+      out += "\\x";
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (name.size() > 64) out += "...";
+  return out;
+}
+
+[[noreturn]] void Damaged(const std::string& pattern, std::initializer_list<std::string> args) {
+  throw ESkinArchiveError("The skin archive is damaged: " + FormatText(pattern, args));
+}
+
+std::int32_t ReadInt(TStream& s, const std::string& what) {
+  std::uint8_t b[4];
+  std::size_t got = 0;
+  while (got < 4) {
+    const std::size_t n = s.Read(b + got, 4 - got);
+    if (n == 0) Damaged("it ends inside %s.", {what});
+    got += n;
+  }
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+                                   static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24);
+}
+
+void WriteInt(TStream& s, std::int32_t v) {
+  const auto u = static_cast<std::uint32_t>(v);
+  const std::uint8_t b[4] = {static_cast<std::uint8_t>(u), static_cast<std::uint8_t>(u >> 8),
+                             static_cast<std::uint8_t>(u >> 16), static_cast<std::uint8_t>(u >> 24)};
+  s.WriteBuffer(b, 4);
+}
+
+// Ends the zlib stream however the entry's reading ends.
+struct TInflater {
+  z_stream zs{};
+  bool open = false;
+  ~TInflater() {
+    if (open) inflateEnd(&zs);
+  }
+};
+
+}  // namespace
+
+bool IsSkinEntryName(const std::string& name) {
+  if (name.empty() || name.size() > static_cast<std::size_t>(TacSkinConvertor::MaxNameLength)) return false;
+  if (name == "." || name == "..") return false;
+  for (unsigned char c : name)
+    if (c < 0x20 || std::strchr("\\/:*?\"<>|", c)) return false;
+  return true;
+}
+
+void TacSkinConvertor::SetSource(TStream* borrowed) {
+  ReleaseSource();
+  FSource = borrowed;
+}
+
+void TacSkinConvertor::TakeSource(std::unique_ptr<TStream> owned) {
+  ReleaseSource();
+  FOwnedSource = std::move(owned);
+  FSource = FOwnedSource.get();
+}
+
+void TacSkinConvertor::ReleaseSource() {
+  FSource = nullptr;
+  FOwnedSource.reset();
+}
+
+void TacSkinConvertor::Clear() {
+  while (!FImages.empty()) FImages.pop_back();
+  FOptions.reset();
+  ReleaseSource();
+}
+
+const TacImageEntry* TacSkinConvertor::FindImage(const std::string& name) const {
+  const std::string key = Upper(name);
+  for (const auto& image : FImages)
+    if (Upper(image.Name) == key) return &image;
+  return nullptr;
+}
+
+bool TacSkinConvertor::ReadArchive() {
+  FLastError.clear();
+  while (!FImages.empty()) FImages.pop_back();
+  FOptions.reset();
+  try {
+    Parse();
+    return true;
+  } catch (const Exception& e) {
+    // Stream errors of the source land here too; nothing half-read is kept.
+    FLastError = e.Message();
+  } catch (const std::bad_alloc&) {
+    FLastError = "The skin archive is too large to be loaded.";
+  }
+  Clear();
+  if (OnWarning) OnWarning(FLastError);
+  return false;
+}
+
+void TacSkinConvertor::Parse() {
+  if (!FSource) throw ESkinArchiveError("There is no skin archive to read.");
+  TStream& src = *FSource;
+  src.SetPosition(0);
+  char magic[4] = {};
+  std::size_t got = 0;
+  while (got < 4) {
+    const std::size_t n = src.Read(magic + got, 4 - got);
+    if (n == 0) break;
+    got += n;
+  }
+  if (got < 4 || std::memcmp(magic, Magic, 4) != 0) throw ESkinArchiveError(SNotSkinArchive);
+
+  const std::int32_t count = ReadInt(src, "the entry count");
+  if (count < 0 || count > MaxEntries)
+    Damaged("it claims %s entries (at most %s are allowed).", {std::to_string(count), std::to_string(MaxEntries)});
+
+  std::int64_t total = 0;
+  std::vector<std::string> seen;
+  for (std::int32_t i = 0; i < count; ++i) {
+    const std::string number = std::to_string(i + 1);
+    const std::int32_t nameLength = ReadInt(src, "the name length of entry " + number);
+    if (nameLength <= 0 || nameLength > MaxNameLength)
+      Damaged("entry %s has a name of %s bytes.", {number, std::to_string(nameLength)});
+    if (nameLength > src.Remaining()) Damaged("it ends inside the name of entry %s.", {number});
+    std::string name(static_cast<std::size_t>(nameLength), '\0');
+    src.ReadBuffer(name.data(), name.size());
+    if (!IsSkinEntryName(name)) Damaged("entry %s has the name \"%s\", which is not a plain file name.", {number, Printable(name)});
+    const std::string key = Upper(name);
+    if (std::find(seen.begin(), seen.end(), key) != seen.end())
+      Damaged("the name \"%s\" appears twice.", {Printable(name)});
+    seen.push_back(key);
+
+    const std::int32_t size = ReadInt(src, "the size of \"" + Printable(name) + "\"");
+    if (size < 0 || size > MaxEntrySize)
+      Damaged("\"%s\" claims a size of %s bytes.", {Printable(name), std::to_string(size)});
+    if (total + size > MaxTotalSize)
+      throw ESkinArchiveError("The skin archive is too large: its files unpack to more than " +
+                              std::to_string(MaxTotalSize >> 20) + " MB.");
+    auto data = std::make_unique<TMemoryStream>(Inflate(name, size, total));
+    if (key == Upper(SkinOptionsFileName)) {
+      FOptions = std::move(data);
+    } else {
+      FImages.push_back({name, IsBitmapName(name), std::move(data)});
+    }
+  }
+}
+
+// Inflates one entry, reading the source in blocks; afterwards the source stands right after
+// the zlib trailer, where the next entry begins, since no compressed length is stored.
+std::vector<std::uint8_t> TacSkinConvertor::Inflate(const std::string& name, std::int64_t size, std::int64_t& total) {
+  TStream& src = *FSource;
+  TInflater inf;
+  if (inflateInit(&inf.zs) != Z_OK) throw ESkinArchiveError("The skin archive cannot be unpacked: zlib refused to start.");
+  inf.open = true;
+
+  std::vector<std::uint8_t> in(BlockSize), out(BlockSize), data;
+  // Reserve no more than the declared size and what the compressed bytes left could give.
+  data.reserve(static_cast<std::size_t>(std::min<std::int64_t>(size, std::int64_t{1} << 20)));
+  for (;;) {
+    if (inf.zs.avail_in == 0) {
+      const std::size_t n = src.Read(in.data(), in.size());
+      if (n == 0) Damaged("it ends inside the data of \"%s\".", {Printable(name)});
+      inf.zs.next_in = in.data();
+      inf.zs.avail_in = static_cast<uInt>(n);
+    }
+    inf.zs.next_out = out.data();
+    inf.zs.avail_out = static_cast<uInt>(out.size());
+    const uInt inBefore = inf.zs.avail_in;
+    const int rc = inflate(&inf.zs, Z_NO_FLUSH);
+    const std::size_t produced = out.size() - inf.zs.avail_out;
+    if (static_cast<std::int64_t>(data.size() + produced) > size)
+      Damaged("\"%s\" unpacks to more than the %s bytes it claims.", {Printable(name), std::to_string(size)});
+    data.insert(data.end(), out.data(), out.data() + produced);
+    if (rc == Z_STREAM_END) break;
+    if (rc != Z_OK && rc != Z_BUF_ERROR)
+      Damaged("the data of \"%s\" cannot be unpacked (%s).",
+              {Printable(name), inf.zs.msg ? inf.zs.msg : "zlib error " + std::to_string(rc)});
+    // With input and room for output inflate always moves; a stall would be a loop for ever.
+    if (produced == 0 && inf.zs.avail_in == inBefore && inf.zs.avail_in > 0)
+      Damaged("the data of \"%s\" cannot be unpacked.", {Printable(name)});
+  }
+  if (static_cast<std::int64_t>(data.size()) != size)
+    Damaged("\"%s\" unpacks to %s bytes, not the %s it claims.",
+            {Printable(name), std::to_string(data.size()), std::to_string(size)});
+  src.SetPosition(src.Position() - inf.zs.avail_in);
+  total += size;
+  return data;
+}
+
+bool LoadArchiveFile(const TacFileSystem& files, const std::string& fileName, TacSkinConvertor& reader,
+                     bool freeSource) {
+  if (!files.FileExists(fileName)) return false;
+  reader.Clear();
+  bool ok = false;
+  try {
+    reader.TakeSource(std::make_unique<TMemoryStream>(files.ReadFile(fileName)));
+    ok = reader.ReadArchive();
+  } catch (const Exception& e) {
+    if (reader.OnWarning) reader.OnWarning(e.Message());
+  }
+  if (freeSource) reader.ReleaseSource();
+  return ok;
+}
+
+void WriteSkinArchive(TStream& out, const std::vector<TacSkinFile>& files) {
+  if (files.size() > static_cast<std::size_t>(TacSkinConvertor::MaxEntries))
+    throw ESkinArchiveError(FormatText("A skin archive holds at most %s files.", {std::to_string(TacSkinConvertor::MaxEntries)}));
+  std::vector<std::string> seen;
+  std::int64_t total = 0;
+  for (const auto& f : files) {
+    if (!IsSkinEntryName(f.Name))
+      throw ESkinArchiveError(FormatText("\"%s\" cannot be a file name in a skin archive.", {Printable(f.Name)}));
+    if (std::find(seen.begin(), seen.end(), Upper(f.Name)) != seen.end())
+      throw ESkinArchiveError(FormatText("\"%s\" is in the skin twice.", {Printable(f.Name)}));
+    seen.push_back(Upper(f.Name));
+    total += static_cast<std::int64_t>(f.Data.size());
+    if (static_cast<std::int64_t>(f.Data.size()) > TacSkinConvertor::MaxEntrySize || total > TacSkinConvertor::MaxTotalSize)
+      throw ESkinArchiveError(FormatText("\"%s\" makes the skin too large for an archive.", {Printable(f.Name)}));
+  }
+  out.WriteBuffer(Magic, 4);
+  WriteInt(out, static_cast<std::int32_t>(files.size()));
+  for (const auto& f : files) {
+    WriteInt(out, static_cast<std::int32_t>(f.Name.size()));
+    out.WriteBuffer(f.Name.data(), f.Name.size());
+    WriteInt(out, static_cast<std::int32_t>(f.Data.size()));
+    uLongf packedSize = compressBound(static_cast<uLong>(f.Data.size()));
+    std::vector<std::uint8_t> packed(packedSize);
+    if (compress2(packed.data(), &packedSize, f.Data.data(), static_cast<uLong>(f.Data.size()), Z_BEST_COMPRESSION) != Z_OK)
+      throw ESkinArchiveError(FormatText("\"%s\" cannot be compressed.", {Printable(f.Name)}));
+    out.WriteBuffer(packed.data(), packedSize);
+  }
+}
+
+std::vector<TacSkinFile> ReadFolderSkin(const TacFileSystem& files, const std::string& folder) {
+  std::string base = folder;
+  if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
+  if (!files.FileExists(base + SkinOptionsFileName))
+    throw ESkinArchiveError(FormatText("The folder \"%s\" holds no %s.", {folder, SkinOptionsFileName}));
+  std::vector<std::string> names;
+  for (const auto& entry : files.ListFolder(folder))
+    if (!entry.Folder && !entry.Name.empty() && entry.Name[0] != '.' && Upper(entry.Name) != Upper(SkinOptionsFileName))
+      names.push_back(entry.Name);
+  std::sort(names.begin(), names.end());
+  std::vector<TacSkinFile> skin;
+  skin.push_back({SkinOptionsFileName, files.ReadFile(base + SkinOptionsFileName)});
+  for (const auto& name : names) skin.push_back({name, files.ReadFile(base + name)});
+  return skin;
+}
+
+}  // namespace evesk
