@@ -10,6 +10,11 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
+// "dir\name" without doubling a separator the directory already ends with.
+std::string Join(const std::string& dir, const std::string& name) {
+  return (!dir.empty() && IsSeparator(dir.back()) ? dir : dir + "\\") + name;
+}
+
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool LessNoCase(const std::string& a, const std::string& b) {
@@ -60,14 +65,14 @@ TacSkinChoice ChooseSkinSource(const TacFileSystem& files, const std::string& sk
   if (!skinName.empty() && files.FileExists(archive)) {
     choice.Source = ssArchive;
     choice.FileName = archive;
-    choice.SkinPath = dir + "\\";
+    choice.SkinPath = Join(dir, "");
     return choice;
   }
-  const std::string options = dir + "\\" + skinName + "\\" + SkinOptionsFileName;
+  const std::string options = Join(Join(dir, skinName), SkinOptionsFileName);
   if (!skinName.empty() && files.FileExists(options)) {
     choice.Source = ssFolder;
     choice.FileName = options;
-    choice.SkinPath = dir + "\\" + skinName + "\\";
+    choice.SkinPath = Join(Join(dir, skinName), "");
     return choice;
   }
   if (internalNames.empty()) return choice;
