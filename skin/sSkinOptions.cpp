@@ -1,0 +1,171 @@
+#include "skin/sSkinOptions.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <limits>
+
+namespace evesk {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+std::string KeyId(std::string_view section, std::string_view key) {
+  std::string id = UpperCase(section);
+  id.push_back('\0');
+  id += UpperCase(key);
+  return id;
+}
+
+}  // namespace
+
+std::string UpperCase(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
+bool TryStrToInt(std::string_view text, int& value) {
+  text = Trim(text);
+  bool negative = false;
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  unsigned base = 10;
+  if (!text.empty() && text.front() == '$') {
+    base = 16;
+    text.remove_prefix(1);
+  } else if (text.size() > 1 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text.remove_prefix(2);
+  }
+  if (text.empty()) return false;
+  std::int64_t result = 0;
+  for (char c : text) {
+    unsigned digit;
+    if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
+    else if (base == 16 && c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
+    else if (base == 16 && c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
+    else return false;
+    result = result * base + digit;
+    if (result > (std::int64_t{1} << 32)) return false;
+  }
+  if (negative) result = -result;
+  // Hexadecimal values up to $FFFFFFFF are colours with the high bit set, as 32-bit integers.
+  if (base == 16 && !negative && result > INT_MAX && result <= UINT32_MAX)
+    result -= std::int64_t{1} << 32;
+  if (result < INT_MIN || result > INT_MAX) return false;
+  value = static_cast<int>(result);
+  return true;
+}
+
+void TsSkinOptions::SetText(std::string_view text) {
+  if (text.size() > MaxFileSize) throw ESkinOptionsError("The skin options file is too big");
+  FSections.clear();
+  FSectionIndex.clear();
+  FKeyIndex.clear();
+  std::size_t keys = 0;
+  TSection* current = nullptr;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = Trim(text.substr(pos, end - pos));
+    pos = end + 1;
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[') {
+      const std::size_t close = line.find(']');
+      if (close != std::string_view::npos) {
+        // A repeated section continues the first one, whose values win.
+        const std::string_view name = Trim(line.substr(1, close - 1));
+        const std::string id = UpperCase(name);
+        auto found = FSectionIndex.find(id);
+        if (found == FSectionIndex.end()) {
+          if (FSections.size() >= MaxSections) throw ESkinOptionsError("The skin options file has too many sections");
+          found = FSectionIndex.emplace(id, FSections.size()).first;
+          FSections.push_back(TSection{std::string(name), {}});
+        }
+        current = &FSections[found->second];
+        continue;
+      }
+    }
+    const std::size_t eq = line.find('=');
+    if (current == nullptr || eq == std::string_view::npos) continue;  // not a value line
+    const std::string_view name = Trim(line.substr(0, eq));
+    if (name.empty()) continue;
+    if (!FKeyIndex.emplace(KeyId(current->Name, name), current->Keys.size()).second) continue;
+    if (++keys > MaxKeys) throw ESkinOptionsError("The skin options file has too many values");
+    current->Keys.push_back(TKey{std::string(name), std::string(Trim(line.substr(eq + 1)))});
+  }
+}
+
+const TsSkinOptions::TSection* TsSkinOptions::FindSection(std::string_view section) const {
+  const auto found = FSectionIndex.find(UpperCase(section));
+  return found == FSectionIndex.end() ? nullptr : &FSections[found->second];
+}
+
+const std::string* TsSkinOptions::FindValue(std::string_view section, std::string_view key) const {
+  const TSection* s = FindSection(section);
+  if (s == nullptr) return nullptr;
+  const auto found = FKeyIndex.find(KeyId(s->Name, key));
+  return found == FKeyIndex.end() ? nullptr : &s->Keys[found->second].Value;
+}
+
+std::string TsSkinOptions::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
+  const std::string* value = FindValue(section, key);
+  return value ? *value : std::string(def);
+}
+
+int TsSkinOptions::ReadInteger(std::string_view section, std::string_view key, int def) const {
+  const std::string* value = FindValue(section, key);
+  int result;
+  return value && TryStrToInt(*value, result) ? result : def;
+}
+
+double TsSkinOptions::ReadFloat(std::string_view section, std::string_view key, double def) const {
+  const std::string* value = FindValue(section, key);
+  if (!value) return def;
+  // Digits, at most one ".", an optional sign; parsed by hand so no locale can change it.
+  std::string_view t = Trim(*value);
+  bool negative = false;
+  if (!t.empty() && (t.front() == '-' || t.front() == '+')) {
+    negative = t.front() == '-';
+    t.remove_prefix(1);
+  }
+  if (t.empty() || t.size() > 64) return def;
+  double result = 0, scale = 0;
+  bool digits = false;
+  for (char c : t) {
+    if (c == '.' && scale == 0) {
+      scale = 1;
+    } else if (c >= '0' && c <= '9') {
+      digits = true;
+      if (scale == 0) {
+        result = result * 10 + (c - '0');
+      } else {
+        scale /= 10;
+        result += (c - '0') * scale;
+      }
+    } else {
+      return def;
+    }
+  }
+  if (!digits) return def;
+  return negative ? -result : result;
+}
+
+bool TsSkinOptions::ReadBool(std::string_view section, std::string_view key, bool def) const {
+  const std::string* value = FindValue(section, key);
+  return value ? UpperCase(*value) == "TRUE" : def;
+}
+
+}  // namespace evesk

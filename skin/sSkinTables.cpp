@@ -1,0 +1,477 @@
+#include "skin/sSkinTables.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "imaging/acPixelOps.h"
+
+namespace evesk {
+
+namespace {
+
+const char* const GlobalInfo = "GLOBALINFO";
+
+std::string LookupId(std::string_view section, std::string_view key) {
+  std::string id(section);
+  id.push_back('\0');
+  id += key;
+  return id;
+}
+
+bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+// A fixed-width decimal field at a 1-based character position: digits only.
+bool Field(std::string_view value, std::size_t position, std::size_t width, int& out) {
+  if (position + width - 1 > value.size()) return false;
+  int result = 0;
+  for (std::size_t i = position - 1; i < position - 1 + width; ++i) {
+    if (value[i] < '0' || value[i] > '9') return false;
+    result = result * 10 + (value[i] - '0');
+  }
+  out = result;
+  return true;
+}
+
+bool Word16(std::string_view text, std::uint16_t& out) {
+  int v;
+  if (!TryStrToInt(text, v) || v < 0 || v > 0xFFFF) return false;
+  out = static_cast<std::uint16_t>(v);
+  return true;
+}
+
+std::vector<std::string_view> Split(std::string_view text, std::string_view separators) {
+  std::vector<std::string_view> parts;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t end = text.find_first_of(separators, start);
+    parts.push_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+    if (end == std::string_view::npos) return parts;
+    start = end + 1;
+  }
+}
+
+std::vector<std::string_view> Words(std::string_view text, std::string_view separators) {
+  std::vector<std::string_view> words;
+  for (std::string_view part : Split(text, separators))
+    if (!part.empty()) words.push_back(part);
+  return words;
+}
+
+// An image reference of an options value, before its image (if any) is loaded.
+struct TReference {
+  TsMaskData Mask;
+  std::string File;           // empty: the rectangle lies in the master bitmap
+  bool DeriveMargins = false;
+};
+
+// Zero margins of a border mask follow from its border width or its size.
+void DeriveMargins(TsMaskData& m) {
+  if (m.WL != 0 || m.WT != 0 || m.WR != 0 || m.WB != 0) return;
+  if (m.BorderWidth != 0) {
+    m.WL = m.WT = m.WR = m.WB = m.BorderWidth;
+    return;
+  }
+  const int w = std::max(0, m.R.Width()) / (m.ImageCount * 3);
+  const int h = std::max(0, m.R.Height()) / ((m.MaskType + 1) * 3);
+  m.WL = m.WR = static_cast<std::uint16_t>(w);
+  m.WT = m.WB = static_cast<std::uint16_t>(h);
+}
+
+bool ReadRect(std::string_view value, TRect& r) {
+  return Field(value, 2, 4, r.Left) && Field(value, 7, 4, r.Top) && Field(value, 12, 4, r.Right) &&
+         Field(value, 17, 4, r.Bottom);
+}
+
+std::uint16_t U16(int v) { return static_cast<std::uint16_t>(v); }
+
+// Classifies a value; nothing when it is no image reference or a malformed one (a malformed
+// number leaves that one reference out rather than the whole skin).
+std::optional<TReference> ParseReference(const std::string& section, const std::string& key, const std::string& value) {
+  TReference ref;
+  TsMaskData& m = ref.Mask;
+  m.ClassName = section;
+  m.PropertyName = key;
+  int a = 0, b = 0, c = 0, d = 0;
+  const char first = value.empty() ? '\0' : value.front();
+  if (first == '@') {
+    if (!ReadRect(value, m.R) || !Field(value, 22, 1, a) || !Field(value, 24, 1, b)) return std::nullopt;
+    m.ImageCount = U16(a);
+    m.MaskType = U16(b);
+    m.ImgType = itisaGlyph;
+  } else if (first == '^') {
+    int e = 0, f = 0, g = 0, h = 0;
+    if (!ReadRect(value, m.R) || !Field(value, 22, 4, a) || !Field(value, 27, 4, b) || !Field(value, 32, 4, c) ||
+        !Field(value, 37, 4, d) || !Field(value, 42, 1, e) || !Field(value, 44, 1, f) || !Field(value, 46, 1, g) ||
+        !Field(value, 48, 1, h))
+      return std::nullopt;
+    m.WL = U16(a), m.WT = U16(b), m.WR = U16(c), m.WB = U16(d);
+    m.ImageCount = U16(e), m.MaskType = U16(f), m.StretchMode = U16(g), m.BorderWidth = U16(h);
+    m.ImgType = itisaBorder;
+    ref.DeriveMargins = true;
+  } else if (first == '~') {
+    if (!ReadRect(value, m.R) || !Field(value, 22, 2, a)) return std::nullopt;
+    if (value.size() >= 25 && !Field(value, 25, 1, b)) return std::nullopt;
+    m.ImageCount = 1;
+    m.StretchMode = U16(a);
+    m.MaskType = U16(b);
+    m.ImgType = itisaTexture;
+  } else if (first == '!') {
+    const std::vector<std::string_view> f = Split(std::string_view(value).substr(1), "!");
+    if (f.size() != 4 && f.size() != 8) return std::nullopt;
+    if (!Contains(f[0], ".BMP") && !Contains(f[0], ".PNG")) return std::nullopt;
+    std::uint16_t type;
+    if (!Word16(f[1], m.ImageCount) || !Word16(f[2], m.MaskType) || !Word16(f[3], type)) return std::nullopt;
+    m.ImgType = static_cast<TacImgType>(std::min<int>(type, itisaGlow));
+    if (f.size() == 8) {
+      if (!Word16(f[4], m.WL) || !Word16(f[5], m.WT) || !Word16(f[6], m.WR) || !Word16(f[7], m.WB)) return std::nullopt;
+    } else {
+      ref.DeriveMargins = true;
+    }
+    m.StretchMode = 4;
+    ref.File = std::string(f[0]);
+  } else if (!Contains(value, "#") && Contains(UpperCase(value), ".BMP")) {
+    m.ClassName = UpperCase(section);
+    m.PropertyName = UpperCase(key);
+    m.ImageCount = 3;
+    m.MaskType = 1;
+    m.ImgType = itisaBorder;
+    ref.File = value;
+    ref.DeriveMargins = true;
+  } else if (Contains(value, "#") && value != "#") {
+    const std::vector<std::string_view> words = Words(value, " \t()");
+    if (words.size() < 2) return std::nullopt;
+    const std::vector<std::string_view> rect = Words(words[1], " ,");
+    if (rect.size() != 4 || !TryStrToInt(rect[0], m.R.Left) || !TryStrToInt(rect[1], m.R.Top) ||
+        !TryStrToInt(rect[2], m.R.Right) || !TryStrToInt(rect[3], m.R.Bottom))
+      return std::nullopt;
+    int v[4] = {1, 0, 0, 1};  // ImageCount, MaskType, BorderWidth, StretchMode
+    if (words.size() > 2) {
+      const std::vector<std::string_view> nums = Words(words[2], " ,");
+      for (std::size_t i = 0; i < nums.size() && i < 4; ++i)
+        if (!TryStrToInt(nums[i], v[i])) return std::nullopt;
+    }
+    m.ImageCount = U16(std::clamp(v[0], 1, 0xFFFF));
+    m.MaskType = U16(std::clamp(v[1], 0, 0xFFFF));
+    m.BorderWidth = U16(std::clamp(v[2], 0, 0xFFFF));
+    m.StretchMode = U16(std::clamp(v[3], 0, 0xFFFF));
+    m.ClassName = UpperCase(section);
+    m.PropertyName = UpperCase(key);
+    m.ImgType = itisaBorder;
+    ref.DeriveMargins = true;
+  } else {
+    return std::nullopt;
+  }
+  // Painting divides by the number of state pictures; a skin that says 0 shows its one picture.
+  if (m.ImageCount == 0) m.ImageCount = 1;
+  if (m.R.Right < m.R.Left || m.R.Bottom < m.R.Top) return std::nullopt;
+  return ref;
+}
+
+// A 24-bit copy of any bitmap (the transparent key needs exact colours without alpha).
+std::unique_ptr<TBitmap> To24Bit(std::unique_ptr<TBitmap> source) {
+  if (source->PixelFormat() == TPixelFormat::pf24bit) return source;
+  auto target = std::make_unique<TBitmap>();
+  if (!target->SetSize(source->Width(), source->Height(), TPixelFormat::pf24bit)) return nullptr;
+  for (int y = 0; y < source->Height(); ++y) {
+    std::uint8_t* row = target->ScanLine(y);
+    for (int x = 0; x < source->Width(); ++x) {
+      const TPaletteEntry p = PixelAt(*source, x, y);
+      row[x * 3] = p.Blue, row[x * 3 + 1] = p.Green, row[x * 3 + 2] = p.Red;
+    }
+  }
+  target->Transparent = source->Transparent;
+  target->TransparentColor = source->TransparentColor;
+  return target;
+}
+
+// Section keys: an integer that is absent or -1, or a text that is absent, is taken from the
+// parent section named by "PARENTCLASS", and so on up the chain; a chain that names itself,
+// loops or runs too deep ends with the key's default.
+class TFallbackReader {
+ public:
+  explicit TFallbackReader(const TsSkinOptions& options) : FOptions(options) {}
+
+  int Integer(const std::string& section, const char* key, int def) const {
+    std::string current = section;
+    for (int depth = 0; depth <= TsSkinTables::MaxParentDepth; ++depth) {
+      const int v = FOptions.ReadInteger(current, key, -1);
+      if (v != -1) return v;
+      if (!Parent(current)) break;
+    }
+    return def;
+  }
+  std::string Text(const std::string& section, const char* key, const char* def) const {
+    std::string current = section;
+    for (int depth = 0; depth <= TsSkinTables::MaxParentDepth; ++depth) {
+      std::string v = FOptions.ReadString(current, key, "?");
+      if (v != "?") return v;
+      if (!Parent(current)) break;
+    }
+    return def;
+  }
+  bool Bool(const std::string& section, const char* key) const { return UpperCase(Text(section, key, "FALSE")) == "TRUE"; }
+  int Percent(const std::string& section, const char* key) const { return std::clamp(Integer(section, key, 0), 0, 100); }
+
+ private:
+  bool Parent(std::string& current) const {
+    std::string parent = FOptions.ReadString(current, "PARENTCLASS", "");
+    if (parent.empty() || parent == "?" || parent == current) return false;
+    current = std::move(parent);
+    return true;
+  }
+  const TsSkinOptions& FOptions;
+};
+
+}  // namespace
+
+TsGradArray ParseGradientData(std::string_view text) {
+  std::vector<int> values;
+  for (std::string_view item : Split(text, ";")) {
+    if (item.find_first_not_of(" \t") == std::string_view::npos) continue;  // "" and " " are no items
+    int v;
+    if (!TryStrToInt(item, v)) return {};
+    values.push_back(v);
+  }
+  TsGradArray steps(values.size() / 5);
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    steps[i].Color1 = static_cast<TColor>(values[i * 5]);
+    steps[i].Color2 = static_cast<TColor>(values[i * 5 + 1]);
+    steps[i].Percent = std::clamp(values[i * 5 + 2], 0, 100);
+    steps[i].Mode = values[i * 5 + 3];
+  }
+  return steps;
+}
+
+void TsSkinTables::Clear() {
+  FGlobals = TsSkinGlobals();
+  FMaster.reset();
+  FSections.clear();
+  FMasks.clear();
+  FPatterns.clear();
+  FPixels = 0;
+  Index();
+}
+
+void TsSkinTables::Build(const TsSkinOptions& options, const TsImageLoader& images, const TsImageLoader& textures,
+                         TsSkinManager* manager) {
+  Clear();
+  FManager = manager;
+  LoadMasks(options, images);
+  LoadPatterns(options, textures);
+  LoadSections(options);
+  Index();
+  for (std::size_t i = 0; i < FSections.size(); ++i) {
+    TsGeneralData& s = FSections[i];
+    if (s.ClassName == GlobalInfo) continue;
+    const int index = static_cast<int>(i);
+    s.BorderIndex = GetMaskIndex(index, s.ClassName, "BORDERSMASK");
+    s.ImgTL = GetMaskIndex(index, s.ClassName, "IMGTOPLEFT");
+    s.ImgTR = GetMaskIndex(index, s.ClassName, "IMGTOPRIGHT");
+    s.ImgBL = GetMaskIndex(index, s.ClassName, "IMGBTMLEFT");
+    s.ImgBR = GetMaskIndex(index, s.ClassName, "IMGBTMRIGHT");
+  }
+}
+
+std::unique_ptr<TBitmap> TsSkinTables::LoadImage(const TsImageLoader& loader, const std::string& name) {
+  if (!loader) return nullptr;
+  std::unique_ptr<TBitmap> image;
+  try {
+    image = loader(name);
+  } catch (const std::exception&) {
+    return nullptr;  // a broken image is left out like a missing one
+  }
+  if (!image || image->Empty()) return nullptr;
+  const std::int64_t pixels = std::int64_t{image->Width()} * image->Height();
+  if (pixels > MaxTotalPixels - FPixels) return nullptr;
+  FPixels += pixels;
+  return image;
+}
+
+void TsSkinTables::AddMask(TsMaskData mask) {
+  mask.Manager = FManager;
+  FMasks.push_back(std::move(mask));
+}
+
+void TsSkinTables::LoadMasks(const TsSkinOptions& options, const TsImageLoader& images) {
+  FGlobals.MasterBitmap = options.ReadString(GlobalInfo, "MASTERBITMAP", "");
+  if (!FGlobals.MasterBitmap.empty()) {
+    if (auto master = LoadImage(images, FGlobals.MasterBitmap)) {
+      FMaster = To24Bit(std::move(master));
+      if (FMaster) {
+        FMaster->Transparent = true;
+        FMaster->TransparentColor = clSkinFuchsia;
+      }
+    }
+  }
+  for (const TsSkinOptions::TSection& section : options.Sections()) {
+    const bool global = UpperCase(section.Name) == GlobalInfo;
+    for (const TsSkinOptions::TKey& key : section.Keys) {
+      if (global && UpperCase(key.Name) == "MASTERBITMAP") continue;
+      std::optional<TReference> ref = ParseReference(section.Name, key.Name, key.Value);
+      if (!ref) continue;
+      TsMaskData& m = ref->Mask;
+      if (ref->File.empty()) {
+        // A rectangle outside the master bitmap would be painted from memory it does not own.
+        if (!FMaster || m.R.Right > FMaster->Width() || m.R.Bottom > FMaster->Height() || m.R.Left < 0 || m.R.Top < 0)
+          continue;
+      } else {
+        std::unique_ptr<TBitmap> image = LoadImage(images, ref->File);
+        if (!image) continue;
+        if (m.ImgType != itisaTexture && !Contains(UpperCase(ref->File), ".PNG")) image = To24Bit(std::move(image));
+        if (!image) continue;
+        m.R = TRect{0, 0, image->Width(), image->Height()};
+        m.Bmp = std::move(image);
+      }
+      if (ref->DeriveMargins) DeriveMargins(m);
+      AddMask(std::move(m));
+    }
+  }
+}
+
+void TsSkinTables::LoadPatterns(const TsSkinOptions& options, const TsImageLoader& textures) {
+  for (const TsSkinOptions::TSection& section : options.Sections()) {
+    for (const TsSkinOptions::TKey& key : section.Keys) {
+      const std::string upper = UpperCase(key.Value);
+      if (!Contains(upper, ".JPG") && !Contains(upper, ".JPEG")) continue;
+      std::unique_ptr<TBitmap> image = LoadImage(textures, key.Value);
+      if (!image) continue;
+      if (std::int64_t{image->Width()} * image->Height() >= PatternMinPixels) {
+        FPatterns.push_back(TsPatternData{std::move(image), UpperCase(section.Name), UpperCase(key.Name)});
+        continue;
+      }
+      image = To24Bit(std::move(image));
+      if (!image) continue;
+      TsMaskData m;
+      m.ClassName = UpperCase(section.Name);
+      m.PropertyName = UpperCase(key.Name);
+      m.R = TRect{0, 0, image->Width(), image->Height()};
+      m.ImageCount = 1;
+      m.ImgType = itisaTexture;
+      m.Bmp = std::move(image);
+      AddMask(std::move(m));
+    }
+  }
+}
+
+void TsSkinTables::LoadSections(const TsSkinOptions& options) {
+  TsSkinGlobals& g = FGlobals;
+  g.Version = options.ReadFloat(GlobalInfo, "VERSION", 0);
+  g.Author = options.ReadString(GlobalInfo, "AUTHOR", "");
+  g.Description = options.ReadString(GlobalInfo, "DESCRIPTION", "");
+  g.Shadow1Color = static_cast<TColor>(options.ReadInteger(GlobalInfo, "SHADOW1COLOR", 0));
+  g.Shadow1Offset = options.ReadInteger(GlobalInfo, "SHADOW1OFFSET", 0);
+  g.Shadow1Blur = options.ReadInteger(GlobalInfo, "SHADOW1BLUR", -1);
+  g.Shadow1Transparency = options.ReadInteger(GlobalInfo, "SHADOW1TRANSPARENCY", 0);
+  g.BISpace = options.ReadInteger(GlobalInfo, "BISPACE", 0);
+  g.BIVAlign = options.ReadInteger(GlobalInfo, "BIVALIGN", 0);
+  g.BIRight = options.ReadInteger(GlobalInfo, "BIRIGHT", 0);
+  g.BILeft = options.ReadInteger(GlobalInfo, "BILEFT", 0);
+  g.BorderColor = static_cast<TColor>(options.ReadInteger(GlobalInfo, "BORDERCOLOR", 0));
+  g.BICloseGlow = options.ReadInteger(GlobalInfo, "BICONCLOSEGLOW", 0);
+  g.BIMaxGlow = options.ReadInteger(GlobalInfo, "BICONMAXGLOW", 0);
+  g.BIMinGlow = options.ReadInteger(GlobalInfo, "BICONMINGLOW", 0);
+  g.BICloseGlowMargin = options.ReadInteger(GlobalInfo, "BICONCLOSEGLOWMARGIN", 0);
+  g.BIMaxGlowMargin = options.ReadInteger(GlobalInfo, "BICONMAXGLOWMARGIN", 0);
+  g.BIMinGlowMargin = options.ReadInteger(GlobalInfo, "BICONMINGLOWMARGIN", 0);
+
+  const TFallbackReader r(options);
+  auto colour = [&](const std::string& s, const char* key, int def) { return static_cast<TColor>(r.Integer(s, key, def)); };
+  FSections.reserve(options.Sections().size());
+  for (const TsSkinOptions::TSection& section : options.Sections()) {
+    const std::string& s = section.Name;
+    TsGeneralData d;
+    d.ParentClass = options.ReadString(s, "PARENTCLASS", "");
+    d.ClassName = s;
+    d.Color = colour(s, "COLOR", 0xFFFFFF);
+    d.FontColor = colour(s, "FONTCOLOR", 0);
+    d.TCLeft = r.Integer(s, "TCLEFT", -1);
+    d.TCTop = r.Integer(s, "TCTOP", -1);
+    d.TCRight = r.Integer(s, "TCRIGHT", -1);
+    d.TCBottom = r.Integer(s, "TCBOTTOM", -1);
+    d.HotFontColor = colour(s, "HOTFONTCOLOR", 0);
+    d.HotTCLeft = r.Integer(s, "HOTTCLEFT", -1);
+    d.HotTCTop = r.Integer(s, "HOTTCTOP", -1);
+    d.HotTCRight = r.Integer(s, "HOTTCRIGHT", -1);
+    d.HotTCBottom = r.Integer(s, "HOTTCBOTTOM", -1);
+    d.GiveOwnFont = r.Bool(s, "GIVEOWNFONT");
+    d.GlowCount = r.Integer(s, "GLOW", 0);
+    d.GlowMargin = r.Integer(s, "GLOWMARGIN", 0);
+    d.ReservedBoolean = r.Bool(s, "RESERVEDBOOLEAN");
+    d.Transparency = r.Percent(s, "TRANSPARENCY");
+    d.GradientPercent = r.Percent(s, "GRADIENTPERCENT");
+    d.GradientData = r.Text(s, "GRADIENTDATA", " ");
+    d.GradientArray = ParseGradientData(d.GradientData);
+    d.ImagePercent = r.Percent(s, "IMAGEPERCENT");
+    d.ShowFocus = r.Bool(s, "SHOWFOCUS");
+    d.FadingEnabled = r.Bool(s, "FADINGENABLED");
+    d.FadingIterations = r.Integer(s, "FADINGITERATIONS", 5);
+    d.HotColor = colour(s, "HOTCOLOR", 0xFFFFFF);
+    d.HotTransparency = r.Percent(s, "HOTTRANSPARENCY");
+    d.HotGradientPercent = r.Percent(s, "HOTGRADIENTPERCENT");
+    d.HotGradientData = r.Text(s, "HOTGRADIENTDATA", "");
+    d.HotGradientArray = ParseGradientData(d.HotGradientData);
+    d.HotImagePercent = r.Percent(s, "HOTIMAGEPERCENT");
+    FSections.push_back(std::move(d));
+  }
+}
+
+void TsSkinTables::Index() {
+  FSectionIndex.clear();
+  FMaskIndex.clear();
+  FTextureIndex.clear();
+  FPatternIndex.clear();
+  // emplace keeps the first record of a name, as the lookups promise.
+  for (std::size_t i = 0; i < FSections.size(); ++i) FSectionIndex.emplace(FSections[i].ClassName, static_cast<int>(i));
+  for (std::size_t i = 0; i < FMasks.size(); ++i) {
+    const std::string id = LookupId(FMasks[i].ClassName, FMasks[i].PropertyName);
+    FMaskIndex.emplace(id, static_cast<int>(i));
+    if (FMasks[i].ImgType == itisaTexture) FTextureIndex.emplace(id, static_cast<int>(i));
+  }
+  for (std::size_t i = 0; i < FPatterns.size(); ++i)
+    FPatternIndex.emplace(LookupId(FPatterns[i].ClassName, FPatterns[i].PropertyName), static_cast<int>(i));
+}
+
+int TsSkinTables::GetSectionIndex(std::string_view name) const {
+  const auto found = FSectionIndex.find(std::string(name));
+  return found == FSectionIndex.end() ? -1 : found->second;
+}
+
+int TsSkinTables::FindDirect(TList list, std::string_view sectionName, std::string_view key) const {
+  const auto& map = list == TList::Masks ? FMaskIndex : list == TList::Textures ? FTextureIndex : FPatternIndex;
+  const auto found = map.find(LookupId(sectionName, key));
+  return found == map.end() ? -1 : found->second;
+}
+
+int TsSkinTables::Find(TList list, int sectionIndex, std::string_view sectionName, std::string_view key) const {
+  if (sectionIndex < 0 || sectionName.empty()) return -1;
+  std::string name(sectionName);
+  for (int depth = 0; depth <= MaxParentDepth; ++depth) {
+    const int found = FindDirect(list, name, key);
+    if (found >= 0) return found;
+    if (sectionIndex < 0 || sectionIndex >= static_cast<int>(FSections.size())) return -1;
+    const std::string& parent = FSections[sectionIndex].ParentClass;
+    if (parent.empty() || parent == name) return -1;
+    sectionIndex = GetSectionIndex(parent);
+    if (sectionIndex < 0) return -1;
+    name = parent;
+  }
+  return -1;  // a loop of parents
+}
+
+int TsSkinTables::GetMaskIndex(int sectionIndex, std::string_view sectionName, std::string_view key) const {
+  return Find(TList::Masks, sectionIndex, sectionName, key);
+}
+
+int TsSkinTables::GetMaskIndex(std::string_view sectionName, std::string_view key) const {
+  return FindDirect(TList::Masks, sectionName, key);
+}
+
+int TsSkinTables::GetTextureIndex(int sectionIndex, std::string_view sectionName, std::string_view key) const {
+  return Find(TList::Textures, sectionIndex, sectionName, key);
+}
+
+int TsSkinTables::GetPatternIndex(int sectionIndex, std::string_view sectionName, std::string_view key) const {
+  return Find(TList::Patterns, sectionIndex, sectionName, key);
+}
+
+}  // namespace evesk

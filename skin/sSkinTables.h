@@ -1,0 +1,158 @@
+// The section, mask and pattern tables that a skin's options file and images turn into, and
+// their lookups. The paint engine and the skinned controls hold only indexes into them (-1 for
+// none). Images come through a loader callback, so the tables do not care whether a skin lives
+// in an archive, a folder or a test.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "framework/Bitmap.h"
+#include "skin/sSkinOptions.h"
+
+namespace evesk {
+
+class TsSkinManager;
+
+constexpr TColor clSkinFuchsia = 0xFF00FF;  // transparent key of skin images, absent colour
+
+struct TsGradientStep {
+  TColor Color1 = 0, Color2 = 0;
+  int Percent = 0;  // 0..100
+  int Mode = 0;     // of the first step: 0 rows, 1 columns, 2 four triangles
+};
+using TsGradArray = std::vector<TsGradientStep>;
+
+// "c1;c2;percent;mode;reserved;..." in groups of five; a rest is ignored. A list with an item
+// that is not an integer gives no steps at all, rather than a half-read gradient.
+TsGradArray ParseGradientData(std::string_view text);
+
+struct TsGeneralData {
+  std::string ParentClass;
+  std::string ClassName;
+  TColor Color = 0xFFFFFF;
+  TColor FontColor = 0;
+  int TCLeft = -1, TCTop = -1, TCRight = -1, TCBottom = -1;
+  TColor HotFontColor = 0;
+  int HotTCLeft = -1, HotTCTop = -1, HotTCRight = -1, HotTCBottom = -1;
+  bool GiveOwnFont = false;
+  int GlowCount = 0;
+  int GlowMargin = 0;
+  bool ReservedBoolean = false;
+  int Transparency = 0;
+  int GradientPercent = 0;
+  std::string GradientData;
+  TsGradArray GradientArray;
+  int ImagePercent = 0;
+  bool ShowFocus = false;
+  bool FadingEnabled = false;
+  int FadingIterations = 5;
+  TColor HotColor = 0xFFFFFF;
+  int HotTransparency = 0;
+  int HotGradientPercent = 0;
+  std::string HotGradientData;
+  TsGradArray HotGradientArray;
+  int HotImagePercent = 0;
+  int BorderIndex = -1, ImgTL = -1, ImgTR = -1, ImgBL = -1, ImgBR = -1;
+};
+
+enum TacImgType : std::uint8_t { itisaBorder, itisaTexture, itisaGlyph, itisaGlow };
+
+struct TRect {
+  int Left = 0, Top = 0, Right = 0, Bottom = 0;  // right and bottom exclusive
+  int Width() const { return Right - Left; }
+  int Height() const { return Bottom - Top; }
+};
+
+struct TsMaskData {
+  std::unique_ptr<TBitmap> Bmp;  // none: R lies in the master bitmap
+  std::string ClassName;
+  std::string PropertyName;
+  TRect R;
+  std::uint16_t ImageCount = 1;
+  std::uint16_t MaskType = 0;  // 1: the lower half of R is a mask of the upper half
+  std::uint16_t BorderWidth = 0;
+  std::uint16_t StretchMode = 0;
+  TacImgType ImgType = itisaBorder;
+  TsSkinManager* Manager = nullptr;
+  std::uint16_t WL = 0, WT = 0, WR = 0, WB = 0;
+};
+
+struct TsPatternData {
+  std::unique_ptr<TBitmap> Img;
+  std::string ClassName;     // upper-cased
+  std::string PropertyName;  // upper-cased
+};
+
+// Skin-wide values of "GLOBALINFO".
+struct TsSkinGlobals {
+  double Version = 0;
+  std::string Author, Description;
+  std::string MasterBitmap;
+  TColor Shadow1Color = 0;
+  int Shadow1Offset = 0, Shadow1Blur = -1, Shadow1Transparency = 0;
+  int BISpace = 0, BIVAlign = 0, BIRight = 0, BILeft = 0;
+  TColor BorderColor = 0;
+  int BICloseGlow = 0, BIMaxGlow = 0, BIMinGlow = 0;
+  int BICloseGlowMargin = 0, BIMaxGlowMargin = 0, BIMinGlowMargin = 0;
+};
+
+// Gives the decoded image of a file that the options name (as written there), or null when it
+// is missing or cannot be read. PNG images are expected 32-bit with alpha.
+using TsImageLoader = std::function<std::unique_ptr<TBitmap>(const std::string& fileName)>;
+
+class TsSkinTables {
+ public:
+  // Textures larger than this many pixels are kept as patterns, smaller ones become masks.
+  static constexpr std::int64_t PatternMinPixels = 90000;
+  // Parent chains deeper than this end as if the key were absent; real skins use two or three.
+  static constexpr int MaxParentDepth = 16;
+  // All images of one skin together; further images are left out.
+  static constexpr std::int64_t MaxTotalPixels = 4 * TBitmap::MaxPixels;
+
+  // Rebuilds the tables from the options: masks, patterns, sections, then the cached indexes of
+  // the sections. Images and textures (JPEG) come from the loaders; either may be empty.
+  void Build(const TsSkinOptions& options, const TsImageLoader& images, const TsImageLoader& textures,
+             TsSkinManager* manager = nullptr);
+  void Clear();
+
+  const TsSkinGlobals& Globals() const { return FGlobals; }
+  const TBitmap* MasterBitmap() const { return FMaster.get(); }
+  const std::vector<TsGeneralData>& Sections() const { return FSections; }
+  const std::vector<TsMaskData>& Masks() const { return FMasks; }
+  const std::vector<TsPatternData>& Patterns() const { return FPatterns; }
+
+  int GetSectionIndex(std::string_view name) const;
+  int GetMaskIndex(int sectionIndex, std::string_view sectionName, std::string_view key) const;
+  int GetMaskIndex(std::string_view sectionName, std::string_view key) const;  // no parent fallback
+  int GetTextureIndex(int sectionIndex, std::string_view sectionName, std::string_view key) const;
+  int GetPatternIndex(int sectionIndex, std::string_view sectionName, std::string_view key) const;
+
+ private:
+  enum class TList { Masks, Textures, Patterns };
+  int Find(TList list, int sectionIndex, std::string_view sectionName, std::string_view key) const;
+  int FindDirect(TList list, std::string_view sectionName, std::string_view key) const;
+
+  void LoadMasks(const TsSkinOptions& options, const TsImageLoader& images);
+  void LoadPatterns(const TsSkinOptions& options, const TsImageLoader& textures);
+  void LoadSections(const TsSkinOptions& options);
+  std::unique_ptr<TBitmap> LoadImage(const TsImageLoader& loader, const std::string& name);
+  void AddMask(TsMaskData mask);
+  void Index();
+
+  TsSkinGlobals FGlobals;
+  std::unique_ptr<TBitmap> FMaster;
+  std::vector<TsGeneralData> FSections;
+  std::vector<TsMaskData> FMasks;
+  std::vector<TsPatternData> FPatterns;
+  std::int64_t FPixels = 0;  // pixels loaded so far
+  TsSkinManager* FManager = nullptr;
+  // "section\0key" -> first matching record, for lookups without scanning
+  std::unordered_map<std::string, int> FSectionIndex, FMaskIndex, FTextureIndex, FPatternIndex;
+};
+
+}  // namespace evesk
