@@ -14,7 +14,10 @@
 #include <unistd.h>
 
 #include "skin/acSkinPack.h"
+#include "framework/FormReader.h"
+#include "framework/Properties.h"
 #include "skin/sSkinSources.h"
+#include "skin/sStoredSkins.h"
 
 using namespace evesk;
 using Bytes = std::vector<std::uint8_t>;
@@ -406,4 +409,72 @@ TEST(SkinSources, ListingTakesInternalSkinsThenFoldersOrArchivesByKindSorted) {
   EXPECT_EQ(list, (std::vector<std::string>{"Beryl", "Topaz (interní)"}));
   EXPECT_EQ(ListSkins(files, "c:\\Missing", "C:\\App\\", {}, slAll, list), "");
   EXPECT_TRUE(list.empty());
+}
+
+namespace {
+
+// Stands in for the skin manager: a component publishing its internal skins.
+class TSkinHolder : public TComponent {
+ public:
+  TSkinHolder() : TComponent(nullptr), InternalSkins(this) {}
+  static const TClassInfo& StaticClassInfo() {
+    static const TClassInfo info{"TSkinHolder", &TComponent::StaticClassInfo(), nullptr,
+                                 {Prop<TSkinHolder>::Collection("InternalSkins", &TSkinHolder::GetSkins)}};
+    return info;
+  }
+  const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+  TCollection* GetSkins() { return &InternalSkins; }
+  TsStoredSkins InternalSkins;
+};
+
+std::string Hex(const Bytes& b) {
+  std::string s;
+  for (auto x : b) s += "0123456789ABCDEF"[x >> 4], s += "0123456789ABCDEF"[x & 15];
+  return s;
+}
+
+}  // namespace
+
+TEST(StoredSkins, InternalSkinsLoadFromTheDescriptionAndReadTheirArchiveByBorrowing) {
+  TMemoryStream archive;
+  WriteSkinArchive(archive, {{"Options.dat", Text("[GENERAL]\n")}, {"Master.bmp", Noise(70000, 5)}});
+  TSkinHolder holder;
+  ReadComponentRoot(holder, "object sSkinManager1: TSkinHolder\n"
+                            "  InternalSkins = <\n"
+                            "    item\n"
+                            "      Name = 'Topaz (interní)'\n"
+                            "      Shadow1Offset = 0\n"
+                            "      Version = 7.5\n"
+                            "      Data = {" + Hex(archive.Bytes()) + "}\n"
+                            "    end\n"
+                            "    item\n"
+                            "      Name = 'Empty'\n"
+                            "      Data = {}\n"
+                            "    end>\n"
+                            "end\n");
+  ASSERT_EQ(holder.InternalSkins.Count(), 2);
+  EXPECT_EQ(holder.InternalSkins.Names(), (std::vector<std::string>{"Topaz (interní)", "Empty"}));
+  EXPECT_EQ(holder.InternalSkins.IndexOf("Empty"), 1);
+  EXPECT_EQ(holder.InternalSkins.IndexOf("empty"), -1);
+  TsStoredSkin& topaz = *holder.InternalSkins.Skin(0);
+  EXPECT_EQ(topaz.Version, 7.5);
+  EXPECT_EQ(topaz.Shadow1Blur, -1);
+  EXPECT_EQ(topaz.BorderColor, 0xFF00FF);
+  EXPECT_EQ(topaz.Data().Bytes(), archive.Bytes());
+
+  TacSkinConvertor reader;
+  int warnings = 0;
+  reader.OnWarning = [&](const std::string&) { ++warnings; };
+  ASSERT_TRUE(ReadStoredSkin(topaz, reader));
+  EXPECT_EQ(reader.SrcStream(), nullptr);
+  EXPECT_EQ(reader.Options()->Bytes(), Text("[GENERAL]\n"));
+  EXPECT_EQ(reader.ImageCount(), 1);
+  ASSERT_TRUE(ReadStoredSkin(topaz, reader));  // the stored archive is left whole for the next load
+  EXPECT_FALSE(ReadStoredSkin(*holder.InternalSkins.Skin(1), reader));
+  EXPECT_EQ(reader.Options(), nullptr);
+  EXPECT_EQ(warnings, 0);
+  topaz.SetData(Text("not an archive"));
+  EXPECT_FALSE(ReadStoredSkin(topaz, reader));
+  EXPECT_EQ(warnings, 1);
+  EXPECT_EQ(topaz.Data().Size(), 14);  // borrowed, never freed by the reader
 }
