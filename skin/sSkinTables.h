@@ -112,7 +112,7 @@ class TsSkinTables {
   // Parent chains deeper than this end as if the key were absent; real skins use two or three.
   static constexpr int MaxParentDepth = 16;
   // All images of one skin together; further images are left out.
-  static constexpr std::int64_t MaxTotalPixels = 4 * TBitmap::MaxPixels;
+  static constexpr std::int64_t MaxTotalPixels = 16 * 1024 * 1024;
 
   // Rebuilds the tables from the options: masks, patterns, sections, then the cached indexes of
   // the sections. Images and textures (JPEG) come from the loaders; either may be empty.
