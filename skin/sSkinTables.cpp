@@ -9,7 +9,7 @@ namespace evesk {
 
 namespace {
 
-const char* const GlobalInfo = "GLOBALINFO";
+const char* const GlobalSection = "GLOBALINFO";
 
 std::string LookupId(std::string_view section, std::string_view key) {
   std::string id(section);
@@ -262,7 +262,7 @@ void TsSkinTables::Build(const TsSkinOptions& options, const TsImageLoader& imag
   Index();
   for (std::size_t i = 0; i < FSections.size(); ++i) {
     TsGeneralData& s = FSections[i];
-    if (s.ClassName == GlobalInfo) continue;
+    if (s.ClassName == GlobalSection) continue;
     const int index = static_cast<int>(i);
     s.BorderIndex = GetMaskIndex(index, s.ClassName, "BORDERSMASK");
     s.ImgTL = GetMaskIndex(index, s.ClassName, "IMGTOPLEFT");
@@ -293,7 +293,7 @@ void TsSkinTables::AddMask(TsMaskData mask) {
 }
 
 void TsSkinTables::LoadMasks(const TsSkinOptions& options, const TsImageLoader& images) {
-  FGlobals.MasterBitmap = options.ReadString(GlobalInfo, "MASTERBITMAP", "");
+  FGlobals.MasterBitmap = options.ReadString(GlobalSection, "MASTERBITMAP", "");
   if (!FGlobals.MasterBitmap.empty()) {
     if (auto master = LoadImage(images, FGlobals.MasterBitmap)) {
       FMaster = To24Bit(std::move(master));
@@ -304,7 +304,7 @@ void TsSkinTables::LoadMasks(const TsSkinOptions& options, const TsImageLoader& 
     }
   }
   for (const TsSkinOptions::TSection& section : options.Sections()) {
-    const bool global = UpperCase(section.Name) == GlobalInfo;
+    const bool global = UpperCase(section.Name) == GlobalSection;
     for (const TsSkinOptions::TKey& key : section.Keys) {
       if (global && UpperCase(key.Name) == "MASTERBITMAP") continue;
       std::optional<TReference> ref = ParseReference(section.Name, key.Name, key.Value);
@@ -355,24 +355,24 @@ void TsSkinTables::LoadPatterns(const TsSkinOptions& options, const TsImageLoade
 
 void TsSkinTables::LoadSections(const TsSkinOptions& options) {
   TsSkinGlobals& g = FGlobals;
-  g.Version = options.ReadFloat(GlobalInfo, "VERSION", 0);
-  g.Author = options.ReadString(GlobalInfo, "AUTHOR", "");
-  g.Description = options.ReadString(GlobalInfo, "DESCRIPTION", "");
-  g.Shadow1Color = static_cast<TColor>(options.ReadInteger(GlobalInfo, "SHADOW1COLOR", 0));
-  g.Shadow1Offset = options.ReadInteger(GlobalInfo, "SHADOW1OFFSET", 0);
-  g.Shadow1Blur = options.ReadInteger(GlobalInfo, "SHADOW1BLUR", -1);
-  g.Shadow1Transparency = options.ReadInteger(GlobalInfo, "SHADOW1TRANSPARENCY", 0);
-  g.BISpace = options.ReadInteger(GlobalInfo, "BISPACE", 0);
-  g.BIVAlign = options.ReadInteger(GlobalInfo, "BIVALIGN", 0);
-  g.BIRight = options.ReadInteger(GlobalInfo, "BIRIGHT", 0);
-  g.BILeft = options.ReadInteger(GlobalInfo, "BILEFT", 0);
-  g.BorderColor = static_cast<TColor>(options.ReadInteger(GlobalInfo, "BORDERCOLOR", 0));
-  g.BICloseGlow = options.ReadInteger(GlobalInfo, "BICONCLOSEGLOW", 0);
-  g.BIMaxGlow = options.ReadInteger(GlobalInfo, "BICONMAXGLOW", 0);
-  g.BIMinGlow = options.ReadInteger(GlobalInfo, "BICONMINGLOW", 0);
-  g.BICloseGlowMargin = options.ReadInteger(GlobalInfo, "BICONCLOSEGLOWMARGIN", 0);
-  g.BIMaxGlowMargin = options.ReadInteger(GlobalInfo, "BICONMAXGLOWMARGIN", 0);
-  g.BIMinGlowMargin = options.ReadInteger(GlobalInfo, "BICONMINGLOWMARGIN", 0);
+  g.Version = options.ReadFloat(GlobalSection, "VERSION", 0);
+  g.Author = options.ReadString(GlobalSection, "AUTHOR", "");
+  g.Description = options.ReadString(GlobalSection, "DESCRIPTION", "");
+  g.Shadow1Color = static_cast<TColor>(options.ReadInteger(GlobalSection, "SHADOW1COLOR", 0));
+  g.Shadow1Offset = options.ReadInteger(GlobalSection, "SHADOW1OFFSET", 0);
+  g.Shadow1Blur = options.ReadInteger(GlobalSection, "SHADOW1BLUR", -1);
+  g.Shadow1Transparency = options.ReadInteger(GlobalSection, "SHADOW1TRANSPARENCY", 0);
+  g.BISpace = options.ReadInteger(GlobalSection, "BISPACE", 0);
+  g.BIVAlign = options.ReadInteger(GlobalSection, "BIVALIGN", 0);
+  g.BIRight = options.ReadInteger(GlobalSection, "BIRIGHT", 0);
+  g.BILeft = options.ReadInteger(GlobalSection, "BILEFT", 0);
+  g.BorderColor = static_cast<TColor>(options.ReadInteger(GlobalSection, "BORDERCOLOR", 0));
+  g.BICloseGlow = options.ReadInteger(GlobalSection, "BICONCLOSEGLOW", 0);
+  g.BIMaxGlow = options.ReadInteger(GlobalSection, "BICONMAXGLOW", 0);
+  g.BIMinGlow = options.ReadInteger(GlobalSection, "BICONMINGLOW", 0);
+  g.BICloseGlowMargin = options.ReadInteger(GlobalSection, "BICONCLOSEGLOWMARGIN", 0);
+  g.BIMaxGlowMargin = options.ReadInteger(GlobalSection, "BICONMAXGLOWMARGIN", 0);
+  g.BIMinGlowMargin = options.ReadInteger(GlobalSection, "BICONMINGLOWMARGIN", 0);
 
   const TFallbackReader r(options);
   auto colour = [&](const std::string& s, const char* key, int def) { return static_cast<TColor>(r.Integer(s, key, def)); };
@@ -472,6 +472,50 @@ int TsSkinTables::GetTextureIndex(int sectionIndex, std::string_view sectionName
 
 int TsSkinTables::GetPatternIndex(int sectionIndex, std::string_view sectionName, std::string_view key) const {
   return Find(TList::Patterns, sectionIndex, sectionName, key);
+}
+
+TColor TsSkinTables::GlobalColor() const {
+  const int i = GetSectionIndex(GlobalSection);
+  return i < 0 ? clSkinBtnFace : FSections[i].Color;
+}
+
+TColor TsSkinTables::GlobalFontColor() const {
+  const int i = GetSectionIndex(GlobalSection);
+  return i < 0 ? clSkinFuchsia : FSections[i].FontColor;
+}
+
+void TsCachedIndexes::Refresh(const TsSkinTables& t) {
+  *this = TsCachedIndexes();
+  GlobalInfo = t.GetSectionIndex(GlobalSection);
+  if (GlobalInfo >= 0) {
+    auto mask = [&](const char* key) { return t.GetMaskIndex(GlobalInfo, GlobalSection, key); };
+    BoxChecked = mask("BOXCHECKED"), BoxUnchecked = mask("BOXUNCHECKED"), BoxGrayed = mask("BOXGRAYED");
+    RadioChecked = mask("RADIOCHECKED"), RadioUnchecked = mask("RADIOUNCHECKED"), RadioGrayed = mask("RADIOGRAYED");
+    SmallChecked = mask("SMALLCHECKED"), SmallUnchecked = mask("SMALLUNCHECKED"), SmallGrayed = mask("SMALLGRAYED");
+  }
+  auto part = [&](const char* name, bool glyph, bool patterns) {
+    TPart p;
+    p.Section = t.GetSectionIndex(name);
+    p.Border = t.GetMaskIndex(p.Section, name, "BORDERSMASK");
+    if (glyph) p.Glyph = t.GetMaskIndex(p.Section, name, "GLYPHMASK");
+    if (patterns) {
+      p.Pattern = t.GetMaskIndex(p.Section, name, "PATTERN");
+      p.HotPattern = t.GetMaskIndex(p.Section, name, "HOTPATTERN");
+    }
+    return p;
+  };
+  ComboBtn = part("COMBOBTN", false, true);
+  ComboGlyph = part("COMBOBOX", true, false).Glyph;
+  const char* const tabs[] = {"TABTOP", "TABBOTTOM", "TABLEFT", "TABRIGHT"};
+  const char* const buttons[] = {"SCROLLBTNTOP", "SCROLLBTNBOTTOM", "SCROLLBTNLEFT", "SCROLLBTNRIGHT"};
+  const char* const bars[] = {"SCROLLBAR1H", "SCROLLBAR2H", "SCROLLBAR1V", "SCROLLBAR2V"};
+  for (int i = 0; i < 4; ++i) {
+    Tabs[i] = part(tabs[i], false, false);
+    ScrollBtns[i] = part(buttons[i], true, true);
+    ScrollBars[i] = part(bars[i], false, true);
+  }
+  ScrollSliders[0] = part("SCROLLSLIDERH", true, true);
+  ScrollSliders[1] = part("SCROLLSLIDERV", true, true);
 }
 
 }  // namespace evesk

@@ -19,6 +19,7 @@ namespace evesk {
 class TsSkinManager;
 
 constexpr TColor clSkinFuchsia = 0xFF00FF;  // transparent key of skin images, absent colour
+constexpr TColor clSkinBtnFace = 0xFF00000F;  // system colour of button faces
 
 struct TsGradientStep {
   TColor Color1 = 0, Color2 = 0;
@@ -132,6 +133,10 @@ class TsSkinTables {
   int GetTextureIndex(int sectionIndex, std::string_view sectionName, std::string_view key) const;
   int GetPatternIndex(int sectionIndex, std::string_view sectionName, std::string_view key) const;
 
+  // Colour and font colour of "GLOBALINFO"; button face and fuchsia without it.
+  TColor GlobalColor() const;
+  TColor GlobalFontColor() const;
+
  private:
   enum class TList { Masks, Textures, Patterns };
   int Find(TList list, int sectionIndex, std::string_view sectionName, std::string_view key) const;
@@ -153,6 +158,26 @@ class TsSkinTables {
   TsSkinManager* FManager = nullptr;
   // "section\0key" -> first matching record, for lookups without scanning
   std::unordered_map<std::string, int> FSectionIndex, FMaskIndex, FTextureIndex, FPatternIndex;
+};
+
+// Indexes that the painting of common parts needs over and over, refreshed whenever a skin is
+// applied; -1 where the skin lacks the section or image.
+struct TsCachedIndexes {
+  struct TPart {
+    int Section = -1, Border = -1, Glyph = -1, Pattern = -1, HotPattern = -1;
+  };
+  int GlobalInfo = -1;
+  int BoxChecked = -1, BoxUnchecked = -1, BoxGrayed = -1;
+  int RadioChecked = -1, RadioUnchecked = -1, RadioGrayed = -1;
+  int SmallChecked = -1, SmallUnchecked = -1, SmallGrayed = -1;
+  TPart ComboBtn;       // "COMBOBTN": border and both patterns
+  int ComboGlyph = -1;  // "GLYPHMASK" of "COMBOBOX"
+  TPart Tabs[4];        // "TABTOP", "TABBOTTOM", "TABLEFT", "TABRIGHT": border
+  TPart ScrollBtns[4];  // "SCROLLBTNTOP", "SCROLLBTNBOTTOM", "SCROLLBTNLEFT", "SCROLLBTNRIGHT"
+  TPart ScrollSliders[2];  // "SCROLLSLIDERH", "SCROLLSLIDERV"
+  TPart ScrollBars[4];  // "SCROLLBAR1H", "SCROLLBAR2H", "SCROLLBAR1V", "SCROLLBAR2V": no glyph
+
+  void Refresh(const TsSkinTables& tables);
 };
 
 }  // namespace evesk

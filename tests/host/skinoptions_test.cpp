@@ -354,3 +354,46 @@ TEST(SkinTables, CrashersLoad) {
     }
   }
 }
+
+TEST(SkinTables, CachedIndexesAndGlobalColours) {
+  TsSkinTables empty;
+  TsCachedIndexes cached;
+  cached.Refresh(empty);
+  EXPECT_EQ(cached.GlobalInfo, -1);
+  EXPECT_EQ(cached.BoxChecked, -1);
+  EXPECT_EQ(empty.GlobalColor(), clSkinBtnFace);
+  EXPECT_EQ(empty.GlobalFontColor(), clSkinFuchsia);
+
+  TBuilt b(std::string(Master) + "COLOR=255\nFONTCOLOR=-1\nBOXCHECKED=@0000@0000@0010@0010@1@0\n"
+           "[SCROLLBTN]\nGLYPHMASK=@0000@0000@0020@0020@1@0\n"
+           "[SCROLLBTNLEFT]\nPARENTCLASS=SCROLLBTN\nBORDERSMASK=@0000@0000@0030@0030@1@0\n");
+  cached.Refresh(b.Tables);
+  EXPECT_EQ(cached.GlobalInfo, 0);
+  EXPECT_EQ(cached.BoxChecked, b.Tables.GetMaskIndex("GLOBALINFO", "BOXCHECKED"));
+  EXPECT_EQ(cached.RadioGrayed, -1);
+  const TsCachedIndexes::TPart& left = cached.ScrollBtns[2];
+  EXPECT_EQ(left.Section, b.Tables.GetSectionIndex("SCROLLBTNLEFT"));
+  EXPECT_EQ(left.Border, b.Tables.GetMaskIndex("SCROLLBTNLEFT", "BORDERSMASK"));
+  EXPECT_EQ(left.Glyph, b.Tables.GetMaskIndex("SCROLLBTN", "GLYPHMASK"));
+  EXPECT_EQ(cached.ScrollBtns[0].Section, -1);
+  EXPECT_EQ(b.Tables.GlobalColor(), 255u);
+  EXPECT_EQ(b.Tables.GlobalFontColor(), 0u);
+}
+
+TEST(SkinTables, ImagesOfOneSkinAreBounded) {
+  // Two images that together exceed the budget: the second is dropped, not kept.
+  const int side = 3000;
+  ASSERT_GT(2LL * side * side, TsSkinTables::MaxTotalPixels);
+  int loads = 0;
+  const TsImageLoader big = [&](const std::string&) {
+    ++loads;
+    auto bmp = std::make_unique<TBitmap>();
+    EXPECT_TRUE(bmp->SetSize(side, side, TPixelFormat::pf24bit));
+    return bmp;
+  };
+  const TsSkinOptions options("[A]\nONE=!ONE.BMP!1!0!1\nTWO=!TWO.BMP!1!0!1\n");
+  TsSkinTables tables;
+  tables.Build(options, big, nullptr);
+  EXPECT_EQ(loads, 2);
+  EXPECT_EQ(tables.Masks().size(), 1u);
+}
