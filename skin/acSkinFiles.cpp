@@ -41,6 +41,12 @@ std::vector<TacDirEntry> TacDiskFiles::ListFolder(const std::string& path) const
   return entries;
 }
 
+std::int64_t TacDiskFiles::FileSize(const std::string& path) const {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(HostPath(path), ec);
+  return ec ? -1 : static_cast<std::int64_t>(size);
+}
+
 std::vector<std::uint8_t> TacDiskFiles::ReadFile(const std::string& path) const {
   std::string host = path;
   std::replace(host.begin(), host.end(), '\\', '/');

@@ -21,6 +21,8 @@ class TacFileSystem {
   virtual bool DirectoryExists(const std::string& path) const = 0;
   // Everything the folder holds ("." and ".." left out); empty when it cannot be listed.
   virtual std::vector<TacDirEntry> ListFolder(const std::string& path) const = 0;
+  // Size in bytes of an existing file, -1 when it cannot be told.
+  virtual std::int64_t FileSize(const std::string& path) const = 0;
   // The whole file; raises EStreamError naming the file when it cannot be read.
   virtual std::vector<std::uint8_t> ReadFile(const std::string& path) const = 0;
 };
@@ -31,6 +33,7 @@ class TacDiskFiles : public TacFileSystem {
   bool FileExists(const std::string& path) const override;
   bool DirectoryExists(const std::string& path) const override;
   std::vector<TacDirEntry> ListFolder(const std::string& path) const override;
+  std::int64_t FileSize(const std::string& path) const override;
   std::vector<std::uint8_t> ReadFile(const std::string& path) const override;
 };
 

@@ -225,6 +225,12 @@ bool LoadArchiveFile(const TacFileSystem& files, const std::string& fileName, Ta
                      bool freeSource) {
   if (!files.FileExists(fileName)) return false;
   reader.Clear();
+  const std::int64_t fileSize = files.FileSize(fileName);
+  if (fileSize > TacSkinConvertor::MaxFileSize) {
+    if (reader.OnWarning)
+      reader.OnWarning(FormatText("The skin archive \"%s\" is too large (%s bytes).", {fileName, std::to_string(fileSize)}));
+    return false;
+  }
   bool ok = false;
   try {
     reader.TakeSource(std::make_unique<TMemoryStream>(files.ReadFile(fileName)));

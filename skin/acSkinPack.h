@@ -35,6 +35,8 @@ class TacSkinConvertor {
   static constexpr std::int64_t MaxEntrySize = std::int64_t{64} << 20;
   static constexpr std::int64_t MaxTotalSize = std::int64_t{256} << 20;
   static constexpr std::size_t BlockSize = 65536;
+  // A file beyond this cannot hold an archive within the limits above; it is not read in.
+  static constexpr std::int64_t MaxFileSize = MaxTotalSize + MaxTotalSize / 64 + (std::int64_t{1} << 20);
 
   TacSkinConvertor() = default;
   ~TacSkinConvertor() { Clear(); }

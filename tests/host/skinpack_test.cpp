@@ -87,6 +87,11 @@ class TFakeFiles : public TacFileSystem {
   std::map<std::string, std::vector<TacDirEntry>> listings;  // in enumeration order
   bool FileExists(const std::string& p) const override { return files.count(p) > 0; }
   bool DirectoryExists(const std::string& p) const override { return folders.count(p) > 0; }
+  std::map<std::string, std::int64_t> sizes;  // claimed sizes of files not held in memory
+  std::int64_t FileSize(const std::string& p) const override {
+    auto it = sizes.find(p);
+    return it != sizes.end() ? it->second : files.count(p) ? static_cast<std::int64_t>(files.at(p).size()) : -1;
+  }
   std::vector<TacDirEntry> ListFolder(const std::string& p) const override {
     auto it = listings.find(p);
     return it == listings.end() ? std::vector<TacDirEntry>{} : it->second;
@@ -318,6 +323,11 @@ TEST(SkinArchive, LoadArchiveFileLeavesTheReaderAloneWhenTheFileIsMissing) {
   EXPECT_EQ(warnings, 1);
   EXPECT_EQ(reader.Options(), nullptr);
   EXPECT_EQ(reader.SrcStream(), nullptr);
+  // A huge file is refused before it is read in (reading this one would throw).
+  files.files["c:\\Skins\\Huge.asz"] = {};
+  files.sizes["c:\\Skins\\Huge.asz"] = std::int64_t{4} << 30;
+  EXPECT_FALSE(LoadArchiveFile(files, "c:\\Skins\\Huge.asz", reader, true));
+  EXPECT_EQ(warnings, 2);
 }
 
 // Files the fuzzer (or a review) found troublesome: each is refused with a message.
