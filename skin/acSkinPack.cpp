@@ -188,7 +188,7 @@ std::vector<std::uint8_t> TacSkinConvertor::Inflate(const std::string& name, std
   inf.open = true;
 
   std::vector<std::uint8_t> in(BlockSize), out(BlockSize), data;
-  // Reserve no more than the declared size and what the compressed bytes left could give.
+  // The declared size is only a claim: reserve at most 1 MB up front and grow with real output.
   data.reserve(static_cast<std::size_t>(std::min<std::int64_t>(size, std::int64_t{1} << 20)));
   for (;;) {
     if (inf.zs.avail_in == 0) {
