@@ -17,12 +17,6 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-std::string KeyId(std::string_view section, std::string_view key) {
-  std::string id = UpperCase(section);
-  id.push_back('\0');
-  id += UpperCase(key);
-  return id;
-}
 
 }  // namespace
 
@@ -72,7 +66,6 @@ void TsSkinOptions::SetText(std::string_view text) {
   if (text.size() > MaxFileSize) throw ESkinOptionsError("The skin options file is too big");
   FSections.clear();
   FSectionIndex.clear();
-  FKeyIndex.clear();
   std::size_t keys = 0;
   TSection* current = nullptr;
   std::size_t pos = 0;
@@ -92,7 +85,7 @@ void TsSkinOptions::SetText(std::string_view text) {
         if (found == FSectionIndex.end()) {
           if (FSections.size() >= MaxSections) throw ESkinOptionsError("The skin options file has too many sections");
           found = FSectionIndex.emplace(id, FSections.size()).first;
-          FSections.push_back(TSection{std::string(name), {}});
+          FSections.emplace_back().Name = std::string(name);
         }
         current = &FSections[found->second];
         continue;
@@ -102,7 +95,7 @@ void TsSkinOptions::SetText(std::string_view text) {
     if (current == nullptr || eq == std::string_view::npos) continue;  // not a value line
     const std::string_view name = Trim(line.substr(0, eq));
     if (name.empty()) continue;
-    if (!FKeyIndex.emplace(KeyId(current->Name, name), current->Keys.size()).second) continue;
+    if (!current->KeyIndex.emplace(UpperCase(name), current->Keys.size()).second) continue;
     if (++keys > MaxKeys) throw ESkinOptionsError("The skin options file has too many values");
     current->Keys.push_back(TKey{std::string(name), std::string(Trim(line.substr(eq + 1)))});
   }
@@ -115,9 +108,12 @@ const TsSkinOptions::TSection* TsSkinOptions::FindSection(std::string_view secti
 
 const std::string* TsSkinOptions::FindValue(std::string_view section, std::string_view key) const {
   const TSection* s = FindSection(section);
-  if (s == nullptr) return nullptr;
-  const auto found = FKeyIndex.find(KeyId(s->Name, key));
-  return found == FKeyIndex.end() ? nullptr : &s->Keys[found->second].Value;
+  return s ? s->FindUpper(UpperCase(key)) : nullptr;
+}
+
+const std::string* TsSkinOptions::TSection::FindUpper(const std::string& upperKey) const {
+  const auto found = KeyIndex.find(upperKey);
+  return found == KeyIndex.end() ? nullptr : &Keys[found->second].Value;
 }
 
 std::string TsSkinOptions::ReadString(std::string_view section, std::string_view key, std::string_view def) const {

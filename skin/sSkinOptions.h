@@ -31,6 +31,9 @@ class TsSkinOptions {
   struct TSection {
     std::string Name;
     std::vector<TKey> Keys;  // in file order, each name once
+    std::unordered_map<std::string, std::size_t> KeyIndex;  // upper-cased name -> key
+    // The value of a key given in upper case, or null.
+    const std::string* FindUpper(const std::string& upperKey) const;
   };
 
   TsSkinOptions() = default;
@@ -57,8 +60,6 @@ class TsSkinOptions {
  private:
   std::vector<TSection> FSections;
   std::unordered_map<std::string, std::size_t> FSectionIndex;  // upper-cased name -> section
-  // upper-cased "section\0key" -> index of the key in its section
-  std::unordered_map<std::string, std::size_t> FKeyIndex;
 };
 
 // Helpers shared with the table builder.

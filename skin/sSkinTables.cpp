@@ -186,40 +186,43 @@ std::unique_ptr<TBitmap> To24Bit(std::unique_ptr<TBitmap> source) {
 
 // Section keys: an integer that is absent or -1, or a text that is absent, is taken from the
 // parent section named by "PARENTCLASS", and so on up the chain; a chain that names itself,
-// loops or runs too deep ends with the key's default.
+// loops or runs too deep ends with the key's default. The chain of one section is found once.
 class TFallbackReader {
  public:
-  explicit TFallbackReader(const TsSkinOptions& options) : FOptions(options) {}
+  TFallbackReader(const TsSkinOptions& options, const std::string& section) {
+    std::string name = section;
+    const TsSkinOptions::TSection* s = options.FindSection(name);
+    while (s != nullptr && FChain.size() <= TsSkinTables::MaxParentDepth) {
+      FChain.push_back(s);
+      const std::string* parent = s->FindUpper("PARENTCLASS");
+      if (!parent || parent->empty() || *parent == "?" || *parent == name) break;
+      name = *parent;
+      s = options.FindSection(name);
+    }
+  }
 
-  int Integer(const std::string& section, const char* key, int def) const {
-    std::string current = section;
-    for (int depth = 0; depth <= TsSkinTables::MaxParentDepth; ++depth) {
-      const int v = FOptions.ReadInteger(current, key, -1);
-      if (v != -1) return v;
-      if (!Parent(current)) break;
+  int Integer(const char* key, int def) const {
+    const std::string upper = UpperCase(key);
+    int v;
+    for (const TsSkinOptions::TSection* s : FChain) {
+      const std::string* text = s->FindUpper(upper);
+      if (text && TryStrToInt(*text, v) && v != -1) return v;
     }
     return def;
   }
-  std::string Text(const std::string& section, const char* key, const char* def) const {
-    std::string current = section;
-    for (int depth = 0; depth <= TsSkinTables::MaxParentDepth; ++depth) {
-      std::string v = FOptions.ReadString(current, key, "?");
-      if (v != "?") return v;
-      if (!Parent(current)) break;
+  std::string Text(const char* key, const char* def) const {
+    const std::string upper = UpperCase(key);
+    for (const TsSkinOptions::TSection* s : FChain) {
+      const std::string* text = s->FindUpper(upper);
+      if (text && *text != "?") return *text;
     }
     return def;
   }
-  bool Bool(const std::string& section, const char* key) const { return UpperCase(Text(section, key, "FALSE")) == "TRUE"; }
-  int Percent(const std::string& section, const char* key) const { return std::clamp(Integer(section, key, 0), 0, 100); }
+  bool Bool(const char* key) const { return UpperCase(Text(key, "FALSE")) == "TRUE"; }
+  int Percent(const char* key) const { return std::clamp(Integer(key, 0), 0, 100); }
 
  private:
-  bool Parent(std::string& current) const {
-    std::string parent = FOptions.ReadString(current, "PARENTCLASS", "");
-    if (parent.empty() || parent == "?" || parent == current) return false;
-    current = std::move(parent);
-    return true;
-  }
-  const TsSkinOptions& FOptions;
+  std::vector<const TsSkinOptions::TSection*> FChain;
 };
 
 }  // namespace
@@ -374,43 +377,43 @@ void TsSkinTables::LoadSections(const TsSkinOptions& options) {
   g.BIMaxGlowMargin = options.ReadInteger(GlobalSection, "BICONMAXGLOWMARGIN", 0);
   g.BIMinGlowMargin = options.ReadInteger(GlobalSection, "BICONMINGLOWMARGIN", 0);
 
-  const TFallbackReader r(options);
-  auto colour = [&](const std::string& s, const char* key, int def) { return static_cast<TColor>(r.Integer(s, key, def)); };
   FSections.reserve(options.Sections().size());
   for (const TsSkinOptions::TSection& section : options.Sections()) {
     const std::string& s = section.Name;
+    const TFallbackReader r(options, s);
+    auto colour = [&](const char* key, int def) { return static_cast<TColor>(r.Integer(key, def)); };
     TsGeneralData d;
     d.ParentClass = options.ReadString(s, "PARENTCLASS", "");
     d.ClassName = s;
-    d.Color = colour(s, "COLOR", 0xFFFFFF);
-    d.FontColor = colour(s, "FONTCOLOR", 0);
-    d.TCLeft = r.Integer(s, "TCLEFT", -1);
-    d.TCTop = r.Integer(s, "TCTOP", -1);
-    d.TCRight = r.Integer(s, "TCRIGHT", -1);
-    d.TCBottom = r.Integer(s, "TCBOTTOM", -1);
-    d.HotFontColor = colour(s, "HOTFONTCOLOR", 0);
-    d.HotTCLeft = r.Integer(s, "HOTTCLEFT", -1);
-    d.HotTCTop = r.Integer(s, "HOTTCTOP", -1);
-    d.HotTCRight = r.Integer(s, "HOTTCRIGHT", -1);
-    d.HotTCBottom = r.Integer(s, "HOTTCBOTTOM", -1);
-    d.GiveOwnFont = r.Bool(s, "GIVEOWNFONT");
-    d.GlowCount = r.Integer(s, "GLOW", 0);
-    d.GlowMargin = r.Integer(s, "GLOWMARGIN", 0);
-    d.ReservedBoolean = r.Bool(s, "RESERVEDBOOLEAN");
-    d.Transparency = r.Percent(s, "TRANSPARENCY");
-    d.GradientPercent = r.Percent(s, "GRADIENTPERCENT");
-    d.GradientData = r.Text(s, "GRADIENTDATA", " ");
+    d.Color = colour("COLOR", 0xFFFFFF);
+    d.FontColor = colour("FONTCOLOR", 0);
+    d.TCLeft = r.Integer("TCLEFT", -1);
+    d.TCTop = r.Integer("TCTOP", -1);
+    d.TCRight = r.Integer("TCRIGHT", -1);
+    d.TCBottom = r.Integer("TCBOTTOM", -1);
+    d.HotFontColor = colour("HOTFONTCOLOR", 0);
+    d.HotTCLeft = r.Integer("HOTTCLEFT", -1);
+    d.HotTCTop = r.Integer("HOTTCTOP", -1);
+    d.HotTCRight = r.Integer("HOTTCRIGHT", -1);
+    d.HotTCBottom = r.Integer("HOTTCBOTTOM", -1);
+    d.GiveOwnFont = r.Bool("GIVEOWNFONT");
+    d.GlowCount = r.Integer("GLOW", 0);
+    d.GlowMargin = r.Integer("GLOWMARGIN", 0);
+    d.ReservedBoolean = r.Bool("RESERVEDBOOLEAN");
+    d.Transparency = r.Percent("TRANSPARENCY");
+    d.GradientPercent = r.Percent("GRADIENTPERCENT");
+    d.GradientData = r.Text("GRADIENTDATA", " ");
     d.GradientArray = ParseGradientData(d.GradientData);
-    d.ImagePercent = r.Percent(s, "IMAGEPERCENT");
-    d.ShowFocus = r.Bool(s, "SHOWFOCUS");
-    d.FadingEnabled = r.Bool(s, "FADINGENABLED");
-    d.FadingIterations = r.Integer(s, "FADINGITERATIONS", 5);
-    d.HotColor = colour(s, "HOTCOLOR", 0xFFFFFF);
-    d.HotTransparency = r.Percent(s, "HOTTRANSPARENCY");
-    d.HotGradientPercent = r.Percent(s, "HOTGRADIENTPERCENT");
-    d.HotGradientData = r.Text(s, "HOTGRADIENTDATA", "");
+    d.ImagePercent = r.Percent("IMAGEPERCENT");
+    d.ShowFocus = r.Bool("SHOWFOCUS");
+    d.FadingEnabled = r.Bool("FADINGENABLED");
+    d.FadingIterations = r.Integer("FADINGITERATIONS", 5);
+    d.HotColor = colour("HOTCOLOR", 0xFFFFFF);
+    d.HotTransparency = r.Percent("HOTTRANSPARENCY");
+    d.HotGradientPercent = r.Percent("HOTGRADIENTPERCENT");
+    d.HotGradientData = r.Text("HOTGRADIENTDATA", "");
     d.HotGradientArray = ParseGradientData(d.HotGradientData);
-    d.HotImagePercent = r.Percent(s, "HOTIMAGEPERCENT");
+    d.HotImagePercent = r.Percent("HOTIMAGEPERCENT");
     FSections.push_back(std::move(d));
   }
 }
