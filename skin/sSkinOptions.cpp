@@ -69,6 +69,8 @@ void TsSkinOptions::SetText(std::string_view text) {
   std::size_t keys = 0;
   TSection* current = nullptr;
   std::size_t pos = 0;
+  // Editors that save UTF-8 put a byte order mark before the first section.
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") pos = 3;
   while (pos < text.size()) {
     std::size_t end = text.find_first_of("\r\n", pos);
     if (end == std::string_view::npos) end = text.size();

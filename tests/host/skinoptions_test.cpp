@@ -6,6 +6,8 @@
 #include <map>
 
 #include "framework/Stream.h"
+#include "imaging/acPNG.h"
+#include "png_builder.h"
 #include "skin/sSkinOptions.h"
 #include "skin/sSkinTables.h"
 
@@ -63,11 +65,12 @@ const char* const Master = "[GLOBALINFO]\r\nMASTERBITMAP=MASTER.BMP\r\n";
 }  // namespace
 
 TEST(SkinOptionsIni, LineBreaksBlanksCommentsAndStrayLines) {
-  const std::string text = std::string("KEY=before any section\n[ A ]\r\nX = 1 \rY=2\n\n; Z=3\n") +
+  const std::string text = std::string("\xEF\xBB\xBFKEY=before any section\n[ A ]\r\nX = 1 \rY=2\n\n; Z=3\n") +
                            "no equals sign\n[B\nW=4\n=5\n[C]trailing\nV= a=b \r\n";
   const TsSkinOptions ini(text);
   ASSERT_EQ(ini.Sections().size(), 2u);
   EXPECT_EQ(ini.Sections()[0].Name, "A");
+  EXPECT_EQ(TsSkinOptions("\xEF\xBB\xBF[GLOBALINFO]\nX=1").ReadInteger("GLOBALINFO", "X", 0), 1);
   EXPECT_EQ(ini.ReadInteger("A", "X", 0), 1);
   EXPECT_EQ(ini.ReadInteger("A", "Y", 0), 2);
   EXPECT_FALSE(ini.ValueExists("A", "Z"));
@@ -396,4 +399,35 @@ TEST(SkinTables, ImagesOfOneSkinAreBounded) {
   tables.Build(options, big, nullptr);
   EXPECT_EQ(loads, 2);
   EXPECT_EQ(tables.Masks().size(), 1u);
+}
+
+// The seam with the real decoder: PNG entries of a skin decode with their alpha, a damaged one
+// is left out and the rest of the skin still loads.
+TEST(SkinTables, PngImagesThroughTheDecoder) {
+  using namespace pngtest;
+  const Bytes rgba = Rows({{255, 0, 0, 128, 0, 255, 0, 255}});
+  Bytes good = Png({IHDR(2, 1, 8, 6), Chunk("IDAT", Zlib(rgba)), IEND()});
+  Bytes bad = good;
+  bad[bad.size() - 20] ^= 0xFF;  // inside the IDAT chunk: its CRC no longer matches
+  const std::map<std::string, Bytes> archive = {{"GOOD.PNG", good}, {"BAD.PNG", bad}};
+  const TsImageLoader decode = [&](const std::string& name) -> std::unique_ptr<TBitmap> {
+    const auto found = archive.find(name);
+    if (found == archive.end()) return nullptr;
+    auto png = std::make_unique<TPNGGraphic>();
+    TMemoryStream stream(found->second);
+    png->LoadFromStream(stream);
+    return png;
+  };
+  const TsSkinOptions options("[CHECKBOX]\nGLYPHMASK=!GOOD.PNG!2!0!2\nGLOW0=!BAD.PNG!1!0!3\nCOLOR=5\n");
+  TsSkinTables tables;
+  tables.Build(options, decode, nullptr);
+  ASSERT_EQ(tables.Masks().size(), 1u);
+  const TsMaskData& m = tables.Masks()[0];
+  ASSERT_NE(m.Bmp, nullptr);
+  ASSERT_EQ(m.Bmp->PixelFormat(), TPixelFormat::pf32bit);
+  EXPECT_EQ(m.R.Right, 2);
+  EXPECT_EQ(m.ImageCount, 2);
+  const std::uint8_t* px = m.Bmp->ScanLine(0);
+  EXPECT_EQ(px[2], 255); EXPECT_EQ(px[3], 128);  // red with half alpha
+  EXPECT_EQ(tables.Sections()[0].Color, 5u);
 }
