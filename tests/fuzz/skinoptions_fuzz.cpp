@@ -21,7 +21,10 @@ std::unique_ptr<TBitmap> FakeImage(const std::string& name) {
   const bool master = name.find("MASTER") != std::string::npos;
   const int w = master ? 300 : 1 + static_cast<int>(name.size() % 64);
   const int h = master ? 200 : 1 + static_cast<int>(static_cast<unsigned char>(name.back()) % 64);
-  bmp->SetSize(w, h, name.find(".PNG") != std::string::npos ? TPixelFormat::pf32bit : TPixelFormat::pf8bit);
+  const TPixelFormat format = master                                      ? TPixelFormat::pf24bit
+                              : name.find(".PNG") != std::string::npos ? TPixelFormat::pf32bit
+                                                                       : TPixelFormat::pf8bit;
+  bmp->SetSize(w, h, format);
   return bmp;
 }
 
