@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "framework/Bitmap.h"
+#include "framework/Types.h"
 #include "skin/sSkinOptions.h"
 
 namespace evesk {
@@ -62,12 +63,6 @@ struct TsGeneralData {
 };
 
 enum TacImgType : std::uint8_t { itisaBorder, itisaTexture, itisaGlyph, itisaGlow };
-
-struct TRect {
-  int Left = 0, Top = 0, Right = 0, Bottom = 0;  // right and bottom exclusive
-  int Width() const { return Right - Left; }
-  int Height() const { return Bottom - Top; }
-};
 
 struct TsMaskData {
   std::unique_ptr<TBitmap> Bmp;  // none: R lies in the master bitmap
