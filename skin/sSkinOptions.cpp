@@ -1,9 +1,7 @@
 #include "skin/sSkinOptions.h"
 
-#include <cerrno>
+#include <charconv>
 #include <climits>
-#include <cstdlib>
-#include <limits>
 
 namespace evesk {
 
@@ -132,33 +130,17 @@ int TsSkinOptions::ReadInteger(std::string_view section, std::string_view key, i
 double TsSkinOptions::ReadFloat(std::string_view section, std::string_view key, double def) const {
   const std::string* value = FindValue(section, key);
   if (!value) return def;
-  // Digits, at most one ".", an optional sign; parsed by hand so no locale can change it.
+  // Digits with at most one "." and an optional sign, nothing else (no exponent, no "inf").
+  // from_chars ignores the locale and rounds correctly, so "6.29" compares equal to 6.29.
   std::string_view t = Trim(*value);
-  bool negative = false;
-  if (!t.empty() && (t.front() == '-' || t.front() == '+')) {
-    negative = t.front() == '-';
-    t.remove_prefix(1);
-  }
-  if (t.empty() || t.size() > 64) return def;
-  double result = 0, scale = 0;
-  bool digits = false;
-  for (char c : t) {
-    if (c == '.' && scale == 0) {
-      scale = 1;
-    } else if (c >= '0' && c <= '9') {
-      digits = true;
-      if (scale == 0) {
-        result = result * 10 + (c - '0');
-      } else {
-        scale /= 10;
-        result += (c - '0') * scale;
-      }
-    } else {
-      return def;
-    }
-  }
-  if (!digits) return def;
-  return negative ? -result : result;
+  if (!t.empty() && t.front() == '+') t.remove_prefix(1);
+  const std::string_view body = !t.empty() && t.front() == '-' ? t.substr(1) : t;
+  if (body.empty() || body.find_first_not_of("0123456789.") != std::string_view::npos ||
+      body.find_first_of("0123456789") == std::string_view::npos || body.find('.') != body.rfind('.'))
+    return def;
+  double result = def;
+  const auto [end, error] = std::from_chars(t.data(), t.data() + t.size(), result);
+  return error == std::errc() && end == t.data() + t.size() ? result : def;
 }
 
 bool TsSkinOptions::ReadBool(std::string_view section, std::string_view key, bool def) const {

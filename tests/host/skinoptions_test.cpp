@@ -95,7 +95,7 @@ TEST(SkinOptionsIni, NamesKeepTheirCaseButMatchWithoutIt) {
 TEST(SkinOptionsIni, ValueForms) {
   const TsSkinOptions ini(
       "[S]\nI=42\nN=-1\nH=$FF00FF\nX=0xFFFFFFFF\nBIG=4294967296\nBAD=12a\nE=\nR=6.14\nRC=6,14\nRN=-0.5\n"
-      "RD=1.2.3\nT=true\nT2=TRUE \nF=yes\n");
+      "RD=1.2.3\nRE=1e3\nRI=inf\nRP=+.5\nRDOT=.\nT=true\nT2=TRUE \nF=yes\n");
   EXPECT_EQ(ini.ReadInteger("S", "I", 0), 42);
   EXPECT_EQ(ini.ReadInteger("S", "N", 0), -1);
   EXPECT_EQ(ini.ReadInteger("S", "H", 0), 0xFF00FF);
@@ -104,10 +104,14 @@ TEST(SkinOptionsIni, ValueForms) {
   EXPECT_EQ(ini.ReadInteger("S", "BAD", 7), 7);
   EXPECT_EQ(ini.ReadInteger("S", "E", 7), 7);
   EXPECT_EQ(ini.ReadInteger("S", "MISSING", 7), 7);
-  EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "R", 0), 6.14);
+  EXPECT_EQ(ini.ReadFloat("S", "R", 0), 6.14);  // exactly: versions are compared with limits
   EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "RC", 1), 1);
   EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "RN", 0), -0.5);
   EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "RD", 1), 1);
+  EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "RE", 1), 1);
+  EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "RI", 1), 1);
+  EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "RDOT", 1), 1);
+  EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "RP", 1), 0.5);
   EXPECT_TRUE(ini.ReadBool("S", "T", false));
   EXPECT_TRUE(ini.ReadBool("S", "T2", false));
   EXPECT_FALSE(ini.ReadBool("S", "F", true));
