@@ -189,11 +189,12 @@ std::unique_ptr<TBitmap> To24Bit(std::unique_ptr<TBitmap> source) {
 // loops or runs too deep ends with the key's default. The chain of one section is found once.
 class TFallbackReader {
  public:
-  TFallbackReader(const TsSkinOptions& options, const std::string& section) {
+  TFallbackReader(const TsSkinOptions& options, const std::string& section, bool followParents = true) {
     std::string name = section;
     const TsSkinOptions::TSection* s = options.FindSection(name);
     while (s != nullptr && FChain.size() <= TsSkinTables::MaxParentDepth) {
       FChain.push_back(s);
+      if (!followParents) break;
       const std::string* parent = s->FindUpper("PARENTCLASS");
       if (!parent || parent->empty() || *parent == "?" || *parent == name) break;
       name = *parent;
@@ -218,12 +219,47 @@ class TFallbackReader {
     }
     return def;
   }
-  bool Bool(const char* key) const { return UpperCase(Text(key, "FALSE")) == "TRUE"; }
-  int Percent(const char* key) const { return std::clamp(Integer(key, 0), 0, 100); }
+  bool Bool(const char* key, bool def) const { return UpperCase(Text(key, def ? "TRUE" : "FALSE")) == "TRUE"; }
+  int Percent(const char* key, int def) const { return std::clamp(Integer(key, def), 0, 100); }
 
  private:
   std::vector<const TsSkinOptions::TSection*> FChain;
 };
+
+// The section keys of one record; a key that the reader does not find keeps the base's value.
+TsGeneralData ReadSectionRecord(const TFallbackReader& r, const TsGeneralData& base) {
+  TsGeneralData d;
+  d.Color = static_cast<TColor>(r.Integer("COLOR", static_cast<int>(base.Color)));
+  d.FontColor = static_cast<TColor>(r.Integer("FONTCOLOR", static_cast<int>(base.FontColor)));
+  d.TCLeft = r.Integer("TCLEFT", base.TCLeft);
+  d.TCTop = r.Integer("TCTOP", base.TCTop);
+  d.TCRight = r.Integer("TCRIGHT", base.TCRight);
+  d.TCBottom = r.Integer("TCBOTTOM", base.TCBottom);
+  d.HotFontColor = static_cast<TColor>(r.Integer("HOTFONTCOLOR", static_cast<int>(base.HotFontColor)));
+  d.HotTCLeft = r.Integer("HOTTCLEFT", base.HotTCLeft);
+  d.HotTCTop = r.Integer("HOTTCTOP", base.HotTCTop);
+  d.HotTCRight = r.Integer("HOTTCRIGHT", base.HotTCRight);
+  d.HotTCBottom = r.Integer("HOTTCBOTTOM", base.HotTCBottom);
+  d.GiveOwnFont = r.Bool("GIVEOWNFONT", base.GiveOwnFont);
+  d.GlowCount = r.Integer("GLOW", base.GlowCount);
+  d.GlowMargin = r.Integer("GLOWMARGIN", base.GlowMargin);
+  d.ReservedBoolean = r.Bool("RESERVEDBOOLEAN", base.ReservedBoolean);
+  d.Transparency = r.Percent("TRANSPARENCY", base.Transparency);
+  d.GradientPercent = r.Percent("GRADIENTPERCENT", base.GradientPercent);
+  d.GradientData = r.Text("GRADIENTDATA", base.GradientData.c_str());
+  d.GradientArray = ParseGradientData(d.GradientData);
+  d.ImagePercent = r.Percent("IMAGEPERCENT", base.ImagePercent);
+  d.ShowFocus = r.Bool("SHOWFOCUS", base.ShowFocus);
+  d.FadingEnabled = r.Bool("FADINGENABLED", base.FadingEnabled);
+  d.FadingIterations = r.Integer("FADINGITERATIONS", base.FadingIterations);
+  d.HotColor = static_cast<TColor>(r.Integer("HOTCOLOR", static_cast<int>(base.HotColor)));
+  d.HotTransparency = r.Percent("HOTTRANSPARENCY", base.HotTransparency);
+  d.HotGradientPercent = r.Percent("HOTGRADIENTPERCENT", base.HotGradientPercent);
+  d.HotGradientData = r.Text("HOTGRADIENTDATA", base.HotGradientData.c_str());
+  d.HotGradientArray = ParseGradientData(d.HotGradientData);
+  d.HotImagePercent = r.Percent("HOTIMAGEPERCENT", base.HotImagePercent);
+  return d;
+}
 
 }  // namespace
 
@@ -256,12 +292,15 @@ void TsSkinTables::Clear() {
 }
 
 void TsSkinTables::Build(const TsSkinOptions& options, const TsImageLoader& images, const TsImageLoader& textures,
-                         TsSkinManager* manager) {
+                         TsSkinManager* manager, const TsSkinOptions* common, const TsImageLoader& commonFiles) {
   Clear();
   FManager = manager;
-  LoadMasks(options, images);
+  LoadMasks(options, images, false);
+  if (common) LoadMasks(*common, commonFiles, true);
   LoadPatterns(options, textures);
+  if (common) LoadPatterns(*common, commonFiles);
   LoadSections(options);
+  if (common) MergeCommonSections(*common);
   Index();
   for (std::size_t i = 0; i < FSections.size(); ++i) {
     TsGeneralData& s = FSections[i];
@@ -295,9 +334,9 @@ void TsSkinTables::AddMask(TsMaskData mask) {
   FMasks.push_back(std::move(mask));
 }
 
-void TsSkinTables::LoadMasks(const TsSkinOptions& options, const TsImageLoader& images) {
-  FGlobals.MasterBitmap = options.ReadString(GlobalSection, "MASTERBITMAP", "");
-  if (!FGlobals.MasterBitmap.empty()) {
+void TsSkinTables::LoadMasks(const TsSkinOptions& options, const TsImageLoader& images, bool common) {
+  if (!common) FGlobals.MasterBitmap = options.ReadString(GlobalSection, "MASTERBITMAP", "");
+  if (!common && !FGlobals.MasterBitmap.empty()) {
     if (auto master = LoadImage(images, FGlobals.MasterBitmap)) {
       FMaster = To24Bit(std::move(master));
       if (FMaster) {
@@ -308,8 +347,12 @@ void TsSkinTables::LoadMasks(const TsSkinOptions& options, const TsImageLoader& 
   }
   for (const TsSkinOptions::TSection& section : options.Sections()) {
     const bool global = UpperCase(section.Name) == GlobalSection;
+    if (common && global) continue;
     for (const TsSkinOptions::TKey& key : section.Keys) {
       if (global && UpperCase(key.Name) == "MASTERBITMAP") continue;
+      // Common sections name whole files only: plain bitmaps and the bracket form.
+      if (common && !key.Value.empty() && std::string_view("!@^~").find(key.Value.front()) != std::string_view::npos)
+        continue;
       std::optional<TReference> ref = ParseReference(section.Name, key.Name, key.Value);
       if (!ref) continue;
       TsMaskData& m = ref->Mask;
@@ -379,41 +422,9 @@ void TsSkinTables::LoadSections(const TsSkinOptions& options) {
 
   FSections.reserve(options.Sections().size());
   for (const TsSkinOptions::TSection& section : options.Sections()) {
-    const std::string& s = section.Name;
-    const TFallbackReader r(options, s);
-    auto colour = [&](const char* key, int def) { return static_cast<TColor>(r.Integer(key, def)); };
-    TsGeneralData d;
-    d.ParentClass = options.ReadString(s, "PARENTCLASS", "");
-    d.ClassName = s;
-    d.Color = colour("COLOR", 0xFFFFFF);
-    d.FontColor = colour("FONTCOLOR", 0);
-    d.TCLeft = r.Integer("TCLEFT", -1);
-    d.TCTop = r.Integer("TCTOP", -1);
-    d.TCRight = r.Integer("TCRIGHT", -1);
-    d.TCBottom = r.Integer("TCBOTTOM", -1);
-    d.HotFontColor = colour("HOTFONTCOLOR", 0);
-    d.HotTCLeft = r.Integer("HOTTCLEFT", -1);
-    d.HotTCTop = r.Integer("HOTTCTOP", -1);
-    d.HotTCRight = r.Integer("HOTTCRIGHT", -1);
-    d.HotTCBottom = r.Integer("HOTTCBOTTOM", -1);
-    d.GiveOwnFont = r.Bool("GIVEOWNFONT");
-    d.GlowCount = r.Integer("GLOW", 0);
-    d.GlowMargin = r.Integer("GLOWMARGIN", 0);
-    d.ReservedBoolean = r.Bool("RESERVEDBOOLEAN");
-    d.Transparency = r.Percent("TRANSPARENCY");
-    d.GradientPercent = r.Percent("GRADIENTPERCENT");
-    d.GradientData = r.Text("GRADIENTDATA", " ");
-    d.GradientArray = ParseGradientData(d.GradientData);
-    d.ImagePercent = r.Percent("IMAGEPERCENT");
-    d.ShowFocus = r.Bool("SHOWFOCUS");
-    d.FadingEnabled = r.Bool("FADINGENABLED");
-    d.FadingIterations = r.Integer("FADINGITERATIONS", 5);
-    d.HotColor = colour("HOTCOLOR", 0xFFFFFF);
-    d.HotTransparency = r.Percent("HOTTRANSPARENCY");
-    d.HotGradientPercent = r.Percent("HOTGRADIENTPERCENT");
-    d.HotGradientData = r.Text("HOTGRADIENTDATA", "");
-    d.HotGradientArray = ParseGradientData(d.HotGradientData);
-    d.HotImagePercent = r.Percent("HOTIMAGEPERCENT");
+    TsGeneralData d = ReadSectionRecord(TFallbackReader(options, section.Name), TsGeneralData());
+    d.ParentClass = options.ReadString(section.Name, "PARENTCLASS", "");
+    d.ClassName = section.Name;
     FSections.push_back(std::move(d));
   }
 }
@@ -475,6 +486,32 @@ int TsSkinTables::GetTextureIndex(int sectionIndex, std::string_view sectionName
 
 int TsSkinTables::GetPatternIndex(int sectionIndex, std::string_view sectionName, std::string_view key) const {
   return Find(TList::Patterns, sectionIndex, sectionName, key);
+}
+
+void TsSkinTables::MergeCommonSections(const TsSkinOptions& common) {
+  std::unordered_map<std::string, int> byName;  // upper-cased name -> first record
+  for (std::size_t i = 0; i < FSections.size(); ++i) byName.emplace(UpperCase(FSections[i].ClassName), static_cast<int>(i));
+  auto find = [&](const std::string& name) {
+    const auto found = byName.find(UpperCase(name));
+    return found == byName.end() ? -1 : found->second;
+  };
+  for (const TsSkinOptions::TSection& section : common.Sections()) {
+    const std::string parent = common.ReadString(section.Name, "PARENTCLASS", "");
+    const int existing = find(section.Name);
+    // A value the common section leaves out keeps what the skin gave that section; a new
+    // section takes it from its parent record, or else from the defaults.
+    const int baseIndex = existing >= 0 ? existing : parent.empty() ? -1 : find(parent);
+    const TsGeneralData base = baseIndex >= 0 ? FSections[baseIndex] : TsGeneralData();
+    TsGeneralData d = ReadSectionRecord(TFallbackReader(common, section.Name, false), base);
+    d.ClassName = existing >= 0 ? base.ClassName : section.Name;
+    d.ParentClass = !parent.empty() ? parent : existing >= 0 ? base.ParentClass : std::string();
+    if (existing >= 0) {
+      FSections[existing] = std::move(d);
+    } else {
+      byName.emplace(UpperCase(section.Name), static_cast<int>(FSections.size()));
+      FSections.push_back(std::move(d));
+    }
+  }
 }
 
 TColor TsSkinTables::GlobalColor() const {

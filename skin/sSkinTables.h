@@ -47,7 +47,7 @@ struct TsGeneralData {
   bool ReservedBoolean = false;
   int Transparency = 0;
   int GradientPercent = 0;
-  std::string GradientData;
+  std::string GradientData = " ";  // one blank: no gradient
   TsGradArray GradientArray;
   int ImagePercent = 0;
   bool ShowFocus = false;
@@ -112,8 +112,12 @@ class TsSkinTables {
 
   // Rebuilds the tables from the options: masks, patterns, sections, then the cached indexes of
   // the sections. Images and textures (JPEG) come from the loaders; either may be empty.
+  // Common sections, the manager's own INI text merged into every skin, add masks from plain
+  // bitmap and bracket values and textures (all through commonFiles), and then update the
+  // section of the same name or add a new one.
   void Build(const TsSkinOptions& options, const TsImageLoader& images, const TsImageLoader& textures,
-             TsSkinManager* manager = nullptr);
+             TsSkinManager* manager = nullptr, const TsSkinOptions* common = nullptr,
+             const TsImageLoader& commonFiles = nullptr);
   void Clear();
 
   const TsSkinGlobals& Globals() const { return FGlobals; }
@@ -137,7 +141,8 @@ class TsSkinTables {
   int Find(TList list, int sectionIndex, std::string_view sectionName, std::string_view key) const;
   int FindDirect(TList list, std::string_view sectionName, std::string_view key) const;
 
-  void LoadMasks(const TsSkinOptions& options, const TsImageLoader& images);
+  void LoadMasks(const TsSkinOptions& options, const TsImageLoader& images, bool common);
+  void MergeCommonSections(const TsSkinOptions& common);
   void LoadPatterns(const TsSkinOptions& options, const TsImageLoader& textures);
   void LoadSections(const TsSkinOptions& options);
   std::unique_ptr<TBitmap> LoadImage(const TsImageLoader& loader, const std::string& name);

@@ -435,3 +435,42 @@ TEST(SkinTables, PngImagesThroughTheDecoder) {
   EXPECT_EQ(px[2], 255); EXPECT_EQ(px[3], 128);  // red with half alpha
   EXPECT_EQ(tables.Sections()[0].Color, 5u);
 }
+
+TEST(SkinTables, CommonSectionsMergeIntoEverySkin) {
+  const TsSkinOptions options(std::string(Master) + "[BUTTON]\nCOLOR=1\nFONTCOLOR=2\nPARENTCLASS=PANEL\n[PANEL]\n");
+  const TsSkinOptions common(
+      "[button]\nFONTCOLOR=3\n[NEWBTN]\nPARENTCLASS=Button\nHOTCOLOR=4\n[GLOBALINFO]\nX=frame.bmp\n"
+      "[Extra]\nBORDERSMASK=frame.bmp\nOLD=#B (0,0,6,6)\nGLYPH=!CORNER.BMP!1!1!2\nPATTERN=BIG.JPG\n");
+  TFakeImages images, files;
+  images.Files["MASTER.BMP"] = {200, 100, TPixelFormat::pf24bit};
+  files.Files["frame.bmp"] = {90, 60, TPixelFormat::pf24bit};
+  files.Files["CORNER.BMP"] = {30, 60, TPixelFormat::pf24bit};
+  files.Files["BIG.JPG"] = {300, 300, TPixelFormat::pf24bit};
+  TsSkinTables t;
+  t.Build(options, images.Loader(), nullptr, nullptr, &common, files.Loader());
+
+  ASSERT_EQ(t.Sections().size(), 5u);  // GLOBALINFO, BUTTON, PANEL, NEWBTN, Extra
+  const TsGeneralData& button = t.Sections()[t.GetSectionIndex("BUTTON")];
+  EXPECT_EQ(button.Color, 1u);  // kept from the skin
+  EXPECT_EQ(button.FontColor, 3u);
+  EXPECT_EQ(button.ParentClass, "PANEL");
+  const TsGeneralData& added = t.Sections()[t.GetSectionIndex("NEWBTN")];
+  EXPECT_EQ(added.ParentClass, "Button");
+  EXPECT_EQ(added.Color, 1u);  // from the parent record
+  EXPECT_EQ(added.FontColor, 3u);
+  EXPECT_EQ(added.HotColor, 4u);
+  EXPECT_EQ(added.FadingIterations, 5);
+
+  // Only whole-file and bracket values of sections other than GLOBALINFO add masks.
+  EXPECT_EQ(t.GetMaskIndex("GLOBALINFO", "X"), -1);
+  EXPECT_EQ(t.GetMaskIndex("Extra", "GLYPH"), -1);
+  const int border = t.GetMaskIndex("EXTRA", "BORDERSMASK");
+  ASSERT_GE(border, 0);
+  EXPECT_EQ(t.Masks()[border].R.Right, 90);
+  EXPECT_GE(t.GetMaskIndex("EXTRA", "OLD"), 0);
+  EXPECT_EQ(t.GetPatternIndex(t.GetSectionIndex("Extra"), "EXTRA", "PATTERN"), 0);
+  // Cached indexes are filled after the merge; the section keeps the name common text gave it,
+  // while plain-bitmap masks carry upper-cased names.
+  EXPECT_EQ(t.Sections()[t.GetSectionIndex("Extra")].BorderIndex, -1);
+  EXPECT_EQ(images.Asked, (std::vector<std::string>{"MASTER.BMP"}));
+}
