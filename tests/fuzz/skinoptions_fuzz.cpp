@@ -1,4 +1,5 @@
-// Options files from arbitrary bytes: a refusal or tables whose indexes and rectangles hold.
+// Options files (and common sections) from arbitrary bytes: a refusal or tables whose indexes
+// and rectangles hold.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -31,15 +32,22 @@ std::unique_ptr<TBitmap> FakeImage(const std::string& name) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view text(reinterpret_cast<const char*>(data), size);
-  TsSkinOptions options;
+  // Text after a line "%%" is the manager's common sections.
+  std::string_view text(reinterpret_cast<const char*>(data), size), commonText;
+  const std::size_t split = text.find("\n%%\n");
+  if (split != std::string_view::npos) {
+    commonText = text.substr(split + 4);
+    text = text.substr(0, split);
+  }
+  TsSkinOptions options, common;
   try {
     options.SetText(text);
+    common.SetText(commonText);
   } catch (const ESkinOptionsError&) {
     return 0;
   }
   TsSkinTables tables;
-  tables.Build(options, FakeImage, FakeImage);
+  tables.Build(options, FakeImage, FakeImage, nullptr, &common, FakeImage);
   const int masks = static_cast<int>(tables.Masks().size());
   for (const TsMaskData& m : tables.Masks()) {
     const TBitmap* source = m.Bmp ? m.Bmp.get() : tables.MasterBitmap();
