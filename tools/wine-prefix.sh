@@ -12,6 +12,9 @@ flock 9
 rm -rf "$WINEPREFIX"
 wineboot -i >/dev/null 2>&1 || { echo "wine-prefix: wineboot failed" >&2; exit 1; }
 wineserver -w
+# The window's font (MS Sans Serif, East European cut) and the title-bar glyphs come with
+# Wine's own font package; a prefix only uses the fonts in its Windows font folder.
+cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1000x700 /f >/dev/null 2>&1
 # Browser launches are recorded, never sent to a real browser.

@@ -504,7 +504,9 @@ TEST_F(HTTPGetTest, NoLeaksOver200Requests) {
   const long long memory1 = privateBytes();
   std::printf("threads %d -> %d, handles %d -> %d, private bytes %lld -> %lld\n", threads0, threads1, handles0,
               handles1, memory0, memory1);
-  EXPECT_EQ(threads1, threads0);
+  // Wine's network layer keeps an idle helper thread of its own for a while, so the count
+  // may fall; one leaked worker per request would make it grow by 200.
+  EXPECT_LE(threads1, threads0);
   EXPECT_GT(handles0, 0);
   EXPECT_LE(handles1, handles0 + 5);           // one leaked handle per request would be 200
   EXPECT_LT(memory1 - memory0, 1024 * 1024);  // 100 leaked 20 KB bodies would be 2 MB
