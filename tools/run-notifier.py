@@ -18,7 +18,6 @@ import harness  # noqa: E402
 
 SETTINGS = r"\software\dorlen\evesk"
 TITLE = "Dorlen e-VESK vizedu"
-TRAY_WINDOW_CLASS, TRAY_CALLBACK, NIN_BALLOONUSERCLICK = "EveskTrayWindow", 2048, 1029
 
 
 def main() -> int:
@@ -64,13 +63,11 @@ def play_on_xvfb(wine: "harness.WineSession", build: Path) -> int:
     shots.append(wine.screenshot("2-main-window"))
     wine.click_child(boxes["OK"])
     try:
-        wine.wait_for(lambda: next((w for w in wine.windows() if w.cls == "tooltips_class32"
-                                    and w.rect[2] - w.rect[0] > 60), None), 30, what="the news balloon")
+        wine.wait_balloon()
         shots.append(wine.screenshot("3-news-balloon"))
         time.sleep(1.0)
         shots.append(wine.screenshot("4-news-blinking"))
-        tray = next(w for w in wine.windows(all=True) if w.cls == TRAY_WINDOW_CLASS)
-        wine.send_message(tray, TRAY_CALLBACK, 1, NIN_BALLOONUSERCLICK)  # the reader clicks the balloon
+        wine.click_balloon()  # the reader clicks the balloon
         opened = wine.wait_for(wine.browser_log, 20, what="the news page")
         print(f"news page opened: {opened[-1]}", flush=True)
         print(f"stored stamp: {wine.reg_get(SETTINGS, 'verze')}", flush=True)

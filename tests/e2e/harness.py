@@ -717,6 +717,27 @@ class WineSession:
         self.run([*args, str(path)], timeout=60, check=True)
         return path
 
+    # -- the program's tray icon ---------------------------------------------------------------
+    TRAY_WINDOW_CLASS = "EveskTrayWindow"   # the hidden window that receives the icon's callbacks
+    TRAY_CALLBACK, TRAY_ICON_ID, NIN_BALLOONUSERCLICK = 2048, 1, 1029
+
+    def tray_window(self, timeout: float = 30) -> Window:
+        return self.wait_for(lambda: next((w for w in self.windows(all=True) if w.cls == self.TRAY_WINDOW_CLASS),
+                                          None), timeout, what="the tray icon's window")
+
+    def tray_callback(self, event: int) -> int:
+        """Does what the shell does for the icon: sends the callback message with EVENT."""
+        return self.send_message(self.tray_window(), self.TRAY_CALLBACK, self.TRAY_ICON_ID, event)
+
+    def wait_balloon(self, timeout: float = 30) -> Window:
+        """A balloon: a visible tooltip window wider than a plain tip."""
+        return self.wait_for(lambda: next((w for w in self.windows() if w.cls == "tooltips_class32"
+                                           and w.rect[2] - w.rect[0] > 60), None), timeout, what="a balloon")
+
+    def click_balloon(self) -> None:
+        # The shell reports no click on a balloon under Wine, so it is sent as the shell would.
+        self.tray_callback(self.NIN_BALLOONUSERCLICK)
+
     def browser_log(self) -> list[str]:
         """Addresses that programs asked the shell to open in a browser, oldest first."""
         try:

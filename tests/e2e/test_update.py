@@ -22,8 +22,6 @@ SENTENCE = "K dispozici jsou aktuální informace VESK ve Vašem oboru"
 NEWS = ("!" + SENTENCE + "#1700000000").encode("cp1250")
 MASK = "1_0_1_" + "0_" * 20 + "1"
 STAMP = "1600000000"
-TRAY_CALLBACK, NIN_BALLOONUSERCLICK = 2048, 1029
-TRAY_WINDOW_CLASS = "EveskTrayWindow"
 
 
 def tray_pixels(shot: Path) -> bytes:
@@ -53,26 +51,13 @@ class UpdateTest(unittest.TestCase):
             self.program.kill()
             self.program.wait(10)
         self.wine.wait_for(lambda: not [w for w in self.wine.windows(all=True)
-                                        if w.cls in ("TMainForm", TRAY_WINDOW_CLASS)],
+                                        if w.cls in ("TMainForm", self.wine.TRAY_WINDOW_CLASS)],
                            20, what="the program's windows to go")
 
     def start_auto(self, reply):
         self.server.default(reply)
         self.program = self.wine.launch(harness.config().exe, "-auto")
         return self.server.wait_requests(1, timeout=60)[0]
-
-    def tray_window(self):
-        return self.wine.wait_for(
-            lambda: next((w for w in self.wine.windows(all=True) if w.cls == TRAY_WINDOW_CLASS), None),
-            30, what="the tray icon's window")
-
-    def balloon(self, timeout=30):
-        return self.wine.wait_for(
-            lambda: next((w for w in self.wine.windows() if w.cls == "tooltips_class32"
-                          and w.rect[2] - w.rect[0] > 60), None), timeout, what="a balloon")
-
-    def click_balloon(self):
-        self.wine.send_message(self.tray_window(), TRAY_CALLBACK, 1, NIN_BALLOONUSERCLICK)
 
     def test_auto_start_checks_once_with_the_stored_choice(self):
         request = self.start_auto(Reply(body="ok"))
@@ -89,7 +74,7 @@ class UpdateTest(unittest.TestCase):
 
     def test_news_shows_a_balloon_and_a_click_opens_the_page_and_stores_the_stamp(self):
         self.start_auto(Reply(body=NEWS))
-        self.balloon()
+        self.wine.wait_balloon()
         # Three looks over more than a second: the icon must show both of its images.
         shots = []
         for i in range(3):
@@ -99,7 +84,7 @@ class UpdateTest(unittest.TestCase):
             print(f"screenshot: {shot}", flush=True)
         self.assertGreater(len({tray_pixels(shot) for shot in shots}), 1, "the tray icon does not blink")
         self.assertEqual(self.wine.reg_get(SETTINGS, "verze"), STAMP)  # not before the click
-        self.click_balloon()
+        self.wine.click_balloon()
         log = self.wine.wait_for(self.wine.browser_log, 20, what="the browser to open")
         self.assertEqual(log, [f"http://{self.server.address}/vizedu_vesk/index.php?naposled={STAMP}&data={MASK}"])
         self.wine.wait_for(lambda: self.wine.reg_get(SETTINGS, "verze") == "1700000000", 20, what="stored stamp")
@@ -111,22 +96,22 @@ class UpdateTest(unittest.TestCase):
         self.assertEqual(len(set(rest)), 1, "the tray icon still blinks after the click")
         # A second click on the same news does nothing.
         self.wine.clear_browser_log()
-        self.click_balloon()
+        self.wine.click_balloon()
         time.sleep(2)
         self.assertEqual(self.wine.browser_log(), [])
 
     def test_sentence_only_before_the_bang_shows_a_balloon_whose_click_does_nothing(self):
         self.start_auto(Reply(body=(SENTENCE + " !nic nového#1700000000").encode("cp1250")))
-        self.balloon()
-        self.click_balloon()
+        self.wine.wait_balloon()
+        self.wine.click_balloon()
         time.sleep(2)
         self.assertEqual(self.wine.browser_log(), [])
         self.assertEqual(self.wine.reg_get(SETTINGS, "verze"), STAMP)
 
     def test_a_trailing_line_feed_keeps_the_stamp_right(self):
         self.start_auto(Reply(body=NEWS + b"\n"))
-        self.balloon()
-        self.click_balloon()
+        self.wine.wait_balloon()
+        self.wine.click_balloon()
         self.wine.wait_for(lambda: self.wine.reg_get(SETTINGS, "verze") == "1700000000", 20, what="stored stamp")
 
     def test_an_update_command_while_a_request_runs_yields_one_request(self):
@@ -134,7 +119,7 @@ class UpdateTest(unittest.TestCase):
         self.program = self.wine.launch(harness.config().exe, "-auto")
         self.server.wait_requests(1, timeout=60)
         # A double-click on the tray icon runs the default item, "Aktualizace", once more.
-        self.wine.send_message(self.tray_window(), TRAY_CALLBACK, 1, 0x0203)
+        self.wine.tray_callback(0x0203)  # WM_LBUTTONDBLCLK
         time.sleep(6)
         self.assertEqual(len(self.server.requests), 1)
         self.assertTrue(self.program.running)
