@@ -2,6 +2,9 @@
 // its description, and the message loop.
 #include <windows.h>
 
+#include <string>
+
+#include "app/SingleInstance.h"
 #include "app/Startup.h"
 #include "app/Unit1.h"
 #include "framework/Application.h"
@@ -9,6 +12,14 @@
 using namespace evesk;
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // A second start of the reader's own hand brings the running copy forward; the logon
+  // start ("-auto") has nothing to show and just ends.
+  TSingleInstance instance("Local\\Dorlen e-VESK vizedu");
+  if (!instance.First()) {
+    if (!(__argc > 1 && std::string(__argv[1]) == "-auto"))
+      ActivateRunningCopy("TMainForm", "Dorlen e-VESK vizedu", 10000);
+    return 0;
+  }
   LocaliseDialogs();
   RegisterProgramClasses();
   TApplication app;

@@ -56,17 +56,28 @@ bool IsValidServiceHost(const std::string& host) {
   return IsValidHostName(host.substr(0, colon)) && IsValidPort(host.substr(colon + 1));
 }
 
-std::string ReadServiceHost(const std::string& keyPath) {
+TServiceHost ReadServiceHost(const std::string& keyPath) {
+  TServiceHost result{BuiltInServiceHost(), true, {}};
   try {
     TRegistry reg(KEY_READ);
-    if (reg.OpenKey(keyPath, false)) {
-      std::string host = TrimBlanks(reg.ReadString("server"));
-      if (!host.empty() && IsValidServiceHost(host)) return host;
-    }
+    if (!reg.OpenKey(keyPath, false) || !reg.ValueExists("server")) return result;
+    std::string value = reg.ReadString("server");
+    std::string host = TrimBlanks(value);
+    if (host.empty()) return result;
+    if (IsValidServiceHost(host)) return {host, true, {}};
+    return {{}, false, value};
   } catch (const Exception&) {
-    // A value of the wrong type is as good as none: the built-in host still works.
+    return {{}, false, "(hodnota jiného typu než text)"};
   }
-  return BuiltInServiceHost();
+}
+
+std::string UnusableHostMessage(const std::string& value) {
+  std::string shown;
+  for (char c : value) shown += static_cast<unsigned char>(c) < 32 ? '?' : c;
+  if (shown.size() > 80) shown = shown.substr(0, 80) + "...";
+  return "Adresu serveru \"" + shown +
+         "\" zadanou v nastavení programu (hodnota \"server\") nelze použít. "
+         "Kontrola aktualizací se neprovede a program bude ukončen.";
 }
 
 }  // namespace evesk

@@ -15,9 +15,21 @@ std::string BuiltInServiceHost();
 // 65535. Anything else could break the request addresses and is refused.
 bool IsValidServiceHost(const std::string& host);
 
-// The "server" value of the key when present, non-empty and valid (blanks around it are
-// dropped); otherwise the built-in host. Never raises: a value of the wrong type or an
-// unreadable key also gives the built-in host.
-std::string ReadServiceHost(const std::string& keyPath = SettingsKeyPath);
+// The host requests go to. An administrator's "server" value that is present but cannot be
+// used (not a valid host, not text) is reported, never replaced by the built-in host: the
+// override was meant to keep requests away from the live service.
+struct TServiceHost {
+  std::string Host;      // the host to use; empty when Usable is false
+  bool Usable = true;
+  std::string Override;  // the offending value as stored (for the message), when not usable
+};
+
+// The "server" value of the key when present and non-empty (blanks around it are dropped);
+// the built-in host when the value or the key is absent. Never raises.
+TServiceHost ReadServiceHost(const std::string& keyPath = SettingsKeyPath);
+
+// The Czech message that names an unusable override, with control characters shown as "?"
+// and a long value shortened.
+std::string UnusableHostMessage(const std::string& value);
 
 }  // namespace evesk

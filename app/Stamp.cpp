@@ -37,4 +37,18 @@ TStampResult ComputeStamp(TDateTime t, const std::string& offsetText, const TFor
   return result;
 }
 
+bool IsStampText(const std::string& text) {
+  if (text.empty() || text.size() > 32) return false;
+  std::size_t i = text[0] == '-' ? 1 : 0;
+  std::size_t digits = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
+  if (digits == 0) return false;
+  if (i == text.size()) return true;
+  if (text[i] != ',' && text[i] != '.') return false;
+  std::size_t fraction = 0;
+  for (++i; i < text.size(); ++i, ++fraction)
+    if (text[i] < '0' || text[i] > '9') return false;
+  return fraction > 0;
+}
+
 }  // namespace evesk

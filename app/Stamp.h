@@ -35,4 +35,9 @@ std::string StampFromFields(const TStampFields& fields, const std::string& offse
 // Both steps at once; raises as StampFromFields.
 TStampResult ComputeStamp(TDateTime t, const std::string& offsetText, const TFormatSettings& settings);
 
+// Whether a stored stamp is text the converter could have written: an optional "-", digits and
+// at most one decimal separator followed by digits; 32 characters at most. Anything else
+// would reach the request address as it is.
+bool IsStampText(const std::string& text);
+
 }  // namespace evesk

@@ -5,6 +5,7 @@
 #include "app/CategoryMask.h"
 #include "app/NewsReply.h"
 #include "app/ServiceHost.h"
+#include "app/SingleInstance.h"
 #include "app/Stamp.h"
 #include "framework/Application.h"
 #include "framework/DateUtils.h"
@@ -83,9 +84,12 @@ void TMainForm::Loaded() {
   TrayIcon1 = Find<TTrayIcon>("TrayIcon1");
   sAlphaImageList1 = Find<TsAlphaImageList>("sAlphaImageList1");
   sAlphaImageList2 = Find<TsAlphaImageList>("sAlphaImageList2");
-  FServiceHost = ReadServiceHost();
-  sWebLabel2->SetURL("http://" + FServiceHost + "/vizedu_vesk/info.php");
-  sWebLabel1->SetURL("http://" + FServiceHost + "/vizedu_vesk/index.php");
+  FService = ReadServiceHost();
+  // An unusable override leaves the labels without a target rather than on the live service.
+  if (FService.Usable) {
+    sWebLabel2->SetURL("http://" + FService.Host + "/vizedu_vesk/info.php");
+    sWebLabel1->SetURL("http://" + FService.Host + "/vizedu_vesk/index.php");
+  }
 }
 
 void TMainForm::FormCreate(TObject*) {
@@ -102,8 +106,8 @@ void TMainForm::FormCreate(TObject*) {
     reg.OpenKey(SettingsKeyPath, true);
     Notifier.StoredMask = reg.ReadString("data");
     Notifier.LastStamp = reg.ReadString("verze");
-    if (Notifier.LastStamp.empty()) {
-      // First start: the first check asks only for news newer than this moment.
+    if (!IsStampText(Notifier.LastStamp)) {
+      // First start (or a damaged stamp): the first check asks only for news newer than this moment.
       stampClick(this);
       reg.WriteString("verze", timed->Text());
       Notifier.LastStamp = timed->Text();
@@ -186,9 +190,31 @@ void TMainForm::Aktualizace1Click(TObject*) {
     Notifier.LastStamp = reg.ReadString("verze");
   }
   stampClick(this);
-  // Before any OK action in this run the stored choice is the reader's choice.
-  const std::string& mask = Notifier.SelectionMask.empty() ? Notifier.StoredMask : Notifier.SelectionMask;
-  const std::string base = "http://" + FServiceHost + "/vizedu_vesk/index.php?";
+  if (!FService.Usable) {
+    // As a failed request: the reader is told why, nothing is sent, the program ends.
+    MessageDlg(UnusableHostMessage(FService.Override), mtError, Btn(mbOK));
+    Application->Terminate();
+    return;
+  }
+  if (!IsStampText(Notifier.LastStamp)) {
+    // A damaged stamp restarts from now, as on the first start.
+    Notifier.LastStamp = timed->Text();
+    TRegistry reg;
+    reg.OpenKey(SettingsKeyPath, true);
+    reg.WriteString("verze", Notifier.LastStamp);
+  }
+  std::string mask = Notifier.SelectionMask;
+  if (mask.empty()) {
+    // Before any OK action in this run the stored choice is the reader's choice, composed
+    // again from what it restores, so only the fixed layout of digits reaches the server.
+    auto restored = RestoreMask(Notifier.StoredMask);
+    if (!restored) {
+      ShowMessage(kNoCategories);
+      return;
+    }
+    mask = ComposeMask(*restored);
+  }
+  const std::string base = "http://" + FService.Host + "/vizedu_vesk/index.php?";
   Notifier.CheckURL = base + "check=" + Notifier.LastStamp + "&data=" + mask;
   Notifier.NewsURL = base + "naposled=" + Notifier.LastStamp + "&data=" + mask;
   Label2->SetCaption(Notifier.CheckURL);
@@ -225,6 +251,10 @@ void TMainForm::TrayIcon1BalloonHintClick(TObject*) {
 }
 
 LRESULT TMainForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == ShowRunningCopyMessage()) {
+    Nastaven1Click(this);  // a second start of the program: this copy shows itself instead
+    return 1;
+  }
   return TForm::WndProc(msg, wp, lp);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 #include <string>
 
+#include "app/ServiceHost.h"
 #include "framework/ComCtrls.h"
 #include "framework/Forms.h"
 #include "framework/Menus.h"
@@ -65,7 +66,7 @@ class TMainForm : public TForm {
   template <class T>
   T* Find(const char* name);
   TsCheckBox* FCategories[24] = {};
-  std::string FServiceHost;
+  TServiceHost FService;
 };
 
 void RegisterMainFormClasses();

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "framework/Application.h"
+#include "framework/Forms.h"
 #include "framework/Properties.h"
 
 namespace evesk {
@@ -52,6 +53,7 @@ TWinControl::TWinControl(TComponent* owner) : TComponent(owner) {
 
 TWinControl::~TWinControl() {
   Destroying();
+  if (TForm* form = ParentForm()) form->ForgetControl(this);
   for (TWinControl* c : FControls) c->FParent = nullptr;
   FControls.clear();
   if (FParent) SetParent(nullptr);
@@ -169,8 +171,16 @@ void TWinControl::Invalidate() {
   if (FHandle) InvalidateRect(FHandle, nullptr, TRUE);
 }
 
+TForm* TWinControl::ParentForm() const {
+  TWinControl* c = FParent;
+  while (c && !dynamic_cast<TForm*>(c)) c = c->FParent;
+  return static_cast<TForm*>(c);
+}
+
 void TWinControl::SetFocus() {
-  if (Handle()) ::SetFocus(FHandle);
+  // Through the form: focusing a control of a window in the background would raise it.
+  if (TForm* form = ParentForm()) form->SetActiveControl(this);
+  else if (Handle()) ::SetFocus(FHandle);
 }
 
 void TWinControl::Click() {

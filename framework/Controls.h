@@ -12,6 +12,7 @@
 namespace evesk {
 
 class TWinControl;
+class TForm;
 
 struct TCreateParams {
   std::string ClassName;  // an existing window class (e.g. "BUTTON"), or our own registered one
@@ -69,6 +70,8 @@ class TWinControl : public TComponent {
   bool HandleAllocated() const { return FHandle != nullptr; }
   void Invalidate();
   void SetFocus();
+  // The form this control lies on (its nearest ancestor that is a form), if any.
+  TForm* ParentForm() const;
 
   TNotifyEvent OnClick;
   virtual void Click();

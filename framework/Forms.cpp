@@ -154,8 +154,31 @@ int TForm::ShowModal() {
   return ModalResult;
 }
 
+bool TForm::IsActive() { return FHandle && GetActiveWindow() == FHandle && GetForegroundWindow() == FHandle; }
+
+void TForm::SetActiveControl(TWinControl* control) {
+  FActiveControl = control;
+  if (control && IsActive() && control->Handle()) ::SetFocus(control->Handle());
+}
+
+void TForm::ForgetControl(TWinControl* control) {
+  if (FActiveControl == control) FActiveControl = nullptr;
+}
+
 LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
+    case WM_ACTIVATE:
+      if (LOWORD(wp) == WA_INACTIVE) {
+        // Coming back, the reader finds the focus where they left it.
+        HWND focus = GetFocus();
+        if (focus && IsChild(FHandle, focus))
+          if (TWinControl* c = TWinControl::FromHandle(focus)) FActiveControl = c;
+      } else if (FActiveControl && FActiveControl->HandleAllocated() &&
+                 IsWindowEnabled(FActiveControl->Handle()) && IsWindowVisible(FActiveControl->Handle())) {
+        ::SetFocus(FActiveControl->Handle());
+        return 0;
+      }
+      break;
     case WM_CLOSE:
       Close();
       return 0;

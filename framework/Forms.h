@@ -46,6 +46,15 @@ class TForm : public TWinControl {
   TNotifyEvent OnCreate;
   TCloseQueryEvent OnCloseQuery;
 
+  // The control that has (or gets) the focus whenever the form is active. Setting it focuses
+  // the control at once only while the form is the active window: a form in the background
+  // is neither raised nor activated by it.
+  TWinControl* ActiveControl() const { return FActiveControl; }
+  void SetActiveControl(TWinControl* control);
+  // A control going away is forgotten as the active control.
+  void ForgetControl(TWinControl* control);
+  bool IsActive();
+
   const std::map<std::string, std::any>* MethodTable() const override { return &FMethods; }
 
  protected:
@@ -66,6 +75,7 @@ class TForm : public TWinControl {
   bool FPlaced = false;
   bool FInModal = false;
   std::map<std::string, std::any> FMethods;
+  TWinControl* FActiveControl = nullptr;
 };
 
 // The text of the description resource of a form class (RCDATA named after the class).

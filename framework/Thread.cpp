@@ -30,23 +30,14 @@ LRESULT CALLBACK SyncWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 // The queue of waiting calls and the hidden window that wakes the GUI thread's message loop.
-// The window lives until module end; the lock and the event are never released, since workers
-// may still touch them while the process is going down.
+// Never destroyed: a worker whose request ends while the program runs its exit code may still
+// queue a call, and the queue must outlive every worker. Nothing runs such a late call; the
+// worker waits until the process ends it.
 class SyncState {
  public:
   SyncState() {
     InitializeCriticalSection(&FLock);
     FEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  }
-  ~SyncState() {
-    EnterCriticalSection(&FLock);
-    HWND wnd = FWindow;
-    FWindow = nullptr;
-    LeaveCriticalSection(&FLock);
-    if (wnd && GetCurrentThreadId() == g_mainThreadId) {
-      DestroyWindow(wnd);
-      UnregisterClassA(kWindowClass, GetModuleHandleA(nullptr));
-    }
   }
 
   // Called on the GUI thread before the first worker starts.
@@ -102,11 +93,11 @@ class SyncState {
 };
 
 SyncState& State() {
-  static SyncState state;
-  return state;
+  static SyncState* const state = new SyncState;
+  return *state;
 }
 
-// Creates the state (and with it its clean-up at module end) while the program starts.
+// Creates the state while the program starts, before any worker can ask for it.
 const bool g_stateReady = (State(), true);
 
 }  // namespace
@@ -119,7 +110,18 @@ bool CheckSynchronize(DWORD timeoutMs) {
   if (GetCurrentThreadId() != g_mainThreadId) return false;
   SyncState& state = State();
   state.EnsureWindow();
-  if (timeoutMs > 0) WaitForSingleObject(state.Event(), timeoutMs);
+  if (timeoutMs > 0) {
+    // Other threads' and programs' sent messages (a window-text query, say) must get through
+    // while this thread waits, or they would wait as long as it does.
+    const DWORD start = GetTickCount();
+    HANDLE event = state.Event();
+    for (DWORD waited = 0; waited < timeoutMs; waited = GetTickCount() - start) {
+      if (MsgWaitForMultipleObjects(1, &event, FALSE, timeoutMs - waited, QS_SENDMESSAGE) != WAIT_OBJECT_0 + 1)
+        break;
+      MSG msg;
+      PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+  }
   bool ran = false;
   // One at a time: a call that pumps messages may run the rest from a nested loop.
   while (SyncCall* call = state.Pop()) {

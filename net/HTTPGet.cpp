@@ -27,6 +27,15 @@ class TInternetHandle {
 
 const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
 
+// Without explicit limits a server that accepts and then stays silent holds the request (and
+// every later check, which is ignored while one runs) for as long as it likes. Set on every
+// handle: some WinINet versions take a limit only from the handle it was set on.
+void SetTimeouts(HINTERNET handle, DWORD timeout) {
+  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                       INTERNET_OPTION_DATA_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
+    InternetSetOptionA(handle, option, &timeout, sizeof timeout);
+}
+
 constexpr char kFormHeader[] = "Content-Type: application/x-www-form-urlencoded";
 
 // An exception escaping an event handler is shown by the application; the request goes on.
@@ -65,9 +74,11 @@ bool THTTPGetThread::Run() {
                                         s.Proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY,
                                         OrNull(s.Proxy), s.Proxy.empty() ? nullptr : OrNull(s.ProxyBypass), 0));
   if (!session.Get()) return false;
+  SetTimeouts(session.Get(), s.Timeout);
   TInternetHandle connection(InternetConnectA(session.Get(), url.Host.c_str(), url.Port, OrNull(s.UserName),
                                               OrNull(s.Password), INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection.Get()) return false;
+  SetTimeouts(connection.Get(), s.Timeout);
   const bool post = !s.PostData.empty();
   const char* accept[] = {s.AcceptTypes.empty() ? nullptr : s.AcceptTypes.c_str(), nullptr};
   DWORD flags = s.UseCache ? 0 : INTERNET_FLAG_RELOAD;
@@ -75,6 +86,7 @@ bool THTTPGetThread::Run() {
   TInternetHandle request(HttpOpenRequestA(connection.Get(), post ? "POST" : "GET", url.Object.c_str(), "HTTP/1.0",
                                            OrNull(s.Referer), accept, flags, 0));
   if (!request.Get()) return false;
+  SetTimeouts(request.Get(), s.Timeout);
   BOOL sent = post ? HttpSendRequestA(request.Get(), kFormHeader, sizeof kFormHeader - 1,
                                       const_cast<char*>(s.PostData.data()), static_cast<DWORD>(s.PostData.size()))
                    : HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0);
@@ -128,7 +140,8 @@ bool THTTPGetThread::Run() {
       });
   }
 
-  if (s.ToFile) return !haveLength || FBytesTotal == FContentLength;
+  // Without a length header the announced length is 0, so only an empty body is whole.
+  if (s.ToFile) return FBytesTotal == FContentLength;
   // A text body shorter than its length header was cut off on the way.
   return FBytesTotal != 0 && !(haveLength && FBytesTotal < FContentLength);
 }
@@ -145,7 +158,7 @@ const TClassInfo& THTTPGet::StaticClassInfo() {
        P::String("UserName", &THTTPGet::SetUserName), P::String("Password", &THTTPGet::SetPassword),
        P::String("PostQuery", &THTTPGet::SetPostQuery), P::String("Referer", &THTTPGet::SetReferer),
        P::Bool("WaitThread", &THTTPGet::SetWaitThread), P::String("Proxy", &THTTPGet::SetProxy),
-       P::String("ProxyBypass", &THTTPGet::SetProxyBypass), P::Event("OnProgress", &THTTPGet::OnProgress),
+       P::String("ProxyBypass", &THTTPGet::SetProxyBypass), P::Int("Timeout", &THTTPGet::SetTimeout), P::Event("OnProgress", &THTTPGet::OnProgress),
        P::Event("OnDoneFile", &THTTPGet::OnDoneFile), P::Event("OnDoneString", &THTTPGet::OnDoneString),
        P::Event("OnError", &THTTPGet::OnError)}};
   return info;
@@ -187,6 +200,7 @@ void THTTPGet::Request(bool toFile) {
   s.BinaryData = FBinaryData;
   s.UseCache = FUseCache;
   s.ToFile = toFile;
+  s.Timeout = FTimeout;
   auto* thread = new THTTPGetThread(std::move(s));
   thread->OnProgress = OnProgress;
   thread->FHasProgress = static_cast<bool>(OnProgress);
@@ -256,7 +270,7 @@ void THTTPGet::RequestDone(THTTPGetThread* thread) {
   } forget{this, thread, alive};
   if (ok && thread->Settings().ToFile) {
     TOnDoneFileEvent handler = OnDoneFile;
-    if (handler) RaiseEvent([&] { handler(this, thread->Settings().FileName, thread->BytesTotal()); });
+    if (handler) RaiseEvent([&] { handler(this, thread->Settings().FileName, thread->ContentLength()); });
   } else if (ok) {
     TOnDoneStringEvent handler = OnDoneString;
     if (handler) RaiseEvent([&] { handler(this, thread->ResultText()); });

@@ -21,12 +21,17 @@ constexpr std::int32_t kMaxTextBody = 16 * 1024 * 1024;
 
 class THTTPGet;
 
+// Connect, send and receive limits of a request, in milliseconds: long enough for a slow
+// dial-up line, short enough that a stalled server ends the check as a failure.
+constexpr unsigned kDefaultTimeout = 30000;
+
 // One request: created by THTTPGet with copies of its properties, runs once and frees itself.
 class THTTPGetThread final : public TThread {
  public:
   struct TSettings {
     std::string AcceptTypes, Agent, URL, FileName, UserName, Password, PostData, Referer, Proxy, ProxyBypass;
     bool BinaryData = false, UseCache = false, ToFile = false;
+    unsigned Timeout = kDefaultTimeout;
   };
   explicit THTTPGetThread(TSettings settings);
 
@@ -95,6 +100,9 @@ class THTTPGet : public TComponent {
   // "host:port" of a proxy to use instead of the system's settings; empty: the system's.
   const std::string& Proxy() const { return FProxy; }
   void SetProxy(const std::string& v) { FProxy = v; }
+  // Each of the connect, send and receive limits, in milliseconds (at least 1).
+  unsigned Timeout() const { return FTimeout; }
+  void SetTimeout(int v) { FTimeout = v < 1 ? 1u : static_cast<unsigned>(v); }
   const std::string& ProxyBypass() const { return FProxyBypass; }
   void SetProxyBypass(const std::string& v) { FProxyBypass = v; }
 
@@ -115,6 +123,7 @@ class THTTPGet : public TComponent {
   bool FUseCache = false;
   std::string FFileName, FUserName, FPassword, FPostQuery, FReferer, FProxy, FProxyBypass;
   bool FWaitThread = false;
+  unsigned FTimeout = kDefaultTimeout;
 
   THTTPGetThread* FThread = nullptr;
   bool FSucceeded = false;

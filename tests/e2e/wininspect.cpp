@@ -7,6 +7,10 @@
 //   wininspect post WINDOW MSG WPARAM LPARAM   PostMessage
 //   wininspect chars WINDOW TEXT     posts TEXT to WINDOW as WM_CHAR messages, in order
 //   wininspect foreground WINDOW     brings WINDOW to the front
+//   wininspect active                the foreground window's handle
+//   wininspect textwatch SECONDS     every 100 ms asks every top-level window for its text,
+//                                    with GetWindowTextA and SendMessageTimeout(WM_GETTEXT),
+//                                    as task switchers do; fails when one call blocks 10 s
 //
 // Output: one line per window, tab-separated. Texts are printed twice: as UTF-8 with
 // backslash escapes for tab, CR, LF and backslash, and as the hex of their code page 1250
@@ -180,13 +184,81 @@ HWND ResolveWindow(const wchar_t* arg) {
   return search.found;
 }
 
+int Usage();
+
+// The watch: a worker makes the blocking calls, the main thread notices one that hangs.
+struct TextWatch {
+  volatile LONG calls = 0;
+  volatile LONG timeouts = 0;
+  volatile DWORD callStart = 0;  // 0 while no call is under way
+  volatile HWND current = nullptr;
+  volatile bool stop = false;
+};
+
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
+  reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+  return TRUE;
+}
+
+DWORD WINAPI TextWatchThread(void* param) {
+  auto* watch = static_cast<TextWatch*>(param);
+  while (!watch->stop) {
+    std::vector<HWND> windows;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    for (HWND hwnd : windows) {
+      char text[512];
+      watch->current = hwnd;
+      watch->callStart = GetTickCount() | 1;
+      GetWindowTextA(hwnd, text, sizeof text);
+      DWORD_PTR copied = 0;
+      if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000,
+                               &copied) &&
+          IsWindow(hwnd))
+        InterlockedIncrement(&watch->timeouts);
+      watch->callStart = 0;
+      InterlockedIncrement(&watch->calls);
+    }
+    Sleep(100);
+  }
+  return 0;
+}
+
+int WatchTexts(int argc, wchar_t** argv) {
+  unsigned long long seconds = 0;
+  if (argc != 3 || !ParseNumber(argv[2], seconds)) return Usage();
+  static TextWatch watch;
+  HANDLE thread = CreateThread(nullptr, 0, TextWatchThread, &watch, 0, nullptr);
+  if (!thread) return 1;
+  const DWORD end = GetTickCount() + static_cast<DWORD>(seconds * 1000);
+  while (static_cast<LONG>(end - GetTickCount()) > 0) {
+    Sleep(50);
+    DWORD start = watch.callStart;
+    if (start && static_cast<LONG>(GetTickCount() - start) > 10000) {
+      HWND hwnd = watch.current;
+      DWORD pid = 0;
+      GetWindowThreadProcessId(hwnd, &pid);
+      std::printf("hung\t%s\t%lu\t", HandleText(hwnd).c_str(), static_cast<unsigned long>(pid));
+      PrintText(ClassOf(hwnd));
+      std::printf("\n");
+      std::fflush(stdout);
+      ExitProcess(1);  // the worker is stuck inside the call
+    }
+  }
+  watch.stop = true;
+  WaitForSingleObject(thread, 30000);
+  std::printf("calls\t%ld\ttimeouts\t%ld\n", watch.calls, watch.timeouts);
+  return watch.timeouts ? 1 : 0;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: wininspect list [--all]\n"
                "       wininspect children WINDOW\n"
                "       wininspect send|post WINDOW MSG WPARAM LPARAM\n"
                "       wininspect chars WINDOW TEXT\n"
-               "       wininspect foreground WINDOW\n");
+               "       wininspect foreground WINDOW\n"
+               "       wininspect active\n"
+               "       wininspect textwatch SECONDS\n");
   return 2;
 }
 
@@ -258,6 +330,10 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
       }
     }
+  } else if (command == L"active") {
+    std::printf("%s\n", HandleText(GetForegroundWindow()).c_str());
+  } else if (command == L"textwatch") {
+    rc = WatchTexts(argc, argv);
   } else if (command == L"foreground") {
     if (argc != 3) return Usage();
     HWND hwnd = ResolveWindow(argv[2]);

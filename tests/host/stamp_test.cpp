@@ -50,3 +50,11 @@ TEST(Stamp, FractionOfTheSecondIsDroppedAndTheDateFollowsTheTime) {
   f.Hour = "2000000000";
   EXPECT_NO_THROW(StampFromFields(f, "0", kComma));
 }
+
+TEST(Stamp, StoredStampTextIsCheckedBeforeItReachesAnAddress) {
+  for (const char* good : {"1700000000", "-3600", "1772322005,12", "0", "10000000000"})
+    EXPECT_TRUE(IsStampText(good)) << good;
+  for (const char* bad : {"", "-", "17000a0000", "1700000000\r", "12,", ",5", "1,2,3", "--1", " 1",
+                          "1&data=1", "123456789012345678901234567890123"})
+    EXPECT_FALSE(IsStampText(bad)) << bad;
+}

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/ServiceHost.h"
 #include "app/Stamp.h"
@@ -117,20 +118,30 @@ TEST(ServiceHost, AcceptsHostNamesWithAnOptionalPort) {
   EXPECT_FALSE(IsValidServiceHost(std::string(254, 'a')));
 }
 
-TEST_F(Registry, ServerValueOverridesTheBuiltInHostOnlyWhenValid) {
+TEST_F(Registry, ServerValueOverridesTheBuiltInHostOrIsReportedUnusable) {
   const std::string builtIn = EVESK_SERVICE_HOST;
-  EXPECT_EQ(ReadServiceHost(FAbsolute), builtIn);
-  EXPECT_EQ(ReadServiceHost(FAbsolute + "\\missing"), builtIn);
+  auto host = [&] { return ReadServiceHost(FAbsolute); };
+  EXPECT_EQ(host().Host, builtIn);
+  EXPECT_EQ(ReadServiceHost(FAbsolute + "\\missing").Host, builtIn);
   EXPECT_FALSE(FReg.KeyExists(FAbsolute + "\\missing"));  // reading never creates it
   FReg.WriteString("server", "  127.0.0.1:8080 ");
-  EXPECT_EQ(ReadServiceHost(FAbsolute), "127.0.0.1:8080");
-  for (const char* bad : {"", "evil.cz/x?y=", "news.example:99999"}) {
+  EXPECT_EQ(host().Host, "127.0.0.1:8080");
+  FReg.WriteString("server", " ");
+  EXPECT_EQ(host().Host, builtIn);  // blank is no override
+  // An override that cannot be used never falls back to the live service.
+  const std::vector<std::string> unusable{"127.0.0.1/evil?x=", "127.0.0.1:99999", std::string(300, 'a'), "a\x01" "b"};
+  for (const std::string& bad : unusable) {
     FReg.WriteString("server", bad);
-    EXPECT_EQ(ReadServiceHost(FAbsolute), builtIn) << bad;
+    EXPECT_FALSE(host().Usable) << bad;
+    EXPECT_EQ(host().Host, "") << bad;
+    EXPECT_EQ(host().Override, bad);
   }
+  const std::string message = UnusableHostMessage(std::string("a\x01") + std::string(200, 'b'));
+  EXPECT_NE(message.find("\"a?bbb"), std::string::npos) << message;
+  EXPECT_LT(message.size(), 250u);
   DWORD number = 1;
   SetRaw("server", REG_DWORD, &number, sizeof number);
-  EXPECT_EQ(ReadServiceHost(FAbsolute), builtIn);
+  EXPECT_FALSE(host().Usable);
 }
 
 TEST(LocaleAndClock, CzechNumbersAndTheSystemClock) {

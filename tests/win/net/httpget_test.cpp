@@ -236,10 +236,12 @@ TEST_F(HTTPGetTest, FileRequests) {
     EXPECT_EQ(fileSize, static_cast<int>(size));
     EXPECT_TRUE(ReadAll(file) == Pattern(size)) << size;
   }
-  // Without a length header the file is whole when the body ended normally.
-  Run(Url("size=3000&chunked=1"), true);
+  // Without a length header the announced length is 0: only an empty body is a whole file.
+  EXPECT_TRUE(Failed(Url("size=3000&chunked=1"), true));
+  EXPECT_TRUE(Failed(Url("body=some&len=none"), true));
+  Run(Url("body=&len=none"), true);
   EXPECT_EQ(files, 1);
-  EXPECT_EQ(fileSize, 3000);
+  EXPECT_EQ(fileSize, 0);
   // Fewer bytes than announced: a failure, and the file keeps what arrived.
   EXPECT_TRUE(Failed(Url("size=5000&cut=2000"), true));
   EXPECT_TRUE(ReadAll(file) == Pattern(2000));
@@ -384,6 +386,63 @@ TEST_F(HTTPGetTest, AProxyGetsTheWholeAddress) {
   std::string line = req.substr(0, req.find("\r\n"));
   EXPECT_TRUE(line == "GET http://far.example/t?body=via+proxy&id=proxy HTTP/1.0" ||
               line == "GET http://far.example:80/t?body=via+proxy&id=proxy HTTP/1.0") << line;
+}
+
+TEST_F(HTTPGetTest, AStalledServerEndsTheRequestAsAFailure) {
+  EXPECT_EQ(get->Timeout(), 30000u);
+  // Accepts and stays silent longer than the limit: without one the reply would still come.
+  get->SetTimeout(1000);
+  EXPECT_TRUE(Failed(Url("body=late&delay=8000")));
+  get->SetTimeout(5000);
+  EXPECT_EQ(Text(Url("body=slow&delay=500")), "slow");
+}
+
+// The child of the exit race test: starts a request that the server answers about 1 ms later
+// and ends the program at that moment, so the worker reports while the program's exit code
+// (static destructors included) runs. Runs before main when the command line asks for it.
+const bool g_exitRaceChild = [] {
+  const std::string line = GetCommandLineA();
+  const std::size_t at = line.find("--exit-race-child=");
+  if (at == std::string::npos) return false;
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+  const std::size_t space = line.find(' ', at);
+  const std::string arg = line.substr(at + 18, space == std::string::npos ? std::string::npos : space - at - 18);
+  const std::size_t comma = arg.find(',');
+  auto* get = new THTTPGet(nullptr);
+  get->OnDoneString = [](TObject*, const std::string&) {};
+  get->SetURL(arg.substr(comma + 1));
+  get->RequestString();
+  Sleep(static_cast<DWORD>(std::stoul(arg.substr(0, comma))));
+  delete get;
+  std::exit(0);
+}();
+
+TEST_F(HTTPGetTest, TheProgramEndsSafelyWhileAReplyArrives) {
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, sizeof self);
+  int crashes = 0, hangs = 0;
+  for (int i = 0; i < 200; ++i) {
+    std::string command = std::string("\"") + self + "\" --exit-race-child=" + std::to_string(i % 4) + "," +
+                          Url("body=x&delay=1");
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    TKernelHandle process(pi.hProcess), thread(pi.hThread);
+    if (WaitForSingleObject(pi.hProcess, 20000) != WAIT_OBJECT_0) {
+      ++hangs;
+      TerminateProcess(pi.hProcess, 99);
+      continue;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    if (code != 0) {
+      ++crashes;
+      std::printf("run %d ended with 0x%lx\n", i, static_cast<unsigned long>(code));
+    }
+  }
+  EXPECT_EQ(crashes, 0);
+  EXPECT_EQ(hangs, 0);
 }
 
 TEST_F(HTTPGetTest, DestroyedWhileRunningNothingReachesIt) {

@@ -1,0 +1,30 @@
+// One copy of the notifier per logged-on user: a second start hands over to the running copy
+// (its window comes to the front) and ends, so no two icons check side by side.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "framework/Thread.h"
+
+namespace evesk {
+
+// The message a second start posts to the running copy's main window: show yourself.
+UINT ShowRunningCopyMessage();
+
+class TSingleInstance {
+ public:
+  // Claims the name for this logon session; First() tells whether no copy held it before.
+  explicit TSingleInstance(const std::string& name);
+  bool First() const { return FFirst; }
+
+ private:
+  TKernelHandle FMutex;
+  bool FFirst = true;
+};
+
+// Asks the running copy's main window (class and title given) to show itself and come to the
+// front; waits up to timeoutMs for a copy that is still starting. Returns whether one answered.
+bool ActivateRunningCopy(const char* windowClass, const char* title, DWORD timeoutMs);
+
+}  // namespace evesk
