@@ -208,11 +208,11 @@ void TMainForm::Aktualizace1Click(TObject*) {
     // Before any OK action in this run the stored choice is the reader's choice, composed
     // again from what it restores, so only the fixed layout of digits reaches the server.
     auto restored = RestoreMask(Notifier.StoredMask);
-    if (!restored) {
+    if (restored) mask = ComposeMask(*restored);
+    if (mask.empty() || mask == AllZeroMask()) {
       ShowMessage(kNoCategories);
       return;
     }
-    mask = ComposeMask(*restored);
   }
   const std::string base = "http://" + FService.Host + "/vizedu_vesk/index.php?";
   Notifier.CheckURL = base + "check=" + Notifier.LastStamp + "&data=" + mask;

@@ -26,6 +26,11 @@ artifacts=$build/artifacts/$name
 mkdir -p "$work" "$artifacts" "$seeds"
 # A single input that takes 10 s counts as a hang.
 options=(-max_total_time="$seconds" -timeout=10 -artifact_prefix="$artifacts/" -print_final_stats=1)
+# Inputs as large as real files get: a PNG of an image list or a skin, an options file.
+case $name in
+  png|ico) options+=(-max_len=65536) ;;
+  skinoptions) options+=(-max_len=1048576) ;;
+esac
 dict=$root/tests/fuzz/${name}_fuzz.dict
 [ -f "$dict" ] && options+=(-dict="$dict")
 exec "$build/tests/fuzz/${name}_fuzz" "${options[@]}" "$@" "$work" "$seeds"

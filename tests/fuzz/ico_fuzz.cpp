@@ -1,10 +1,14 @@
-// ICO directories from arbitrary bytes: a clear refusal or an image that lies inside the data.
+// ICO files from arbitrary bytes: a clear refusal or an image that lies inside the data; a
+// chosen PNG image is then decoded as the image lists decode it.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
+#include "framework/Exception.h"
+#include "framework/Stream.h"
 #include "imaging/acGraphicErrors.h"
 #include "imaging/acICOFile.h"
+#include "imaging/acPNG.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {
@@ -13,7 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Touch both ends, so the sanitizer sees any range that leaves the input.
     volatile std::uint8_t ends = data[image.Offset] ^ data[image.Offset + image.Size - 1];
     (void)ends;
-  } catch (const evesk::EInvalidGraphic&) {
+    if (image.IsPNG) {
+      evesk::TPNGGraphic png;
+      evesk::TMemoryStream stream(data + image.Offset, image.Size);
+      png.LoadFromStream(stream);
+    }
+  } catch (const evesk::Exception&) {
   }
   return 0;
 }
