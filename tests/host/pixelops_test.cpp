@@ -192,3 +192,26 @@ TEST(Stretch, AreaAveragingAndTheSeam) {
   SetStretchProc(nullptr);
   EXPECT_EQ(StretchProc(), old);
 }
+
+TEST(MaskedCopy, LongRowsMatchThePixelFormulaAcrossRuns) {
+  // Wide enough for the blocked path; key pixels in the second block and at the row's end.
+  const int w = 150;
+  TBmp s(w, 2, 0), d(w, 1, 0);
+  for (int x = 0; x < w; ++x) {
+    Set(s, x, 0, RGBColor(x, 255 - x, (x * 7) & 0xFF));
+    Set(s, x, 1, RGBColor((x * 13) & 0xFF, x & 1 ? 255 : 0, 128));
+    Set(d, x, 0, RGBColor(200, x, 17));
+  }
+  Set(s, 70, 0, 0xFF00FF), Set(s, 149, 0, 0xFF00FF);
+  MaskedCopy(d, TacPoint{0, 0}, s, TRect{0, 0, w, 1}, 1, TCacheInfo{});
+  for (int x = 0; x < w; ++x) {
+    if (x == 70 || x == 149) {
+      EXPECT_EQ(Px(d, x, 0), RGBColor(200, x, 17)) << x;
+      continue;
+    }
+    const int S[3] = {x, 255 - x, (x * 7) & 0xFF}, M[3] = {(x * 13) & 0xFF, x & 1 ? 255 : 0, 128}, D[3] = {200, x, 17};
+    int out[3];
+    for (int c = 0; c < 3; ++c) out[c] = ((D[c] - S[c]) * M[c] + S[c] * 256) / 256;
+    ASSERT_EQ(Px(d, x, 0), RGBColor(out[0], out[1], out[2])) << x;
+  }
+}
