@@ -457,12 +457,15 @@ inline void BlendMaskedBytes(std::uint8_t* __restrict dp, const std::uint8_t* __
   for (; i < n; ++i) dp[i] = static_cast<std::uint8_t>((dp[i] * mp[i] + sp[i] * (256 - mp[i])) >> 8);
 }
 
+// FF 00 FF at some byte: a & ~b & c is 0xFF exactly there, and 0xFF is the largest byte, so
+// the maximum over the run tells (three byte operations a position, vectorized).
 inline bool MayHoldKey(const std::uint8_t* __restrict sp, std::size_t n) {
-  std::uint8_t any = 0;  // byte lanes: sixteen positions a step
-  for (std::size_t i = 0; i + 2 < n; ++i)
-    any |= static_cast<std::uint8_t>(sp[i] == 0xFF) & static_cast<std::uint8_t>(sp[i + 1] == 0) &
-           static_cast<std::uint8_t>(sp[i + 2] == 0xFF);
-  return any != 0;
+  std::uint8_t top = 0;
+  for (std::size_t i = 0; i + 2 < n; ++i) {
+    const std::uint8_t x = static_cast<std::uint8_t>(sp[i] & ~sp[i + 1] & sp[i + 2]);
+    top = x > top ? x : top;
+  }
+  return top == 0xFF;
 }
 
 void MaskedRows24(const TacView& d, int dx, int dy, const TacView& s, int sx, int sy, int w, int h, int maskY) {
