@@ -64,6 +64,7 @@ struct TSkin {
                              "[HOT]\nCOLOR=1\nHOTCOLOR=" + C(RGBColor(0, 99, 0)) + "\n"
                              "[FRAME]\nBORDERSMASK=" + frame + "0^0\n"
                              "[SKIP0]\nBORDERSMASK=" + frame + "2^0\n"
+                             "[STRETCH]\nBORDERSMASK=" + frame + "1^0\n"
                              "[GLYPHS]\nGLYPHMASK=@0000@0020@0006@0022@3@0\n"
                              "[ROUND]\nCOLOR=" + C(RGBColor(100, 50, 0)) + "\nBORDERSMASK=^0020^0000^0032^0024^0004^0004^0004^0004^1^1^0^0\n";
     Options.SetText(text);
@@ -145,6 +146,20 @@ TEST(BorderMask, MarginsShrinkToAnOddWidth) {
   const int reds[7] = {5, 15, 25, 35, 95, 105, 115};
   for (int y : {0, 2, 3})
     for (int x = 0; x < 7; ++x) EXPECT_EQ(Px(t, x, y), RGBColor(reds[x], 0, 0)) << x << "," << y;
+}
+
+TEST(BorderMask, EdgesTiledOrStretched) {
+  const TBitmap* master = Skin().Tables.MasterBitmap();
+  TBmp t(20, 4, 0);
+  // The middle of the top edge is source columns 5 and 6 (red 55 and 65).
+  DrawBorderMask(t, BoundsOf(t), false, true, 0, Skin().Mask("FRAME", "BORDERSMASK"), master, TCacheInfo{});
+  EXPECT_EQ(Px(t, 5, 0), RGBColor(55, 0, 0));
+  EXPECT_EQ(Px(t, 6, 0), RGBColor(65, 0, 0));
+  EXPECT_EQ(Px(t, 7, 0), RGBColor(55, 0, 0));
+  DrawBorderMask(t, BoundsOf(t), false, true, 0, Skin().Mask("STRETCH", "BORDERSMASK"), master, TCacheInfo{});
+  for (int x = 5; x < 10; ++x) EXPECT_EQ(Px(t, x, 0), RGBColor(55, 0, 0)) << x;
+  for (int x = 10; x < 15; ++x) EXPECT_EQ(Px(t, x, 3), RGBColor(65, 0, 0)) << x;
+  EXPECT_EQ(Px(t, 19, 1), RGBColor(115, 0, 0));
 }
 
 TEST(BorderMask, StretchModeBit2SkipsState0) {
