@@ -13,6 +13,7 @@ endif()
 add_library(evesk_jpeg STATIC IMPORTED)
 set_target_properties(evesk_jpeg PROPERTIES IMPORTED_LOCATION ${EVESK_JPEG_DIR}/lib/libjpeg.a
                       INTERFACE_INCLUDE_DIRECTORIES ${EVESK_JPEG_DIR}/include)
+target_link_libraries(evesk_core PUBLIC evesk_jpeg)
 
 get_property(winsrc GLOBAL PROPERTY EVESK_WINDOWS_SOURCES)
 add_library(evesk_win STATIC ${winsrc} ${CMAKE_SOURCE_DIR}/framework/empty.cpp)

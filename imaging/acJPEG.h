@@ -1,0 +1,19 @@
+// JPEG textures of skins, decoded by libjpeg into 24-bit bitmaps. libjpeg reports errors by
+// calling an exit routine; ours jumps back and raises EInvalidGraphic instead, so a damaged
+// file never ends the program. Sizes are bounded before any pixel memory is taken.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "framework/Bitmap.h"
+#include "imaging/acGraphicErrors.h"
+
+namespace evesk {
+
+constexpr int MaxJPEGSide = 16384;
+
+// Decodes a baseline or progressive JPEG (grey, colour or CMYK turned to colour) into a
+// pf24bit bitmap. Raises EInvalidGraphic with libjpeg's message; the bitmap is empty then.
+void LoadJPEG(const std::uint8_t* data, std::size_t size, TBitmap& bitmap);
+
+}  // namespace evesk
