@@ -7,6 +7,7 @@
 
 // jpeglib.h expects size_t and FILE to be declared before it.
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace evesk {
 
@@ -24,8 +25,12 @@ void ErrorExit(j_common_ptr info) {
   std::longjmp(err->Jump, 1);
 }
 
-// Warnings (a corrupt but readable stream) are neither printed nor fatal.
+// Warnings are neither printed nor fatal, except running out of data: libjpeg would go on
+// decoding made-up rows to the claimed size, which for a small damaged file is wasted work.
 void OutputMessage(j_common_ptr) {}
+void EmitMessage(j_common_ptr info, int level) {
+  if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) ErrorExit(info);
+}
 
 // Everything libjpeg touches lives in plain structures of the caller, so the jump back from
 // ErrorExit skips no destructor. Returns false with the message in err.
@@ -34,6 +39,7 @@ bool Decode(const std::uint8_t* data, std::size_t size, TBitmap& bitmap, jpeg_de
   cinfo.err = jpeg_std_error(&err.Pub);
   err.Pub.error_exit = ErrorExit;
   err.Pub.output_message = OutputMessage;
+  err.Pub.emit_message = EmitMessage;
   err.Message[0] = '\0';
   failure = nullptr;
   if (setjmp(err.Jump)) {
@@ -45,7 +51,7 @@ bool Decode(const std::uint8_t* data, std::size_t size, TBitmap& bitmap, jpeg_de
   jpeg_read_header(&cinfo, TRUE);
   if (cinfo.image_width == 0 || cinfo.image_height == 0 || cinfo.image_width > MaxJPEGSide ||
       cinfo.image_height > MaxJPEGSide ||
-      std::int64_t{cinfo.image_width} * cinfo.image_height > TBitmap::MaxPixels) {
+      std::int64_t{cinfo.image_width} * cinfo.image_height > MaxJPEGPixels) {
     failure = "image too large";
     jpeg_destroy_decompress(&cinfo);
     return false;

@@ -11,6 +11,8 @@
 namespace evesk {
 
 constexpr int MaxJPEGSide = 16384;
+// All images of one skin together stay below this many pixels; one texture may not exceed it.
+constexpr std::int64_t MaxJPEGPixels = 16 * 1024 * 1024;
 
 // Decodes a baseline or progressive JPEG (grey, colour or CMYK turned to colour) into a
 // pf24bit bitmap. Raises EInvalidGraphic with libjpeg's message; the bitmap is empty then.
