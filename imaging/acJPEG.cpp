@@ -25,11 +25,15 @@ void ErrorExit(j_common_ptr info) {
   std::longjmp(err->Jump, 1);
 }
 
-// Warnings are neither printed nor fatal, except running out of data: libjpeg would go on
-// decoding made-up rows to the claimed size, which for a small damaged file is wasted work.
+// Warnings are not printed. Those that say the compressed data ran out or broke off are
+// fatal: libjpeg would go on making up rows to the claimed size, so a tiny damaged file could
+// cost the work of a huge picture, and the picture would be wrong anyway.
 void OutputMessage(j_common_ptr) {}
 void EmitMessage(j_common_ptr info, int level) {
-  if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) ErrorExit(info);
+  if (level >= 0) return;
+  const int code = info->err->msg_code;
+  if (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER || code == JWRN_MUST_RESYNC || code == JWRN_NOT_SEQUENTIAL)
+    ErrorExit(info);
 }
 
 // Everything libjpeg touches lives in plain structures of the caller, so the jump back from

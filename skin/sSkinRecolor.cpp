@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 #include "imaging/acPixelOps.h"
 
@@ -84,12 +86,25 @@ void RecolorBitmap(TBitmap& bitmap, int hueOffset, int saturation) {
       }
     }
   }
+  // Skin pictures hold few distinct colours: each is worked out once, through a small cache.
+  struct TEntry {
+    std::uint32_t Key = 0;  // colour | 1 << 24 once filled
+    std::uint32_t Value = 0;
+  };
+  std::vector<TEntry> cache(4096);
   const int step = bitmap.PixelFormat() == TPixelFormat::pf32bit ? 4 : 3;
   for (int y = 0; y < bitmap.Height(); ++y) {
     std::uint8_t* px = bitmap.ScanLine(y);
     for (int x = 0; x < bitmap.Width(); ++x, px += step) {
-      const TRGB c = Recolor({px[2], px[1], px[0]}, hueOffset, saturation);
-      px[0] = static_cast<std::uint8_t>(c.B), px[1] = static_cast<std::uint8_t>(c.G), px[2] = static_cast<std::uint8_t>(c.R);
+      if ((px[0] == px[1] && px[1] == px[2]) || (px[0] == 255 && px[1] == 0 && px[2] == 255)) continue;
+      const std::uint32_t colour = px[2] | px[1] << 8 | px[0] << 16;
+      TEntry& e = cache[(colour * 2654435761u) >> 20];
+      if (e.Key != (colour | 1u << 24)) {
+        const TRGB c = Recolor({px[2], px[1], px[0]}, hueOffset, saturation);
+        e = TEntry{colour | 1u << 24, Pack(c)};
+      }
+      px[0] = static_cast<std::uint8_t>(e.Value >> 16), px[1] = static_cast<std::uint8_t>(e.Value >> 8);
+      px[2] = static_cast<std::uint8_t>(e.Value);
     }
   }
 }

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <vector>
 
@@ -10,6 +11,7 @@
 
 #include "imaging/acBMP.h"
 #include "imaging/acJPEG.h"
+#include "framework/Stream.h"
 #include "imaging/acPixelOps.h"
 #include "skin/sSkinLoader.h"
 #include "skin/sSkinRecolor.h"
@@ -187,4 +189,14 @@ TEST(Recolor, BitmapsKeepKeyGreyAndAlpha) {
   RecolorBitmap(pal, 120, 0);
   ASSERT_EQ(pal.PixelFormat(), TPixelFormat::pf24bit);
   EXPECT_EQ(PixelAt(pal, 0, 0).Green, 255);
+}
+
+// Files the fuzzer found: a 141-byte file that claims a picture of 777 x 9473 pixels and then
+// breaks off must be refused, not decoded row by made-up row.
+TEST(JPEGDecoder, KeptCrashersAreRefused) {
+  for (const auto& entry : std::filesystem::directory_iterator(std::string(EVESK_FIXTURES) + "/jpeg/crashers")) {
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(entry.path().string());
+    TBitmap b;
+    EXPECT_THROW(LoadJPEG(bytes.data(), bytes.size(), b), EInvalidGraphic) << entry.path();
+  }
 }
