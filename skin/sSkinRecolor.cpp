@@ -93,18 +93,21 @@ void RecolorBitmap(TBitmap& bitmap, int hueOffset, int saturation) {
   };
   std::vector<TEntry> cache(4096);
   const int step = bitmap.PixelFormat() == TPixelFormat::pf32bit ? 4 : 3;
+  std::uint32_t lastIn = 0xFF00FF, lastOut = 0xFF00FF;  // runs of one colour are common
   for (int y = 0; y < bitmap.Height(); ++y) {
     std::uint8_t* px = bitmap.ScanLine(y);
     for (int x = 0; x < bitmap.Width(); ++x, px += step) {
-      if ((px[0] == px[1] && px[1] == px[2]) || (px[0] == 255 && px[1] == 0 && px[2] == 255)) continue;
       const std::uint32_t colour = px[2] | px[1] << 8 | px[0] << 16;
-      TEntry& e = cache[(colour * 2654435761u) >> 20];
-      if (e.Key != (colour | 1u << 24)) {
-        const TRGB c = Recolor({px[2], px[1], px[0]}, hueOffset, saturation);
-        e = TEntry{colour | 1u << 24, Pack(c)};
+      std::uint32_t out;
+      if (colour == lastIn) {
+        out = lastOut;
+      } else {
+        TEntry& e = cache[(colour * 2654435761u) >> 20];
+        if (e.Key != (colour | 1u << 24)) e = TEntry{colour | 1u << 24, Pack(Recolor({px[2], px[1], px[0]}, hueOffset, saturation))};
+        lastIn = colour, out = lastOut = e.Value;
       }
-      px[0] = static_cast<std::uint8_t>(e.Value >> 16), px[1] = static_cast<std::uint8_t>(e.Value >> 8);
-      px[2] = static_cast<std::uint8_t>(e.Value);
+      px[0] = static_cast<std::uint8_t>(out >> 16), px[1] = static_cast<std::uint8_t>(out >> 8);
+      px[2] = static_cast<std::uint8_t>(out);
     }
   }
 }

@@ -5,7 +5,9 @@
 
 #include "framework/Stream.h"
 #include "skin/acSkinPack.h"
+#include "imaging/acBMP.h"
 #include "skin/sSkinLoader.h"
+#include "skin/sSkinRecolor.h"
 
 using namespace evesk;
 
@@ -49,6 +51,35 @@ void LoadWhole(benchmark::State& state) {
   }
 }
 BENCHMARK(LoadWhole)->Unit(benchmark::kMicrosecond);
+
+// The parts, to see where a whole load goes: the tables without recolouring, and without images.
+void TablesOnly(benchmark::State& state) {
+  TMemoryStream source(Archive());
+  TacSkinConvertor reader;
+  reader.SetSource(&source);
+  reader.ReadArchive();
+  const bool images = state.range(0) != 0;
+  for (auto _ : state) {
+    const TsSkinOptions options = ArchiveOptions(reader);
+    TsSkinTables tables;
+    BuildSkinTables(tables, options, images ? ArchiveImageLoader(reader) : TsImageLoader(), TsSkinBuild());
+    benchmark::DoNotOptimize(tables.Masks().data());
+  }
+  reader.ReleaseSource();
+}
+BENCHMARK(TablesOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+void RecolorMaster(benchmark::State& state) {
+  const std::vector<std::uint8_t> file = ReadFileBytes(std::string(EVESK_ASSETS) + "/Topaz/Master.bmp");
+  TBitmap master, work;
+  LoadBMP(file.data(), file.size(), master);
+  for (auto _ : state) {
+    work.Assign(master);
+    RecolorBitmap(work, 30, 0);
+    benchmark::DoNotOptimize(work.ScanLine(0));
+  }
+}
+BENCHMARK(RecolorMaster)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
