@@ -147,6 +147,10 @@ TEST_F(SkinManagerTest, BroadcastReachesFormsLastFirstThenControlsThenRegistered
   EXPECT_EQ(log, (std::vector<std::string>{"B:2", "A:2", "pa:2", "X:2"}));
   EXPECT_EQ(m->SkinInfo(), "N/A");
   EXPECT_TRUE(m->Tables().Sections().empty());
+  // While inactive a new name is only stored.
+  m->SetSkinName("Topaz (interní)");
+  EXPECT_EQ(m->SkinInfo(), "N/A");
+  EXPECT_EQ(log.size(), 4u);
 
   // A second manager does not take the default over until it is made the default.
   TsSkinManager* second = NewManager(b);
