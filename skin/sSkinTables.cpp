@@ -136,7 +136,7 @@ std::optional<TReference> ParseReference(const std::string& section, const std::
     }
     m.StretchMode = 4;
     ref.File = std::string(f[0]);
-  } else if (!Contains(value, "#") && Contains(UpperCase(value), ".BMP")) {
+  } else if (Contains(value, ".") && !Contains(value, "#") && Contains(UpperCase(value), ".BMP")) {
     m.ClassName = UpperCase(section);
     m.PropertyName = UpperCase(key);
     m.ImageCount = 3;
@@ -209,8 +209,9 @@ class TFallbackReader {
     }
   }
 
+  // Keys are given in upper case, as the options index them.
   int Integer(const char* key, int def) const {
-    const std::string upper = UpperCase(key);
+    const std::string upper(key);
     int v;
     for (const TsSkinOptions::TSection* s : FChain) {
       const std::string* text = s->FindUpper(upper);
@@ -219,7 +220,7 @@ class TFallbackReader {
     return def;
   }
   std::string Text(const char* key, const char* def) const {
-    const std::string upper = UpperCase(key);
+    const std::string upper(key);
     for (const TsSkinOptions::TSection* s : FChain) {
       const std::string* text = s->FindUpper(upper);
       if (text && *text != "?") return *text;
@@ -388,6 +389,7 @@ void TsSkinTables::LoadMasks(const TsSkinOptions& options, const TsImageLoader& 
 void TsSkinTables::LoadPatterns(const TsSkinOptions& options, const TsImageLoader& textures) {
   for (const TsSkinOptions::TSection& section : options.Sections()) {
     for (const TsSkinOptions::TKey& key : section.Keys) {
+      if (key.Value.find('.') == std::string::npos) continue;  // most values are numbers
       const std::string upper = UpperCase(key.Value);
       if (!Contains(upper, ".JPG") && !Contains(upper, ".JPEG")) continue;
       std::unique_ptr<TBitmap> image = LoadImage(textures, key.Value);
