@@ -225,3 +225,20 @@ TEST_F(SkinManagerTest, MalformedNumberEndsTheLoadWithTheErrorAndTheManagerInact
   EXPECT_FALSE(m->Active());
   EXPECT_EQ(m->SkinInfo(), "N/A");
 }
+
+// Common sections are merged into every skin: blanks go from the lines (comments keep them),
+// a known section is updated, a new one added, and the skin is loaded again at once.
+TEST_F(SkinManagerTest, CommonSectionsUpdateAndAddSections) {
+  auto* form = new TRecForm(&app);
+  TsSkinManager* m = NewManager(form);
+  m->SetSkinName("Topaz (interní)");
+  const int sections = static_cast<int>(m->Tables().Sections().size());
+  m->SetCommonSections({"; my own  look", "[BUTTON]", "COLOR = 255", "[MYPANEL]", "PARENTCLASS = PANEL"});
+  EXPECT_EQ(m->CommonSections()[0], "; my own  look");
+  EXPECT_EQ(m->CommonSections()[2], "COLOR=255");
+  const TsSkinTables& t = m->Tables();
+  ASSERT_EQ(static_cast<int>(t.Sections().size()), sections + 1);
+  EXPECT_EQ(t.Sections()[t.GetSectionIndex("BUTTON")].Color, 255u);
+  EXPECT_TRUE(t.Sections()[t.GetSectionIndex("BUTTON")].FadingEnabled);  // the skin's own value stays
+  EXPECT_EQ(t.Sections()[t.GetSectionIndex("MYPANEL")].Color, t.Sections()[t.GetSectionIndex("PANEL")].Color);
+}
