@@ -8,6 +8,7 @@
 #include "framework/Menus.h"
 #include "imaging/acAlphaImageList.h"
 #include "net/HTTPGet.h"
+#include "skin/sSkinManager.h"
 #include "skinctrls/sControls.h"
 #include "tray/TrayIcon.h"
 
@@ -30,6 +31,7 @@ void RegisterProgramClasses() {
   RegisterImageListClasses();
   RegisterAlphaImageList();
   RegisterSkinnedControls();
+  RegisterSkinManager();
   RegisterHTTPGet();
   RegisterTrayIcon();
   RegisterFormClasses();

@@ -13,6 +13,7 @@ endif()
 add_library(evesk_jpeg STATIC IMPORTED)
 set_target_properties(evesk_jpeg PROPERTIES IMPORTED_LOCATION ${EVESK_JPEG_DIR}/lib/libjpeg.a
                       INTERFACE_INCLUDE_DIRECTORIES ${EVESK_JPEG_DIR}/include)
+target_link_libraries(evesk_core PUBLIC evesk_jpeg)
 
 get_property(winsrc GLOBAL PROPERTY EVESK_WINDOWS_SOURCES)
 add_library(evesk_win STATIC ${winsrc} ${CMAKE_SOURCE_DIR}/framework/empty.cpp)
@@ -29,10 +30,30 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${EVESK_WINE_RUN})
 # The main window's description, packed (assets inlined, code page 1250) and compiled in as
 # RCDATA; the program and the tests of the main window link the same resource.
 set(EVESK_FORM_BIN ${CMAKE_BINARY_DIR}/Unit1.form.bin)
-file(GLOB evesk_assets CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/*)
+file(GLOB evesk_assets CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/*.png)
+
+# The skin "Topaz" is packed from its folder by our own packer, built natively in a tree of its
+# own (the packer must run on the build machine).
+set(EVESK_NATIVE_DIR ${CMAKE_BINARY_DIR}/native)
+set(EVESK_SKINPACK ${EVESK_NATIVE_DIR}/tools/host/skinpack)
+file(GLOB evesk_packer_sources ${CMAKE_SOURCE_DIR}/skin/*.cpp ${CMAKE_SOURCE_DIR}/tools/host/skinpack.cpp)
+add_custom_command(OUTPUT ${EVESK_SKINPACK}
+  COMMAND env -u CC -u CXX ${CMAKE_COMMAND} -S ${CMAKE_SOURCE_DIR} -B ${EVESK_NATIVE_DIR} -G Ninja
+          -DCMAKE_BUILD_TYPE=Release -DEVESK_SANITIZE=OFF -DCMAKE_C_COMPILER=cc -DCMAKE_CXX_COMPILER=c++ >/dev/null
+  COMMAND ${CMAKE_COMMAND} --build ${EVESK_NATIVE_DIR} --target skinpack
+  DEPENDS ${evesk_packer_sources})
+set(EVESK_GENERATED_ASSETS ${CMAKE_BINARY_DIR}/generated)
+file(GLOB evesk_topaz CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/Topaz/*)
+add_custom_command(OUTPUT ${EVESK_GENERATED_ASSETS}/assets/Topaz.asz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${EVESK_GENERATED_ASSETS}/assets
+  COMMAND ${EVESK_SKINPACK} pack ${CMAKE_SOURCE_DIR}/assets/Topaz ${EVESK_GENERATED_ASSETS}/assets/Topaz.asz
+  DEPENDS ${EVESK_SKINPACK} ${evesk_topaz})
+
 add_custom_command(OUTPUT ${EVESK_FORM_BIN}
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/formpack.py ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/app/Unit1.form ${EVESK_FORM_BIN}
-  DEPENDS ${CMAKE_SOURCE_DIR}/app/Unit1.form ${CMAKE_SOURCE_DIR}/tools/formpack.py ${evesk_assets})
+          ${EVESK_GENERATED_ASSETS}
+  DEPENDS ${CMAKE_SOURCE_DIR}/app/Unit1.form ${CMAKE_SOURCE_DIR}/tools/formpack.py ${evesk_assets}
+          ${EVESK_GENERATED_ASSETS}/assets/Topaz.asz)
 set(EVESK_FORM_RC ${CMAKE_BINARY_DIR}/evesk-form.rc)
 file(WRITE ${EVESK_FORM_RC} "TMAINFORM RCDATA \"${EVESK_FORM_BIN}\"\n")
 set_source_files_properties(${EVESK_FORM_RC} PROPERTIES OBJECT_DEPENDS ${EVESK_FORM_BIN})

@@ -53,4 +53,10 @@ std::vector<std::uint8_t> TacDiskFiles::ReadFile(const std::string& path) const 
   return ReadFileBytes(host);
 }
 
+std::string ProgramFolder() {
+  std::error_code ec;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string("./") : exe.parent_path().string() + "/";
+}
+
 }  // namespace evesk

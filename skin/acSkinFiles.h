@@ -37,4 +37,7 @@ class TacDiskFiles : public TacFileSystem {
   std::vector<std::uint8_t> ReadFile(const std::string& path) const override;
 };
 
+// The folder of the running program, ending with its separator.
+std::string ProgramFolder();
+
 }  // namespace evesk

@@ -70,8 +70,9 @@ void TsSkinOptions::SetText(std::string_view text) {
   // Editors that save UTF-8 put a byte order mark before the first section.
   if (text.substr(0, 3) == "\xEF\xBB\xBF") pos = 3;
   while (pos < text.size()) {
-    std::size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string_view::npos) end = text.size();
+    // A plain scan: find_first_of looks each character up in the set, several times slower.
+    std::size_t end = pos;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
     const std::string_view line = Trim(text.substr(pos, end - pos));
     pos = end + 1;
     if (line.empty() || line.front() == ';') continue;

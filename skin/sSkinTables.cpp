@@ -86,7 +86,14 @@ std::uint16_t U16(int v) { return static_cast<std::uint16_t>(v); }
 
 // Classifies a value; nothing when it is no image reference or a malformed one (a malformed
 // number leaves that one reference out rather than the whole skin).
-std::optional<TReference> ParseReference(const std::string& section, const std::string& key, const std::string& value) {
+std::optional<TReference> ParseReference(const std::string& section, const std::string& key, const std::string& value,
+                                         bool& malformed) {
+  malformed = false;
+  // A number field that does not read as one: the reference is malformed, not just absent.
+  auto bad = [&malformed]() -> std::optional<TReference> {
+    malformed = true;
+    return std::nullopt;
+  };
   TReference ref;
   TsMaskData& m = ref.Mask;
   m.ClassName = section;
@@ -94,7 +101,7 @@ std::optional<TReference> ParseReference(const std::string& section, const std::
   int a = 0, b = 0, c = 0, d = 0;
   const char first = value.empty() ? '\0' : value.front();
   if (first == '@') {
-    if (!ReadRect(value, m.R) || !Field(value, 22, 1, a) || !Field(value, 24, 1, b)) return std::nullopt;
+    if (!ReadRect(value, m.R) || !Field(value, 22, 1, a) || !Field(value, 24, 1, b)) return bad();
     m.ImageCount = U16(a);
     m.MaskType = U16(b);
     m.ImgType = itisaGlyph;
@@ -103,14 +110,14 @@ std::optional<TReference> ParseReference(const std::string& section, const std::
     if (!ReadRect(value, m.R) || !Field(value, 22, 4, a) || !Field(value, 27, 4, b) || !Field(value, 32, 4, c) ||
         !Field(value, 37, 4, d) || !Field(value, 42, 1, e) || !Field(value, 44, 1, f) || !Field(value, 46, 1, g) ||
         !Field(value, 48, 1, h))
-      return std::nullopt;
+      return bad();
     m.WL = U16(a), m.WT = U16(b), m.WR = U16(c), m.WB = U16(d);
     m.ImageCount = U16(e), m.MaskType = U16(f), m.StretchMode = U16(g), m.BorderWidth = U16(h);
     m.ImgType = itisaBorder;
     ref.DeriveMargins = true;
   } else if (first == '~') {
-    if (!ReadRect(value, m.R) || !Field(value, 22, 2, a)) return std::nullopt;
-    if (value.size() >= 25 && !Field(value, 25, 1, b)) return std::nullopt;
+    if (!ReadRect(value, m.R) || !Field(value, 22, 2, a)) return bad();
+    if (value.size() >= 25 && !Field(value, 25, 1, b)) return bad();
     m.ImageCount = 1;
     m.StretchMode = U16(a);
     m.MaskType = U16(b);
@@ -120,16 +127,16 @@ std::optional<TReference> ParseReference(const std::string& section, const std::
     if (f.size() != 4 && f.size() != 8) return std::nullopt;
     if (!Contains(f[0], ".BMP") && !Contains(f[0], ".PNG")) return std::nullopt;
     std::uint16_t type;
-    if (!Word16(f[1], m.ImageCount) || !Word16(f[2], m.MaskType) || !Word16(f[3], type)) return std::nullopt;
+    if (!Word16(f[1], m.ImageCount) || !Word16(f[2], m.MaskType) || !Word16(f[3], type)) return bad();
     m.ImgType = static_cast<TacImgType>(std::min<int>(type, itisaGlow));
     if (f.size() == 8) {
-      if (!Word16(f[4], m.WL) || !Word16(f[5], m.WT) || !Word16(f[6], m.WR) || !Word16(f[7], m.WB)) return std::nullopt;
+      if (!Word16(f[4], m.WL) || !Word16(f[5], m.WT) || !Word16(f[6], m.WR) || !Word16(f[7], m.WB)) return bad();
     } else {
       ref.DeriveMargins = true;
     }
     m.StretchMode = 4;
     ref.File = std::string(f[0]);
-  } else if (!Contains(value, "#") && Contains(UpperCase(value), ".BMP")) {
+  } else if (Contains(value, ".") && !Contains(value, "#") && Contains(UpperCase(value), ".BMP")) {
     m.ClassName = UpperCase(section);
     m.PropertyName = UpperCase(key);
     m.ImageCount = 3;
@@ -143,12 +150,12 @@ std::optional<TReference> ParseReference(const std::string& section, const std::
     const std::vector<std::string_view> rect = Words(words[1], " ,");
     if (rect.size() != 4 || !TryStrToInt(rect[0], m.R.Left) || !TryStrToInt(rect[1], m.R.Top) ||
         !TryStrToInt(rect[2], m.R.Right) || !TryStrToInt(rect[3], m.R.Bottom))
-      return std::nullopt;
+      return bad();
     int v[4] = {1, 0, 0, 1};  // ImageCount, MaskType, BorderWidth, StretchMode
     if (words.size() > 2) {
       const std::vector<std::string_view> nums = Words(words[2], " ,");
       for (std::size_t i = 0; i < nums.size() && i < 4; ++i)
-        if (!TryStrToInt(nums[i], v[i])) return std::nullopt;
+        if (!TryStrToInt(nums[i], v[i])) return bad();
     }
     m.ImageCount = U16(std::clamp(v[0], 1, 0xFFFF));
     m.MaskType = U16(std::clamp(v[1], 0, 0xFFFF));
@@ -202,8 +209,9 @@ class TFallbackReader {
     }
   }
 
+  // Keys are given in upper case, as the options index them.
   int Integer(const char* key, int def) const {
-    const std::string upper = UpperCase(key);
+    const std::string upper(key);
     int v;
     for (const TsSkinOptions::TSection* s : FChain) {
       const std::string* text = s->FindUpper(upper);
@@ -212,7 +220,7 @@ class TFallbackReader {
     return def;
   }
   std::string Text(const char* key, const char* def) const {
-    const std::string upper = UpperCase(key);
+    const std::string upper(key);
     for (const TsSkinOptions::TSection* s : FChain) {
       const std::string* text = s->FindUpper(upper);
       if (text && *text != "?") return *text;
@@ -353,7 +361,11 @@ void TsSkinTables::LoadMasks(const TsSkinOptions& options, const TsImageLoader& 
       // Common sections name whole files only: plain bitmaps and the bracket form.
       if (common && !key.Value.empty() && std::string_view("!@^~").find(key.Value.front()) != std::string_view::npos)
         continue;
-      std::optional<TReference> ref = ParseReference(section.Name, key.Name, key.Value);
+      bool malformed = false;
+      std::optional<TReference> ref = ParseReference(section.Name, key.Name, key.Value, malformed);
+      if (malformed && StrictNumbers)
+        throw ESkinOptionsError("'" + key.Value + "' is not a valid image reference (section " + section.Name +
+                                ", key " + key.Name + ")");
       if (!ref) continue;
       TsMaskData& m = ref->Mask;
       if (ref->File.empty()) {
@@ -377,6 +389,7 @@ void TsSkinTables::LoadMasks(const TsSkinOptions& options, const TsImageLoader& 
 void TsSkinTables::LoadPatterns(const TsSkinOptions& options, const TsImageLoader& textures) {
   for (const TsSkinOptions::TSection& section : options.Sections()) {
     for (const TsSkinOptions::TKey& key : section.Keys) {
+      if (key.Value.find('.') == std::string::npos) continue;  // most values are numbers
       const std::string upper = UpperCase(key.Value);
       if (!Contains(upper, ".JPG") && !Contains(upper, ".JPEG")) continue;
       std::unique_ptr<TBitmap> image = LoadImage(textures, key.Value);
@@ -556,6 +569,29 @@ void TsCachedIndexes::Refresh(const TsSkinTables& t) {
   }
   ScrollSliders[0] = part("SCROLLSLIDERH", true, true);
   ScrollSliders[1] = part("SCROLLSLIDERV", true, true);
+}
+
+}  // namespace evesk
+
+namespace evesk {
+
+void TsSkinTables::Recolor(const std::function<TColor(TColor)>& colour, const std::function<void(TBitmap&)>& image) {
+  auto set = [&](TColor& c) { c = colour(c); };
+  auto contour = [&](int& c) {
+    if (c != -1) c = static_cast<int>(colour(static_cast<TColor>(c)));
+  };
+  for (TsGeneralData& s : FSections) {
+    set(s.Color), set(s.HotColor), set(s.FontColor), set(s.HotFontColor);
+    for (int* c : {&s.TCLeft, &s.TCTop, &s.TCRight, &s.TCBottom, &s.HotTCLeft, &s.HotTCTop, &s.HotTCRight, &s.HotTCBottom})
+      contour(*c);
+    for (TsGradArray* steps : {&s.GradientArray, &s.HotGradientArray})
+      for (TsGradientStep& step : *steps) set(step.Color1), set(step.Color2);
+  }
+  set(FGlobals.Shadow1Color);
+  set(FGlobals.BorderColor);
+  if (FMaster) image(*FMaster);
+  for (TsMaskData& m : FMasks)
+    if (m.Bmp) image(*m.Bmp);
 }
 
 }  // namespace evesk

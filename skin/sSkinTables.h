@@ -120,6 +120,14 @@ class TsSkinTables {
              const TsImageLoader& commonFiles = nullptr);
   void Clear();
 
+  // When set, a number field of an image reference that does not read as a number ends the
+  // build with ESkinOptionsError, as the skin manager wants; otherwise the reference is left out.
+  bool StrictNumbers = false;
+
+  // Passes every colour of the tables (section colours and gradients that are set, the shadow
+  // and border colours) through colour, and the master bitmap and every mask bitmap through image.
+  void Recolor(const std::function<TColor(TColor)>& colour, const std::function<void(TBitmap&)>& image);
+
   const TsSkinGlobals& Globals() const { return FGlobals; }
   const TBitmap* MasterBitmap() const { return FMaster.get(); }
   const std::vector<TsGeneralData>& Sections() const { return FSections; }

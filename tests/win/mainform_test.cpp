@@ -9,6 +9,7 @@
 #include "framework/Application.h"
 #include "framework/Registry.h"
 #include "framework/SysUtils.h"
+#include "skin/sSkinManager.h"
 
 using namespace evesk;
 
@@ -105,4 +106,19 @@ TEST_F(MainFormTest, DebugControlsCopyTheLabelAndHideTheWindow) {
   EXPECT_FALSE(IsWindowVisible(form->Handle()));
   form->Nastaven1Click(form);
   EXPECT_TRUE(IsWindowVisible(form->Handle()));
+}
+
+// The description carries the skin manager with the skin "Topaz" stored inside: with no skin
+// directory on disk the internal skin is the one loaded.
+TEST_F(MainFormTest, SkinManagerLoadsTheInternalTopaz) {
+  auto* manager = dynamic_cast<TsSkinManager*>(form->FindComponent("sSkinManager1"));
+  ASSERT_NE(manager, nullptr);
+  EXPECT_EQ(manager->SkinName(), "Topaz (interní)");
+  EXPECT_EQ(manager->SkinInfo(), "6.14");
+  EXPECT_EQ(manager->Tables().Sections().size(), 64u);
+  EXPECT_TRUE(manager->FromArchive());
+  EXPECT_EQ(manager->MenuSupport()->IcoLineSkin, "ICOLINE");
+  for (int k = 0; k < TsThirdPartyList::KindCount; ++k) EXPECT_EQ(manager->ThirdPartyList(k), std::vector<std::string>{" "});
+  EXPECT_EQ(DefaultManager(), manager);
+  EXPECT_GE(manager->Tables().GetMaskIndex("GLOBALINFO", "BICONCLOSE"), 0);
 }

@@ -1,0 +1,478 @@
+#include "skin/sSkinManager.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "framework/Application.h"
+#include "framework/Forms.h"
+#include "framework/Properties.h"
+#include "skin/acSkinPack.h"
+#include "skin/sSkinLoader.h"
+#include "skin/sSkinSources.h"
+
+namespace evesk {
+
+namespace {
+
+TsSkinManager* gDefault = nullptr;
+bool gChanging = false, gApplying = false, gRemoving = false;
+std::vector<HWND> gSkinnedForms, gAdapterWindows;
+
+// Sets a flag for the length of a scope, also when the scope is left by an exception.
+class TFlag {
+ public:
+  explicit TFlag(bool& flag) : FFlag(flag), FOld(flag) { FFlag = true; }
+  ~TFlag() { FFlag = FOld; }
+  TFlag(const TFlag&) = delete;
+  TFlag& operator=(const TFlag&) = delete;
+
+ private:
+  bool& FFlag;
+  bool FOld;
+};
+
+constexpr UINT RedrawAll = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW;  // 1413
+
+void SendToControls(TWinControl* parent, WPARAM wp, LPARAM lp) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TWinControl* child = parent->Controls(i);
+    if (child->IsDestroying() || !child->HandleAllocated()) continue;
+    SendMessageA(child->Handle(), SM_QUENCHCMD, wp, lp);
+    SendToControls(child, wp, lp);
+  }
+}
+
+// Top-level visible forms of the application whose windows exist.
+std::vector<TForm*> VisibleForms() {
+  std::vector<TForm*> forms;
+  if (!Application) return forms;
+  for (int i = Application->ComponentCount() - 1; i >= 0; --i) {
+    TForm* form = dynamic_cast<TForm*>(Application->Components(i));
+    if (form && !form->IsDestroying() && form->HandleAllocated() && IsWindowVisible(form->Handle())) forms.push_back(form);
+  }
+  return forms;
+}
+
+std::string FormatVersion(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.15g", v);
+  return text;
+}
+
+std::string StripBlanks(const std::string& line) {
+  if (!line.empty() && line[0] == ';') return line;
+  std::string out;
+  for (char c : line)
+    if (c != ' ' && c != '\t') out.push_back(c);
+  return out;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (char c : text) {
+    if (c == '\r') continue;
+    if (c == '\n') {
+      lines.push_back(line);
+      line.clear();
+    } else {
+      line.push_back(c);
+    }
+  }
+  lines.push_back(line);
+  return lines;
+}
+
+}  // namespace
+
+std::function<void(const std::string&, TMsgDlgType)> TsSkinManager::ShowSkinMessage =
+    [](const std::string& text, TMsgDlgType type) { MessageDlg(text, type, Btn(mbOK)); };
+
+TsSkinManager* DefaultManager() { return gDefault; }
+bool SkinChanging() { return gChanging; }
+bool SkinApplying() { return gApplying; }
+bool SkinRemoving() { return gRemoving; }
+
+void RegisterSkinnedForm(HWND wnd) {
+  if (std::find(gSkinnedForms.begin(), gSkinnedForms.end(), wnd) == gSkinnedForms.end()) gSkinnedForms.push_back(wnd);
+}
+void UnregisterSkinnedForm(HWND wnd) { gSkinnedForms.erase(std::remove(gSkinnedForms.begin(), gSkinnedForms.end(), wnd), gSkinnedForms.end()); }
+void RegisterAdapterWindow(HWND wnd) {
+  if (std::find(gAdapterWindows.begin(), gAdapterWindows.end(), wnd) == gAdapterWindows.end()) gAdapterWindows.push_back(wnd);
+}
+void UnregisterAdapterWindow(HWND wnd) {
+  gAdapterWindows.erase(std::remove(gAdapterWindows.begin(), gAdapterWindows.end(), wnd), gAdapterWindows.end());
+}
+
+void BroadcastSkinCommand(WORD command, TsSkinManager* manager) {
+  const WPARAM wp = SkinCommand(command);
+  const LPARAM lp = reinterpret_cast<LPARAM>(manager);
+  if (Application) {
+    for (int i = Application->ComponentCount() - 1; i >= 0; --i) {
+      TForm* form = dynamic_cast<TForm*>(Application->Components(i));
+      if (!form || form->IsDestroying() || form->IsLoading() || !form->HandleAllocated()) continue;
+      HWND wnd = form->Handle();
+      if (SendMessageA(wnd, SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0) != 0) continue;
+      SendMessageA(wnd, SM_QUENCHCMD, wp, lp);
+      // The controls are reached here until forms pass the command down their trees themselves.
+      SendToControls(form, wp, lp);
+    }
+  }
+  // Copies: a window may register or leave while it handles the message.
+  for (HWND wnd : std::vector<HWND>(gSkinnedForms))
+    if (IsWindow(wnd)) SendMessageA(wnd, SM_QUENCHCMD, wp, lp);
+  for (HWND wnd : std::vector<HWND>(gAdapterWindows))
+    if (IsWindow(wnd) && IsWindowVisible(wnd)) SendMessageA(wnd, SM_QUENCHCMD, wp, lp);
+}
+
+// --- published helper objects ---------------------------------------------------------------
+
+const char* const TsThirdPartyList::KindNames[KindCount] = {
+    "ThirdEdits",    "ThirdButtons", "ThirdBitBtns",     "ThirdCheckBoxes", "ThirdGroupBoxes", "ThirdListViews",
+    "ThirdPanels",   "ThirdGrids",   "ThirdTreeViews",   "ThirdComboBoxes", "ThirdWWEdits",    "ThirdVirtualTrees",
+    "ThirdGridEh",   "ThirdPageControl", "ThirdTabControl", "ThirdToolBar", "ThirdStatusBar"};
+
+const TClassInfo& TsThirdPartyList::StaticClassInfo() {
+  static const TClassInfo info = [] {
+    TClassInfo i{"ThirdPartyList", nullptr, {}, {}};
+    for (int k = 0; k < KindCount; ++k) {
+      TPropInfo p = Prop<TsThirdPartyList>::Make(KindNames[k], TPropInfo::Kind::Value);
+      p.Set = [k](TPersistent& o, const TValue& v) {
+        Prop<TsThirdPartyList>::Expect(v, TValue::Kind::String, "a string");
+        static_cast<TsThirdPartyList&>(o).Texts[k] = v.Text;
+      };
+      i.Props.push_back(p);
+    }
+    return i;
+  }();
+  return info;
+}
+
+void TsThirdPartyList::FillEmpty() {
+  for (std::string& t : Texts)
+    if (t.empty()) t = " ";
+}
+
+const TClassInfo& TacFormAnimation::StaticClassInfo() {
+  using P = Prop<TacFormAnimation>;
+  static const TClassInfo info{"TacFormAnimation", nullptr, {},
+                               {P::Bool("Active", &TacFormAnimation::SetActive), P::Int("Time", &TacFormAnimation::SetTime)}};
+  return info;
+}
+
+const TClassInfo& TacBtnEffects::StaticClassInfo() {
+  using P = Prop<TacBtnEffects>;
+  static const TClassInfo info{"TacBtnEffects", nullptr, {},
+                               {P::Set("Events", &TacBtnEffects::SetEvents, {"beMouseEnter", "beMouseLeave", "beMouseDown", "beMouseUp"})}};
+  return info;
+}
+
+const TClassInfo& TacAnimEffects::StaticClassInfo() {
+  using P = Prop<TacAnimEffects>;
+  static const TClassInfo info{"TacAnimEffects", nullptr, {},
+                               {P::Object("Buttons", &TacAnimEffects::Buttons), P::Object("DialogShow", &TacAnimEffects::DialogShow),
+                                P::Object("FormShow", &TacAnimEffects::FormShow), P::Object("PageChange", &TacAnimEffects::PageChange),
+                                P::Object("SkinChanging", &TacAnimEffects::SkinChanging)}};
+  return info;
+}
+
+const TClassInfo& TacMenuSupport::StaticClassInfo() {
+  using P = Prop<TacMenuSupport>;
+  static const TClassInfo info{"TacMenuSupport", nullptr, {},
+                               {P::String("IcoLineSkin", &TacMenuSupport::SetIcoLineSkin),
+                                P::Bool("UseExtraLine", &TacMenuSupport::SetUseExtraLine),
+                                P::Int("ExtraLineWidth", &TacMenuSupport::SetExtraLineWidth),
+                                P::Object("ExtraLineFont", &TacMenuSupport::ExtraLineFont)}};
+  return info;
+}
+
+// --- the manager -----------------------------------------------------------------------------
+
+const TClassInfo& TsSkinManager::StaticClassInfo() {
+  using P = Prop<TsSkinManager>;
+  static const TClassInfo info{
+      "TsSkinManager", &TComponent::StaticClassInfo(),
+      [](TComponent* owner) -> TComponent* { return new TsSkinManager(owner); },
+      {P::Bool("SkinnedPopups", &TsSkinManager::SetSkinnedPopups), P::Bool("AllowGlowing", &TsSkinManager::SetAllowGlowing),
+       P::Object("AnimEffects", &TsSkinManager::AnimEffects), P::Bool("IsDefault", &TsSkinManager::SetIsDefault),
+       P::Bool("Active", &TsSkinManager::SetActive), P::Int("Saturation", &TsSkinManager::SetSaturation),
+       P::Int("HueOffset", &TsSkinManager::SetHueOffset),
+       P::Collection("InternalSkins", &TsSkinManager::InternalSkinsCollection),
+       P::Object("MenuSupport", &TsSkinManager::MenuSupport), P::String("SkinDirectory", &TsSkinManager::SetSkinDirectory),
+       P::String("SkinName", &TsSkinManager::SetSkinName), P::String("SkinInfo", &TsSkinManager::SetSkinInfo),
+       P::Set("SkinningRules", &TsSkinManager::SetSkinningRules, {"srStdForms", "srStdDialogs", "srThirdParty"}),
+       P::Object("ThirdParty", &TsSkinManager::ThirdParty), P::Event<void(TObject*)>("OnAfterChange", &TsSkinManager::OnAfterChange),
+       P::Event<void(TObject*)>("OnBeforeChange", &TsSkinManager::OnBeforeChange)}};
+  return info;
+}
+
+TsSkinManager::TsSkinManager(TComponent* owner) : TComponent(owner) {
+  if (!gDefault) gDefault = this;
+  FThirdParty.FillEmpty();
+  RefreshThirdLists();
+}
+
+TsSkinManager::~TsSkinManager() {
+  Destroying();
+  if (FSkinData.Active || !FTables.Sections().empty()) RemoveSkin();
+  FActive = false;
+  if (gDefault == this) gDefault = nullptr;
+  // The lists go back into the texts they mirror.
+  for (int k = 0; k < TsThirdPartyList::KindCount; ++k) {
+    std::string text;
+    for (std::size_t i = 0; i < FThirdLists[k].size(); ++i) {
+      if (i > 0) text += "\r\n";
+      text += FThirdLists[k][i];
+    }
+    FThirdParty.Texts[k] = text;
+  }
+}
+
+void TsSkinManager::RefreshThirdLists() {
+  for (int k = 0; k < TsThirdPartyList::KindCount; ++k) FThirdLists[k] = Lines(FThirdParty.Texts[k]);
+}
+
+void TsSkinManager::Loaded() {
+  TComponent::Loaded();
+  if (FSkinDirectory.empty()) FSkinDirectory = "c:\\Skins";
+  if (FMenuSupport.IcoLineSkin.empty()) FMenuSupport.IcoLineSkin = "ICOLINE";
+  FThirdParty.FillEmpty();
+  RefreshThirdLists();
+  if (FActive && !FSkinName.empty()) ChangeSkin(false);
+}
+
+bool TsSkinManager::IsDefault() const { return gDefault == this; }
+
+void TsSkinManager::SetIsDefault(bool v) {
+  if (!v && gDefault) {
+    if (gDefault == this && !IsLoading()) gDefault = nullptr;
+    return;
+  }
+  gDefault = this;
+  if (IsLoading()) return;
+  if (FActive && FSkinData.Active) ApplySkin(true);
+  else if (!FActive) RemoveSkin();
+}
+
+void TsSkinManager::SetActive(bool v) {
+  if (v == FActive) return;
+  FActive = v;
+  if (IsLoading()) return;
+  if (v) {
+    SetSkinName(FSkinName);
+  } else {
+    RemoveSkin();
+    FCached.Refresh(FTables);
+  }
+}
+
+void TsSkinManager::SetSkinName(const std::string& v) {
+  FSkinName = v;
+  if (!FActive || IsLoading()) return;
+  ChangeSkin(true);
+}
+
+void TsSkinManager::ChangeSkin(bool repaint) {
+  if (OnBeforeChange) OnBeforeChange(this);
+  {
+    TFlag changing(gChanging);
+    FSkinData.Active = false;
+    if (LoadSkin()) ApplySkin(repaint);
+    else RemoveSkin();
+  }
+  if (OnAfterChange) OnAfterChange(this);
+}
+
+bool TsSkinManager::LoadSkin() {
+  TacSkinChoice choice = ChooseSkinSource(*FFiles, FSkinDirectory, ProgramFolder(), FSkinName, FInternalSkins.Names());
+  FTables.Clear();
+  FFromArchive = false;
+  if (choice.Source == ssNone) {
+    FActive = false;
+    return false;
+  }
+  TacSkinConvertor reader;
+  reader.OnWarning = [](const std::string& message) { ShowSkinMessage(message, mtWarning); };
+  TsSkinOptions options;
+  TsImageLoader images;
+  try {
+    switch (choice.Source) {
+      case ssArchive:
+        FSkinData.SkinPath = IncludeSkinDirDelimiter(ResolveSkinDirectory(FSkinDirectory, ProgramFolder()));
+        if (LoadArchiveFile(*FFiles, choice.FileName, reader, true)) {
+          options = ArchiveOptions(reader);
+          images = ArchiveImageLoader(reader);
+          FFromArchive = true;
+        }
+        break;
+      case ssFolder: {
+        FSkinData.SkinPath = choice.SkinPath;
+        const std::vector<std::uint8_t> text = FFiles->ReadFile(choice.FileName);
+        options.SetText(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+        images = FolderImageLoader(*FFiles, choice.SkinPath);
+        break;
+      }
+      default:
+        FSkinData.SkinPath.clear();
+        FSkinName = choice.SkinName;
+        if (ReadStoredSkin(*FInternalSkins.Skin(choice.InternalIndex), reader)) {
+          options = ArchiveOptions(reader);
+          images = ArchiveImageLoader(reader);
+          FFromArchive = true;
+        }
+        break;
+    }
+    // A skin whose archive could not be read goes on without options: empty tables.
+    TsSkinOptions common;
+    TsSkinBuild build;
+    build.HueOffset = FHueOffset;
+    build.Saturation = FSaturation;
+    build.Manager = this;
+    if (!FCommonSections.empty()) {
+      std::string text;
+      for (const std::string& line : FCommonSections) text += line + "\n";
+      common.SetText(text);
+      build.Common = &common;
+      build.CommonFiles = FolderImageLoader(*FFiles, FSkinData.SkinPath);
+    }
+    BuildSkinTables(FTables, options, images, build);
+  } catch (const Exception& e) {
+    // A skin that cannot be read is not applied; the program goes on with its standard look.
+    FTables.Clear();
+    FActive = false;
+    ShowSkinMessage(e.Message(), mtError);
+    return false;
+  }
+  const TsSkinGlobals& g = FTables.Globals();
+  FSkinData.Version = g.Version;
+  FSkinData.Author = g.Author;
+  FSkinData.Description = g.Description;
+  FSkinData.Shadow1Color = g.Shadow1Color;
+  FSkinData.Shadow1Offset = g.Shadow1Offset;
+  FSkinData.Shadow1Blur = g.Shadow1Blur;
+  FSkinData.Shadow1Transparency = g.Shadow1Transparency;
+  FSkinData.BISpacing = g.BISpace, FSkinData.BIVAlign = g.BIVAlign;
+  FSkinData.BIRightMargin = g.BIRight, FSkinData.BILeftMargin = g.BILeft;
+  FSkinData.BorderColor = g.BorderColor;
+  FSkinData.BICloseGlow = g.BICloseGlow, FSkinData.BIMaxGlow = g.BIMaxGlow, FSkinData.BIMinGlow = g.BIMinGlow;
+  FSkinData.BICloseGlowMargin = g.BICloseGlowMargin, FSkinData.BIMaxGlowMargin = g.BIMaxGlowMargin;
+  FSkinData.BIMinGlowMargin = g.BIMinGlowMargin;
+  // Versions: only a skin newer than this engine knows is worth a word outside design time.
+  if (!FTables.Sections().empty() && g.Version > 6.29)
+    ShowSkinMessage("This version of skin have not complete supported by the QuenchControls package.\r\n"
+                    "Components must be updated to latest version for using this skin.",
+                    mtWarning);
+  return true;
+}
+
+void TsSkinManager::ApplySkin(bool repaint) {
+  if (IsLoading()) return;
+  std::vector<TForm*> suspended;
+  if (repaint && gDefault == this)
+    for (TForm* form : VisibleForms()) {
+      SendMessageA(form->Handle(), WM_SETREDRAW, 0, 0);
+      suspended.push_back(form);
+    }
+  FSkinData.Active = false;
+  {
+    TFlag applying(gApplying);
+    FCached.Refresh(FTables);
+    BroadcastSkinCommand(AC_SETNEWSKIN, this);
+  }
+  FSkinData.Active = true;
+  if (repaint) RepaintForms();
+  for (TForm* form : suspended)
+    if (!form->IsDestroying()) SendMessageA(form->Handle(), WM_SETREDRAW, 1, 0);
+}
+
+void TsSkinManager::RepaintForms() {
+  BroadcastSkinCommand(AC_BEFOREREPAINT, this);
+  std::vector<TForm*> forms;
+  if (!IsLoading() && gDefault == this) forms = VisibleForms();
+  for (TForm* form : forms) SendMessageA(form->Handle(), WM_SETREDRAW, 0, 0);
+  BroadcastSkinCommand(AC_REFRESH, this);
+  for (TForm* form : forms) {
+    SendMessageA(form->Handle(), WM_SETREDRAW, 1, 0);
+    RedrawWindow(form->Handle(), nullptr, nullptr, RedrawAll);
+  }
+  for (HWND wnd : std::vector<HWND>(gAdapterWindows))
+    if (IsWindow(wnd) && IsWindowVisible(wnd)) RedrawWindow(wnd, nullptr, nullptr, RedrawAll);
+}
+
+void TsSkinManager::RemoveSkin() {
+  TFlag removing(gRemoving);
+  FSkinData.Active = false;
+  BroadcastSkinCommand(AC_REMOVESKIN, this);
+  FTables.Clear();
+}
+
+void TsSkinManager::ReloadForRecolor() {
+  if (!FActive || !FSkinData.Active || IsLoading()) return;
+  {
+    TFlag changing(gChanging);
+    FSkinData.Active = false;
+    if (!LoadSkin()) {
+      RemoveSkin();
+      return;
+    }
+    FSkinData.Active = true;
+    FCached.Refresh(FTables);
+  }
+  RepaintForms();
+}
+
+void TsSkinManager::SetHueOffset(int v) {
+  if (v == FHueOffset) return;
+  FHueOffset = v;
+  ReloadForRecolor();
+}
+
+void TsSkinManager::SetSaturation(int v) {
+  if (v == FSaturation) return;
+  FSaturation = v;
+  ReloadForRecolor();
+}
+
+void TsSkinManager::SetCommonSections(const std::vector<std::string>& lines) {
+  FCommonSections.clear();
+  for (const std::string& line : lines) FCommonSections.push_back(StripBlanks(line));
+  if (FActive && !IsLoading() && !FSkinName.empty()) SetSkinName(FSkinName);
+}
+
+void TsSkinManager::SetSkinDirectory(const std::string& v) {
+  if (v == FSkinDirectory) return;
+  FSkinDirectory = v;
+  FSkinData.SkinPath = IncludeSkinDirDelimiter(ResolveSkinDirectory(v, ProgramFolder()));
+}
+
+std::string TsSkinManager::SkinInfo() const { return FSkinData.Active ? FormatVersion(FSkinData.Version) : "N/A"; }
+
+TColor TsSkinManager::GetGlobalColor() const { return FTables.GlobalColor(); }
+
+TColor TsSkinManager::GetGlobalFontColor() const { return FTables.GlobalFontColor(); }
+
+TColor TsSkinManager::GetActiveEditFontColor() const {
+  const int i = FTables.GetSectionIndex("EDIT");
+  return i < 0 ? clSkinFuchsia : FTables.Sections()[i].HotFontColor;
+}
+
+namespace {
+bool UsableHighlight(TColor c) { return c != static_cast<TColor>(-1) && c != 0xFF00FF && c != 0xFFFFFF; }
+}  // namespace
+
+TColor TsSkinManager::GetHighLightColor() const {
+  const int i = FTables.GetSectionIndex("MENUITEM");
+  if (i >= 0 && UsableHighlight(FTables.Sections()[i].HotColor)) return FTables.Sections()[i].HotColor;
+  return 0xFF00000D;  // clHighlight
+}
+
+TColor TsSkinManager::GetHighLightFontColor() const {
+  const int i = FTables.GetSectionIndex("MENUITEM");
+  if (i >= 0 && UsableHighlight(FTables.Sections()[i].HotColor) && UsableHighlight(FTables.Sections()[i].HotFontColor))
+    return FTables.Sections()[i].HotFontColor;
+  return 0xFF00000E;  // clHighlightText
+}
+
+void RegisterSkinManager() { TClassRegistry::Register(TsSkinManager::StaticClassInfo()); }
+
+}  // namespace evesk

@@ -1,0 +1,225 @@
+// The skin manager: the component that owns the skin in use. It chooses the skin (archive,
+// folder or internal), builds and recolours its tables, and tells every skinned window with the
+// engine's private message that a skin was applied, removed or must be repainted.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/Classes.h"
+#include "framework/Dialogs.h"
+#include "framework/Graphics.h"
+#include "skin/acSkinFiles.h"
+#include "skin/sSkinTables.h"
+#include "skin/sStoredSkins.h"
+
+namespace evesk {
+
+// The engine's private message; the command is the high word of wParam.
+constexpr UINT SM_QUENCHCMD = 41216;
+enum TacSkinCommand : WORD {
+  AC_SETNEWSKIN = 1,      // a skin was loaded and applied; lParam the manager
+  AC_REMOVESKIN = 2,      // the skin was removed; lParam the manager
+  AC_REFRESH = 3,         // caches must be rebuilt and the window repainted
+  AC_CTRLHANDLED = 7,     // query: a non-zero answer says the window skins itself apart
+  AC_BEFOREREPAINT = 16,  // forms only: a repaint of all forms follows
+};
+inline WPARAM SkinCommand(WORD command, WORD param = 0) { return MAKEWPARAM(param, command); }
+
+enum TacSkinningRule : unsigned { srStdForms = 1, srStdDialogs = 2, srThirdParty = 4 };
+
+// Skin-wide values of the loaded skin.
+struct TsSkinData {
+  bool Active = false;
+  double Version = 0;
+  std::string Author, Description;
+  std::string SkinPath;  // ends with "\"; empty for an internal skin
+  TColor Shadow1Color = 0;
+  int Shadow1Offset = 0, Shadow1Blur = -1, Shadow1Transparency = 0;
+  int BISpacing = 0, BIVAlign = 0, BIRightMargin = 0, BILeftMargin = 0;
+  TColor BorderColor = 0;
+  int BICloseGlow = 0, BIMaxGlow = 0, BIMinGlow = 0;
+  int BICloseGlowMargin = 0, BIMaxGlowMargin = 0, BIMinGlowMargin = 0;
+};
+
+// Class names of other libraries' controls that the adapters skin, one text per kind.
+class TsThirdPartyList : public TPersistent {
+ public:
+  static constexpr int KindCount = 17;
+  static const char* const KindNames[KindCount];  // "ThirdEdits", ... "ThirdStatusBar"
+  static const TClassInfo& StaticClassInfo();
+  const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+  std::string Texts[KindCount];
+  // Empty texts become " ", as a stored text may not be empty.
+  void FillEmpty();
+};
+
+class TacFormAnimation : public TPersistent {
+ public:
+  explicit TacFormAnimation(int time = 0) : Time(time) {}
+  static const TClassInfo& StaticClassInfo();
+  const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+  void SetActive(bool v) { Active = v; }
+  void SetTime(int v) { Time = v & 0xFFFF; }
+  bool Active = true;
+  int Time = 0;  // milliseconds
+};
+
+class TacBtnEffects : public TPersistent {
+ public:
+  static const TClassInfo& StaticClassInfo();
+  const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+  void SetEvents(unsigned v) { Events = v; }
+  unsigned Events = 15;
+};
+
+class TacAnimEffects : public TPersistent {
+ public:
+  static const TClassInfo& StaticClassInfo();
+  const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+  TacBtnEffects* Buttons() { return &FButtons; }
+  TacFormAnimation* DialogShow() { return &FDialogShow; }
+  TacFormAnimation* FormShow() { return &FFormShow; }
+  TacFormAnimation* PageChange() { return &FPageChange; }
+  TacFormAnimation* SkinChanging() { return &FSkinChanging; }
+
+ private:
+  TacBtnEffects FButtons;
+  TacFormAnimation FDialogShow, FFormShow, FPageChange, FSkinChanging{100};
+};
+
+class TacMenuSupport : public TPersistent {
+ public:
+  static const TClassInfo& StaticClassInfo();
+  const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+  void SetIcoLineSkin(const std::string& v) { IcoLineSkin = v; }
+  void SetUseExtraLine(bool v) { UseExtraLine = v; }
+  void SetExtraLineWidth(int v) { ExtraLineWidth = v; }
+  TFont* ExtraLineFont() { return &FExtraLineFont; }
+  std::string IcoLineSkin;
+  bool UseExtraLine = false;
+  int ExtraLineWidth = 32;
+
+ private:
+  TFont FExtraLineFont;
+};
+
+class TsSkinManager : public TComponent {
+ public:
+  explicit TsSkinManager(TComponent* owner);
+  ~TsSkinManager() override;
+  static const TClassInfo& StaticClassInfo();
+  const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+
+  // Published properties.
+  bool SkinnedPopups = true;
+  bool AllowGlowing = true;
+  void SetSkinnedPopups(bool v) { SkinnedPopups = v; }
+  void SetAllowGlowing(bool v) { AllowGlowing = v; }
+  TacAnimEffects* AnimEffects() { return &FAnimEffects; }
+  bool IsDefault() const;
+  void SetIsDefault(bool v);
+  bool Active() const { return FActive; }
+  void SetActive(bool v);
+  const std::vector<std::string>& CommonSections() const { return FCommonSections; }
+  // Blanks are taken out of every line that is not a comment; the skin is loaded again.
+  void SetCommonSections(const std::vector<std::string>& lines);
+  int Saturation() const { return FSaturation; }
+  void SetSaturation(int v);
+  int HueOffset() const { return FHueOffset; }
+  void SetHueOffset(int v);
+  TsStoredSkins& InternalSkins() { return FInternalSkins; }
+  TCollection* InternalSkinsCollection() { return &FInternalSkins; }
+  TacMenuSupport* MenuSupport() { return &FMenuSupport; }
+  const std::string& SkinDirectory() const { return FSkinDirectory; }
+  void SetSkinDirectory(const std::string& v);
+  const std::string& SkinName() const { return FSkinName; }
+  void SetSkinName(const std::string& v);
+  // The loaded skin's version ("6.14"), or "N/A" without an active skin.
+  std::string SkinInfo() const;
+  void SetSkinInfo(const std::string&) {}  // read-only; stored descriptions carry it
+  unsigned SkinningRules() const { return FSkinningRules; }
+  void SetSkinningRules(unsigned v) { FSkinningRules = v; }
+  TsThirdPartyList* ThirdParty() { return &FThirdParty; }
+  // The lists the ThirdParty texts are mirrored in, one entry a line.
+  const std::vector<std::string>& ThirdPartyList(int kind) const { return FThirdLists[kind]; }
+  static const char* Version() { return "6.21"; }
+  TNotifyEvent OnAfterChange, OnBeforeChange;
+
+  // The loaded skin.
+  const TsSkinData& SkinData() const { return FSkinData; }
+  const TsSkinTables& Tables() const { return FTables; }
+  const TsCachedIndexes& Cached() const { return FCached; }
+  bool FromArchive() const { return FFromArchive; }
+  bool IsValidSkinIndex(int i) const { return FSkinData.Active && i >= 0 && i < static_cast<int>(FTables.Sections().size()); }
+  bool IsValidImgIndex(int i) const { return i >= 0 && i < static_cast<int>(FTables.Masks().size()); }
+  TColor GetGlobalColor() const;
+  TColor GetGlobalFontColor() const;
+  TColor GetActiveEditFontColor() const;
+  TColor GetHighLightColor() const;
+  TColor GetHighLightFontColor() const;
+
+  // Sends command 16, then 3, to every skinned window and redraws the forms.
+  void RepaintForms();
+
+  // Where skins are looked for on disk; the real disk unless a test gives another.
+  void SetFileSystem(const TacFileSystem* files) { FFiles = files ? files : &FDisk; }
+
+  // How the manager shows its messages (skin warnings, load errors, version notes); a message
+  // dialog unless replaced.
+  static std::function<void(const std::string& text, TMsgDlgType type)> ShowSkinMessage;
+
+ protected:
+  void Loaded() override;
+
+ private:
+  bool LoadSkin();  // false: no skin anywhere, the manager has turned inactive
+  void ChangeSkin(bool repaint);
+  void ApplySkin(bool repaint);
+  void RemoveSkin();
+  void ReloadForRecolor();
+  void RefreshThirdLists();
+
+  TacAnimEffects FAnimEffects;
+  TsStoredSkins FInternalSkins{this};
+  TacMenuSupport FMenuSupport;
+  TsThirdPartyList FThirdParty;
+  std::vector<std::string> FThirdLists[TsThirdPartyList::KindCount];
+  std::vector<std::string> FCommonSections;
+  bool FActive = true;
+  int FSaturation = 0, FHueOffset = 0;
+  std::string FSkinDirectory = "c:\\Skins";
+  std::string FSkinName;
+  unsigned FSkinningRules = srStdForms | srStdDialogs | srThirdParty;
+  TsSkinData FSkinData;
+  TsSkinTables FTables;
+  TsCachedIndexes FCached;
+  bool FFromArchive = false;
+  TacDiskFiles FDisk;
+  const TacFileSystem* FFiles = &FDisk;
+};
+
+// The process-wide default manager (the first one created, or the one made default), or null.
+TsSkinManager* DefaultManager();
+// True while a manager loads a skin, applies one, or removes one; controls skip work then.
+bool SkinChanging();
+bool SkinApplying();
+bool SkinRemoving();
+
+// Windows that hear the broadcasts besides the application's forms and their controls: forms
+// the skinning layer keeps, and the adapters' windows (reached only while visible).
+void RegisterSkinnedForm(HWND wnd);
+void UnregisterSkinnedForm(HWND wnd);
+void RegisterAdapterWindow(HWND wnd);
+void UnregisterAdapterWindow(HWND wnd);
+
+// Sends a command to every form of the application (last first) and their controls, then to
+// the registered forms and the visible adapter windows.
+void BroadcastSkinCommand(WORD command, TsSkinManager* manager);
+
+void RegisterSkinManager();
+
+}  // namespace evesk

@@ -1,0 +1,121 @@
+#include "skin/sSkinRecolor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "imaging/acPixelOps.h"
+
+namespace evesk {
+
+namespace {
+
+struct TRGB {
+  int R, G, B;
+};
+
+// The platform's rounding of reals: halves go to the even neighbour.
+int Round(double v) { return static_cast<int>(std::nearbyint(v)); }
+int Clamp8(double v) { return std::clamp(Round(v), 0, 255); }
+
+bool Untouchable(int r, int g, int b) { return (r == g && g == b) || (r == 255 && g == 0 && b == 255); }
+
+TRGB Hue(TRGB c, int offset) {
+  const int v = std::max({c.R, c.G, c.B});
+  const int d = v - std::min({c.R, c.G, c.B});
+  if (v == 0 || d == 0) return c;
+  const double s = static_cast<double>(d) / v;
+  const double f = 60.0 / d;
+  double h = c.R == v ? f * (c.G - c.B) : c.G == v ? 120 + f * (c.B - c.R) : 240 + f * (c.R - c.G);
+  if (h < 0) h += 360;
+  // A negative offset may take the sum below 0; the hue is brought back into 0..359.
+  const int hue = ((Round(offset + h) % 360) + 360) % 360;
+  const int k = hue / 60;
+  const double t = hue / 60.0 - k;
+  const int p = Clamp8(v * (1 - s)), q = Clamp8(v * (1 - t * s)), r = Clamp8(v * (1 - (1 - t) * s));
+  switch (k) {
+    case 0: return {v, r, p};
+    case 1: return {q, v, p};
+    case 2: return {p, v, r};
+    case 3: return {p, q, v};
+    case 4: return {r, p, v};
+    default: return {v, p, q};
+  }
+}
+
+TRGB Saturate(TRGB c, int saturation) {
+  const int amount = -(saturation % 101);
+  const double avg = (c.R + c.G + c.B) / 3.0;
+  auto move = [&](int ch) { return Clamp8(ch + amount * (avg - ch) / 100); };
+  return {move(c.R), move(c.G), move(c.B)};
+}
+
+TRGB Recolor(TRGB c, int hue, int saturation) {
+  if (Untouchable(c.R, c.G, c.B)) return c;
+  if (hue != 0) c = Hue(c, hue);
+  if (saturation != 0) c = Saturate(c, saturation);
+  return c;
+}
+
+TColor Pack(TRGB c) { return static_cast<TColor>(c.R | c.G << 8 | c.B << 16); }
+
+TColor Apply(TColor colour, int hue, int saturation) {
+  if (colour & 0xFF000000u) return colour;  // system colours and "none"
+  const TRGB c{static_cast<int>(colour & 0xFF), static_cast<int>(colour >> 8 & 0xFF), static_cast<int>(colour >> 16 & 0xFF)};
+  return Pack(Recolor(c, hue, saturation));
+}
+
+}  // namespace
+
+TColor ChangeHue(TColor colour, int offset) { return Apply(colour, offset, 0); }
+TColor ChangeSaturation(TColor colour, int saturation) { return Apply(colour, 0, saturation); }
+TColor RecolorColour(TColor colour, int hueOffset, int saturation) { return Apply(colour, hueOffset, saturation); }
+
+void RecolorBitmap(TBitmap& bitmap, int hueOffset, int saturation) {
+  if (hueOffset == 0 && saturation == 0) return;
+  if (bitmap.PixelFormat() != TPixelFormat::pf24bit && bitmap.PixelFormat() != TPixelFormat::pf32bit) {
+    TBitmap copy;
+    copy.Assign(bitmap);
+    if (!bitmap.SetSize(copy.Width(), copy.Height(), TPixelFormat::pf24bit)) return;
+    for (int y = 0; y < copy.Height(); ++y) {
+      std::uint8_t* row = bitmap.ScanLine(y);
+      for (int x = 0; x < copy.Width(); ++x) {
+        const TPaletteEntry p = PixelAt(copy, x, y);
+        row[x * 3] = p.Blue, row[x * 3 + 1] = p.Green, row[x * 3 + 2] = p.Red;
+      }
+    }
+  }
+  // Skin pictures hold few distinct colours: each is worked out once, through a small cache.
+  struct TEntry {
+    std::uint32_t Key = 0;  // colour | 1 << 24 once filled
+    std::uint32_t Value = 0;
+  };
+  std::vector<TEntry> cache(4096);
+  const int step = bitmap.PixelFormat() == TPixelFormat::pf32bit ? 4 : 3;
+  std::uint32_t lastIn = 0xFF00FF, lastOut = 0xFF00FF;  // runs of one colour are common
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    std::uint8_t* px = bitmap.ScanLine(y);
+    for (int x = 0; x < bitmap.Width(); ++x, px += step) {
+      const std::uint32_t colour = px[2] | px[1] << 8 | px[0] << 16;
+      std::uint32_t out;
+      if (colour == lastIn) {
+        out = lastOut;
+      } else {
+        TEntry& e = cache[(colour * 2654435761u) >> 20];
+        if (e.Key != (colour | 1u << 24)) e = TEntry{colour | 1u << 24, Pack(Recolor({px[2], px[1], px[0]}, hueOffset, saturation))};
+        lastIn = colour, out = lastOut = e.Value;
+      }
+      px[0] = static_cast<std::uint8_t>(out >> 16), px[1] = static_cast<std::uint8_t>(out >> 8);
+      px[2] = static_cast<std::uint8_t>(out);
+    }
+  }
+}
+
+void RecolorTables(TsSkinTables& tables, int hueOffset, int saturation) {
+  if (hueOffset == 0 && saturation == 0) return;
+  tables.Recolor([&](TColor c) { return Apply(c, hueOffset, saturation); },
+                 [&](TBitmap& b) { RecolorBitmap(b, hueOffset, saturation); });
+}
+
+}  // namespace evesk

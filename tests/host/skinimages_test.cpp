@@ -1,0 +1,202 @@
+// Image files of skins (our bitmap decoder, JPEG through libjpeg) and the recolouring of skins.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "imaging/acBMP.h"
+#include "imaging/acJPEG.h"
+#include "framework/Stream.h"
+#include "imaging/acPixelOps.h"
+#include "skin/sSkinLoader.h"
+#include "skin/sSkinRecolor.h"
+
+using namespace evesk;
+
+namespace {
+
+void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// A bitmap file with the given header fields and rows of pixel bytes (rows as stored).
+std::vector<std::uint8_t> Bmp(int w, int h, int bits, const std::vector<std::uint8_t>& pixels,
+                              const std::vector<std::uint8_t>& palette = {}) {
+  std::vector<std::uint8_t> b(54 + palette.size());
+  b[0] = 'B', b[1] = 'M';
+  Put32(b, 10, static_cast<std::uint32_t>(54 + palette.size()));
+  Put32(b, 14, 40);
+  Put32(b, 18, static_cast<std::uint32_t>(w));
+  Put32(b, 22, static_cast<std::uint32_t>(h));
+  b[26] = 1, b[28] = static_cast<std::uint8_t>(bits);
+  Put32(b, 46, static_cast<std::uint32_t>(palette.size() / 4));
+  std::copy(palette.begin(), palette.end(), b.begin() + 54);
+  b.insert(b.end(), pixels.begin(), pixels.end());
+  Put32(b, 2, static_cast<std::uint32_t>(b.size()));
+  return b;
+}
+
+std::vector<std::uint8_t> Jpeg(int w, int h) {
+  jpeg_compress_struct c;
+  jpeg_error_mgr err;
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &out, &size);
+  c.image_width = static_cast<JDIMENSION>(w), c.image_height = static_cast<JDIMENSION>(h);
+  c.input_components = 3, c.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&c);
+  jpeg_start_compress(&c, TRUE);
+  std::vector<JSAMPLE> row(static_cast<std::size_t>(w) * 3);
+  for (int x = 0; x < w; ++x) row[x * 3] = 200, row[x * 3 + 1] = 40, row[x * 3 + 2] = 40;
+  while (c.next_scanline < c.image_height) {
+    JSAMPROW r = row.data();
+    jpeg_write_scanlines(&c, &r, 1);
+  }
+  jpeg_finish_compress(&c);
+  std::vector<std::uint8_t> bytes(out, out + size);
+  jpeg_destroy_compress(&c);
+  std::free(out);
+  return bytes;
+}
+
+}  // namespace
+
+TEST(BMPDecoder, RowOrderAndDepths) {
+  // 2 x 2, 24 bits, bottom-up: the first stored row is the bottom one. Rows padded to 8 bytes.
+  const std::vector<std::uint8_t> rows = {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0};
+  TBitmap b;
+  std::vector<std::uint8_t> file = Bmp(2, 2, 24, rows);
+  LoadBMP(file.data(), file.size(), b);
+  ASSERT_EQ(b.PixelFormat(), TPixelFormat::pf24bit);
+  EXPECT_EQ(b.ScanLine(0)[0], 7);
+  EXPECT_EQ(b.ScanLine(1)[3], 4);
+  // the same rows top-down (negative height)
+  file = Bmp(2, -2, 24, rows);
+  LoadBMP(file.data(), file.size(), b);
+  EXPECT_EQ(b.ScanLine(0)[0], 1);
+
+  // 8 bits with a two-entry palette; an index past it takes the last entry
+  file = Bmp(3, 1, 8, {0, 1, 9, 0}, {10, 20, 30, 0, 40, 50, 60, 0});
+  LoadBMP(file.data(), file.size(), b);
+  ASSERT_EQ(b.PixelFormat(), TPixelFormat::pf8bit);
+  EXPECT_EQ(PixelAt(b, 2, 0).Red, 60);
+  EXPECT_EQ(PixelAt(b, 0, 0).Blue, 10);
+
+  file = Bmp(1, 1, 32, {1, 2, 3, 4});
+  LoadBMP(file.data(), file.size(), b);
+  ASSERT_EQ(b.PixelFormat(), TPixelFormat::pf32bit);
+  EXPECT_EQ(b.ScanLine(0)[3], 4);
+}
+
+TEST(BMPDecoder, RefusesWhatItCannotReadSafely) {
+  const std::vector<std::uint8_t> good = Bmp(2, 2, 24, std::vector<std::uint8_t>(16, 0));
+  TBitmap b;
+  auto refused = [&](std::vector<std::uint8_t> f) {
+    EXPECT_THROW(LoadBMP(f.data(), f.size(), b), EInvalidGraphic);
+    EXPECT_TRUE(b.Empty());
+  };
+  refused(std::vector<std::uint8_t>(good.begin(), good.end() - 1));  // pixels cut short
+  refused(std::vector<std::uint8_t>(good.begin(), good.begin() + 30));
+  refused(Bmp(2, 2, 16, std::vector<std::uint8_t>(16, 0)));
+  refused(Bmp(100000, 1, 24, std::vector<std::uint8_t>(16, 0)));
+  refused(Bmp(40000, -40000, 8, {}, {0, 0, 0, 0}));  // huge, with no pixels behind it
+  std::vector<std::uint8_t> f = good;
+  Put32(f, 10, 0xFFFFFFF0);  // pixel offset past the end
+  refused(f);
+  f = good;
+  Put32(f, 30, 1);  // run-length compressed
+  refused(f);
+  f = Bmp(1, 1, 8, {0, 0, 0, 0}, {});
+  Put32(f, 46, 300);  // more colours than a palette holds
+  refused(f);
+}
+
+TEST(JPEGDecoder, DecodesAndNeverAborts) {
+  const std::vector<std::uint8_t> jpeg = Jpeg(20, 10);
+  TBitmap b;
+  LoadJPEG(jpeg.data(), jpeg.size(), b);
+  ASSERT_EQ(b.Width(), 20);
+  ASSERT_EQ(b.Height(), 10);
+  EXPECT_NEAR(PixelAt(b, 5, 5).Red, 200, 8);
+  EXPECT_NEAR(PixelAt(b, 5, 5).Blue, 40, 8);
+  // Cut inside the header, and garbage after the start marker: errors, not an exit.
+  for (std::size_t cut : {std::size_t{3}, std::size_t{40}, std::size_t{200}}) {
+    EXPECT_THROW(LoadJPEG(jpeg.data(), cut, b), EInvalidGraphic) << cut;
+    EXPECT_TRUE(b.Empty());
+  }
+  std::vector<std::uint8_t> junk = {0xFF, 0xD8, 0xFF, 0xC0, 0, 3, 1, 2, 3, 4, 5, 6};
+  EXPECT_THROW(LoadJPEG(junk.data(), junk.size(), b), EInvalidGraphic);
+}
+
+// Textures of 90000 pixels and more are patterns; 89999 (299 x 301) is a texture mask.
+TEST(JPEGDecoder, PatternTableRule) {
+  struct TMemFiles : TacFileSystem {
+    std::map<std::string, std::vector<std::uint8_t>> Files;
+    bool FileExists(const std::string& p) const override { return Files.count(p) > 0; }
+    bool DirectoryExists(const std::string&) const override { return true; }
+    std::vector<TacDirEntry> ListFolder(const std::string&) const override { return {}; }
+    std::int64_t FileSize(const std::string& p) const override { return static_cast<std::int64_t>(Files.at(p).size()); }
+    std::vector<std::uint8_t> ReadFile(const std::string& p) const override { return Files.at(p); }
+  } files;
+  files.Files["s\\BIG.JPG"] = Jpeg(300, 300);
+  files.Files["s\\edge.jpeg"] = Jpeg(299, 301);
+  const TsSkinOptions options("[PANEL]\nPATTERN=BIG.JPG\n[EDIT]\nPATTERN=edge.jpeg\n");
+  TsSkinTables t;
+  BuildSkinTables(t, options, FolderImageLoader(files, "s\\"), TsSkinBuild());
+  ASSERT_EQ(t.Patterns().size(), 1u);
+  EXPECT_EQ(t.Patterns()[0].Img->Width(), 300);
+  const int edge = t.GetMaskIndex("EDIT", "PATTERN");
+  ASSERT_GE(edge, 0);
+  EXPECT_EQ(t.Masks()[edge].ImgType, itisaTexture);
+  EXPECT_EQ(t.Masks()[edge].R.Width() * t.Masks()[edge].R.Height(), 89999);
+}
+
+TEST(Recolor, HueAndSaturationFormulas) {
+  auto rgb = [](int r, int g, int b) { return static_cast<TColor>(r | g << 8 | b << 16); };
+  EXPECT_EQ(ChangeHue(rgb(255, 0, 0), 120), rgb(0, 255, 0));
+  EXPECT_EQ(ChangeHue(rgb(255, 0, 0), 240), rgb(0, 0, 255));
+  // A negative sum is brought into 0..359: 0 - 30 is 330, sector 5 with t = 0.5.
+  EXPECT_EQ(ChangeHue(rgb(255, 0, 0), -30), rgb(255, 0, 128));
+  EXPECT_EQ(ChangeHue(rgb(255, 0, 0), -390), rgb(255, 0, 128));
+  // Saturation 150 is 150 mod 101 = 49: channels move 49 % further from their average.
+  EXPECT_EQ(ChangeSaturation(rgb(200, 100, 50), 150), rgb(241, 92, 17));
+  EXPECT_EQ(ChangeSaturation(rgb(200, 100, 50), 150), ChangeSaturation(rgb(200, 100, 50), 49));
+  EXPECT_EQ(ChangeSaturation(rgb(200, 100, 50), -100), rgb(117, 117, 117));
+  for (TColor keep : {rgb(128, 128, 128), rgb(0, 0, 0), rgb(255, 255, 255), rgb(255, 0, 255), TColor{0xFF00000F}}) {
+    EXPECT_EQ(RecolorColour(keep, 77, 60), keep);
+    EXPECT_EQ(RecolorColour(keep, -200, -60), keep);
+  }
+}
+
+TEST(Recolor, BitmapsKeepKeyGreyAndAlpha) {
+  TBitmap b;
+  ASSERT_TRUE(b.SetSize(3, 1, TPixelFormat::pf32bit));
+  const std::uint8_t px[] = {255, 0, 255, 7, 90, 90, 90, 8, 0, 0, 255, 9};  // key, grey, red (BGRA)
+  std::memcpy(b.ScanLine(0), px, sizeof px);
+  RecolorBitmap(b, 120, 0);
+  const std::uint8_t want[] = {255, 0, 255, 7, 90, 90, 90, 8, 0, 255, 0, 9};
+  EXPECT_EQ(std::memcmp(b.ScanLine(0), want, sizeof want), 0);
+  TBitmap pal;  // palette images are made 24-bit first
+  ASSERT_TRUE(pal.SetSize(1, 1, TPixelFormat::pf8bit));
+  pal.SetPalette({TPaletteEntry{0, 0, 255, 0}});
+  RecolorBitmap(pal, 120, 0);
+  ASSERT_EQ(pal.PixelFormat(), TPixelFormat::pf24bit);
+  EXPECT_EQ(PixelAt(pal, 0, 0).Green, 255);
+}
+
+// Files the fuzzer found: a 141-byte file that claims a picture of 777 x 9473 pixels and then
+// breaks off must be refused, not decoded row by made-up row.
+TEST(JPEGDecoder, KeptCrashersAreRefused) {
+  for (const auto& entry : std::filesystem::directory_iterator(std::string(EVESK_FIXTURES) + "/jpeg/crashers")) {
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(entry.path().string());
+    TBitmap b;
+    EXPECT_THROW(LoadJPEG(bytes.data(), bytes.size(), b), EInvalidGraphic) << entry.path();
+  }
+}

@@ -1,0 +1,244 @@
+// The skin manager under Wine: where the skin comes from, what every window hears and in which
+// order, the default manager, recolouring, and skins that cannot be read.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+
+#include "framework/Application.h"
+#include "framework/Forms.h"
+#include "framework/Stream.h"
+#include "skin/acSkinPack.h"
+#include "skin/sSkinManager.h"
+
+using namespace evesk;
+
+namespace {
+
+std::vector<std::string>* gLog = nullptr;
+
+void Record(const std::string& who, WPARAM wp) {
+  if (gLog && HIWORD(wp) != AC_CTRLHANDLED) gLog->push_back(who + ":" + std::to_string(HIWORD(wp)));
+}
+
+class TRecForm : public TForm {
+ public:
+  using TForm::TForm;
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
+    if (msg == SM_QUENCHCMD) Record(Name(), wp);
+    return TForm::WndProc(msg, wp, lp);
+  }
+};
+
+class TRecPanel : public TPanel {
+ public:
+  using TPanel::TPanel;
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
+    if (msg == SM_QUENCHCMD) Record(Name(), wp);
+    return TPanel::WndProc(msg, wp, lp);
+  }
+};
+
+const std::string Assets = std::string(EVESK_FIXTURES) + "/../../assets/Topaz/";
+const char* const SkinFiles[] = {"Options.dat", "ButtonHuge.bmp", "Corner.bmp", "Master.bmp", "Glow.png",
+                                 "GlowClose.PNG", "GlowH.png", "GlowMax.PNG", "GlowMin.png"};
+
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A fresh skin directory under the temporary folder; removed with everything in it.
+struct TSkinDir {
+  std::string Path;
+  TSkinDir() {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    Path = std::string(temp) + "evesk-skins-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(Path.c_str(), nullptr);
+  }
+  ~TSkinDir() { Remove(Path); }
+  static void Remove(const std::string& dir) {
+    for (const TacDirEntry& e : TacDiskFiles().ListFolder(dir)) {
+      const std::string p = dir + "\\" + e.Name;
+      if (e.Folder) Remove(p);
+      else DeleteFileA(p.c_str());
+    }
+    RemoveDirectoryA(dir.c_str());
+  }
+  void AddFolderSkin(const std::string& name) {
+    CreateDirectoryA((Path + "\\" + name).c_str(), nullptr);
+    for (const char* f : SkinFiles) WriteBytes(Path + "\\" + name + "\\" + f, ReadFileBytes(Assets + f));
+  }
+  std::vector<std::uint8_t> Pack(const std::string& folder) {
+    TMemoryStream out;
+    WriteSkinArchive(out, ReadFolderSkin(TacDiskFiles(), Path + "\\" + folder));
+    return out.Bytes();
+  }
+};
+
+// Answers the next message dialog by closing it, and keeps what it said.
+std::string gDialogText;
+BOOL CALLBACK CollectText(HWND child, LPARAM) {
+  char text[256] = {};
+  GetWindowTextA(child, text, sizeof text);
+  gDialogText += std::string(text) + "|";
+  return TRUE;
+}
+void CALLBACK CloseDialog(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND dialog = FindWindowA("TMessageForm", nullptr);
+  if (!dialog) return;
+  KillTimer(nullptr, id);
+  EnumChildWindows(dialog, &CollectText, 0);
+  PostMessageA(dialog, WM_CLOSE, 0, 0);
+}
+
+class SkinManagerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gLog = &log;
+    dir.AddFolderSkin("Topaz");
+    archive = dir.Pack("Topaz");
+    TSkinDir::Remove(dir.Path + "\\Topaz");
+  }
+  void TearDown() override { gLog = nullptr; }
+  // A manager on its own form with the internal skin, still inactive: no skin name yet.
+  TsSkinManager* NewManager(TComponent* owner) {
+    auto* m = new TsSkinManager(owner);
+    auto* item = static_cast<TsStoredSkin*>(m->InternalSkins().Add());
+    item->SetName("Topaz (interní)");
+    item->SetData(archive);
+    m->SetSkinDirectory(dir.Path);
+    return m;
+  }
+  TApplication app;
+  std::vector<std::string> log;
+  TSkinDir dir;
+  std::vector<std::uint8_t> archive;
+};
+
+}  // namespace
+
+TEST_F(SkinManagerTest, BroadcastReachesFormsLastFirstThenControlsThenRegisteredWindows) {
+  auto* a = new TRecForm(&app);
+  a->SetName("A");
+  auto* pa = new TRecPanel(a);
+  pa->SetName("pa");
+  pa->SetParent(a);
+  auto* b = new TRecForm(&app);
+  b->SetName("B");
+  a->Handle(), b->Handle(), pa->Handle();
+  TRecForm extra(nullptr);
+  extra.SetName("X");
+  RegisterSkinnedForm(extra.Handle());
+
+  TsSkinManager* m = NewManager(a);
+  ASSERT_TRUE(m->IsDefault());
+  EXPECT_EQ(m->SkinInfo(), "N/A");
+  m->SetSkinName("Topaz");
+  EXPECT_EQ(m->SkinName(), "Topaz (interní)");
+  EXPECT_EQ(m->SkinInfo(), "6.14");
+  EXPECT_EQ(m->Tables().Sections().size(), 64u);
+  EXPECT_EQ(log, (std::vector<std::string>{"B:1", "A:1", "pa:1", "X:1", "B:16", "A:16", "pa:16", "X:16", "B:3", "A:3",
+                                           "pa:3", "X:3"}));
+  log.clear();
+  m->SetActive(false);
+  EXPECT_EQ(log, (std::vector<std::string>{"B:2", "A:2", "pa:2", "X:2"}));
+  EXPECT_EQ(m->SkinInfo(), "N/A");
+  EXPECT_TRUE(m->Tables().Sections().empty());
+  // While inactive a new name is only stored.
+  m->SetSkinName("Topaz (interní)");
+  EXPECT_EQ(m->SkinInfo(), "N/A");
+  EXPECT_EQ(log.size(), 4u);
+
+  // A second manager does not take the default over until it is made the default.
+  TsSkinManager* second = NewManager(b);
+  EXPECT_FALSE(second->IsDefault());
+  EXPECT_EQ(DefaultManager(), m);
+  second->SetIsDefault(true);
+  EXPECT_TRUE(second->IsDefault());
+  EXPECT_FALSE(m->IsDefault());
+
+  log.clear();
+  UnregisterSkinnedForm(extra.Handle());
+  delete a;  // the manager goes with its form and tells the remaining windows
+  EXPECT_TRUE(second->IsDefault());
+  EXPECT_EQ(log, (std::vector<std::string>{}));  // it had no skin any more: nothing to remove
+}
+
+TEST_F(SkinManagerTest, ArchiveBeatsFolderBeatsInternalSkin) {
+  auto* form = new TRecForm(&app);
+  TsSkinManager* m = NewManager(form);
+  dir.AddFolderSkin("Topaz");
+  m->SetSkinName("Topaz");
+  EXPECT_EQ(m->SkinName(), "Topaz");
+  EXPECT_FALSE(m->FromArchive());
+  EXPECT_EQ(m->SkinData().SkinPath, dir.Path + "\\Topaz\\");
+  EXPECT_EQ(m->Tables().Sections().size(), 64u);
+  WriteBytes(dir.Path + "\\Topaz.asz", archive);
+  m->SetSkinName("Topaz");
+  EXPECT_TRUE(m->FromArchive());
+  EXPECT_EQ(m->SkinInfo(), "6.14");
+  EXPECT_NE(m->Tables().MasterBitmap(), nullptr);
+
+  // Recolouring reloads the skin: the title colour turns with the hue.
+  const int title = m->Tables().GetSectionIndex("FORMTITLE");
+  const TColor before = m->Tables().Sections()[title].HotColor;
+  m->SetHueOffset(30);
+  EXPECT_NE(m->Tables().Sections()[title].HotColor, before);
+  EXPECT_EQ(m->SkinInfo(), "6.14");
+}
+
+TEST_F(SkinManagerTest, WrongMagicShowsTheWarningAndLeavesTheManagerUsable) {
+  auto* form = new TRecForm(&app);
+  TsSkinManager* m = NewManager(form);
+  std::vector<std::uint8_t> bad = archive;
+  bad[0] = 'X';
+  WriteBytes(dir.Path + "\\Bad.asz", bad);
+  gDialogText.clear();
+  SetTimer(nullptr, 0, 100, &CloseDialog);
+  m->SetSkinName("Bad");
+  EXPECT_NE(gDialogText.find("Loaded data is not packed QuenchSkin file"), std::string::npos) << gDialogText;
+  EXPECT_TRUE(m->Active());
+  EXPECT_TRUE(m->Tables().Sections().empty());
+  // The same manager loads a good skin afterwards.
+  m->SetSkinName("Topaz (interní)");
+  EXPECT_EQ(m->SkinInfo(), "6.14");
+  EXPECT_EQ(m->Tables().Sections().size(), 64u);
+}
+
+TEST_F(SkinManagerTest, MalformedNumberEndsTheLoadWithTheErrorAndTheManagerInactive) {
+  auto* form = new TRecForm(&app);
+  TsSkinManager* m = NewManager(form);
+  CreateDirectoryA((dir.Path + "\\Broken").c_str(), nullptr);
+  const std::string text = "[GLOBALINFO]\r\nVERSION=6.14\r\n[BUTTON]\r\nGLYPHMASK=@00x0@0000@0010@0010@1@0\r\n";
+  WriteBytes(dir.Path + "\\Broken\\Options.dat", std::vector<std::uint8_t>(text.begin(), text.end()));
+  std::vector<std::string> shown;
+  auto saved = TsSkinManager::ShowSkinMessage;
+  TsSkinManager::ShowSkinMessage = [&](const std::string& t, TMsgDlgType type) { shown.push_back(std::to_string(type) + t); };
+  m->SetSkinName("Broken");
+  TsSkinManager::ShowSkinMessage = saved;
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].substr(0, 1), std::to_string(mtError));
+  EXPECT_NE(shown[0].find("@00x0"), std::string::npos);
+  EXPECT_FALSE(m->Active());
+  EXPECT_EQ(m->SkinInfo(), "N/A");
+}
+
+// Common sections are merged into every skin: blanks go from the lines (comments keep them),
+// a known section is updated, a new one added, and the skin is loaded again at once.
+TEST_F(SkinManagerTest, CommonSectionsUpdateAndAddSections) {
+  auto* form = new TRecForm(&app);
+  TsSkinManager* m = NewManager(form);
+  m->SetSkinName("Topaz (interní)");
+  const int sections = static_cast<int>(m->Tables().Sections().size());
+  m->SetCommonSections({"; my own  look", "[BUTTON]", "COLOR = 255", "[MYPANEL]", "PARENTCLASS = PANEL"});
+  EXPECT_EQ(m->CommonSections()[0], "; my own  look");
+  EXPECT_EQ(m->CommonSections()[2], "COLOR=255");
+  const TsSkinTables& t = m->Tables();
+  ASSERT_EQ(static_cast<int>(t.Sections().size()), sections + 1);
+  EXPECT_EQ(t.Sections()[t.GetSectionIndex("BUTTON")].Color, 255u);
+  EXPECT_TRUE(t.Sections()[t.GetSectionIndex("BUTTON")].FadingEnabled);  // the skin's own value stays
+  EXPECT_EQ(t.Sections()[t.GetSectionIndex("MYPANEL")].Color, t.Sections()[t.GetSectionIndex("PANEL")].Color);
+}
