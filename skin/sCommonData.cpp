@@ -1,13 +1,579 @@
 #include "skin/sCommonData.h"
 
+#include <algorithm>
+#include <unordered_map>
+
+#include "framework/Application.h"
+#include "framework/Controls.h"
+#include "framework/Forms.h"
+#include "framework/Graphics.h"
 #include "framework/Properties.h"
+#include "skin/sPaintEngine.h"
 
 namespace evesk {
 
+namespace {
+
+TacGlowProvider* gGlow = nullptr;
+HWND gHotWindow = nullptr;
+std::string gChangingSection;
+std::unordered_map<const TComponent*, TsCommonData*>& Registry() {
+  static std::unordered_map<const TComponent*, TsCommonData*> map;
+  return map;
+}
+
+TColor SectionColor(const TsGeneralData& s, bool hot) { return ColorToRGB(hot ? s.HotColor : s.Color) & 0xFFFFFF; }
+int Transparency(const TsGeneralData& s, bool hot) { return std::clamp(hot ? s.HotTransparency : s.Transparency, 0, 100); }
+int GradientShare(const TsGeneralData& s, bool hot) { return hot ? s.HotGradientPercent : s.GradientPercent; }
+int ImageShare(const TsGeneralData& s, bool hot) { return hot ? s.HotImagePercent : s.ImagePercent; }
+
+}  // namespace
+
+void SetGlowProvider(TacGlowProvider* provider) { gGlow = provider; }
+HWND HotSkinnedWindow() { return gHotWindow; }
+void SetChangingSection(const std::string& section) { gChangingSection = NormalizeSection(section); }
+
+// Hears of the manager's destruction, so that a set manager never dangles.
+class TsCommonData::TManagerLink : public TComponent {
+ public:
+  explicit TManagerLink(TsCommonData& data) : TComponent(nullptr), FData(data) {}
+  void Notification(TComponent* component, TOperation operation) override {
+    if (operation == TOperation::opRemove && component == FData.FManager) {
+      FData.FManager = nullptr;
+      FData.SkinIndex = FData.BorderIndex = FData.Texture = FData.HotTexture = -1;
+    }
+  }
+
+ private:
+  TsCommonData& FData;
+};
+
 const TClassInfo& TsCommonData::StaticClassInfo() {
+  using P = Prop<TsCommonData>;
   static const TClassInfo info{"TsCommonData", nullptr, {},
-                               {Prop<TsCommonData>::String("SkinSection", &TsCommonData::SetSkinSection)}};
+                               {P::Bool("CustomColor", &TsCommonData::SetCustomColor),
+                                P::Bool("CustomFont", &TsCommonData::SetCustomFont),
+                                P::Reference("SkinManager", &TsCommonData::SetSkinManager),
+                                P::String("SkinSection", &TsCommonData::SetSkinSection)}};
   return info;
+}
+
+TsCommonData::TsCommonData() = default;
+
+TsCommonData::TsCommonData(TComponent* owner, int kind, bool makeCache) { SetOwner(owner, kind, makeCache); }
+
+TsCommonData::~TsCommonData() {
+  RemoveGlow();
+  if (FOwnerObject) {
+    auto it = Registry().find(FOwnerObject);
+    if (it != Registry().end() && it->second == this) Registry().erase(it);
+  }
+  if (FManager && FLink) FManager->RemoveFreeNotification(FLink.get());
+  if (gHotWindow && gHotWindow == Window()) gHotWindow = nullptr;
+}
+
+void TsCommonData::SetOwner(TComponent* owner, int kind, bool makeCache) {
+  FOwnerObject = owner;
+  FOwnerControl = dynamic_cast<TWinControl*>(owner);
+  CtrlKind = kind;
+  if (owner) Registry()[owner] = this;
+  if (makeCache && !FCache) FCache = std::make_unique<TBitmap>();
+}
+
+TsCommonData* TsCommonData::Of(const TComponent* owner) {
+  auto it = Registry().find(owner);
+  return it == Registry().end() ? nullptr : it->second;
+}
+
+HWND TsCommonData::Window() const {
+  return FOwnerControl && FOwnerControl->HandleAllocated() ? FOwnerControl->Handle() : nullptr;
+}
+
+HWND TsCommonData::ParentHandle() const {
+  TWinControl* p = FOwnerControl ? FOwnerControl->Parent() : nullptr;
+  return p && p->HandleAllocated() && !p->IsDestroying() ? p->Handle() : nullptr;
+}
+
+TsSkinManager* TsCommonData::SkinManager() const { return FManager ? FManager : DefaultManager(); }
+
+void TsCommonData::SetCustomColor(bool v) {
+  FCustomColor = v;
+  ApplyEditColors(Skinned());
+  Invalidate();
+}
+
+void TsCommonData::SetCustomFont(bool v) {
+  FCustomFont = v;
+  Invalidate();
+}
+
+void TsCommonData::SetSkinManager(TsSkinManager* manager) {
+  if (manager == DefaultManager()) manager = nullptr;  // follow the default wherever it goes
+  if (FManager != manager) {
+    if (!FLink) FLink = std::make_unique<TManagerLink>(*this);
+    if (FManager) FManager->RemoveFreeNotification(FLink.get());
+    FManager = manager;
+    if (FManager) FManager->FreeNotification(FLink.get());
+  }
+  TsSkinManager* m = SkinManager();
+  if (m && !m->Tables().Sections().empty()) UpdateIndexes();
+  else SkinIndex = -1;
+  if (!FOwnerControl && Hooks.SkinRefresh) Hooks.SkinRefresh();
+  if (FOwnerControl && !(FOwnerControl->ComponentState() & (csLoading | csReading | csDestroying)) &&
+      FOwnerControl->Parent() && Window())
+    SendMessageA(Window(), SM_QUENCHCMD, SkinCommand(Skinned() ? AC_REFRESH : AC_REMOVESKIN),
+                 reinterpret_cast<LPARAM>(m));
+}
+
+void TsCommonData::SetSkinSection(const std::string& section) {
+  const std::string s = NormalizeSection(section);
+  if (s == FSkinSection) return;
+  FSkinSection = s;
+  TsSkinManager* m = SkinManager();
+  if (m && !m->Tables().Sections().empty()) UpdateIndexes();
+  else SkinIndex = -1;
+  if (!FOwnerControl) {
+    BGChanged = true;
+    if (Hooks.SkinRefresh) Hooks.SkinRefresh();
+    return;
+  }
+  if (!(FOwnerControl->ComponentState() & (csLoading | csReading | csDestroying)) && FOwnerControl->Parent() &&
+      Window())
+    SendMessageA(Window(), SM_QUENCHCMD, SkinCommand(Skinned() ? AC_REFRESH : AC_REMOVESKIN),
+                 reinterpret_cast<LPARAM>(m));
+}
+
+bool TsCommonData::Skinned(bool checkActive) const {
+  const TsSkinManager* m = SkinManager();
+  if (!m || !m->IsValidSkinIndex(SkinIndex) || m->IsDestroying()) return false;
+  if (FOwnerObject && FOwnerObject->IsDestroying()) return false;
+  return !checkActive || m->SkinData().Active;
+}
+
+const TsGeneralData* TsCommonData::Section() const {
+  return Skinned() ? &SkinManager()->Tables().Sections()[static_cast<std::size_t>(SkinIndex)] : nullptr;
+}
+
+void TsCommonData::UpdateIndexes() {
+  BGChanged = true;
+  const TsSkinManager* m = SkinManager();
+  SkinIndex = m && m->SkinData().Active ? m->Tables().GetSectionIndex(FSkinSection) : -1;
+  BGType = 0;
+  if (const TsGeneralData* s = Section()) {
+    const TsSkinTables& t = m->Tables();
+    BorderIndex = s->BorderIndex;
+    Texture = t.GetTextureIndex(SkinIndex, FSkinSection, "PATTERN");
+    HotTexture = t.GetTextureIndex(SkinIndex, FSkinSection, "HOTPATTERN");
+    if (s->ImagePercent > 0) BGType |= 4;
+    if (s->GradientPercent > 0 && !s->GradientArray.empty()) {
+      const int mode = s->GradientArray[0].Mode;
+      BGType |= mode == 0 ? 2 : mode == 1 ? 1 : 3;
+    }
+  } else {
+    SkinIndex = BorderIndex = Texture = HotTexture = -1;
+  }
+  RecomputeFastResize();
+}
+
+void TsCommonData::UpdateSectionFromKind() {
+  if (!FSkinSection.empty()) {
+    UpdateIndexes();
+    return;
+  }
+  const std::string s = SectionForKind(CtrlKind, FOwnerObject ? FOwnerObject->ClassName() : std::string());
+  FSkinSection = s;
+  UpdateIndexes();
+}
+
+void TsCommonData::RecomputeFastResize() {
+  FFastResize = false;
+  const TsGeneralData* s = Section();
+  if (!s) return;
+  const bool panel = FOwnerControl ? dynamic_cast<TPanel*>(FOwnerControl) != nullptr : FOwnerObject != nullptr;
+  if (!panel) return;
+  const TsSkinTables& t = SkinManager()->Tables();
+  if (BorderIndex >= 0 && BorderIndex < static_cast<int>(t.Masks().size())) {
+    const TsMaskData& b = t.Masks()[static_cast<std::size_t>(BorderIndex)];
+    if (b.WL + b.WR > 30 || b.WT + b.WB > 30) return;
+  }
+  FFastResize = s->Transparency == 0 && s->ImagePercent <= 0 && s->GradientPercent <= 0;
+}
+
+void TsCommonData::Loaded() { SkinChanged(); }
+
+void TsCommonData::SkinChanged() {
+  UpdateSectionFromKind();
+  if (!Skinned() || !FOwnerControl || !FOwnerControl->Parent() || FOwnerControl->IsLoading()) return;
+  RefreshChildren();
+  ApplyEditColors(true);
+}
+
+void TsCommonData::Invalidate() {
+  if (!FOwnerControl || FOwnerControl->IsDestroying() || FOwnerControl->IsLoading()) return;
+  BGChanged = true;
+  if (HWND w = Window(); w && IsWindowVisible(w)) InvalidateRect(w, nullptr, FALSE);
+}
+
+void TsCommonData::PrepareCache() {
+  if (!FCache) FCache = std::make_unique<TBitmap>();
+  const int w = FOwnerControl ? std::max(FOwnerControl->Width(), 0) : FCache->Width();
+  const int h = FOwnerControl ? std::max(FOwnerControl->Height(), 0) : FCache->Height();
+  FCache->SetSize(w, h, TPixelFormat::pf24bit);
+}
+
+int TsCommonData::ControlState() const {
+  if (!FOwnerControl || !FOwnerControl->Visible() || !FOwnerControl->Enabled() ||
+      (FOwnerControl->ComponentState() & csDesigning))
+    return 0;
+  HWND w = Window();
+  if (Focused || (w && GetFocus() == w)) return 1;
+  return MouseAbove && !NoMouseTracking(CtrlKind) ? 1 : 0;
+}
+
+TColor TsCommonData::OwnColor() const {
+  return (Hooks.OwnColor ? ColorToRGB(Hooks.OwnColor()) : ColorToRGB(clSkinBtnFace)) & 0xFFFFFF;
+}
+
+TColor TsCommonData::ParentColor() const {
+  if (HWND p = ParentHandle(); p && SendMessageA(p, SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0) != 0)
+    return static_cast<TColor>(SendMessageA(p, SM_QUENCHCMD, SkinCommand(AC_CHILDCOLOR), 0)) & 0xFFFFFF;
+  // A parent the engine does not paint itself: what a skinned form shows.
+  const TsSkinManager* m = SkinManager();
+  return (m && m->SkinData().Active ? ColorToRGB(m->GetGlobalColor()) : ColorToRGB(clSkinBtnFace)) & 0xFFFFFF;
+}
+
+TColor TsCommonData::ControlColor(bool hot) const {
+  const TsGeneralData* s = Section();
+  if (!s) return OwnColor();
+  const int t = Transparency(*s, hot);
+  if (t == 100) return ParentColor();
+  if (t > 0) return MixColors(ParentColor(), SectionColor(*s, hot), t / 100.0) & 0xFFFFFF;
+  return FCustomColor ? OwnColor() : SectionColor(*s, hot);
+}
+
+bool TsCommonData::DependsOnParent() const {
+  const TsGeneralData* s = Section();
+  if (!s) return false;
+  return FParentUpdating || Transparency(*s, ControlState() > 0) > 0;
+}
+
+TCacheInfo TsCommonData::ParentCacheInfo(TacPoint& offset) const {
+  TCacheInfo info;
+  offset = FOwnerControl ? TacPoint{FOwnerControl->Left(), FOwnerControl->Top()} : TacPoint{};
+  TacBGInfo bg;
+  if (HWND p = ParentHandle()) SendMessageA(p, SM_QUENCHCMD, SkinCommand(AC_GETBG), reinterpret_cast<LPARAM>(&bg));
+  if (bg.BgType == btCache && bg.Bmp && !bg.Bmp->Empty()) {
+    info.Bmp = bg.Bmp;
+    info.X = bg.X, info.Y = bg.Y;
+    info.Ready = true;
+  } else if (bg.BgType == btFill) {
+    info.FillColor = bg.Color & 0xFFFFFF;
+  } else {
+    info.FillColor = ParentColor();  // the parent does not answer: its plain colour
+  }
+  return info;
+}
+
+bool TsCommonData::PaintCache(const std::function<void(TBitmap&)>& content, int disabledKind) {
+  if (Updating || !Skinned()) return false;
+  TacPoint offset;
+  const TCacheInfo parent = ParentCacheInfo(offset);
+  PrepareCache();
+  if (FCache->Empty()) {
+    BGChanged = false;
+    return true;
+  }
+  const TsSkinManager* m = SkinManager();
+  const TRect all{0, 0, FCache->Width(), FCache->Height()};
+  PaintItem(m->Tables(), SkinIndex, FSkinSection, parent, Texture, HotTexture, *FCache, offset, all, ControlState(),
+            true);
+  if (content) content(*FCache);
+  if (FOwnerControl && !FOwnerControl->Enabled()) DisabledLook(*FCache, disabledKind, ParentColor(), offset, parent);
+  BGChanged = false;
+  return true;
+}
+
+void TsCommonData::AnswerBGRequest(TacBGInfo& info) const {
+  auto fill = [&](TColor c) {
+    info.BgType = btFill;
+    info.Color = c;
+    if (info.PleaseDraw && info.DrawDC && c != clSkinFuchsia) {
+      HBRUSH brush = CreateSolidBrush(c & 0xFFFFFF);
+      FillRect(info.DrawDC, &info.R, brush);
+      DeleteObject(brush);
+    }
+  };
+  const TsGeneralData* s = Section();
+  if (!s || FCustomColor) return fill(OwnColor());
+  const bool hot = ControlState() > 0;
+  const int t = Transparency(*s, hot);
+  if (t == 0 && GradientShare(*s, hot) <= 0 && ImageShare(*s, hot) <= 0) return fill(ControlColor(hot));
+  const TsSkinTables& tables = SkinManager()->Tables();
+  const bool smallBorder = BorderIndex < 0 || BorderIndex >= static_cast<int>(tables.Masks().size()) ||
+                           (tables.Masks()[static_cast<std::size_t>(BorderIndex)].WL +
+                                    tables.Masks()[static_cast<std::size_t>(BorderIndex)].WR <= 24 &&
+                            tables.Masks()[static_cast<std::size_t>(BorderIndex)].WT +
+                                    tables.Masks()[static_cast<std::size_t>(BorderIndex)].WB <= 24);
+  if (t == 100 && smallBorder) {
+    HWND p = ParentHandle();
+    const int left = FOwnerControl ? FOwnerControl->Left() : 0, top = FOwnerControl ? FOwnerControl->Top() : 0;
+    if (p) {
+      // The request goes on in the parent's coordinates.
+      info.BgType = btNone;
+      if (info.PleaseDraw) info.X = SatAdd(info.X, left), info.Y = SatAdd(info.Y, top);
+      SendMessageA(p, SM_QUENCHCMD, SkinCommand(AC_GETBG), reinterpret_cast<LPARAM>(&info));
+      if (info.BgType == btCache && !info.PleaseDraw) info.X = SatAdd(info.X, left), info.Y = SatAdd(info.Y, top);
+      if (info.BgType != btNone) return;
+    }
+    // No parent, or one that does not answer: the colour a skinned form shows.
+    return fill(ColorToRGB(SkinManager()->GetGlobalColor()) & 0xFFFFFF);
+  }
+  if (!FCache || FCache->Empty()) return fill(t == 100 ? ParentColor() : clSkinFuchsia);
+  info.BgType = btCache;
+  if (info.PleaseDraw) {
+    if (!info.DrawDC || !FCache->Handle()) return;
+    HDC mem = CreateCompatibleDC(info.DrawDC);
+    HGDIOBJ old = SelectObject(mem, static_cast<HBITMAP>(FCache->Handle()));
+    BitBlt(info.DrawDC, info.R.left, info.R.top, info.R.right - info.R.left, info.R.bottom - info.R.top, mem, info.X,
+           info.Y, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    return;
+  }
+  info.Bmp = FCache.get();
+  info.X = 0, info.Y = 0;
+}
+
+void TsCommonData::ApplyEditColors(bool skinned) {
+  if (!EditLike(CtrlKind) || !Hooks.SetColors) return;
+  const TsGeneralData* s = skinned ? Section() : nullptr;
+  if (FCustomColor) return;
+  if (s) Hooks.SetColors(s->Color, FCustomFont ? clNone : s->FontColor);
+  else Hooks.SetColors(0xFF000000 | COLOR_WINDOW, FCustomFont ? clNone : (0xFF000000 | COLOR_WINDOWTEXT));
+  RedrawFrame();
+}
+
+void TsCommonData::RedrawFrame() const {
+  if (HWND w = Window()) RedrawWindow(w, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
+}
+
+void TsCommonData::RefreshChildren() const {
+  if (HWND w = Window()) RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+void TsCommonData::SendToSelf(WORD command, WORD param) {
+  if (HWND w = Window()) SendMessageA(w, SM_QUENCHCMD, SkinCommand(command, param), 0);
+}
+
+void TsCommonData::RemoveGlow() {
+  if (GlowID >= 0 && gGlow) gGlow->Remove(GlowID);
+  GlowID = -1;
+}
+
+void TsCommonData::ShowGlow(bool refresh) {
+  const TsGeneralData* s = Section();
+  const TsSkinManager* m = SkinManager();
+  if (!gGlow || !s || !m->AllowGlowing || s->GlowCount < 1 || !FOwnerControl) return;
+  if (!MouseAbove || !FOwnerControl->Enabled() || (GlowID >= 0 && refresh)) {
+    RemoveGlow();
+    return;
+  }
+  if (GlowID >= 0) return;
+  HWND w = Window();
+  TWinControl* form = FOwnerControl->ParentForm();
+  if (!w || !form || !form->HandleAllocated()) return;
+  RECT r, visible;
+  GetWindowRect(w, &r);
+  visible = r;
+  // Only the part that the parents leave visible glows.
+  for (HWND p = GetParent(w); p; p = GetParent(p)) {
+    RECT pr;
+    GetClientRect(p, &pr);
+    MapWindowPoints(p, nullptr, reinterpret_cast<POINT*>(&pr), 2);
+    IntersectRect(&visible, &visible, &pr);
+    if (!(GetWindowLongA(p, GWL_STYLE) & WS_CHILD)) break;
+  }
+  if (IsRectEmpty(&visible)) return;
+  GlowID = gGlow->Show(*this, form->Handle(), visible, 255, s->GlowMargin,
+                       m->Tables().GetMaskIndex(SkinIndex, FSkinSection, "GLOW"));
+}
+
+void TsCommonData::MouseEnter() {
+  if (!FOwnerControl || (FOwnerControl->ComponentState() & csDesigning)) return;
+  for (int i = 0; i < FOwnerControl->ControlCount(); ++i)
+    if (TsCommonData* child = Of(FOwnerControl->Controls(i)); child && child->MouseAbove) child->MouseLeave();
+  if (!NoMouseTracking(CtrlKind)) MouseAbove = true;
+  if (DefaultManager()) gHotWindow = Window();
+  if (!NoGlowOnHover(CtrlKind)) ShowGlow(false);
+  if (RedrawsFrame(CtrlKind)) {
+    BGChanged = true;
+    RedrawFrame();
+  }
+}
+
+void TsCommonData::MouseLeave() {
+  if (!NoMouseTracking(CtrlKind)) MouseAbove = false;
+  if (gHotWindow && gHotWindow == Window()) gHotWindow = nullptr;
+  if (!NoGlowOnHover(CtrlKind)) {
+    if (gGlow) gGlow->RemoveAll();
+    GlowID = -1;
+  }
+  if (RedrawsFrame(CtrlKind)) {
+    BGChanged = true;
+    if (HWND w = Window(); w && IsWindowVisible(w)) RedrawFrame();
+  }
+}
+
+void TsCommonData::EnabledChanged() {
+  MouseAbove = false;
+  Focused = false;
+  if (!FOwnerControl || !FOwnerControl->Enabled()) RemoveGlow();
+}
+
+void TsCommonData::VisibleChanged(bool visible) {
+  if (!FCache) return;
+  if (visible) {
+    BGChanged = true;
+    Updating = false;
+  } else {
+    FCache->SetSize(0, 0, TPixelFormat::pf24bit);
+  }
+}
+
+LRESULT TsCommonData::Command(WORD command, WORD param, LPARAM lp, bool& consumed) {
+  consumed = false;
+  auto answer = [&](LRESULT r) {
+    consumed = true;
+    return r;
+  };
+  switch (command) {
+    case AC_SETNEWSKIN:
+      if (OwnManager(lp)) UpdateSectionFromKind();
+      return 0;
+    case AC_REMOVESKIN:
+      if (!OwnManager(lp)) return 0;
+      if (FManager && FManager->IsDestroying()) {
+        if (FLink) FManager->RemoveFreeNotification(FLink.get());
+        FManager = nullptr;
+      }
+      SkinIndex = BorderIndex = Texture = HotTexture = -1;
+      Updating = true;
+      if (FCache) FCache->SetSize(0, 0, TPixelFormat::pf24bit);
+      ApplyEditColors(false);
+      return 0;
+    case AC_REFRESH:
+      if (!OwnManager(lp)) return 0;
+      BGChanged = true;
+      Updating = false;
+      if (Skinned()) {
+        ApplyEditColors(true);
+        RefreshChildren();
+      }
+      RecomputeFastResize();
+      Invalidate();
+      return 0;
+    case AC_CTRLHANDLED: return answer(1);
+    case AC_SETUPDATING: Updating = param == 1; return 0;
+    case AC_PARENTUPDATING: FParentUpdating = param == 1; return 0;
+    case AC_ISCHANGED: return answer(BGChanged || Updating);
+    case AC_ISHALFVISIBLE: return answer(FHalfVisible);
+    case AC_PARENTCHANGED:
+      if (param == 1 && DependsOnParent()) BGChanged = true;
+      return 0;
+    case AC_SECTIONCHANGED:
+      if (!gChangingSection.empty() && gChangingSection == FSkinSection) Invalidate();
+      return 0;
+    case AC_INVALIDATE: BGChanged = true; return 0;
+    case AC_DEPENDSONPARENT: {
+      const TsGeneralData* s = Section();
+      if (!s) return answer(0);
+      const bool hot = ControlState() > 0;
+      if (Transparency(*s, hot) == 100) {
+        HWND p = ParentHandle();
+        return answer(p ? SendMessageA(p, SM_QUENCHCMD, SkinCommand(AC_DEPENDSONPARENT), 0) : 0);
+      }
+      return answer(GradientShare(*s, hot) > 0 || ImageShare(*s, hot) > 0 || DependsOnParent());
+    }
+    case AC_PARENTMOVED: {
+      BGChanged = BGChanged || DependsOnParent();
+      HWND w = Window();
+      if (!w) return 0;
+      if (param == 1) RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+      for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        SendMessageA(c, SM_QUENCHCMD, SkinCommand(AC_PARENTMOVED, param), 0);
+      return 0;
+    }
+    case AC_CHILDCOLOR: {
+      const TsGeneralData* s = Section();
+      if (!s || FCustomColor) return answer(OwnColor());
+      const int t = Transparency(*s, false);
+      const TColor c = SectionColor(*s, false);
+      return answer(t > 0 ? MixChildColor(ParentColor(), c, t) : c);
+    }
+    case AC_SETHALFVISIBLE: FHalfVisible = true; return 0;
+    case AC_GETSKININDEX: return answer(Skinned() ? SkinIndex + 1 : 0);
+    case AC_GETBG:
+      if (lp) AnswerBGRequest(*reinterpret_cast<TacBGInfo*>(lp));
+      return answer(0);
+    case AC_FASTRESIZE:
+      if (param == 1) {
+        RecomputeFastResize();
+        return answer(0);
+      }
+      return answer(FFastResize);
+    case AC_GETAPPLICATION: return answer(reinterpret_cast<LRESULT>(Application));
+    default: return 0;
+  }
+}
+
+bool TsCommonData::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  switch (msg) {
+    case SM_QUENCHCMD: {
+      bool consumed = false;
+      result = Command(HIWORD(wp), LOWORD(wp), lp, consumed);
+      return consumed;
+    }
+    case WM_MOVE:
+      if (DependsOnParent()) {
+        BGChanged = true;
+        SendToSelf(AC_PARENTMOVED, 1);
+        RemoveGlow();
+      }
+      return false;
+    case WM_SIZE:
+      if (Skinned()) {
+        BGChanged = true;
+        if (Section()->GradientPercent > 0) {
+          if (HWND w = Window())
+            for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+              SendMessageA(c, SM_QUENCHCMD, SkinCommand(AC_PARENTMOVED, 1), 0);
+        }
+        RemoveGlow();
+      }
+      return false;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      if (FOwnerControl) {
+        BGChanged = true;
+        Focused = msg == WM_SETFOCUS;
+        if (RedrawsFrame(CtrlKind) && (Focused || FOwnerControl->Visible())) RedrawFrame();
+      }
+      return false;
+    case WM_ENABLE:
+      EnabledChanged();
+      return false;
+    case WM_SHOWWINDOW:
+      if (lp == 0) VisibleChanged(wp != 0);
+      return false;
+    case WM_UPDATEUISTATE:
+      if (!Skinned()) return false;
+      result = 1;
+      return true;
+    case WM_PARENTNOTIFY:
+      if (FOwnerControl && (LOWORD(wp) == WM_CREATE || LOWORD(wp) == WM_DESTROY)) RefreshChildren();
+      return false;
+    default: return false;
+  }
 }
 
 }  // namespace evesk

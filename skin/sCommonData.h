@@ -1,23 +1,189 @@
-// The skin data every skinned control owns. For now it names the control's skin section; the
-// skin engine fills in the rest when a skin is active.
+// The skin data every skinned control owns: which skin section paints the control, the indexes
+// into the manager's tables that painting needs, the control's cache bitmap, its hot and focused
+// state, and the answers to the engine's private message on the control's behalf. A control
+// calls HandleMessage first from its window procedure and goes on with its own handling when
+// that returns false.
 #pragma once
+#include <windows.h>
+
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "framework/Bitmap.h"
 #include "framework/Classes.h"
+#include "skin/sCommonKinds.h"
+#include "skin/sGraphUtils.h"
+#include "skin/sPaintEngine.h"
+#include "skin/sSkinManager.h"
 
 namespace evesk {
 
+class TWinControl;
+
+// Engine commands that controls exchange among themselves (the manager's own are in sSkinManager.h).
+enum : WORD {
+  AC_SETUPDATING = 8,       // low word 1: painting suspended
+  AC_PARENTUPDATING = 9,    // low word 1: a second suspension; the control counts as parent-dependent
+  AC_ISCHANGED = 10,        // query: the cache must be rebuilt or painting is suspended
+  AC_ISHALFVISIBLE = 11,    // query
+  AC_PARENTCHANGED = 12,    // low word 1: the parent's image changed
+  AC_SECTIONCHANGED = 13,   // a section was edited; the one named by SetChangingSection
+  AC_INVALIDATE = 17,       // the cache must be rebuilt
+  AC_DEPENDSONPARENT = 19,  // query: does the image under children change with this control's parent
+  AC_PARENTMOVED = 20,      // dependents rebuild; low word 1 also redraws; passed on to children
+  AC_CHILDCOLOR = 21,       // query: the plain colour children should take as background
+  AC_SETHALFVISIBLE = 22,
+  AC_GETSKININDEX = 26,     // query: section index + 1, 0 for none
+  AC_GETBG = 34,            // background request; lParam points to a TacBGInfo
+  AC_FASTRESIZE = 36,       // low word 1: recompute the fast-resize flag; else query it
+  AC_GETAPPLICATION = 60,   // query: the application object
+};
+
+// Answer kinds of a background request.
+enum : int { btNone = 0, btFill = 1, btCache = 2 };
+
+// A child's request for the image under it, answered by its parent: a plain colour, or the
+// parent's cache with the offset into it. With PleaseDraw the parent paints the answer into
+// DrawDC's rectangle R instead; X and Y then say where R lies in the parent's cache.
+struct TacBGInfo {
+  TBitmap* Bmp = nullptr;
+  TColor Color = clSkinFuchsia;
+  int X = 0, Y = 0;
+  RECT R{};
+  int BgType = btNone;
+  bool PleaseDraw = false;
+  HDC DrawDC = nullptr;
+};
+
+class TsCommonData;
+
+// Where glows come from; the glow window itself belongs to the button. Until a provider is
+// installed nothing glows.
+class TacGlowProvider {
+ public:
+  virtual ~TacGlowProvider() = default;
+  // A glow of the mask around the screen rectangle over the form's window; its handle, or -1.
+  virtual int Show(TsCommonData& data, HWND form, const RECT& screen, int alpha, int margin, int maskIndex) = 0;
+  virtual void Remove(int handle) = 0;
+  virtual void RemoveAll() = 0;
+};
+void SetGlowProvider(TacGlowProvider* provider);  // null: no glows
+
+// What the skin data needs from its owner beyond the class library's controls; each has a
+// plain default.
+struct TsOwnerHooks {
+  std::function<TColor()> OwnColor;                         // default: the button face, as RGB
+  std::function<void(TColor color, TColor font)> SetColors;  // edit-like controls take the section's colours
+  std::function<void()> SkinRefresh;                        // a form skinning owner redraws its frame
+};
+
 class TsCommonData : public TPersistent {
  public:
+  TsCommonData();  // the owner comes later through SetOwner
+  TsCommonData(TComponent* owner, int kind, bool makeCache = true);
+  ~TsCommonData() override;
+  TsCommonData(const TsCommonData&) = delete;
+  TsCommonData& operator=(const TsCommonData&) = delete;
   static const TClassInfo& StaticClassInfo();
   const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+
+  // The owning object and the control when it is one; the kind code picks the default section.
+  void SetOwner(TComponent* owner, int kind, bool makeCache = true);
+  TComponent* OwnerObject() const { return FOwnerObject; }
+  TWinControl* OwnerControl() const { return FOwnerControl; }
+  static TsCommonData* Of(const TComponent* owner);  // the skin data a control registered
+  int CtrlKind = 0;
+
+  // Published properties.
+  bool CustomColor() const { return FCustomColor; }
+  void SetCustomColor(bool v);
+  bool CustomFont() const { return FCustomFont; }
+  void SetCustomFont(bool v);
+  TsSkinManager* SkinManager() const;  // the set manager, or else the default one
+  TsSkinManager* StoredManager() const { return FManager; }
+  void SetSkinManager(TsSkinManager* manager);
   const std::string& SkinSection() const { return FSkinSection; }
-  void SetSkinSection(const std::string& section) { FSkinSection = section; }
-  // True while a skin manager paints this control; until then it looks like a standard control.
-  bool Skinned() const { return false; }
+  void SetSkinSection(const std::string& section);
+
+  TsOwnerHooks Hooks;
+
+  // The owner's after-loading notification and the refresh after a skin change.
+  void Loaded();
+  void SkinChanged();
+
+  // Indexes into the manager's tables, -1 for none.
+  int SkinIndex = -1, BorderIndex = -1, Texture = -1, HotTexture = -1;
+  int GlowID = -1;
+  bool BGChanged = true;  // the cache must be rebuilt
+  bool Updating = false;  // painting is suspended
+  bool Focused = false;
+  bool MouseAbove = false;
+  // Background kind of the section: bit 4 texture share, bit 2 vertical, bit 1 horizontal
+  // gradient, both triangles.
+  unsigned BGType = 0;
+  bool FastResize() const { return FFastResize; }
+
+  TBitmap* Cache() { return FCache.get(); }
+  bool Skinned(bool checkActive = false) const;
+  const TsGeneralData* Section() const;  // the section record while skinned
+  void UpdateIndexes();
+  void UpdateSectionFromKind();
+  void Invalidate();
+  void PrepareCache();
+  int ControlState() const;
+  TColor ControlColor(bool hot) const;  // RGB
+  TColor OwnColor() const;              // RGB
+  // The image under the control, asked from the parent; offset is the control's place in it.
+  TCacheInfo ParentCacheInfo(TacPoint& offset) const;
+  // Whether the control's image changes when the parent's image or the control's place does.
+  bool DependsOnParent() const;
+  // Rebuilds the cache for the current state: item, the owner's content, disabled look.
+  // False (and nothing painted) while unskinned or Updating.
+  bool PaintCache(const std::function<void(TBitmap& cache)>& content = {}, int disabledKind = acDisabledBlended);
+  // Answers a background request as described at TacBGInfo.
+  void AnswerBGRequest(TacBGInfo& info) const;
+
+  // Mouse, enabled and visibility notifications of the class library.
+  void MouseEnter();
+  void MouseLeave();
+  void EnabledChanged();
+  void VisibleChanged(bool visible);
+  void ShowGlow(bool refresh);
+  void RemoveGlow();
+
+  // The engine's message and the standard messages; true when consumed, with the result.
+  bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 
  private:
+  class TManagerLink;
+  HWND Window() const;
+  HWND ParentHandle() const;
+  TColor ParentColor() const;
+  void RecomputeFastResize();
+  void ApplyEditColors(bool skinned);
+  void RedrawFrame() const;
+  void RefreshChildren() const;
+  void SendToSelf(WORD command, WORD param);
+  LRESULT Command(WORD command, WORD param, LPARAM lp, bool& consumed);
+  bool OwnManager(LPARAM lp) const { return reinterpret_cast<TsSkinManager*>(lp) == SkinManager(); }
+
+  TComponent* FOwnerObject = nullptr;
+  TWinControl* FOwnerControl = nullptr;
+  bool FCustomColor = false, FCustomFont = false;
+  TsSkinManager* FManager = nullptr;
+  std::unique_ptr<TManagerLink> FLink;  // forgets the manager when it goes
   std::string FSkinSection;
+  std::unique_ptr<TBitmap> FCache;
+  bool FFastResize = false;
+  bool FParentUpdating = false;
+  bool FHalfVisible = false;
 };
+
+// The window under the mouse among skinned controls (null when none), as the default manager
+// knows it.
+HWND HotSkinnedWindow();
+// The section being edited, for command 13; empty when none.
+void SetChangingSection(const std::string& section);
 
 }  // namespace evesk

@@ -1,0 +1,121 @@
+#include "skin/sWriteText_win.h"
+
+#include "framework/Controls.h"
+
+namespace evesk {
+
+namespace {
+
+// Restores the context's state (font, colours, mode, clipping) whatever happens in between.
+class TSavedDC {
+ public:
+  explicit TSavedDC(HDC dc) : FDC(dc), FId(SaveDC(dc)) {}
+  ~TSavedDC() {
+    if (FId) RestoreDC(FDC, FId);
+  }
+  TSavedDC(const TSavedDC&) = delete;
+  TSavedDC& operator=(const TSavedDC&) = delete;
+
+ private:
+  HDC FDC;
+  int FId;
+};
+
+void Pass(HDC dc, const std::string& text, TColor color, RECT r, int dx, int dy, UINT format) {
+  SetTextColor(dc, ColorToRGB(color));
+  OffsetRect(&r, dx, dy);
+  DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, format);
+}
+
+// The contour under the text: left, top, right, bottom, each only when the colour is set.
+void Contour(HDC dc, const std::string& text, const TsGeneralData& s, bool hot, const RECT& r, UINT format) {
+  const int colours[4] = {hot ? s.HotTCLeft : s.TCLeft, hot ? s.HotTCTop : s.TCTop, hot ? s.HotTCRight : s.TCRight,
+                          hot ? s.HotTCBottom : s.TCBottom};
+  const int dx[4] = {-1, 0, 1, 0}, dy[4] = {0, -1, 0, 1};
+  for (int i = 0; i < 4; ++i)
+    if (colours[i] != -1) Pass(dc, text, static_cast<TColor>(colours[i]), r, dx[i], dy[i], format);
+}
+
+const TsSkinManager* ManagerOr(const TsSkinManager* m) { return m ? m : DefaultManager(); }
+
+}  // namespace
+
+void WriteText(TCanvas& canvas, const std::string& text, bool enabled, const TsSkinManager* manager, bool hot,
+               int sectionIndex, UINT format, const RECT& rect) {
+  const TsSkinManager* m = ManagerOr(manager);
+  if (!m || !m->IsValidSkinIndex(sectionIndex)) return;
+  const TsGeneralData& s = m->Tables().Sections()[static_cast<std::size_t>(sectionIndex)];
+  HDC dc = canvas.Handle();
+  TSavedDC saved(dc);
+  SetBkMode(dc, TRANSPARENT);
+  if (!enabled) {
+    Pass(dc, text, MixColors(ColorToRGB(s.FontColor), ColorToRGB(s.Color), 0.4), rect, 0, 0, format);
+    return;
+  }
+  Contour(dc, text, s, hot, rect, format);
+  Pass(dc, text, hot ? s.HotFontColor : s.FontColor, rect, 0, 0, format);
+}
+
+int FontSectionOf(const TsCommonData& data, bool hot) {
+  const TsSkinManager* m = data.SkinManager();
+  TWinControl* c = data.OwnerControl();
+  const int own = data.SkinIndex;
+  if (!m || !c || !m->IsValidSkinIndex(own)) return own;
+  const int kind = data.CtrlKind;
+  // Every control here has a window; check boxes, radio buttons and group boxes show their parent.
+  if (!(kind == 32 || kind == 33 || kind == 74) || !c->ParentFont() || !c->Parent()) return own;
+  const TsGeneralData& s = m->Tables().Sections()[static_cast<std::size_t>(own)];
+  if ((hot ? s.HotTransparency : s.Transparency) < 1) return own;
+  for (TWinControl* p = c->Parent(); p; p = p->Parent()) {
+    if (!p->HandleAllocated()) return own;
+    const int index = static_cast<int>(SendMessageA(p->Handle(), SM_QUENCHCMD, SkinCommand(AC_GETSKININDEX), 0)) - 1;
+    if (!m->IsValidSkinIndex(index)) return own;
+    const TsGeneralData& ps = m->Tables().Sections()[static_cast<std::size_t>(index)];
+    if (ps.Transparency > 50 && p->Parent()) continue;
+    return ps.GiveOwnFont ? index : own;
+  }
+  return own;
+}
+
+void WriteControlText(TCanvas& canvas, const std::string& text, bool enabled, bool hot, const TsCommonData& data,
+                      UINT format, const RECT& rect) {
+  HDC dc = canvas.Handle();
+  TFont font;
+  if (TWinControl* c = data.OwnerControl()) font.Assign(*c->Font());
+  if (hot && data.SkinSection() == "WEBBUTTON") font.SetStyle(font.Style() | fsUnderline);
+  TSavedDC saved(dc);  // declared after the font: the context lets go of it before it is deleted
+  SelectObject(dc, font.Handle());
+  SetBkMode(dc, TRANSPARENT);
+  IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
+
+  const TsSkinManager* m = data.SkinManager();
+  const int index = FontSectionOf(data, hot);
+  const bool valid = m && m->IsValidSkinIndex(index);
+  if (!enabled) {
+    TColor c = font.Color();
+    if (valid)
+      c = MixColors(ColorToRGB(m->Tables().Sections()[static_cast<std::size_t>(index)].FontColor),
+                    ColorToRGB(m->GetGlobalColor()), 0.4);
+    Pass(dc, text, c, rect, 0, 0, format);
+    return;
+  }
+  TColor colour = font.Color();
+  if (valid && !data.CustomFont()) {
+    const TsGeneralData& s = m->Tables().Sections()[static_cast<std::size_t>(index)];
+    Contour(dc, text, s, hot, rect, format);
+    colour = hot ? s.HotFontColor : s.FontColor;
+  }
+  Pass(dc, text, colour, rect, 0, 0, format | DT_NOCLIP);
+}
+
+TBitmapDC::TBitmapDC(TBitmap& bitmap) : FDC(CreateCompatibleDC(nullptr)) {
+  if (FDC && bitmap.Handle()) FOld = SelectObject(FDC, static_cast<HBITMAP>(bitmap.Handle()));
+}
+
+TBitmapDC::~TBitmapDC() {
+  if (!FDC) return;
+  if (FOld) SelectObject(FDC, FOld);
+  DeleteDC(FDC);
+}
+
+}  // namespace evesk
