@@ -157,9 +157,11 @@ const TsGeneralData* TsCommonData::Section() const {
 void TsCommonData::UpdateIndexes() {
   BGChanged = true;
   const TsSkinManager* m = SkinManager();
-  SkinIndex = m && m->SkinData().Active ? m->Tables().GetSectionIndex(FSkinSection) : -1;
+  // The manager marks its skin active only after telling every window of it, so the tables
+  // themselves say whether the section exists.
+  SkinIndex = m && !m->IsDestroying() ? m->Tables().GetSectionIndex(FSkinSection) : -1;
   BGType = 0;
-  if (const TsGeneralData* s = Section()) {
+  if (const TsGeneralData* s = TableSection()) {
     const TsSkinTables& t = m->Tables();
     BorderIndex = s->BorderIndex;
     Texture = t.GetTextureIndex(SkinIndex, FSkinSection, "PATTERN");
@@ -175,6 +177,12 @@ void TsCommonData::UpdateIndexes() {
   RecomputeFastResize();
 }
 
+const TsGeneralData* TsCommonData::TableSection() const {
+  const TsSkinManager* m = SkinManager();
+  if (!m || SkinIndex < 0 || SkinIndex >= static_cast<int>(m->Tables().Sections().size())) return nullptr;
+  return &m->Tables().Sections()[static_cast<std::size_t>(SkinIndex)];
+}
+
 void TsCommonData::UpdateSectionFromKind() {
   if (!FSkinSection.empty()) {
     UpdateIndexes();
@@ -187,7 +195,7 @@ void TsCommonData::UpdateSectionFromKind() {
 
 void TsCommonData::RecomputeFastResize() {
   FFastResize = false;
-  const TsGeneralData* s = Section();
+  const TsGeneralData* s = TableSection();
   if (!s) return;
   const bool panel = FOwnerControl ? dynamic_cast<TPanel*>(FOwnerControl) != nullptr : FOwnerObject != nullptr;
   if (!panel) return;

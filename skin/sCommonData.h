@@ -157,6 +157,7 @@ class TsCommonData : public TPersistent {
 
  private:
   class TManagerLink;
+  const TsGeneralData* TableSection() const;  // the section while the tables hold it, active or not
   HWND Window() const;
   HWND ParentHandle() const;
   TColor ParentColor() const;

@@ -1,0 +1,317 @@
+// Skin data on real windows under a manager loaded with "Topaz": sections from kinds, the
+// manager's commands, background requests along the parent chain, cache rebuilds on moves,
+// and captions drawn with their contours.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "framework/Application.h"
+#include "framework/Forms.h"
+#include "framework/Stream.h"
+#include "skin/acSkinPack.h"
+#include "skin/sCommonData.h"
+#include "skin/sSkinManager.h"
+#include "skin/sWriteText_win.h"
+
+using namespace evesk;
+
+namespace {
+
+const std::string Assets = std::string(EVESK_FIXTURES) + "/../../assets/Topaz";
+
+// A panel that hands its messages to its skin data first, as the skinned controls do.
+class TDataPanel : public TPanel {
+ public:
+  TDataPanel(TComponent* owner, TWinControl* parent, int kind, int left, int top, int w, int h)
+      : TPanel(owner), Data(this, kind) {
+    SetParent(parent);
+    SetBounds(left, top, w, h);
+  }
+  TsCommonData Data;
+  int Rebuilds = 0;
+
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
+    LRESULT r = 0;
+    if (Data.HandleMessage(msg, wp, lp, r)) return r;
+    if (msg == WM_PAINT && Data.BGChanged && Data.PaintCache()) ++Rebuilds;
+    return TPanel::WndProc(msg, wp, lp);
+  }
+};
+
+LRESULT Send(TWinControl* c, WORD command, LPARAM lp = 0, WORD param = 0) {
+  return SendMessageA(c->Handle(), SM_QUENCHCMD, SkinCommand(command, param), lp);
+}
+
+TColor Rgb(TColor c) { return ColorToRGB(c) & 0xFFFFFF; }
+
+TColor PixelOf(TBitmap& b, int x, int y) {
+  const std::uint8_t* p = b.ScanLine(y) + x * (BitsPerPixel(b.PixelFormat()) / 8);
+  return RGBColor(p[2], p[1], p[0]);
+}
+
+class CommonDataTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TMemoryStream out;
+    WriteSkinArchive(out, ReadFolderSkin(TacDiskFiles(), Assets));
+    archive = out.Bytes();
+    form = new TForm(&app);
+    form->SetBounds(10, 10, 420, 430);
+    // Created before the skin is applied: the broadcast alone must bring them their sections.
+    panel = new TDataPanel(form, form, ckPanel, 8, 8, 393, 313);
+    button = new TDataPanel(form, panel, ckButton, 10, 10, 75, 25);
+    box = new TDataPanel(form, panel, ckCheckBox, 10, 50, 120, 17);
+    boxOnButton = new TDataPanel(form, button, ckCheckBox, 3, 4, 13, 13);
+    odd = new TDataPanel(form, panel, 999, 10, 80, 20, 20);
+    form->Handle();
+    for (TDataPanel* c : {panel, button, box, boxOnButton, odd}) c->Handle();
+    manager = NewManager(form);
+    manager->SetSkinName("Topaz");
+    ASSERT_EQ(manager->SkinInfo(), "6.14");
+    form->Show();
+    RedrawWindow(form->Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  }
+  TsSkinManager* NewManager(TComponent* owner) {
+    auto* m = new TsSkinManager(owner);
+    auto* item = static_cast<TsStoredSkin*>(m->InternalSkins().Add());
+    item->SetName("Topaz");
+    item->SetData(archive);
+    m->SetSkinDirectory("c:\\no-such-skins");
+    return m;
+  }
+  int Index(const char* section) const { return manager->Tables().GetSectionIndex(section); }
+  const TsGeneralData& Sec(const char* section) const { return manager->Tables().Sections()[Index(section)]; }
+
+  TApplication app;
+  std::vector<std::uint8_t> archive;
+  TForm* form = nullptr;
+  TDataPanel *panel = nullptr, *button = nullptr, *box = nullptr, *boxOnButton = nullptr, *odd = nullptr;
+  TsSkinManager* manager = nullptr;
+};
+
+TEST_F(CommonDataTest, KindsGiveSectionsAndUnknownClassesStayUnskinned) {
+  EXPECT_EQ(button->Data.SkinSection(), "BUTTON");
+  EXPECT_EQ(button->Data.SkinIndex, Index("BUTTON"));
+  EXPECT_EQ(panel->Data.SkinSection(), "PANEL");
+  EXPECT_EQ(box->Data.SkinSection(), "CHECKBOX");
+  EXPECT_EQ(panel->Data.BorderIndex, Sec("PANEL").BorderIndex);
+  EXPECT_TRUE(panel->Data.FastResize());   // a plain panel with thin borders
+  EXPECT_FALSE(button->Data.FastResize());  // a gradient
+  // An unlisted kind takes its class name; Topaz has no such section.
+  EXPECT_EQ(odd->Data.SkinSection(), "TPANEL");
+  EXPECT_EQ(odd->Data.SkinIndex, -1);
+  EXPECT_FALSE(odd->Data.Skinned());
+  EXPECT_EQ(Send(odd, AC_GETSKININDEX), 0);
+  EXPECT_EQ(Send(button, AC_GETSKININDEX), Index("BUTTON") + 1);
+  // Names are kept upper-cased; an empty one means no section at all.
+  odd->Data.SetSkinSection("edit");
+  EXPECT_EQ(odd->Data.SkinSection(), "EDIT");
+  EXPECT_TRUE(odd->Data.Skinned());
+  odd->Data.SetSkinSection("");
+  EXPECT_EQ(odd->Data.SkinSection(), "UNKNOWN");
+  EXPECT_FALSE(odd->Data.Skinned());
+}
+
+TEST_F(CommonDataTest, QueriesAnswerAndRemovalComesOnlyFromTheOwnManager) {
+  EXPECT_EQ(Send(button, AC_CTRLHANDLED), 1);
+  EXPECT_EQ(Send(odd, AC_CTRLHANDLED), 1);  // the engine paints it, even if plainly
+  EXPECT_EQ(Send(button, AC_GETAPPLICATION), reinterpret_cast<LRESULT>(Application));
+  EXPECT_EQ(Send(box, AC_DEPENDSONPARENT), 0);  // the plain panel under it does not change
+  EXPECT_EQ(Send(button, AC_DEPENDSONPARENT), 1);  // a gradient
+  Send(button, AC_SETUPDATING, 0, 1);
+  EXPECT_TRUE(button->Data.Updating);
+  EXPECT_EQ(Send(button, AC_ISCHANGED), 1);
+  Send(button, AC_SETUPDATING, 0, 0);
+
+  TsSkinManager* other = NewManager(form);
+  other->SetSkinName("Topaz");
+  Send(button, AC_REMOVESKIN, reinterpret_cast<LPARAM>(other));
+  EXPECT_TRUE(button->Data.Skinned());
+  EXPECT_EQ(button->Data.SkinIndex, Index("BUTTON"));
+  EXPECT_FALSE(button->Data.Updating);
+  Send(button, AC_REMOVESKIN, reinterpret_cast<LPARAM>(manager));
+  EXPECT_FALSE(button->Data.Skinned());
+  EXPECT_EQ(button->Data.Texture, -1);
+  EXPECT_TRUE(button->Data.Updating);
+  EXPECT_EQ(button->Data.Cache()->Width(), 0);
+  Send(button, AC_SETNEWSKIN, reinterpret_cast<LPARAM>(manager));
+  Send(button, AC_REFRESH, reinterpret_cast<LPARAM>(manager));
+  EXPECT_TRUE(button->Data.Skinned());
+  EXPECT_FALSE(button->Data.Updating);
+}
+
+TEST_F(CommonDataTest, TheDefaultManagerIsNotStoredAndAGoneManagerIsForgotten) {
+  button->Data.SetSkinManager(manager);
+  EXPECT_EQ(button->Data.StoredManager(), nullptr);
+  EXPECT_EQ(button->Data.SkinManager(), manager);
+  EXPECT_TRUE(button->Data.Skinned());
+  TsSkinManager* other = NewManager(nullptr);  // inactive: no skin name
+  button->Data.SetSkinManager(other);
+  EXPECT_EQ(button->Data.StoredManager(), other);
+  EXPECT_FALSE(button->Data.Skinned());
+  delete other;
+  EXPECT_EQ(button->Data.StoredManager(), nullptr);
+  Send(button, AC_SETNEWSKIN, reinterpret_cast<LPARAM>(manager));
+  EXPECT_TRUE(button->Data.Skinned());
+}
+
+TEST_F(CommonDataTest, AMovedTransparentControlRebuildsItsCacheAndAnOpaqueOneKeepsIt) {
+  ASSERT_FALSE(box->Data.BGChanged);
+  ASSERT_FALSE(button->Data.BGChanged);
+  const int boxBefore = box->Rebuilds, buttonBefore = button->Rebuilds;
+  EXPECT_GE(boxBefore, 1);
+  box->SetBounds(12, 52, 120, 17);
+  button->SetBounds(12, 12, 75, 25);
+  EXPECT_TRUE(box->Data.BGChanged);
+  EXPECT_FALSE(button->Data.BGChanged);
+  UpdateWindow(form->Handle());
+  RedrawWindow(form->Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  EXPECT_EQ(box->Rebuilds, boxBefore + 1);
+  EXPECT_EQ(button->Rebuilds, buttonBefore);
+  // The check box's cache shows the panel's colour through it.
+  EXPECT_EQ(PixelOf(*box->Data.Cache(), 60, 8), Rgb(Sec("PANEL").Color));
+}
+
+TEST_F(CommonDataTest, BackgroundRequestsAnswerEachWay) {
+  // Opaque plain colour.
+  TacBGInfo info;
+  Send(panel, AC_GETBG, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.BgType, btFill);
+  EXPECT_EQ(info.Color, Rgb(Sec("PANEL").Color));
+
+  // Transparent: the request goes on to the parent, a cache answer moved by the control's place.
+  info = {};
+  Send(box, AC_GETBG, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.BgType, btFill);
+  EXPECT_EQ(info.Color, Rgb(Sec("PANEL").Color));
+  info = {};
+  Send(boxOnButton, AC_GETBG, reinterpret_cast<LPARAM>(&info));
+  ASSERT_EQ(info.BgType, btCache);
+  EXPECT_EQ(info.Bmp, button->Data.Cache());
+  EXPECT_EQ(info.X, 3);
+  EXPECT_EQ(info.Y, 4);
+
+  // Painted directly: the cache at (X, Y) lands in the rectangle.
+  TBitmap target;
+  target.SetSize(20, 20, TPixelFormat::pf32bit);
+  {
+    TBitmapDC dc(target);
+    info = {};
+    info.PleaseDraw = true;
+    info.DrawDC = dc.Handle();
+    info.R = RECT{2, 2, 12, 12};
+    info.X = 5, info.Y = 6;
+    Send(button, AC_GETBG, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.BgType, btCache);
+    GdiFlush();
+  }
+  EXPECT_EQ(PixelOf(target, 2, 2), PixelOf(*button->Data.Cache(), 5, 6));
+  EXPECT_EQ(PixelOf(target, 11, 11), PixelOf(*button->Data.Cache(), 14, 15));
+  EXPECT_EQ(PixelOf(target, 0, 0), 0u);
+
+  // A gradient without a cache has nothing to give; a custom colour gives the control's own.
+  TsCommonData noCache(button, ckButton, false);
+  noCache.UpdateSectionFromKind();
+  ASSERT_TRUE(noCache.Skinned());
+  info = {};
+  noCache.AnswerBGRequest(info);
+  EXPECT_EQ(info.BgType, btFill);
+  EXPECT_EQ(info.Color, clSkinFuchsia);
+  noCache.SetCustomColor(true);
+  noCache.Hooks.OwnColor = [] { return TColor{0x123456}; };
+  noCache.AnswerBGRequest(info);
+  EXPECT_EQ(info.Color, 0x123456u);
+
+  // Transparent without any parent control: the skin's global colour.
+  TPanel lonely(nullptr);
+  TsCommonData orphan(&lonely, ckCheckBox);
+  orphan.UpdateSectionFromKind();
+  info = {};
+  orphan.AnswerBGRequest(info);
+  EXPECT_EQ(info.BgType, btFill);
+  EXPECT_EQ(info.Color, Rgb(manager->GetGlobalColor()));
+  // Unskinned: the control's own colour.
+  info = {};
+  odd->Data.AnswerBGRequest(info);
+  EXPECT_EQ(info.Color, Rgb(clSkinBtnFace));
+}
+
+TEST_F(CommonDataTest, ChildColourMixesTransparentSectionsWithTheParent) {
+  const TColor panelColor = Rgb(Sec("PANEL").Color);
+  EXPECT_EQ(static_cast<TColor>(Send(panel, AC_CHILDCOLOR)), panelColor);
+  EXPECT_EQ(static_cast<TColor>(Send(box, AC_CHILDCOLOR)), panelColor);  // fully transparent
+  EXPECT_EQ(box->Data.ControlColor(false), panelColor);
+  // Hot, the check box is 55 per cent transparent over the panel.
+  EXPECT_EQ(box->Data.ControlColor(true), MixColors(panelColor, Rgb(Sec("CHECKBOX").HotColor), 0.55) & 0xFFFFFF);
+}
+
+// Rows and columns of the bitmap holding pixels of a colour.
+struct TFound {
+  int Count = 0, MinX = 1 << 30, MaxX = -1;
+};
+TFound Find(TBitmap& b, TColor c, int maxX = 1 << 30) {
+  TFound f;
+  for (int y = 0; y < b.Height(); ++y)
+    for (int x = 0; x < b.Width() && x < maxX; ++x)
+      if (PixelOf(b, x, y) == c) ++f.Count, f.MinX = std::min(f.MinX, x), f.MaxX = std::max(f.MaxX, x);
+  return f;
+}
+
+TEST_F(CommonDataTest, TextGetsItsContourAndFadesWhenDisabled) {
+  manager->SetCommonSections({"[TEXTTEST]", "COLOR=16777215", "FONTCOLOR=0", "TCLEFT=255", "TCRIGHT=255",
+                              "TCTOP=255", "TCBOTTOM=255", "HOTFONTCOLOR=65280"});
+  const int section = Index("TEXTTEST");
+  ASSERT_GE(section, 0);
+  TBitmap b;
+  b.SetSize(80, 24, TPixelFormat::pf32bit);
+  auto draw = [&](bool enabled, bool hot) {
+    FillRect(b, BoundsOf(b), 0xFFFFFF);
+    {
+      TBitmapDC dc(b);
+      TCanvas canvas(dc.Handle());
+      WriteText(canvas, "HIH", enabled, nullptr, hot, section, DT_SINGLELINE | DT_LEFT | DT_TOP, RECT{4, 4, 76, 20});
+      GdiFlush();
+    }
+  };
+  draw(true, false);
+  const TFound black = Find(b, 0), red = Find(b, 0x0000FF);
+  ASSERT_GT(black.Count, 0);
+  ASSERT_GT(red.Count, 0);
+  EXPECT_EQ(red.MinX, black.MinX - 1);  // the left pass reaches one pixel further
+  EXPECT_EQ(red.MaxX, black.MaxX + 1);
+  draw(true, true);  // hot: the hot font colour and no contour (the hot contour colours are unset)
+  EXPECT_GT(Find(b, 0x00FF00).Count, 0);
+  EXPECT_EQ(Find(b, 0x0000FF).Count, 0);
+  draw(false, false);  // disabled: one pass, 40 per cent black over the white section colour
+  EXPECT_EQ(Find(b, 0x0000FF).Count, 0);
+  EXPECT_EQ(Find(b, 0).Count, 0);
+  EXPECT_GT(Find(b, 0x999999).Count, 0);
+  // An index the manager does not hold draws nothing.
+  FillRect(b, BoundsOf(b), 0xFFFFFF);
+  {
+    TBitmapDC dc(b);
+    TCanvas canvas(dc.Handle());
+    WriteText(canvas, "HIH", true, manager, false, 1000, DT_SINGLELINE, RECT{0, 0, 80, 24});
+  }
+  EXPECT_EQ(Find(b, 0xFFFFFF).Count, 80 * 24);
+}
+
+TEST_F(CommonDataTest, ControlTextIsClippedAndUsesTheControlsSection) {
+  TBitmap b;
+  b.SetSize(80, 24, TPixelFormat::pf32bit);
+  FillRect(b, BoundsOf(b), 0xFFFFFF);
+  {
+    TBitmapDC dc(b);
+    TCanvas canvas(dc.Handle());
+    WriteControlText(canvas, "WWWWWWWWWW", true, false, button->Data, DT_SINGLELINE, RECT{0, 0, 20, 24});
+    GdiFlush();
+  }
+  int outside = 0, inside = 0;
+  for (int y = 0; y < 24; ++y)
+    for (int x = 0; x < 80; ++x) (PixelOf(b, x, y) == 0xFFFFFF ? 0 : (x < 20 ? ++inside : ++outside));
+  EXPECT_GT(inside, 0);
+  EXPECT_EQ(outside, 0);
+  EXPECT_GT(Find(b, Rgb(Sec("BUTTON").FontColor)).Count, 0);
+}
+
+}  // namespace
