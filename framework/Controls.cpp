@@ -333,13 +333,11 @@ void TLabel::FontChanged() {
 
 void TLabel::AdjustSize() {
   if (!FAutoSize) return;
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, FFont.Handle());
+  TWindowDC dc;
+  TSelectObject font(dc.Get(), FFont.Handle());
   RECT r{0, 0, 0, 0};
-  DrawTextA(dc, FCaption.empty() ? " " : FCaption.c_str(), -1, &r,
+  DrawTextA(dc.Get(), FCaption.empty() ? " " : FCaption.c_str(), -1, &r,
             DT_CALCRECT | DT_SINGLELINE | (FShowAccelChar ? 0 : DT_NOPREFIX));
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
   SetBounds(FLeft, FTop, r.right, r.bottom);
 }
 

@@ -50,14 +50,14 @@ void TMessageForm::Build(const std::string& text, TMsgDlgType type, TMsgDlgButto
   FHasEscape = (buttons & Btn(FEscape)) != 0;
 
   // Measure the text with the dialog font to size the form.
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, FFont.Handle());
   RECT textRect{0, 0, 280, 0};
-  DrawTextA(dc, text.c_str(), -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
   SIZE avg{};
-  GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &avg);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
+  {
+    TWindowDC dc;
+    TSelectObject font(dc.Get(), FFont.Handle());
+    DrawTextA(dc.Get(), text.c_str(), -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    GetTextExtentPoint32A(dc.Get(), "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &avg);
+  }
 
   const int margin = 8, iconSize = FIcon ? 32 : 0, gap = FIcon ? 10 : 0;
   const int buttonWidth = 75, buttonHeight = 25, buttonGap = 8;

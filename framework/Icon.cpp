@@ -29,31 +29,25 @@ const TClassInfo& TIcon::StaticClassInfo() {
   return info;
 }
 
-TIcon::~TIcon() {
-  if (FHandle) DestroyIcon(FHandle);
-}
-
 void TIcon::Changed() {
   if (OnChange) OnChange();
 }
 
 void TIcon::SetHandle(HICON handle) {
-  if (handle == FHandle) return;
-  if (FHandle) DestroyIcon(FHandle);
-  FHandle = handle;
+  if (handle == FHandle.Get()) return;
+  FHandle.Reset(handle);
   Changed();
 }
 
 HICON TIcon::ReleaseHandle() {
-  HICON h = FHandle;
-  FHandle = nullptr;
+  HICON h = FHandle.Release();
   if (h) Changed();
   return h;
 }
 
 void TIcon::Assign(const TIcon& source) {
   if (&source == this) return;
-  SetHandle(source.FHandle ? CopyIcon(source.FHandle) : nullptr);
+  SetHandle(source.FHandle ? CopyIcon(source.FHandle.Get()) : nullptr);
 }
 
 void TIcon::LoadFromBytes(const std::vector<std::uint8_t>& data) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "framework/Application.h"
+#include "framework/Handles.h"
 #include "framework/Properties.h"
 
 namespace evesk {
@@ -39,7 +40,8 @@ void TPopupMenu::Notification(TComponent* component, TOperation operation) {
 
 void TPopupMenu::Popup(int x, int y) {
   if (OnPopup) OnPopup(this);
-  HMENU menu = CreatePopupMenu();
+  TMenuHandle handle(CreatePopupMenu());
+  HMENU menu = handle.Get();
   for (std::size_t i = 0; i < FItems.size(); ++i) {
     TMenuItem* item = FItems[i];
     if (item->IsSeparator()) {
@@ -54,7 +56,7 @@ void TPopupMenu::Popup(int x, int y) {
   SetForegroundWindow(owner);
   UINT cmd = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, x, y, 0, owner, nullptr);
   PostMessageA(owner, WM_NULL, 0, 0);
-  DestroyMenu(menu);
+  handle.Reset();
   if (cmd >= 1 && cmd <= FItems.size()) FItems[cmd - 1]->Click();
 }
 

@@ -17,18 +17,6 @@ const char* const SInvalidFormat = "Cannot load image. Invalid or unexpected %s 
 const TPixelFormat PixelFormats[] = {TPixelFormat::pf1bit, TPixelFormat::pf4bit, TPixelFormat::pf8bit,
                                      TPixelFormat::pf24bit, TPixelFormat::pf32bit};
 
-class TIconHandle {
- public:
-  explicit TIconHandle(HICON h = nullptr) : FHandle(h) {}
-  ~TIconHandle() { if (FHandle) DestroyIcon(FHandle); }
-  TIconHandle(const TIconHandle&) = delete;
-  TIconHandle& operator=(const TIconHandle&) = delete;
-  HICON Get() const { return FHandle; }
-
- private:
-  HICON FHandle;
-};
-
 // Sets a flag for the lifetime of the holder, restoring the previous value.
 class TFlagGuard {
  public:
@@ -56,9 +44,8 @@ std::vector<std::uint32_t> ReadPixels32(HBITMAP bitmap, int& width, int& height)
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
-  HDC dc = GetDC(nullptr);
-  const int rows = GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, dc);
+  TWindowDC dc;
+  const int rows = GetDIBits(dc.Get(), bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
   if (rows != height) return {};
   return pixels;
 }
