@@ -12,6 +12,9 @@ namespace evesk {
 
 namespace {
 const char* const kPropName = "evesk.control";
+// The procedure found in the window, kept with it: it is still needed after the control let go
+// while someone else's subclassing sits on top of ours.
+const char* const kDefProcName = "evesk.defproc";
 
 void EnsureClass(const TCreateParams& params, WNDPROC proc) {
   static std::map<std::string, bool> registered;
@@ -217,13 +220,16 @@ void TWinControl::Attach(HWND wnd) {
     FDefProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StaticWndProc)));
   }
+  SetPropA(wnd, kDefProcName, reinterpret_cast<HANDLE>(FDefProc));
 }
 
 void TWinControl::DestroyHandle() {
   if (!FHandle) return;
   HWND wnd = FHandle;
-  // Detach first: a control being destroyed must not see its window's last messages.
-  SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FDefProc));
+  // Detach first: a control being destroyed must not see its window's last messages. When
+  // someone subclassed the window after us, ours stays in its chain and passes everything on.
+  if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)) == &StaticWndProc)
+    SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FDefProc));
   RemovePropA(wnd, kPropName);
   FHandle = nullptr;
   // Child windows go with this one; each child control hears its own WM_NCDESTROY.
@@ -264,6 +270,7 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       HWND wnd = FHandle;
       LRESULT r = DefaultHandler(msg, wp, lp);
       RemovePropA(wnd, kPropName);
+      RemovePropA(wnd, kDefProcName);
       FHandle = nullptr;
       return r;
     }
@@ -290,13 +297,25 @@ LRESULT CALLBACK TWinControl::OwnClassWndProc(HWND wnd, UINT msg, WPARAM wp, LPA
 
 LRESULT CALLBACK TWinControl::StaticWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   TWinControl* self = FromHandle(wnd);
-  if (!self) return DefWindowProcA(wnd, msg, wp, lp);
+  if (!self) {
+    auto def = reinterpret_cast<WNDPROC>(GetPropA(wnd, kDefProcName));
+    if (msg == WM_NCDESTROY) RemovePropA(wnd, kDefProcName);
+    return CallWindowProcA(def ? def : DefWindowProcA, wnd, msg, wp, lp);
+  }
+  TMessage m{msg, wp, lp, 0};
   try {
-    return self->WndProc(msg, wp, lp);
+    self->WindowProc(m);
   } catch (const std::exception& e) {
     HandleEventException(e);
     return 0;
   }
+  return m.Result;
+}
+
+LRESULT TWinControl::Perform(UINT msg, WPARAM wp, LPARAM lp) {
+  TMessage m{msg, wp, lp, 0};
+  WindowProc(m);
+  return m.Result;
 }
 
 // ---- standard controls ----

@@ -8,6 +8,7 @@
 
 #include "framework/Classes.h"
 #include "framework/Graphics.h"
+#include "framework/Messages.h"
 
 namespace evesk {
 
@@ -73,6 +74,12 @@ class TWinControl : public TComponent {
   TNotifyEvent OnClick;
   virtual void Click();
 
+  // The path of every message of the control: handlers put in front by other objects (skin
+  // data, adapters), then the control's own WndProc. Perform sends a message along it.
+  void WindowProc(TMessage& msg) { FWindowProc.Dispatch(msg); }
+  [[nodiscard]] TWndProcLink ReplaceWindowProc(TWndHandler handler) { return FWindowProc.Replace(std::move(handler)); }
+  LRESULT Perform(UINT msg, WPARAM wp = 0, LPARAM lp = 0);
+
   // The control object that owns a window, if it is one of ours.
   static TWinControl* FromHandle(HWND wnd);
 
@@ -105,6 +112,7 @@ class TWinControl : public TComponent {
   void Attach(HWND wnd);
   void InheritFont();
   WNDPROC FDefProc = nullptr;
+  TWndProcChain FWindowProc{[this](TMessage& m) { m.Result = WndProc(m.Msg, m.WParam, m.LParam); }};
 };
 
 class TLabel : public TWinControl {

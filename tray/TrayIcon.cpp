@@ -42,55 +42,40 @@ void CopyText(char* field, std::size_t size, const std::string& text) {
   std::memset(field + n, 0, size - n);
 }
 
-// Owner windows replaced by ours: the procedure found there before, and the icons listening.
-struct TOwnerSubclass {
-  WNDPROC Previous = nullptr;
-  std::vector<TTrayIcon*> Icons;
-};
-std::map<HWND, TOwnerSubclass>& OwnerSubclasses() {
-  static std::map<HWND, TOwnerSubclass> map;
-  return map;
-}
 }  // namespace
 
 // The hidden window that receives the shell's callback messages of every tray icon, and the
 // live icons by id.
 // Runs the shell's callbacks that arrive at the icons' shared window.
 struct TTrayIconHandler {
-  static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  static void WndProc(TMessage& m);
 };
 
 namespace {
 // All icons share one window. A real top-level window, so that it can be made the foreground
 // window for the menu.
-TSharedWindow<TTrayIcon, UINT> gIcons({kTrayWindowClass, &TTrayIconHandler::WndProc, WS_EX_TOOLWINDOW, WS_POPUP,
+TSharedWindow<TTrayIcon, UINT> gIcons({kTrayWindowClass, TTrayIconHandler::WndProc, WS_EX_TOOLWINDOW, WS_POPUP,
                                        nullptr});
 }  // namespace
 
-LRESULT CALLBACK TTrayIconHandler::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (gIcons.Owns(wnd)) {
-    switch (msg) {
-      case TTrayIcon::CallbackMessage:
-        // The id of an icon that is gone finds nothing.
-        if (TTrayIcon* icon = gIcons.Find(static_cast<UINT>(wp))) {
-          try {
-            icon->HandleCallback(static_cast<UINT>(lp));
-          } catch (const std::exception& e) {
-            HandleEventException(e);
-          }
-        }
-        return 0;
-      // Windows may end the session; nobody but the last icon closes this window.
-      case WM_DESTROY:
-      case WM_CLOSE:
-      case WM_QUERYENDSESSION:
-      case WM_QUIT:
-      case WM_ENDSESSION:
-      case WM_NCDESTROY:
-        return 1;
-    }
+void TTrayIconHandler::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case TTrayIcon::CallbackMessage:
+      // The id of an icon that is gone finds nothing.
+      if (TTrayIcon* icon = gIcons.Find(static_cast<UINT>(m.WParam)))
+        GuardEvent([&] { icon->HandleCallback(static_cast<UINT>(m.LParam)); });
+      return;
+    // Windows may end the session; nobody but the last icon closes this window.
+    case WM_DESTROY:
+    case WM_CLOSE:
+    case WM_QUERYENDSESSION:
+    case WM_QUIT:
+    case WM_ENDSESSION:
+    case WM_NCDESTROY:
+      m.Result = 1;
+      return;
   }
-  return DefWindowProcA(wnd, msg, wp, lp);
+  m.Result = DefWindowProcA(gIcons.Window(), m.Msg, m.WParam, m.LParam);
 }
 
 TTrayIcon::TShellNotify TTrayIcon::ShellNotify = [](DWORD message, TNotifyIconDataA& data) {
@@ -206,7 +191,7 @@ TTrayIcon::~TTrayIcon() {
 void TTrayIcon::Loaded() {
   TComponent::Loaded();
   if (!DesignTime() && dynamic_cast<TWinControl*>(Owner())) {
-    if (!FSubclassed) SubclassOwner();
+    SubclassOwner();
     bool show = true;
     if (OnStartup) OnStartup(this, show);
     if (!show) {
@@ -616,76 +601,24 @@ HWND TTrayIcon::OwnerWindow() const {
 
 void TTrayIcon::SubclassOwner() {
   auto* control = dynamic_cast<TWinControl*>(Owner());
-  if (!control || FSubclassed) return;
+  if (!control || FOwnerLink.Active()) return;
   HWND wnd = control->Handle();
   if (!wnd) return;
-  TOwnerSubclass& sub = OwnerSubclasses()[wnd];
-  const auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC));
-  // An entry of an earlier window with the same handle, whose procedure is not ours.
-  if (sub.Icons.empty() && current != &OwnerWndProc) sub.Previous = nullptr;
-  if (!sub.Previous)
-    sub.Previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&OwnerWndProc)));
-  sub.Icons.push_back(this);
-  FSubclassed = wnd;
+  FOwnerLink = SubclassWindow(wnd, [this](TMessage& m, const TWndMethod& inherited) { OwnerProc(m, inherited); });
 }
 
-void TTrayIcon::UnsubclassOwner() {
-  if (!FSubclassed) return;
-  HWND wnd = FSubclassed;
-  FSubclassed = nullptr;
-  auto& map = OwnerSubclasses();
-  auto it = map.find(wnd);
-  if (it == map.end()) return;
-  auto& icons = it->second.Icons;
-  icons.erase(std::remove(icons.begin(), icons.end(), this), icons.end());
-  if (!icons.empty()) return;
-  if (!IsWindow(wnd)) {
-    map.erase(it);
-  } else if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)) == &OwnerWndProc) {
-    SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(it->second.Previous));
-    map.erase(it);
-  }
-  // Otherwise someone replaced the procedure after us: ours stays in the chain and passes on.
-}
+void TTrayIcon::UnsubclassOwner() { FOwnerLink.Restore(); }
 
-LRESULT CALLBACK TTrayIcon::OwnerWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-  auto& map = OwnerSubclasses();
-  auto it = map.find(wnd);
-  if (it == map.end()) return DefWindowProcA(wnd, msg, wp, lp);
-  const WNDPROC previous = it->second.Previous;
-  const std::vector<TTrayIcon*> icons = it->second.Icons;
-  for (TTrayIcon* icon : icons) {
-    auto live = map.find(wnd);
-    if (live == map.end()) break;
-    if (std::find(live->second.Icons.begin(), live->second.Icons.end(), icon) == live->second.Icons.end()) continue;
-    LRESULT result = 0;
-    try {
-      if (icon->OwnerMessage(msg, wp, lp, result)) return result;
-    } catch (const std::exception& e) {
-      HandleEventException(e);
-    }
-  }
-  const LRESULT result = CallWindowProcA(previous, wnd, msg, wp, lp);
-  if (msg == WM_SIZE && wp == SIZE_MINIMIZED) {
-    // The main form is the program's taskbar window: its minimising is the program's.
-    auto live = map.find(wnd);
-    const std::vector<TTrayIcon*> now = live != map.end() ? live->second.Icons : std::vector<TTrayIcon*>{};
-    for (TTrayIcon* icon : now) {
-      try {
-        if (icon->FMinimizeToTray && Application && Application->MainForm() == icon->Owner()) icon->DoMinimizeToTray();
-      } catch (const std::exception& e) {
-        HandleEventException(e);
-      }
-    }
-  }
-  if (msg == WM_NCDESTROY) {
-    auto live = map.find(wnd);
-    if (live != map.end()) {
-      for (TTrayIcon* icon : live->second.Icons) icon->FSubclassed = nullptr;
-      map.erase(live);
-    }
-  }
-  return result;
+void TTrayIcon::OwnerProc(TMessage& m, const TWndMethod& inherited) {
+  auto alive = FAlive;
+  bool handled = false;
+  GuardEvent([&] { handled = OwnerMessage(m.Msg, m.WParam, m.LParam, m.Result); });
+  if (handled) return;
+  inherited(m);
+  // The main form is the program's taskbar window: its minimising is the program's.
+  if (*alive && m.Msg == WM_SIZE && m.WParam == SIZE_MINIMIZED && FMinimizeToTray && Application &&
+      Application->MainForm() == Owner())
+    GuardEvent([&] { DoMinimizeToTray(); });
 }
 
 bool TTrayIcon::OwnerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {

@@ -14,6 +14,7 @@
 #include "framework/Icon.h"
 #include "framework/ImgList.h"
 #include "framework/Menus.h"
+#include "framework/Messages.h"
 #include "tray/SimpleTimer.h"
 
 namespace evesk {
@@ -154,7 +155,7 @@ class TTrayIcon : public TComponent {
   void HandleCallback(UINT event);
   bool AppHook(UINT msg, WPARAM wp, LPARAM lp);
   bool OwnerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
-  static LRESULT CALLBACK OwnerWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  void OwnerProc(TMessage& m, const TWndMethod& inherited);
   void SubclassOwner();
   void UnsubclassOwner();
   HWND OwnerWindow() const;
@@ -183,7 +184,7 @@ class TTrayIcon : public TComponent {
   std::unique_ptr<TSimpleTimer> FCycleTimer, FClickTimer, FExitTimer;
   int FHookId = 0;
   TApplication* FHookApp = nullptr;
-  HWND FSubclassed = nullptr;
+  TWndProcLink FOwnerLink;
   // Cleared on destruction: an event handler may free the component that raised it.
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
