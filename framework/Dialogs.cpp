@@ -68,10 +68,10 @@ void TMessageForm::Build(const std::string& text, TMsgDlgType type, TMsgDlgButto
   const int contentWidth = std::max(textLeft + static_cast<int>(textRect.right), buttonsWidth) + margin;
   const int textHeight = std::max(static_cast<int>(textRect.bottom), iconSize);
 
-  auto* label = new TLabel(this);
+  // A window of its own, so that the question can be read by other programs as well.
+  auto* label = new TStaticText(this);
   label->SetShowAccelChar(false);
   label->SetParent(this);
-  label->SetAutoSize(false);
   label->SetCaption(text);
   label->SetBounds(textLeft, margin + std::max(0, (iconSize - static_cast<int>(textRect.bottom)) / 2),
                    textRect.right, textRect.bottom);
@@ -103,15 +103,6 @@ void TMessageForm::CreateWnd() {
 
 LRESULT TMessageForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case WM_PAINT:
-      if (FIcon) {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(FHandle, &ps);
-        DrawIcon(dc, 8, 8, FIcon);
-        EndPaint(FHandle, &ps);
-        return 0;
-      }
-      break;
     case DM_GETDEFID:
       for (int i = 0; i < ControlCount(); ++i)
         if (auto* b = dynamic_cast<TDialogButton*>(Controls(i)); b && b->Kind == FDefault && b->HandleAllocated())
@@ -130,6 +121,10 @@ LRESULT TMessageForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       break;
   }
   return TForm::WndProc(msg, wp, lp);
+}
+
+void TMessageForm::PaintWindow(HDC dc) {
+  if (FIcon) DrawIcon(dc, 8, 8, FIcon);
 }
 
 int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) {

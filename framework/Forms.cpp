@@ -20,7 +20,10 @@ const TClassInfo& TForm::StaticClassInfo() {
   return info;
 }
 
-TForm::TForm(TComponent* owner) : TWinControl(owner) { FVisible = false; }
+TForm::TForm(TComponent* owner) : TWinControl(owner) {
+  FVisible = false;
+  FParentColor = false;
+}
 
 TForm::~TForm() {
   // The controls go first, while the form's window still exists.
@@ -105,9 +108,11 @@ void TForm::CenterOnScreen() {
 }
 
 void TForm::SetVisible(bool visible) {
+  const bool changed = visible != FVisible;
   FVisible = visible;
   if (!visible) {
     if (FHandle) ShowWindow(FHandle, SW_HIDE);
+    if (changed) Perform(CM_VISIBLECHANGED);
     return;
   }
   Handle();
@@ -117,6 +122,7 @@ void TForm::SetVisible(bool visible) {
   }
   ShowWindow(FHandle, IsIconic(FHandle) ? SW_RESTORE : SW_SHOW);
   SetForegroundWindow(FHandle);
+  if (changed) Perform(CM_VISIBLECHANGED);
 }
 
 bool TForm::CloseQuery() {

@@ -25,15 +25,15 @@ class TFont : public TPersistent {
   const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
 
   const std::string& Name() const { return FName; }
-  void SetName(const std::string& name) { FName = name; Changed(); }
+  void SetName(const std::string& name) { if (name != FName) { FName = name; Changed(); } }
   int Height() const { return FHeight; }
-  void SetHeight(int height) { FHeight = height; Changed(); }
+  void SetHeight(int height) { if (height != FHeight) { FHeight = height; Changed(); } }
   unsigned Style() const { return FStyle; }
-  void SetStyle(unsigned style) { FStyle = style; Changed(); }
+  void SetStyle(unsigned style) { if (style != FStyle) { FStyle = style; Changed(); } }
   TColor Color() const { return FColor; }
-  void SetColor(int color) { FColor = static_cast<TColor>(color); Changed(); }
+  void SetColor(int color) { if (static_cast<TColor>(color) != FColor) { FColor = static_cast<TColor>(color); Changed(); } }
   int Charset() const { return FCharset; }
-  void SetCharset(int charset) { FCharset = charset; Changed(); }
+  void SetCharset(int charset) { if (charset != FCharset) { FCharset = charset; Changed(); } }
 
   void Assign(const TFont& other);
   HFONT Handle();  // owned by the font

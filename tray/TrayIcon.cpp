@@ -27,14 +27,6 @@ UINT NextIconId() {
   return next;
 }
 
-TShiftState KeyShiftState() {
-  TShiftState s = 0;
-  if (GetAsyncKeyState(VK_SHIFT) & 0x8000) s |= ssShift;
-  if (GetAsyncKeyState(VK_MENU) & 0x8000) s |= ssAlt;
-  if (GetAsyncKeyState(VK_CONTROL) & 0x8000) s |= ssCtrl;
-  return s;
-}
-
 // Copies at most SIZE - 1 characters and always terminates.
 void CopyText(char* field, std::size_t size, const std::string& text) {
   const std::size_t n = std::min(text.size(), size - 1);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "framework/Classes.h"
+#include "framework/Controls.h"
 #include "framework/Icon.h"
 #include "framework/ImgList.h"
 #include "framework/Menus.h"
@@ -19,14 +20,9 @@
 
 namespace evesk {
 
-enum TMouseButton { mbLeft, mbRight, mbMiddle };
-enum TShiftStateFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
-using TShiftState = unsigned;
 
 enum TBalloonHintIcon : std::uint8_t { bitNone, bitInfo, bitWarning, bitError };
 
-using TMouseEvent = std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
-using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;
 using TCycleEvent = std::function<void(TObject* sender, int nextIndex)>;
 using TStartupEvent = std::function<void(TObject* sender, bool& showMainForm)>;
 
