@@ -6,6 +6,7 @@
 #include "framework/Dialogs.h"
 #include "framework/ImgList.h"
 #include "framework/Menus.h"
+#include "framework/Timer.h"
 #include "imaging/acAlphaImageList.h"
 #include "net/HTTPGet.h"
 #include "skinctrls/sControls.h"
@@ -27,6 +28,7 @@ void RegisterProgramClasses() {
   RegisterStandardControls();
   RegisterCommonControls();
   RegisterMenuClasses();
+  RegisterTimerClasses();
   RegisterImageListClasses();
   RegisterAlphaImageList();
   RegisterSkinnedControls();

@@ -77,22 +77,18 @@ bool SameFont(TFont& a, const TFont& b) {
 
 // ---- TControl ----
 
-const TClassInfo& TControl::StaticClassInfo() {
-  using P = Prop<TControl>;
-  static const TClassInfo info{
-      "TControl", &TComponent::StaticClassInfo(), {},
-      {P::Int("Left", &TControl::SetLeft), P::Int("Top", &TControl::SetTop), P::Int("Width", &TControl::SetWidth),
-       P::Int("Height", &TControl::SetHeight), P::String("Caption", &TControl::SetCaption),
-       P::String("Text", &TControl::SetText), P::Bool("Visible", &TControl::SetVisible),
-       P::Bool("Enabled", &TControl::SetEnabled), P::Bool("ParentFont", &TControl::SetParentFont),
-       P::Object("Font", &TControl::Font), P::Int("Color", &TControl::SetColor),
-       P::Bool("ParentColor", &TControl::SetParentColor), P::Event("OnClick", &TControl::OnClick),
-       P::Event("OnDblClick", &TControl::OnDblClick), P::Event("OnMouseEnter", &TControl::OnMouseEnter),
-       P::Event("OnMouseLeave", &TControl::OnMouseLeave), P::Event("OnMouseDown", &TControl::OnMouseDown),
-       P::Event("OnMouseUp", &TControl::OnMouseUp), P::Event("OnMouseMove", &TControl::OnMouseMove),
-       P::Event("OnKeyDown", &TControl::OnKeyDown), P::Event("OnKeyUp", &TControl::OnKeyUp)}};
-  return info;
-}
+EVESK_BASE_CLASS_INFO(TControl, TComponent, P::Int("Left", &TControl::SetLeft), P::Int("Top", &TControl::SetTop),
+                      P::Int("Width", &TControl::SetWidth), P::Int("Height", &TControl::SetHeight),
+                      P::String("Caption", &TControl::SetCaption), P::String("Text", &TControl::SetText),
+                      P::Bool("Visible", &TControl::SetVisible), P::Bool("Enabled", &TControl::SetEnabled),
+                      P::Bool("ParentFont", &TControl::SetParentFont), P::Object("Font", &TControl::Font),
+                      P::Int("Color", &TControl::SetColor), P::Bool("ParentColor", &TControl::SetParentColor),
+                      P::Event("OnClick", &TControl::OnClick), P::Event("OnDblClick", &TControl::OnDblClick),
+                      P::Event("OnMouseEnter", &TControl::OnMouseEnter),
+                      P::Event("OnMouseLeave", &TControl::OnMouseLeave),
+                      P::Event("OnMouseDown", &TControl::OnMouseDown), P::Event("OnMouseUp", &TControl::OnMouseUp),
+                      P::Event("OnMouseMove", &TControl::OnMouseMove), P::Event("OnKeyDown", &TControl::OnKeyDown),
+                      P::Event("OnKeyUp", &TControl::OnKeyUp))
 
 TControl::TControl(TComponent* owner) : TComponent(owner) {
   FFont.OnChange = [this] {
@@ -270,10 +266,7 @@ LRESULT TControl::DefaultHandler(UINT, WPARAM, LPARAM) { return 0; }
 
 // ---- TGraphicControl ----
 
-const TClassInfo& TGraphicControl::StaticClassInfo() {
-  static const TClassInfo info{"TGraphicControl", &TControl::StaticClassInfo(), {}, {}};
-  return info;
-}
+EVESK_BASE_CLASS_INFO(TGraphicControl, TControl)
 
 TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner) {}
 
@@ -315,13 +308,8 @@ LRESULT TGraphicControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
 
 // ---- TWinControl ----
 
-const TClassInfo& TWinControl::StaticClassInfo() {
-  using P = Prop<TWinControl>;
-  static const TClassInfo info{
-      "TWinControl", &TControl::StaticClassInfo(), {},
-      {P::Bool("TabStop", &TWinControl::SetTabStop), P::Int("TabOrder", &TWinControl::SetTabOrder)}};
-  return info;
-}
+EVESK_BASE_CLASS_INFO(TWinControl, TControl, P::Bool("TabStop", &TWinControl::SetTabStop),
+                      P::Int("TabOrder", &TWinControl::SetTabOrder))
 
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
   FControlStyle = csOpaque | csDoubleClicks;
@@ -712,15 +700,6 @@ LRESULT CALLBACK TWinControl::StaticWndProc(HWND wnd, UINT msg, WPARAM wp, LPARA
 
 // ---- standard controls ----
 
-#define EVESK_CLASS_INFO(Cls, ParentCls, ...)                                                         \
-  const TClassInfo& Cls::StaticClassInfo() {                                                          \
-    using P = Prop<Cls>;                                                                              \
-    (void)sizeof(P*);                                                                                 \
-    static const TClassInfo info{#Cls, &ParentCls::StaticClassInfo(),                                 \
-                                 [](TComponent* o) -> TComponent* { return new Cls(o); }, {__VA_ARGS__}}; \
-    return info;                                                                                      \
-  }
-
 EVESK_CLASS_INFO(TCustomLabel, TGraphicControl, P::Bool("AutoSize", &TCustomLabel::SetAutoSize),
                  P::Bool("ShowAccelChar", &TCustomLabel::SetShowAccelChar),
                  P::Bool("Transparent", &TCustomLabel::SetTransparent),
@@ -854,34 +833,69 @@ bool TButton::HandleReflected(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
   return false;
 }
 
-EVESK_CLASS_INFO(TCheckBox, TWinControl, P::Bool("Checked", &TCheckBox::SetChecked))
+EVESK_CLASS_INFO(TCheckBox, TWinControl, P::Bool("Checked", &TCheckBox::SetChecked),
+                 P::Enum("State", &TCheckBox::SetCheckState, {"cbUnchecked", "cbChecked", "cbGrayed"}),
+                 P::Bool("AllowGrayed", &TCheckBox::SetAllowGrayed),
+                 P::Enum("Alignment", &TCheckBox::SetAlignment, {"taLeftJustify", "taRightJustify"}),
+                 P::Bool("WordWrap", &TCheckBox::SetWordWrap))
 
 TCheckBox::TCheckBox(TComponent* owner) : TWinControl(owner) { FTabStop = true; }
 
 void TCheckBox::CreateParams(TCreateParams& params) {
   TWinControl::CreateParams(params);
   params.ClassName = "BUTTON";
-  params.Style |= BS_AUTOCHECKBOX;
+  // Not an automatic box: the control decides the next state.
+  params.Style |= BS_3STATE | (FAlignment == taLeftJustify ? BS_LEFTTEXT : 0) | (FWordWrap ? BS_MULTILINE : 0);
 }
 
 void TCheckBox::CreateWnd() {
   TWinControl::CreateWnd();
-  if (FHandle) SendMessageA(FHandle, BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (FHandle) SendMessageA(FHandle, BM_SETCHECK, FState, 0);
 }
 
-bool TCheckBox::Checked() {
-  if (FHandle) FChecked = SendMessageA(FHandle, BM_GETCHECK, 0, 0) == BST_CHECKED;
-  return FChecked;
+void TCheckBox::RecreateWnd() {
+  if (!FHandle) return;
+  State();
+  DestroyHandle();
+  CreateWnd();
 }
 
-void TCheckBox::SetChecked(bool v) {
-  FChecked = v;
-  if (FHandle) SendMessageA(FHandle, BM_SETCHECK, v ? BST_CHECKED : BST_UNCHECKED, 0);
+TCheckBoxState TCheckBox::State() {
+  if (FHandle) {
+    const LRESULT check = SendMessageA(FHandle, BM_GETCHECK, 0, 0);
+    FState = check == BST_CHECKED ? cbChecked : check == BST_INDETERMINATE ? cbGrayed : cbUnchecked;
+  }
+  return FState;
+}
+
+void TCheckBox::SetCheckState(int state) {
+  FState = static_cast<TCheckBoxState>(std::clamp(state, 0, 2));
+  if (FHandle) SendMessageA(FHandle, BM_SETCHECK, FState, 0);
+}
+
+void TCheckBox::SetAlignment(int v) {
+  if (v == FAlignment) return;
+  FAlignment = static_cast<TAlignment>(v);
+  RecreateWnd();
+}
+
+void TCheckBox::SetWordWrap(bool v) {
+  if (v == FWordWrap) return;
+  FWordWrap = v;
+  RecreateWnd();
+}
+
+void TCheckBox::Toggle() {
+  switch (State()) {
+    case cbUnchecked: SetCheckState(cbChecked); break;
+    case cbChecked: SetCheckState(FAllowGrayed ? cbGrayed : cbUnchecked); break;
+    case cbGrayed: SetCheckState(cbUnchecked); break;
+  }
 }
 
 bool TCheckBox::HandleReflected(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
   if (msg == WM_COMMAND && HIWORD(wp) == BN_CLICKED) {
-    Checked();
+    Toggle();
     Click();
     result = 0;
     return true;
@@ -900,7 +914,11 @@ void TGroupBox::CreateParams(TCreateParams& params) {
   params.ExStyle |= WS_EX_CONTROLPARENT;
 }
 
-EVESK_CLASS_INFO(TPanel, TWinControl, P::Enum("BevelOuter", &TPanel::SetBevelOuter, {"bvNone", "bvLowered", "bvRaised"}))
+EVESK_CLASS_INFO(TPanel, TWinControl,
+                 P::Enum("BevelOuter", &TPanel::SetBevelOuter, {"bvNone", "bvLowered", "bvRaised"}),
+                 P::Enum("BevelInner", &TPanel::SetBevelInner, {"bvNone", "bvLowered", "bvRaised"}),
+                 P::Int("BevelWidth", &TPanel::SetBevelWidth), P::Int("BorderWidth", &TPanel::SetBorderWidth),
+                 P::Enum("Alignment", &TPanel::SetAlignment, {"taLeftJustify", "taRightJustify", "taCenter"}))
 
 TPanel::TPanel(TComponent* owner) : TWinControl(owner) {}
 
@@ -912,11 +930,52 @@ void TPanel::CreateParams(TCreateParams& params) {
   params.ExStyle |= WS_EX_CONTROLPARENT;
 }
 
+namespace {
+void DrawBevel(HDC dc, RECT& r, TBevelCut cut, int width) {
+  if (cut == bvNone) return;
+  for (int i = 0; i < width; ++i) {
+    DrawEdge(dc, &r, cut == bvLowered ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
+    InflateRect(&r, -1, -1);
+  }
+}
+}  // namespace
+
+RECT TPanel::InnerRect() {
+  RECT r = ClientRect();
+  const int inset = (FBevelOuter != bvNone ? FBevelWidth : 0) + FBorderWidth + (FBevelInner != bvNone ? FBevelWidth : 0);
+  InflateRect(&r, -inset, -inset);
+  return r;
+}
+
 void TPanel::PaintWindow(HDC dc) {
   RECT r;
   GetClientRect(FHandle, &r);
-  if (FBevelOuter == 1) DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
-  else if (FBevelOuter == 2) DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
+  DrawBevel(dc, r, FBevelOuter, FBevelWidth);
+  TCanvas canvas(dc);
+  if (FBorderWidth > 0) {
+    // The border is the panel's own colour, whatever the window class erased with.
+    RECT inner = r;
+    InflateRect(&inner, -FBorderWidth, -FBorderWidth);
+    canvas.IntersectClip(r);
+    TSavedDC saved(dc);
+    ExcludeClipRect(dc, inner.left, inner.top, inner.right, inner.bottom);
+    canvas.FillRect(r, FColor);
+    r = inner;
+  }
+  DrawBevel(dc, r, FBevelInner, FBevelWidth);
+  if (!FCaption.empty()) {
+    static const UINT kAlign[] = {DT_LEFT, DT_RIGHT, DT_CENTER};
+    canvas.SelectFont(FFont);
+    RECT text = r;
+    canvas.DrawText(FCaption, text, DT_SINGLELINE | DT_VCENTER | DT_EXPANDTABS | kAlign[FAlignment]);
+  }
+  if (OnPaint) OnPaint(this, canvas);
+}
+
+LRESULT TPanel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  // The caption and the colour are painted here, not by the window class.
+  if (msg == CM_TEXTCHANGED || msg == CM_COLORCHANGED) Invalidate();
+  return TWinControl::WndProc(msg, wp, lp);
 }
 
 void RegisterStandardControls() {

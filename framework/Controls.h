@@ -316,19 +316,37 @@ class TButton : public TWinControl {
   bool FDefault = false, FCancel = false;
 };
 
+enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
+
+// A check box whose state the control itself moves on a click or the space bar: unchecked,
+// checked, then grayed when AllowGrayed, and unchecked again. Alignment taRightJustify puts the
+// text right of the box (the usual look), taLeftJustify left of it.
 class TCheckBox : public TWinControl {
  public:
   explicit TCheckBox(TComponent* owner);
   static const TClassInfo& StaticClassInfo();
   const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
-  bool Checked();
-  void SetChecked(bool v);
+  bool Checked() { return State() == cbChecked; }
+  void SetChecked(bool v) { SetCheckState(v ? cbChecked : cbUnchecked); }
+  TCheckBoxState State();
+  void SetCheckState(int state);
+  bool AllowGrayed() const { return FAllowGrayed; }
+  void SetAllowGrayed(bool v) { FAllowGrayed = v; }
+  TAlignment Alignment() const { return FAlignment; }
+  void SetAlignment(int v);
+  bool WordWrap() const { return FWordWrap; }
+  void SetWordWrap(bool v);
 
  protected:
   void CreateParams(TCreateParams& params) override;
   void CreateWnd() override;
   bool HandleReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
-  bool FChecked = false;
+  virtual void Toggle();
+  void RecreateWnd();
+  TCheckBoxState FState = cbUnchecked;
+  bool FAllowGrayed = false;
+  TAlignment FAlignment = taRightJustify;
+  bool FWordWrap = false;
 };
 
 class TGroupBox : public TWinControl {
@@ -341,17 +359,31 @@ class TGroupBox : public TWinControl {
   void CreateParams(TCreateParams& params) override;
 };
 
+enum TBevelCut { bvNone, bvLowered, bvRaised };
+
+// A panel: an outer bevel, a border of BorderWidth in the panel's colour, an inner bevel, the
+// caption aligned in what is left, then OnPaint for anything else.
 class TPanel : public TWinControl {
  public:
   explicit TPanel(TComponent* owner);
   static const TClassInfo& StaticClassInfo();
   const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
-  void SetBevelOuter(int v) { FBevelOuter = v; Invalidate(); }
+  void SetBevelOuter(int v) { FBevelOuter = static_cast<TBevelCut>(v); Invalidate(); }
+  void SetBevelInner(int v) { FBevelInner = static_cast<TBevelCut>(v); Invalidate(); }
+  void SetBevelWidth(int v) { FBevelWidth = v < 1 ? 1 : v; Invalidate(); }
+  void SetBorderWidth(int v) { FBorderWidth = v < 0 ? 0 : v; Invalidate(); }
+  void SetAlignment(int v) { FAlignment = static_cast<TAlignment>(v); Invalidate(); }
+  // The client area inside the bevels and the border.
+  RECT InnerRect();
+  std::function<void(TObject* sender, TCanvas& canvas)> OnPaint;
 
  protected:
   void CreateParams(TCreateParams& params) override;
   void PaintWindow(HDC dc) override;
-  int FBevelOuter = 2;  // bvNone, bvLowered, bvRaised
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  TBevelCut FBevelOuter = bvRaised, FBevelInner = bvNone;
+  int FBevelWidth = 1, FBorderWidth = 0;
+  TAlignment FAlignment = taCenter;
 };
 
 // The controls above and the form classes are made known to the form-description reader here.
