@@ -10,7 +10,7 @@
 #include "framework/DateUtils.h"
 #include "framework/Dialogs.h"
 #include "framework/Registry.h"
-#include "framework/SysUtils.h"
+#include "framework/SysUtils_win.h"
 
 namespace evesk {
 
@@ -222,10 +222,6 @@ void TMainForm::TrayIcon1BalloonHintClick(TObject*) {
   }
   TrayIcon1->SetHint("e-VESK Vizedu");
   TrayIcon1->SetIconList(sAlphaImageList2);
-}
-
-LRESULT TMainForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
-  return TForm::WndProc(msg, wp, lp);
 }
 
 void RegisterMainFormClasses() { TClassRegistry::Register(TMainForm::StaticClassInfo()); }

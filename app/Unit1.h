@@ -59,7 +59,6 @@ class TMainForm : public TForm {
 
  protected:
   void Loaded() override;
-  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
   template <class T>

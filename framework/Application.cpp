@@ -6,15 +6,13 @@
 
 #include "framework/Exception.h"
 #include "framework/Forms.h"
+#include "framework/Properties.h"
 
 namespace evesk {
 
 TApplication* Application = nullptr;
 
-const TClassInfo& TApplication::StaticClassInfo() {
-  static const TClassInfo info{"TApplication", &TComponent::StaticClassInfo(), {}, {}};
-  return info;
-}
+EVESK_BASE_CLASS_INFO(TApplication, TComponent)
 
 TApplication::TApplication() : TComponent(nullptr) {
   Application = this;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "framework/Application.h"
+#include "framework/Properties.h"
 
 namespace evesk {
 
@@ -28,10 +29,7 @@ void SetDialogButtonLabel(TMsgDlgBtn button, const std::string& label) { g_label
 const std::string& DialogButtonLabel(TMsgDlgBtn button) { return g_labels[button]; }
 TModalResult ButtonResult(TMsgDlgBtn button) { return kResults[button]; }
 
-const TClassInfo& TMessageForm::StaticClassInfo() {
-  static const TClassInfo info{"TMessageForm", &TForm::StaticClassInfo(), {}, {}};
-  return info;
-}
+EVESK_BASE_CLASS_INFO(TMessageForm, TForm)
 
 TMessageForm::TMessageForm(TComponent* owner) : TForm(owner) {
   FBorderStyle = bsDialog;

@@ -6,19 +6,15 @@
 
 namespace evesk {
 
-const TClassInfo& TForm::StaticClassInfo() {
-  using P = Prop<TForm>;
-  static const TClassInfo info{
-      "TForm", &TWinControl::StaticClassInfo(), {},
-      {P::Enum("BorderStyle", &TForm::SetBorderStyle,
-               {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"}),
-       P::Set("BorderIcons", &TForm::SetBorderIcons, {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"}),
-       P::Enum("Position", &TForm::SetPosition,
-               {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly", "poScreenCenter", "poDesktopCenter"}),
-       P::Int("ClientWidth", &TForm::SetClientWidth), P::Int("ClientHeight", &TForm::SetClientHeight),
-       P::Event("OnCreate", &TForm::OnCreate), P::Event("OnCloseQuery", &TForm::OnCloseQuery)}};
-  return info;
-}
+EVESK_BASE_CLASS_INFO(
+    TForm, TWinControl,
+    P::Enum("BorderStyle", &TForm::SetBorderStyle,
+            {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"}),
+    P::Set("BorderIcons", &TForm::SetBorderIcons, {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"}),
+    P::Enum("Position", &TForm::SetPosition,
+            {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly", "poScreenCenter", "poDesktopCenter"}),
+    P::Int("ClientWidth", &TForm::SetClientWidth), P::Int("ClientHeight", &TForm::SetClientHeight),
+    P::Event("OnCreate", &TForm::OnCreate), P::Event("OnCloseQuery", &TForm::OnCloseQuery))
 
 TForm::TForm(TComponent* owner) : TWinControl(owner) {
   FVisible = false;

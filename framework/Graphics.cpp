@@ -7,14 +7,9 @@
 
 namespace evesk {
 
-const TClassInfo& TFont::StaticClassInfo() {
-  using P = Prop<TFont>;
-  static const TClassInfo info{"TFont", nullptr, {},
-                               {P::String("Name", &TFont::SetName), P::Int("Height", &TFont::SetHeight),
-                                P::Int("Color", &TFont::SetColor), P::Int("Charset", &TFont::SetCharset),
-                                P::Set("Style", &TFont::SetStyle, {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"})}};
-  return info;
-}
+EVESK_ROOT_CLASS_INFO(TFont, P::String("Name", &TFont::SetName), P::Int("Height", &TFont::SetHeight),
+                      P::Int("Color", &TFont::SetColor), P::Int("Charset", &TFont::SetCharset),
+                      P::Set("Style", &TFont::SetStyle, {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"}))
 
 void TFont::Assign(const TFont& other) {
   FName = other.FName;

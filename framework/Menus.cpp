@@ -23,18 +23,12 @@ TFontHandle MenuFont(bool bold) {
 }
 }  // namespace
 
-const TClassInfo& TMenuItem::StaticClassInfo() {
-  using P = Prop<TMenuItem>;
-  static const TClassInfo info{"TMenuItem", &TComponent::StaticClassInfo(),
-                               [](TComponent* o) -> TComponent* { return new TMenuItem(o); },
-                               {P::String("Caption", &TMenuItem::SetCaption), P::Bool("Default", &TMenuItem::SetDefault),
-                                P::Bool("Enabled", &TMenuItem::SetEnabled), P::Bool("Checked", &TMenuItem::SetChecked),
-                                P::Bool("RadioItem", &TMenuItem::SetRadioItem),
-                                P::Int("ImageIndex", &TMenuItem::SetImageIndex), P::Event("OnClick", &TMenuItem::OnClick),
-                                P::Event("OnMeasureItem", &TMenuItem::OnMeasureItem),
-                                P::Event("OnAdvancedDrawItem", &TMenuItem::OnAdvancedDrawItem)}};
-  return info;
-}
+EVESK_CLASS_INFO(TMenuItem, TComponent, P::String("Caption", &TMenuItem::SetCaption),
+                 P::Bool("Default", &TMenuItem::SetDefault), P::Bool("Enabled", &TMenuItem::SetEnabled),
+                 P::Bool("Checked", &TMenuItem::SetChecked), P::Bool("RadioItem", &TMenuItem::SetRadioItem),
+                 P::Int("ImageIndex", &TMenuItem::SetImageIndex), P::Event("OnClick", &TMenuItem::OnClick),
+                 P::Event("OnMeasureItem", &TMenuItem::OnMeasureItem),
+                 P::Event("OnAdvancedDrawItem", &TMenuItem::OnAdvancedDrawItem))
 
 void TMenuItem::SetParentComponent(TComponent* parent) {
   if (auto* menu = dynamic_cast<TPopupMenu*>(parent)) menu->Add(this);
@@ -89,15 +83,9 @@ void TMenuItem::DrawItem(TCanvas& canvas, const RECT& rect, TOwnerDrawState stat
   canvas.DrawText(FCaption, text, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
 }
 
-const TClassInfo& TPopupMenu::StaticClassInfo() {
-  using P = Prop<TPopupMenu>;
-  static const TClassInfo info{"TPopupMenu", &TComponent::StaticClassInfo(),
-                               [](TComponent* o) -> TComponent* { return new TPopupMenu(o); },
-                               {P::Bool("AutoPopup", &TPopupMenu::SetAutoPopup),
-                                P::Bool("OwnerDraw", &TPopupMenu::SetOwnerDraw),
-                                P::Reference("Images", &TPopupMenu::SetImages), P::Event("OnPopup", &TPopupMenu::OnPopup)}};
-  return info;
-}
+EVESK_CLASS_INFO(TPopupMenu, TComponent, P::Bool("AutoPopup", &TPopupMenu::SetAutoPopup),
+                 P::Bool("OwnerDraw", &TPopupMenu::SetOwnerDraw), P::Reference("Images", &TPopupMenu::SetImages),
+                 P::Event("OnPopup", &TPopupMenu::OnPopup))
 
 TPopupMenu::~TPopupMenu() {
   for (TMenuItem* item : FItems) item->RemoveFreeNotification(this);

@@ -14,9 +14,6 @@ struct TFormatSettings {
   char TimeSeparator = ':';
 };
 
-// The separators of the logged-on user's locale (Windows build only).
-TFormatSettings UserFormatSettings();
-
 std::string IntToStr(long long value);
 
 // Optional leading blanks, an optional sign, then decimal digits or hexadecimal digits after

@@ -28,20 +28,8 @@ void TTimerHandler::WndProc(TMessage& m) {
   m.Result = DefWindowProcA(gTimers.Window(), m.Msg, m.WParam, m.LParam);
 }
 
-const TClassInfo& TTimer::StaticClassInfo() {
-  using P = Prop<TTimer>;
-  TPropInfo interval;
-  interval.Name = "Interval";
-  interval.Set = [](TPersistent& o, const TValue& v) {
-    P::Expect(v, TValue::Kind::Integer, "an integer");
-    if (v.Int < 0 || v.Int > UINT32_MAX) throw EPropertyError("interval out of range");
-    P::Self(o).SetInterval(static_cast<unsigned>(v.Int));
-  };
-  static const TClassInfo info{"TTimer", &TComponent::StaticClassInfo(),
-                               [](TComponent* o) -> TComponent* { return new TTimer(o); },
-                               {interval, P::Bool("Enabled", &TTimer::SetEnabled), P::Event("OnTimer", &TTimer::OnTimer)}};
-  return info;
-}
+EVESK_CLASS_INFO(TTimer, TComponent, P::UInt("Interval", &TTimer::SetInterval), P::Bool("Enabled", &TTimer::SetEnabled),
+                 P::Event("OnTimer", &TTimer::OnTimer))
 
 TTimer::TTimer(TComponent* owner) : TComponent(owner), FId(NextTimerId()) {
   gTimers.AddUser(FId, this);

@@ -155,7 +155,7 @@ void TsAlphaImageList::BuildFromItems() {
     if (FItems->Count() > 0) {
       FGenerated = true;
       // At run time each image is held once, as an icon in the list.
-      if (!FKeepItems && !Designing()) FItems->Clear();
+      if (!FKeepItems) FItems->Clear();
     }
   }
   Change();
@@ -227,7 +227,7 @@ void TsAlphaImageList::CopyImages(TCustomImageList& source) {
   if (!FHandle) return;
   if (HIMAGELIST from = source.HandleAllocated() ? source.Handle() : nullptr) ImageList_SetBkColor(from, CLR_NONE);
   auto* alpha = dynamic_cast<TsAlphaImageList*>(&source);
-  if (alpha && (FKeepItems || Designing())) {
+  if (alpha && FKeepItems) {
     FItems->Assign(*alpha->Items());
     BuildFromItems();
     return;
@@ -245,7 +245,7 @@ void TsAlphaImageList::CopyImages(TCustomImageList& source) {
 
 void TsAlphaImageList::Change() {
   TCustomImageList::Change();
-  if (FGuard || !FHandle || IsLoading() || Designing() || !FGenerated || FKeepItems) return;
+  if (FGuard || !FHandle || IsLoading() || !FGenerated || FKeepItems) return;
   TFlagGuard guard(FGuard);
   const int count = ImageList_GetImageCount(FHandle);
   for (int i = 0; i < count; ++i) RepairAlpha(i);

@@ -97,48 +97,35 @@ UINT TTrayIcon::TaskbarCreatedMessage() {
 // ---------------------------------------------------------------------------------------------
 // Published properties
 
-const TClassInfo& TTrayIcon::StaticClassInfo() {
-  using P = Prop<TTrayIcon>;
-  TPropInfo interval;
-  interval.Name = "CycleInterval";
-  interval.Set = [](TPersistent& o, const TValue& v) {
-    P::Expect(v, TValue::Kind::Integer, "an integer");
-    if (v.Int < 0 || v.Int > UINT32_MAX) throw EPropertyError("interval out of range");
-    P::Self(o).SetCycleInterval(static_cast<unsigned>(v.Int));
-  };
-  static const TClassInfo info{
-      "TTrayIcon", &TComponent::StaticClassInfo(),
-      [](TComponent* o) -> TComponent* { return new TTrayIcon(o); },
-      {P::Bool("DesignPreview", &TTrayIcon::SetDesignPreview),
-       P::Reference("IconList", &TTrayIcon::SetIconList),
-       P::Bool("CycleIcons", &TTrayIcon::SetCycleIcons),
-       interval,
-       P::Bool("Enabled", &TTrayIcon::SetEnabled),
-       P::String("Hint", &TTrayIcon::SetHint),
-       P::Bool("ShowHint", &TTrayIcon::SetShowHint),
-       P::Object("Icon", &TTrayIcon::Icon),
-       P::Bool("IconVisible", &TTrayIcon::SetIconVisible),
-       P::Int("IconIndex", &TTrayIcon::SetIconIndex),
-       P::Reference("PopupMenu", &TTrayIcon::SetPopupMenu),
-       P::Bool("LeftPopup", &TTrayIcon::SetLeftPopup),
-       P::Bool("WantEnterExitEvents", &TTrayIcon::SetWantEnterExitEvents),
-       P::Bool("MinimizeToTray", &TTrayIcon::SetMinimizeToTray),
-       P::Event("OnClick", &TTrayIcon::OnClick),
-       P::Event("OnDblClick", &TTrayIcon::OnDblClick),
-       P::Event("OnMouseEnter", &TTrayIcon::OnMouseEnter),
-       P::Event("OnMouseExit", &TTrayIcon::OnMouseExit),
-       P::Event("OnMinimizeToTray", &TTrayIcon::OnMinimizeToTray),
-       P::Event("OnBalloonHintShow", &TTrayIcon::OnBalloonHintShow),
-       P::Event("OnBalloonHintHide", &TTrayIcon::OnBalloonHintHide),
-       P::Event("OnBalloonHintTimeout", &TTrayIcon::OnBalloonHintTimeout),
-       P::Event("OnBalloonHintClick", &TTrayIcon::OnBalloonHintClick),
-       P::Event("OnMouseDown", &TTrayIcon::OnMouseDown),
-       P::Event("OnMouseUp", &TTrayIcon::OnMouseUp),
-       P::Event("OnMouseMove", &TTrayIcon::OnMouseMove),
-       P::Event("OnCycle", &TTrayIcon::OnCycle),
-       P::Event("OnStartup", &TTrayIcon::OnStartup)}};
-  return info;
-}
+EVESK_CLASS_INFO(TTrayIcon, TComponent,
+                 P::Bool("DesignPreview", &TTrayIcon::SetDesignPreview),
+                 P::Reference("IconList", &TTrayIcon::SetIconList),
+                 P::Bool("CycleIcons", &TTrayIcon::SetCycleIcons),
+                 P::UInt("CycleInterval", &TTrayIcon::SetCycleInterval),
+                 P::Bool("Enabled", &TTrayIcon::SetEnabled),
+                 P::String("Hint", &TTrayIcon::SetHint),
+                 P::Bool("ShowHint", &TTrayIcon::SetShowHint),
+                 P::Object("Icon", &TTrayIcon::Icon),
+                 P::Bool("IconVisible", &TTrayIcon::SetIconVisible),
+                 P::Int("IconIndex", &TTrayIcon::SetIconIndex),
+                 P::Reference("PopupMenu", &TTrayIcon::SetPopupMenu),
+                 P::Bool("LeftPopup", &TTrayIcon::SetLeftPopup),
+                 P::Bool("WantEnterExitEvents", &TTrayIcon::SetWantEnterExitEvents),
+                 P::Bool("MinimizeToTray", &TTrayIcon::SetMinimizeToTray),
+                 P::Event("OnClick", &TTrayIcon::OnClick),
+                 P::Event("OnDblClick", &TTrayIcon::OnDblClick),
+                 P::Event("OnMouseEnter", &TTrayIcon::OnMouseEnter),
+                 P::Event("OnMouseExit", &TTrayIcon::OnMouseExit),
+                 P::Event("OnMinimizeToTray", &TTrayIcon::OnMinimizeToTray),
+                 P::Event("OnBalloonHintShow", &TTrayIcon::OnBalloonHintShow),
+                 P::Event("OnBalloonHintHide", &TTrayIcon::OnBalloonHintHide),
+                 P::Event("OnBalloonHintTimeout", &TTrayIcon::OnBalloonHintTimeout),
+                 P::Event("OnBalloonHintClick", &TTrayIcon::OnBalloonHintClick),
+                 P::Event("OnMouseDown", &TTrayIcon::OnMouseDown),
+                 P::Event("OnMouseUp", &TTrayIcon::OnMouseUp),
+                 P::Event("OnMouseMove", &TTrayIcon::OnMouseMove),
+                 P::Event("OnCycle", &TTrayIcon::OnCycle),
+                 P::Event("OnStartup", &TTrayIcon::OnStartup))
 
 void RegisterTrayIcon() { TClassRegistry::Register(TTrayIcon::StaticClassInfo()); }
 
@@ -156,7 +143,6 @@ TTrayIcon::TTrayIcon(TComponent* owner) : TComponent(owner), FIconId(NextIconId(
   FCycleTimer = std::make_unique<TSimpleTimer>(1000, [this](TObject*) { CycleTick(); });
   FClickTimer = std::make_unique<TSimpleTimer>(1000, [this](TObject*) { ClickTimerTick(); });
   FExitTimer = std::make_unique<TSimpleTimer>(kExitPollInterval, [this](TObject*) { ExitPollTick(); });
-  if (DesignTime()) return;
   TaskbarCreatedMessage();
   if (Application) {
     FHookApp = Application;
@@ -182,7 +168,7 @@ TTrayIcon::~TTrayIcon() {
 
 void TTrayIcon::Loaded() {
   TComponent::Loaded();
-  if (!DesignTime() && dynamic_cast<TWinControl*>(Owner())) {
+  if (dynamic_cast<TWinControl*>(Owner())) {
     SubclassOwner();
     bool show = true;
     if (OnStartup) OnStartup(this, show);
@@ -216,13 +202,8 @@ void TTrayIcon::Notification(TComponent* component, TOperation operation) {
 // Properties
 
 void TTrayIcon::SetDesignPreview(bool value) {
+  // Only a form designer shows the icon for this; at run time the value is merely kept.
   FDesignPreview = value;
-  if (!DesignTime()) return;  // a form designer's preview; nothing to show at run time
-  FSettingPreview = true;
-  if (FIcon.Empty() && WantsDefaultDesignIcon()) FIcon.SetHandle(CopyIcon(LoadIconA(nullptr, IDI_WINLOGO)));
-  if (value) AddTrayIcon();
-  else RemoveTrayIcon();
-  FSettingPreview = false;
 }
 
 void TTrayIcon::SetIconList(TCustomImageList* list) {
@@ -321,15 +302,13 @@ void TTrayIcon::FillRecord() {
 bool TTrayIcon::SendToShell(DWORD message) { return ShellNotify && ShellNotify(message, FData) != FALSE; }
 
 bool TTrayIcon::AddTrayIcon() {
-  if (!FSettingPreview) FIconVisible = true;
-  if (DesignTime() && !FSettingPreview && !FDesignPreview) return false;
+  FIconVisible = true;
   FillRecord();
   return SendToShell(NIM_ADD);
 }
 
 bool TTrayIcon::RemoveTrayIcon() {
-  if (!FSettingPreview) FIconVisible = false;
-  if (DesignTime() && !FSettingPreview && !FDesignPreview) return false;
+  FIconVisible = false;
   FillRecord();
   return SendToShell(NIM_DELETE);
 }
@@ -337,7 +316,6 @@ bool TTrayIcon::RemoveTrayIcon() {
 bool TTrayIcon::UpdateTrayIcon() {
   // Setters that act on the platform wait for the after-loading notification.
   if (Loading()) return false;
-  if (DesignTime() && !FSettingPreview && !FDesignPreview) return false;
   FillRecord();
   return SendToShell(NIM_MODIFY);
 }
@@ -572,10 +550,6 @@ void TTrayIcon::MinimizeAppToTray() {
 
 bool TTrayIcon::AppHook(UINT msg, WPARAM wp, LPARAM) {
   if (msg == WM_SIZE && wp == SIZE_MINIMIZED && FMinimizeToTray) DoMinimizeToTray();
-  if (msg == WM_WINDOWPOSCHANGED && FFirstShow && Application && Application->MainForm()) {
-    // The start-up question concerns only MDI parent forms, which this class library has not.
-    FFirstShow = false;
-  }
   if (msg == WM_SYSCOMMAND && wp == SC_RESTORE && Application && Application->MainForm()) {
     TForm* form = Application->MainForm();
     if (form->HandleAllocated() && IsIconic(form->Handle())) ShowWindow(form->Handle(), SW_RESTORE);

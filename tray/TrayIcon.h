@@ -99,7 +99,6 @@ class TTrayIcon : public TComponent {
   TCycleEvent OnCycle;
   TStartupEvent OnStartup;
 
-  virtual bool WantsDefaultDesignIcon() { return true; }
   // Shell calls; true when the shell accepted the call.
   virtual bool AddTrayIcon();
   virtual bool RemoveTrayIcon();
@@ -161,7 +160,6 @@ class TTrayIcon : public TComponent {
   void CycleTick();
   void ClickTimerTick();
   void ExitPollTick();
-  bool DesignTime() const { return (ComponentState() & csDesigning) != 0; }
   bool Loading() const { return IsLoading(); }
 
   UINT FIconId;
@@ -175,7 +173,6 @@ class TTrayIcon : public TComponent {
   bool FDesignPreview = false, FCycleIcons = false, FEnabled = true, FShowHint = true, FIconVisible = false;
   bool FLeftPopup = false, FWantEnterExitEvents = false, FMinimizeToTray = false;
   bool FClickStart = false, FClickReady = false, FDblClick = false, FDidExit = true;
-  bool FFirstShow = true, FSettingPreview = false;
   POINT FLastMove{0, 0};
   std::unique_ptr<TSimpleTimer> FCycleTimer, FClickTimer, FExitTimer;
   int FHookId = 0;

@@ -8,7 +8,7 @@
 #include "app/Unit1.h"
 #include "framework/Application.h"
 #include "framework/Registry.h"
-#include "framework/SysUtils.h"
+#include "framework/SysUtils_win.h"
 
 using namespace evesk;
 
