@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 #include "framework/Application.h"
 #include "framework/Properties.h"
@@ -546,7 +547,34 @@ void TWinControl::Attach(HWND wnd) {
   SetPropA(wnd, kDefProcName, reinterpret_cast<HANDLE>(FDefProc));
 }
 
+void TWinControl::AttachHandle(HWND wnd) {
+  if (FHandle || !wnd || !IsWindow(wnd)) return;
+  FForeignLink = SubclassWindow(wnd, [this](TMessage& m, const TWndMethod& inherited) {
+    const TWndMethod* saved = std::exchange(FInherited, &inherited);
+    try {
+      WindowProc(m);
+    } catch (const std::exception& e) {
+      HandleEventException(e);
+    }
+    FInherited = saved;
+  });
+  if (!FForeignLink.Active()) return;
+  FHandle = wnd;
+  SetPropA(wnd, kPropName, this);
+  UpdateBounds();
+  FCaption = Text();
+}
+
+void TWinControl::DetachHandle() {
+  if (!FForeignLink.Active()) return;
+  FForeignLink.Restore();
+  if (FHandle) RemovePropA(FHandle, kPropName);
+  FHandle = nullptr;
+  FHotControl = FCaptureControl = nullptr;
+}
+
 void TWinControl::DestroyHandle() {
+  if (FForeignLink.Active()) return DetachHandle();  // not ours to destroy
   if (!FHandle) return;
   HWND wnd = FHandle;
   // Detach first: a control being destroyed must not see its window's last messages. When
@@ -574,6 +602,12 @@ void TWinControl::UpdateBounds() {
 
 LRESULT TWinControl::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
   if (!FHandle) return 0;
+  if (FForeignLink.Active()) {
+    TMessage m{msg, wp, lp, 0};
+    if (FInherited) (*FInherited)(m);
+    else CallPreviousWindowProc(FHandle, m);
+    return m.Result;
+  }
   return CallWindowProcA(FDefProc ? FDefProc : DefWindowProcA, FHandle, msg, wp, lp);
 }
 
@@ -649,6 +683,7 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       RemovePropA(wnd, kPropName);
       RemovePropA(wnd, kDefProcName);
       FHandle = nullptr;
+      FForeignLink = TWndProcLink();
       FHotControl = FCaptureControl = nullptr;
       return r;
     }

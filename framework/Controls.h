@@ -190,6 +190,12 @@ class TWinControl : public TControl {
 
   HWND Handle();  // creates the window (and its parents' windows) when needed
   bool HandleAllocated() const { return FHandle != nullptr; }
+  // Takes over the messages of a window the program did not create (a control of a system
+  // dialog, say): they go along this control's message path until DetachHandle, which leaves
+  // the window alive and working, whoever subclassed it in between.
+  void AttachHandle(HWND wnd);
+  void DetachHandle();
+  bool Attached() const { return FForeignLink.Active(); }
   void Invalidate() override;
   void SetFocus();
 
@@ -229,6 +235,8 @@ class TWinControl : public TControl {
   void SetHotControl(TGraphicControl* control);
   bool HasVisibleGraphicChild() const;
   WNDPROC FDefProc = nullptr;
+  TWndProcLink FForeignLink;                // the subclassing of an attached window
+  const TWndMethod* FInherited = nullptr;   // its next procedure while a message is on its way
   TGraphicControl* FHotControl = nullptr;      // the graphic child under the pointer
   TGraphicControl* FCaptureControl = nullptr;  // the graphic child a held button started on
 };

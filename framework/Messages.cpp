@@ -135,4 +135,12 @@ TWndProcLink SubclassWindow(HWND wnd, TWndHandler handler) {
 
 bool IsWindowSubclassed(HWND wnd) { return Subclasses().count(wnd) != 0; }
 
+bool CallPreviousWindowProc(HWND wnd, TMessage& msg) {
+  auto& map = Subclasses();
+  auto it = map.find(wnd);
+  if (it == map.end()) return false;
+  msg.Result = CallWindowProcA(it->second->Previous, wnd, msg.Msg, msg.WParam, msg.LParam);
+  return true;
+}
+
 }  // namespace evesk

@@ -109,6 +109,9 @@ class TWndProcChain {
 TWndProcLink SubclassWindow(HWND wnd, TWndHandler handler);
 // Whether our subclassing procedure is in the window's chain.
 bool IsWindowSubclassed(HWND wnd);
+// Sends a message straight to the procedure the window had before we subclassed it (past every
+// handler); false when we never did.
+bool CallPreviousWindowProc(HWND wnd, TMessage& msg);
 
 // Runs a handler of an event and shows what it lets escape, so that a message procedure never
 // throws into the system.

@@ -173,3 +173,44 @@ TEST_F(MessagePath, ApplicationHooksAreHandlersOfItsWindow) {
   app.UnhookMainWindow(a);
   EXPECT_EQ(SendMessageA(app.Handle(), WM_QUERYENDSESSION, 0, 0), TRUE);
 }
+
+TEST_F(MessagePath, AControlAttachedToAForeignWindowLetsGoOfItInAnyOrder) {
+  HWND wnd = CreateWindowExA(0, "EDIT", "před", WS_POPUP, 3, 4, 50, 20, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(wnd, nullptr);
+  const LONG_PTR original = GetWindowLongPtrA(wnd, GWLP_WNDPROC);
+  std::vector<int> seen;
+  {
+    TEdit control(nullptr);
+    control.AttachHandle(wnd);
+    ASSERT_TRUE(control.Attached());
+    EXPECT_EQ(TWinControl::FromHandle(wnd), &control);
+    EXPECT_EQ(control.Caption(), "před");
+    EXPECT_EQ(control.Width(), 50);
+    TWndProcLink handler = control.ReplaceWindowProc(Marker(seen, 1));
+    TWndProcLink above = SubclassWindow(wnd, Marker(seen, 2));
+    SendMessageA(wnd, kProbe, 0, 0);
+    EXPECT_EQ(seen, (std::vector<int>{2, 1}));
+    // Performed without a message on its way: the window's own procedure still answers.
+    EXPECT_EQ(control.Perform(WM_GETTEXTLENGTH), 4);  // code page 1250: one byte a letter
+    control.SetText("po");
+    // The control lets go first, the later subclassing stays and the edit keeps working.
+    control.DetachHandle();
+    EXPECT_FALSE(control.Attached());
+    EXPECT_EQ(TWinControl::FromHandle(wnd), nullptr);
+    seen.clear();
+    SendMessageA(wnd, kProbe, 0, 0);
+    EXPECT_EQ(seen, (std::vector<int>{2}));
+    above.Restore();
+  }
+  EXPECT_TRUE(IsWindow(wnd));  // not the control's to destroy
+  EXPECT_EQ(GetWindowLongPtrA(wnd, GWLP_WNDPROC), original);
+  char text[16] = {};
+  GetWindowTextA(wnd, text, sizeof text);
+  EXPECT_STREQ(text, "po");
+  // Destroyed while attached: the control hears the end and forgets the window.
+  TEdit again(nullptr);
+  again.AttachHandle(wnd);
+  DestroyWindow(wnd);
+  EXPECT_FALSE(again.HandleAllocated());
+  EXPECT_FALSE(again.Attached());
+}
