@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "GuiObjects.h"
 #include "MessagePump.h"
 #include "framework/Application.h"
 #include "framework/Controls.h"
@@ -282,11 +283,11 @@ TEST_F(ComponentsTest, ThousandFormsWithGraphicControlsTimerMenuAndHookLeakNoGui
   };
   for (int i = 0; i < 20; ++i) cycle();  // caches of the system settle first
   DispatchPending();
-  HANDLE process = GetCurrentProcess();
-  const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS), user = GetGuiResources(process, GR_USEROBJECTS);
+  const guiobjects::TGuiObjects before = guiobjects::Count();
   for (int i = 0; i < 1000; ++i) cycle();
   DispatchPending();
-  EXPECT_LE(GetGuiResources(process, GR_GDIOBJECTS), gdi);
-  EXPECT_LE(GetGuiResources(process, GR_USEROBJECTS), user);
+  const guiobjects::TGuiObjects after = guiobjects::Count();
+  EXPECT_LE(after.Gdi, before.Gdi + guiobjects::kSlack);
+  EXPECT_LE(after.User, before.User + guiobjects::kSlack);
   EXPECT_FALSE(TCBTHook::Installed());
 }
