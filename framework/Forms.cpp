@@ -3,6 +3,7 @@
 #include "framework/Application.h"
 #include "framework/FormReader.h"
 #include "framework/Properties.h"
+#include "framework/SysUtils.h"
 
 namespace evesk {
 
@@ -178,8 +179,7 @@ void TForm::DoCreate() {
 }
 
 std::string LoadFormResource(const std::string& className) {
-  std::string name = className;
-  for (char& c : name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  const std::string name = UpperCase(className);
   HMODULE module = GetModuleHandleA(nullptr);
   HRSRC res = FindResourceA(module, name.c_str(), MAKEINTRESOURCEA(10) /* RT_RCDATA */);
   if (!res) throw EReadError("Resource " + name + " not found");
