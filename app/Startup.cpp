@@ -6,6 +6,7 @@
 #include "framework/Dialogs.h"
 #include "framework/ImgList.h"
 #include "framework/Menus.h"
+#include "framework/Timer.h"
 #include "imaging/acAlphaImageList.h"
 #include "net/HTTPGet.h"
 #include "skin/sSkinManager.h"
@@ -28,6 +29,7 @@ void RegisterProgramClasses() {
   RegisterStandardControls();
   RegisterCommonControls();
   RegisterMenuClasses();
+  RegisterTimerClasses();
   RegisterImageListClasses();
   RegisterAlphaImageList();
   RegisterSkinnedControls();

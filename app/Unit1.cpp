@@ -11,7 +11,7 @@
 #include "framework/DateUtils.h"
 #include "framework/Dialogs.h"
 #include "framework/Registry.h"
-#include "framework/SysUtils.h"
+#include "framework/SysUtils_win.h"
 
 namespace evesk {
 

@@ -60,6 +60,7 @@ class TMainForm : public TForm {
 
  protected:
   void Loaded() override;
+  // Answers a second start of the program (it shows this copy's window).
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:

@@ -16,7 +16,7 @@ set_target_properties(evesk_jpeg PROPERTIES IMPORTED_LOCATION ${EVESK_JPEG_DIR}/
 target_link_libraries(evesk_core PUBLIC evesk_jpeg)
 
 get_property(winsrc GLOBAL PROPERTY EVESK_WINDOWS_SOURCES)
-add_library(evesk_win STATIC ${winsrc} ${CMAKE_SOURCE_DIR}/framework/empty.cpp)
+add_library(evesk_win STATIC ${winsrc})
 target_include_directories(evesk_win PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(evesk_win PRIVATE ${EVESK_WARNINGS})
 target_compile_definitions(evesk_win PUBLIC EVESK_SERVICE_HOST="${EVESK_SERVICE_HOST}")

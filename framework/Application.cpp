@@ -6,20 +6,18 @@
 
 #include "framework/Exception.h"
 #include "framework/Forms.h"
+#include "framework/Properties.h"
 
 namespace evesk {
 
 TApplication* Application = nullptr;
 
-const TClassInfo& TApplication::StaticClassInfo() {
-  static const TClassInfo info{"TApplication", &TComponent::StaticClassInfo(), {}, {}};
-  return info;
-}
+EVESK_BASE_CLASS_INFO(TApplication, TComponent)
 
 TApplication::TApplication() : TComponent(nullptr) {
   Application = this;
   WNDCLASSA wc{};
-  wc.lpfnWndProc = &WndProc;
+  wc.lpfnWndProc = &StaticWndProc;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.hIcon = LoadIconA(wc.hInstance, "MAINICON");
   wc.lpszClassName = "TApplication";
@@ -99,7 +97,12 @@ void TApplication::Terminate() {
 }
 
 int TApplication::HookMainWindow(THook hook) {
-  FHooks.emplace_back(FNextHook, std::move(hook));
+  TWndProcLink link = FWindowProc.Replace([hook = std::move(hook)](TMessage& m, const TWndMethod& inherited) {
+    LRESULT result = 0;
+    if (hook(m.Msg, m.WParam, m.LParam, result)) m.Result = result;
+    else inherited(m);
+  });
+  FHooks.emplace_back(FNextHook, std::move(link));
   return FNextHook++;
 }
 
@@ -108,19 +111,22 @@ void TApplication::UnhookMainWindow(int id) {
                FHooks.end());
 }
 
-LRESULT CALLBACK TApplication::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+void TApplication::WndProc(TMessage& m) {
+  // Each form asks its own close question at log-off; the hidden window has none to ask.
+  if (m.Msg == WM_QUERYENDSESSION) m.Result = TRUE;
+  else m.Result = DefWindowProcA(FHandle, m.Msg, m.WParam, m.LParam);
+}
+
+LRESULT CALLBACK TApplication::StaticWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (Application && Application->FHandle == wnd) {
+    TMessage m{msg, wp, lp, 0};
     try {
-      for (auto hook : std::vector<std::pair<int, THook>>(Application->FHooks)) {
-        LRESULT result = 0;
-        if (hook.second(msg, wp, lp, result)) return result;
-      }
+      Application->FWindowProc.Dispatch(m);
     } catch (const std::exception& e) {
       HandleEventException(e);
       return 0;
     }
-    // Each form asks its own close question at log-off; the hidden window has none to ask.
-    if (msg == WM_QUERYENDSESSION) return TRUE;
+    return m.Result;
   }
   return DefWindowProcA(wnd, msg, wp, lp);
 }

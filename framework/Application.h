@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/Classes.h"
+#include "framework/Messages.h"
 
 namespace evesk {
 
@@ -46,10 +47,13 @@ class TApplication : public TComponent {
   // Runs one message; false once WM_QUIT has been seen.
   bool HandleMessage();
 
-  // A hook sees every message of the application window first; true means handled.
+  // A hook sees every message of the application window first; true means handled. Hooks
+  // are handlers of the window's message path, so the one added last sees a message first.
   using THook = std::function<bool(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)>;
   int HookMainWindow(THook hook);
   void UnhookMainWindow(int id);
+  // The application window's message path.
+  [[nodiscard]] TWndProcLink ReplaceWindowProc(TWndHandler handler) { return FWindowProc.Replace(std::move(handler)); }
 
   void ShowException(const std::exception& e);
   // Plain message box captioned with the application title.
@@ -57,20 +61,20 @@ class TApplication : public TComponent {
 
  private:
   void InitForm(TForm* form);
-  static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  static LRESULT CALLBACK StaticWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
   bool ProcessMessage(MSG& msg);
 
   std::string FTitle;
   HWND FHandle = nullptr;
   TForm* FMainForm = nullptr;
   bool FTerminated = false;
-  std::vector<std::pair<int, THook>> FHooks;
+  void WndProc(TMessage& msg);
+  TWndProcChain FWindowProc{[this](TMessage& m) { WndProc(m); }};
+  std::vector<std::pair<int, TWndProcLink>> FHooks;
   int FNextHook = 1;
 };
 
 extern TApplication* Application;
 
-// Called by window procedures when an event handler lets an exception escape.
-void HandleEventException(const std::exception& e);
 
 }  // namespace evesk

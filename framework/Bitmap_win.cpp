@@ -5,17 +5,16 @@
 #include <vector>
 
 #include "framework/Bitmap.h"
+#include "framework/Handles.h"
 
 namespace evesk {
 
 namespace {
 void ApplyColorTable(HBITMAP bmp, const std::vector<TPaletteEntry>& palette) {
   if (!bmp || palette.empty()) return;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, bmp);
-  SetDIBColorTable(dc, 0, static_cast<UINT>(palette.size()), reinterpret_cast<const RGBQUAD*>(palette.data()));
-  SelectObject(dc, old);
-  DeleteDC(dc);
+  TMemoryDC dc(CreateCompatibleDC(nullptr));
+  TSelectObject select(dc.Get(), bmp);
+  SetDIBColorTable(dc.Get(), 0, static_cast<UINT>(palette.size()), reinterpret_cast<const RGBQUAD*>(palette.data()));
 }
 }  // namespace
 
@@ -35,12 +34,9 @@ bool TBitmap::Allocate(int width, int height, TPixelFormat format, std::size_t) 
   for (int i = 0; i < colours && i < static_cast<int>(FPalette.size()); ++i)
     info.colors[i] = *reinterpret_cast<const RGBQUAD*>(&FPalette[i]);
   void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!bmp || !bits) {
-    if (bmp) DeleteObject(bmp);
-    return false;
-  }
-  FHandle = bmp;
+  TBitmapHandle bmp(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bmp || !bits) return false;
+  FHandle = bmp.Release();
   FBits = static_cast<std::uint8_t*>(bits);  // CreateDIBSection zero-fills
   return true;
 }

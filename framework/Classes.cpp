@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "framework/Exception.h"
+#include "framework/Properties.h"
 
 namespace evesk {
 
@@ -34,10 +35,7 @@ const TClassInfo* TClassRegistry::Find(const std::string& name) {
   return it == Registry().end() ? nullptr : it->second;
 }
 
-const TClassInfo& TComponent::StaticClassInfo() {
-  static const TClassInfo info{"TComponent", nullptr, {}, {}};
-  return info;
-}
+EVESK_ROOT_CLASS_INFO(TComponent)
 
 TComponent::TComponent(TComponent* owner) {
   if (owner) owner->InsertComponent(this);
@@ -125,10 +123,7 @@ int TCollectionItem::Index() const {
   return -1;
 }
 
-const TClassInfo& TCollection::StaticClassInfo() {
-  static const TClassInfo info{"TCollection", nullptr, {}, {}};
-  return info;
-}
+EVESK_ROOT_CLASS_INFO(TCollection)
 
 TCollectionItem* TCollection::Add() {
   FItems.push_back(FFactory(this));

@@ -63,7 +63,6 @@ enum TComponentStateFlag : unsigned {
   csLoading = 1,
   csReading = 2,
   csDestroying = 4,
-  csDesigning = 8,
 };
 
 enum class TOperation { opInsert, opRemove };

@@ -45,11 +45,7 @@ double FromSystemTime(const SYSTEMTIME& st) {
 }
 }  // namespace
 
-const TClassInfo& TDateTimePicker::StaticClassInfo() {
-  static const TClassInfo info{"TDateTimePicker", &TWinControl::StaticClassInfo(),
-                               [](TComponent* o) -> TComponent* { return new TDateTimePicker(o); }, {}};
-  return info;
-}
+EVESK_CLASS_INFO(TDateTimePicker, TWinControl)
 
 TDateTimePicker::TDateTimePicker(TComponent* owner) : TWinControl(owner) { FTabStop = true; }
 
@@ -81,15 +77,9 @@ void TDateTimePicker::SetDateTime(double value) {
   }
 }
 
-const TClassInfo& TUpDown::StaticClassInfo() {
-  using P = Prop<TUpDown>;
-  static const TClassInfo info{"TUpDown", &TWinControl::StaticClassInfo(),
-                               [](TComponent* o) -> TComponent* { return new TUpDown(o); },
-                               {P::Reference("Associate", &TUpDown::SetAssociate), P::Int("Min", &TUpDown::SetMin),
-                                P::Int("Max", &TUpDown::SetMax), P::Int("Position", &TUpDown::SetPosition),
-                                P::Bool("Thousands", &TUpDown::SetThousands)}};
-  return info;
-}
+EVESK_CLASS_INFO(TUpDown, TWinControl, P::Reference("Associate", &TUpDown::SetAssociate), P::Int("Min", &TUpDown::SetMin),
+                 P::Int("Max", &TUpDown::SetMax), P::Int("Position", &TUpDown::SetPosition),
+                 P::Bool("Thousands", &TUpDown::SetThousands))
 
 TUpDown::TUpDown(TComponent* owner) : TWinControl(owner) {}
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 #include "framework/Application.h"
 #include "framework/Forms.h"
@@ -13,6 +14,9 @@ namespace evesk {
 
 namespace {
 const char* const kPropName = "evesk.control";
+// The procedure found in the window, kept with it: it is still needed after the control let go
+// while someone else's subclassing sits on top of ours.
+const char* const kDefProcName = "evesk.defproc";
 
 void EnsureClass(const TCreateParams& params, WNDPROC proc) {
   static std::map<std::string, bool> registered;
@@ -30,47 +34,330 @@ void EnsureClass(const TCreateParams& params, WNDPROC proc) {
 }
 }  // namespace
 
-const TClassInfo& TWinControl::StaticClassInfo() {
-  using P = Prop<TWinControl>;
-  static const TClassInfo info{
-      "TWinControl", &TComponent::StaticClassInfo(), {},
-      {P::Int("Left", &TWinControl::SetLeft), P::Int("Top", &TWinControl::SetTop),
-       P::Int("Width", &TWinControl::SetWidth), P::Int("Height", &TWinControl::SetHeight),
-       P::String("Caption", &TWinControl::SetCaption), P::String("Text", &TWinControl::SetText),
-       P::Bool("Visible", &TWinControl::SetVisible), P::Bool("Enabled", &TWinControl::SetEnabled),
-       P::Bool("TabStop", &TWinControl::SetTabStop), P::Int("TabOrder", &TWinControl::SetTabOrder),
-       P::Bool("ParentFont", &TWinControl::SetParentFont), P::Object("Font", &TWinControl::Font),
-       P::Event("OnClick", &TWinControl::OnClick)}};
-  return info;
+TShiftState KeyShiftState() {
+  TShiftState s = 0;
+  if (GetAsyncKeyState(VK_SHIFT) & 0x8000) s |= ssShift;
+  if (GetAsyncKeyState(VK_MENU) & 0x8000) s |= ssAlt;
+  if (GetAsyncKeyState(VK_CONTROL) & 0x8000) s |= ssCtrl;
+  return s;
 }
 
-TWinControl::TWinControl(TComponent* owner) : TComponent(owner) {
+namespace {
+TShiftState MouseShiftState(WPARAM keys) {
+  TShiftState s = 0;
+  if (keys & MK_SHIFT) s |= ssShift;
+  if (keys & MK_CONTROL) s |= ssCtrl;
+  if (GetKeyState(VK_MENU) < 0) s |= ssAlt;
+  if (keys & MK_LBUTTON) s |= ssLeft;
+  if (keys & MK_RBUTTON) s |= ssRight;
+  if (keys & MK_MBUTTON) s |= ssMiddle;
+  return s;
+}
+
+POINT PointOf(LPARAM lp) { return POINT{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))}; }
+
+bool IsMouseMessage(UINT msg) { return msg >= WM_MOUSEMOVE && msg <= WM_MBUTTONDBLCLK; }
+
+bool IsButtonDown(UINT msg) {
+  return msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN || msg == WM_LBUTTONDBLCLK ||
+         msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
+}
+
+HCURSOR CursorHandle(TCursor cursor) {
+  switch (cursor) {
+    case crIBeam: return LoadCursor(nullptr, IDC_IBEAM);
+    case crHandPoint: return LoadCursor(nullptr, IDC_HAND);
+    default: return LoadCursor(nullptr, IDC_ARROW);
+  }
+}
+
+bool SameFont(TFont& a, const TFont& b) {
+  return a.Name() == b.Name() && a.Height() == b.Height() && a.Style() == b.Style() && a.Color() == b.Color() &&
+         a.Charset() == b.Charset();
+}
+}  // namespace
+
+// ---- TControl ----
+
+EVESK_BASE_CLASS_INFO(TControl, TComponent, P::Int("Left", &TControl::SetLeft), P::Int("Top", &TControl::SetTop),
+                      P::Int("Width", &TControl::SetWidth), P::Int("Height", &TControl::SetHeight),
+                      P::String("Caption", &TControl::SetCaption), P::String("Text", &TControl::SetText),
+                      P::Bool("Visible", &TControl::SetVisible), P::Bool("Enabled", &TControl::SetEnabled),
+                      P::Bool("ParentFont", &TControl::SetParentFont), P::Object("Font", &TControl::Font),
+                      P::Int("Color", &TControl::SetColor), P::Bool("ParentColor", &TControl::SetParentColor),
+                      P::Event("OnClick", &TControl::OnClick), P::Event("OnDblClick", &TControl::OnDblClick),
+                      P::Event("OnMouseEnter", &TControl::OnMouseEnter),
+                      P::Event("OnMouseLeave", &TControl::OnMouseLeave),
+                      P::Event("OnMouseDown", &TControl::OnMouseDown), P::Event("OnMouseUp", &TControl::OnMouseUp),
+                      P::Event("OnMouseMove", &TControl::OnMouseMove), P::Event("OnKeyDown", &TControl::OnKeyDown),
+                      P::Event("OnKeyUp", &TControl::OnKeyUp))
+
+TControl::TControl(TComponent* owner) : TComponent(owner) {
   FFont.OnChange = [this] {
     FParentFont = false;
-    FontChanged();
+    Perform(CM_FONTCHANGED);
   };
+}
+
+TControl::~TControl() {
+  Destroying();
+  if (FParent) TControl::SetParent(nullptr);
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+  FLeft = left;
+  FTop = top;
+  FWidth = width;
+  FHeight = height;
+}
+
+void TControl::SetCaption(const std::string& caption) {
+  if (caption == FCaption) return;
+  FCaption = caption;
+  Perform(CM_TEXTCHANGED);
+}
+
+void TControl::SetVisible(bool visible) {
+  if (visible == FVisible) return;
+  FVisible = visible;
+  Perform(CM_VISIBLECHANGED);
+}
+
+void TControl::SetEnabled(bool enabled) {
+  if (enabled == FEnabled) return;
+  FEnabled = enabled;
+  Perform(CM_ENABLEDCHANGED);
+}
+
+void TControl::SetParentFont(bool v) {
+  if (v == FParentFont) return;
+  FParentFont = v;
+  if (v) InheritFont();
+}
+
+void TControl::SetColor(int color) {
+  FParentColor = false;
+  if (static_cast<TColor>(color) == FColor) return;
+  FColor = static_cast<TColor>(color);
+  Perform(CM_COLORCHANGED);
+}
+
+void TControl::SetParentColor(bool v) {
+  if (v == FParentColor) return;
+  FParentColor = v;
+  if (v) InheritColor();
+}
+
+void TControl::InheritFont() {
+  if (!FParent || SameFont(FFont, FParent->FFont)) return;
+  auto saved = std::move(FFont.OnChange);
+  FFont.OnChange = nullptr;
+  FFont.Assign(FParent->FFont);
+  FFont.OnChange = std::move(saved);
+  Perform(CM_FONTCHANGED);
+}
+
+void TControl::InheritColor() {
+  if (!FParent || FParent->FColor == FColor) return;
+  FColor = FParent->FColor;
+  Perform(CM_COLORCHANGED);
+}
+
+void TControl::SetParent(TWinControl* parent) {
+  if (parent == FParent) return;
+  if (FParent) {
+    if (!IsDestroying()) Invalidate();
+    FParent->RemoveChild(this);
+  }
+  FParent = parent;
+  if (!parent) return;
+  parent->AddChild(this);
+  if (FParentFont) InheritFont();
+  if (FParentColor) InheritColor();
+}
+
+void TControl::SetParentComponent(TComponent* parent) {
+  if (auto* p = dynamic_cast<TWinControl*>(parent)) SetParent(p);
+}
+
+void TControl::Click() {
+  if (OnClick) OnClick(this);
+}
+
+LRESULT TControl::Perform(UINT msg, WPARAM wp, LPARAM lp) {
+  TMessage m{msg, wp, lp, 0};
+  WindowProc(m);
+  return m.Result;
+}
+
+void TControl::FontChanged() { Invalidate(); }
+
+void TControl::ColorChanged() { Invalidate(); }
+
+bool TControl::MouseMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  const POINT pt = PointOf(lp);
+  const TShiftState shift = MouseShiftState(wp);
+  auto down = [&](TMouseButton button, bool dbl) {
+    if (OnMouseDown) OnMouseDown(this, button, shift | (dbl ? unsigned{ssDouble} : 0u), pt.x, pt.y);
+  };
+  auto up = [&](TMouseButton button) {
+    if (OnMouseUp) OnMouseUp(this, button, shift, pt.x, pt.y);
+  };
+  switch (msg) {
+    case WM_MOUSEMOVE:
+      if (OnMouseMove) OnMouseMove(this, shift, pt.x, pt.y);
+      return true;
+    case WM_LBUTTONDOWN:
+      FClicking = (FControlStyle & csClickEvents) != 0;
+      down(mbLeft, false);
+      return true;
+    case WM_LBUTTONDBLCLK:
+      if ((FControlStyle & csDoubleClicks) && OnDblClick) OnDblClick(this);
+      down(mbLeft, true);
+      return true;
+    case WM_LBUTTONUP: {
+      const RECT client = ClientRect();
+      const bool click = FClicking && PtInRect(&client, pt);
+      FClicking = false;
+      if (click) Click();
+      up(mbLeft);
+      return true;
+    }
+    case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK: down(mbRight, msg == WM_RBUTTONDBLCLK); return true;
+    case WM_RBUTTONUP: up(mbRight); return true;
+    case WM_MBUTTONDOWN: case WM_MBUTTONDBLCLK: down(mbMiddle, msg == WM_MBUTTONDBLCLK); return true;
+    case WM_MBUTTONUP: up(mbMiddle); return true;
+  }
+  return false;
+}
+
+LRESULT TControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case CM_MOUSEENTER:
+      FMouseInControl = true;
+      if (OnMouseEnter) OnMouseEnter(this);
+      return 0;
+    case CM_MOUSELEAVE:
+      FMouseInControl = false;
+      if (OnMouseLeave) OnMouseLeave(this);
+      return 0;
+    case CM_FONTCHANGED:
+      FontChanged();
+      return 0;
+    case CM_COLORCHANGED:
+      ColorChanged();
+      return 0;
+    case CM_PARENTFONTCHANGED:
+      if (FParentFont) InheritFont();
+      return 0;
+    case CM_PARENTCOLORCHANGED:
+      if (FParentColor) InheritColor();
+      return 0;
+    case CM_TEXTCHANGED:
+    case CM_ENABLEDCHANGED:
+      Invalidate();
+      return 0;
+    case CM_VISIBLECHANGED:
+      return 0;
+  }
+  if (IsMouseMessage(msg)) MouseMessage(msg, wp, lp);
+  return DefaultHandler(msg, wp, lp);
+}
+
+LRESULT TControl::DefaultHandler(UINT, WPARAM, LPARAM) { return 0; }
+
+// ---- TGraphicControl ----
+
+EVESK_BASE_CLASS_INFO(TGraphicControl, TControl)
+
+TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner) {}
+
+TGraphicControl::~TGraphicControl() { Invalidate(); }  // the container paints over where it was
+
+void TGraphicControl::SetBounds(int left, int top, int width, int height) {
+  if (left == FLeft && top == FTop && width == FWidth && height == FHeight) return;
+  Invalidate();  // where it was
+  TControl::SetBounds(left, top, width, height);
+  Invalidate();
+}
+
+void TGraphicControl::SetVisible(bool visible) {
+  if (visible == FVisible) return;
+  if (!visible) Invalidate();
+  TControl::SetVisible(visible);
+  if (visible) Invalidate();
+}
+
+void TGraphicControl::Invalidate() {
+  if (!FVisible || !FParent || !FParent->FHandle || FParent->IsDestroying()) return;
+  RECT r = BoundsRect();
+  InvalidateRect(FParent->FHandle, &r, (FControlStyle & csOpaque) ? FALSE : TRUE);
+}
+
+void TGraphicControl::Paint(TCanvas& canvas) {
+  if (OnPaint) OnPaint(this, canvas);
+}
+
+LRESULT TGraphicControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_PAINT && wp) {
+    // The container's DC, with the origin moved to this control and clipped to it.
+    TCanvas canvas(reinterpret_cast<HDC>(wp));
+    Paint(canvas);
+    return 0;
+  }
+  return TControl::WndProc(msg, wp, lp);
+}
+
+// ---- TWinControl ----
+
+EVESK_BASE_CLASS_INFO(TWinControl, TControl, P::Bool("TabStop", &TWinControl::SetTabStop),
+                      P::Int("TabOrder", &TWinControl::SetTabOrder))
+
+TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
+  FControlStyle = csOpaque | csDoubleClicks;
 }
 
 TWinControl::~TWinControl() {
   Destroying();
   if (TForm* form = ParentForm()) form->ForgetControl(this);
-  for (TWinControl* c : FControls) c->FParent = nullptr;
+  for (TControl* c : FControls) c->FParent = nullptr;
   FControls.clear();
+  FWinControls.clear();
+  FHotControl = FCaptureControl = nullptr;
   if (FParent) SetParent(nullptr);
   DestroyHandle();
 }
 
+void TWinControl::AddChild(TControl* child) {
+  FControls.push_back(child);
+  if (auto* w = dynamic_cast<TWinControl*>(child)) FWinControls.push_back(w);
+  else child->Invalidate();
+}
+
+void TWinControl::RemoveChild(TControl* child) {
+  FControls.erase(std::remove(FControls.begin(), FControls.end(), child), FControls.end());
+  FWinControls.erase(std::remove(FWinControls.begin(), FWinControls.end(), child), FWinControls.end());
+  if (FHotControl == child) FHotControl = nullptr;
+  if (FCaptureControl == child) {
+    FCaptureControl = nullptr;
+    if (FHandle && GetCapture() == FHandle) ReleaseCapture();
+  }
+}
+
 void TWinControl::SetBounds(int left, int top, int width, int height) {
-  FLeft = left;
-  FTop = top;
-  FWidth = width;
-  FHeight = height;
+  TControl::SetBounds(left, top, width, height);
   if (FHandle) SetWindowPos(FHandle, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TWinControl::SetCaption(const std::string& caption) {
+  // The window's text counts: the user may have typed over what was set last.
+  if (caption == Text()) {
+    FCaption = caption;
+    return;
+  }
   FCaption = caption;
   if (FHandle) SetWindowTextA(FHandle, caption.c_str());
+  Perform(CM_TEXTCHANGED);
 }
 
 std::string TWinControl::Text() {
@@ -83,14 +370,18 @@ std::string TWinControl::Text() {
 }
 
 void TWinControl::SetVisible(bool visible) {
+  const bool changed = visible != FVisible;
   FVisible = visible;
   if (visible && FParent && FParent->HandleAllocated()) Handle();
   if (FHandle) ShowWindow(FHandle, visible ? SW_SHOW : SW_HIDE);
+  if (changed) Perform(CM_VISIBLECHANGED);
 }
 
 void TWinControl::SetEnabled(bool enabled) {
+  if (enabled == FEnabled) return;
   FEnabled = enabled;
   if (FHandle) EnableWindow(FHandle, enabled);
+  Perform(CM_ENABLEDCHANGED);
 }
 
 void TWinControl::SetTabStop(bool v) {
@@ -103,13 +394,13 @@ void TWinControl::SetTabStop(bool v) {
 
 int TWinControl::TabOrder() const {
   if (!FParent) return -1;
-  auto it = std::find(FParent->FControls.begin(), FParent->FControls.end(), this);
-  return static_cast<int>(it - FParent->FControls.begin());
+  auto it = std::find(FParent->FWinControls.begin(), FParent->FWinControls.end(), this);
+  return static_cast<int>(it - FParent->FWinControls.begin());
 }
 
 void TWinControl::SetTabOrder(int order) {
   if (!FParent) return;
-  auto& list = FParent->FControls;
+  auto& list = FParent->FWinControls;
   list.erase(std::find(list.begin(), list.end(), this));
   order = std::clamp(order, 0, static_cast<int>(list.size()));
   list.insert(list.begin() + order, this);
@@ -119,44 +410,18 @@ void TWinControl::SetTabOrder(int order) {
   }
 }
 
-void TWinControl::SetParentFont(bool v) {
-  FParentFont = v;
-  if (v) InheritFont();
-}
-
-void TWinControl::InheritFont() {
-  if (!FParent) return;
-  auto saved = std::move(FFont.OnChange);
-  FFont.OnChange = nullptr;
-  FFont.Assign(FParent->FFont);
-  FFont.OnChange = std::move(saved);
-  FontChanged();
-}
-
 void TWinControl::FontChanged() {
   if (FHandle) SendMessageA(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Handle()), TRUE);
-  for (TWinControl* c : FControls)
-    if (c->FParentFont) c->InheritFont();
+  for (TControl* c : std::vector<TControl*>(FControls)) c->Perform(CM_PARENTFONTCHANGED);
 }
 
 void TWinControl::SetParent(TWinControl* parent) {
   if (parent == FParent) return;
-  if (FParent) {
-    auto& list = FParent->FControls;
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
-  }
-  FParent = parent;
-  if (!parent) return;
-  parent->FControls.push_back(this);
-  if (FParentFont) InheritFont();
-  if (parent->HandleAllocated()) {
+  TControl::SetParent(parent);
+  if (parent && parent->HandleAllocated()) {
     if (FHandle) ::SetParent(FHandle, parent->FHandle);
     else CreateWnd();
   }
-}
-
-void TWinControl::SetParentComponent(TComponent* parent) {
-  if (auto* p = dynamic_cast<TWinControl*>(parent)) SetParent(p);
 }
 
 HWND TWinControl::Handle() {
@@ -183,12 +448,24 @@ void TWinControl::SetFocus() {
   else if (Handle()) ::SetFocus(FHandle);
 }
 
-void TWinControl::Click() {
-  if (OnClick) OnClick(this);
-}
-
 TWinControl* TWinControl::FromHandle(HWND wnd) {
   return wnd ? static_cast<TWinControl*>(GetPropA(wnd, kPropName)) : nullptr;
+}
+
+TGraphicControl* TWinControl::GraphicControlAt(POINT pt) const {
+  for (auto it = FControls.rbegin(); it != FControls.rend(); ++it) {
+    auto* g = dynamic_cast<TGraphicControl*>(*it);
+    if (!g || !g->Visible() || !g->Enabled()) continue;
+    RECT r = g->BoundsRect();
+    if (PtInRect(&r, pt)) return g;
+  }
+  return nullptr;
+}
+
+bool TWinControl::HasVisibleGraphicChild() const {
+  for (TControl* c : FControls)
+    if (c->Visible() && dynamic_cast<TGraphicControl*>(c)) return true;
+  return false;
 }
 
 void TWinControl::CreateParams(TCreateParams& params) {
@@ -212,8 +489,58 @@ void TWinControl::CreateWnd() {
   if (!wnd) throw EOutOfResources("Error creating window of class " + params.ClassName);
   if (!FHandle) Attach(wnd);
   SendMessageA(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Handle()), FALSE);
-  for (TWinControl* c : std::vector<TWinControl*>(FControls))
+  for (TWinControl* c : std::vector<TWinControl*>(FWinControls))
     if (!c->FHandle) c->CreateWnd();
+}
+
+void TWinControl::PaintWindow(HDC dc) {
+  // Our own window classes paint nothing but their background.
+  if (FDefProc != DefWindowProcA) DefaultHandler(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+}
+
+void TWinControl::PaintControls(HDC dc) {
+  for (TControl* c : std::vector<TControl*>(FControls)) {
+    auto* g = dynamic_cast<TGraphicControl*>(c);
+    if (!g || !g->Visible()) continue;
+    RECT r = g->BoundsRect();
+    if (!RectVisible(dc, &r)) continue;
+    TSavedDC saved(dc);
+    IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+    OffsetViewportOrgEx(dc, r.left, r.top, nullptr);
+    GuardEvent([&] { g->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0); });
+  }
+}
+
+void TWinControl::SetHotControl(TGraphicControl* control) {
+  if (control == FHotControl) return;
+  TGraphicControl* old = FHotControl;
+  FHotControl = control;
+  if (old) old->Perform(CM_MOUSELEAVE);
+  // The leave handler may have freed the new one: only a child still here is told.
+  if (control && FHotControl == control) control->Perform(CM_MOUSEENTER);
+}
+
+bool TWinControl::RouteMouse(UINT msg, WPARAM wp, LPARAM lp) {
+  const POINT pt = PointOf(lp);
+  TGraphicControl* under = GraphicControlAt(pt);
+  // While a button held on a graphic child is down, it gets everything and is hot only
+  // while the pointer is over it.
+  SetHotControl(FCaptureControl ? (under == FCaptureControl ? under : nullptr) : under);
+  TGraphicControl* target = FCaptureControl ? FCaptureControl : under;
+  if (!target) return false;
+  if (IsButtonDown(msg) && (target->ControlStyle() & csCaptureMouse) && FHandle) {
+    FCaptureControl = target;
+    if (GetCapture() != FHandle) SetCapture(FHandle);
+  }
+  RECT r = target->BoundsRect();
+  target->Perform(msg, wp, MAKELPARAM(pt.x - r.left, pt.y - r.top));
+  const bool buttonUp = msg == WM_LBUTTONUP || msg == WM_RBUTTONUP || msg == WM_MBUTTONUP;
+  if (buttonUp && !(wp & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) && FCaptureControl) {
+    FCaptureControl = nullptr;
+    if (FHandle && GetCapture() == FHandle) ReleaseCapture();
+    SetHotControl(GraphicControlAt(pt));
+  }
+  return true;
 }
 
 void TWinControl::Attach(HWND wnd) {
@@ -227,15 +554,46 @@ void TWinControl::Attach(HWND wnd) {
     FDefProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StaticWndProc)));
   }
+  SetPropA(wnd, kDefProcName, reinterpret_cast<HANDLE>(FDefProc));
+}
+
+void TWinControl::AttachHandle(HWND wnd) {
+  if (FHandle || !wnd || !IsWindow(wnd)) return;
+  FForeignLink = SubclassWindow(wnd, [this](TMessage& m, const TWndMethod& inherited) {
+    const TWndMethod* saved = std::exchange(FInherited, &inherited);
+    try {
+      WindowProc(m);
+    } catch (const std::exception& e) {
+      HandleEventException(e);
+    }
+    FInherited = saved;
+  });
+  if (!FForeignLink.Active()) return;
+  FHandle = wnd;
+  SetPropA(wnd, kPropName, this);
+  UpdateBounds();
+  FCaption = Text();
+}
+
+void TWinControl::DetachHandle() {
+  if (!FForeignLink.Active()) return;
+  FForeignLink.Restore();
+  if (FHandle) RemovePropA(FHandle, kPropName);
+  FHandle = nullptr;
+  FHotControl = FCaptureControl = nullptr;
 }
 
 void TWinControl::DestroyHandle() {
+  if (FForeignLink.Active()) return DetachHandle();  // not ours to destroy
   if (!FHandle) return;
   HWND wnd = FHandle;
-  // Detach first: a control being destroyed must not see its window's last messages.
-  SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FDefProc));
+  // Detach first: a control being destroyed must not see its window's last messages. When
+  // someone subclassed the window after us, ours stays in its chain and passes everything on.
+  if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)) == &StaticWndProc)
+    SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FDefProc));
   RemovePropA(wnd, kPropName);
   FHandle = nullptr;
+  FHotControl = FCaptureControl = nullptr;
   // Child windows go with this one; each child control hears its own WM_NCDESTROY.
   DestroyWindow(wnd);
 }
@@ -253,6 +611,13 @@ void TWinControl::UpdateBounds() {
 }
 
 LRESULT TWinControl::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
+  if (!FHandle) return 0;
+  if (FForeignLink.Active()) {
+    TMessage m{msg, wp, lp, 0};
+    if (FInherited) (*FInherited)(m);
+    else CallPreviousWindowProc(FHandle, m);
+    return m.Result;
+  }
   return CallWindowProcA(FDefProc ? FDefProc : DefWindowProcA, FHandle, msg, wp, lp);
 }
 
@@ -270,11 +635,66 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DRAWITEM:
       child = msg == WM_DRAWITEM ? reinterpret_cast<DRAWITEMSTRUCT*>(lp)->hwndItem : reinterpret_cast<HWND>(lp);
       break;
+    case WM_PAINT:
+      // Our own classes paint here; system classes only when graphic children need it.
+      if (FDefProc == DefWindowProcA || HasVisibleGraphicChild()) {
+        if (wp) {
+          PaintWindow(reinterpret_cast<HDC>(wp));
+          PaintControls(reinterpret_cast<HDC>(wp));
+        } else {
+          TPaintDC dc(FHandle);
+          PaintWindow(dc.Get());
+          PaintControls(dc.Get());
+        }
+        return 0;
+      }
+      break;
+    case WM_MOUSELEAVE:
+      SetHotControl(nullptr);
+      if (FMouseInControl) Perform(CM_MOUSELEAVE);
+      break;
+    case WM_SETCURSOR:
+      if (reinterpret_cast<HWND>(wp) == FHandle && LOWORD(lp) == HTCLIENT) {
+        POINT pt;
+        GetCursorPos(&pt);
+        ScreenToClient(FHandle, &pt);
+        TGraphicControl* under = FCaptureControl ? FCaptureControl : GraphicControlAt(pt);
+        const TCursor cursor = under ? under->Cursor() : FCursor;
+        if (cursor != crDefault) {
+          ::SetCursor(CursorHandle(cursor));
+          return TRUE;
+        }
+      }
+      break;
+    case WM_CAPTURECHANGED:
+      if (reinterpret_cast<HWND>(lp) != FHandle) FCaptureControl = nullptr;
+      break;
+    case WM_KEYDOWN:
+    case WM_KEYUP: {
+      WORD key = static_cast<WORD>(wp);
+      const TKeyEvent& event = msg == WM_KEYDOWN ? OnKeyDown : OnKeyUp;
+      if (event) {
+        event(this, key, KeyShiftState());
+        if (key == 0) return 0;  // the handler took the key
+        wp = key;
+      }
+      break;
+    }
+    case CM_ENABLEDCHANGED:
+    case CM_TEXTCHANGED:
+      return 0;  // the window itself shows the change
+    case CM_COLORCHANGED:
+      Invalidate();
+      for (TControl* c : std::vector<TControl*>(FControls)) c->Perform(CM_PARENTCOLORCHANGED);
+      return 0;
     case WM_NCDESTROY: {
       HWND wnd = FHandle;
       LRESULT r = DefaultHandler(msg, wp, lp);
       RemovePropA(wnd, kPropName);
+      RemovePropA(wnd, kDefProcName);
       FHandle = nullptr;
+      FForeignLink = TWndProcLink();
+      FHotControl = FCaptureControl = nullptr;
       return r;
     }
   }
@@ -284,7 +704,15 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (c->HandleReflected(msg, wp, lp, result)) return result;
     }
   }
-  return DefaultHandler(msg, wp, lp);
+  if (IsMouseMessage(msg)) {
+    if (msg == WM_MOUSEMOVE && !FMouseInControl && FHandle) {
+      TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, FHandle, 0};
+      TrackMouseEvent(&tme);
+      Perform(CM_MOUSEENTER);
+    }
+    if (RouteMouse(msg, wp, lp)) return 0;
+  }
+  return TControl::WndProc(msg, wp, lp);
 }
 
 LRESULT CALLBACK TWinControl::OwnClassWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -300,66 +728,118 @@ LRESULT CALLBACK TWinControl::OwnClassWndProc(HWND wnd, UINT msg, WPARAM wp, LPA
 
 LRESULT CALLBACK TWinControl::StaticWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   TWinControl* self = FromHandle(wnd);
-  if (!self) return DefWindowProcA(wnd, msg, wp, lp);
+  if (!self) {
+    auto def = reinterpret_cast<WNDPROC>(GetPropA(wnd, kDefProcName));
+    if (msg == WM_NCDESTROY) RemovePropA(wnd, kDefProcName);
+    return CallWindowProcA(def ? def : DefWindowProcA, wnd, msg, wp, lp);
+  }
+  TMessage m{msg, wp, lp, 0};
   try {
-    return self->WndProc(msg, wp, lp);
+    self->WindowProc(m);
   } catch (const std::exception& e) {
     HandleEventException(e);
     return 0;
   }
+  return m.Result;
 }
 
 // ---- standard controls ----
 
-#define EVESK_CLASS_INFO(Cls, ParentCls, ...)                                                         \
-  const TClassInfo& Cls::StaticClassInfo() {                                                          \
-    using P = Prop<Cls>;                                                                              \
-    (void)sizeof(P*);                                                                                 \
-    static const TClassInfo info{#Cls, &ParentCls::StaticClassInfo(),                                 \
-                                 [](TComponent* o) -> TComponent* { return new Cls(o); }, {__VA_ARGS__}}; \
-    return info;                                                                                      \
+EVESK_CLASS_INFO(TCustomLabel, TGraphicControl, P::Bool("AutoSize", &TCustomLabel::SetAutoSize),
+                 P::Bool("ShowAccelChar", &TCustomLabel::SetShowAccelChar),
+                 P::Bool("Transparent", &TCustomLabel::SetTransparent),
+                 P::Enum("Layout", &TCustomLabel::SetLayout, {"tlTop", "tlCenter", "tlBottom"}),
+                 P::Enum("Alignment", &TCustomLabel::SetAlignment, {"taLeftJustify", "taRightJustify", "taCenter"}),
+                 P::Bool("WordWrap", &TCustomLabel::SetWordWrap))
+EVESK_CLASS_INFO(TLabel, TCustomLabel)
+
+TCustomLabel::TCustomLabel(TComponent* owner) : TGraphicControl(owner) { FControlStyle |= csOpaque; }
+
+void TCustomLabel::SetCaption(const std::string& caption) {
+  TGraphicControl::SetCaption(caption);
+  AdjustSize();
+}
+
+void TCustomLabel::SetAutoSize(bool v) {
+  FAutoSize = v;
+  AdjustSize();
+}
+
+void TCustomLabel::SetShowAccelChar(bool v) {
+  if (v == FShowAccelChar) return;
+  FShowAccelChar = v;
+  AdjustSize();
+  Invalidate();
+}
+
+void TCustomLabel::SetTransparent(bool v) {
+  if (v == Transparent()) return;
+  if (v) FControlStyle &= ~csOpaque;
+  else FControlStyle |= csOpaque;
+  Invalidate();
+}
+
+void TCustomLabel::SetLayout(int v) {
+  FLayout = static_cast<TTextLayout>(v);
+  Invalidate();
+}
+
+void TCustomLabel::SetAlignment(int v) {
+  FAlignment = static_cast<TAlignment>(v);
+  Invalidate();
+}
+
+void TCustomLabel::SetWordWrap(bool v) {
+  if (v == FWordWrap) return;
+  FWordWrap = v;
+  AdjustSize();
+  Invalidate();
+}
+
+void TCustomLabel::FontChanged() {
+  AdjustSize();
+  Invalidate();
+}
+
+UINT TCustomLabel::TextFlags() const {
+  static const UINT kAlign[] = {DT_LEFT, DT_RIGHT, DT_CENTER};
+  return DT_EXPANDTABS | (FWordWrap ? DT_WORDBREAK : DT_SINGLELINE) | kAlign[FAlignment] |
+         (FShowAccelChar ? 0 : DT_NOPREFIX);
+}
+
+void TCustomLabel::AdjustSize() {
+  if (!FAutoSize) return;
+  TWindowDC dc;
+  TSelectObject font(dc.Get(), FFont.Handle());
+  RECT r{0, 0, FWordWrap ? FWidth : 0, 0};
+  DrawTextA(dc.Get(), FCaption.empty() ? " " : FCaption.c_str(), -1, &r, DT_CALCRECT | TextFlags());
+  SetBounds(FLeft, FTop, FWordWrap ? FWidth : r.right, r.bottom);
+}
+
+void TCustomLabel::Paint(TCanvas& canvas) {
+  RECT r = ClientRect();
+  if (!Transparent()) canvas.FillRect(r, FColor);
+  canvas.SelectFont(FFont);
+  const UINT flags = TextFlags();
+  if (FLayout != tlTop) {
+    RECT calc = r;
+    canvas.DrawText(FCaption, calc, flags | DT_CALCRECT);
+    const int free = (r.bottom - r.top) - (calc.bottom - calc.top);
+    r.top += FLayout == tlCenter ? free / 2 : free;
   }
+  SetTextColor(canvas.Handle(), FEnabled ? ColorToRGB(TextColor()) : GetSysColor(COLOR_GRAYTEXT));
+  canvas.DrawText(FCaption, r, flags);
+  TGraphicControl::Paint(canvas);
+}
 
-EVESK_CLASS_INFO(TLabel, TWinControl, P::Bool("AutoSize", &TLabel::SetAutoSize),
-                 P::Bool("ShowAccelChar", &TLabel::SetShowAccelChar))
+EVESK_CLASS_INFO(TStaticText, TWinControl, P::Bool("ShowAccelChar", &TStaticText::SetShowAccelChar))
 
-TLabel::TLabel(TComponent* owner) : TWinControl(owner) {}
+TStaticText::TStaticText(TComponent* owner) : TWinControl(owner) {}
 
-void TLabel::CreateParams(TCreateParams& params) {
+void TStaticText::CreateParams(TCreateParams& params) {
   TWinControl::CreateParams(params);
   params.ClassName = "STATIC";
-  params.Style |= SS_NOTIFY | SS_LEFT | (FShowAccelChar ? 0 : SS_NOPREFIX);
-}
-
-void TLabel::SetCaption(const std::string& caption) {
-  TWinControl::SetCaption(caption);
-  AdjustSize();
-}
-
-void TLabel::FontChanged() {
-  TWinControl::FontChanged();
-  AdjustSize();
-}
-
-void TLabel::AdjustSize() {
-  if (!FAutoSize) return;
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, FFont.Handle());
-  RECT r{0, 0, 0, 0};
-  DrawTextA(dc, FCaption.empty() ? " " : FCaption.c_str(), -1, &r,
-            DT_CALCRECT | DT_SINGLELINE | (FShowAccelChar ? 0 : DT_NOPREFIX));
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
-  SetBounds(FLeft, FTop, r.right, r.bottom);
-}
-
-bool TLabel::HandleReflected(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
-  if (msg == WM_COMMAND && HIWORD(wp) == STN_CLICKED) {
-    Click();
-    result = 0;
-    return true;
-  }
-  return false;
+  params.Style |= SS_LEFT | (FShowAccelChar ? 0 : SS_NOPREFIX);
 }
 
 EVESK_CLASS_INFO(TEdit, TWinControl, P::Bool("ReadOnly", &TEdit::SetReadOnly))
@@ -398,34 +878,69 @@ bool TButton::HandleReflected(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
   return false;
 }
 
-EVESK_CLASS_INFO(TCheckBox, TWinControl, P::Bool("Checked", &TCheckBox::SetChecked))
+EVESK_CLASS_INFO(TCheckBox, TWinControl, P::Bool("Checked", &TCheckBox::SetChecked),
+                 P::Enum("State", &TCheckBox::SetCheckState, {"cbUnchecked", "cbChecked", "cbGrayed"}),
+                 P::Bool("AllowGrayed", &TCheckBox::SetAllowGrayed),
+                 P::Enum("Alignment", &TCheckBox::SetAlignment, {"taLeftJustify", "taRightJustify"}),
+                 P::Bool("WordWrap", &TCheckBox::SetWordWrap))
 
 TCheckBox::TCheckBox(TComponent* owner) : TWinControl(owner) { FTabStop = true; }
 
 void TCheckBox::CreateParams(TCreateParams& params) {
   TWinControl::CreateParams(params);
   params.ClassName = "BUTTON";
-  params.Style |= BS_AUTOCHECKBOX;
+  // Not an automatic box: the control decides the next state.
+  params.Style |= BS_3STATE | (FAlignment == taLeftJustify ? BS_LEFTTEXT : 0) | (FWordWrap ? BS_MULTILINE : 0);
 }
 
 void TCheckBox::CreateWnd() {
   TWinControl::CreateWnd();
-  if (FHandle) SendMessageA(FHandle, BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (FHandle) SendMessageA(FHandle, BM_SETCHECK, FState, 0);
 }
 
-bool TCheckBox::Checked() {
-  if (FHandle) FChecked = SendMessageA(FHandle, BM_GETCHECK, 0, 0) == BST_CHECKED;
-  return FChecked;
+void TCheckBox::RecreateWnd() {
+  if (!FHandle) return;
+  State();
+  DestroyHandle();
+  CreateWnd();
 }
 
-void TCheckBox::SetChecked(bool v) {
-  FChecked = v;
-  if (FHandle) SendMessageA(FHandle, BM_SETCHECK, v ? BST_CHECKED : BST_UNCHECKED, 0);
+TCheckBoxState TCheckBox::State() {
+  if (FHandle) {
+    const LRESULT check = SendMessageA(FHandle, BM_GETCHECK, 0, 0);
+    FState = check == BST_CHECKED ? cbChecked : check == BST_INDETERMINATE ? cbGrayed : cbUnchecked;
+  }
+  return FState;
+}
+
+void TCheckBox::SetCheckState(int state) {
+  FState = static_cast<TCheckBoxState>(std::clamp(state, 0, 2));
+  if (FHandle) SendMessageA(FHandle, BM_SETCHECK, FState, 0);
+}
+
+void TCheckBox::SetAlignment(int v) {
+  if (v == FAlignment) return;
+  FAlignment = static_cast<TAlignment>(v);
+  RecreateWnd();
+}
+
+void TCheckBox::SetWordWrap(bool v) {
+  if (v == FWordWrap) return;
+  FWordWrap = v;
+  RecreateWnd();
+}
+
+void TCheckBox::Toggle() {
+  switch (State()) {
+    case cbUnchecked: SetCheckState(cbChecked); break;
+    case cbChecked: SetCheckState(FAllowGrayed ? cbGrayed : cbUnchecked); break;
+    case cbGrayed: SetCheckState(cbUnchecked); break;
+  }
 }
 
 bool TCheckBox::HandleReflected(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
   if (msg == WM_COMMAND && HIWORD(wp) == BN_CLICKED) {
-    Checked();
+    Toggle();
     Click();
     result = 0;
     return true;
@@ -444,7 +959,11 @@ void TGroupBox::CreateParams(TCreateParams& params) {
   params.ExStyle |= WS_EX_CONTROLPARENT;
 }
 
-EVESK_CLASS_INFO(TPanel, TWinControl, P::Enum("BevelOuter", &TPanel::SetBevelOuter, {"bvNone", "bvLowered", "bvRaised"}))
+EVESK_CLASS_INFO(TPanel, TWinControl,
+                 P::Enum("BevelOuter", &TPanel::SetBevelOuter, {"bvNone", "bvLowered", "bvRaised"}),
+                 P::Enum("BevelInner", &TPanel::SetBevelInner, {"bvNone", "bvLowered", "bvRaised"}),
+                 P::Int("BevelWidth", &TPanel::SetBevelWidth), P::Int("BorderWidth", &TPanel::SetBorderWidth),
+                 P::Enum("Alignment", &TPanel::SetAlignment, {"taLeftJustify", "taRightJustify", "taCenter"}))
 
 TPanel::TPanel(TComponent* owner) : TWinControl(owner) {}
 
@@ -456,22 +975,56 @@ void TPanel::CreateParams(TCreateParams& params) {
   params.ExStyle |= WS_EX_CONTROLPARENT;
 }
 
-LRESULT TPanel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_PAINT) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(FHandle, &ps);
-    RECT r;
-    GetClientRect(FHandle, &r);
-    if (FBevelOuter == 1) DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
-    else if (FBevelOuter == 2) DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
-    EndPaint(FHandle, &ps);
-    return 0;
+namespace {
+void DrawBevel(HDC dc, RECT& r, TBevelCut cut, int width) {
+  if (cut == bvNone) return;
+  for (int i = 0; i < width; ++i) {
+    DrawEdge(dc, &r, cut == bvLowered ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
+    InflateRect(&r, -1, -1);
   }
+}
+}  // namespace
+
+RECT TPanel::InnerRect() {
+  RECT r = ClientRect();
+  const int inset = (FBevelOuter != bvNone ? FBevelWidth : 0) + FBorderWidth + (FBevelInner != bvNone ? FBevelWidth : 0);
+  InflateRect(&r, -inset, -inset);
+  return r;
+}
+
+void TPanel::PaintWindow(HDC dc) {
+  RECT r;
+  GetClientRect(FHandle, &r);
+  DrawBevel(dc, r, FBevelOuter, FBevelWidth);
+  TCanvas canvas(dc);
+  if (FBorderWidth > 0) {
+    // The border is the panel's own colour, whatever the window class erased with.
+    RECT inner = r;
+    InflateRect(&inner, -FBorderWidth, -FBorderWidth);
+    canvas.IntersectClip(r);
+    TSavedDC saved(dc);
+    ExcludeClipRect(dc, inner.left, inner.top, inner.right, inner.bottom);
+    canvas.FillRect(r, FColor);
+    r = inner;
+  }
+  DrawBevel(dc, r, FBevelInner, FBevelWidth);
+  if (!FCaption.empty()) {
+    static const UINT kAlign[] = {DT_LEFT, DT_RIGHT, DT_CENTER};
+    canvas.SelectFont(FFont);
+    RECT text = r;
+    canvas.DrawText(FCaption, text, DT_SINGLELINE | DT_VCENTER | DT_EXPANDTABS | kAlign[FAlignment]);
+  }
+  if (OnPaint) OnPaint(this, canvas);
+}
+
+LRESULT TPanel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  // The caption and the colour are painted here, not by the window class.
+  if (msg == CM_TEXTCHANGED || msg == CM_COLORCHANGED) Invalidate();
   return TWinControl::WndProc(msg, wp, lp);
 }
 
 void RegisterStandardControls() {
-  for (const TClassInfo* info : {&TLabel::StaticClassInfo(), &TEdit::StaticClassInfo(), &TButton::StaticClassInfo(),
+  for (const TClassInfo* info : {&TLabel::StaticClassInfo(), &TStaticText::StaticClassInfo(), &TEdit::StaticClassInfo(), &TButton::StaticClassInfo(),
                                  &TCheckBox::StaticClassInfo(), &TGroupBox::StaticClassInfo(),
                                  &TPanel::StaticClassInfo()})
     TClassRegistry::Register(*info);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "framework/Application.h"
+#include "framework/Properties.h"
 
 namespace evesk {
 
@@ -28,10 +29,7 @@ void SetDialogButtonLabel(TMsgDlgBtn button, const std::string& label) { g_label
 const std::string& DialogButtonLabel(TMsgDlgBtn button) { return g_labels[button]; }
 TModalResult ButtonResult(TMsgDlgBtn button) { return kResults[button]; }
 
-const TClassInfo& TMessageForm::StaticClassInfo() {
-  static const TClassInfo info{"TMessageForm", &TForm::StaticClassInfo(), {}, {}};
-  return info;
-}
+EVESK_BASE_CLASS_INFO(TMessageForm, TForm)
 
 TMessageForm::TMessageForm(TComponent* owner) : TForm(owner) {
   FBorderStyle = bsDialog;
@@ -50,14 +48,14 @@ void TMessageForm::Build(const std::string& text, TMsgDlgType type, TMsgDlgButto
   FHasEscape = (buttons & Btn(FEscape)) != 0;
 
   // Measure the text with the dialog font to size the form.
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, FFont.Handle());
   RECT textRect{0, 0, 280, 0};
-  DrawTextA(dc, text.c_str(), -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
   SIZE avg{};
-  GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &avg);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
+  {
+    TWindowDC dc;
+    TSelectObject font(dc.Get(), FFont.Handle());
+    DrawTextA(dc.Get(), text.c_str(), -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    GetTextExtentPoint32A(dc.Get(), "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &avg);
+  }
 
   const int margin = 8, iconSize = FIcon ? 32 : 0, gap = FIcon ? 10 : 0;
   const int buttonWidth = 75, buttonHeight = 25, buttonGap = 8;
@@ -68,10 +66,10 @@ void TMessageForm::Build(const std::string& text, TMsgDlgType type, TMsgDlgButto
   const int contentWidth = std::max(textLeft + static_cast<int>(textRect.right), buttonsWidth) + margin;
   const int textHeight = std::max(static_cast<int>(textRect.bottom), iconSize);
 
-  auto* label = new TLabel(this);
+  // A window of its own, so that the question can be read by other programs as well.
+  auto* label = new TStaticText(this);
   label->SetShowAccelChar(false);
   label->SetParent(this);
-  label->SetAutoSize(false);
   label->SetCaption(text);
   label->SetBounds(textLeft, margin + std::max(0, (iconSize - static_cast<int>(textRect.bottom)) / 2),
                    textRect.right, textRect.bottom);
@@ -103,15 +101,6 @@ void TMessageForm::CreateWnd() {
 
 LRESULT TMessageForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case WM_PAINT:
-      if (FIcon) {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(FHandle, &ps);
-        DrawIcon(dc, 8, 8, FIcon);
-        EndPaint(FHandle, &ps);
-        return 0;
-      }
-      break;
     case DM_GETDEFID:
       for (int i = 0; i < ControlCount(); ++i)
         if (auto* b = dynamic_cast<TDialogButton*>(Controls(i)); b && b->Kind == FDefault && b->HandleAllocated())
@@ -130,6 +119,10 @@ LRESULT TMessageForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       break;
   }
   return TForm::WndProc(msg, wp, lp);
+}
+
+void TMessageForm::PaintWindow(HDC dc) {
+  if (FIcon) DrawIcon(dc, 8, 8, FIcon);
 }
 
 int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) {

@@ -34,6 +34,7 @@ class TMessageForm : public TForm {
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  void PaintWindow(HDC dc) override;
   void CreateWnd() override;
   HICON FIcon = nullptr;
   TMsgDlgBtn FDefault = mbOK, FEscape = mbOK;

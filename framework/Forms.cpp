@@ -3,24 +3,24 @@
 #include "framework/Application.h"
 #include "framework/FormReader.h"
 #include "framework/Properties.h"
+#include "framework/SysUtils.h"
 
 namespace evesk {
 
-const TClassInfo& TForm::StaticClassInfo() {
-  using P = Prop<TForm>;
-  static const TClassInfo info{
-      "TForm", &TWinControl::StaticClassInfo(), {},
-      {P::Enum("BorderStyle", &TForm::SetBorderStyle,
-               {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"}),
-       P::Set("BorderIcons", &TForm::SetBorderIcons, {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"}),
-       P::Enum("Position", &TForm::SetPosition,
-               {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly", "poScreenCenter", "poDesktopCenter"}),
-       P::Int("ClientWidth", &TForm::SetClientWidth), P::Int("ClientHeight", &TForm::SetClientHeight),
-       P::Event("OnCreate", &TForm::OnCreate), P::Event("OnCloseQuery", &TForm::OnCloseQuery)}};
-  return info;
-}
+EVESK_BASE_CLASS_INFO(
+    TForm, TWinControl,
+    P::Enum("BorderStyle", &TForm::SetBorderStyle,
+            {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"}),
+    P::Set("BorderIcons", &TForm::SetBorderIcons, {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"}),
+    P::Enum("Position", &TForm::SetPosition,
+            {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly", "poScreenCenter", "poDesktopCenter"}),
+    P::Int("ClientWidth", &TForm::SetClientWidth), P::Int("ClientHeight", &TForm::SetClientHeight),
+    P::Event("OnCreate", &TForm::OnCreate), P::Event("OnCloseQuery", &TForm::OnCloseQuery))
 
-TForm::TForm(TComponent* owner) : TWinControl(owner) { FVisible = false; }
+TForm::TForm(TComponent* owner) : TWinControl(owner) {
+  FVisible = false;
+  FParentColor = false;
+}
 
 TForm::~TForm() {
   // The controls go first, while the form's window still exists.
@@ -105,9 +105,11 @@ void TForm::CenterOnScreen() {
 }
 
 void TForm::SetVisible(bool visible) {
+  const bool changed = visible != FVisible;
   FVisible = visible;
   if (!visible) {
     if (FHandle) ShowWindow(FHandle, SW_HIDE);
+    if (changed) Perform(CM_VISIBLECHANGED);
     return;
   }
   Handle();
@@ -117,6 +119,7 @@ void TForm::SetVisible(bool visible) {
   }
   ShowWindow(FHandle, IsIconic(FHandle) ? SW_RESTORE : SW_SHOW);
   SetForegroundWindow(FHandle);
+  if (changed) Perform(CM_VISIBLECHANGED);
 }
 
 bool TForm::CloseQuery() {
@@ -199,8 +202,7 @@ void TForm::DoCreate() {
 }
 
 std::string LoadFormResource(const std::string& className) {
-  std::string name = className;
-  for (char& c : name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  const std::string name = UpperCase(className);
   HMODULE module = GetModuleHandleA(nullptr);
   HRSRC res = FindResourceA(module, name.c_str(), MAKEINTRESOURCEA(10) /* RT_RCDATA */);
   if (!res) throw EReadError("Resource " + name + " not found");

@@ -1,21 +1,15 @@
 #include "framework/Graphics.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "framework/Properties.h"
 
 namespace evesk {
 
-const TClassInfo& TFont::StaticClassInfo() {
-  using P = Prop<TFont>;
-  static const TClassInfo info{"TFont", nullptr, {},
-                               {P::String("Name", &TFont::SetName), P::Int("Height", &TFont::SetHeight),
-                                P::Int("Color", &TFont::SetColor), P::Int("Charset", &TFont::SetCharset),
-                                P::Set("Style", &TFont::SetStyle, {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"})}};
-  return info;
-}
-
-TFont::~TFont() {
-  if (FHandle) DeleteObject(FHandle);
-}
+EVESK_ROOT_CLASS_INFO(TFont, P::String("Name", &TFont::SetName), P::Int("Height", &TFont::SetHeight),
+                      P::Int("Color", &TFont::SetColor), P::Int("Charset", &TFont::SetCharset),
+                      P::Set("Style", &TFont::SetStyle, {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"}))
 
 void TFont::Assign(const TFont& other) {
   FName = other.FName;
@@ -27,8 +21,7 @@ void TFont::Assign(const TFont& other) {
 }
 
 void TFont::Changed() {
-  if (FHandle) DeleteObject(FHandle);
-  FHandle = nullptr;
+  FHandle.Reset();
   if (OnChange) OnChange();
 }
 
@@ -43,9 +36,9 @@ HFONT TFont::Handle() {
     lf.lfCharSet = static_cast<BYTE>(FCharset);
     lf.lfQuality = DEFAULT_QUALITY;
     lstrcpynA(lf.lfFaceName, FName.c_str(), LF_FACESIZE);
-    FHandle = CreateFontIndirectA(&lf);
+    FHandle.Reset(CreateFontIndirectA(&lf));
   }
-  return FHandle;
+  return FHandle.Get();
 }
 
 COLORREF ColorToRGB(TColor color) {
@@ -53,11 +46,66 @@ COLORREF ColorToRGB(TColor color) {
   return color & 0xFFFFFF;
 }
 
-void TCanvas::FillRect(const RECT& r, TColor color) {
-  HBRUSH brush = CreateSolidBrush(ColorToRGB(color));
-  ::FillRect(FDC, &r, brush);
-  DeleteObject(brush);
+// ---- canvas ----
+
+TCanvas::TCanvas(HDC dc) : FDC(dc), FSaved(dc ? SaveDC(dc) : 0) {}
+
+TCanvas::~TCanvas() { RestoreState(); }
+
+void TCanvas::RestoreState() {
+  // Restoring deselects our brush and pen before their holders delete them.
+  if (FSaved) RestoreDC(FDC, FSaved);
+  FSaved = 0;
 }
+
+void TCanvas::SetBrush(TColor color, TBrushStyle style) {
+  if (FBrushSet && color == FBrushColor && style == FBrushStyle) return;
+  TBrushHandle brush(style == bsClear ? nullptr : CreateSolidBrush(ColorToRGB(color)));
+  if (style != bsClear && !brush) return;
+  SelectObject(FDC, style == bsClear ? GetStockObject(NULL_BRUSH) : brush.Get());
+  FBrush = std::move(brush);  // the old brush was deselected just above
+  FBrushSet = true;
+  FBrushColor = color;
+  FBrushStyle = style;
+}
+
+void TCanvas::SetPen(TColor color, int width, TPenStyle style) {
+  if (FPen && color == FPenColor && width == FPenWidth && style == FPenStyle) return;
+  FPenColor = color;
+  FPenWidth = width;
+  FPenStyle = style;
+  static const int kStyles[] = {PS_SOLID, PS_DASH, PS_DOT, PS_NULL};
+  TPenHandle pen(CreatePen(kStyles[style], width, ColorToRGB(color)));
+  if (!pen) return;
+  SelectObject(FDC, pen.Get());
+  FPen = std::move(pen);  // the old pen was deselected just above
+}
+
+void TCanvas::SelectFont(TFont& font) {
+  SelectObject(FDC, font.Handle());
+  SetTextColor(FDC, ColorToRGB(font.Color()));
+}
+
+void TCanvas::FillRect(const RECT& r) {
+  if (!FBrushSet) SetBrush(0xFFFFFF);
+  if (FBrush) ::FillRect(FDC, &r, FBrush.Get());
+}
+
+void TCanvas::FillRect(const RECT& r, TColor color) {
+  TBrushHandle brush(CreateSolidBrush(ColorToRGB(color)));
+  ::FillRect(FDC, &r, brush.Get());
+}
+
+void TCanvas::FrameRect(const RECT& r) {
+  TBrushHandle brush(CreateSolidBrush(ColorToRGB(FPen ? FPenColor : 0)));
+  ::FrameRect(FDC, &r, brush.Get());
+}
+
+void TCanvas::Rectangle(const RECT& r) { ::Rectangle(FDC, r.left, r.top, r.right, r.bottom); }
+
+void TCanvas::MoveTo(int x, int y) { MoveToEx(FDC, x, y, nullptr); }
+
+void TCanvas::LineTo(int x, int y) { ::LineTo(FDC, x, y); }
 
 void TCanvas::TextOut(int x, int y, const std::string& text) {
   ::TextOutA(FDC, x, y, text.c_str(), static_cast<int>(text.size()));
@@ -69,18 +117,112 @@ SIZE TCanvas::TextExtent(const std::string& text) {
   return s;
 }
 
-void TCanvas::SelectFont(TFont& font) {
-  SelectObject(FDC, font.Handle());
-  SetTextColor(FDC, ColorToRGB(font.Color()));
+int TCanvas::DrawText(const std::string& text, RECT& r, UINT flags) {
+  const int oldMode = SetBkMode(FDC, TRANSPARENT);
+  const int height = ::DrawTextA(FDC, text.c_str(), static_cast<int>(text.size()), &r, flags);
+  SetBkMode(FDC, oldMode);
+  return height;
 }
+
+void TCanvas::GradientFill(const RECT& r, TColor from, TColor to, bool vertical) {
+  const COLORREF a = ColorToRGB(from), b = ColorToRGB(to);
+  auto vertex = [](LONG x, LONG y, COLORREF c) {
+    TRIVERTEX v{};
+    v.x = x;
+    v.y = y;
+    v.Red = static_cast<COLOR16>(GetRValue(c) << 8);
+    v.Green = static_cast<COLOR16>(GetGValue(c) << 8);
+    v.Blue = static_cast<COLOR16>(GetBValue(c) << 8);
+    return v;
+  };
+  TRIVERTEX v[2] = {vertex(r.left, r.top, a), vertex(r.right, r.bottom, b)};
+  GRADIENT_RECT g{0, 1};
+  ::GradientFill(FDC, v, 2, &g, 1, vertical ? GRADIENT_FILL_RECT_V : GRADIENT_FILL_RECT_H);
+}
+
+RECT TCanvas::ClipRect() const {
+  RECT r{};
+  GetClipBox(FDC, &r);
+  return r;
+}
+
+void TCanvas::IntersectClip(const RECT& r) { IntersectClipRect(FDC, r.left, r.top, r.right, r.bottom); }
+
+void TCanvas::ExcludeClip(const RECT& r) { ExcludeClipRect(FDC, r.left, r.top, r.right, r.bottom); }
 
 void TCanvas::Draw(int x, int y, const TBitmap& bitmap) {
   if (!bitmap.Handle()) return;
-  HDC mem = CreateCompatibleDC(FDC);
-  HGDIOBJ old = SelectObject(mem, static_cast<HBITMAP>(bitmap.Handle()));
-  BitBlt(FDC, x, y, bitmap.Width(), bitmap.Height(), mem, 0, 0, SRCCOPY);
-  SelectObject(mem, old);
-  DeleteDC(mem);
+  TMemoryDC mem(CreateCompatibleDC(FDC));
+  TSelectObject select(mem.Get(), static_cast<HBITMAP>(bitmap.Handle()));
+  BitBlt(FDC, x, y, bitmap.Width(), bitmap.Height(), mem.Get(), 0, 0, SRCCOPY);
+}
+
+void TCanvas::StretchDraw(const RECT& dest, const TBitmap& bitmap, bool halftone) {
+  if (!bitmap.Handle()) return;
+  TMemoryDC mem(CreateCompatibleDC(FDC));
+  TSelectObject select(mem.Get(), static_cast<HBITMAP>(bitmap.Handle()));
+  const int oldMode = SetStretchBltMode(FDC, halftone ? HALFTONE : COLORONCOLOR);
+  POINT origin;
+  if (halftone) SetBrushOrgEx(FDC, 0, 0, &origin);  // HALFTONE needs the brush origin reset
+  StretchBlt(FDC, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, mem.Get(), 0, 0,
+             bitmap.Width(), bitmap.Height(), SRCCOPY);
+  if (halftone) SetBrushOrgEx(FDC, origin.x, origin.y, nullptr);
+  SetStretchBltMode(FDC, oldMode);
+}
+
+HDC TBitmapCanvas::MakeDC(TBitmap& bitmap) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  if (dc && bitmap.Handle()) SelectObject(dc, static_cast<HBITMAP>(bitmap.Handle()));
+  return dc;
+}
+
+TBitmapCanvas::TBitmapCanvas(TBitmap& bitmap) : TCanvas(MakeDC(bitmap)) {}
+
+TBitmapCanvas::~TBitmapCanvas() {
+  GdiFlush();  // the caller may read the scan lines right after
+  RestoreState();
+  // Deleting the memory DC releases the bitmap's selection; the bitmap itself stays.
+  if (HDC dc = Handle()) DeleteDC(dc);
+}
+
+// ---- regions and layered windows ----
+
+TRegionHandle RegionFromRects(const std::vector<TRect>& rects) {
+  std::vector<TRect> valid;
+  valid.reserve(rects.size());
+  for (const TRect& r : rects)
+    if (r.Right > r.Left && r.Bottom > r.Top) valid.push_back(r);
+  if (valid.empty()) return TRegionHandle(CreateRectRgn(0, 0, 0, 0));
+  std::vector<BYTE> data(sizeof(RGNDATAHEADER) + valid.size() * sizeof(RECT));
+  auto* header = reinterpret_cast<RGNDATAHEADER*>(data.data());
+  header->dwSize = sizeof(RGNDATAHEADER);
+  header->iType = RDH_RECTANGLES;
+  header->nCount = static_cast<DWORD>(valid.size());
+  header->nRgnSize = static_cast<DWORD>(valid.size() * sizeof(RECT));
+  RECT bounds{valid[0].Left, valid[0].Top, valid[0].Right, valid[0].Bottom};
+  auto* out = reinterpret_cast<RECT*>(data.data() + sizeof(RGNDATAHEADER));
+  for (std::size_t i = 0; i < valid.size(); ++i) {
+    out[i] = RECT{valid[i].Left, valid[i].Top, valid[i].Right, valid[i].Bottom};
+    bounds.left = std::min(bounds.left, out[i].left);
+    bounds.top = std::min(bounds.top, out[i].top);
+    bounds.right = std::max(bounds.right, out[i].right);
+    bounds.bottom = std::max(bounds.bottom, out[i].bottom);
+  }
+  header->rcBound = bounds;
+  return TRegionHandle(ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()),
+                                       reinterpret_cast<const RGNDATA*>(data.data())));
+}
+
+bool UpdateLayeredImage(HWND wnd, const TBitmap& image, POINT pos, BYTE alpha) {
+  if (!wnd || !image.Handle() || image.PixelFormat() != TPixelFormat::pf32bit) return false;
+  TWindowDC screen;
+  TMemoryDC mem(CreateCompatibleDC(screen.Get()));
+  if (!mem) return false;
+  TSelectObject select(mem.Get(), static_cast<HBITMAP>(image.Handle()));
+  SIZE size{image.Width(), image.Height()};
+  POINT origin{0, 0};
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, alpha, AC_SRC_ALPHA};
+  return UpdateLayeredWindow(wnd, screen.Get(), &pos, &size, mem.Get(), &origin, 0, &blend, ULW_ALPHA) != FALSE;
 }
 
 }  // namespace evesk

@@ -4,9 +4,12 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "framework/Bitmap.h"
 #include "framework/Classes.h"
+#include "framework/Handles.h"
+#include "framework/Types.h"
 
 namespace evesk {
 
@@ -15,22 +18,22 @@ enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrike
 class TFont : public TPersistent {
  public:
   TFont() = default;
-  ~TFont() override;
+  ~TFont() override = default;
   TFont(const TFont&) = delete;
   TFont& operator=(const TFont&) = delete;
   static const TClassInfo& StaticClassInfo();
   const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
 
   const std::string& Name() const { return FName; }
-  void SetName(const std::string& name) { FName = name; Changed(); }
+  void SetName(const std::string& name) { if (name != FName) { FName = name; Changed(); } }
   int Height() const { return FHeight; }
-  void SetHeight(int height) { FHeight = height; Changed(); }
+  void SetHeight(int height) { if (height != FHeight) { FHeight = height; Changed(); } }
   unsigned Style() const { return FStyle; }
-  void SetStyle(unsigned style) { FStyle = style; Changed(); }
+  void SetStyle(unsigned style) { if (style != FStyle) { FStyle = style; Changed(); } }
   TColor Color() const { return FColor; }
-  void SetColor(int color) { FColor = static_cast<TColor>(color); Changed(); }
+  void SetColor(int color) { if (static_cast<TColor>(color) != FColor) { FColor = static_cast<TColor>(color); Changed(); } }
   int Charset() const { return FCharset; }
-  void SetCharset(int charset) { FCharset = charset; Changed(); }
+  void SetCharset(int charset) { if (charset != FCharset) { FCharset = charset; Changed(); } }
 
   void Assign(const TFont& other);
   HFONT Handle();  // owned by the font
@@ -43,38 +46,82 @@ class TFont : public TPersistent {
   unsigned FStyle = 0;
   TColor FColor = 0;
   int FCharset = DEFAULT_CHARSET;
-  HFONT FHandle = nullptr;
+  TFontHandle FHandle;
 };
 
 // Maps a colour of the class library (system colours have the high byte 0xFF) to a COLORREF.
 COLORREF ColorToRGB(TColor color);
 
+enum TBrushStyle { bsSolid, bsClear };
+enum TPenStyle { psSolid, psDash, psDot, psClear };
+
+// A canvas over a device context. Whatever it selects or changes in the DC (brush, pen, font,
+// clipping, colours) is undone when the canvas goes, and the objects it made are deleted then.
 class TCanvas {
  public:
-  explicit TCanvas(HDC dc) : FDC(dc) {}
+  explicit TCanvas(HDC dc);
+  virtual ~TCanvas();
+  TCanvas(const TCanvas&) = delete;
+  TCanvas& operator=(const TCanvas&) = delete;
   HDC Handle() const { return FDC; }
+
+  // Brush and pen; the GDI objects are made again only when a value changed.
+  void SetBrush(TColor color, TBrushStyle style = bsSolid);
+  void SetPen(TColor color, int width = 1, TPenStyle style = psSolid);
+  void SelectFont(TFont& font);
+
+  void FillRect(const RECT& r);  // with the brush
   void FillRect(const RECT& r, TColor color);
+  void FrameRect(const RECT& r);  // one pixel in the pen colour
+  void Rectangle(const RECT& r);  // pen outline, brush inside
+  void MoveTo(int x, int y);
+  void LineTo(int x, int y);
   void TextOut(int x, int y, const std::string& text);
   SIZE TextExtent(const std::string& text);
-  void SelectFont(TFont& font);
+  // DrawText with DT_ flags (DT_CALCRECT adjusts R); the text is drawn without a background.
+  int DrawText(const std::string& text, RECT& r, UINT flags);
+  // Vertical or horizontal two-colour gradient over R.
+  void GradientFill(const RECT& r, TColor from, TColor to, bool vertical);
+
+  RECT ClipRect() const;
+  void IntersectClip(const RECT& r);
+  void ExcludeClip(const RECT& r);
+
   void Draw(int x, int y, const TBitmap& bitmap);
+  // Scales the bitmap into DEST; halftone looks better when shrinking, plain copy is faster.
+  void StretchDraw(const RECT& dest, const TBitmap& bitmap, bool halftone = true);
+
+ protected:
+  void RestoreState();
 
  private:
   HDC FDC;
+  int FSaved;
+  TBrushHandle FBrush;
+  TPenHandle FPen;
+  bool FBrushSet = false;
+  TColor FBrushColor = clNone, FPenColor = clNone;
+  TBrushStyle FBrushStyle = bsSolid;
+  TPenStyle FPenStyle = psSolid;
+  int FPenWidth = 0;
 };
 
-// RAII holders for GDI objects and device contexts.
-class TGdiObject {
+// A canvas that draws into a bitmap (its DIB section is selected into a memory DC).
+class TBitmapCanvas : public TCanvas {
  public:
-  explicit TGdiObject(HGDIOBJ h = nullptr) : FHandle(h) {}
-  ~TGdiObject() { if (FHandle) DeleteObject(FHandle); }
-  TGdiObject(const TGdiObject&) = delete;
-  TGdiObject& operator=(const TGdiObject&) = delete;
-  HGDIOBJ Get() const { return FHandle; }
-  void Reset(HGDIOBJ h = nullptr) { if (FHandle) DeleteObject(FHandle); FHandle = h; }
+  explicit TBitmapCanvas(TBitmap& bitmap);
+  ~TBitmapCanvas() override;
 
  private:
-  HGDIOBJ FHandle;
+  static HDC MakeDC(TBitmap& bitmap);
 };
+
+// A region made of rectangles (for example the opaque runs of a skin's corner masks); empty
+// for an empty list. The bounding box is the union of the rectangles.
+TRegionHandle RegionFromRects(const std::vector<TRect>& rects);
+
+// Shows a 32-bit bitmap with premultiplied alpha as the whole image of a layered window at
+// POS (screen coordinates) with overall opacity ALPHA. False when the system refuses it.
+bool UpdateLayeredImage(HWND wnd, const TBitmap& image, POINT pos, BYTE alpha = 255);
 
 }  // namespace evesk

@@ -7,20 +7,21 @@
 #include <vector>
 
 #include "framework/Classes.h"
+#include "framework/Handles.h"
 
 namespace evesk {
 
 class TIcon : public TPersistent {
  public:
   TIcon() = default;
-  ~TIcon() override;
+  ~TIcon() override = default;
   TIcon(const TIcon&) = delete;
   TIcon& operator=(const TIcon&) = delete;
   static const TClassInfo& StaticClassInfo();
   const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
 
-  HICON Handle() const { return FHandle; }
-  bool Empty() const { return FHandle == nullptr; }
+  HICON Handle() const { return FHandle.Get(); }
+  bool Empty() const { return !FHandle; }
   // Takes over an icon handle (the one held before is destroyed); null empties the icon.
   void SetHandle(HICON handle);
   // Gives the handle to the caller, who destroys it; the icon becomes empty.
@@ -35,7 +36,7 @@ class TIcon : public TPersistent {
 
  private:
   void Changed();
-  HICON FHandle = nullptr;
+  TIconHandle FHandle;
 };
 
 }  // namespace evesk

@@ -56,6 +56,16 @@ struct Prop {
     };
     return p;
   }
+  // An unsigned 32-bit value (intervals, say); negative or larger values are refused.
+  static TPropInfo UInt(std::string name, void (C::*setter)(unsigned)) {
+    TPropInfo p = Make(std::move(name), TPropInfo::Kind::Value);
+    p.Set = [setter](TPersistent& o, const TValue& v) {
+      Expect(v, TValue::Kind::Integer, "an integer");
+      if (v.Int < 0 || v.Int > UINT32_MAX) throw EPropertyError("value out of range");
+      (Self(o).*setter)(static_cast<unsigned>(v.Int));
+    };
+    return p;
+  }
   static TPropInfo Bool(std::string name, void (C::*setter)(bool)) {
     TPropInfo p = Make(std::move(name), TPropInfo::Kind::Value);
     p.Set = [setter](TPersistent& o, const TValue& v) {
@@ -150,3 +160,22 @@ struct Prop {
 };
 
 }  // namespace evesk
+
+// The class information of every class, written one way. Inside the property list P stands for
+// Prop<Cls>. EVESK_CLASS_INFO: a component the reader can create by name; EVESK_BASE_CLASS_INFO:
+// a class it cannot create (a base, or one the program creates itself); EVESK_ROOT_CLASS_INFO:
+// a class at the top of its own hierarchy.
+#define EVESK_CLASS_INFO_IMPL(Cls, ParentInfo, Creator, ...)                         \
+  const ::evesk::TClassInfo& Cls::StaticClassInfo() {                                \
+    using P = ::evesk::Prop<Cls>;                                                    \
+    (void)sizeof(P*);                                                                \
+    static const ::evesk::TClassInfo info{#Cls, ParentInfo, Creator, {__VA_ARGS__}}; \
+    return info;                                                                     \
+  }
+#define EVESK_CLASS_INFO(Cls, ParentCls, ...)                                                      \
+  EVESK_CLASS_INFO_IMPL(Cls, &ParentCls::StaticClassInfo(),                                        \
+                        [](::evesk::TComponent* o) -> ::evesk::TComponent* { return new Cls(o); }, \
+                        __VA_ARGS__)
+#define EVESK_BASE_CLASS_INFO(Cls, ParentCls, ...) \
+  EVESK_CLASS_INFO_IMPL(Cls, &ParentCls::StaticClassInfo(), {}, __VA_ARGS__)
+#define EVESK_ROOT_CLASS_INFO(Cls, ...) EVESK_CLASS_INFO_IMPL(Cls, nullptr, {}, __VA_ARGS__)

@@ -17,7 +17,7 @@ HKEY TRegistry::BaseFor(const std::string& key, std::string& subPath) const {
   bool absolute = !key.empty() && key[0] == '\\';
   subPath = absolute ? key.substr(1) : key;
   while (!subPath.empty() && subPath.back() == '\\') subPath.pop_back();
-  return (absolute || !FCurrentKey) ? FRootKey : FCurrentKey.get();
+  return (absolute || !FCurrentKey) ? FRootKey : FCurrentKey.Get();
 }
 
 bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
@@ -39,13 +39,13 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
   }
   CloseKey();
   if (rc != ERROR_SUCCESS) return false;
-  FCurrentKey.reset(opened);
+  FCurrentKey.Reset(opened);
   FCurrentPath = newPath;
   return true;
 }
 
 void TRegistry::CloseKey() {
-  FCurrentKey.reset();
+  FCurrentKey.Reset();
   FCurrentPath.clear();
 }
 
@@ -54,7 +54,7 @@ bool TRegistry::KeyExists(const std::string& key) const {
   HKEY base = BaseFor(key, subPath);
   HKEY probe = nullptr;
   if (RegOpenKeyExA(base, subPath.c_str(), 0, KEY_READ, &probe) != ERROR_SUCCESS) return false;
-  RegCloseKey(probe);
+  TRegKeyHandle close(probe);
   return true;
 }
 
@@ -67,7 +67,7 @@ bool TRegistry::DeleteKey(const std::string& key) {
 
 bool TRegistry::ValueExists(const std::string& name) const {
   if (!FCurrentKey) return false;
-  return RegQueryValueExA(FCurrentKey.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  return RegQueryValueExA(FCurrentKey.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 std::string TRegistry::ReadString(const std::string& name) const {
@@ -75,7 +75,7 @@ std::string TRegistry::ReadString(const std::string& name) const {
   auto wrongType = [&] { return ERegistryException(FormatText("Invalid data type for '%s'", {name})); };
 
   DWORD type = REG_NONE, size = 0;
-  LONG rc = RegQueryValueExA(FCurrentKey.get(), name.c_str(), nullptr, &type, nullptr, &size);
+  LONG rc = RegQueryValueExA(FCurrentKey.Get(), name.c_str(), nullptr, &type, nullptr, &size);
   if (rc == ERROR_FILE_NOT_FOUND) return std::string();
   if (rc != ERROR_SUCCESS) throw failed();
   // Another process may change the value between the size query and the read: retry a few
@@ -86,7 +86,7 @@ std::string TRegistry::ReadString(const std::string& name) const {
     if (type != REG_SZ && type != REG_EXPAND_SZ) throw wrongType();
     data.assign(static_cast<std::size_t>(size) + 1, 0);  // room for a missing terminator
     DWORD got = size;
-    rc = RegQueryValueExA(FCurrentKey.get(), name.c_str(), nullptr, &type, data.data(), &got);
+    rc = RegQueryValueExA(FCurrentKey.Get(), name.c_str(), nullptr, &type, data.data(), &got);
     if (rc == ERROR_MORE_DATA) {
       size = got;
       continue;
@@ -103,13 +103,13 @@ std::string TRegistry::ReadString(const std::string& name) const {
 }
 
 void TRegistry::WriteString(const std::string& name, const std::string& value) {
-  LONG rc = RegSetValueExA(FCurrentKey.get(), name.c_str(), 0, REG_SZ,
+  LONG rc = RegSetValueExA(FCurrentKey.Get(), name.c_str(), 0, REG_SZ,
                            reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
   if (rc != ERROR_SUCCESS) throw ERegistryException(FormatText("Failed to set data for '%s'", {name}));
 }
 
 bool TRegistry::DeleteValue(const std::string& name) {
-  return RegDeleteValueA(FCurrentKey.get(), name.c_str()) == ERROR_SUCCESS;
+  return RegDeleteValueA(FCurrentKey.Get(), name.c_str()) == ERROR_SUCCESS;
 }
 
 }  // namespace evesk

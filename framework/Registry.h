@@ -3,10 +3,10 @@
 #pragma once
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
 #include "framework/Exception.h"
+#include "framework/Handles.h"
 
 namespace evesk {
 
@@ -22,7 +22,7 @@ class TRegistry {
 
   HKEY RootKey() const { return FRootKey; }
   void SetRootKey(HKEY root);  // closes the open key
-  HKEY CurrentKey() const { return FCurrentKey.get(); }
+  HKEY CurrentKey() const { return FCurrentKey.Get(); }
   const std::string& CurrentPath() const { return FCurrentPath; }
 
   // "\a\b" is absolute (under the root); "a\b" is relative to the open key, or to the root
@@ -46,17 +46,12 @@ class TRegistry {
   bool DeleteValue(const std::string& name);
 
  private:
-  struct KeyCloser {
-    void operator()(HKEY key) const { RegCloseKey(key); }
-  };
-  using KeyHandle = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
-
   // The base key and the path below it for an absolute or relative key text.
   HKEY BaseFor(const std::string& key, std::string& subPath) const;
 
   HKEY FRootKey = HKEY_CURRENT_USER;
   REGSAM FAccess = KEY_ALL_ACCESS;
-  KeyHandle FCurrentKey;
+  TRegKeyHandle FCurrentKey;
   std::string FCurrentPath;
 };
 

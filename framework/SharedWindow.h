@@ -1,10 +1,13 @@
 // A hidden window shared by every component of one kind (timers, tray icons): created with
 // the first user, destroyed with the last or at module end. Users are known by ids that count
-// up, so a message still queued for a user that is gone finds nobody.
+// up, so a message still queued for a user that is gone finds nobody. Its messages take the
+// same path as a control's: a chain of handlers in front of the kind's own procedure.
 #pragma once
 #include <windows.h>
 
 #include <map>
+
+#include "framework/Messages.h"
 
 namespace evesk {
 
@@ -13,18 +16,20 @@ class TSharedWindow {
  public:
   struct TParams {
     const char* ClassName;
-    WNDPROC Proc;
+    TWndMethod Proc;  // the kind's own procedure; the window is in Window()
     DWORD ExStyle;
     DWORD Style;
     HWND Parent;  // HWND_MESSAGE for a message-only window
   };
-  explicit TSharedWindow(TParams params) : FParams(params) {}
+  explicit TSharedWindow(TParams params)
+      : FParams(std::move(params)), FWindowProc([this](TMessage& m) { Default(m); }) {}
   ~TSharedWindow() { Destroy(); }
   TSharedWindow(const TSharedWindow&) = delete;
   TSharedWindow& operator=(const TSharedWindow&) = delete;
 
   HWND Window() const { return FWindow; }
   bool Owns(HWND wnd) const { return wnd && wnd == FWindow; }
+  [[nodiscard]] TWndProcLink ReplaceWindowProc(TWndHandler handler) { return FWindowProc.Replace(std::move(handler)); }
 
   void AddUser(Id id, User* user) {
     if (FUsers.empty()) Create();
@@ -40,25 +45,45 @@ class TSharedWindow {
   }
 
  private:
+  static LRESULT CALLBACK StaticProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+      auto* self = static_cast<TSharedWindow*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+      SetWindowLongPtrA(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<TSharedWindow*>(GetWindowLongPtrA(wnd, GWLP_USERDATA));
+    if (!self || !self->FWindow) return DefWindowProcA(wnd, msg, wp, lp);
+    TMessage m{msg, wp, lp, 0};
+    GuardEvent([&] { self->FWindowProc.Dispatch(m); });
+    return m.Result;
+  }
+  void Default(TMessage& m) {
+    if (FParams.Proc) FParams.Proc(m);
+    else m.Result = DefWindowProcA(FWindow, m.Msg, m.WParam, m.LParam);
+  }
   void Create() {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA wc{};
     if (!GetClassInfoA(instance, FParams.ClassName, &wc)) {
       wc = WNDCLASSA{};
-      wc.lpfnWndProc = FParams.Proc;
+      wc.lpfnWndProc = &StaticProc;
       wc.hInstance = instance;
       wc.lpszClassName = FParams.ClassName;
       RegisterClassA(&wc);
     }
     FWindow = CreateWindowExA(FParams.ExStyle, FParams.ClassName, "", FParams.Style, 0, 0, 0, 0, FParams.Parent,
-                              nullptr, instance, nullptr);
+                              nullptr, instance, this);
   }
   void Destroy() {
-    if (FWindow) DestroyWindow(FWindow);
-    FWindow = nullptr;
+    HWND wnd = FWindow;
+    FWindow = nullptr;  // the window's last messages go to the default procedure
+    if (wnd) {
+      SetWindowLongPtrA(wnd, GWLP_USERDATA, 0);
+      DestroyWindow(wnd);
+    }
   }
 
   TParams FParams;
+  TWndProcChain FWindowProc;
   HWND FWindow = nullptr;
   std::map<Id, User*> FUsers;
 };

@@ -42,6 +42,13 @@ long double Scale(long double mantissa, int exponent) {
 
 }  // namespace
 
+std::string UpperCase(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
 std::string IntToStr(long long value) { return std::to_string(value); }
 
 bool TryStrToInt(const std::string& text, int& value) {

@@ -2,6 +2,7 @@
 // locale format (the decimal separator comes from the settings, never from the C locale).
 #pragma once
 #include <string>
+#include <string_view>
 
 #include "framework/Exception.h"
 
@@ -14,10 +15,11 @@ struct TFormatSettings {
   char TimeSeparator = ':';
 };
 
-// The separators of the logged-on user's locale (Windows build only).
-TFormatSettings UserFormatSettings();
-
 std::string IntToStr(long long value);
+
+// ASCII letters only, whatever the locale: for names, keys and resource names that are
+// compared without regard to case.
+std::string UpperCase(std::string_view text);
 
 // Optional leading blanks, an optional sign, then decimal digits or hexadecimal digits after
 // "$" or "0x"; nothing may follow. The value must fit 32 bits (hexadecimal up to FFFFFFFF,

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "framework/SysUtils.h"
+#include "framework/SysUtils_win.h"
 
 namespace evesk {
 

@@ -11,31 +11,11 @@
 
 #include "framework/Classes.h"
 #include "framework/Exception.h"
+#include "framework/Handles.h"
 
 namespace evesk {
 
 EVESK_EXCEPTION(EThread, Exception);
-
-// Owns a kernel handle (thread, event, file) and closes it once.
-class TKernelHandle {
- public:
-  TKernelHandle() = default;
-  explicit TKernelHandle(HANDLE h) : FHandle(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
-  ~TKernelHandle() { Reset(); }
-  TKernelHandle(TKernelHandle&& o) noexcept : FHandle(o.FHandle) { o.FHandle = nullptr; }
-  TKernelHandle& operator=(TKernelHandle&& o) noexcept {
-    if (this != &o) { Reset(); FHandle = o.FHandle; o.FHandle = nullptr; }
-    return *this;
-  }
-  TKernelHandle(const TKernelHandle&) = delete;
-  TKernelHandle& operator=(const TKernelHandle&) = delete;
-  HANDLE Get() const { return FHandle; }
-  explicit operator bool() const { return FHandle != nullptr; }
-  void Reset() { if (FHandle) CloseHandle(FHandle); FHandle = nullptr; }
-
- private:
-  HANDLE FHandle = nullptr;
-};
 
 class TThread : public TObject {
  public:

@@ -17,18 +17,6 @@ const char* const SInvalidFormat = "Cannot load image. Invalid or unexpected %s 
 const TPixelFormat PixelFormats[] = {TPixelFormat::pf1bit, TPixelFormat::pf4bit, TPixelFormat::pf8bit,
                                      TPixelFormat::pf24bit, TPixelFormat::pf32bit};
 
-class TIconHandle {
- public:
-  explicit TIconHandle(HICON h = nullptr) : FHandle(h) {}
-  ~TIconHandle() { if (FHandle) DestroyIcon(FHandle); }
-  TIconHandle(const TIconHandle&) = delete;
-  TIconHandle& operator=(const TIconHandle&) = delete;
-  HICON Get() const { return FHandle; }
-
- private:
-  HICON FHandle;
-};
-
 // Sets a flag for the lifetime of the holder, restoring the previous value.
 class TFlagGuard {
  public:
@@ -56,9 +44,8 @@ std::vector<std::uint32_t> ReadPixels32(HBITMAP bitmap, int& width, int& height)
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
-  HDC dc = GetDC(nullptr);
-  const int rows = GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, dc);
+  TWindowDC dc;
+  const int rows = GetDIBits(dc.Get(), bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
   if (rows != height) return {};
   return pixels;
 }
@@ -168,7 +155,7 @@ void TsAlphaImageList::BuildFromItems() {
     if (FItems->Count() > 0) {
       FGenerated = true;
       // At run time each image is held once, as an icon in the list.
-      if (!FKeepItems && !Designing()) FItems->Clear();
+      if (!FKeepItems) FItems->Clear();
     }
   }
   Change();
@@ -240,7 +227,7 @@ void TsAlphaImageList::CopyImages(TCustomImageList& source) {
   if (!FHandle) return;
   if (HIMAGELIST from = source.HandleAllocated() ? source.Handle() : nullptr) ImageList_SetBkColor(from, CLR_NONE);
   auto* alpha = dynamic_cast<TsAlphaImageList*>(&source);
-  if (alpha && (FKeepItems || Designing())) {
+  if (alpha && FKeepItems) {
     FItems->Assign(*alpha->Items());
     BuildFromItems();
     return;
@@ -258,7 +245,7 @@ void TsAlphaImageList::CopyImages(TCustomImageList& source) {
 
 void TsAlphaImageList::Change() {
   TCustomImageList::Change();
-  if (FGuard || !FHandle || IsLoading() || Designing() || !FGenerated || FKeepItems) return;
+  if (FGuard || !FHandle || IsLoading() || !FGenerated || FKeepItems) return;
   TFlagGuard guard(FGuard);
   const int count = ImageList_GetImageCount(FHandle);
   for (int i = 0; i < count; ++i) RepairAlpha(i);

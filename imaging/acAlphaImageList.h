@@ -92,7 +92,6 @@ class TsAlphaImageList : public TCustomImageList {
   void Change() override;
 
  private:
-  bool Designing() const { return (ComponentState() & csDesigning) != 0; }
   void ReleaseHandle();
   void AppendIcon(HICON icon, int item);
   void CopyImages(TCustomImageList& source);

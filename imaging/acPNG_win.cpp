@@ -61,32 +61,29 @@ HICON TPNGGraphic::MakeIcon(bool force) {
 void TPNGGraphic::Draw(TCanvas& canvas, int x, int y, int width, int height) const {
   if (Empty() || !Handle() || width <= 0 || height <= 0) return;
   HDC dc = canvas.Handle();
-  HDC mem = CreateCompatibleDC(dc);
+  TMemoryDC mem(CreateCompatibleDC(dc));
   if (!mem) return;
   if (PixelFormat() == TPixelFormat::pf32bit) {
     // Blend in a work copy of the destination, then put the result back in one copy.
     const int workHeight = Reflected ? height + height / 2 : height;
     TBitmap work;
     if (work.SetSize(width, workHeight, TPixelFormat::pf32bit) && work.Handle()) {
-      HGDIOBJ old = SelectObject(mem, static_cast<HBITMAP>(work.Handle()));
-      BitBlt(mem, 0, 0, width, workHeight, dc, x, y, SRCCOPY);
+      TSelectObject select(mem.Get(), static_cast<HBITMAP>(work.Handle()));
+      BitBlt(mem.Get(), 0, 0, width, workHeight, dc, x, y, SRCCOPY);
       GdiFlush();  // the scan lines are read and written directly
       AlphaBlendImage(work, 0, 0, width, height, *this, Reflected);
-      BitBlt(dc, x, y, width, workHeight, mem, 0, 0, SRCCOPY);
-      SelectObject(mem, old);
+      BitBlt(dc, x, y, width, workHeight, mem.Get(), 0, 0, SRCCOPY);
     }
   } else {
-    HGDIOBJ old = SelectObject(mem, static_cast<HBITMAP>(Handle()));
+    TSelectObject select(mem.Get(), static_cast<HBITMAP>(Handle()));
     if (Transparent && TransparentColor != clNone) {
-      TransparentBlt(dc, x, y, width, height, mem, 0, 0, Width(), Height(), ColorToRGB(TransparentColor));
+      TransparentBlt(dc, x, y, width, height, mem.Get(), 0, 0, Width(), Height(), ColorToRGB(TransparentColor));
     } else {
       const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
-      StretchBlt(dc, x, y, width, height, mem, 0, 0, Width(), Height(), SRCCOPY);
+      StretchBlt(dc, x, y, width, height, mem.Get(), 0, 0, Width(), Height(), SRCCOPY);
       SetStretchBltMode(dc, oldMode);
     }
-    SelectObject(mem, old);
   }
-  DeleteDC(mem);
 }
 
 }  // namespace evesk

@@ -4,26 +4,13 @@
 #include <wininet.h>
 
 #include "framework/Application.h"
+#include "framework/Handles.h"
 #include "framework/Properties.h"
 #include "net/HTTPText.h"
 
 namespace evesk {
 
 namespace {
-
-class TInternetHandle {
- public:
-  explicit TInternetHandle(HINTERNET h) : FHandle(h) {}
-  ~TInternetHandle() {
-    if (FHandle) InternetCloseHandle(FHandle);
-  }
-  TInternetHandle(const TInternetHandle&) = delete;
-  TInternetHandle& operator=(const TInternetHandle&) = delete;
-  HINTERNET Get() const { return FHandle; }
-
- private:
-  HINTERNET FHandle;
-};
 
 const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
 

@@ -230,9 +230,7 @@ void TsCommonData::PrepareCache() {
 }
 
 int TsCommonData::ControlState() const {
-  if (!FOwnerControl || !FOwnerControl->Visible() || !FOwnerControl->Enabled() ||
-      (FOwnerControl->ComponentState() & csDesigning))
-    return 0;
+  if (!FOwnerControl || !FOwnerControl->Visible() || !FOwnerControl->Enabled()) return 0;
   HWND w = Window();
   if (Focused || (w && GetFocus() == w)) return 1;
   return MouseAbove && !NoMouseTracking(CtrlKind) ? 1 : 0;
@@ -407,7 +405,7 @@ void TsCommonData::ShowGlow(bool refresh) {
 }
 
 void TsCommonData::MouseEnter() {
-  if (!FOwnerControl || (FOwnerControl->ComponentState() & csDesigning)) return;
+  if (!FOwnerControl) return;
   for (int i = 0; i < FOwnerControl->ControlCount(); ++i)
     if (TsCommonData* child = Of(FOwnerControl->Controls(i)); child && child->MouseAbove) child->MouseLeave();
   if (!NoMouseTracking(CtrlKind)) MouseAbove = true;

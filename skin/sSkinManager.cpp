@@ -35,8 +35,14 @@ constexpr UINT RedrawAll = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILD
 
 void SendToControls(TWinControl* parent, WPARAM wp, LPARAM lp) {
   for (int i = 0; i < parent->ControlCount(); ++i) {
-    TWinControl* child = parent->Controls(i);
-    if (child->IsDestroying() || !child->HandleAllocated()) continue;
+    TControl* control = parent->Controls(i);
+    if (control->IsDestroying()) continue;
+    auto* child = dynamic_cast<TWinControl*>(control);
+    if (!child) {
+      control->Perform(SM_QUENCHCMD, wp, lp);  // a graphic control hears it on its message path
+      continue;
+    }
+    if (!child->HandleAllocated()) continue;
     SendMessageA(child->Handle(), SM_QUENCHCMD, wp, lp);
     SendToControls(child, wp, lp);
   }

@@ -18,13 +18,6 @@ std::string_view Trim(std::string_view s) {
 
 }  // namespace
 
-std::string UpperCase(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return out;
-}
-
 bool TryStrToInt(std::string_view text, int& value) {
   text = Trim(text);
   bool negative = false;

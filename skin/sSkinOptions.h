@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "framework/Exception.h"
+#include "framework/SysUtils.h"
 
 namespace evesk {
 
@@ -63,7 +64,6 @@ class TsSkinOptions {
 };
 
 // Helpers shared with the table builder.
-std::string UpperCase(std::string_view text);  // ASCII letters only
 bool TryStrToInt(std::string_view text, int& value);
 
 }  // namespace evesk

@@ -1,25 +1,11 @@
 #include "skin/sWriteText_win.h"
 
 #include "framework/Controls.h"
+#include "framework/Handles.h"
 
 namespace evesk {
 
 namespace {
-
-// Restores the context's state (font, colours, mode, clipping) whatever happens in between.
-class TSavedDC {
- public:
-  explicit TSavedDC(HDC dc) : FDC(dc), FId(SaveDC(dc)) {}
-  ~TSavedDC() {
-    if (FId) RestoreDC(FDC, FId);
-  }
-  TSavedDC(const TSavedDC&) = delete;
-  TSavedDC& operator=(const TSavedDC&) = delete;
-
- private:
-  HDC FDC;
-  int FId;
-};
 
 void Pass(HDC dc, const std::string& text, TColor color, RECT r, int dx, int dy, UINT format) {
   SetTextColor(dc, ColorToRGB(color));

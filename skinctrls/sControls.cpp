@@ -39,53 +39,35 @@ const TClassInfo& TsWebLabel::StaticClassInfo() {
 TsWebLabel::TsWebLabel(TComponent* owner) : TsSkinned(owner) {
   FFont.SetStyle(fsUnderline);
   FParentFont = true;
+  FCursor = crHandPoint;
 }
 
 void TsWebLabel::SetHot(bool hot) {
   if (hot == FHot) return;
   FHot = hot;
-  if (hot && FHandle) {
-    TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, FHandle, 0};
-    TrackMouseEvent(&tme);
-  }
   Invalidate();
+}
+
+void TsWebLabel::FontChanged() {
+  // The parent's font, always underlined.
+  if (!(FFont.Style() & fsUnderline)) {
+    auto saved = std::move(FFont.OnChange);
+    FFont.OnChange = nullptr;
+    FFont.SetStyle(FFont.Style() | fsUnderline);
+    FFont.OnChange = std::move(saved);
+  }
+  TLabel::FontChanged();
 }
 
 LRESULT TsWebLabel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case WM_MOUSEMOVE: SetHot(true); break;
-    case WM_MOUSELEAVE: SetHot(false); break;
-    case WM_SETCURSOR:
-      SetCursor(LoadCursor(nullptr, IDC_HAND));
-      return TRUE;
+    case CM_MOUSEENTER: SetHot(true); break;
+    case CM_MOUSELEAVE: SetHot(false); break;
     case WM_LBUTTONDOWN:
       if (!FURL.empty()) ShellExecuteA(nullptr, "open", FURL.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
       break;
-    case WM_SETFONT: {
-      // The parent's font, always underlined.
-      unsigned style = FFont.Style();
-      if (!(style & fsUnderline)) {
-        auto saved = std::move(FFont.OnChange);
-        FFont.OnChange = nullptr;
-        FFont.SetStyle(style | fsUnderline);
-        FFont.OnChange = std::move(saved);
-        wp = reinterpret_cast<WPARAM>(FFont.Handle());
-      }
-      break;
-    }
   }
   return TLabel::WndProc(msg, wp, lp);
-}
-
-bool TsWebLabel::HandleReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
-  if (msg == WM_CTLCOLORSTATIC) {
-    HDC dc = reinterpret_cast<HDC>(wp);
-    SetTextColor(dc, ColorToRGB(FHot ? HotColor : NormalColor));
-    SetBkMode(dc, TRANSPARENT);
-    result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-    return true;
-  }
-  return TLabel::HandleReflected(msg, wp, lp, result);
 }
 
 void RegisterSkinnedControls() {

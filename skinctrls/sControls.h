@@ -40,7 +40,7 @@ class TsPanel : public TsSkinned<TPanel> {
 };
 
 // A label that opens its URL in the browser on a left button press: blue and underlined, red
-// and underlined while the pointer is over it.
+// and underlined while the pointer is over it. Painted by its container like every label.
 class TsWebLabel : public TsSkinned<TLabel> {
  public:
   explicit TsWebLabel(TComponent* owner);
@@ -54,7 +54,8 @@ class TsWebLabel : public TsSkinned<TLabel> {
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
-  bool HandleReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  void FontChanged() override;
+  TColor TextColor() override { return FHot ? HotColor : NormalColor; }
   void SetHot(bool hot);
   std::string FURL;
   bool FHot = false;

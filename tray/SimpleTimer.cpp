@@ -9,13 +9,13 @@ namespace evesk {
 
 // Runs the ticks that arrive at the timers' shared window.
 struct TSimpleTimerHandler {
-  static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  static void WndProc(TMessage& m);
 };
 
 namespace {
 // The hidden window that receives WM_TIMER for every simple timer, and the live timers by id.
 // A message-only window: timers need no broadcasts and no place on the desktop.
-TSharedWindow<TSimpleTimer, UINT_PTR> gTimers({"EveskTimerWindow", &TSimpleTimerHandler::WndProc, 0, 0, HWND_MESSAGE});
+TSharedWindow<TSimpleTimer, UINT_PTR> gTimers({"EveskTimerWindow", TSimpleTimerHandler::WndProc, 0, 0, HWND_MESSAGE});
 
 // Ids count up from 1, so a stale tick never reaches a newer timer at a recycled address.
 UINT_PTR NextTimerId() {
@@ -25,19 +25,13 @@ UINT_PTR NextTimerId() {
 }
 }  // namespace
 
-LRESULT CALLBACK TSimpleTimerHandler::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_TIMER && gTimers.Owns(wnd)) {
+void TSimpleTimerHandler::WndProc(TMessage& m) {
+  if (m.Msg == WM_TIMER) {
     // A tick may still be queued for a timer that is gone: its id is no longer known.
-    if (TSimpleTimer* timer = gTimers.Find(static_cast<UINT_PTR>(wp))) {
-      try {
-        timer->Tick();
-      } catch (const std::exception& e) {
-        HandleEventException(e);
-      }
-    }
-    return 0;
+    if (TSimpleTimer* timer = gTimers.Find(static_cast<UINT_PTR>(m.WParam))) GuardEvent([&] { timer->Tick(); });
+    return;
   }
-  return DefWindowProcA(wnd, msg, wp, lp);
+  m.Result = DefWindowProcA(gTimers.Window(), m.Msg, m.WParam, m.LParam);
 }
 
 TSimpleTimer::TSimpleTimer() : TSimpleTimer(1000, nullptr) {}

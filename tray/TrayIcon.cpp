@@ -27,14 +27,6 @@ UINT NextIconId() {
   return next;
 }
 
-TShiftState KeyShiftState() {
-  TShiftState s = 0;
-  if (GetAsyncKeyState(VK_SHIFT) & 0x8000) s |= ssShift;
-  if (GetAsyncKeyState(VK_MENU) & 0x8000) s |= ssAlt;
-  if (GetAsyncKeyState(VK_CONTROL) & 0x8000) s |= ssCtrl;
-  return s;
-}
-
 // Copies at most SIZE - 1 characters and always terminates.
 void CopyText(char* field, std::size_t size, const std::string& text) {
   const std::size_t n = std::min(text.size(), size - 1);
@@ -42,55 +34,40 @@ void CopyText(char* field, std::size_t size, const std::string& text) {
   std::memset(field + n, 0, size - n);
 }
 
-// Owner windows replaced by ours: the procedure found there before, and the icons listening.
-struct TOwnerSubclass {
-  WNDPROC Previous = nullptr;
-  std::vector<TTrayIcon*> Icons;
-};
-std::map<HWND, TOwnerSubclass>& OwnerSubclasses() {
-  static std::map<HWND, TOwnerSubclass> map;
-  return map;
-}
 }  // namespace
 
 // The hidden window that receives the shell's callback messages of every tray icon, and the
 // live icons by id.
 // Runs the shell's callbacks that arrive at the icons' shared window.
 struct TTrayIconHandler {
-  static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  static void WndProc(TMessage& m);
 };
 
 namespace {
 // All icons share one window. A real top-level window, so that it can be made the foreground
 // window for the menu.
-TSharedWindow<TTrayIcon, UINT> gIcons({kTrayWindowClass, &TTrayIconHandler::WndProc, WS_EX_TOOLWINDOW, WS_POPUP,
+TSharedWindow<TTrayIcon, UINT> gIcons({kTrayWindowClass, TTrayIconHandler::WndProc, WS_EX_TOOLWINDOW, WS_POPUP,
                                        nullptr});
 }  // namespace
 
-LRESULT CALLBACK TTrayIconHandler::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (gIcons.Owns(wnd)) {
-    switch (msg) {
-      case TTrayIcon::CallbackMessage:
-        // The id of an icon that is gone finds nothing.
-        if (TTrayIcon* icon = gIcons.Find(static_cast<UINT>(wp))) {
-          try {
-            icon->HandleCallback(static_cast<UINT>(lp));
-          } catch (const std::exception& e) {
-            HandleEventException(e);
-          }
-        }
-        return 0;
-      // Windows may end the session; nobody but the last icon closes this window.
-      case WM_DESTROY:
-      case WM_CLOSE:
-      case WM_QUERYENDSESSION:
-      case WM_QUIT:
-      case WM_ENDSESSION:
-      case WM_NCDESTROY:
-        return 1;
-    }
+void TTrayIconHandler::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case TTrayIcon::CallbackMessage:
+      // The id of an icon that is gone finds nothing.
+      if (TTrayIcon* icon = gIcons.Find(static_cast<UINT>(m.WParam)))
+        GuardEvent([&] { icon->HandleCallback(static_cast<UINT>(m.LParam)); });
+      return;
+    // Windows may end the session; nobody but the last icon closes this window.
+    case WM_DESTROY:
+    case WM_CLOSE:
+    case WM_QUERYENDSESSION:
+    case WM_QUIT:
+    case WM_ENDSESSION:
+    case WM_NCDESTROY:
+      m.Result = 1;
+      return;
   }
-  return DefWindowProcA(wnd, msg, wp, lp);
+  m.Result = DefWindowProcA(gIcons.Window(), m.Msg, m.WParam, m.LParam);
 }
 
 TTrayIcon::TShellNotify TTrayIcon::ShellNotify = [](DWORD message, TNotifyIconDataA& data) {
@@ -120,48 +97,35 @@ UINT TTrayIcon::TaskbarCreatedMessage() {
 // ---------------------------------------------------------------------------------------------
 // Published properties
 
-const TClassInfo& TTrayIcon::StaticClassInfo() {
-  using P = Prop<TTrayIcon>;
-  TPropInfo interval;
-  interval.Name = "CycleInterval";
-  interval.Set = [](TPersistent& o, const TValue& v) {
-    P::Expect(v, TValue::Kind::Integer, "an integer");
-    if (v.Int < 0 || v.Int > UINT32_MAX) throw EPropertyError("interval out of range");
-    P::Self(o).SetCycleInterval(static_cast<unsigned>(v.Int));
-  };
-  static const TClassInfo info{
-      "TTrayIcon", &TComponent::StaticClassInfo(),
-      [](TComponent* o) -> TComponent* { return new TTrayIcon(o); },
-      {P::Bool("DesignPreview", &TTrayIcon::SetDesignPreview),
-       P::Reference("IconList", &TTrayIcon::SetIconList),
-       P::Bool("CycleIcons", &TTrayIcon::SetCycleIcons),
-       interval,
-       P::Bool("Enabled", &TTrayIcon::SetEnabled),
-       P::String("Hint", &TTrayIcon::SetHint),
-       P::Bool("ShowHint", &TTrayIcon::SetShowHint),
-       P::Object("Icon", &TTrayIcon::Icon),
-       P::Bool("IconVisible", &TTrayIcon::SetIconVisible),
-       P::Int("IconIndex", &TTrayIcon::SetIconIndex),
-       P::Reference("PopupMenu", &TTrayIcon::SetPopupMenu),
-       P::Bool("LeftPopup", &TTrayIcon::SetLeftPopup),
-       P::Bool("WantEnterExitEvents", &TTrayIcon::SetWantEnterExitEvents),
-       P::Bool("MinimizeToTray", &TTrayIcon::SetMinimizeToTray),
-       P::Event("OnClick", &TTrayIcon::OnClick),
-       P::Event("OnDblClick", &TTrayIcon::OnDblClick),
-       P::Event("OnMouseEnter", &TTrayIcon::OnMouseEnter),
-       P::Event("OnMouseExit", &TTrayIcon::OnMouseExit),
-       P::Event("OnMinimizeToTray", &TTrayIcon::OnMinimizeToTray),
-       P::Event("OnBalloonHintShow", &TTrayIcon::OnBalloonHintShow),
-       P::Event("OnBalloonHintHide", &TTrayIcon::OnBalloonHintHide),
-       P::Event("OnBalloonHintTimeout", &TTrayIcon::OnBalloonHintTimeout),
-       P::Event("OnBalloonHintClick", &TTrayIcon::OnBalloonHintClick),
-       P::Event("OnMouseDown", &TTrayIcon::OnMouseDown),
-       P::Event("OnMouseUp", &TTrayIcon::OnMouseUp),
-       P::Event("OnMouseMove", &TTrayIcon::OnMouseMove),
-       P::Event("OnCycle", &TTrayIcon::OnCycle),
-       P::Event("OnStartup", &TTrayIcon::OnStartup)}};
-  return info;
-}
+EVESK_CLASS_INFO(TTrayIcon, TComponent,
+                 P::Bool("DesignPreview", &TTrayIcon::SetDesignPreview),
+                 P::Reference("IconList", &TTrayIcon::SetIconList),
+                 P::Bool("CycleIcons", &TTrayIcon::SetCycleIcons),
+                 P::UInt("CycleInterval", &TTrayIcon::SetCycleInterval),
+                 P::Bool("Enabled", &TTrayIcon::SetEnabled),
+                 P::String("Hint", &TTrayIcon::SetHint),
+                 P::Bool("ShowHint", &TTrayIcon::SetShowHint),
+                 P::Object("Icon", &TTrayIcon::Icon),
+                 P::Bool("IconVisible", &TTrayIcon::SetIconVisible),
+                 P::Int("IconIndex", &TTrayIcon::SetIconIndex),
+                 P::Reference("PopupMenu", &TTrayIcon::SetPopupMenu),
+                 P::Bool("LeftPopup", &TTrayIcon::SetLeftPopup),
+                 P::Bool("WantEnterExitEvents", &TTrayIcon::SetWantEnterExitEvents),
+                 P::Bool("MinimizeToTray", &TTrayIcon::SetMinimizeToTray),
+                 P::Event("OnClick", &TTrayIcon::OnClick),
+                 P::Event("OnDblClick", &TTrayIcon::OnDblClick),
+                 P::Event("OnMouseEnter", &TTrayIcon::OnMouseEnter),
+                 P::Event("OnMouseExit", &TTrayIcon::OnMouseExit),
+                 P::Event("OnMinimizeToTray", &TTrayIcon::OnMinimizeToTray),
+                 P::Event("OnBalloonHintShow", &TTrayIcon::OnBalloonHintShow),
+                 P::Event("OnBalloonHintHide", &TTrayIcon::OnBalloonHintHide),
+                 P::Event("OnBalloonHintTimeout", &TTrayIcon::OnBalloonHintTimeout),
+                 P::Event("OnBalloonHintClick", &TTrayIcon::OnBalloonHintClick),
+                 P::Event("OnMouseDown", &TTrayIcon::OnMouseDown),
+                 P::Event("OnMouseUp", &TTrayIcon::OnMouseUp),
+                 P::Event("OnMouseMove", &TTrayIcon::OnMouseMove),
+                 P::Event("OnCycle", &TTrayIcon::OnCycle),
+                 P::Event("OnStartup", &TTrayIcon::OnStartup))
 
 void RegisterTrayIcon() { TClassRegistry::Register(TTrayIcon::StaticClassInfo()); }
 
@@ -179,7 +143,6 @@ TTrayIcon::TTrayIcon(TComponent* owner) : TComponent(owner), FIconId(NextIconId(
   FCycleTimer = std::make_unique<TSimpleTimer>(1000, [this](TObject*) { CycleTick(); });
   FClickTimer = std::make_unique<TSimpleTimer>(1000, [this](TObject*) { ClickTimerTick(); });
   FExitTimer = std::make_unique<TSimpleTimer>(kExitPollInterval, [this](TObject*) { ExitPollTick(); });
-  if (DesignTime()) return;
   TaskbarCreatedMessage();
   if (Application) {
     FHookApp = Application;
@@ -205,8 +168,8 @@ TTrayIcon::~TTrayIcon() {
 
 void TTrayIcon::Loaded() {
   TComponent::Loaded();
-  if (!DesignTime() && dynamic_cast<TWinControl*>(Owner())) {
-    if (!FSubclassed) SubclassOwner();
+  if (dynamic_cast<TWinControl*>(Owner())) {
+    SubclassOwner();
     bool show = true;
     if (OnStartup) OnStartup(this, show);
     if (!show) {
@@ -239,13 +202,8 @@ void TTrayIcon::Notification(TComponent* component, TOperation operation) {
 // Properties
 
 void TTrayIcon::SetDesignPreview(bool value) {
+  // Only a form designer shows the icon for this; at run time the value is merely kept.
   FDesignPreview = value;
-  if (!DesignTime()) return;  // a form designer's preview; nothing to show at run time
-  FSettingPreview = true;
-  if (FIcon.Empty() && WantsDefaultDesignIcon()) FIcon.SetHandle(CopyIcon(LoadIconA(nullptr, IDI_WINLOGO)));
-  if (value) AddTrayIcon();
-  else RemoveTrayIcon();
-  FSettingPreview = false;
 }
 
 void TTrayIcon::SetIconList(TCustomImageList* list) {
@@ -344,15 +302,13 @@ void TTrayIcon::FillRecord() {
 bool TTrayIcon::SendToShell(DWORD message) { return ShellNotify && ShellNotify(message, FData) != FALSE; }
 
 bool TTrayIcon::AddTrayIcon() {
-  if (!FSettingPreview) FIconVisible = true;
-  if (DesignTime() && !FSettingPreview && !FDesignPreview) return false;
+  FIconVisible = true;
   FillRecord();
   return SendToShell(NIM_ADD);
 }
 
 bool TTrayIcon::RemoveTrayIcon() {
-  if (!FSettingPreview) FIconVisible = false;
-  if (DesignTime() && !FSettingPreview && !FDesignPreview) return false;
+  FIconVisible = false;
   FillRecord();
   return SendToShell(NIM_DELETE);
 }
@@ -360,7 +316,6 @@ bool TTrayIcon::RemoveTrayIcon() {
 bool TTrayIcon::UpdateTrayIcon() {
   // Setters that act on the platform wait for the after-loading notification.
   if (Loading()) return false;
-  if (DesignTime() && !FSettingPreview && !FDesignPreview) return false;
   FillRecord();
   return SendToShell(NIM_MODIFY);
 }
@@ -595,10 +550,6 @@ void TTrayIcon::MinimizeAppToTray() {
 
 bool TTrayIcon::AppHook(UINT msg, WPARAM wp, LPARAM) {
   if (msg == WM_SIZE && wp == SIZE_MINIMIZED && FMinimizeToTray) DoMinimizeToTray();
-  if (msg == WM_WINDOWPOSCHANGED && FFirstShow && Application && Application->MainForm()) {
-    // The start-up question concerns only MDI parent forms, which this class library has not.
-    FFirstShow = false;
-  }
   if (msg == WM_SYSCOMMAND && wp == SC_RESTORE && Application && Application->MainForm()) {
     TForm* form = Application->MainForm();
     if (form->HandleAllocated() && IsIconic(form->Handle())) ShowWindow(form->Handle(), SW_RESTORE);
@@ -616,76 +567,24 @@ HWND TTrayIcon::OwnerWindow() const {
 
 void TTrayIcon::SubclassOwner() {
   auto* control = dynamic_cast<TWinControl*>(Owner());
-  if (!control || FSubclassed) return;
+  if (!control || FOwnerLink.Active()) return;
   HWND wnd = control->Handle();
   if (!wnd) return;
-  TOwnerSubclass& sub = OwnerSubclasses()[wnd];
-  const auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC));
-  // An entry of an earlier window with the same handle, whose procedure is not ours.
-  if (sub.Icons.empty() && current != &OwnerWndProc) sub.Previous = nullptr;
-  if (!sub.Previous)
-    sub.Previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&OwnerWndProc)));
-  sub.Icons.push_back(this);
-  FSubclassed = wnd;
+  FOwnerLink = SubclassWindow(wnd, [this](TMessage& m, const TWndMethod& inherited) { OwnerProc(m, inherited); });
 }
 
-void TTrayIcon::UnsubclassOwner() {
-  if (!FSubclassed) return;
-  HWND wnd = FSubclassed;
-  FSubclassed = nullptr;
-  auto& map = OwnerSubclasses();
-  auto it = map.find(wnd);
-  if (it == map.end()) return;
-  auto& icons = it->second.Icons;
-  icons.erase(std::remove(icons.begin(), icons.end(), this), icons.end());
-  if (!icons.empty()) return;
-  if (!IsWindow(wnd)) {
-    map.erase(it);
-  } else if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)) == &OwnerWndProc) {
-    SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(it->second.Previous));
-    map.erase(it);
-  }
-  // Otherwise someone replaced the procedure after us: ours stays in the chain and passes on.
-}
+void TTrayIcon::UnsubclassOwner() { FOwnerLink.Restore(); }
 
-LRESULT CALLBACK TTrayIcon::OwnerWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-  auto& map = OwnerSubclasses();
-  auto it = map.find(wnd);
-  if (it == map.end()) return DefWindowProcA(wnd, msg, wp, lp);
-  const WNDPROC previous = it->second.Previous;
-  const std::vector<TTrayIcon*> icons = it->second.Icons;
-  for (TTrayIcon* icon : icons) {
-    auto live = map.find(wnd);
-    if (live == map.end()) break;
-    if (std::find(live->second.Icons.begin(), live->second.Icons.end(), icon) == live->second.Icons.end()) continue;
-    LRESULT result = 0;
-    try {
-      if (icon->OwnerMessage(msg, wp, lp, result)) return result;
-    } catch (const std::exception& e) {
-      HandleEventException(e);
-    }
-  }
-  const LRESULT result = CallWindowProcA(previous, wnd, msg, wp, lp);
-  if (msg == WM_SIZE && wp == SIZE_MINIMIZED) {
-    // The main form is the program's taskbar window: its minimising is the program's.
-    auto live = map.find(wnd);
-    const std::vector<TTrayIcon*> now = live != map.end() ? live->second.Icons : std::vector<TTrayIcon*>{};
-    for (TTrayIcon* icon : now) {
-      try {
-        if (icon->FMinimizeToTray && Application && Application->MainForm() == icon->Owner()) icon->DoMinimizeToTray();
-      } catch (const std::exception& e) {
-        HandleEventException(e);
-      }
-    }
-  }
-  if (msg == WM_NCDESTROY) {
-    auto live = map.find(wnd);
-    if (live != map.end()) {
-      for (TTrayIcon* icon : live->second.Icons) icon->FSubclassed = nullptr;
-      map.erase(live);
-    }
-  }
-  return result;
+void TTrayIcon::OwnerProc(TMessage& m, const TWndMethod& inherited) {
+  auto alive = FAlive;
+  bool handled = false;
+  GuardEvent([&] { handled = OwnerMessage(m.Msg, m.WParam, m.LParam, m.Result); });
+  if (handled) return;
+  inherited(m);
+  // The main form is the program's taskbar window: its minimising is the program's.
+  if (*alive && m.Msg == WM_SIZE && m.WParam == SIZE_MINIMIZED && FMinimizeToTray && Application &&
+      Application->MainForm() == Owner())
+    GuardEvent([&] { DoMinimizeToTray(); });
 }
 
 bool TTrayIcon::OwnerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {

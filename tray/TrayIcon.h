@@ -11,21 +11,18 @@
 #include <string>
 
 #include "framework/Classes.h"
+#include "framework/Controls.h"
 #include "framework/Icon.h"
 #include "framework/ImgList.h"
 #include "framework/Menus.h"
+#include "framework/Messages.h"
 #include "tray/SimpleTimer.h"
 
 namespace evesk {
 
-enum TMouseButton { mbLeft, mbRight, mbMiddle };
-enum TShiftStateFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
-using TShiftState = unsigned;
 
 enum TBalloonHintIcon : std::uint8_t { bitNone, bitInfo, bitWarning, bitError };
 
-using TMouseEvent = std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
-using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;
 using TCycleEvent = std::function<void(TObject* sender, int nextIndex)>;
 using TStartupEvent = std::function<void(TObject* sender, bool& showMainForm)>;
 
@@ -102,7 +99,6 @@ class TTrayIcon : public TComponent {
   TCycleEvent OnCycle;
   TStartupEvent OnStartup;
 
-  virtual bool WantsDefaultDesignIcon() { return true; }
   // Shell calls; true when the shell accepted the call.
   virtual bool AddTrayIcon();
   virtual bool RemoveTrayIcon();
@@ -154,7 +150,7 @@ class TTrayIcon : public TComponent {
   void HandleCallback(UINT event);
   bool AppHook(UINT msg, WPARAM wp, LPARAM lp);
   bool OwnerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
-  static LRESULT CALLBACK OwnerWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  void OwnerProc(TMessage& m, const TWndMethod& inherited);
   void SubclassOwner();
   void UnsubclassOwner();
   HWND OwnerWindow() const;
@@ -164,7 +160,6 @@ class TTrayIcon : public TComponent {
   void CycleTick();
   void ClickTimerTick();
   void ExitPollTick();
-  bool DesignTime() const { return (ComponentState() & csDesigning) != 0; }
   bool Loading() const { return IsLoading(); }
 
   UINT FIconId;
@@ -178,12 +173,11 @@ class TTrayIcon : public TComponent {
   bool FDesignPreview = false, FCycleIcons = false, FEnabled = true, FShowHint = true, FIconVisible = false;
   bool FLeftPopup = false, FWantEnterExitEvents = false, FMinimizeToTray = false;
   bool FClickStart = false, FClickReady = false, FDblClick = false, FDidExit = true;
-  bool FFirstShow = true, FSettingPreview = false;
   POINT FLastMove{0, 0};
   std::unique_ptr<TSimpleTimer> FCycleTimer, FClickTimer, FExitTimer;
   int FHookId = 0;
   TApplication* FHookApp = nullptr;
-  HWND FSubclassed = nullptr;
+  TWndProcLink FOwnerLink;
   // Cleared on destruction: an event handler may free the component that raised it.
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };

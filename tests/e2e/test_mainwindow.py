@@ -40,6 +40,13 @@ def dominant_ink(wine, shot, child) -> str:
     return "blue" if blue > red else "red" if red > blue else "none"
 
 
+def painted_label(window, text: str, left: int, top: int, width: int, height: int) -> harness.Child:
+    """A label of WINDOW's client area as the harness describes child windows."""
+    return harness.Child(hwnd=0, parent=window.hwnd, id=0, visible=True, enabled=True, cls="TsWebLabel", text=text,
+                         text_cp1250=text.encode("cp1250"), bounds=(left, top, width, height),
+                         screen_origin=(window.client_origin[0] + left, window.client_origin[1] + top))
+
+
 def mask(*categories: int) -> str:
     return "_".join("1" if i in categories else "0" for i in range(1, 25))
 
@@ -185,9 +192,9 @@ class MainWindowTest(unittest.TestCase):
         self.wine.clear_browser_log()
         self.start()
         window = self.main_window()
-        labels = {c.text: c for c in self.wine.children(window) if c.cls.upper() == "STATIC"}
-        info = labels["Informace k programu"]
-        news = labels["Zobrazit všechny naposledy aktualizované dokumenty"]
+        # Labels are painted by the form and have no windows: their places are the description's.
+        info = painted_label(window, "Informace k programu", 8, 8, 103, 13)
+        news = painted_label(window, "Zobrazit všechny naposledy aktualizované dokumenty", 32, 360, 256, 13)
         self.wine.move(1, 1)
         time.sleep(0.3)
         self.assertEqual(dominant_ink(self.wine, self.wine.screenshot("weblabel-normal"), info), "blue")

@@ -9,6 +9,7 @@
 #include "framework/Application.h"
 #include "framework/Registry.h"
 #include "framework/SysUtils.h"
+#include "framework/SysUtils_win.h"
 #include "skin/sSkinManager.h"
 
 using namespace evesk;

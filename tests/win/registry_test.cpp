@@ -8,6 +8,7 @@
 #include "app/ServiceHost.h"
 #include "app/Stamp.h"
 #include "framework/Registry.h"
+#include "framework/SysUtils_win.h"
 
 using namespace evesk;
 

@@ -1,0 +1,153 @@
+// Owners of operating-system handles: one move-only template with a traits class per kind of
+// handle, and scoped helpers for device contexts (GetDC/ReleaseDC, SaveDC/RestoreDC, objects
+// selected into a DC). Every handle the class library holds goes through these.
+#pragma once
+#include <windows.h>
+#include <wininet.h>
+
+#include <utility>
+
+namespace evesk {
+
+// Traits: Type, Null() for "no handle", IsValid(h) for what a creating call returns, Close(h).
+template <class Traits>
+class THandle {
+ public:
+  using Type = typename Traits::Type;
+
+  THandle() noexcept = default;
+  // Takes over H; a failure value of the creating call (null, INVALID_HANDLE_VALUE) stays empty.
+  explicit THandle(Type h) noexcept : FHandle(Traits::IsValid(h) ? h : Traits::Null()) {}
+  ~THandle() { Reset(); }
+  THandle(THandle&& other) noexcept : FHandle(other.Release()) {}
+  THandle& operator=(THandle&& other) noexcept {
+    if (this != &other) Reset(other.Release());
+    return *this;
+  }
+  THandle(const THandle&) = delete;
+  THandle& operator=(const THandle&) = delete;
+
+  Type Get() const noexcept { return FHandle; }
+  explicit operator bool() const noexcept { return FHandle != Traits::Null(); }
+  // Gives the handle to the caller, who closes it.
+  [[nodiscard]] Type Release() noexcept { return std::exchange(FHandle, Traits::Null()); }
+  void Reset(Type h = Traits::Null()) noexcept {
+    Type old = std::exchange(FHandle, Traits::IsValid(h) ? h : Traits::Null());
+    if (old != Traits::Null()) Traits::Close(old);
+  }
+
+ private:
+  Type FHandle = Traits::Null();
+};
+
+template <class T>
+struct TNullHandleTraits {
+  using Type = T;
+  static constexpr Type Null() noexcept { return nullptr; }
+  static bool IsValid(Type h) noexcept { return h != nullptr; }
+};
+
+struct TKernelTraits : TNullHandleTraits<HANDLE> {
+  // Files and snapshots report failure with INVALID_HANDLE_VALUE, most others with null.
+  static bool IsValid(HANDLE h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) noexcept { CloseHandle(h); }
+};
+template <class T>
+struct TGdiTraits : TNullHandleTraits<T> {
+  static void Close(T h) noexcept { DeleteObject(h); }
+};
+struct TRegKeyTraits : TNullHandleTraits<HKEY> {
+  static void Close(HKEY h) noexcept { RegCloseKey(h); }
+};
+struct TInternetTraits : TNullHandleTraits<HINTERNET> {
+  static void Close(HINTERNET h) noexcept { InternetCloseHandle(h); }
+};
+struct TIconTraits : TNullHandleTraits<HICON> {
+  static void Close(HICON h) noexcept { DestroyIcon(h); }
+};
+struct TMemoryDCTraits : TNullHandleTraits<HDC> {
+  static void Close(HDC h) noexcept { DeleteDC(h); }
+};
+struct TMenuTraits : TNullHandleTraits<HMENU> {
+  static void Close(HMENU h) noexcept { DestroyMenu(h); }
+};
+
+using TKernelHandle = THandle<TKernelTraits>;
+using TGdiObject = THandle<TGdiTraits<HGDIOBJ>>;
+using TBitmapHandle = THandle<TGdiTraits<HBITMAP>>;
+using TBrushHandle = THandle<TGdiTraits<HBRUSH>>;
+using TPenHandle = THandle<TGdiTraits<HPEN>>;
+using TFontHandle = THandle<TGdiTraits<HFONT>>;
+using TRegionHandle = THandle<TGdiTraits<HRGN>>;
+using TRegKeyHandle = THandle<TRegKeyTraits>;
+using TInternetHandle = THandle<TInternetTraits>;
+using TIconHandle = THandle<TIconTraits>;
+using TMemoryDC = THandle<TMemoryDCTraits>;
+using TMenuHandle = THandle<TMenuTraits>;
+
+// The DC of a window (or of the screen for null), released on leaving the scope.
+class TWindowDC {
+ public:
+  explicit TWindowDC(HWND wnd = nullptr) noexcept : FWnd(wnd), FDC(GetDC(wnd)) {}
+  ~TWindowDC() {
+    if (FDC) ReleaseDC(FWnd, FDC);
+  }
+  TWindowDC(const TWindowDC&) = delete;
+  TWindowDC& operator=(const TWindowDC&) = delete;
+  HDC Get() const noexcept { return FDC; }
+  explicit operator bool() const noexcept { return FDC != nullptr; }
+
+ private:
+  HWND FWnd;
+  HDC FDC;
+};
+
+// BeginPaint/EndPaint for one WM_PAINT.
+class TPaintDC {
+ public:
+  explicit TPaintDC(HWND wnd) noexcept : FWnd(wnd), FDC(BeginPaint(wnd, &FPaint)) {}
+  ~TPaintDC() { EndPaint(FWnd, &FPaint); }
+  TPaintDC(const TPaintDC&) = delete;
+  TPaintDC& operator=(const TPaintDC&) = delete;
+  HDC Get() const noexcept { return FDC; }
+  const RECT& UpdateRect() const noexcept { return FPaint.rcPaint; }
+
+ private:
+  HWND FWnd;
+  PAINTSTRUCT FPaint{};
+  HDC FDC;
+};
+
+// Everything a drawing routine changes in a DC (clipping, objects, colours, modes) comes back
+// when the scope ends.
+class TSavedDC {
+ public:
+  explicit TSavedDC(HDC dc) noexcept : FDC(dc), FId(dc ? SaveDC(dc) : 0) {}
+  ~TSavedDC() {
+    if (FId) RestoreDC(FDC, FId);
+  }
+  TSavedDC(const TSavedDC&) = delete;
+  TSavedDC& operator=(const TSavedDC&) = delete;
+
+ private:
+  HDC FDC;
+  int FId;
+};
+
+// Selects an object into a DC and selects the previous one back on leaving the scope, so an
+// object is never deleted while selected.
+class TSelectObject {
+ public:
+  TSelectObject(HDC dc, HGDIOBJ object) noexcept : FDC(dc), FOld(dc && object ? SelectObject(dc, object) : nullptr) {}
+  ~TSelectObject() {
+    if (FOld && FOld != HGDI_ERROR) SelectObject(FDC, FOld);
+  }
+  TSelectObject(const TSelectObject&) = delete;
+  TSelectObject& operator=(const TSelectObject&) = delete;
+
+ private:
+  HDC FDC;
+  HGDIOBJ FOld;
+};
+
+}  // namespace evesk

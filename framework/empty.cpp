@@ -1,1 +1,0 @@
-// Keeps the Windows library non-empty while every folder is still growing.
