@@ -156,7 +156,7 @@ const TClassInfo& TsThirdPartyList::StaticClassInfo() {
 
 void TsThirdPartyList::FillEmpty() {
   for (std::string& t : Texts)
-    if (t.empty()) t = " ";
+    if (t.empty()) t.assign(1, ' ');  // not from a literal: GCC 12 warns falsely of an overlap there
 }
 
 const TClassInfo& TacFormAnimation::StaticClassInfo() {
