@@ -5,34 +5,47 @@
 
 #include "framework/Controls.h"
 #include "skin/sCommonData.h"
+#include "skin/sCommonKinds.h"
 
 namespace evesk {
 
-template <class Base>
+// A standard control with its skin data: the data sits in front of the control's own message
+// handling, answers the engine's commands and follows the skin; the control keeps painting.
+template <class Base, int Kind>
 class TsSkinned : public Base {
  public:
-  using Base::Base;
+  explicit TsSkinned(TComponent* owner) : Base(owner), FSkinData(this, Kind) {
+    FSkinLink = this->ReplaceWindowProc([this](TMessage& m, const TWndMethod& inherited) {
+      if (!FSkinData.HandleMessage(m.Msg, m.WParam, m.LParam, m.Result)) inherited(m);
+    });
+  }
   TsCommonData* SkinData() { return &FSkinData; }
 
  protected:
+  void Loaded() override {
+    Base::Loaded();
+    FSkinData.Loaded();
+  }
+
   TsCommonData FSkinData;
+  TWndProcLink FSkinLink;  // declared after the data: taken out of the path first
 };
 
-class TsCheckBox : public TsSkinned<TCheckBox> {
+class TsCheckBox : public TsSkinned<TCheckBox, ckCheckBox> {
  public:
   using TsSkinned::TsSkinned;
   static const TClassInfo& StaticClassInfo();
   const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
 };
 
-class TsButton : public TsSkinned<TButton> {
+class TsButton : public TsSkinned<TButton, ckButton> {
  public:
   using TsSkinned::TsSkinned;
   static const TClassInfo& StaticClassInfo();
   const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
 };
 
-class TsPanel : public TsSkinned<TPanel> {
+class TsPanel : public TsSkinned<TPanel, ckPanel> {
  public:
   using TsSkinned::TsSkinned;
   static const TClassInfo& StaticClassInfo();
@@ -41,7 +54,8 @@ class TsPanel : public TsSkinned<TPanel> {
 
 // A label that opens its URL in the browser on a left button press: blue and underlined, red
 // and underlined while the pointer is over it. Painted by its container like every label.
-class TsWebLabel : public TsSkinned<TLabel> {
+// Not in the kind table: a web label takes the section named after its class, if the skin has one.
+class TsWebLabel : public TsSkinned<TLabel, 0> {
  public:
   explicit TsWebLabel(TComponent* owner);
   static const TClassInfo& StaticClassInfo();

@@ -10,6 +10,7 @@
 #include "framework/Registry.h"
 #include "framework/SysUtils.h"
 #include "framework/SysUtils_win.h"
+#include "skin/sCommonData.h"
 #include "skin/sSkinManager.h"
 
 using namespace evesk;
@@ -122,4 +123,28 @@ TEST_F(MainFormTest, SkinManagerLoadsTheInternalTopaz) {
   for (int k = 0; k < TsThirdPartyList::KindCount; ++k) EXPECT_EQ(manager->ThirdPartyList(k), std::vector<std::string>{" "});
   EXPECT_EQ(DefaultManager(), manager);
   EXPECT_GE(manager->Tables().GetMaskIndex("GLOBALINFO", "BICONCLOSE"), 0);
+}
+
+// Each skinned control of the window carries its own skin data, with its kind's section, and
+// answers the engine as skinned while it still paints as the standard control it extends. The
+// manager's load-time broadcast passes over a form that is still loading, so the skin reaches
+// the controls with the next broadcast of a new skin.
+TEST_F(MainFormTest, SkinnedControlsCarryTheirSkinData) {
+  auto* manager = dynamic_cast<TsSkinManager*>(form->FindComponent("sSkinManager1"));
+  ASSERT_NE(manager, nullptr);
+  BroadcastSkinCommand(AC_SETNEWSKIN, manager);
+  struct Expected {
+    const char* name;
+    const char* section;
+  };
+  for (const Expected& e : {Expected{"sButton1", "BUTTON"}, Expected{"sCheckBox0", "CHECKBOX"},
+                            Expected{"sCheckBox24", "CHECKBOX"}, Expected{"sPanel1", "PANEL"}}) {
+    auto* control = dynamic_cast<TWinControl*>(form->FindComponent(e.name));
+    ASSERT_NE(control, nullptr) << e.name;
+    TsCommonData* data = TsCommonData::Of(control);
+    ASSERT_NE(data, nullptr) << e.name;
+    EXPECT_EQ(data->SkinSection(), e.section) << e.name;
+    EXPECT_GE(data->SkinIndex, 0) << e.name;
+    EXPECT_EQ(SendMessageA(control->Handle(), SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0), 1) << e.name;
+  }
 }
