@@ -14,6 +14,10 @@ import struct
 import sys
 import zlib
 
+# The even-odd point-in-polygon test of the star generator serves the skin's shapes too.
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from mkstars import inside  # noqa: E402
+
 KEY = (255, 0, 255)  # transparent key of skin images
 SUB = 4              # samples per pixel side
 
@@ -77,18 +81,6 @@ def seg_dist(px, py, ax, ay, bx, by):
     return math.hypot(px - ax - t * dx, py - ay - t * dy)
 
 
-def in_poly(poly, x, y):
-    hit = False
-    j = len(poly) - 1
-    for i in range(len(poly)):
-        xi, yi = poly[i]
-        xj, yj = poly[j]
-        if (yi > y) != (yj > y) and x < (xj - xi) * (y - yi) / (yj - yi) + xi:
-            hit = not hit
-        j = i
-    return hit
-
-
 def coverage(w, h, inside, aa=True):
     """Per-pixel share of the shape, supersampled (or by the pixel centre when not aa)."""
     cov = [[0.0] * w for _ in range(h)]
@@ -145,7 +137,7 @@ class Layer:
         return self.paint(coverage(self.w, self.h, inside), colour, alpha)
 
     def polygon(self, points, colour, alpha=1.0):
-        return self.paint(coverage(self.w, self.h, lambda x, y: in_poly(points, x, y)), colour, alpha)
+        return self.paint(coverage(self.w, self.h, lambda x, y: inside(points, x, y)), colour, alpha)
 
     def circle(self, cx, cy, radius, colour, alpha=1.0):
         return self.paint(coverage(self.w, self.h, lambda x, y: (x - cx) ** 2 + (y - cy) ** 2 <= radius * radius),
