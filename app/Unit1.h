@@ -9,7 +9,10 @@
 #include "framework/Menus.h"
 #include "imaging/acAlphaImageList.h"
 #include "net/HTTPGet.h"
-#include "skinctrls/sControls.h"
+#include "skinctrls/sButton.h"
+#include "skinctrls/sCheckBox.h"
+#include "skinctrls/sLabel.h"
+#include "skinctrls/sPanel.h"
 #include "tray/TrayIcon.h"
 
 namespace evesk {

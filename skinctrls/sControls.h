@@ -1,9 +1,10 @@
-// The skinned controls of the main window. Without an active skin they behave and look like
-// the standard controls they extend; their skin data says which skin section paints them.
+// What every skinned control shares: its skin data in front of its own message handling.
+// Without an active skin the controls behave and look like the standard controls they extend.
 #pragma once
 #include <string>
 
 #include "framework/Controls.h"
+#include "framework/Properties.h"
 #include "skin/sCommonData.h"
 #include "skin/sCommonKinds.h"
 
@@ -31,50 +32,15 @@ class TsSkinned : public Base {
   TWndProcLink FSkinLink;  // declared after the data: taken out of the path first
 };
 
-class TsCheckBox : public TsSkinned<TCheckBox, ckCheckBox> {
- public:
-  using TsSkinned::TsSkinned;
-  static const TClassInfo& StaticClassInfo();
-  const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
-};
+// Class information of a skinned control: its parent's properties plus the skin data.
+template <class C>
+TClassInfo SkinnedInfo(const char* name, const TClassInfo& parent, std::vector<TPropInfo> more = {}) {
+  std::vector<TPropInfo> props{Prop<C>::Object("SkinData", &C::SkinData)};
+  props.insert(props.end(), more.begin(), more.end());
+  return TClassInfo{name, &parent, [](TComponent* o) -> TComponent* { return new C(o); }, props};
+}
 
-class TsButton : public TsSkinned<TButton, ckButton> {
- public:
-  using TsSkinned::TsSkinned;
-  static const TClassInfo& StaticClassInfo();
-  const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
-};
-
-class TsPanel : public TsSkinned<TPanel, ckPanel> {
- public:
-  using TsSkinned::TsSkinned;
-  static const TClassInfo& StaticClassInfo();
-  const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
-};
-
-// A label that opens its URL in the browser on a left button press: blue and underlined, red
-// and underlined while the pointer is over it. Painted by its container like every label.
-// Not in the kind table: a web label takes the section named after its class, if the skin has one.
-class TsWebLabel : public TsSkinned<TLabel, 0> {
- public:
-  explicit TsWebLabel(TComponent* owner);
-  static const TClassInfo& StaticClassInfo();
-  const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
-  const std::string& URL() const { return FURL; }
-  void SetURL(const std::string& url) { FURL = url; }
-  bool Hot() const { return FHot; }
-  static constexpr TColor NormalColor = 0xFF0000;  // blue
-  static constexpr TColor HotColor = 0x0000FF;     // red
-
- protected:
-  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
-  void FontChanged() override;
-  TColor TextColor() override { return FHot ? HotColor : NormalColor; }
-  void SetHot(bool hot);
-  std::string FURL;
-  bool FHot = false;
-};
-
+// Registers every skinned control class with the form reader.
 void RegisterSkinnedControls();
 
 }  // namespace evesk

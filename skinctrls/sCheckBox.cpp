@@ -1,0 +1,10 @@
+#include "skinctrls/sCheckBox.h"
+
+namespace evesk {
+
+const TClassInfo& TsCheckBox::StaticClassInfo() {
+  static const TClassInfo info = SkinnedInfo<TsCheckBox>("TsCheckBox", TCheckBox::StaticClassInfo());
+  return info;
+}
+
+}  // namespace evesk
