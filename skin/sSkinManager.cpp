@@ -37,14 +37,9 @@ void SendToControls(TWinControl* parent, WPARAM wp, LPARAM lp) {
   for (int i = 0; i < parent->ControlCount(); ++i) {
     TControl* control = parent->Controls(i);
     if (control->IsDestroying()) continue;
-    auto* child = dynamic_cast<TWinControl*>(control);
-    if (!child) {
-      control->Perform(SM_QUENCHCMD, wp, lp);  // a graphic control hears it on its message path
-      continue;
-    }
-    if (!child->HandleAllocated()) continue;
-    SendMessageA(child->Handle(), SM_QUENCHCMD, wp, lp);
-    SendToControls(child, wp, lp);
+    // On the control's message path: graphic controls and windows not yet created hear it too.
+    control->Perform(SM_QUENCHCMD, wp, lp);
+    if (auto* child = dynamic_cast<TWinControl*>(control)) SendToControls(child, wp, lp);
   }
 }
 
@@ -245,6 +240,11 @@ void TsSkinManager::Loaded() {
   FThirdParty.FillEmpty();
   RefreshThirdLists();
   if (FActive && !FSkinName.empty()) ChangeSkin(false);
+  // The form that holds the manager is still being built and not yet among the application's
+  // forms: its controls, loaded before the manager, learn of the skin here.
+  if (FSkinData.Active && gDefault == this)
+    if (auto* form = dynamic_cast<TForm*>(Owner()); form && !form->IsDestroying())
+      SendToControls(form, SkinCommand(AC_SETNEWSKIN), reinterpret_cast<LPARAM>(this));
 }
 
 bool TsSkinManager::IsDefault() const { return gDefault == this; }

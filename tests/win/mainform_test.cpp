@@ -132,7 +132,6 @@ TEST_F(MainFormTest, SkinManagerLoadsTheInternalTopaz) {
 TEST_F(MainFormTest, SkinnedControlsCarryTheirSkinData) {
   auto* manager = dynamic_cast<TsSkinManager*>(form->FindComponent("sSkinManager1"));
   ASSERT_NE(manager, nullptr);
-  BroadcastSkinCommand(AC_SETNEWSKIN, manager);
   struct Expected {
     const char* name;
     const char* section;
