@@ -9,6 +9,7 @@
 #include "skin/acSkinPack.h"
 #include "skin/sSkinLoader.h"
 #include "skin/sSkinSources.h"
+#include "skin/sStretch_win.h"
 
 namespace evesk {
 
@@ -208,6 +209,7 @@ const TClassInfo& TsSkinManager::StaticClassInfo() {
 }
 
 TsSkinManager::TsSkinManager(TComponent* owner) : TComponent(owner) {
+  InstallPlatformStretch();
   if (!gDefault) gDefault = this;
   FThirdParty.FillEmpty();
   RefreshThirdLists();
