@@ -9,6 +9,7 @@
 #include "skin/acSkinPack.h"
 #include "skin/sSkinLoader.h"
 #include "skin/sSkinSources.h"
+#include "skinctrls/sSkinMenus.h"
 
 namespace evesk {
 
@@ -217,6 +218,7 @@ TsSkinManager::~TsSkinManager() {
   Destroying();
   if (FSkinData.Active || !FTables.Sections().empty()) RemoveSkin();
   FActive = false;
+  ReleaseSkinableMenus(this);
   if (gDefault == this) gDefault = nullptr;
   // The lists go back into the texts they mirror.
   for (int k = 0; k < TsThirdPartyList::KindCount; ++k) {
@@ -386,6 +388,7 @@ void TsSkinManager::ApplySkin(bool repaint) {
     BroadcastSkinCommand(AC_SETNEWSKIN, this);
   }
   FSkinData.Active = true;
+  SkinableMenusOf(this)->Activate();
   if (repaint) RepaintForms();
   for (TForm* form : suspended)
     if (!form->IsDestroying()) SendMessageA(form->Handle(), WM_SETREDRAW, 1, 0);
@@ -408,6 +411,7 @@ void TsSkinManager::RepaintForms() {
 void TsSkinManager::RemoveSkin() {
   TFlag removing(gRemoving);
   FSkinData.Active = false;
+  SkinableMenusOf(this)->Deactivate();
   BroadcastSkinCommand(AC_REMOVESKIN, this);
   FTables.Clear();
 }
