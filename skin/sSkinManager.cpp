@@ -9,6 +9,7 @@
 #include "skin/acSkinPack.h"
 #include "skin/sSkinLoader.h"
 #include "skin/sSkinSources.h"
+#include "skinctrls/acDials.h"
 #include "skinctrls/sSkinMenus.h"
 
 namespace evesk {
@@ -116,7 +117,8 @@ void BroadcastSkinCommand(WORD command, TsSkinManager* manager) {
       HWND wnd = form->Handle();
       if (SendMessageA(wnd, SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0) != 0) continue;
       SendMessageA(wnd, SM_QUENCHCMD, wp, lp);
-      // The controls are reached here until forms pass the command down their trees themselves.
+      // A skinned form passes commands down its tree itself (it answers the query above and
+      // hears them as a registered form); the others' controls are reached here.
       SendToControls(form, wp, lp);
     }
   }
@@ -216,6 +218,7 @@ TsSkinManager::TsSkinManager(TComponent* owner) : TComponent(owner) {
 
 TsSkinManager::~TsSkinManager() {
   Destroying();
+  RemoveSkinHook(this);
   if (FSkinData.Active || !FTables.Sections().empty()) RemoveSkin();
   FActive = false;
   ReleaseSkinableMenus(this);
@@ -389,6 +392,8 @@ void TsSkinManager::ApplySkin(bool repaint) {
   }
   FSkinData.Active = true;
   SkinableMenusOf(this)->Activate();
+  // The default manager skins the thread's forms and dialogs as they are activated.
+  if (gDefault == this) InstallSkinHook(this);
   if (repaint) RepaintForms();
   for (TForm* form : suspended)
     if (!form->IsDestroying()) SendMessageA(form->Handle(), WM_SETREDRAW, 1, 0);
@@ -410,6 +415,7 @@ void TsSkinManager::RepaintForms() {
 
 void TsSkinManager::RemoveSkin() {
   TFlag removing(gRemoving);
+  RemoveSkinHook(this);
   FSkinData.Active = false;
   SkinableMenusOf(this)->Deactivate();
   BroadcastSkinCommand(AC_REMOVESKIN, this);

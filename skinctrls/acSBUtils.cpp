@@ -11,6 +11,7 @@
 #include "skin/sMaskPaint.h"
 #include "skin/sPaintEngine.h"
 #include "skin/sWriteText_win.h"
+#include "skinctrls/sSkinProvider.h"
 
 namespace evesk {
 
@@ -18,9 +19,6 @@ bool TacMainWnd::TearingDown = false;
 bool TacMainWnd::GlobalDialogMode = false;
 
 namespace {
-
-int XOf(LPARAM lp) { return static_cast<short>(LOWORD(lp)); }
-int YOf(LPARAM lp) { return static_cast<short>(HIWORD(lp)); }
 
 // Adapters by window, so that a parent can find the adapter of a child (colours of edits).
 std::map<HWND, TacMainWnd*>& Adapters() {
@@ -123,11 +121,6 @@ SIZE TextSize(HWND wnd, const std::string& text) {
   return s;
 }
 
-TacFramePainter& FramePainter() {
-  static TacFramePainter painter;
-  return painter;
-}
-
 }  // namespace
 
 // ---- the base ---------------------------------------------------------------------------------
@@ -196,6 +189,11 @@ void TacMainWnd::Dispatch(TMessage& m, const TWndMethod& inherited) {
   FPrevious = &inherited;
   WndProc(m);
   FPrevious = saved;
+}
+
+const TWndMethod& TacMainWnd::Previous() {
+  static const TWndMethod none;
+  return FPrevious ? *FPrevious : none;
 }
 
 void TacMainWnd::DefaultProc(TMessage& m) {
@@ -670,102 +668,23 @@ void TacEditWnd::WndProc(TMessage& m) {
 
 // ---- dialogs ----------------------------------------------------------------------------------
 
-void SetDialogFramePainter(TacFramePainter painter) { FramePainter() = std::move(painter); }
-
-namespace {
-
-struct TFrameMetrics {
-  int W = 0, H = 0;         // window size
-  POINT Client{};           // client offset
-  SIZE ClientSize{};        // client size
-  RECT Title{};             // title bar in window coordinates
-  RECT Close{};             // close button in window coordinates (empty without one)
-};
-
-TFrameMetrics MeasureFrame(HWND wnd) {
-  TFrameMetrics f;
-  RECT wr{}, cr{};
-  GetWindowRect(wnd, &wr);
-  GetClientRect(wnd, &cr);
-  f.W = wr.right - wr.left, f.H = wr.bottom - wr.top;
-  f.Client = ClientOffset(wnd);
-  f.ClientSize = SIZE{cr.right, cr.bottom};
-  const int border = f.Client.x;
-  const int bottom = std::max<int>(f.H - f.Client.y - f.ClientSize.cy, 0);
-  const int top = std::max<int>(f.Client.y - bottom, 0);
-  f.Title = RECT{border, bottom, f.W - border, bottom + top};
-  if (f.Title.bottom > f.Client.y) f.Title.bottom = f.Client.y;
-  const LONG style = GetWindowLongA(wnd, GWL_STYLE);
-  const int th = f.Title.bottom - f.Title.top;
-  if ((style & WS_SYSMENU) && th > 6) {
-    const int size = th - 4;
-    f.Close = RECT{f.Title.right - 2 - size, f.Title.top + 2, f.Title.right - 2, f.Title.top + 2 + size};
-  }
-  return f;
-}
-
-// The frame of a skinned dialog: the section's border all round, the title section under the
-// caption, the caption in bold, and the close button with its cross.
-void DefaultFramePainter(HDC windowDC, const TacFrameInfo& info) {
-  TsSkinManager* m = info.Manager;
-  if (!m) return;
-  const TsSkinTables& tables = m->Tables();
-  const TFrameMetrics f = MeasureFrame(info.Window);
-  TBitmap bmp;
-  if (f.W <= 0 || f.H <= 0 || !bmp.SetSize(f.W, f.H, TPixelFormat::pf24bit)) return;
-  const int section = tables.GetSectionIndex(info.Section);
-  const int title = tables.GetSectionIndex(info.TitleSection);
-  TCacheInfo none;
-  none.FillColor = ColorToRGB(m->GetGlobalColor()) & 0xFFFFFF;
-  PaintItem(tables, section, info.Section, none, -1, -1, bmp, TacPoint{}, BoundsOf(bmp), 0, true);
-  const TRect titleRect{f.Title.left, f.Title.top, f.Title.right, f.Title.bottom};
-  if (!IsEmpty(titleRect))
-    PaintItem(tables, title, info.TitleSection, none, -1, -1, bmp, TacPoint{}, titleRect, info.Active ? 1 : 0, true);
-  const bool hasClose = !IsRectEmpty(&f.Close);
-  if (hasClose) {
-    const int button = tables.GetMaskIndex(m->Cached().GlobalInfo, "GLOBALINFO", "TITLEBUTTON");
-    if (m->IsValidImgIndex(button) && info.CloseState > 0) {
-      TCacheInfo under;
-      under.Bmp = &bmp;
-      under.Ready = true;
-      DrawBorderMask(bmp, TRect{f.Close.left, f.Close.top, f.Close.right, f.Close.bottom}, true, true,
-                     info.CloseState, tables.Masks()[static_cast<std::size_t>(button)], tables.MasterBitmap(), under);
-    }
-  }
-  {
-    TBitmapCanvas canvas(bmp);
-    NONCLIENTMETRICSA metrics{};
-    metrics.cbSize = sizeof(metrics);
-    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    metrics.lfCaptionFont.lfWeight = FW_BOLD;
-    TFontHandle font(CreateFontIndirectA(&metrics.lfCaptionFont));
-    TSelectObject select(canvas.Handle(), font.Get());
-    RECT text{f.Title.left + 6, f.Title.top, hasClose ? f.Close.left - 4 : f.Title.right - 4, f.Title.bottom};
-    WriteText(canvas, info.Caption, true, m, info.Active, title, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX,
-              text);
-    if (hasClose) {
-      // The cross, drawn in the caption's colour so it reads on any title.
-      const TsGeneralData* s = m->IsValidSkinIndex(title) ? &tables.Sections()[static_cast<std::size_t>(title)] : nullptr;
-      const TColor colour = s ? (info.Active ? s->HotFontColor : s->FontColor) : 0;
-      TPenHandle pen(CreatePen(PS_SOLID, 2, ColorToRGB(colour) & 0xFFFFFF));
-      TSelectObject sp(canvas.Handle(), pen.Get());
-      const int inset = (f.Close.bottom - f.Close.top) / 4 + 1;
-      const int d = info.CloseState == 2 ? 1 : 0;
-      MoveToEx(canvas.Handle(), f.Close.left + inset + d, f.Close.top + inset + d, nullptr);
-      LineTo(canvas.Handle(), f.Close.right - inset + d, f.Close.bottom - inset + d);
-      MoveToEx(canvas.Handle(), f.Close.right - inset - 1 + d, f.Close.top + inset + d, nullptr);
-      LineTo(canvas.Handle(), f.Close.left + inset - 1 + d, f.Close.bottom - inset + d);
-    }
-  }
-  TSavedDC saved(windowDC);
-  ExcludeClipRect(windowDC, f.Client.x, f.Client.y, f.Client.x + f.ClientSize.cx, f.Client.y + f.ClientSize.cy);
-  Blit(windowDC, 0, 0, bmp);
-}
-
-}  // namespace
-
 TacDialogWnd::TacDialogWnd(HWND wnd, TsSkinManager* manager) : TacMainWnd(wnd, nullptr, manager, "DIALOG") {
-  FActive = GetActiveWindow() == wnd;
+  TacFrameOptions options;
+  options.Section = "DIALOG";
+  options.TitleSection = "FORMTITLE";
+  // Dialogs with a modal frame show no icon in their title.
+  options.ShowIcon = (GetWindowLongA(wnd, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME) == 0;
+  FFrame = std::make_unique<TacFrame>(wnd, *SkinData, options);
+}
+
+TacDialogWnd::~TacDialogWnd() {
+  // Children first: they ask the dialog for their background while they let go.
+  Children.clear();
+  Unhook();
+}
+
+void TacDialogWnd::RemoveSkin() {
+  if (FFrame) FFrame->RemoveSkin();
 }
 
 void TacDialogWnd::EnsureBackground() {
@@ -786,33 +705,34 @@ void TacDialogWnd::PaintClient(TBitmap& bmp) {
                       bmp, TacPoint{}, BoundsOf(bmp), 0);
 }
 
-void TacDialogWnd::PaintFrame() {
-  HDC dc = GetWindowDC(Window);
-  if (!dc) return;
-  TacFrameInfo info;
-  info.Window = Window;
-  info.Manager = Manager;
-  info.Caption = Caption;
-  info.Active = FActive;
-  info.CloseState = FCloseState;
-  if (FramePainter()) FramePainter()(dc, info);
-  else DefaultFramePainter(dc, info);
-  ReleaseDC(Window, dc);
-}
-
 void TacDialogWnd::WndProc(TMessage& m) {
-  if (!SkinActive()) {
+  if (!SkinActive() || m.Msg == WM_DESTROY || m.Msg == WM_NCDESTROY) {
     TacMainWnd::WndProc(m);
     return;
   }
-  auto closeAt = [this](LPARAM lp) {
-    const TFrameMetrics f = MeasureFrame(Window);
-    RECT wr{};
-    GetWindowRect(Window, &wr);
-    POINT p{XOf(lp), YOf(lp)};
-    p.x -= wr.left, p.y -= wr.top;
-    return !IsRectEmpty(&f.Close) && PtInRect(&f.Close, p);
-  };
+  if (m.Msg == SM_QUENCHCMD) {
+    const WORD command = HIWORD(m.WParam);
+    if (command == AC_GETBG && m.LParam) {
+      auto* info = reinterpret_cast<TacBGInfo*>(m.LParam);
+      EnsureBackground();
+      if (FBackground.Empty()) {
+        info->BgType = btFill;
+        info->Color = SkinData->Section()->Color & 0xFFFFFF;
+      } else {
+        info->BgType = btCache;
+        info->Bmp = &FBackground;
+        info->X = 0, info->Y = 0;
+      }
+      return;
+    }
+    TacMainWnd::WndProc(m);
+    if ((command == AC_SETNEWSKIN || command == AC_REFRESH) && FFrame) {
+      FFrame->UpdateMetrics();
+      FFrame->UpdateRegion(true);
+    }
+    return;
+  }
+  if (FFrame && FFrame->WndProc(m, Previous())) return;
   switch (m.Msg) {
     case WM_ERASEBKGND:
       EnsureBackground();
@@ -822,7 +742,6 @@ void TacDialogWnd::WndProc(TMessage& m) {
         return;
       }
       break;
-    case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLOREDIT:
@@ -834,111 +753,10 @@ void TacDialogWnd::WndProc(TMessage& m) {
       }
       break;
     }
-    case WM_NCPAINT:
-      PaintFrame();
-      m.Result = 0;
-      return;
-    case WM_NCACTIVATE:
-      FActive = m.WParam != 0;
-      PaintFrame();
-      m.Result = TRUE;
-      return;
-    case WM_SETTEXT:
-    case WM_SETICON:
-      // The system writes the new caption straight into the frame.
-      TacMainWnd::WndProc(m);
-      PaintFrame();
-      return;
     case WM_SIZE:
       Changed = true;
-      TacMainWnd::WndProc(m);
-      RedrawWindow(Window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-      return;
-    case WM_NCHITTEST:
-      TacMainWnd::WndProc(m);
-      if (closeAt(m.LParam)) m.Result = HTCLOSE;
-      else if (m.Result == HTCLOSE || m.Result == HTMINBUTTON || m.Result == HTMAXBUTTON || m.Result == HTHELP)
-        m.Result = HTCAPTION;  // no other title buttons are drawn
-      return;
-    case WM_NCMOUSEMOVE: {
-      const int state = m.WParam == HTCLOSE ? 1 : 0;
-      if (state != FCloseState && !FClosePressed) {
-        FCloseState = state;
-        PaintFrame();
-      }
-      TRACKMOUSEEVENT t{sizeof(t), TME_LEAVE | TME_NONCLIENT, Window, 0};
-      TrackMouseEvent(&t);
-      TacMainWnd::WndProc(m);
-      return;
-    }
-    case WM_NCMOUSELEAVE:
-      if (FCloseState != 0 && !FClosePressed) {
-        FCloseState = 0;
-        PaintFrame();
-      }
-      TacMainWnd::WndProc(m);
-      return;
-    case WM_NCLBUTTONDOWN:
-    case WM_NCLBUTTONDBLCLK:
-      if (m.WParam == HTCLOSE) {
-        // Pressed here, the close acts on release inside the button, as a title button does.
-        FClosePressed = true;
-        FCloseState = 2;
-        SetCapture(Window);
-        PaintFrame();
-        m.Result = 0;
-        return;
-      }
       break;
-    case WM_MOUSEMOVE:
-      if (FClosePressed) {
-        POINT p{XOf(m.LParam), YOf(m.LParam)};
-        ClientToScreen(Window, &p);
-        const int state = closeAt(MAKELPARAM(p.x, p.y)) ? 2 : 0;
-        if (state != FCloseState) {
-          FCloseState = state;
-          PaintFrame();
-        }
-        m.Result = 0;
-        return;
-      }
-      break;
-    case WM_LBUTTONUP:
-      if (FClosePressed) {
-        POINT p{XOf(m.LParam), YOf(m.LParam)};
-        ClientToScreen(Window, &p);
-        const bool inside = closeAt(MAKELPARAM(p.x, p.y));
-        FClosePressed = false;
-        FCloseState = 0;
-        ReleaseCapture();
-        PaintFrame();
-        if (inside) PostMessageA(Window, WM_SYSCOMMAND, SC_CLOSE, 0);
-        m.Result = 0;
-        return;
-      }
-      break;
-    case WM_CAPTURECHANGED:
-      if (FClosePressed && reinterpret_cast<HWND>(m.LParam) != Window) {
-        FClosePressed = false;
-        FCloseState = 0;
-        PaintFrame();
-      }
-      break;
-    default:
-      if (m.Msg == SM_QUENCHCMD && HIWORD(m.WParam) == AC_GETBG && m.LParam) {
-        auto* info = reinterpret_cast<TacBGInfo*>(m.LParam);
-        EnsureBackground();
-        if (FBackground.Empty()) {
-          info->BgType = btFill;
-          info->Color = SkinData->Section()->Color & 0xFFFFFF;
-        } else {
-          info->BgType = btCache;
-          info->Bmp = &FBackground;
-          info->X = 0, info->Y = 0;
-        }
-        return;
-      }
-      break;
+    default: break;
   }
   TacMainWnd::WndProc(m);
 }
@@ -1044,6 +862,13 @@ std::unique_ptr<TacDialogWnd> AdaptSystemDialog(HWND dialog, TsSkinManager* mana
                SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
   RedrawWindow(dialog, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
   return result;
+}
+
+std::unique_ptr<TacDialogAdapters> AttachDialogAdapters(HWND wnd, TsSkinManager& manager) {
+  if (LowerClassName(wnd) != "#32770") return nullptr;
+  std::unique_ptr<TacDialogWnd> dialog = AdaptSystemDialog(wnd, &manager);
+  if (!dialog) return nullptr;
+  return std::make_unique<TacSystemDialog>(std::move(dialog));
 }
 
 }  // namespace evesk

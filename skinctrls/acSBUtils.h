@@ -14,10 +14,12 @@
 #include "framework/Messages.h"
 #include "skin/sCommonData.h"
 #include "skin/sSkinManager.h"
+#include "skinctrls/acDials.h"
 
 namespace evesk {
 
 class TWinControl;
+class TacFrame;
 
 class TacMainWnd {
  public:
@@ -56,6 +58,7 @@ class TacMainWnd {
  protected:
   // The procedure the adapter was put in front of.
   void DefaultProc(TMessage& m);
+  const TWndMethod& Previous();
   LRESULT CallDefault(UINT msg, WPARAM wp = 0, LPARAM lp = 0);
   bool SkinActive() const;
   const TsSkinTables* Tables() const;
@@ -158,23 +161,15 @@ class TacEditWnd : public TacMainWnd {
   TColor FBrushColor = clNone;
 };
 
-// The frame of a skinned dialog: border and title from the skin, the caption, the close button.
-// The painter is replaceable so that dialogs and forms share one look.
-struct TacFrameInfo {
-  HWND Window = nullptr;
-  TsSkinManager* Manager = nullptr;
-  std::string Section = "DIALOG", TitleSection = "FORMTITLE";
-  std::string Caption;
-  bool Active = true;
-  int CloseState = 0;  // 0 normal, 1 hot, 2 pressed
-};
-using TacFramePainter = std::function<void(HDC windowDC, const TacFrameInfo& info)>;
-void SetDialogFramePainter(TacFramePainter painter);  // empty: the built-in one
-
+// A system dialog: the skin's frame (section "DIALOG", title "FORMTITLE"), its background for
+// the children, and the colours of its edits.
 class TacDialogWnd : public TacMainWnd {
  public:
   TacDialogWnd(HWND wnd, TsSkinManager* manager);
+  ~TacDialogWnd() override;
   void WndProc(TMessage& m) override;
+  void RemoveSkin() override;
+  TacFrame* Frame() { return FFrame.get(); }
   TBitmap* Background() { return &FBackground; }
   // The children adapted with the dialog; freed with it.
   std::vector<std::unique_ptr<TacMainWnd>> Children;
@@ -183,12 +178,20 @@ class TacDialogWnd : public TacMainWnd {
   void PaintClient(TBitmap& bmp) override;
 
  private:
-  void PaintFrame();
   void EnsureBackground();
   TBitmap FBackground;
-  bool FActive = true;
-  int FCloseState = 0;
-  bool FClosePressed = false;
+  std::unique_ptr<TacFrame> FFrame;
+};
+
+// What the hook's provider holds for a system dialog.
+class TacSystemDialog : public TacDialogAdapters {
+ public:
+  explicit TacSystemDialog(std::unique_ptr<TacDialogWnd> dialog) : FDialog(std::move(dialog)) {}
+  bool Unhooked() const override { return FDialog->Destroyed; }
+  TacDialogWnd* Dialog() const { return FDialog.get(); }
+
+ private:
+  std::unique_ptr<TacDialogWnd> FDialog;
 };
 
 // The adapter of a dialog child by its class and style, or null for a window nobody adapts.
@@ -196,5 +199,7 @@ std::unique_ptr<TacMainWnd> MakeChildAdapter(HWND child, TsSkinManager* manager)
 // Adapts a system dialog ("#32770") and all its children, recursively. Null, and the dialog
 // left exactly as it was, when some child cannot be adapted or there is no active skin.
 std::unique_ptr<TacDialogWnd> AdaptSystemDialog(HWND dialog, TsSkinManager* manager);
+// The hook's step for a window that is no class-library form: system dialogs ("#32770") only.
+std::unique_ptr<TacDialogAdapters> AttachDialogAdapters(HWND wnd, TsSkinManager& manager);
 
 }  // namespace evesk

@@ -31,6 +31,14 @@ std::vector<std::unique_ptr<TacMenuWnd>>& Owned() {
   return list;
 }
 
+// The adapters plug into the default manager's hook: popup windows and system dialogs.
+const bool gRegistered = [] {
+  HookExtensions().MenuWindowCreated = &MenuWindowCreated;
+  HookExtensions().AttachDialog = &AttachDialogAdapters;
+  HookExtensions().Unhooking = &FreeMenuWindows;
+  return true;
+}();
+
 // Set while a skinned menu is being measured: the popup window made next shows skinned items.
 bool gPendingSkinned = false;
 

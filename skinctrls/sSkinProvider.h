@@ -126,20 +126,33 @@ class TacFrame {
   bool FChanged = true;
   bool FTracking = false;  // WM_NCMOUSELEAVE requested
   std::unique_ptr<TBitmap> FTitle;  // the title band before the buttons, for button redraws
+  std::vector<TRect> FCuts;         // transparent corner runs of the frame (window coordinates)
+  bool FRegionSet = false;
+  int FRegionW = 0, FRegionH = 0;
+  std::vector<TRect> FRegionCuts;
+  int FGlowButton = tbNone;
   std::unique_ptr<class TsSystemMenu> FMenu;
 };
+
+// A glow around a title button (screen rectangle) through the skin data's glow seam; -1 when
+// no glow provider is installed.
+int ShowTitleGlow(TsCommonData& data, HWND wnd, const RECT& screen, int margin, int maskIndex);
+void RemoveTitleGlow(int handle);
 
 // The skinned system menu of a window: restore, move, size, minimise, maximise, the window's
 // own commands, close; captions and enabling from the window's system menu and state.
 class TsSystemMenu : public TPopupMenu {
  public:
   TsSystemMenu(TComponent* owner, HWND wnd);
+  ~TsSystemMenu() override;
   // Rebuilds the items from the window's system menu and its current state.
   void Refresh();
   void PopupAt(POINT screen);
 
  private:
+  void Clear();
   HWND FWnd;
+  std::vector<TMenuItem*> FOwnItems;
 };
 
 // The frame provider of a class-library form.
@@ -176,7 +189,7 @@ class TsSkinProvider : public TComponent {
   void Handle(TMessage& m, const TWndMethod& inherited);
   bool EnsureFrame();
   void Forward(TMessage& m);
-  void PaintClient(TMessage& m);
+  void PaintClient(TMessage& m, const TWndMethod& inherited);
   void RemoveSkin();
 
   TForm* FForm = nullptr;
@@ -184,6 +197,8 @@ class TsSkinProvider : public TComponent {
   TsCommonData FSkinData;
   std::unique_ptr<TacFrame> FFrame;
   std::unique_ptr<class TacCtrlAdapter> FAdapter;
+  TBrushHandle FBrush;  // the form's colour behind standard children
+  TColor FBrushColor = 0;
   TWndProcLink FLink;
 };
 
@@ -204,8 +219,21 @@ class TacCtrlAdapter {
  private:
   struct TItem;
   void Adapt(TWinControl* parent);
+  void Forget(TComponent* component);
+  // Hears of adapted controls that go away first.
+  class TWatch : public TComponent {
+   public:
+    explicit TWatch(TacCtrlAdapter& adapter) : TComponent(nullptr), FAdapter(adapter) {}
+    void Notification(TComponent* component, TOperation operation) override {
+      if (operation == TOperation::opRemove) FAdapter.Forget(component);
+    }
+
+   private:
+    TacCtrlAdapter& FAdapter;
+  };
   TsSkinProvider& FProvider;
   std::vector<TItem> FItems;
+  TWatch FWatch{*this};
 };
 
 void RegisterSkinProvider();

@@ -14,6 +14,8 @@
 #include "framework/Stream.h"
 #include "skin/acSkinPack.h"
 #include "skin/sSkinManager.h"
+#include "framework/Messages.h"
+#include "skinctrls/acDials.h"
 #include "skinctrls/acSBUtils.h"
 
 using namespace evesk;
@@ -182,6 +184,14 @@ class AdaptersTest : public ::testing::Test {
       if (IsWindow(d)) DestroyWindow(d);
     delete manager;
   }
+  // A dialog the hook does not skin (the rules leave dialogs out while it opens).
+  HWND OpenUnhooked(const TTemplate& t) {
+    const unsigned rules = manager->SkinningRules();
+    manager->SetSkinningRules(srStdForms);
+    HWND d = Open(t);
+    manager->SetSkinningRules(rules);
+    return d;
+  }
   HWND Open(const TTemplate& t) {
     HWND d = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), t.Get(), nullptr, DialogProc,
                                         reinterpret_cast<LPARAM>(&log));
@@ -194,14 +204,15 @@ class AdaptersTest : public ::testing::Test {
   std::vector<HWND> dialogs;
 };
 
-TEST_F(AdaptersTest, DialogWithKnownChildrenIsSkinnedAndPaintedFromTheSkin) {
+TEST_F(AdaptersTest, HookSkinsADialogWithKnownChildrenWhenItIsActivated) {
   HWND dialog = Open(KnownChildren());
   ASSERT_TRUE(dialog);
   SendDlgItemMessageW(dialog, 100, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, IDI_QUESTION)), 0);
-  ASSERT_EQ(Handled(dialog), 0);
-  auto skinned = AdaptSystemDialog(dialog, manager);
-  ASSERT_TRUE(skinned);
-  EXPECT_EQ(skinned->Children.size(), 8u);
+  TacProvider* provider = TacProvider::Find(dialog);
+  ASSERT_TRUE(provider);
+  auto* adapters = dynamic_cast<TacSystemDialog*>(provider->Dialog());
+  ASSERT_TRUE(adapters);
+  EXPECT_EQ(adapters->Dialog()->Children.size(), 8u);
   EXPECT_EQ(Handled(dialog), 1);
   for (HWND c : Children(dialog)) EXPECT_EQ(Handled(c), 1) << c;
   // A second attempt finds it skinned and leaves it alone.
@@ -235,11 +246,23 @@ TEST_F(AdaptersTest, DialogWithKnownChildrenIsSkinnedAndPaintedFromTheSkin) {
   EXPECT_GT(GetBValue(face), 220) << std::hex << face;
 }
 
-TEST_F(AdaptersTest, DialogWithAChildOfAnUnknownClassStaysAsItWas) {
+TEST_F(AdaptersTest, HookLeavesADialogWithAChildOfAnUnknownClassAlone) {
   RegisterOddClass();
   TTemplate t = KnownChildren();
   t.Item(L"EveskOddChild", L"", 200, 0, 8, 100, 20, 10);
   HWND dialog = Open(t);
+  ASSERT_TRUE(dialog);
+  EXPECT_FALSE(TacProvider::Find(dialog));
+  EXPECT_EQ(Handled(dialog), 0);
+  EXPECT_FALSE(IsWindowSubclassed(dialog));
+  for (HWND c : Children(dialog)) EXPECT_FALSE(IsWindowSubclassed(c));
+}
+
+TEST_F(AdaptersTest, DialogWithAChildOfAnUnknownClassStaysAsItWas) {
+  RegisterOddClass();
+  TTemplate t = KnownChildren();
+  t.Item(L"EveskOddChild", L"", 200, 0, 8, 100, 20, 10);
+  HWND dialog = OpenUnhooked(t);
   ASSERT_TRUE(dialog);
   std::vector<std::pair<LONG_PTR, BOOL>> before{Proc(dialog)};
   for (HWND c : Children(dialog)) before.push_back(Proc(c));
@@ -254,7 +277,7 @@ TEST_F(AdaptersTest, DialogWithAChildOfAnUnknownClassStaysAsItWas) {
 }
 
 TEST_F(AdaptersTest, NestedDialogIsAdaptedWithItsChildren) {
-  HWND outer = Open(KnownChildren());
+  HWND outer = OpenUnhooked(KnownChildren());
   ASSERT_TRUE(outer);
   TTemplate inner(L"", 60, 20);
   inner.SetStyle(DS_CONTROL | DS_SETFONT | WS_CHILD | WS_VISIBLE);
@@ -273,7 +296,7 @@ TEST_F(AdaptersTest, NestedDialogIsAdaptedWithItsChildren) {
 }
 
 TEST_F(AdaptersTest, FreeingTheAdaptersGivesEveryWindowItsProcedureBack) {
-  HWND dialog = Open(KnownChildren());
+  HWND dialog = OpenUnhooked(KnownChildren());
   ASSERT_TRUE(dialog);
   std::vector<HWND> windows{dialog};
   for (HWND c : Children(dialog)) windows.push_back(c);
@@ -294,7 +317,7 @@ TEST_F(AdaptersTest, FreeingTheAdaptersGivesEveryWindowItsProcedureBack) {
 }
 
 TEST_F(AdaptersTest, SomeoneSubclassingAfterTheAdapterKeepsAWorkingWindow) {
-  HWND dialog = Open(KnownChildren());
+  HWND dialog = OpenUnhooked(KnownChildren());
   HWND button = GetDlgItem(dialog, IDOK);
   auto skinned = AdaptSystemDialog(dialog, manager);
   ASSERT_TRUE(skinned);
@@ -321,14 +344,18 @@ TEST_F(AdaptersTest, SomeoneSubclassingAfterTheAdapterKeepsAWorkingWindow) {
 
 TEST_F(AdaptersTest, DialogOutlivingTheSkinStillWorks) {
   HWND dialog = Open(KnownChildren());
+  ASSERT_TRUE(TacProvider::Find(dialog));
   std::vector<HWND> windows{dialog};
   for (HWND c : Children(dialog)) windows.push_back(c);
-  std::vector<std::pair<LONG_PTR, BOOL>> before;
-  for (HWND w : windows) before.push_back(Proc(w));
-  auto skinned = AdaptSystemDialog(dialog, manager);
-  ASSERT_TRUE(skinned);
-  // The skin goes first: the adapters hear it and paint as the system again.
+  // The skin goes first: the hook frees the dialog's provider and every window gets its own
+  // procedure back, still a Unicode window as it was made.
   manager->SetActive(false);
+  EXPECT_FALSE(TacProvider::Find(dialog));
+  for (HWND w : windows) {
+    EXPECT_FALSE(IsWindowSubclassed(w)) << w;
+    EXPECT_TRUE(IsWindowUnicode(w)) << w;
+    EXPECT_EQ(Handled(w), 0);
+  }
   RedrawWindow(dialog, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   winpump::PumpFor(100);
   SetWindowTextW(GetDlgItem(dialog, 105), L"nový");
@@ -337,12 +364,10 @@ TEST_F(AdaptersTest, DialogOutlivingTheSkinStillWorks) {
   EXPECT_STREQ(text, L"nový");
   SendDlgItemMessageW(dialog, IDOK, BM_CLICK, 0, 0);
   EXPECT_EQ(LOWORD(log.LastCommand), IDOK);
-  skinned.reset();
-  for (std::size_t i = 0; i < windows.size(); ++i) EXPECT_EQ(Proc(windows[i]), before[i]);
 }
 
 TEST_F(AdaptersTest, DialogDestroyedBeforeItsAdaptersAreFreed) {
-  HWND dialog = Open(KnownChildren());
+  HWND dialog = OpenUnhooked(KnownChildren());
   auto skinned = AdaptSystemDialog(dialog, manager);
   ASSERT_TRUE(skinned);
   DestroyWindow(dialog);
@@ -353,7 +378,7 @@ TEST_F(AdaptersTest, DialogDestroyedBeforeItsAdaptersAreFreed) {
 }
 
 TEST_F(AdaptersTest, EditGetsTheEditSectionColours) {
-  HWND dialog = Open(KnownChildren());
+  HWND dialog = OpenUnhooked(KnownChildren());
   auto skinned = AdaptSystemDialog(dialog, manager);
   ASSERT_TRUE(skinned);
   HWND edit = GetDlgItem(dialog, 105);
