@@ -476,6 +476,32 @@ void TacMenuWnd::PaintFrame(HDC given) {
   if (!given) ReleaseDC(Window, dc);
 }
 
+void TacMenuWnd::PaintClientFrame() {
+  TsSkinableMenus* menus = Menus();
+  const TBitmap* bg = menus ? menus->PopupBackground(Window) : nullptr;
+  HMENU menu = reinterpret_cast<HMENU>(SendMessageA(Window, 0x01E1 /* MN_GETHMENU */, 0, 0));
+  if (!bg || !menu || !IsMenu(menu)) return;
+  RECT items{};
+  for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
+    RECT r{};
+    if (!GetMenuItemRect(nullptr, menu, static_cast<UINT>(i), &r)) continue;
+    MapWindowPoints(nullptr, Window, reinterpret_cast<POINT*>(&r), 2);
+    UnionRect(&items, &items, &r);
+  }
+  if (IsRectEmpty(&items)) return;
+  HDC dc = GetDC(Window);
+  if (!dc) return;
+  const POINT origin = ClientOrigin(Window);
+  RECT cr{};
+  GetClientRect(Window, &cr);
+  {
+    TSavedDC saved(dc);
+    ExcludeClipRect(dc, items.left, items.top, items.right, items.bottom);
+    Blit(dc, 0, 0, *bg, origin.x, origin.y, cr.right, cr.bottom);
+  }
+  ReleaseDC(Window, dc);
+}
+
 void TacMenuWnd::WndProc(TMessage& m) {
   if (m.Msg == SM_QUENCHCMD) {
     switch (HIWORD(m.WParam)) {
@@ -517,6 +543,12 @@ void TacMenuWnd::WndProc(TMessage& m) {
     case WM_NCPAINT:
       PaintFrame(nullptr);
       m.Result = 0;
+      return;
+    case WM_PAINT:
+      // Some systems draw the popup's border inside the client area, around the items: the
+      // skin's frame goes over what lies outside them.
+      TacMainWnd::WndProc(m);
+      PaintClientFrame();
       return;
     case WM_PRINT:
       TacMainWnd::WndProc(m);

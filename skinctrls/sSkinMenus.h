@@ -101,6 +101,7 @@ class TacMenuWnd : public TacMainWnd {
 
  private:
   void PaintFrame(HDC dc);
+  void PaintClientFrame();
   TsSkinableMenus* Menus() const;
 };
 
