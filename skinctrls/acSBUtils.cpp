@@ -246,7 +246,7 @@ void TacMainWnd::PaintClient(TBitmap& bmp) {
   CopyParent(bmp, BoundsOf(bmp), parent);
   const int state = FMouseAbove && IsWindowEnabled(Window) ? 1 : 0;
   PaintItem(*Tables(), SectionIndex(), SkinData->SkinSection(), parent, SkinData->Texture, SkinData->HotTexture, bmp,
-            TacPoint{parent.X, parent.Y}, BoundsOf(bmp), state, true);
+            TacPoint{}, BoundsOf(bmp), state, true);
 }
 
 void TacMainWnd::CopyToWindow(HDC dc, const TBitmap& bmp) const {
@@ -514,7 +514,7 @@ void TacBtnWnd::PaintClient(TBitmap& bmp) {
   const TCacheInfo parent = ParentBackground();
   CopyParent(bmp, BoundsOf(bmp), parent);
   const int state = State();
-  const TacPoint offset{parent.X, parent.Y};
+  const TacPoint offset{};  // the parent image already starts under the control
   PaintItem(*Tables(), SectionIndex(), SkinData->SkinSection(), parent, SkinData->Texture, SkinData->HotTexture, bmp,
             offset, BoundsOf(bmp), state, true);
   const bool enabled = IsWindowEnabled(Window) != 0;
@@ -547,7 +547,7 @@ void TacCheckBoxWnd::PaintClient(TBitmap& bmp) {
   const bool enabled = IsWindowEnabled(Window) != 0;
   const int state = !enabled ? 0 : (SendMessageA(Window, BM_GETSTATE, 0, 0) & BST_PUSHED) ? 2 : FMouseAbove ? 1 : 0;
   int glyphW = 13, glyphH = 13;
-  const TacPoint offset{parent.X, parent.Y};
+  const TacPoint offset{};  // the parent image already starts under the control
   if (Manager->IsValidImgIndex(mask)) {
     const TsMaskData& md = Tables()->Masks()[static_cast<std::size_t>(mask)];
     TacStateImage image;
@@ -588,7 +588,7 @@ void TacGroupBoxWnd::PaintClient(TBitmap& bmp) {
   const SIZE t = TextSize(Window, Caption);
   const TRect frame{0, t.cy / 2, bmp.Width(), bmp.Height()};
   PaintItem(*Tables(), SectionIndex(), SkinData->SkinSection(), parent, SkinData->Texture, SkinData->HotTexture, bmp,
-            TacPoint{parent.X, parent.Y}, frame, 0, false);
+            TacPoint{}, frame, 0, false);
   if (Caption.empty()) return;
   // The caption sits on the image under the box, breaking the frame line.
   const TRect text{6, 0, std::min(6 + static_cast<int>(t.cx) + 4, bmp.Width()), std::min<int>(t.cy, bmp.Height())};
@@ -632,7 +632,7 @@ void TacEditWnd::PaintFrame() {
   CopyParent(bmp, BoundsOf(bmp), parent);
   const int state = IsWindowEnabled(Window) && (GetFocus() == Window || FMouseAbove) ? 1 : 0;
   PaintItem(*Tables(), SectionIndex(), SkinData->SkinSection(), parent, SkinData->Texture, SkinData->HotTexture, bmp,
-            TacPoint{parent.X, parent.Y}, BoundsOf(bmp), state, true);
+            TacPoint{}, BoundsOf(bmp), state, true);
   HDC dc = GetWindowDC(Window);
   if (!dc) return;
   ExcludeClipRect(dc, co.x, co.y, co.x + cs.cx, co.y + cs.cy);

@@ -259,7 +259,10 @@ HFONT TsSkinableMenus::MakeMenuFont(bool bold) const {
 }
 
 void TsSkinableMenus::MeasureItem(TPopupMenu* menu, TMenuItem* item, TCanvas& canvas, int& width, int& height) {
+  // The popup window may exist already (made before its items are measured) or come next.
   gPendingSkinned = true;
+  if (!MenuList().empty() && !MenuList().back()->Destroyed && !IsWindowVisible(MenuList().back()->Window))
+    MenuList().back()->SkinnedItems = true;
   const TacMenuItemKind kind = KindOf(item);
   if (kind == smSeparator) {
     width = 2 * Margin + Spacing;
@@ -301,14 +304,13 @@ const TBitmap* TsSkinableMenus::PopupBackground(HWND menuWnd) {
   FillRect(*bmp, BoundsOf(*bmp), section >= 0 ? t.Sections()[static_cast<std::size_t>(section)].Color & 0xFFFFFF : none.FillColor);
   PaintItem(t, section, "MAINMENU", none, -1, -1, *bmp, TacPoint{}, BoundsOf(*bmp), 0, true);
   // The strip behind the glyphs, from the top border to the bottom border.
-  const POINT origin = ClientOrigin(menuWnd);
-  const int border = std::max<int>(std::max(SkinBorderWidth(), 1), 0);
+  const int border = std::max(SkinBorderWidth(), 1);
   const std::string& icoLine = FManager->MenuSupport()->IcoLineSkin.empty() ? std::string("ICOLINE")
                                                                              : FManager->MenuSupport()->IcoLineSkin;
   const int ico = t.GetSectionIndex(icoLine);
   auto found = FMenuOfWindow.find(menuWnd);
   const TPopupMenu* menu = found == FMenuOfWindow.end() ? nullptr : found->second;
-  int left = origin.x + Margin / 2;
+  int left = StripLeft(menuWnd);
   if (FManager->MenuSupport()->UseExtraLine) {
     const int extra = t.GetSectionIndex("EXTRALINE");
     const TRect band{left, border, left + FManager->MenuSupport()->ExtraLineWidth, h - border};
@@ -320,6 +322,12 @@ const TBitmap* TsSkinableMenus::PopupBackground(HWND menuWnd) {
     PaintItem(t, ico, icoLine, none, -1, -1, *bmp, TacPoint{}, strip, 0, true);
   }
   return bmp.get();
+}
+
+int TsSkinableMenus::StripLeft(HWND menuWnd) const {
+  // Where the items begin: the client area, or inside the border a system draws in it.
+  const POINT origin = ClientOrigin(menuWnd);
+  return origin.x > 0 ? origin.x : BorderWidth;
 }
 
 void TsSkinableMenus::DropBackground(HWND menuWnd) {
@@ -359,13 +367,13 @@ void TsSkinableMenus::DrawItem(TPopupMenu* menu, TMenuItem* item, TCanvas& canva
   const bool enabled = item->Enabled() && !(state & (odDisabled | odGrayed));
   const bool hot = enabled && (state & odSelected);
   const SIZE glyph = GlyphSize(menu, item);
-  const TacPoint offset{under.X, under.Y};
+  const TacPoint offset{};  // the background image already starts under the item
   const int itemSection = t.GetSectionIndex("MENUITEM");
   {
     if (kind == smSeparator) {
       // Right of the icon strip, in from the right edge.
-      const int stripRight = (bg ? origin.x + Margin / 2 + IcoLineWidth(menu) - under.X : IcoLineWidth(menu)) +
-                             (FManager->MenuSupport()->UseExtraLine ? FManager->MenuSupport()->ExtraLineWidth : 0);
+      const int extra = FManager->MenuSupport()->UseExtraLine ? FManager->MenuSupport()->ExtraLineWidth : 0;
+      const int stripRight = (bg ? StripLeft(wnd) - under.X : 0) + extra + IcoLineWidth(menu);
       const int left = std::max(stripRight + 2, Margin + Spacing);
       const TRect line{left, 0, w - (2 * Margin + Spacing), h};
       if (!IsEmpty(line)) {
@@ -524,14 +532,20 @@ void TacMenuWnd::WndProc(TMessage& m) {
         RedrawWindow(other->Window, nullptr, nullptr, RDW_FRAME | RDW_UPDATENOW | RDW_INVALIDATE);
     return;
   }
-  if (!SkinnedItems || !SkinActive() || !Manager->SkinData().Active) {
+  if (!SkinActive() || !Manager->SkinData().Active) {
     TacMainWnd::WndProc(m);
     return;
   }
   switch (m.Msg) {
+    case WM_PAINT:
+      // Items are drawn (and known to be ours) while the window paints; some systems draw the
+      // popup's border inside the client area around them: the skin's frame goes over it.
+      TacMainWnd::WndProc(m);
+      if (SkinnedItems) PaintClientFrame();
+      return;
     case WM_ERASEBKGND: {
       TsSkinableMenus* menus = Menus();
-      const TBitmap* bg = menus ? menus->PopupBackground(Window) : nullptr;
+      const TBitmap* bg = SkinnedItems && menus ? menus->PopupBackground(Window) : nullptr;
       if (!bg) break;
       const POINT origin = ClientOrigin(Window);
       RECT cr{};
@@ -541,18 +555,13 @@ void TacMenuWnd::WndProc(TMessage& m) {
       return;
     }
     case WM_NCPAINT:
+      if (!SkinnedItems) break;
       PaintFrame(nullptr);
       m.Result = 0;
       return;
-    case WM_PAINT:
-      // Some systems draw the popup's border inside the client area, around the items: the
-      // skin's frame goes over what lies outside them.
-      TacMainWnd::WndProc(m);
-      PaintClientFrame();
-      return;
     case WM_PRINT:
       TacMainWnd::WndProc(m);
-      if (m.LParam & PRF_NONCLIENT) PaintFrame(reinterpret_cast<HDC>(m.WParam));
+      if (SkinnedItems && (m.LParam & PRF_NONCLIENT)) PaintFrame(reinterpret_cast<HDC>(m.WParam));
       return;
     case WM_WINDOWPOSCHANGED:
       TacMainWnd::WndProc(m);

@@ -69,6 +69,8 @@ class TsSkinableMenus : public TComponent {
   HFONT MakeMenuFont(bool bold) const;
   // Width of the strip behind the glyphs: margin + glyph width + spacing.
   int IcoLineWidth(const TPopupMenu* menu) const;
+  // Window x where the items and the icon strip begin.
+  int StripLeft(HWND menuWnd) const;
 
  protected:
   void Notification(TComponent* component, TOperation operation) override;
