@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "GuiObjects.h"
 #include "MessagePump.h"
 #include "framework/Application.h"
 #include "framework/Forms.h"
@@ -390,6 +391,83 @@ TEST_F(AdaptersTest, EditGetsTheEditSectionColours) {
   EXPECT_EQ(GetTextColor(dc), Rgb(s.FontColor));
   EXPECT_EQ(GetBkColor(dc), Rgb(s.Color));
   ReleaseDC(edit, dc);
+}
+
+// A real message box, inspected and answered from a timer inside its own loop.
+struct TBoxVisit {
+  HWND Box = nullptr;
+  LRESULT Handled = -1;
+  UINT Key = VK_ESCAPE;
+  int Ticks = 0;
+};
+TBoxVisit* gVisit = nullptr;
+
+BOOL CALLBACK FindDialog(HWND wnd, LPARAM lp) {
+  char cls[16] = {};
+  GetClassNameA(wnd, cls, sizeof(cls));
+  if (lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(wnd)) {
+    *reinterpret_cast<HWND*>(lp) = wnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+void CALLBACK VisitBox(HWND, UINT, UINT_PTR id, DWORD) {
+  TBoxVisit& v = *gVisit;
+  HWND box = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&box));
+  if (!box && ++v.Ticks < 200) return;
+  KillTimer(nullptr, id);
+  if (!box) return;
+  v.Box = box;
+  v.Handled = SendMessageA(box, SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0);
+  // The keys reach the box as the reader's keyboard would send them.
+  HWND focus = GetFocus();
+  PostMessageA(focus ? focus : box, WM_KEYDOWN, v.Key, 0);
+  PostMessageA(focus ? focus : box, WM_KEYUP, v.Key, 0);
+}
+
+int ShowBox(UINT key, TBoxVisit& visit) {
+  gVisit = &visit;
+  visit.Key = key;
+  SetTimer(nullptr, 0, 20, VisitBox);
+  const int answer = MessageBoxW(nullptr, L"Opravdu ukončit program?", L"Potvrzení", MB_YESNOCANCEL | MB_ICONQUESTION);
+  gVisit = nullptr;
+  return answer;
+}
+
+TEST_F(AdaptersTest, MessageBoxIsSkinnedAndStillAnswersItsKeys) {
+  TBoxVisit escape;
+  EXPECT_EQ(ShowBox(VK_ESCAPE, escape), IDCANCEL);
+  ASSERT_TRUE(escape.Box);
+  EXPECT_EQ(escape.Handled, 1);
+  TBoxVisit enter;
+  EXPECT_EQ(ShowBox(VK_RETURN, enter), IDYES);  // the default button
+  EXPECT_EQ(enter.Handled, 1);
+  // The box is gone, and so is what the hook attached to it.
+  winpump::PumpFor(50);
+  EXPECT_FALSE(TacProvider::Find(escape.Box));
+}
+
+TEST_F(AdaptersTest, TwoHundredSkinnedDialogsLeaveNoObjectsBehind) {
+  auto cycle = [this] {
+    HWND d = Open(KnownChildren());
+    winpump::DispatchPending();
+    const bool skinned = Handled(d) == 1;
+    DestroyWindow(d);
+    winpump::DispatchPending();
+    return skinned;
+  };
+  cycle();  // first use makes what lives for the whole run
+  const guiobjects::TGuiObjects before = guiobjects::Count();
+  int skinned = 0;
+  for (int i = 0; i < 200; ++i) skinned += cycle();
+  const guiobjects::TGuiObjects after = guiobjects::Count();
+  EXPECT_EQ(skinned, 200);
+  EXPECT_LE(after.Gdi, before.Gdi + guiobjects::kSlack);
+  EXPECT_LE(after.User, before.User + guiobjects::kSlack);
+  // Providers of dialogs that are gone do not pile up.
+  EXPECT_LE(TacProvider::List().size(), 1u);
 }
 
 }  // namespace
