@@ -421,6 +421,8 @@ void CALLBACK VisitBox(HWND, UINT, UINT_PTR id, DWORD) {
   if (!box) return;
   v.Box = box;
   v.Handled = SendMessageA(box, SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0);
+  RedrawWindow(box, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  SaveWindowShot(box, "adapters-messagebox");
   // The keys reach the box as the reader's keyboard would send them.
   HWND focus = GetFocus();
   PostMessageA(focus ? focus : box, WM_KEYDOWN, v.Key, 0);
