@@ -143,6 +143,8 @@ void InstallSkinHook(TsSkinManager* manager) {
   gHook.Hook->OnCreateWindow = &OnCreateWindow;
   gHook.Hook->OnActivate = [](HWND wnd) { AttachToWindow(wnd); };
   gHook.Hook->OnDestroyWindow = &OnDestroyWindow;
+  // A skin that comes back finds its window already active: it would wait for the next activation.
+  if (HWND active = GetActiveWindow()) AttachToWindow(active);
 }
 
 void RemoveSkinHook(TsSkinManager* manager) {
