@@ -44,6 +44,21 @@ bool ContainsToolbar(HWND wnd) {
 
 bool IsSkinned(HWND wnd) { return SendMessageA(wnd, SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0) != 0; }
 
+// Desktop composition, looked up where the system has it (Windows 6 and later).
+bool CompositionOn() {
+  using TIsEnabled = HRESULT(WINAPI*)(BOOL*);
+  static TIsEnabled isEnabled = [] {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExA(&version) || version.dwMajorVersion < 6) return TIsEnabled{};
+    HMODULE dwm = LoadLibraryA("dwmapi.dll");
+    return dwm ? reinterpret_cast<TIsEnabled>(reinterpret_cast<void*>(GetProcAddress(dwm, "DwmIsCompositionEnabled")))
+               : TIsEnabled{};
+  }();
+  BOOL on = FALSE;
+  return isEnabled && SUCCEEDED(isEnabled(&on)) && on;
+}
+
 TsSkinManager* HookManager() { return gHook.Manager ? gHook.Manager : DefaultManager(); }
 
 void OnCreateWindow(HWND wnd, const CBT_CREATEWNDA&) {
@@ -121,7 +136,13 @@ TacProvider* AttachToWindow(HWND wnd) {
     } else if (!(rules & srStdForms) || form->Tag == -98) {
       return nullptr;
     }
-    return new TacProvider(form);
+    auto* provider = new TacProvider(form);
+    if (CompositionOn()) {
+      // The composed frame was drawn already: show the skinned one at once.
+      SetWindowLongA(wnd, GWL_STYLE, GetWindowLongA(wnd, GWL_STYLE) | WS_VISIBLE);
+      RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    }
+    return provider;
   }
   // Windows of other origin: system dialogs, through the adapters module.
   if (!(rules & srStdDialogs) || !HookExtensions().AttachDialog) return nullptr;
@@ -143,6 +164,8 @@ void InstallSkinHook(TsSkinManager* manager) {
   gHook.Hook->OnCreateWindow = &OnCreateWindow;
   gHook.Hook->OnActivate = [](HWND wnd) { AttachToWindow(wnd); };
   gHook.Hook->OnDestroyWindow = &OnDestroyWindow;
+  // A skin that comes back finds its window already active: it would wait for the next activation.
+  if (HWND active = GetActiveWindow()) AttachToWindow(active);
 }
 
 void RemoveSkinHook(TsSkinManager* manager) {

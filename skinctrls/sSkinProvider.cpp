@@ -9,6 +9,7 @@
 #include "skin/sMaskPaint.h"
 #include "skin/sPaintEngine.h"
 #include "skin/sWriteText_win.h"
+#include "skinctrls/sSkinMenus.h"
 
 namespace evesk {
 
@@ -60,7 +61,10 @@ TacFrame::TacFrame(HWND wnd, TsCommonData& data, TacFrameOptions options)
   UpdateMetrics();
 }
 
-TacFrame::~TacFrame() { HideButtonGlow(); }
+TacFrame::~TacFrame() {
+  *FAlive = false;
+  HideButtonGlow();
+}
 
 bool TacFrame::Maximized() const { return IsZoomed(FWnd) != FALSE; }
 bool TacFrame::Minimized() const { return IsIconic(FWnd) != FALSE; }
@@ -482,8 +486,12 @@ POINT TacFrame::WindowPoint(LPARAM screenPoint) const {
 }
 
 void TacFrame::OpenSystemMenu(POINT screen) {
-  if (!FMenu) FMenu = std::make_unique<TsSystemMenu>(nullptr, FWnd);
-  FMenu->PopupAt(screen);
+  // The menu runs its own loop, during which the window and this frame may go away.
+  std::unique_ptr<TsSystemMenu> menu = std::move(FMenu);
+  if (!menu) menu = std::make_unique<TsSystemMenu>(nullptr, FWnd);
+  const std::shared_ptr<bool> alive = FAlive;
+  menu->PopupAt(screen);
+  if (*alive) FMenu = std::move(menu);
 }
 
 bool TacFrame::WndProc(TMessage& m, const TWndMethod& inherited) {
@@ -757,6 +765,8 @@ void TsSystemMenu::Refresh() {
 
 void TsSystemMenu::PopupAt(POINT screen) {
   Refresh();
+  // Its items are new each time: the skin's menu drawing takes them now.
+  if (TsSkinManager* m = DefaultManager()) SkinableMenusOf(m)->HookMenu(this);
   if (Count() > 0) Popup(screen.x, screen.y);
 }
 

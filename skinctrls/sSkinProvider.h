@@ -132,6 +132,7 @@ class TacFrame {
   std::vector<TRect> FRegionCuts;
   int FGlowButton = tbNone;
   std::unique_ptr<class TsSystemMenu> FMenu;
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 
 // A glow around a title button (screen rectangle) through the skin data's glow seam; -1 when
