@@ -95,9 +95,13 @@ void DrawSystemGlyph(HDC dc, UINT command, const RECT& box, COLORREF colour) {
     const int height = -MulDiv(10, GetDeviceCaps(dc, LOGPIXELSY), 72);
     TFontHandle font(CreateFontA(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, SYMBOL_CHARSET, 0, 0, 0, 0, "Webdings"));
     TSelectObject select(dc, font.Get());
-    RECT r = box;
-    DrawTextA(dc, glyph, 1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    return;
+    // Some cuts of the font lack a symbol: those are drawn as lines below.
+    WORD index = 0;
+    if (GetGlyphIndicesA(dc, glyph, 1, &index, GGI_MARK_NONEXISTING_GLYPHS) == 1 && index != 0xFFFF) {
+      RECT r = box;
+      DrawTextA(dc, glyph, 1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+      return;
+    }
   }
   TPenHandle pen(CreatePen(PS_SOLID, 1, colour));
   TSelectObject select(dc, pen.Get());
@@ -426,8 +430,18 @@ void TsSkinableMenus::DrawItem(TPopupMenu* menu, TMenuItem* item, TCanvas& canva
         text = text.substr(1) + "      ";
         format = (format & ~(DT_CENTER | DT_LEFT)) | DT_RIGHT;
       }
+      // A shortcut after a tab stands right-aligned, 8 pixels in from the right edge.
+      std::string shortcut;
+      if (const auto tab = text.find('\t'); tab != std::string::npos) {
+        shortcut = text.substr(tab + 1);
+        text.resize(tab);
+      }
       RECT r{static_cast<LONG>(glyph.cx) + 2 * Margin + Spacing, 0, w, h};
       WriteText(c, text, true, FManager, hot, itemSection, format, r);
+      if (!shortcut.empty()) {
+        RECT sr{r.left, 0, w - 8, h};
+        WriteText(c, shortcut, true, FManager, hot, itemSection, DT_RIGHT | DT_SINGLELINE | DT_VCENTER, sr);
+      }
     } else if (kind == smCaption) {
       TFontHandle font(MakeMenuFont(true));
       TSelectObject select(dc, font.Get());
