@@ -21,9 +21,10 @@ bool TacMainWnd::GlobalDialogMode = false;
 namespace {
 
 // Adapters by window, so that a parent can find the adapter of a child (colours of edits).
+// Never destroyed: an adapter freed at process exit may still look itself up.
 std::map<HWND, TacMainWnd*>& Adapters() {
-  static std::map<HWND, TacMainWnd*> map;
-  return map;
+  static auto* map = new std::map<HWND, TacMainWnd*>;
+  return *map;
 }
 
 using TSetWindowTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);

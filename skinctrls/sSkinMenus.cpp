@@ -16,19 +16,21 @@ namespace evesk {
 
 namespace {
 
+// The lists live until the process ends and are never destroyed, so that nothing left in them at
+// exit runs against lists already gone.
 std::map<TsSkinManager*, std::unique_ptr<TsSkinableMenus>>& Skinners() {
-  static std::map<TsSkinManager*, std::unique_ptr<TsSkinableMenus>> map;
-  return map;
+  static auto* map = new std::map<TsSkinManager*, std::unique_ptr<TsSkinableMenus>>;
+  return *map;
 }
 
 std::vector<TacMenuWnd*>& MenuList() {
-  static std::vector<TacMenuWnd*> list;
-  return list;
+  static auto* list = new std::vector<TacMenuWnd*>;
+  return *list;
 }
-// Adapters whose windows have gone; freed outside their own message handling.
+// The adapters, freed once their windows have gone (outside their own message handling).
 std::vector<std::unique_ptr<TacMenuWnd>>& Owned() {
-  static std::vector<std::unique_ptr<TacMenuWnd>> list;
-  return list;
+  static auto* list = new std::vector<std::unique_ptr<TacMenuWnd>>;
+  return *list;
 }
 
 // The adapters plug into the default manager's hook: popup windows and system dialogs.
