@@ -210,9 +210,18 @@ void TacFrame::PaintTitle(TBitmap& cache) {
   TCacheInfo under;
   under.Bmp = &cache;
   under.Ready = true;
-  PaintItem(t, FTitleIndex, title, under, t.GetTextureIndex(FTitleIndex, title, "PATTERN"),
-            t.GetTextureIndex(FTitleIndex, title, "HOTPATTERN"), *FTitle, TacPoint{}, TRect{0, 0, w, band}, state,
-            true);
+  const int texture = t.GetTextureIndex(FTitleIndex, title, "PATTERN");
+  const int hotTexture = t.GetTextureIndex(FTitleIndex, title, "HOTPATTERN");
+  // The key pixels inside the title's rounded corners show the title's own background, not the
+  // window under the band (the region cuts what lies outside them).
+  TBitmap background;
+  background.SetSize(w, band, TPixelFormat::pf24bit);
+  PaintItemBackground(t, FTitleIndex, title, under, clSkinFuchsia, hotTexture, texture, background, TacPoint{},
+                      TRect{0, 0, w, band}, state);
+  TCacheInfo own;
+  own.Bmp = &background;
+  own.Ready = true;
+  PaintItem(t, FTitleIndex, title, own, texture, hotTexture, *FTitle, TacPoint{}, TRect{0, 0, w, band}, state, true);
   if (const TsMaskData* bar = MaskAt(m, t.GetMaskIndex(FTitleIndex, title, "TITLEBAR"))) {
     TacStateImage img;
     if (GetStateImage(*bar, t.MasterBitmap(), state, img)) {
