@@ -35,6 +35,22 @@ std::unordered_map<const TForm*, TsSkinProvider*>& Providers() {
   return map;
 }
 
+// The device context of the whole window, frame included.
+class TFrameDC {
+ public:
+  explicit TFrameDC(HWND wnd) noexcept : FWnd(wnd), FDC(GetWindowDC(wnd)) {}
+  ~TFrameDC() {
+    if (FDC) ReleaseDC(FWnd, FDC);
+  }
+  TFrameDC(const TFrameDC&) = delete;
+  TFrameDC& operator=(const TFrameDC&) = delete;
+  HDC Get() const noexcept { return FDC; }
+
+ private:
+  HWND FWnd;
+  HDC FDC;
+};
+
 bool SameRects(const std::vector<TRect>& a, const std::vector<TRect>& b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const TRect& x, const TRect& y) {
     return x.Left == y.Left && x.Top == y.Top && x.Right == y.Right && x.Bottom == y.Bottom;
@@ -58,6 +74,7 @@ TacFrame::TacFrame(HWND wnd, TsCommonData& data, TacFrameOptions options)
     : FWnd(wnd), FData(data), FOptions(std::move(options)), FTitle(std::make_unique<TBitmap>()) {
   OnSystemMenu = [this](POINT screen) { OpenSystemMenu(screen); };
   FActive = GetActiveWindow() == wnd;
+  if (!FData.Cache()) FData.PrepareCache();
   UpdateMetrics();
 }
 
@@ -211,9 +228,18 @@ void TacFrame::PaintTitle(TBitmap& cache) {
   TCacheInfo under;
   under.Bmp = &cache;
   under.Ready = true;
-  PaintItem(t, FTitleIndex, title, under, t.GetTextureIndex(FTitleIndex, title, "PATTERN"),
-            t.GetTextureIndex(FTitleIndex, title, "HOTPATTERN"), *FTitle, TacPoint{}, TRect{0, 0, w, band}, state,
-            true);
+  const int texture = t.GetTextureIndex(FTitleIndex, title, "PATTERN");
+  const int hotTexture = t.GetTextureIndex(FTitleIndex, title, "HOTPATTERN");
+  // The key pixels inside the title's rounded corners show the title's own background, not the
+  // window under the band (the region cuts what lies outside them).
+  TBitmap background;
+  background.SetSize(w, band, TPixelFormat::pf24bit);
+  PaintItemBackground(t, FTitleIndex, title, under, clSkinFuchsia, hotTexture, texture, background, TacPoint{},
+                      TRect{0, 0, w, band}, state);
+  TCacheInfo own;
+  own.Bmp = &background;
+  own.Ready = true;
+  PaintItem(t, FTitleIndex, title, own, texture, hotTexture, *FTitle, TacPoint{}, TRect{0, 0, w, band}, state, true);
   if (const TsMaskData* bar = MaskAt(m, t.GetMaskIndex(FTitleIndex, title, "TITLEBAR"))) {
     TacStateImage img;
     if (GetStateImage(*bar, t.MasterBitmap(), state, img)) {
@@ -296,15 +322,27 @@ void TacFrame::PaintFrame() {
   PrepareCache();
   TBitmap* cache = FData.Cache();
   if (!cache || cache->Empty() || !cache->Handle()) return;
-  HDC dc = GetWindowDC(FWnd);
-  if (!dc) return;
+  TFrameDC dc(FWnd);
+  if (!dc.Get()) return;
   RECT cr;
   GetClientRect(FWnd, &cr);
   const int cx = FBorderW, cy = FBorderH + FCaptionH;
-  ExcludeClipRect(dc, cx, cy, cx + cr.right, cy + cr.bottom);
+  ExcludeClipRect(dc.Get(), cx, cy, cx + cr.right, cy + cr.bottom);
   TBitmapDC src(*cache);
-  BitBlt(dc, 0, 0, cache->Width(), cache->Height(), src.Handle(), 0, 0, SRCCOPY);
-  ReleaseDC(FWnd, dc);
+  BitBlt(dc.Get(), 0, 0, cache->Width(), cache->Height(), src.Handle(), 0, 0, SRCCOPY);
+}
+
+void TacFrame::PaintClient(HDC dc, const RECT& r) {
+  PrepareCache();
+  TBitmap* cache = FData.Cache();
+  if (Skinned() && cache && !cache->Empty() && cache->Handle()) {
+    TBitmapDC src(*cache);
+    BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, src.Handle(), r.left + FBorderW,
+           r.top + FBorderH + FCaptionH, SRCCOPY);
+    return;
+  }
+  TBrushHandle brush(CreateSolidBrush(FData.ControlColor(false) & 0xFFFFFF));
+  ::FillRect(dc, &r, brush.Get());
 }
 
 void TacFrame::RedrawButtons() {
@@ -315,14 +353,13 @@ void TacFrame::RedrawButtons() {
   }
   PaintButtons(*cache);
   if (!IsWindowVisible(FWnd) || !cache->Handle()) return;
-  HDC dc = GetWindowDC(FWnd);
-  if (!dc) return;
+  TFrameDC dc(FWnd);
+  if (!dc.Get()) return;
   TBitmapDC src(*cache);
   for (const auto& b : FButtons)
     if (b.State >= 0)
-      BitBlt(dc, b.Rect.left, b.Rect.top, b.Rect.right - b.Rect.left, b.Rect.bottom - b.Rect.top, src.Handle(),
-             b.Rect.left, b.Rect.top, SRCCOPY);
-  ReleaseDC(FWnd, dc);
+      BitBlt(dc.Get(), b.Rect.left, b.Rect.top, b.Rect.right - b.Rect.left, b.Rect.bottom - b.Rect.top,
+             src.Handle(), b.Rect.left, b.Rect.top, SRCCOPY);
 }
 
 void TacFrame::UpdateRegion(bool redraw) {
@@ -338,19 +375,17 @@ void TacFrame::UpdateRegion(bool redraw) {
   std::vector<TRect> cuts = FCuts;
   if (Maximized()) cuts.clear();
   if (FRegionSet && w == FRegionW && h == FRegionH && SameRects(cuts, FRegionCuts)) return;
-  HRGN rgn = CreateRectRgn(0, 0, w, h);
-  if (Maximized()) {
-    DeleteObject(rgn);
-    rgn = CreateRectRgn(FBorderW, FBorderH, w - FBorderW, h - FBorderH);
-  } else if (!cuts.empty()) {
+  TRegionHandle rgn(Maximized() ? CreateRectRgn(FBorderW, FBorderH, w - FBorderW, h - FBorderH)
+                                 : CreateRectRgn(0, 0, w, h));
+  if (!Maximized() && !cuts.empty()) {
     TRegionHandle cut = RegionFromRects(cuts);
-    if (cut) CombineRgn(rgn, rgn, cut.Get(), RGN_DIFF);
+    if (cut) CombineRgn(rgn.Get(), rgn.Get(), cut.Get(), RGN_DIFF);
   }
   FRegionSet = true;
   FRegionW = w, FRegionH = h;
   FRegionCuts = std::move(cuts);
-  // The window owns the region from here on.
-  if (!SetWindowRgn(FWnd, rgn, redraw)) DeleteObject(rgn);
+  // The window owns the region once it took it.
+  if (SetWindowRgn(FWnd, rgn.Get(), redraw)) static_cast<void>(rgn.Release());
 }
 
 void TacFrame::RemoveSkin() {
@@ -851,24 +886,10 @@ void TsSkinProvider::RemoveSkin() {
 
 void TsSkinProvider::PaintClient(TMessage& m, const TWndMethod& inherited) {
   HWND wnd = FForm->Handle();
-  TBitmap* cache = FSkinData.Cache();
-  auto fillClient = [&](HDC dc, const RECT& r) {
-    // The client part of the window image; the border offset maps client to cache coordinates.
-    if (cache && !cache->Empty() && cache->Handle()) {
-      TBitmapDC src(*cache);
-      BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, src.Handle(), r.left + FFrame->BorderWidth(),
-             r.top + FFrame->BorderHeight() + FFrame->CaptionHeight(), SRCCOPY);
-    } else {
-      HBRUSH brush = CreateSolidBrush(FSkinData.ControlColor(false) & 0xFFFFFF);
-      ::FillRect(dc, &r, brush);
-      DeleteObject(brush);
-    }
-  };
-  FFrame->PrepareCache();
   if (m.WParam) {
     RECT r;
     GetClientRect(wnd, &r);
-    fillClient(reinterpret_cast<HDC>(m.WParam), r);
+    FFrame->PaintClient(reinterpret_cast<HDC>(m.WParam), r);
     inherited(m);
     return;
   }
@@ -879,18 +900,15 @@ void TsSkinProvider::PaintClient(TMessage& m, const TWndMethod& inherited) {
   const int w = r.right - r.left, h = r.bottom - r.top;
   if (w > 0 && h > 0) {
     HDC screen = paint.Get();
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    SetViewportOrgEx(mem, -r.left, -r.top, nullptr);
-    fillClient(mem, r);
-    TMessage inner{WM_PAINT, reinterpret_cast<WPARAM>(mem), 0, 0};
+    TMemoryDC mem(CreateCompatibleDC(screen));
+    TBitmapHandle bmp(CreateCompatibleBitmap(screen, w, h));
+    TSelectObject selected(mem.Get(), bmp.Get());
+    SetViewportOrgEx(mem.Get(), -r.left, -r.top, nullptr);
+    FFrame->PaintClient(mem.Get(), r);
+    TMessage inner{WM_PAINT, reinterpret_cast<WPARAM>(mem.Get()), 0, 0};
     inherited(inner);
-    SetViewportOrgEx(mem, 0, 0, nullptr);
-    BitBlt(screen, r.left, r.top, w, h, mem, 0, 0, SRCCOPY);
-    SelectObject(mem, old);
-    DeleteObject(bmp);
-    DeleteDC(mem);
+    SetViewportOrgEx(mem.Get(), 0, 0, nullptr);
+    BitBlt(screen, r.left, r.top, w, h, mem.Get(), 0, 0, SRCCOPY);
   }
   m.Result = 0;
 }

@@ -52,8 +52,8 @@ struct TacFrameOptions {
 // keeps the system's non-client metrics (the client area does not move) and paints over them.
 class TacFrame {
  public:
-  // data: the window's skin data (its section names the frame; its cache holds the whole window
-  // image). The data must outlive the frame.
+  // data: the window's skin data, its section ("FORM", "DIALOG") set and its indexes updated;
+  // its cache comes to hold the whole window image. The data must outlive the frame.
   TacFrame(HWND wnd, TsCommonData& data, TacFrameOptions options = {});
   ~TacFrame();
   TacFrame(const TacFrame&) = delete;
@@ -76,6 +76,9 @@ class TacFrame {
   void PrepareCache();
   // Draws the non-client part of the cache onto the window.
   void PaintFrame();
+  // Fills a rectangle of the client area (client coordinates, on a DC of the client area) with
+  // the window image's background: the client background of a skinned window.
+  void PaintClient(HDC dc, const RECT& rect);
   // Sets the window region from the frame's corners (or none when unskinned).
   void UpdateRegion(bool redraw);
   // Gives the window back its system frame: no region, the system's non-client painting.
