@@ -151,7 +151,10 @@ struct TsSkinableMenus::TDraw {
   }
 };
 
-TsSkinableMenus::TsSkinableMenus(TsSkinManager* manager) : TComponent(nullptr), FManager(manager) {}
+TsSkinableMenus::TsSkinableMenus(TsSkinManager* manager) : TComponent(nullptr), FManager(manager) {
+  FCaptionFont.SetStyle(fsBold);
+  FCaptionFont.SetCharset(EASTEUROPE_CHARSET);
+}
 
 TsSkinableMenus::~TsSkinableMenus() { Deactivate(); }
 
@@ -266,9 +269,10 @@ HFONT TsSkinableMenus::MakeMenuFont(bool bold) const {
 
 void TsSkinableMenus::MeasureItem(TPopupMenu* menu, TMenuItem* item, TCanvas& canvas, int& width, int& height) {
   // The popup window may exist already (made before its items are measured) or come next.
-  gPendingSkinned = true;
   if (!MenuList().empty() && !MenuList().back()->Destroyed && !IsWindowVisible(MenuList().back()->Window))
     MenuList().back()->SkinnedItems = true;
+  else
+    gPendingSkinned = true;
   const TacMenuItemKind kind = KindOf(item);
   if (kind == smSeparator) {
     width = 2 * Margin + Spacing;
@@ -348,11 +352,14 @@ void TsSkinableMenus::DrawItem(TPopupMenu* menu, TMenuItem* item, TCanvas& canva
     item->DrawItem(canvas, rect, state, menu->Images());
     return;
   }
+  // The popup window the item lies in: the one the DC belongs to, else the newest popup.
   HWND wnd = WindowFromDC(canvas.Handle());
-  if (!wnd || !MenuWindows().size()) wnd = nullptr;
-  if (!wnd && !MenuWindows().empty()) wnd = MenuWindows().back()->Window;
+  TacMenuWnd* adapter = nullptr;
   for (TacMenuWnd* a : MenuWindows())
-    if (a->Window == wnd) a->SkinnedItems = true;
+    if (a->Window == wnd && !a->Destroyed) adapter = a;
+  if (!adapter && !MenuWindows().empty() && !MenuWindows().back()->Destroyed) adapter = MenuWindows().back();
+  wnd = adapter ? adapter->Window : nullptr;
+  if (adapter) adapter->SkinnedItems = true;
   if (wnd) FMenuOfWindow[wnd] = menu;
   const TBitmap* bg = wnd ? PopupBackground(wnd) : nullptr;
   const POINT origin = wnd ? ClientOrigin(wnd) : POINT{0, 0};
@@ -445,8 +452,7 @@ void TsSkinableMenus::DrawItem(TPopupMenu* menu, TMenuItem* item, TCanvas& canva
         WriteText(c, shortcut, true, FManager, hot, itemSection, DT_RIGHT | DT_SINGLELINE | DT_VCENTER, sr);
       }
     } else if (kind == smCaption) {
-      TFontHandle font(MakeMenuFont(true));
-      TSelectObject select(dc, font.Get());
+      TSelectObject select(dc, FCaptionFont.Handle());
       RECT r{0, 0, w, h};
       WriteText(c, item->Caption().substr(1, item->Caption().size() - 2), true, FManager, false,
                 t.GetSectionIndex("TOOLBAR"), DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_HIDEPREFIX, r);
