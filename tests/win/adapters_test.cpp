@@ -465,6 +465,7 @@ TEST_F(AdaptersTest, TwoHundredSkinnedDialogsLeaveNoObjectsBehind) {
   int skinned = 0;
   for (int i = 0; i < 200; ++i) skinned += cycle();
   const guiobjects::TGuiObjects after = guiobjects::Count();
+  std::printf("%s x200: GDI %lu -> %lu, USER %lu -> %lu\n", "skinned dialog", before.Gdi, after.Gdi, before.User, after.User);
   EXPECT_EQ(skinned, 200);
   EXPECT_LE(after.Gdi, before.Gdi + guiobjects::kSlack);
   EXPECT_LE(after.User, before.User + guiobjects::kSlack);

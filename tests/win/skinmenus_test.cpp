@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -270,6 +271,7 @@ TEST_F(SkinMenusTest, TwoHundredOpeningsLeaveNoObjectsBehind) {
   for (int i = 0; i < 200; ++i) skinned += OpenAndClose(menu, form->Handle()).Handled == 1;
   winpump::PumpFor(50);
   const guiobjects::TGuiObjects after = guiobjects::Count();
+  std::printf("%s x200: GDI %lu -> %lu, USER %lu -> %lu\n", "tray-like menu", before.Gdi, after.Gdi, before.User, after.User);
   EXPECT_EQ(skinned, 200);
   EXPECT_LE(after.Gdi, before.Gdi + guiobjects::kSlack);
   EXPECT_LE(after.User, before.User + guiobjects::kSlack);
