@@ -473,4 +473,36 @@ TEST_F(AdaptersTest, TwoHundredSkinnedDialogsLeaveNoObjectsBehind) {
   EXPECT_LE(TacProvider::List().size(), 1u);
 }
 
+TEST_F(AdaptersTest, ControlOfTheClassLibraryIsAdaptedOnItsMessagePathInAnyOrder) {
+  auto* form = new TForm(&app);
+  form->SetBounds(10, 10, 200, 100);
+  auto* button = new TButton(form);
+  button->SetParent(form);
+  button->SetBounds(10, 10, 75, 25);
+  button->SetCaption("OK");
+  int clicks = 0;
+  button->OnClick = [&clicks](TObject*) { ++clicks; };
+  HWND wnd = button->Handle();
+  // Its window is the class library's own: the adapter takes the control's message path, and a
+  // handler put in front later may go before or after it.
+  auto adapter = std::make_unique<TacBtnWnd>(button, nullptr, manager, "BUTTON");
+  EXPECT_FALSE(IsWindowSubclassed(wnd));
+  EXPECT_EQ(Handled(wnd), 1);
+  int seen = 0;
+  TWndProcLink later = button->ReplaceWindowProc([&seen](TMessage& m, const TWndMethod& inherited) {
+    if (m.Msg == WM_USER + 9) ++seen;
+    inherited(m);
+  });
+  adapter.reset();
+  EXPECT_EQ(Handled(wnd), 0);
+  SendMessageA(wnd, WM_USER + 9, 0, 0);
+  EXPECT_EQ(seen, 1);
+  SendMessageA(wnd, BM_CLICK, 0, 0);
+  EXPECT_EQ(clicks, 1);
+  later.Restore();
+  SendMessageA(wnd, BM_CLICK, 0, 0);
+  EXPECT_EQ(clicks, 2);
+  delete form;
+}
+
 }  // namespace
