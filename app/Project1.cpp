@@ -8,6 +8,9 @@
 #include "app/Startup.h"
 #include "app/Unit1.h"
 #include "framework/Application.h"
+#ifdef EVESK_UNSKINNED
+#include "skin/sSkinManager.h"
+#endif
 
 using namespace evesk;
 
@@ -22,6 +25,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   }
   LocaliseDialogs();
   RegisterProgramClasses();
+#ifdef EVESK_UNSKINNED
+  // The start-up benchmark's yardstick: the same program whose skin manager never loads a skin.
+  static TClassInfo inactive = TsSkinManager::StaticClassInfo();
+  inactive.Create = [](TComponent* owner) -> TComponent* {
+    auto* manager = new TsSkinManager(owner);
+    manager->SetActive(false);
+    return manager;
+  };
+  TClassRegistry::Register(inactive);
+#endif
   TApplication app;
   try {
     app.Initialize();

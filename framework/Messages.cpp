@@ -67,6 +67,8 @@ const char* const kSubclassProp = "evesk.subclass";
 struct TSubclass {
   HWND Window = nullptr;
   WNDPROC Previous = nullptr;
+  // A Unicode window is subclassed with the wide calls, or it would stay an ANSI window for good.
+  bool Unicode = false;
   std::unique_ptr<TWndProcChain> Chain;
 };
 
@@ -75,7 +77,14 @@ std::map<HWND, std::shared_ptr<TSubclass>>& Subclasses() {
   return map;
 }
 
-bool IsOurs(HWND wnd) { return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)) == &SubclassProc; }
+LONG_PTR GetProc(HWND wnd, bool unicode) {
+  return unicode ? GetWindowLongPtrW(wnd, GWLP_WNDPROC) : GetWindowLongPtrA(wnd, GWLP_WNDPROC);
+}
+LONG_PTR SetProc(HWND wnd, bool unicode, LONG_PTR proc) {
+  return unicode ? SetWindowLongPtrW(wnd, GWLP_WNDPROC, proc) : SetWindowLongPtrA(wnd, GWLP_WNDPROC, proc);
+}
+
+bool IsOurs(HWND wnd, bool unicode) { return reinterpret_cast<WNDPROC>(GetProc(wnd, unicode)) == &SubclassProc; }
 
 void LastHandlerGone(HWND wnd) {
   auto& map = Subclasses();
@@ -83,8 +92,8 @@ void LastHandlerGone(HWND wnd) {
   if (it == map.end()) return;
   if (!IsWindow(wnd)) {
     map.erase(it);
-  } else if (IsOurs(wnd)) {
-    SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(it->second->Previous));
+  } else if (IsOurs(wnd, it->second->Unicode)) {
+    SetProc(wnd, it->second->Unicode, reinterpret_cast<LONG_PTR>(it->second->Previous));
     RemovePropA(wnd, kSubclassProp);
     map.erase(it);
   }
@@ -94,7 +103,7 @@ void LastHandlerGone(HWND wnd) {
 LRESULT CALLBACK SubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   auto& map = Subclasses();
   auto it = map.find(wnd);
-  if (it == map.end()) return DefWindowProcA(wnd, msg, wp, lp);
+  if (it == map.end()) return IsWindowUnicode(wnd) ? DefWindowProcW(wnd, msg, wp, lp) : DefWindowProcA(wnd, msg, wp, lp);
   std::shared_ptr<TSubclass> sub = it->second;  // a handler may take the last link away
   TMessage m{msg, wp, lp, 0};
   sub->Chain->Dispatch(m);
@@ -120,13 +129,14 @@ TWndProcLink SubclassWindow(HWND wnd, TWndHandler handler) {
   if (it == map.end()) {
     auto sub = std::make_shared<TSubclass>();
     sub->Window = wnd;
+    sub->Unicode = IsWindowUnicode(wnd) != 0;
     TSubclass* raw = sub.get();
     sub->Chain = std::make_unique<TWndProcChain>([raw](TMessage& m) {
-      m.Result = CallWindowProcA(raw->Previous, raw->Window, m.Msg, m.WParam, m.LParam);
+      m.Result = raw->Unicode ? CallWindowProcW(raw->Previous, raw->Window, m.Msg, m.WParam, m.LParam)
+                              : CallWindowProcA(raw->Previous, raw->Window, m.Msg, m.WParam, m.LParam);
     });
     sub->Chain->SetOnEmpty([wnd] { LastHandlerGone(wnd); });
-    sub->Previous =
-        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProc)));
+    sub->Previous = reinterpret_cast<WNDPROC>(SetProc(wnd, sub->Unicode, reinterpret_cast<LONG_PTR>(&SubclassProc)));
     SetPropA(wnd, kSubclassProp, sub.get());
     it = map.emplace(wnd, std::move(sub)).first;
   }
@@ -139,7 +149,8 @@ bool CallPreviousWindowProc(HWND wnd, TMessage& msg) {
   auto& map = Subclasses();
   auto it = map.find(wnd);
   if (it == map.end()) return false;
-  msg.Result = CallWindowProcA(it->second->Previous, wnd, msg.Msg, msg.WParam, msg.LParam);
+  msg.Result = it->second->Unicode ? CallWindowProcW(it->second->Previous, wnd, msg.Msg, msg.WParam, msg.LParam)
+                                   : CallWindowProcA(it->second->Previous, wnd, msg.Msg, msg.WParam, msg.LParam);
   return true;
 }
 

@@ -30,6 +30,7 @@ int ImageShare(const TsGeneralData& s, bool hot) { return hot ? s.HotImagePercen
 }  // namespace
 
 void SetGlowProvider(TacGlowProvider* provider) { gGlow = provider; }
+TacGlowProvider* GlowProvider() { return gGlow; }
 HWND HotSkinnedWindow() { return gHotWindow; }
 void SetChangingSection(const std::string& section) { gChangingSection = NormalizeSection(section); }
 

@@ -69,6 +69,7 @@ class TacGlowProvider {
   virtual void RemoveAll() = 0;
 };
 void SetGlowProvider(TacGlowProvider* provider);  // null: no glows
+TacGlowProvider* GlowProvider();
 
 // What the skin data needs from its owner beyond the class library's controls; each has a
 // plain default.

@@ -10,6 +10,8 @@
 #include "skin/sSkinLoader.h"
 #include "skin/sSkinSources.h"
 #include "skin/sStretch_win.h"
+#include "skinctrls/acDials.h"
+#include "skinctrls/sSkinMenus.h"
 
 namespace evesk {
 
@@ -116,7 +118,8 @@ void BroadcastSkinCommand(WORD command, TsSkinManager* manager) {
       HWND wnd = form->Handle();
       if (SendMessageA(wnd, SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0) != 0) continue;
       SendMessageA(wnd, SM_QUENCHCMD, wp, lp);
-      // The controls are reached here until forms pass the command down their trees themselves.
+      // A skinned form passes commands down its tree itself (it answers the query above and
+      // hears them as a registered form); the others' controls are reached here.
       SendToControls(form, wp, lp);
     }
   }
@@ -218,8 +221,10 @@ TsSkinManager::TsSkinManager(TComponent* owner) : TComponent(owner) {
 
 TsSkinManager::~TsSkinManager() {
   Destroying();
+  RemoveSkinHook(this);
   if (FSkinData.Active || !FTables.Sections().empty()) RemoveSkin();
   FActive = false;
+  ReleaseSkinableMenus(this);
   if (gDefault == this) gDefault = nullptr;
   // The lists go back into the texts they mirror.
   for (int k = 0; k < TsThirdPartyList::KindCount; ++k) {
@@ -389,6 +394,9 @@ void TsSkinManager::ApplySkin(bool repaint) {
     BroadcastSkinCommand(AC_SETNEWSKIN, this);
   }
   FSkinData.Active = true;
+  SkinableMenusOf(this)->Activate();
+  // The default manager skins the thread's forms and dialogs as they are activated.
+  if (gDefault == this) InstallSkinHook(this);
   if (repaint) RepaintForms();
   for (TForm* form : suspended)
     if (!form->IsDestroying()) SendMessageA(form->Handle(), WM_SETREDRAW, 1, 0);
@@ -410,7 +418,9 @@ void TsSkinManager::RepaintForms() {
 
 void TsSkinManager::RemoveSkin() {
   TFlag removing(gRemoving);
+  RemoveSkinHook(this);
   FSkinData.Active = false;
+  SkinableMenusOf(this)->Deactivate();
   BroadcastSkinCommand(AC_REMOVESKIN, this);
   FTables.Clear();
 }

@@ -4,6 +4,7 @@
 #include "skinctrls/sCheckBox.h"
 #include "skinctrls/sLabel.h"
 #include "skinctrls/sPanel.h"
+#include "skinctrls/sSkinProvider.h"
 
 namespace evesk {
 
@@ -11,6 +12,7 @@ void RegisterSkinnedControls() {
   for (const TClassInfo* info : {&TsCheckBox::StaticClassInfo(), &TsButton::StaticClassInfo(),
                                  &TsPanel::StaticClassInfo(), &TsWebLabel::StaticClassInfo()})
     TClassRegistry::Register(*info);
+  RegisterSkinProvider();
 }
 
 }  // namespace evesk

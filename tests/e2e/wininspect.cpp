@@ -257,6 +257,8 @@ int Usage() {
                "       wininspect send|post WINDOW MSG WPARAM LPARAM\n"
                "       wininspect chars WINDOW TEXT\n"
                "       wininspect foreground WINDOW\n"
+               "       wininspect region WINDOW\n"
+               "       wininspect hittest WINDOW Y X0 X1 STEP\n"
                "       wininspect active\n"
                "       wininspect textwatch SECONDS\n");
   return 2;
@@ -334,6 +336,40 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("%s\n", HandleText(GetForegroundWindow()).c_str());
   } else if (command == L"textwatch") {
     rc = WatchTexts(argc, argv);
+  } else if (command == L"region") {
+    // The window's region: its kind (0 none, 1 empty, 2 one rectangle, 3 more) and rectangles.
+    if (argc != 3) return Usage();
+    HWND hwnd = ResolveWindow(argv[2]);
+    if (!hwnd) {
+      std::fprintf(stderr, "wininspect: no such window\n");
+      return 1;
+    }
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    const int kind = GetWindowRgn(hwnd, rgn);
+    const DWORD size = GetRegionData(rgn, 0, nullptr);
+    unsigned long count = 0;
+    if (kind > 1 && size) {
+      std::string data(size, '\0');
+      if (GetRegionData(rgn, size, reinterpret_cast<RGNDATA*>(data.data())))
+        count = reinterpret_cast<RGNDATA*>(data.data())->rdh.nCount;
+    }
+    DeleteObject(rgn);
+    std::printf("%d\t%lu\n", kind, count);
+  } else if (command == L"hittest") {
+    // WM_NCHITTEST answers along one row of desktop points: hittest HWND Y X0 X1 STEP.
+    if (argc != 7) return Usage();
+    HWND hwnd = ResolveWindow(argv[2]);
+    if (!hwnd) {
+      std::fprintf(stderr, "wininspect: no such window\n");
+      return 1;
+    }
+    const long y = std::wcstol(argv[3], nullptr, 0), x1 = std::wcstol(argv[5], nullptr, 0);
+    const long step = std::wcstol(argv[6], nullptr, 0);
+    for (long x = std::wcstol(argv[4], nullptr, 0); x <= x1 && step > 0; x += step) {
+      DWORD_PTR answer = 0;
+      SendMessageTimeoutW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 5000, &answer);
+      std::printf("%ld\t%ld\n", x, static_cast<long>(answer));
+    }
   } else if (command == L"foreground") {
     if (argc != 3) return Usage();
     HWND hwnd = ResolveWindow(argv[2]);
