@@ -234,26 +234,6 @@ void TsCheckBox::AdjustSize() {
 
 // ---- painting ----
 
-void TsCheckBox::DrawFocusFrame(TBitmap& cache, const RECT& r) {
-  auto put = [&](int x, int y, std::uint8_t v) {
-    if (x < 0 || y < 0 || x >= cache.Width() || y >= cache.Height()) return;
-    const int bpp = cache.PixelFormat() == TPixelFormat::pf32bit ? 4 : 3;
-    std::uint8_t* p = cache.ScanLine(y) + x * bpp;
-    p[0] = p[1] = p[2] = v;
-  };
-  const int width = r.right - r.left, height = r.bottom - r.top;
-  for (int i = 0; i <= width / 3; ++i) {
-    const int x = r.left + 3 * i;
-    put(x, r.top, 0), put(x, r.bottom, 0);
-    put(x - 1, r.top - 1, 255), put(x - 1, r.bottom - 1, 255);
-  }
-  for (int j = 0; j <= height / 3; ++j) {
-    const int y = r.top + 3 * j;
-    put(r.left, y, 0), put(r.right, y, 0);
-    put(r.left - 1, y - 1, 255), put(r.right - 1, y - 1, 255);
-  }
-}
-
 void TsCheckBox::PaintGlyph(TBitmap& cache, const TGlyph& g, const RECT& at) {
   if (cache.Width() < 1) return;
   const int state = VisualState();
@@ -295,7 +275,7 @@ void TsCheckBox::PrepareCache() {
       if (!FWordWrap) --r.bottom;
       ++r.top;
       InflateRect(&r, 1, 1);
-      DrawFocusFrame(cache, r);
+      DrawFocusFrame(cache, TRect{r.left, r.top, r.right, r.bottom});
     }
   }
   const TGlyph g = Glyph();
@@ -316,6 +296,7 @@ void TsCheckBox::Paint(HDC dc) {
     return;
   }
   FPaintDue = false;
+  if (FadeRunning(FFadeTimer)) return;  // the fade shows its frames itself
   PrepareCache();
   TBitmap* cache = FSkinData.Cache();
   if (!cache || cache->Empty() || !cache->Handle()) return;
@@ -328,6 +309,12 @@ void TsCheckBox::Paint(HDC dc) {
   }
   TBitmapDC mem(*cache);
   BitBlt(dc, 0, 0, FWidth, FHeight, mem.Handle(), 0, 0, SRCCOPY);
+}
+
+void TsCheckBox::StatePaint(TacAnimatEvent event, bool clicked, bool animate) {
+  if (!FHandle) return;
+  RequestStatePaint(FFadeTimer, FSkinData, clicked,
+                    animate && AnimationEnabled(event, FAnimatEvents, FSkinData.SkinManager()));
 }
 
 void TsCheckBox::Repaint() {
@@ -350,7 +337,10 @@ void TsCheckBox::Toggle() {
 }
 
 void TsCheckBox::ToggleByUser() {
+  FUserToggle = true;
   Toggle();
+  FUserToggle = false;
+  StatePaint(aeMouseUp, true);
   Click();
 }
 
@@ -400,7 +390,7 @@ bool TsCheckBox::SkinCmd(WORD command, LPARAM lp, LRESULT& result) {
       return true;
     case AC_CTRLHANDLED: result = 1; return true;
     case AC_BEFOREREPAINT: StopFade(); result = 0; return true;
-    case 23:  // prepare the cache, then go on as usual
+    case AC_PREPARECACHE:  // then go on as usual
       if (Skinned()) PrepareCache();
       return false;
     case AC_GETAPPLICATION: result = reinterpret_cast<LRESULT>(Application); return true;
@@ -418,7 +408,9 @@ LRESULT TsCheckBox::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         if (!FEnabled) return 0;
         FSkinData.HandleMessage(msg, wp, lp, result);
         TCheckBox::WndProc(msg, wp, lp);
-        Repaint();
+        FSkinData.BGChanged = true;
+        if (FadeRunning(FFadeTimer)) FFadeTimer->Step();
+        else Repaint();
         return 0;
       case WM_KILLFOCUS:
         StopFade();
@@ -433,14 +425,14 @@ LRESULT TsCheckBox::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       case CM_MOUSEENTER:
         if (lp == 0 && !FSkinData.MouseAbove) {
           FSkinData.MouseEnter();
-          Repaint();
+          StatePaint(aeMouseEnter, false);
         }
         break;
       case CM_MOUSELEAVE:
         if (lp == 0) {
           FSkinData.MouseLeave();
           FPressed = false;
-          Repaint();
+          StatePaint(aeMouseLeave, false);
         }
         break;
       case WM_UPDATEUISTATE:
@@ -475,16 +467,17 @@ bool TsCheckBox::SkinnedMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
     case WM_ENABLE:
     case BM_SETSTATE: return true;
     case BM_SETCHECK:
-      StopFade();
+      if (FFadeTimer && FFadeTimer->FadeLevel < FFadeTimer->Iterations) StopFade();
       FState = static_cast<TCheckBoxState>(std::min<WPARAM>(wp, cbGrayed));
-      Repaint();
+      // A user's toggle fades to the new state afterwards; other changes show at once.
+      if (!FUserToggle) Repaint();
       return true;
     case BM_GETCHECK: result = FState; return true;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
       if (ReadOnly()) return true;
       FPressed = true;
-      Repaint();
+      StatePaint(aeMouseDown, true);
       TakeFocus();
       const POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
       if (msg == WM_LBUTTONDBLCLK && OnDblClick) OnDblClick(this);
@@ -505,7 +498,7 @@ bool TsCheckBox::SkinnedMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
       if (ReadOnly()) return true;
       FPressed = true;
       TakeFocus();
-      Repaint();
+      StatePaint(aeMouseDown, true, false);
       WORD key = static_cast<WORD>(wp);
       if (OnKeyDown) OnKeyDown(this, key, shift);
       return true;

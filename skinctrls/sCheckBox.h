@@ -5,11 +5,10 @@
 
 #include "framework/ImgList.h"
 #include "skinctrls/sControls.h"
+#include "skinctrls/sFade.h"
 
 namespace evesk {
 
-// Which state changes fade (aeGlobalDef: whatever the manager's button effects say).
-enum TacAnimatEvent : unsigned { aeMouseEnter = 1, aeMouseLeave = 2, aeMouseDown = 4, aeMouseUp = 8, aeGlobalDef = 16 };
 // How the disabled look is made.
 enum TsDisabledKindFlag : unsigned { dkBlended = 1, dkGrayed = 2 };
 
@@ -49,6 +48,7 @@ class TsCheckBox : public TCheckBox {
   // While the left button or the space key is held down on the box.
   bool Pressed() const { return FPressed; }
   bool Skinned() const { return FSkinData.Skinned(true); }
+  TsFadeTimer* FadeTimer() const { return FFadeTimer; }
   // 2 pressed, 1 hot (focused or under the pointer, unless read-only), else 0.
   int VisualState() const;
   // Where the box glyph lies in the control and the caption's rectangle (empty without caption).
@@ -75,7 +75,9 @@ class TsCheckBox : public TCheckBox {
   void Repaint();
   void TakeFocus();
   void ToggleByUser();
-  void StopFade() {}
+  void StopFade() { ::evesk::StopFade(FFadeTimer, FSkinData); }
+  // Repaints after a change of the visual state, fading when the event animates.
+  void StatePaint(TacAnimatEvent event, bool clicked, bool animate = true);
   // The glyph picture for the current check state and its frame size; false for none.
   struct TGlyph {
     const TBitmap* Bitmap = nullptr;  // a user glyph or the image-list picture
@@ -84,7 +86,6 @@ class TsCheckBox : public TCheckBox {
   };
   TGlyph Glyph();
   void PaintGlyph(TBitmap& cache, const TGlyph& glyph, const RECT& at);
-  void DrawFocusFrame(TBitmap& cache, const RECT& r);
   TAlignment EffectiveAlignment() const { return FAlignment; }
   SIZE CaptionExtent();
 
@@ -99,6 +100,8 @@ class TsCheckBox : public TCheckBox {
   bool FShowFocus = true, FReadOnly = false, FAutoSize = true;
   bool FPressed = false;
   bool FPaintDue = false;
+  bool FUserToggle = false;  // the state changes by the user's click or key: it fades
+  TsFadeTimer* FFadeTimer = nullptr;
 };
 
 }  // namespace evesk
