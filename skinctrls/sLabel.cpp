@@ -156,6 +156,7 @@ LRESULT TsCustomLabel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       Invalidate();
       return 0;
     case SM_QUENCHCMD:
+      if (HIWORD(wp) == AC_CTRLHANDLED) return 1;
       if (HIWORD(wp) == AC_REMOVESKIN && reinterpret_cast<TsSkinManager*>(lp) == DefaultManager()) {
         QuietColor(FFont, clWindowText);
         Invalidate();
