@@ -552,6 +552,9 @@ bool TsCheckBox::UnskinnedMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resul
       return false;
     case WM_LBUTTONDBLCLK:
       return ReadOnly();
+    case WM_KILLFOCUS:
+      FPressed = false;  // its key or button comes up elsewhere
+      return false;
   }
   return false;
 }

@@ -191,6 +191,15 @@ TEST_F(SkinChecksTest, WithoutActiveSkinTheSizeStaysAndTheLookIsTheStandardBox) 
   SendMessageA(box->Handle(), BM_CLICK, 0, 0);
   EXPECT_TRUE(box->Checked());
   EXPECT_EQ(SendMessageA(box->Handle(), BM_GETCHECK, 0, 0), BST_CHECKED);
+  // Panels and labels look like the class library's too.
+  auto* own = new TsPanel(form);
+  auto* std = new TPanel(form);
+  for (TPanel* p : {static_cast<TPanel*>(own), std}) {
+    p->SetParent(form);
+    p->SetBounds(p == own ? 10 : 150, 350, 120, 40);
+    p->SetCaption("Panel");
+  }
+  EXPECT_EQ(Capture(own), Capture(std));
   // Read-only without a skin: neither a click nor the space key changes it.
   box->SetReadOnly(true);
   SendMessageA(box->Handle(), BM_CLICK, 0, 0);
@@ -222,6 +231,48 @@ TEST_F(SkinChecksTest, RemovingTheSkinGivesTheStandardLookAndApplyingBringsItBac
   EXPECT_TRUE(other->Skinned());
   EXPECT_TRUE(other->Checked());
   EXPECT_EQ(Capture(other), skinned);
+}
+
+// Three state frames side by side over an opaque mask half.
+void Glyph(TBitmap& b, TColor normal, TColor hot, TColor pressed) {
+  b.SetSize(30, 20, TPixelFormat::pf24bit);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 30; ++x) {
+      const TColor c = y >= 10 ? 0 : x < 10 ? normal : x < 20 ? hot : pressed;
+      std::uint8_t* p = b.ScanLine(y) + x * 3;
+      p[0] = static_cast<std::uint8_t>(BlueOf(c)), p[1] = static_cast<std::uint8_t>(GreenOf(c)),
+      p[2] = static_cast<std::uint8_t>(RedOf(c));
+    }
+}
+
+TEST_F(SkinChecksTest, UserGlyphsByStateAndGrayedShowsTheUncheckedOne) {
+  auto centre = [&] {
+    Settle();
+    const RECT g = box->GlyphRect();
+    return PixelOf(*box->SkinData()->Cache(), (g.left + g.right) / 2, (g.top + g.bottom) / 2);
+  };
+  TBitmap on, off;
+  Glyph(on, 0x0000FF, 0x00FF00, 0xFF0000);
+  Glyph(off, 0x00FFFF, 0xFFFF00, 0xFF00FF);
+  box->SetGlyphChecked(on);
+  const SIZE t = Extent(*box->Font(), "Administrativa");
+  EXPECT_EQ(box->Width(), 10 + 2 * 2 + t.cx + 8);
+  EXPECT_EQ(box->GlyphRect().right - box->GlyphRect().left, 10);
+  // No unchecked glyph: an unchecked box shows no glyph at all, only the panel.
+  EXPECT_EQ(centre(), Rgb(Sec("PANEL").Color));
+  box->SetGlyphUnChecked(off);
+  EXPECT_EQ(centre(), 0x00FFFFu);
+  box->SetChecked(true);
+  EXPECT_EQ(centre(), 0x0000FFu);
+  box->SetCheckState(cbGrayed);
+  EXPECT_EQ(centre(), 0x00FFFFu);
+  box->SetChecked(true);
+  box->SetFocus();
+  EXPECT_EQ(centre(), 0x00FF00u);  // hot
+  SendMessageA(box->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+  EXPECT_EQ(centre(), 0xFF0000u);  // pressed
+  SendMessageA(box->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+  EXPECT_FALSE(box->Checked());
 }
 
 TEST_F(SkinChecksTest, FocusFrameIsDottedAroundTheCaption) {
