@@ -469,6 +469,8 @@ bool TsCheckBox::SkinnedMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
     case BM_SETCHECK:
       if (FFadeTimer && FFadeTimer->FadeLevel < FFadeTimer->Iterations) StopFade();
       FState = static_cast<TCheckBoxState>(std::min<WPARAM>(wp, cbGrayed));
+      // The window keeps the state too, for the time without a skin and for other programs.
+      DefaultHandler(msg, FState, 0);
       // A user's toggle fades to the new state afterwards; other changes show at once.
       if (!FUserToggle) Repaint();
       return true;
@@ -572,8 +574,8 @@ LRESULT TsCheckBox::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONDBLCLK:
     case WM_LBUTTONUP:
     case BM_SETSTATE:
-    case BM_SETCHECK:
       return 0;
+    case BM_SETCHECK:
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
     case WM_SETTEXT:

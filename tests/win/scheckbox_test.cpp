@@ -343,6 +343,21 @@ TEST_F(SkinChecksTest, PressingTogglesOnlyWhenReleasedOverTheBox) {
   EXPECT_EQ(box->State(), cbUnchecked);
 }
 
+TEST_F(SkinChecksTest, AStateChangedUnderTheSkinSurvivesTheNextSkinChange) {
+  Click(box);
+  other->SetChecked(true);
+  Click(other);
+  ASSERT_TRUE(box->Checked());
+  ASSERT_FALSE(other->Checked());
+  manager->SetSkinName("Topaz");  // loads and applies the skin again
+  Settle();
+  EXPECT_TRUE(box->Checked());
+  EXPECT_FALSE(other->Checked());
+  manager->SetActive(false);
+  EXPECT_EQ(SendMessageA(box->Handle(), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageA(other->Handle(), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+}
+
 TEST_F(SkinChecksTest, ReadOnlyBoxIgnoresClickAndSpaceButStillLightsUp) {
   box->SetReadOnly(true);
   Click(box);
