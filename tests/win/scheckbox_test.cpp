@@ -3,6 +3,7 @@
 // brought back, fades, the panel as background source and relay, label colours and fonts.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <vector>
 
@@ -273,6 +274,37 @@ TEST_F(SkinChecksTest, UserGlyphsByStateAndGrayedShowsTheUncheckedOne) {
   EXPECT_EQ(centre(), 0xFF0000u);  // pressed
   SendMessageA(box->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
   EXPECT_FALSE(box->Checked());
+}
+
+TEST_F(SkinChecksTest, ImageListGlyphsComeBeforeUserGlyphs) {
+  TBitmap on, off, user;
+  Glyph(on, 0x0000FF, 0x00FF00, 0xFF0000);
+  Glyph(off, 0x00FFFF, 0xFFFF00, 0x808080);
+  Glyph(user, 0x404040, 0x404040, 0x404040);
+  auto* images = new TCustomImageList(form);
+  images->SetWidth(30);
+  images->SetHeight(20);
+  ASSERT_EQ(ImageList_Add(images->Handle(), static_cast<HBITMAP>(on.Handle()), nullptr), 0);
+  ASSERT_EQ(ImageList_Add(images->Handle(), static_cast<HBITMAP>(off.Handle()), nullptr), 1);
+  box->SetGlyphChecked(user);
+  box->SetImages(images);
+  box->SetImgChecked(0);
+  box->SetImgUnchecked(1);
+  auto centre = [&] {
+    Settle();
+    const RECT g = box->GlyphRect();
+    return PixelOf(*box->SkinData()->Cache(), (g.left + g.right) / 2, (g.top + g.bottom) / 2);
+  };
+  EXPECT_EQ(centre(), 0x00FFFFu);
+  box->SetChecked(true);
+  EXPECT_EQ(centre(), 0x0000FFu);
+  // A negative index turns the list off: the user glyph shows.
+  box->SetImgUnchecked(-1);
+  EXPECT_EQ(centre(), 0x404040u);
+  box->SetImgUnchecked(1);
+  delete images;  // the box forgets a list that goes
+  EXPECT_EQ(box->Images(), nullptr);
+  EXPECT_EQ(centre(), 0x404040u);
 }
 
 TEST_F(SkinChecksTest, FocusFrameIsDottedAroundTheCaption) {
