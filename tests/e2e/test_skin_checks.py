@@ -20,7 +20,7 @@ from fixture_server import FixtureServer, Reply  # noqa: E402
 TITLE = "Dorlen e-VESK vizedu"
 SETTINGS = r"\software\dorlen\evesk"
 BM_GETCHECK = 0x00F0
-# Colours of "Topaz" (RGB): the panel's face, its frame, and the box glyph's face and tick.
+# The face of the panel in "Topaz" (RGB).
 PANEL_FACE = (0xEE, 0xF2, 0xF7)
 
 
@@ -82,6 +82,12 @@ class SkinChecksTest(unittest.TestCase):
         glyph_on = pixels(full, *self.screen_of(on, 2, 3), 13, 13)
         glyph_off = pixels(full, *self.screen_of(off, 2, 3), 13, 13)
         self.assertTrue(glyph_on != glyph_off, "checked and unchecked glyphs differ")
+        # The panel: a frame line around its face, unlike the window around it.
+        px, py = self.wine.to_screen(self.window.client_origin[0] + 8, self.window.client_origin[1] + 32)
+        outside, frame, face = pixels(full, px - 2, py + 100, 1, 1)[0], pixels(full, px, py + 100, 1, 1)[0], \
+            pixels(full, px + 3, py + 100, 1, 1)[0]
+        self.assertEqual(face, PANEL_FACE)
+        self.assertNotIn(frame, (outside, face))
         # The panel's face shows through the boxes' transparent background.
         x, y = self.screen_of(off, off.bounds[2] - 2, 1)
         self.assertEqual(pixels(full, x, y, 1, 1)[0], PANEL_FACE)

