@@ -40,7 +40,10 @@ const TClassInfo& TsCheckBox::StaticClassInfo() {
   return info;
 }
 
-TsCheckBox::TsCheckBox(TComponent* owner) : TCheckBox(owner), FSkinData(this, ckCheckBox) {}
+TsCheckBox::TsCheckBox(TComponent* owner) : TCheckBox(owner), FSkinData(this, ckCheckBox) {
+  // A control made after the skin was applied takes it from here.
+  FSkinData.Loaded();
+}
 
 TsCheckBox::~TsCheckBox() {
   Destroying();
@@ -52,6 +55,11 @@ void TsCheckBox::Loaded() {
   TCheckBox::Loaded();
   FSkinData.Loaded();
   AdjustSize();
+}
+
+void TsCheckBox::CreateWnd() {
+  TCheckBox::CreateWnd();
+  AdjustSize();  // a box made while a skin is active sizes itself at once
 }
 
 void TsCheckBox::Notification(TComponent* component, TOperation operation) {

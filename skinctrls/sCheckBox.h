@@ -61,6 +61,7 @@ class TsCheckBox : public TCheckBox {
 
  protected:
   void Loaded() override;
+  void CreateWnd() override;
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
   LRESULT DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) override;
   void Toggle() override;

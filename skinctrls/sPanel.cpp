@@ -1,5 +1,6 @@
 #include "skinctrls/sPanel.h"
 
+#include <optional>
 #include <vector>
 
 #include "framework/Application.h"
@@ -43,7 +44,10 @@ const TClassInfo& TsPanel::StaticClassInfo() {
   return info;
 }
 
-TsPanel::TsPanel(TComponent* owner) : TPanel(owner), FSkinData(this, ckPanel) {}
+TsPanel::TsPanel(TComponent* owner) : TPanel(owner), FSkinData(this, ckPanel) {
+  // A control made after the skin was applied takes it from here.
+  FSkinData.Loaded();
+}
 
 TsPanel::~TsPanel() { Destroying(); }
 
@@ -115,8 +119,8 @@ void TsPanel::PaintDirect(HDC dc) {
 
 void TsPanel::PaintPanel(HDC dc, bool sendUpdated) {
   if (!FHandle || !IsWindowVisible(FHandle) || !Skinned()) return;
-  TWindowDC own(dc ? nullptr : FHandle);
-  if (!dc) dc = own.Get();
+  std::optional<TWindowDC> own;
+  if (!dc) dc = own.emplace(FHandle).Get();
   if (CachedMode()) {
     if (FSkinData.Updating) return;
     TBitmap* cache = FSkinData.Cache();

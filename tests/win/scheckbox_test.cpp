@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "MessagePump.h"
@@ -155,6 +156,10 @@ TEST_F(SkinChecksTest, AutomaticSizeFollowsGlyphCaptionAndMargins) {
   EXPECT_EQ(box->Height(), t.cy + 10 + 2);
   empty->SetMargin(9);
   EXPECT_EQ(empty->Height(), 18 + 2);  // twice the margin is more than the glyph
+  // A box made while the skin is active sizes itself too.
+  TsCheckBox* late = NewBox(200, 8, "Administrativa");
+  EXPECT_EQ(late->Width(), 13 + 2 * 2 + t.cx + 8);
+  EXPECT_TRUE(late->Skinned());
   box->SetAutoSize(false);
   box->SetBounds(8, 8, 200, 40);
   box->SetCaption("Jiný text");
@@ -412,6 +417,14 @@ TEST_F(SkinChecksTest, BoxesShowThePanelThroughAndThePanelRelaysSkinCommands) {
   EXPECT_EQ(panelPixels[static_cast<std::size_t>(300 * panel->Width() + 380)], Rgb(Sec("PANEL").Color));
   EXPECT_NE(panelPixels[0], Rgb(Sec("PANEL").Color));  // the frame
   EXPECT_EQ(panel->SkinData()->Cache()->Width(), panel->Width());
+  // A caption in the section's font colour, centred on the face.
+  auto* titled = new TsPanel(form);
+  titled->SetParent(form);
+  titled->SetBounds(10, 350, 120, 40);
+  titled->SetCaption("Kategorie");
+  const std::vector<TColor> titlePixels = Capture(titled);
+  EXPECT_GT(std::count(titlePixels.begin(), titlePixels.end(), Rgb(Sec("PANEL").FontColor)), 20);
+  EXPECT_EQ(std::count(titlePixels.begin(), titlePixels.begin() + 4 * 120, Rgb(Sec("PANEL").FontColor)), 0);
 
   Send(panel, AC_REMOVESKIN, reinterpret_cast<LPARAM>(manager));
   EXPECT_FALSE(panel->Skinned());
