@@ -234,6 +234,7 @@ void TsCheckBox::AdjustSize() {
   const bool text = !FCaption.empty();
   const int w = g.W + 2 * FMargin + (text ? static_cast<int>(t.cx) + FTextIndent + 8 : 0);
   const int h = std::max(g.H, text ? static_cast<int>(t.cy) + 2 * FMargin : 2 * FMargin) + 2;
+  if (w < 0 || h < 0) return;  // a negative margin larger than the content: keep the size
   if (w != FWidth || h != FHeight) {
     SetBounds(FLeft, FTop, w, h);
     FSkinData.BGChanged = true;

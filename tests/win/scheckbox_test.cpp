@@ -203,6 +203,22 @@ TEST_F(SkinChecksTest, WithoutActiveSkinTheSizeStaysAndTheLookIsTheStandardBox) 
     p->SetCaption("Panel");
   }
   EXPECT_EQ(Capture(own), Capture(std));
+  auto* sLabel = new TsCustomLabel(form);
+  auto* tLabel = new TLabel(form);
+  for (TCustomLabel* l : {static_cast<TCustomLabel*>(sLabel), static_cast<TCustomLabel*>(tLabel)}) {
+    l->SetParent(form);
+    l->SetBounds(l == sLabel ? 280 : 340, 355, 10, 10);
+    l->SetCaption("Popisek");
+  }
+  const std::vector<TColor> client = Capture(form);
+  const std::size_t row = static_cast<std::size_t>(form->Width());
+  int ink = 0;
+  for (int y = 355; y < 355 + sLabel->Height(); ++y)
+    for (int x = 0; x < sLabel->Width(); ++x) {
+      ASSERT_EQ(client[y * row + 280 + x], client[y * row + 340 + x]) << x << "," << y;
+      ink += client[y * row + 280 + x] == Rgb(clWindowText);
+    }
+  EXPECT_GT(ink, 10);
   // Read-only without a skin: neither a click nor the space key changes it.
   box->SetReadOnly(true);
   SendMessageA(box->Handle(), BM_CLICK, 0, 0);
