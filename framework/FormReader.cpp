@@ -14,6 +14,7 @@ const char* TValue::KindName() const {
     case Kind::Set: return "a set";
     case Kind::Binary: return "binary data";
     case Kind::Collection: return "a collection";
+    case Kind::List: return "a list of strings";
   }
   return "a value";
 }
@@ -141,6 +142,20 @@ class TParser {
         else { v.Bytes.push_back(static_cast<std::uint8_t>(high * 16 + d)); high = -1; }
       }
       if (high >= 0) Fail(v.Line, "odd number of hexadecimal digits in binary data");
+    } else if (c == '(') {
+      ++FPos;
+      v.ValueKind = TValue::Kind::List;
+      for (char n = Peek(); n != ')'; n = Peek()) {
+        if (n != '\'' && n != '#') Fail(n ? FLine : v.Line, n ? "string or ')' expected in a list" : "list has no ')'");
+        std::string item = StringPart();
+        while (Peek() == '+') {
+          ++FPos;
+          if (Peek() != '\'' && Peek() != '#') Fail(FLine, "string expected after '+'");
+          item += StringPart();
+        }
+        v.Elements.push_back(std::move(item));
+      }
+      ++FPos;
     } else if (c == '<') {
       ++FPos;
       v.ValueKind = TValue::Kind::Collection;

@@ -158,14 +158,18 @@ void TCanvas::Draw(int x, int y, const TBitmap& bitmap) {
 }
 
 void TCanvas::StretchDraw(const RECT& dest, const TBitmap& bitmap, bool halftone) {
+  StretchDraw(dest, bitmap, RECT{0, 0, bitmap.Width(), bitmap.Height()}, halftone);
+}
+
+void TCanvas::StretchDraw(const RECT& dest, const TBitmap& bitmap, const RECT& source, bool halftone) {
   if (!bitmap.Handle()) return;
   TMemoryDC mem(CreateCompatibleDC(FDC));
   TSelectObject select(mem.Get(), static_cast<HBITMAP>(bitmap.Handle()));
   const int oldMode = SetStretchBltMode(FDC, halftone ? HALFTONE : COLORONCOLOR);
   POINT origin;
   if (halftone) SetBrushOrgEx(FDC, 0, 0, &origin);  // HALFTONE needs the brush origin reset
-  StretchBlt(FDC, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, mem.Get(), 0, 0,
-             bitmap.Width(), bitmap.Height(), SRCCOPY);
+  StretchBlt(FDC, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, mem.Get(), source.left,
+             source.top, source.right - source.left, source.bottom - source.top, SRCCOPY);
   if (halftone) SetBrushOrgEx(FDC, origin.x, origin.y, nullptr);
   SetStretchBltMode(FDC, oldMode);
 }

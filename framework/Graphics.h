@@ -90,6 +90,8 @@ class TCanvas {
   void Draw(int x, int y, const TBitmap& bitmap);
   // Scales the bitmap into DEST; halftone looks better when shrinking, plain copy is faster.
   void StretchDraw(const RECT& dest, const TBitmap& bitmap, bool halftone = true);
+  // The same for the part SOURCE of the bitmap.
+  void StretchDraw(const RECT& dest, const TBitmap& bitmap, const RECT& source, bool halftone);
 
  protected:
   void RestoreState();

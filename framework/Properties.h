@@ -18,12 +18,12 @@ using TItemValues = std::vector<std::pair<std::string, TValue>>;
 
 // One value as written in a form description.
 struct TValue {
-  enum class Kind { Integer, Float, String, Ident, Set, Binary, Collection };
+  enum class Kind { Integer, Float, String, Ident, Set, Binary, Collection, List };
   Kind ValueKind = Kind::Integer;
   std::int64_t Int = 0;
   long double Float = 0;
   std::string Text;                      // String and Ident
-  std::vector<std::string> Elements;     // Set
+  std::vector<std::string> Elements;     // Set: the names; List: the strings
   std::vector<std::uint8_t> Bytes;       // Binary
   std::vector<TItemValues> Items;        // Collection: the properties of each item
   int Line = 0;
@@ -81,6 +81,15 @@ struct Prop {
     p.Set = [setter](TPersistent& o, const TValue& v) {
       Expect(v, TValue::Kind::String, "a string");
       (Self(o).*setter)(v.Text);
+    };
+    return p;
+  }
+  // A list of strings, written ('first' 'second' ...).
+  static TPropInfo Strings(std::string name, void (C::*setter)(const std::vector<std::string>&)) {
+    TPropInfo p = Make(std::move(name), TPropInfo::Kind::Value);
+    p.Set = [setter](TPersistent& o, const TValue& v) {
+      Expect(v, TValue::Kind::List, "a list of strings");
+      (Self(o).*setter)(v.Elements);
     };
     return p;
   }

@@ -480,11 +480,12 @@ void MaskedRows24(const TacView& d, int dx, int dy, const TacView& s, int sx, in
         BlendMaskedBytes(dp + o, sp + o, mp + o, n);
         continue;
       }
-      for (std::size_t i = o; i < o + n; i += 3) {
-        if (IsKey(sp + i)) continue;
-        for (std::size_t c = i; c < i + 3; ++c)
-          dp[c] = static_cast<std::uint8_t>((dp[c] * mp[c] + sp[c] * (256 - mp[c])) >> 8);
-      }
+      // Blend the whole run at vector speed, then put back what lay under the key pixels.
+      std::uint8_t under[Run * 3];
+      std::memcpy(under, dp + o, n);
+      BlendMaskedBytes(dp + o, sp + o, mp + o, n);
+      for (std::size_t i = 0; i < n; i += 3)
+        if (IsKey(sp + o + i)) std::memcpy(dp + o + i, under + i, 3);
     }
   }
 }

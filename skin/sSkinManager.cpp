@@ -9,6 +9,7 @@
 #include "skin/acSkinPack.h"
 #include "skin/sSkinLoader.h"
 #include "skin/sSkinSources.h"
+#include "skin/sStretch_win.h"
 
 namespace evesk {
 
@@ -199,6 +200,7 @@ const TClassInfo& TsSkinManager::StaticClassInfo() {
        P::Bool("Active", &TsSkinManager::SetActive), P::Int("Saturation", &TsSkinManager::SetSaturation),
        P::Int("HueOffset", &TsSkinManager::SetHueOffset),
        P::Collection("InternalSkins", &TsSkinManager::InternalSkinsCollection),
+       P::Strings("CommonSections", &TsSkinManager::SetCommonSections),
        P::Object("MenuSupport", &TsSkinManager::MenuSupport), P::String("SkinDirectory", &TsSkinManager::SetSkinDirectory),
        P::String("SkinName", &TsSkinManager::SetSkinName), P::String("SkinInfo", &TsSkinManager::SetSkinInfo),
        P::Set("SkinningRules", &TsSkinManager::SetSkinningRules, {"srStdForms", "srStdDialogs", "srThirdParty"}),
@@ -208,6 +210,7 @@ const TClassInfo& TsSkinManager::StaticClassInfo() {
 }
 
 TsSkinManager::TsSkinManager(TComponent* owner) : TComponent(owner) {
+  InstallPlatformStretch();
   if (!gDefault) gDefault = this;
   FThirdParty.FillEmpty();
   RefreshThirdLists();

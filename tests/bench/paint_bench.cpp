@@ -1,13 +1,16 @@
 // Paint engine speed: Blend bitmaps and Masked copy over a full-HD 24-bit bitmap against memcpy
-// of the same bytes, and a full repaint of every cache of a window the size of the main window,
-// painted from a synthetic skin with sections like the program's own (gradients, a texture,
-// transparent parts, masked frames).
+// of the same bytes, and a full repaint of every cache of the main window from the skin "Topaz".
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 
+#include "framework/Stream.h"
+#include "skin/acSkinFiles.h"
 #include "skin/sPaintEngine.h"
+#include "skin/sSkinLoader.h"
 #include "skin/sSkinOptions.h"
 
 using namespace evesk;
@@ -69,57 +72,75 @@ void BM_MaskedCopy(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * d.Stride() * H));
 }
 
-// A skin with the kinds of sections the main window paints, its images in one master bitmap.
-struct TWindowSkin {
-  TsSkinOptions Options;
+// The skin "Topaz" as the program loads it from its folder.
+struct TTopaz {
   TsSkinTables Tables;
-  TWindowSkin() {
-    Options.SetText(
-        "[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\n"
-        "[FORM]\nCOLOR=15790320\nBORDERSMASK=^0000^0000^0090^0060^0008^0026^0008^0008^3^1^0^0\n"
-        "IMGTOPLEFT=@0100@0000@0112@0012@3@1\nIMGTOPRIGHT=@0100@0000@0112@0012@3@1\n"
-        "[DIALOG]\nCOLOR=16313565\nGRADIENTPERCENT=100\nGRADIENTDATA=16777215;15790320;40;0;0;15790320;14737632;60;0;0\n"
-        "[PANEL]\nCOLOR=16313565\nTRANSPARENCY=30\nIMAGEPERCENT=20\nGRADIENTPERCENT=80\n"
-        "GRADIENTDATA=16777215;15790320;100;1;0\nPATTERN=~0000~0100~0032~0132~00~0\n"
-        "BORDERSMASK=^0000^0060^0060^0080^0004^0004^0004^0004^3^1^0^0\n"
-        "[CHECKBOX]\nTRANSPARENCY=100\nHOTTRANSPARENCY=40\nHOTCOLOR=16777215\n"
-        "[BUTTON]\nCOLOR=15790320\nGRADIENTPERCENT=100\nGRADIENTDATA=16777215;14737632;100;0;0\n"
-        "BORDERSMASK=^0000^0140^0075^0190^0005^0005^0005^0005^3^1^0^0\n"
-        "[LABEL]\nTRANSPARENCY=100\n");
-    Tables.Build(Options, [](const std::string&) {
-      auto b = std::make_unique<TBitmap>();
-      b->SetSize(200, 200, TPixelFormat::pf24bit);
-      Noise(*b, 3, TKeys::Scattered);
-      return b;
-    }, nullptr);
+  TTopaz() {
+    static TacDiskFiles disk;
+    const std::string folder = std::string(EVESK_ASSETS) + "/Topaz/";
+    const std::vector<std::uint8_t> text = ReadFileBytes(folder + "Options.dat");
+    TsSkinOptions options;
+    options.SetText(std::string(text.begin(), text.end()));
+    BuildSkinTables(Tables, options, FolderImageLoader(disk, folder), TsSkinBuild());
   }
 };
 
-// The caches of the main window: frame and client (418 × 432), the panel (393 × 313), 25 check
-// boxes, the OK button and two labels, each painted against its parent's cache as controls do.
+// The bounds of the main window's check boxes, read from its form description.
+std::vector<TRect> CheckBoxBounds() {
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(std::string(EVESK_ASSETS) + "/../app/Unit1.form");
+  std::istringstream in(std::string(bytes.begin(), bytes.end()));
+  std::vector<TRect> boxes;
+  std::string line;
+  bool inBox = false;
+  int l = 0, t = 0, w = 0, h = 0;
+  while (std::getline(in, line)) {
+    if (line.find(": TsCheckBox") != std::string::npos) inBox = true, l = t = w = h = 0;
+    else if (inBox && line.find(" end") != std::string::npos) inBox = false, boxes.push_back(TRect{l, t, l + w, t + h});
+    else if (inBox) std::sscanf(line.c_str(), " Left = %d", &l), std::sscanf(line.c_str(), " Top = %d", &t),
+                    std::sscanf(line.c_str(), " Width = %d", &w), std::sscanf(line.c_str(), " Height = %d", &h);
+  }
+  return boxes;
+}
+
+// The caches of the main window as the skinned controls paint them: frame and title of the
+// 418 × 432 window, its client, the 393 × 313 panel, its 24 check boxes and the autostart box,
+// the OK button, each against its parent's cache. The labels are drawn on their parent's cache.
 void BM_WindowRepaint(benchmark::State& state) {
-  static const TWindowSkin skin;
+  static const TTopaz skin;
+  static const std::vector<TRect> bounds = CheckBoxBounds();
+  if (bounds.size() != 25) {
+    state.SkipWithError("the main window's description does not have 25 check boxes");
+    return;
+  }
   const TsSkinTables& t = skin.Tables;
+  for (const char* section : {"FORM", "FORMTITLE", "PANEL", "CHECKBOX", "BUTTON"})
+    if (t.GetSectionIndex(section) < 0) {
+      state.SkipWithError((std::string("the skin has no section ") + section).c_str());
+      return;
+    }
   auto cache = [](int w, int h) {
     auto b = std::make_unique<TBitmap>();
     b->SetSize(w, h, TPixelFormat::pf24bit);
     return b;
   };
-  auto frame = cache(418, 432), client = cache(410, 398), panel = cache(393, 313), button = cache(75, 25);
-  std::unique_ptr<TBitmap> boxes[25], labels[2];
-  for (auto& b : boxes) b = cache(180, 19);
-  for (auto& b : labels) b = cache(160, 16);
+  auto frame = cache(418, 432), title = cache(418, 26), client = cache(412, 406), panel = cache(393, 313),
+       button = cache(78, 33);
+  std::vector<std::unique_ptr<TBitmap>> boxes;
+  for (const TRect& r : bounds) boxes.push_back(cache(r.Width(), r.Height()));
   auto item = [&](const char* section, const TBitmap* parent, TacPoint at, TBitmap& target, int st) {
     PaintItem(t, t.GetSectionIndex(section), section, TCacheInfo{parent, 0, 0, clSkinFuchsia, parent != nullptr}, -1, -1,
               target, at, BoundsOf(target), st, true);
   };
   for (auto _ : state) {
     item("FORM", nullptr, {}, *frame, 0);
-    item("DIALOG", nullptr, {}, *client, 0);
-    item("PANEL", client.get(), TacPoint{8, 8}, *panel, 0);
-    for (int i = 0; i < 25; ++i) item("CHECKBOX", panel.get(), TacPoint{8 + (i / 13) * 190, 6 + (i % 13) * 23}, *boxes[i], i == 3);
-    item("BUTTON", client.get(), TacPoint{320, 360}, *button, 0);
-    for (int i = 0; i < 2; ++i) item("LABEL", client.get(), TacPoint{10, 330 + i * 18}, *labels[i], 0);
+    item("FORMTITLE", frame.get(), {}, *title, 0);
+    item("FORM", nullptr, {}, *client, 0);
+    item("PANEL", client.get(), TacPoint{8, 32}, *panel, 0);
+    // The first box is the autostart box on the client, the others lie in the panel.
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+      item("CHECKBOX", i == 0 ? client.get() : panel.get(), TacPoint{bounds[i].Left, bounds[i].Top}, *boxes[i],
+           i == 3 ? 1 : 0);
+    item("BUTTON", client.get(), TacPoint{322, 360}, *button, 0);
     benchmark::ClobberMemory();
   }
 }

@@ -43,7 +43,7 @@ class TWidget : public TComponent {
     static const TClassInfo info{
         "TWidget", &TComponent::StaticClassInfo(), [](TComponent* o) { return new TWidget(o); },
         {P::Int("Left", &TWidget::SetLeft), P::Bool("Visible", &TWidget::SetVisible),
-         P::String("Caption", &TWidget::SetCaption),
+         P::String("Caption", &TWidget::SetCaption), P::Strings("Lines", &TWidget::SetLines),
          P::Enum("Align", &TWidget::SetAlign, {"alNone", "alTop", "alClient"}),
          P::Set("Icons", &TWidget::SetIcons, {"biSystemMenu", "biMinimize", "biMaximize"}),
          P::Object("Font", &TWidget::GetFont), P::Reference("Buddy", &TWidget::SetBuddy),
@@ -59,6 +59,7 @@ class TWidget : public TComponent {
   void SetLeft(int v) { Left = v; }
   void SetVisible(bool v) { Visible = v; }
   void SetCaption(const std::string& v) { Caption = v; }
+  void SetLines(const std::vector<std::string>& v) { Lines = v; }
   void SetAlign(int v) { Align = v; }
   void SetIcons(unsigned v) { Icons = v; }
   TTestFont* GetFont() { return &Font; }
@@ -69,6 +70,7 @@ class TWidget : public TComponent {
   unsigned Icons = 0;
   bool Visible = true;
   std::string Caption;
+  std::vector<std::string> Lines;
   TTestFont Font;
   TWidget* Buddy = nullptr;
   TComponent* Parent = nullptr;
@@ -129,6 +131,10 @@ TEST(FormReader, ReadsNestingEveryValueKindAndResolvesAfterReading) {
                     "  Caption = 'It''s '#13'x' +\n"
                     "    ' more'\n"
                     "  Icons = [biSystemMenu, biMaximize]\n"
+                    "  Lines = (\n"
+                    "    '[BUTTON]'\n"
+                    "    'COLOR=' + '1'#9\n"
+                    "    '')\n"
                     "  Font.Name = 'MS Sans Serif'\n"
                     "  Font.Height = -11\n"
                     "  object Panel: TWidget\n"
@@ -152,6 +158,7 @@ TEST(FormReader, ReadsNestingEveryValueKindAndResolvesAfterReading) {
   EXPECT_EQ(root.Name(), "Main");
   EXPECT_EQ(root.Caption, "It's \rx more");
   EXPECT_EQ(root.Icons, 0b101u);
+  EXPECT_EQ(root.Lines, (std::vector<std::string>{"[BUTTON]", "COLOR=1\t", ""}));
   EXPECT_EQ(root.Font.Name, "MS Sans Serif");
   EXPECT_EQ(root.Font.Height, -11);
   ASSERT_EQ(root.ComponentCount(), 3);
@@ -193,6 +200,8 @@ TEST(FormReader, ErrorsNameTheLine) {
             "Line 2: Invalid value of property Align: invalid enumeration value alLeft");
   EXPECT_EQ(ReadError("object M: TTestRoot\n  Icons = [biHelp]\nend"),
             "Line 2: Invalid value of property Icons: invalid set element biHelp");
+  EXPECT_EQ(ReadError("object M: TTestRoot\n  Caption = ('a')\nend"),
+            "Line 2: Invalid value of property Caption: expected a string, found a list of strings");
   EXPECT_EQ(ReadError("object M: TWidget\nend"), "Line 1: root object is of class TWidget, expected TTestRoot");
   EXPECT_EQ(ReadError("object M: TTestRoot\n  object A: TOther\n  end\n  object A: TOther\n  end\nend"),
             "Line 4: A component named A already exists");
@@ -211,6 +220,9 @@ TEST(FormReader, SyntaxErrorsAreRefusedNotCrashes) {
       "object M: TTestRoot\nend\nobject N: TTestRoot\nend",
       "object M: TTestRoot\n  Items = <item\n",
       "object M: TTestRoot\n  Caption = 'a' + 5\nend",
+      "object M: TTestRoot\n  Lines = ('a' 'b'\n",
+      "object M: TTestRoot\n  Lines = ('a' 5)\nend",
+      "object M: TTestRoot\n  Lines = ('a' +)\nend",
   };
   for (const char* text : bad) EXPECT_NE(ReadError(text), "no error") << text;
 }
