@@ -230,6 +230,17 @@ TEST_F(SkinChecksTest, RemovingTheSkinGivesTheStandardLookAndApplyingBringsItBac
   other->SetChecked(true);
   Settle();
   const std::vector<TColor> skinned = Capture(other);
+  // Printing gives the skin's look too, not the window class's.
+  TBitmap printed;
+  printed.SetSize(other->Width(), other->Height(), TPixelFormat::pf24bit);
+  {
+    TBitmapDC dc(printed);
+    SendMessageA(other->Handle(), WM_PRINT, reinterpret_cast<WPARAM>(dc.Handle()), PRF_CLIENT);
+  }
+  GdiFlush();
+  for (int y = 0; y < printed.Height(); ++y)
+    for (int x = 0; x < printed.Width(); ++x)
+      ASSERT_EQ(PixelOf(printed, x, y), skinned[static_cast<std::size_t>(y * other->Width() + x)]) << x << "," << y;
   Send(other, AC_REMOVESKIN, reinterpret_cast<LPARAM>(manager));
   EXPECT_FALSE(other->Skinned());
   EXPECT_EQ(SendMessageA(other->Handle(), BM_GETCHECK, 0, 0), BST_CHECKED);  // the window holds it again
