@@ -1,10 +1,606 @@
 #include "skinctrls/sCheckBox.h"
 
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "framework/Application.h"
+#include "framework/Handles.h"
+#include "skin/sMaskPaint.h"
+#include "skin/sWriteText_win.h"
+
 namespace evesk {
 
+namespace {
+
+// The theme functions exist from XP on and are looked up when first needed.
+void SetTheme(HWND wnd, const wchar_t* app, const wchar_t* ids) {
+  using TSetWindowTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+  static const TSetWindowTheme proc = [] {
+    HMODULE lib = LoadLibraryA("uxtheme.dll");
+    return lib ? reinterpret_cast<TSetWindowTheme>(reinterpret_cast<void*>(GetProcAddress(lib, "SetWindowTheme")))
+               : nullptr;
+  }();
+  if (proc && wnd) proc(wnd, app, ids);
+}
+
+}  // namespace
+
 const TClassInfo& TsCheckBox::StaticClassInfo() {
-  static const TClassInfo info = SkinnedInfo<TsCheckBox>("TsCheckBox", TCheckBox::StaticClassInfo());
+  using P = Prop<TsCheckBox>;
+  static const TClassInfo info = SkinnedInfo<TsCheckBox>(
+      "TsCheckBox", TCheckBox::StaticClassInfo(),
+      {P::Set("AnimatEvents", &TsCheckBox::SetAnimatEvents,
+              {"aeMouseEnter", "aeMouseLeave", "aeMouseDown", "aeMouseUp", "aeGlobalDef"}),
+       P::Set("DisabledKind", &TsCheckBox::SetDisabledKind, {"dkBlended", "dkGrayed"}),
+       P::Reference("Images", &TsCheckBox::SetImages), P::Int("ImgChecked", &TsCheckBox::SetImgChecked),
+       P::Int("ImgUnchecked", &TsCheckBox::SetImgUnchecked), P::Int("Margin", &TsCheckBox::SetMargin),
+       P::Int("TextIndent", &TsCheckBox::SetTextIndent), P::Bool("ShowFocus", &TsCheckBox::SetShowFocus),
+       P::Bool("ReadOnly", &TsCheckBox::SetReadOnly), P::Bool("AutoSize", &TsCheckBox::SetAutoSize)});
   return info;
+}
+
+TsCheckBox::TsCheckBox(TComponent* owner) : TCheckBox(owner), FSkinData(this, ckCheckBox) {
+  // A control made after the skin was applied takes it from here.
+  FSkinData.Loaded();
+}
+
+TsCheckBox::~TsCheckBox() {
+  Destroying();
+  StopFade();
+  if (FImages) FImages->RemoveFreeNotification(this);
+}
+
+void TsCheckBox::Loaded() {
+  TCheckBox::Loaded();
+  FSkinData.Loaded();
+  AdjustSize();
+}
+
+void TsCheckBox::CreateWnd() {
+  TCheckBox::CreateWnd();
+  AdjustSize();  // a box made while a skin is active sizes itself at once
+}
+
+void TsCheckBox::Notification(TComponent* component, TOperation operation) {
+  TCheckBox::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == FImages) {
+    FImages = nullptr;
+    FSkinData.Invalidate();
+  }
+}
+
+// ---- properties ----
+
+void TsCheckBox::SetDisabledKind(unsigned v) {
+  if (v == FDisabledKind) return;
+  FDisabledKind = v;
+  FSkinData.Invalidate();
+}
+
+void TsCheckBox::SetGlyphChecked(const TBitmap& b) {
+  FGlyphChecked.Assign(b);
+  AdjustSize();
+  FSkinData.Invalidate();
+}
+
+void TsCheckBox::SetGlyphUnChecked(const TBitmap& b) {
+  FGlyphUnChecked.Assign(b);
+  AdjustSize();
+  FSkinData.Invalidate();
+}
+
+void TsCheckBox::SetImages(TCustomImageList* v) {
+  if (v == FImages) return;
+  if (FImages) FImages->RemoveFreeNotification(this);
+  FImages = v;
+  if (FImages) FImages->FreeNotification(this);
+  AdjustSize();
+  FSkinData.Invalidate();
+}
+
+void TsCheckBox::SetImgChecked(int v) {
+  if (v == FImgChecked) return;
+  FImgChecked = v;
+  AdjustSize();
+  if (FState == cbChecked) FSkinData.Invalidate();
+}
+
+void TsCheckBox::SetImgUnchecked(int v) {
+  if (v == FImgUnchecked) return;
+  FImgUnchecked = v;
+  AdjustSize();
+  if (FState != cbChecked) FSkinData.Invalidate();
+}
+
+void TsCheckBox::SetMargin(int v) {
+  if (v == FMargin) return;
+  FMargin = v;
+  AdjustSize();
+  FSkinData.Invalidate();
+}
+
+void TsCheckBox::SetTextIndent(int v) {
+  if (v == FTextIndent) return;
+  FTextIndent = v;
+  AdjustSize();
+  FSkinData.Invalidate();
+}
+
+void TsCheckBox::SetShowFocus(bool v) {
+  if (v == FShowFocus) return;
+  FShowFocus = v;
+  FSkinData.Invalidate();
+}
+
+void TsCheckBox::SetAutoSize(bool v) {
+  if (v == FAutoSize) return;
+  FAutoSize = v;
+  AdjustSize();
+}
+
+// ---- layout ----
+
+int TsCheckBox::VisualState() const {
+  if (FPressed) return 2;
+  return FSkinData.ControlState() > 0 && !ReadOnly() ? 1 : 0;
+}
+
+TsCheckBox::TGlyph TsCheckBox::Glyph() {
+  TGlyph g;
+  if (FImages && FImgChecked >= 0 && FImgUnchecked >= 0) {
+    const int index = FState == cbChecked ? FImgChecked : FImgUnchecked;
+    const int w = FImages->Width(), h = FImages->Height();
+    g.W = w / 3, g.H = h / 2;
+    if (index < FImages->Count() && w > 0 && h > 0) {
+      if (!FImageGlyph) FImageGlyph = std::make_unique<TBitmap>();
+      if (FImageGlyph->SetSize(w, h, TPixelFormat::pf24bit) && FImageGlyph->Handle()) {
+        TBitmapDC dc(*FImageGlyph);
+        HBRUSH key = CreateSolidBrush(clSkinFuchsia & 0xFFFFFF);
+        RECT all{0, 0, w, h};
+        ::FillRect(dc.Handle(), &all, key);
+        DeleteObject(key);
+        ImageList_Draw(FImages->Handle(), index, dc.Handle(), 0, 0, ILD_NORMAL);
+        GdiFlush();
+        g.Bitmap = FImageGlyph.get();
+      }
+    }
+    return g;
+  }
+  if (!FGlyphChecked.Empty()) {
+    g.W = FGlyphChecked.Width() / 3, g.H = FGlyphChecked.Height() / 2;
+    if (FState == cbChecked) g.Bitmap = &FGlyphChecked;
+    else if (!FGlyphUnChecked.Empty()) g.Bitmap = &FGlyphUnChecked;
+    return g;
+  }
+  const TsSkinManager* m = FSkinData.SkinManager();
+  if (!m) return g;
+  static const char* const kNames[] = {"BOXUNCHECKED", "BOXCHECKED", "BOXGRAYED"};
+  const int index = m->Tables().GetMaskIndex("GLOBALINFO", kNames[FState]);
+  if (!m->IsValidImgIndex(index)) return g;
+  const TsMaskData& mask = m->Tables().Masks()[static_cast<std::size_t>(index)];
+  const int count = mask.Bmp ? 3 : std::max<int>(mask.ImageCount, 1);
+  const int parts = mask.Bmp ? 2 : mask.MaskType + 1;
+  g.W = mask.R.Width() / count, g.H = mask.R.Height() / parts;
+  g.MaskIndex = index;
+  return g;
+}
+
+RECT TsCheckBox::GlyphRect() {
+  const TGlyph g = Glyph();
+  const int top = (FHeight - g.H) / 2;
+  const int left = EffectiveAlignment() == taRightJustify ? FMargin : FWidth - g.W - FMargin;
+  return RECT{left, top, left + g.W, top + g.H};
+}
+
+SIZE TsCheckBox::CaptionExtent() {
+  SIZE s{0, 0};
+  if (FCaption.empty()) return s;
+  TWindowDC dc;
+  TSelectObject font(dc.Get(), FFont.Handle());
+  GetTextExtentPoint32A(dc.Get(), FCaption.c_str(), static_cast<int>(FCaption.size()), &s);
+  return s;
+}
+
+RECT TsCheckBox::CaptionRect() {
+  RECT r{0, 0, 0, 0};
+  if (FCaption.empty()) return r;
+  const TGlyph g = Glyph();
+  const int a = FWidth - (g.W + FTextIndent + 2 * FMargin + 2);
+  RECT calc{0, 0, a, 0};
+  {
+    TWindowDC dc;
+    TSelectObject font(dc.Get(), FFont.Handle());
+    DrawTextA(dc.Get(), FCaption.c_str(), -1, &calc, DT_CALCRECT | (FWordWrap ? DT_WORDBREAK : DT_SINGLELINE));
+  }
+  const int tw = static_cast<int>(calc.right - calc.left), th = static_cast<int>(calc.bottom - calc.top);
+  r.top = std::max((FHeight - th) / 2, FMargin);
+  r.bottom = r.top + th;
+  if (EffectiveAlignment() == taRightJustify) {
+    r.left = FWidth - a - FMargin + 2;
+    r.right = r.left + tw;
+  } else {
+    r.left = FMargin;
+    r.right = FMargin + a;
+  }
+  OffsetRect(&r, FWordWrap ? -1 : 0, -1);
+  return r;
+}
+
+void TsCheckBox::AdjustSize() {
+  if (!FAutoSize || IsLoading() || IsDestroying() || !Skinned()) return;
+  const SIZE t = CaptionExtent();
+  const TGlyph g = Glyph();
+  const bool text = !FCaption.empty();
+  const int w = g.W + 2 * FMargin + (text ? static_cast<int>(t.cx) + FTextIndent + 8 : 0);
+  const int h = std::max(g.H, text ? static_cast<int>(t.cy) + 2 * FMargin : 2 * FMargin) + 2;
+  if (w < 0 || h < 0) return;  // a negative margin larger than the content: keep the size
+  if (w != FWidth || h != FHeight) {
+    SetBounds(FLeft, FTop, w, h);
+    FSkinData.BGChanged = true;
+  }
+}
+
+// ---- painting ----
+
+void TsCheckBox::PaintGlyph(TBitmap& cache, const TGlyph& g, const RECT& at) {
+  if (cache.Width() < 1) return;
+  const int state = VisualState();
+  if (g.Bitmap) {
+    const TRect frame{state * g.W, 0, state * g.W + g.W, g.H};
+    MaskedCopy(cache, TacPoint{at.left, at.top}, *g.Bitmap, frame, g.H, TCacheInfo{});
+  } else if (g.MaskIndex >= 0) {
+    const TsSkinManager* m = FSkinData.SkinManager();
+    // Key pixels keep what the cache already shows.
+    ::evesk::DrawGlyph(cache, TacPoint{at.left, at.top}, state, TCacheInfo{},
+                       m->Tables().Masks()[static_cast<std::size_t>(g.MaskIndex)], m->Tables().MasterBitmap(), 1);
+  }
+}
+
+void TsCheckBox::PrepareCache() {
+  const TsSkinManager* m = FSkinData.SkinManager();
+  if (!m || !FSkinData.Skinned()) return;
+  TacPoint offset;
+  const TCacheInfo parent = FSkinData.ParentCacheInfo(offset);
+  FSkinData.PrepareCache();
+  TBitmap& cache = *FSkinData.Cache();
+  if (cache.Empty() || !cache.Handle()) {
+    FSkinData.BGChanged = false;
+    return;
+  }
+  const bool hot = FSkinData.ControlState() > 0 && !ReadOnly();
+  PaintItem(m->Tables(), FSkinData.SkinIndex, FSkinData.SkinSection(), parent, FSkinData.Texture,
+            FSkinData.HotTexture, cache, offset, TRect{0, 0, cache.Width(), cache.Height()}, hot ? 1 : 0, true);
+  if (!FCaption.empty()) {
+    RECT r = CaptionRect();
+    {
+      TBitmapDC dc(cache);
+      TCanvas canvas(dc.Handle());
+      WriteControlText(canvas, FCaption, FEnabled, hot, FSkinData,
+                       FWordWrap ? DT_WORDBREAK | DT_CENTER : DT_SINGLELINE, r);
+    }
+    GdiFlush();
+    if (FShowFocus && HandleAllocated() && GetFocus() == FHandle) {
+      if (!FWordWrap) --r.bottom;
+      ++r.top;
+      InflateRect(&r, 1, 1);
+      DrawFocusFrame(cache, TRect{r.left, r.top, r.right, r.bottom});
+    }
+  }
+  const TGlyph g = Glyph();
+  const RECT gr = GlyphRect();
+  PaintGlyph(cache, g, gr);
+  if (!FEnabled) {
+    const int mode = (FDisabledKind & dkBlended ? acDisabledBlended : 0) | (FDisabledKind & dkGrayed ? acDisabledGrayed : 0);
+    const TColor parentColor = FParent ? ColorToRGB(FParent->Color()) & 0xFFFFFF : ColorToRGB(clBtnFace) & 0xFFFFFF;
+    DisabledLook(cache, mode, parentColor, offset, parent);
+  }
+  FSkinData.BGChanged = false;
+}
+
+void TsCheckBox::Paint(HDC dc) {
+  TSavedDC saved(dc);
+  if (FSkinData.Updating) {
+    FPaintDue = true;
+    return;
+  }
+  FPaintDue = false;
+  if (FadeRunning(FFadeTimer)) return;  // the fade shows its frames itself
+  PrepareCache();
+  TBitmap* cache = FSkinData.Cache();
+  if (!cache || cache->Empty() || !cache->Handle()) return;
+  const TsSkinManager* m = FSkinData.SkinManager();
+  if (m && m->IsValidImgIndex(FSkinData.BorderIndex)) {
+    TacPoint offset;
+    RepaintCorners(*cache, FSkinData.ControlState(), acCornersAll,
+                   m->Tables().Masks()[static_cast<std::size_t>(FSkinData.BorderIndex)], m->Tables().MasterBitmap(),
+                   FSkinData.ParentCacheInfo(offset));
+  }
+  TBitmapDC mem(*cache);
+  BitBlt(dc, 0, 0, FWidth, FHeight, mem.Handle(), 0, 0, SRCCOPY);
+}
+
+void TsCheckBox::StatePaint(TacAnimatEvent event, bool clicked, bool animate) {
+  if (!FHandle) return;
+  RequestStatePaint(FFadeTimer, FSkinData, clicked,
+                    animate && AnimationEnabled(event, FAnimatEvents, FSkinData.SkinManager()));
+}
+
+void TsCheckBox::Repaint() {
+  FSkinData.BGChanged = true;
+  if (HandleAllocated() && IsWindowVisible(FHandle)) {
+    InvalidateRect(FHandle, nullptr, FALSE);
+    UpdateWindow(FHandle);
+  }
+}
+
+// ---- behaviour ----
+
+bool TsCheckBox::Ready() const {
+  return FHandle && !(ComponentState() & (csLoading | csReading | csDestroying)) && FParent;
+}
+
+void TsCheckBox::Toggle() {
+  if (ReadOnly()) return;  // also when the window class asks for it without a skin
+  TCheckBox::Toggle();
+}
+
+void TsCheckBox::ToggleByUser() {
+  FUserToggle = true;
+  Toggle();
+  FUserToggle = false;
+  StatePaint(aeMouseUp, true);
+  Click();
+}
+
+void TsCheckBox::TakeFocus() {
+  if (FHandle && GetFocus() != FHandle) ::SetFocus(FHandle);
+}
+
+bool TsCheckBox::SkinCmd(WORD command, LPARAM lp, LRESULT& result) {
+  const bool own = reinterpret_cast<TsSkinManager*>(lp) == FSkinData.SkinManager();
+  LRESULT ignored = 0;
+  const WPARAM wp = ::evesk::SkinCommand(command);
+  switch (command) {
+    case AC_SETNEWSKIN:
+      if (!own) return false;
+      StopFade();
+      State();  // the window still holds the state: take it before painting it ourselves
+      FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
+      // The manager marks its skin active after telling everyone; size and paint then.
+      if (FHandle) PostMessageA(FHandle, SM_QUENCHCMD, ::evesk::SkinCommand(AC_REFRESH), lp);
+      result = 0;
+      return true;
+    case AC_REMOVESKIN:
+      if (!own) return false;
+      StopFade();
+      FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
+      FPressed = false;
+      if (FHandle) {
+        SendMessageA(FHandle, BM_SETCHECK, FState, 0);
+        SetTheme(FHandle, nullptr, nullptr);
+        RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+      }
+      result = 0;
+      return true;
+    case AC_REFRESH:
+      if (!own) return false;
+      StopFade();
+      FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
+      AdjustSize();
+      if (Skinned()) Repaint();
+      result = 0;
+      return true;
+    case 6:  // the parent's update ended
+      if (!FSkinData.Updating) return false;
+      FSkinData.Updating = false;
+      Repaint();
+      result = 0;
+      return true;
+    case AC_CTRLHANDLED: result = 1; return true;
+    case AC_BEFOREREPAINT: StopFade(); result = 0; return true;
+    case AC_PREPARECACHE:  // then go on as usual
+      if (Skinned()) PrepareCache();
+      return false;
+    case AC_GETAPPLICATION: result = reinterpret_cast<LRESULT>(Application); return true;
+    default: return false;
+  }
+}
+
+LRESULT TsCheckBox::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT result = 0;
+  if (msg == SM_QUENCHCMD && SkinCmd(HIWORD(wp), lp, result)) return result;
+  const bool skinned = Skinned() && !IsDestroying();
+  if (skinned) {
+    switch (msg) {
+      case WM_SETFOCUS:
+        if (!FEnabled) return 0;
+        FSkinData.HandleMessage(msg, wp, lp, result);
+        TCheckBox::WndProc(msg, wp, lp);
+        FSkinData.BGChanged = true;
+        if (FadeRunning(FFadeTimer)) FFadeTimer->Step();
+        else Repaint();
+        return 0;
+      case WM_KILLFOCUS:
+        StopFade();
+        FSkinData.HandleMessage(msg, wp, lp, result);
+        TCheckBox::WndProc(msg, wp, lp);
+        FSkinData.Focused = false;
+        FSkinData.MouseAbove = false;
+        // A key held down when the focus went never comes up here.
+        FPressed = false;
+        FSkinData.Invalidate();
+        return 0;
+      case CM_MOUSEENTER:
+        if (lp == 0 && !FSkinData.MouseAbove) {
+          FSkinData.MouseEnter();
+          StatePaint(aeMouseEnter, false);
+        }
+        break;
+      case CM_MOUSELEAVE:
+        if (lp == 0) {
+          FSkinData.MouseLeave();
+          FPressed = false;
+          StatePaint(aeMouseLeave, false);
+        }
+        break;
+      case WM_UPDATEUISTATE:
+        SetTheme(FHandle, L" ", L" ");
+        return 0;
+    }
+  }
+  if (!Ready()) return TCheckBox::WndProc(msg, wp, lp);
+  if (FSkinData.HandleMessage(msg, wp, lp, result)) return result;
+  if (skinned ? SkinnedMessage(msg, wp, lp, result) : UnskinnedMessage(msg, wp, lp, result)) return result;
+  return TCheckBox::WndProc(msg, wp, lp);
+}
+
+bool TsCheckBox::SkinnedMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  result = 0;
+  const TShiftState shift = KeyShiftState();
+  switch (msg) {
+    case WM_PAINT:
+      if (wp) {
+        Paint(reinterpret_cast<HDC>(wp));
+      } else {
+        TPaintDC dc(FHandle);
+        Paint(dc.Get());
+      }
+      return true;
+    case WM_PRINT:
+      FSkinData.Updating = false;
+      if (wp) Paint(reinterpret_cast<HDC>(wp));
+      return true;  // the window class would print the standard look over it
+    case WM_ERASEBKGND: result = 1; return true;
+    case WM_NCPAINT:
+    case WM_ENABLE:
+    case BM_SETSTATE: return true;
+    case BM_SETCHECK:
+      if (FFadeTimer && FFadeTimer->FadeLevel < FFadeTimer->Iterations) StopFade();
+      FState = static_cast<TCheckBoxState>(std::min<WPARAM>(wp, cbGrayed));
+      // The window keeps the state too, for the time without a skin and for other programs.
+      DefaultHandler(msg, FState, 0);
+      // A user's toggle fades to the new state afterwards; other changes show at once.
+      if (!FUserToggle) Repaint();
+      return true;
+    case BM_GETCHECK: result = FState; return true;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+      if (ReadOnly()) return true;
+      FPressed = true;
+      StatePaint(aeMouseDown, true);
+      TakeFocus();
+      const POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+      if (msg == WM_LBUTTONDBLCLK && OnDblClick) OnDblClick(this);
+      else if (OnMouseDown) OnMouseDown(this, mbLeft, shift, pt.x, pt.y);
+      return true;
+    }
+    case WM_LBUTTONUP: {
+      if (ReadOnly()) return true;
+      if (FPressed) {
+        FPressed = false;
+        ToggleByUser();
+      }
+      if (OnMouseUp) OnMouseUp(this, mbLeft, shift, static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
+      return true;
+    }
+    case WM_KEYDOWN: {
+      if (wp != VK_SPACE) return false;
+      if (ReadOnly()) return true;
+      FPressed = true;
+      TakeFocus();
+      StatePaint(aeMouseDown, true, false);
+      WORD key = static_cast<WORD>(wp);
+      if (OnKeyDown) OnKeyDown(this, key, shift);
+      return true;
+    }
+    case WM_KEYUP: {
+      if (ReadOnly()) return true;
+      if (FPressed) {
+        FPressed = false;
+        ToggleByUser();
+      }
+      WORD key = static_cast<WORD>(wp);
+      if (OnKeyUp) OnKeyUp(this, key, shift);
+      return true;
+    }
+    case WM_CHAR:
+      return wp == ' ';  // the window class would press itself on it
+    case CM_ENABLEDCHANGED:
+      TCheckBox::WndProc(msg, wp, lp);
+      FSkinData.Invalidate();
+      return true;
+    case CM_TEXTCHANGED:
+      AdjustSize();
+      Repaint();
+      return true;
+    case CM_FONTCHANGED:
+    case CM_PARENTFONTCHANGED:
+      TCheckBox::WndProc(msg, wp, lp);
+      AdjustSize();
+      Repaint();
+      return true;
+  }
+  return false;
+}
+
+bool TsCheckBox::UnskinnedMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  // Read-only without a skin: the window class may press itself, but the state stays.
+  switch (msg) {
+    case WM_KEYDOWN:
+    case WM_LBUTTONDOWN:
+      FPressed = true;
+      result = TCheckBox::WndProc(msg, wp, lp);
+      return true;
+    case WM_KEYUP:
+    case WM_LBUTTONUP:
+      result = TCheckBox::WndProc(msg, wp, lp);
+      FPressed = false;
+      return true;
+    case BM_SETCHECK:
+    case BM_SETSTATE:
+      if (FPressed && ReadOnly()) return true;
+      return false;
+    case WM_LBUTTONDBLCLK:
+      return ReadOnly();
+    case WM_KILLFOCUS:
+      FPressed = false;  // its key or button comes up elsewhere
+      return false;
+  }
+  return false;
+}
+
+LRESULT TsCheckBox::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
+  if (!FHandle || !Skinned()) return TCheckBox::DefaultHandler(msg, wp, lp);
+  switch (msg) {
+    // The window class would paint the standard look over the skin's.
+    case WM_PAINT:
+    case WM_ERASEBKGND:
+    case WM_NCPAINT:
+    case WM_ENABLE:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case BM_SETSTATE:
+      return 0;
+    case BM_SETCHECK:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_SETTEXT:
+    case WM_SETFONT: {
+      // The class still keeps its own state; it only must not draw while doing so.
+      const bool visible = IsWindowVisible(FHandle);
+      if (visible) CallWindowProcA(DefWindowProcA, FHandle, WM_SETREDRAW, FALSE, 0);
+      const LRESULT r = TCheckBox::DefaultHandler(msg, wp, lp);
+      if (visible) {
+        CallWindowProcA(DefWindowProcA, FHandle, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(FHandle, nullptr, FALSE);
+      }
+      return r;
+    }
+  }
+  return TCheckBox::DefaultHandler(msg, wp, lp);
 }
 
 }  // namespace evesk

@@ -2,46 +2,244 @@
 
 #include <shellapi.h>
 
+#include <cmath>
+
+#include "framework/Application.h"
+#include "framework/Handles.h"
+#include "skin/sWriteText_win.h"
+
 namespace evesk {
 
-const TClassInfo& TsWebLabel::StaticClassInfo() {
-  static const TClassInfo info = SkinnedInfo<TsWebLabel>("TsWebLabel", TLabel::StaticClassInfo(),
-                                                         {Prop<TsWebLabel>::String("URL", &TsWebLabel::SetURL)});
+namespace {
+
+// One label paints at a time; font changes it makes meanwhile are its own.
+bool gLabelPainting = false;
+
+class TPaintGuard {
+ public:
+  TPaintGuard() : FOwner(!gLabelPainting) { gLabelPainting = true; }
+  ~TPaintGuard() {
+    if (FOwner) gLabelPainting = false;
+  }
+  bool Owner() const { return FOwner; }
+
+ private:
+  bool FOwner;
+};
+
+// Changes a control's font without announcing it: the label chooses its font while painting,
+// and that choice must not count as the user's own font.
+void QuietAssign(TFont& font, const TFont& from) {
+  auto saved = std::move(font.OnChange);
+  font.OnChange = nullptr;
+  font.Assign(from);
+  font.OnChange = std::move(saved);
+}
+
+void QuietColor(TFont& font, TColor color) {
+  auto saved = std::move(font.OnChange);
+  font.OnChange = nullptr;
+  font.SetColor(static_cast<int>(color));
+  font.OnChange = std::move(saved);
+}
+
+const TsSkinManager* ActiveManager() {
+  const TsSkinManager* m = DefaultManager();
+  return m && m->SkinData().Active ? m : nullptr;
+}
+
+// The font colour of the first ancestor that gives its font to what lies on it; the skin's
+// global font colour when none does.
+TColor SectionFontColor(const TControl& control, const TsSkinManager& m) {
+  for (TWinControl* p = control.Parent(); p && p->HandleAllocated(); p = p->Parent()) {
+    const int index = static_cast<int>(SendMessageA(p->Handle(), SM_QUENCHCMD, SkinCommand(AC_GETSKININDEX), 0)) - 1;
+    if (!m.IsValidSkinIndex(index)) break;
+    const TsGeneralData& s = m.Tables().Sections()[static_cast<std::size_t>(index)];
+    if (s.Transparency > 50 && p->Parent()) continue;
+    if (s.GiveOwnFont) return s.FontColor;
+    break;
+  }
+  return m.GetGlobalFontColor();
+}
+
+}  // namespace
+
+// ---- TsCustomLabel ----
+
+const TClassInfo& TsCustomLabel::StaticClassInfo() {
+  static const TClassInfo info{"TsCustomLabel", &TCustomLabel::StaticClassInfo(),
+                               [](TComponent* o) -> TComponent* { return new TsCustomLabel(o); },
+                               {Prop<TsCustomLabel>::String("SkinSection", &TsCustomLabel::SetSkinSection)}};
   return info;
 }
 
-TsWebLabel::TsWebLabel(TComponent* owner) : TsSkinned(owner) {
-  FFont.SetStyle(fsUnderline);
-  FParentFont = true;
+TsCustomLabel::TsCustomLabel(TComponent* owner) : TCustomLabel(owner) { SetTransparent(true); }
+
+bool TsCustomLabel::Painting() { return gLabelPainting; }
+
+void TsCustomLabel::SetSkinSection(const std::string& section) {
+  FSkinSection = NormalizeSection(section);
+  Invalidate();
+}
+
+int TsCustomLabel::OwnSectionIndex() const {
+  const TsSkinManager* m = ActiveManager();
+  if (!m || FSkinSection.empty()) return -1;
+  const int index = m->Tables().GetSectionIndex(FSkinSection);
+  return m->IsValidSkinIndex(index) ? index : -1;
+}
+
+TFont* TsCustomLabel::CurrentFont() {
+  const TsSkinManager* m = ActiveManager();
+  if (!m) return &FFont;
+  const TColor c = SectionFontColor(*this, *m);
+  if ((c & 0xFFFFFF) != clSkinFuchsia) QuietColor(FFont, c);
+  return &FFont;
+}
+
+TColor TsCustomLabel::DisabledTextColor() {
+  TColor back = FParent ? ColorToRGB(FParent->Color()) : ColorToRGB(clBtnFace);
+  if (FParent && FParent->HandleAllocated() &&
+      SendMessageA(FParent->Handle(), SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0) != 0)
+    back = ColorToRGB(static_cast<TColor>(
+        SendMessageA(FParent->Handle(), SM_QUENCHCMD, SkinCommand(AC_CHILDCOLOR), clSkinFuchsia)));
+  return MixColors(ColorToRGB(FFont.Color()) & 0xFFFFFF, back & 0xFFFFFF, 0.4);
+}
+
+void TsCustomLabel::Paint(TCanvas& canvas) {
+  TPaintGuard guard;
+  const int section = OwnSectionIndex();
+  if (guard.Owner()) {
+    TFont* font = CurrentFont();
+    if (font != &FFont) QuietAssign(FFont, *font);
+    if (section > 0) QuietColor(FFont, DefaultManager()->Tables().Sections()[static_cast<std::size_t>(section)].FontColor);
+  }
+  if (section > 0 && FParent && FWidth > 0 && FHeight > 0) {
+    // The section's own background over what the parent shows under the label.
+    TacBGInfo bg;
+    if (FParent->HandleAllocated())
+      SendMessageA(FParent->Handle(), SM_QUENCHCMD, SkinCommand(AC_GETBG), reinterpret_cast<LPARAM>(&bg));
+    TCacheInfo parent;
+    if (bg.BgType == btCache && bg.Bmp) {
+      parent.Bmp = bg.Bmp, parent.X = bg.X, parent.Y = bg.Y, parent.Ready = true;
+    } else {
+      parent.FillColor = bg.BgType == btFill ? bg.Color & 0xFFFFFF : ColorToRGB(FParent->Color()) & 0xFFFFFF;
+    }
+    TBitmap back;
+    if (back.SetSize(FWidth, FHeight, TPixelFormat::pf24bit) && back.Handle()) {
+      PaintItem(DefaultManager()->Tables(), section, FSkinSection, parent, -1, -1, back, TacPoint{FLeft, FTop},
+                TRect{0, 0, FWidth, FHeight}, 0, true);
+      TBitmapDC mem(back);
+      BitBlt(canvas.Handle(), 0, 0, FWidth, FHeight, mem.Handle(), 0, 0, SRCCOPY);
+    }
+  }
+  if (!FEnabled && ActiveManager()) {
+    std::string text = FCaption;
+    if (text.empty() || (FShowAccelChar && text == "&")) text += ' ';
+    HDC dc = canvas.Handle();
+    TSavedDC saved(dc);
+    SelectObject(dc, FFont.Handle());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, DisabledTextColor());
+    RECT r = ClientRect();
+    DrawTextA(dc, text.c_str(), -1, &r, TextFlags());
+    return;
+  }
+  TCustomLabel::Paint(canvas);
+}
+
+LRESULT TsCustomLabel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case CM_FONTCHANGED:
+      if (Painting() || IsDestroying()) return 0;
+      AdjustSize();
+      Invalidate();
+      return 0;
+    case SM_QUENCHCMD:
+      if (HIWORD(wp) == AC_CTRLHANDLED) return 1;
+      if (HIWORD(wp) == AC_REMOVESKIN && reinterpret_cast<TsSkinManager*>(lp) == DefaultManager()) {
+        QuietColor(FFont, clWindowText);
+        Invalidate();
+      } else if (HIWORD(wp) == AC_SETNEWSKIN || HIWORD(wp) == AC_REFRESH) {
+        Invalidate();
+      }
+      return 0;
+  }
+  return TCustomLabel::WndProc(msg, wp, lp);
+}
+
+// ---- TsWebLabel ----
+
+const TClassInfo& TsWebLabel::StaticClassInfo() {
+  using P = Prop<TsWebLabel>;
+  static const TClassInfo info{
+      "TsWebLabel", &TsCustomLabel::StaticClassInfo(), [](TComponent* o) -> TComponent* { return new TsWebLabel(o); },
+      {P::String("URL", &TsWebLabel::SetURL),
+       P::Enum("ShowMode", &TsWebLabel::SetShowMode,
+               {"soHide", "soNormal", "soShowMinimized", "soMaximize", "soShowNoActivate", "soShow", "soMinimize",
+                "soShowMinNoActive", "soShowNA", "soRestore", "soDefault"}),
+       P::Object("HoverFont", &TsWebLabel::HoverFont)}};
+  return info;
+}
+
+TsWebLabel::TsWebLabel(TComponent* owner) : TsCustomLabel(owner) {
   FCursor = crHandPoint;
+  FNormalFont.Assign(FFont);
+}
+
+void TsWebLabel::Loaded() {
+  TsCustomLabel::Loaded();
+  // The description writes the normal font through Font.
+  FNormalFont.Assign(FFont);
+  TakeFont();
+}
+
+void TsWebLabel::SetFont(const TFont& font) {
+  FNormalFont.Assign(font);
+  TakeFont();
+}
+
+void TsWebLabel::SetHoverFont(const TFont& font) {
+  FHoverFont.Assign(font);
+  TakeFont();
+}
+
+void TsWebLabel::TakeFont() {
+  QuietAssign(FFont, *CurrentFont());
+  FParentFont = false;
+  AdjustSize();
+  Invalidate();
 }
 
 void TsWebLabel::SetHot(bool hot) {
   if (hot == FHot) return;
   FHot = hot;
-  Invalidate();
-}
-
-void TsWebLabel::FontChanged() {
-  // The parent's font, always underlined.
-  if (!(FFont.Style() & fsUnderline)) {
-    auto saved = std::move(FFont.OnChange);
-    FFont.OnChange = nullptr;
-    FFont.SetStyle(FFont.Style() | fsUnderline);
-    FFont.OnChange = std::move(saved);
-  }
-  TLabel::FontChanged();
+  TakeFont();
+  if (FParent && FParent->HandleAllocated() && FAutoSize) UpdateWindow(FParent->Handle());
 }
 
 LRESULT TsWebLabel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case CM_MOUSEENTER: SetHot(true); break;
-    case CM_MOUSELEAVE: SetHot(false); break;
-    case WM_LBUTTONDOWN:
-      if (!FURL.empty()) ShellExecuteA(nullptr, "open", FURL.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-      break;
+    case CM_MOUSEENTER: {
+      const LRESULT r = TsCustomLabel::WndProc(msg, wp, lp);
+      SetHot(true);
+      return r;
+    }
+    case CM_MOUSELEAVE: {
+      const LRESULT r = TsCustomLabel::WndProc(msg, wp, lp);
+      SetHot(false);
+      return r;
+    }
+    case WM_LBUTTONDOWN: {
+      const LRESULT r = TsCustomLabel::WndProc(msg, wp, lp);
+      if (!FURL.empty())
+        ShellExecuteA(Application ? Application->Handle() : nullptr, "open", FURL.c_str(), nullptr, nullptr,
+                      static_cast<int>(FShowMode));
+      return r;
+    }
+    case WM_ERASEBKGND: return 0;
   }
-  return TLabel::WndProc(msg, wp, lp);
+  return TsCustomLabel::WndProc(msg, wp, lp);
 }
 
 }  // namespace evesk

@@ -1,28 +1,65 @@
+// Labels painted by their container: the skinned label takes its text colour from the skin; the
+// web label opens its address in the browser on a left button press and changes its font while
+// the pointer is over it.
 #pragma once
 #include "skinctrls/sControls.h"
 
 namespace evesk {
 
-// A label that opens its URL in the browser on a left button press: blue and underlined, red
-// and underlined while the pointer is over it. Painted by its container like every label.
-// Not in the kind table: a web label takes the section named after its class, if the skin has one.
-class TsWebLabel : public TsSkinned<TLabel, 0> {
+class TsCustomLabel : public TCustomLabel {
+ public:
+  explicit TsCustomLabel(TComponent* owner);
+  static const TClassInfo& StaticClassInfo();
+  const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+  const std::string& SkinSection() const { return FSkinSection; }
+  void SetSkinSection(const std::string& section);
+  void Paint(TCanvas& canvas) override;
+  // The font the label paints with.
+  virtual TFont* CurrentFont();
+  // The colour of disabled text under a skin: 40 per cent text over 60 per cent background.
+  TColor DisabledTextColor();
+
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  // The section index of SkinSection in the active manager, -1 for none.
+  int OwnSectionIndex() const;
+  static bool Painting();
+
+  std::string FSkinSection;
+};
+
+// How the shell shows what a web label opens; the ordinal is the Windows show command.
+enum TsWindowShowMode {
+  soHide, soNormal, soShowMinimized, soMaximize, soShowNoActivate, soShow, soMinimize, soShowMinNoActive, soShowNA,
+  soRestore, soDefault
+};
+
+class TsWebLabel : public TsCustomLabel {
  public:
   explicit TsWebLabel(TComponent* owner);
   static const TClassInfo& StaticClassInfo();
   const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
   const std::string& URL() const { return FURL; }
   void SetURL(const std::string& url) { FURL = url; }
+  TsWindowShowMode ShowMode() const { return FShowMode; }
+  void SetShowMode(int v) { FShowMode = static_cast<TsWindowShowMode>(v); }
+  TFont* NormalFont() { return &FNormalFont; }
+  TFont* HoverFont() { return &FHoverFont; }
+  // Sets the normal font and paints with it (unless the pointer is over the label).
+  void SetFont(const TFont& font);
+  void SetHoverFont(const TFont& font);
   bool Hot() const { return FHot; }
-  static constexpr TColor NormalColor = 0xFF0000;  // blue
-  static constexpr TColor HotColor = 0x0000FF;     // red
+  TFont* CurrentFont() override { return FHot ? &FHoverFont : &FNormalFont; }
 
  protected:
+  void Loaded() override;
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
-  void FontChanged() override;
-  TColor TextColor() override { return FHot ? HotColor : NormalColor; }
   void SetHot(bool hot);
+  void TakeFont();
+
   std::string FURL;
+  TsWindowShowMode FShowMode = soDefault;
+  TFont FNormalFont, FHoverFont;
   bool FHot = false;
 };
 

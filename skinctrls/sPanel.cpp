@@ -1,10 +1,342 @@
 #include "skinctrls/sPanel.h"
 
+#include <optional>
+#include <vector>
+
+#include "framework/Application.h"
+#include "framework/Handles.h"
+#include "skin/sWriteText_win.h"
+
 namespace evesk {
+
+namespace {
+
+enum : WORD { AC_PARENTUPDATEENDED = 6 };
+
+constexpr UINT RedrawFlags = RDW_FRAME | RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE;
+
+// Skinned windowed children hear the command directly; others are looked through.
+void RelayTo(TWinControl& parent, WPARAM wp, LPARAM lp) {
+  for (int i = 0; i < parent.ControlCount(); ++i) {
+    TControl* c = parent.Controls(i);
+    if (c->IsDestroying()) return;
+    auto* w = dynamic_cast<TWinControl*>(c);
+    if (!w || !w->HandleAllocated()) {
+      c->Perform(SM_QUENCHCMD, wp, lp);
+    } else if (SendMessageA(w->Handle(), SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0) == 1) {
+      SendMessageA(w->Handle(), SM_QUENCHCMD, wp, lp);
+    } else {
+      RelayTo(*w, wp, lp);
+    }
+  }
+}
+
+void FillSolid(HDC dc, const RECT& r, TColor color) {
+  HBRUSH brush = CreateSolidBrush(ColorToRGB(color) & 0xFFFFFF);
+  ::FillRect(dc, &r, brush);
+  DeleteObject(brush);
+}
+
+}  // namespace
 
 const TClassInfo& TsPanel::StaticClassInfo() {
   static const TClassInfo info = SkinnedInfo<TsPanel>("TsPanel", TPanel::StaticClassInfo());
   return info;
+}
+
+TsPanel::TsPanel(TComponent* owner) : TPanel(owner), FSkinData(this, ckPanel) {
+  // A control made after the skin was applied takes it from here.
+  FSkinData.Loaded();
+}
+
+TsPanel::~TsPanel() { Destroying(); }
+
+void TsPanel::Loaded() {
+  TPanel::Loaded();
+  FSkinData.Loaded();
+}
+
+bool TsPanel::Ready() const {
+  return FHandle && !(ComponentState() & (csLoading | csReading | csDestroying)) && FParent;
+}
+
+RECT TsPanel::CaptionArea() const {
+  RECT r{0, 0, FWidth, FHeight};
+  int inset = FBorderWidth;
+  if (FBevelOuter != bvNone) inset += FBevelWidth;
+  if (FBevelInner != bvNone) inset += FBevelWidth;
+  InflateRect(&r, -inset, -inset);
+  return r;
+}
+
+void TsPanel::WriteCaption(const RECT& rect, TCanvas* canvas, HDC dc) {
+  if (FCaption.empty()) return;
+  std::unique_ptr<TCanvas> own;
+  if (!canvas) {
+    if (!dc) return;
+    own = std::make_unique<TCanvas>(dc);
+    canvas = own.get();
+  }
+  canvas->SelectFont(FFont);
+  canvas->SetBrush(clNone, bsClear);
+  const int h = static_cast<int>(canvas->TextExtent("W").cy);
+  RECT r = rect;
+  r.top = (r.bottom + r.top - h) / 2;
+  r.bottom = r.top + h;
+  static const UINT kAlign[] = {DT_LEFT, DT_RIGHT, DT_CENTER};
+  WriteControlText(*canvas, FCaption, FEnabled, false, FSkinData, DT_VCENTER | DT_EXPANDTABS | kAlign[FAlignment], r);
+}
+
+void TsPanel::BuildCache() {
+  FSkinData.PaintCache([this](TBitmap& cache) {
+    if (!cache.Handle()) return;
+    TBitmapDC dc(cache);
+    TCanvas canvas(dc.Handle());
+    WriteCaption(CaptionArea(), &canvas, dc.Handle());
+    if (OnPaint) OnPaint(this, canvas);
+    GdiFlush();
+  });
+}
+
+void TsPanel::PaintDirect(HDC dc) {
+  TCanvas canvas(dc);
+  if (OnPaint) {
+    OnPaint(this, canvas);
+    return;
+  }
+  FSkinData.Updating = false;
+  BuildCache();
+  if (TBitmap* cache = FSkinData.Cache(); cache && cache->Handle() && !cache->Empty()) {
+    TBitmapDC mem(*cache);
+    BitBlt(dc, 0, 0, FWidth, FHeight, mem.Handle(), 0, 0, SRCCOPY);
+  } else {
+    FillSolid(dc, RECT{0, 0, FWidth, FHeight}, FColor);
+  }
+  PaintGraphicChildren(*this, dc);
+  // Nothing is kept between paints in this mode.
+  if (TBitmap* cache = FSkinData.Cache()) cache->SetSize(0, 0, TPixelFormat::pf24bit);
+}
+
+void TsPanel::PaintPanel(HDC dc, bool sendUpdated) {
+  if (!FHandle || !IsWindowVisible(FHandle) || !Skinned()) return;
+  std::optional<TWindowDC> own;
+  if (!dc) dc = own.emplace(FHandle).Get();
+  if (CachedMode()) {
+    if (FSkinData.Updating) return;
+    TBitmap* cache = FSkinData.Cache();
+    if (FSkinData.BGChanged || FPartlyShown || cache->Width() != FWidth || cache->Height() != FHeight) BuildCache();
+    RECT clip;
+    GetClipBox(dc, &clip);
+    FPartlyShown = clip.left > 0 || clip.top > 0 || clip.right < FWidth || clip.bottom < FHeight;
+    if (cache->Handle() && !cache->Empty()) {
+      TSavedDC saved(dc);
+      // Children paint themselves (or are painted below): no pixel twice.
+      for (TControl* c : std::vector<TControl*>(FControls)) {
+        if (!c->Visible()) continue;
+        if (dynamic_cast<TGraphicControl*>(c) || (c->ControlStyle() & csOpaque)) {
+          const RECT b = c->BoundsRect();
+          ExcludeClipRect(dc, b.left, b.top, b.right, b.bottom);
+        }
+      }
+      TBitmapDC mem(*cache);
+      BitBlt(dc, 0, 0, FWidth, FHeight, mem.Handle(), 0, 0, SRCCOPY);
+    }
+    PaintGraphicChildren(*this, dc);
+  } else {
+    PaintDirect(dc);
+  }
+  if (sendUpdated) {
+    for (TControl* c : std::vector<TControl*>(FControls)) {
+      auto* w = dynamic_cast<TWinControl*>(c);
+      if (!w) c->Perform(SM_QUENCHCMD, SkinCommand(AC_PARENTUPDATEENDED), 0);
+      else if (w->HandleAllocated() && SendMessageA(w->Handle(), SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0) == 1)
+        SendMessageA(w->Handle(), SM_QUENCHCMD, SkinCommand(AC_PARENTUPDATEENDED), 0);
+    }
+  }
+}
+
+void TsPanel::Relay(WPARAM wp, LPARAM lp) { RelayTo(*this, wp, lp); }
+
+void TsPanel::RedrawNow() {
+  if (FHandle && IsWindowVisible(FHandle)) RedrawWindow(FHandle, nullptr, nullptr, RedrawFlags);
+}
+
+bool TsPanel::SkinCmd(WORD command, WPARAM wp, LPARAM lp, LRESULT& result) {
+  const bool own = reinterpret_cast<TsSkinManager*>(lp) == FSkinData.SkinManager();
+  LRESULT ignored = 0;
+  result = 0;
+  switch (command) {
+    case AC_SETNEWSKIN:
+      FControlStyle &= ~csOpaque;
+      Relay(wp, lp);
+      if (own) FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
+      return true;
+    case AC_REMOVESKIN:
+      FControlStyle &= ~csOpaque;
+      if (own) {
+        FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
+        if (FHandle) RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+      }
+      Relay(wp, lp);
+      return true;
+    case AC_REFRESH:
+      if (own) {
+        FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
+        FSkinData.BGChanged = true;
+        RedrawNow();
+      }
+      Relay(wp, lp);
+      return true;
+    case AC_PARENTUPDATEENDED:
+      if (FSkinData.Updating) {
+        FSkinData.Updating = false;
+        RedrawNow();
+      }
+      Relay(wp, lp);
+      return true;
+    case AC_CTRLHANDLED: result = 1; return true;
+    case AC_ISCHANGED: result = FSkinData.Updating; return true;
+    case AC_GETAPPLICATION: result = reinterpret_cast<LRESULT>(Application); return true;
+    case AC_GETBG: {
+      auto* info = reinterpret_cast<TacBGInfo*>(lp);
+      if (!info) return true;
+      if (FSkinData.BGChanged && !FSkinData.Updating && Skinned()) BuildCache();
+      FSkinData.AnswerBGRequest(*info);
+      RECT client{0, 0, FWidth, FHeight};
+      if (FHandle) GetClientRect(FHandle, &client);
+      const int frame = (FWidth - (client.right - client.left)) / 2;
+      // Children lie in the client area, the cache covers the frame too.
+      if (frame > 0 && info->BgType == btCache && !info->PleaseDraw) {
+        info->X += frame;
+        info->Y += frame;
+      }
+      return true;
+    }
+    default: return FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, result);
+  }
+}
+
+LRESULT TsPanel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT result = 0;
+  if (msg == SM_QUENCHCMD && SkinCmd(HIWORD(wp), wp, lp, result)) return result;
+  if (!Ready()) return TPanel::WndProc(msg, wp, lp);
+  if (!Skinned()) {
+    if (FSkinData.HandleMessage(msg, wp, lp, result)) return result;
+    if (msg == WM_PRINT && OnPaint && wp) {
+      TCanvas canvas(reinterpret_cast<HDC>(wp));
+      OnPaint(this, canvas);
+      return 0;
+    }
+    return TPanel::WndProc(msg, wp, lp);
+  }
+  if (FSkinData.HandleMessage(msg, wp, lp, result)) return result;
+  switch (msg) {
+    case WM_PAINT: {
+      if (!IsWindowVisible(FHandle)) break;
+      if (!CachedMode() && FSkinData.DependsOnParent()) {
+        TPaintDC dc(FHandle);  // painted on erasing
+        return 0;
+      }
+      if (wp) {
+        PaintPanel(reinterpret_cast<HDC>(wp), false);
+      } else {
+        TPaintDC dc(FHandle);
+        PaintPanel(dc.Get(), false);
+      }
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      if (!CachedMode() && !FSkinData.Updating && wp) PaintDirect(reinterpret_cast<HDC>(wp));
+      return 1;
+    case WM_PRINT: {
+      FSkinData.Updating = false;
+      BuildCache();
+      TBitmap* cache = FSkinData.Cache();
+      if (wp && cache && cache->Handle() && !cache->Empty()) {
+        TBitmapDC mem(*cache);
+        BitBlt(reinterpret_cast<HDC>(wp), 0, 0, FWidth, FHeight, mem.Handle(), 0, 0, SRCCOPY);
+      }
+      if (!CachedMode() && cache) cache->SetSize(0, 0, TPixelFormat::pf24bit);
+      return 0;
+    }
+    case WM_SIZE:
+    case WM_WINDOWPOSCHANGING: FSkinData.BGChanged = true; break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS: return TPanel::WndProc(msg, wp, lp);
+    case CM_VISIBLECHANGED:
+      FSkinData.BGChanged = true;
+      FSkinData.Updating = false;
+      break;
+    case CM_COLORCHANGED:
+      if (FSkinData.CustomColor()) FSkinData.BGChanged = true;
+      break;
+    case CM_TEXTCHANGED: FSkinData.Invalidate(); return 0;
+    case CM_FONTCHANGED:
+      result = TPanel::WndProc(msg, wp, lp);
+      if (!FCaption.empty()) FSkinData.Invalidate();
+      return result;
+    case CM_ENABLEDCHANGED:
+      result = TPanel::WndProc(msg, wp, lp);
+      FSkinData.Invalidate();
+      return result;
+  }
+  return TPanel::WndProc(msg, wp, lp);
+}
+
+void PaintGraphicChildren(TWinControl& container, HDC dc, POINT offset) {
+  if (!container.HandleAllocated() || !IsWindowVisible(container.Handle()) || container.ControlCount() == 0) return;
+  RECT clip;
+  if (GetClipBox(dc, &clip) == NULLREGION) {
+    SendMessageA(container.Handle(), SM_QUENCHCMD, SkinCommand(AC_SETHALFVISIBLE), 0);
+    return;
+  }
+  std::vector<TGraphicControl*> children;
+  for (int i = 0; i < container.ControlCount(); ++i) {
+    auto* g = dynamic_cast<TGraphicControl*>(container.Controls(i));
+    if (!g || !g->Visible() || g->IsDestroying() || g->Width() < 1 || g->Height() < 1) continue;
+    RECT r = g->BoundsRect();
+    OffsetRect(&r, offset.x, offset.y);
+    if (RectVisible(dc, &r)) children.push_back(g);
+  }
+  if (children.empty()) return;
+
+  TacBGInfo bg;
+  bg.R = RECT{0, 0, container.Width(), container.Height()};
+  SendMessageA(container.Handle(), SM_QUENCHCMD, SkinCommand(AC_GETBG), reinterpret_cast<LPARAM>(&bg));
+  TBitmap off;
+  if (!off.SetSize(container.Width(), container.Height(), TPixelFormat::pf24bit) || !off.Handle()) return;
+  TBitmapDC mem(off);
+  const TColor containerColor = bg.BgType == btFill && bg.Color != clSkinFuchsia ? bg.Color : container.Color();
+  for (TGraphicControl* g : children) {
+    const RECT b = g->BoundsRect();
+    if (g->ControlStyle() & csOpaque) {
+      FillSolid(mem.Handle(), b, g->Color());
+    } else if (bg.BgType == btCache && bg.Bmp && bg.Bmp->Handle()) {
+      TBitmapDC src(*bg.Bmp);
+      BitBlt(mem.Handle(), b.left, b.top, b.right - b.left, b.bottom - b.top, src.Handle(), bg.X + b.left,
+             bg.Y + b.top, SRCCOPY);
+    } else {
+      FillSolid(mem.Handle(), b, containerColor);
+    }
+  }
+  for (TGraphicControl* g : children) {
+    const RECT b = g->BoundsRect();
+    TSavedDC saved(mem.Handle());
+    IntersectClipRect(mem.Handle(), b.left, b.top, b.right, b.bottom);
+    OffsetViewportOrgEx(mem.Handle(), b.left, b.top, nullptr);
+    GuardEvent([&] { g->Perform(WM_PAINT, reinterpret_cast<WPARAM>(mem.Handle()), 0); });
+  }
+  GdiFlush();
+  for (TGraphicControl* g : children) {
+    const RECT b = g->BoundsRect();
+    // A child that left its corner in the key colour wants nothing of it shown.
+    if (b.left >= 0 && b.top >= 0 && b.left < off.Width() && b.top < off.Height()) {
+      const std::uint8_t* p = off.ScanLine(b.top) + b.left * 3;
+      if (p[0] == 0xFF && p[1] == 0 && p[2] == 0xFF) continue;
+    }
+    BitBlt(dc, b.left + offset.x, b.top + offset.y, b.right - b.left, b.bottom - b.top, mem.Handle(), b.left, b.top,
+           SRCCOPY);
+  }
 }
 
 }  // namespace evesk

@@ -1,0 +1,88 @@
+// Fading between two looks of a skinned control: when its state changes (hover, press) the old
+// image is blended into the new one over a number of timer ticks, while the control itself does
+// not paint. Shared by every skinned control that animates its state.
+#pragma once
+#include <windows.h>
+
+#include <memory>
+
+#include "framework/Bitmap.h"
+#include "framework/Controls.h"
+#include "framework/Timer.h"
+#include "skin/sCommonData.h"
+
+namespace evesk {
+
+// Commands of the engine's message that drive a fade.
+enum : WORD {
+  AC_STOPFADE = 16,      // stop the running fade (to a form: a repaint of all forms follows)
+  AC_PREPARECACHE = 23,  // paint the current state into the cache now
+  AC_DRAWFRAME = 24,     // lParam: a finished frame (TBitmap*); non-zero when the control showed it
+};
+
+// Which events of a control fade (TacAnimatEvents, a set). With aeGlobalDef the events the
+// manager's AnimEffects.Buttons.Events names fade as well.
+enum TacAnimatEvent : unsigned {
+  aeMouseEnter = 1,
+  aeMouseLeave = 2,
+  aeMouseDown = 4,
+  aeMouseUp = 8,
+  aeGlobalDef = 16,
+};
+using TacAnimatEvents = unsigned;
+// The members of AnimEffects.Buttons.Events.
+enum TacBtnEvent : unsigned { beMouseEnter = 1, beMouseLeave = 2, beMouseDown = 4, beMouseUp = 8 };
+
+// Whether the event fades for a control with these AnimatEvents; a null manager means the
+// default one.
+bool AnimationEnabled(TacAnimatEvent event, TacAnimatEvents events, const TsSkinManager* manager);
+
+enum TacFadeDirection : int { fdNone = 0, fdForward = 1, fdBackward = 2 };
+
+// The timer of one running fade, owned by the control whose state it animates. Each tick blends
+// the look before the change (From) into the control's cache by a falling weight and shows the
+// frame; the last frame is the new look itself.
+class TsFadeTimer : public TTimer {
+ public:
+  explicit TsFadeTimer(TComponent* owner);
+  ~TsFadeTimer() override;
+
+  int Direction = fdNone;
+  TsCommonData* OwnerData = nullptr;
+  int Iterations = 0;
+  int FadeLevel = 1;
+  std::unique_ptr<TBitmap> From;  // the look before the change
+  TBitmap* LastFrame() { return FFrame.get(); }
+
+  // Blend weight of the old look at a step: 255 keeps it, 0 is the new look.
+  static int Weight(int level, int iterations);
+  // One step, as a tick runs it; also used to show the current step at once.
+  void Step();
+
+ private:
+  void Tick(TObject*);
+  std::unique_ptr<TBitmap> FFrame;  // the frame last shown
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);  // false once freed
+};
+
+// Called by a control after its state changed: starts a fade when the skin allows it and the
+// event animates, else stops any fade and repaints at once; then updates the control's glow.
+// clicked halves the fade and hides the glow.
+void RequestStatePaint(TsFadeTimer*& timer, TsCommonData& data, bool clicked, bool animate,
+                       int direction = fdForward);
+// Stops and frees the fade timer, if any, and empties the field.
+void StopFade(TsFadeTimer*& timer, TsCommonData& data);
+// Whether a fade is showing frames now (the control then leaves painting to it).
+inline bool FadeRunning(const TsFadeTimer* timer) { return timer && timer->Enabled(); }
+
+// Shows or hides the control's glow after a state change.
+void UpdateGlow(TsCommonData& data, bool clicked);
+
+// The dotted focus frame of skinned controls over a rectangle of a 24-bit cache: every third
+// pixel of each edge black, with a white one diagonally above left of it; clipped to the bitmap.
+void DrawFocusFrame(TBitmap& bitmap, const TRect& r);
+
+// Copies a bitmap to a device context at a point (the cache to the window, a frame, ...).
+void DrawBitmap(HDC dc, int x, int y, const TBitmap& bitmap);
+
+}  // namespace evesk
