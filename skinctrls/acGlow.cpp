@@ -104,6 +104,7 @@ TacGlowEffect::TacGlowEffect(TsSkinManager* manager, int maskIndex, int margin)
     : FManager(manager), FMaskIndex(maskIndex), FMargin(margin) {}
 
 TacGlowEffect::~TacGlowEffect() {
+  FFormLink.Restore();
   if (FWindow) DestroyWindow(FWindow);
 }
 
@@ -139,6 +140,17 @@ bool TacGlowEffect::Show(const RECT& control, const RECT& visible, HWND form, in
     FWindow = CreateWindowExA(ex, kGlowClass, "", WS_POPUP, shown.left, shown.top, push->Width(), push->Height(), form,
                               nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!FWindow) return false;
+    // The glow is the form's ornament: it must not stay behind when the form hides or moves.
+    if (form)
+      FFormLink = SubclassWindow(form, [this](TMessage& m, const TWndMethod& inherited) {
+        inherited(m);
+        bool hide = m.Msg == WM_SHOWWINDOW && !m.WParam;
+        if (m.Msg == WM_WINDOWPOSCHANGED && m.LParam) {
+          const auto* pos = reinterpret_cast<const WINDOWPOS*>(m.LParam);
+          hide = (pos->flags & SWP_HIDEWINDOW) || !(pos->flags & SWP_NOMOVE);
+        }
+        if (hide && FWindow && IsWindowVisible(FWindow)) ShowWindow(FWindow, SW_HIDE);
+      });
   }
   SetWindowPos(FWindow, nullptr, shown.left, shown.top, push->Width(), push->Height(), SWP_NOACTIVATE | SWP_NOZORDER);
   HDC screen = GetDC(nullptr);

@@ -9,6 +9,7 @@
 
 #include "framework/Bitmap.h"
 #include "framework/Controls.h"
+#include "framework/Messages.h"
 #include "skin/sSkinManager.h"
 
 namespace evesk {
@@ -30,6 +31,7 @@ class TacGlowEffect {
   int FMaskIndex;
   int FMargin;
   HWND FWindow = nullptr;
+  TWndProcLink FFormLink;  // hides the glow when its form hides or moves
 };
 
 // The glow image around a control of width × height: corners kept, edges and middle stretched,
