@@ -277,6 +277,42 @@ TEST_F(SButtonTest, QuickClickDuringFadeShowsPressedThenClicks) {
   EXPECT_EQ(clicks, 1);
 }
 
+std::vector<std::uint8_t> Bytes(TBitmap& b) {
+  GdiFlush();
+  return std::vector<std::uint8_t>(b.ScanLine(0), b.ScanLine(0) + b.Stride() * b.Height());
+}
+
+TEST_F(SButtonTest, SpaceBarShowsThePressedLookAndClicks) {
+  int clicks = 0;
+  button->OnClick = [&](TObject*) { ++clicks; };
+  button->SetFocus();
+  RedrawWindow(button->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  const auto focused = Bytes(*button->SkinData()->Cache());
+  SendMessageA(button->Handle(), WM_KEYDOWN, VK_SPACE, 0x00390001);
+  UpdateWindow(button->Handle());
+  EXPECT_EQ(button->CurrentState(), 2);
+  EXPECT_NE(Bytes(*button->SkinData()->Cache()), focused);
+  SendMessageA(button->Handle(), WM_KEYUP, VK_SPACE, static_cast<LPARAM>(0xC0390001u));
+  UpdateWindow(button->Handle());
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(button->CurrentState(), 1);
+  EXPECT_EQ(Bytes(*button->SkinData()->Cache()), focused);
+}
+
+TEST_F(SButtonTest, DisabledButtonLooksBlendedAndIgnoresThePointer) {
+  RedrawWindow(button->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  const auto enabled = Bytes(*button->SkinData()->Cache());
+  button->SetEnabled(false);
+  RedrawWindow(button->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_NE(Bytes(*button->SkinData()->Cache()), enabled);
+  Hover();
+  EXPECT_EQ(button->FadeTimer(), nullptr);
+  EXPECT_EQ(button->SkinData()->GlowID, -1);
+  button->SetEnabled(true);
+  RedrawWindow(button->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_EQ(Bytes(*button->SkinData()->Cache()), enabled);
+}
+
 TEST_F(SButtonTest, CoverWindowShowsASnapshotOverTheControl) {
   TOutputWindow cover(form);
   cover.Cover(*button);
