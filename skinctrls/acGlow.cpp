@@ -184,7 +184,12 @@ int ShowGlow(const RECT& control, const RECT& visible, const std::string& sectio
 }
 
 void HideGlow(int index) {
-  if (index >= 0 && index < static_cast<int>(Glows().size())) Glows()[static_cast<std::size_t>(index)].reset();
+  auto& list = Glows();
+  if (index < 0 || index >= static_cast<int>(list.size())) return;
+  list[static_cast<std::size_t>(index)].reset();
+  // Freed slots at the end are given back, so that hovering all day does not grow the list;
+  // the indexes of glows still shown stay as they are.
+  while (!list.empty() && !list.back()) list.pop_back();
 }
 
 void ClearGlows() {

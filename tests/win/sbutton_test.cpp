@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "GuiObjects.h"
 #include "MessagePump.h"
 #include "framework/Application.h"
 #include "framework/Forms.h"
@@ -244,6 +245,26 @@ TEST_F(SButtonTest, GlowWindowIsLayeredAndLetsClicksThrough) {
   ASSERT_GE(button->SkinData()->GlowID, 0);
   button->SetBounds(40, 40, 90, 33);  // a resize clears every glow
   EXPECT_EQ(GlowListSize(), 0);
+}
+
+TEST_F(SButtonTest, HoverAndClickCyclesLeakNothing) {
+  auto cycle = [&] {
+    Hover();
+    SendMessageA(button->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    SendMessageA(button->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    winpump::PumpUntil([&] { return button->FadeTimer() == nullptr; }, 5000);
+    button->Perform(CM_MOUSELEAVE);
+    winpump::PumpUntil([&] { return button->FadeTimer() == nullptr; }, 5000);
+  };
+  for (int i = 0; i < 3; ++i) cycle();
+  const auto before = guiobjects::Count();
+  for (int i = 0; i < 20; ++i) cycle();  // each fade makes several bitmaps
+  button->SetAnimatEvents(0);           // quick cycles: a glow window and its image each
+  for (int i = 0; i < 100; ++i) cycle();
+  const auto after = guiobjects::Count();
+  EXPECT_LE(after.Gdi, before.Gdi + guiobjects::kSlack);
+  EXPECT_LE(after.User, before.User + guiobjects::kSlack);
+  EXPECT_EQ(GlowListSize(), 0);  // every glow went with the pointer, and its slot too
 }
 
 TEST_F(SButtonTest, GlowImageIsPremultipliedAndRefusesBadMasks) {
