@@ -283,7 +283,14 @@ bool TsButton::HandleCommand(TMessage& m, const TWndMethod& inherited) {
       Repaint();
       return true;
     case AC_CTRLHANDLED: m.Result = 1; return true;
-    case AC_STOPFADE: StopFade(FFadeTimer, FSkinData); m.Result = 0; return true;
+    case AC_STOPFADE: {
+      // What changed while the fade ran (the focus a click gives, say) is shown once it ends.
+      const bool stale = FadeRunning(FFadeTimer) && FSkinData.BGChanged;
+      StopFade(FFadeTimer, FSkinData);
+      if (stale) Repaint();
+      m.Result = 0;
+      return true;
+    }
     case AC_PREPARECACHE: PrepareCache(); m.Result = 0; return true;
     case AC_DRAWFRAME: m.Result = 0; return true;
     case AC_ENDPARENTUPDATE:
@@ -411,8 +418,12 @@ void TsButton::ButtonMessage(TMessage& m, const TWndMethod& inherited) {
       inherited(m);
       if (!alive) break;
       SetRedraw(true);
-      if (FadeRunning(FFadeTimer)) FFadeTimer->Step();
-      else FSkinData.Invalidate();
+      if (FadeRunning(FFadeTimer)) {
+        FFadeTimer->Step();
+        FSkinData.BGChanged = true;
+      } else {
+        FSkinData.Invalidate();
+      }
       break;
     case WM_KILLFOCUS:
       StopFade(FFadeTimer, FSkinData);

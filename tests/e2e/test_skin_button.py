@@ -132,8 +132,17 @@ class SkinButtonTest(unittest.TestCase):
         self.wine.move(*self.ok.centre)
         self.wine.wait_for(lambda: self.glows(), 10, what="the glow")
         time.sleep(0.5)
-        # The click lands where the glow window lies over the button; the button gets it.
-        self.wine.click(*self.ok.centre)
+        hot = self.capture()[0]
+        # The press lands where the glow window lies over the button, and the button gets it: the
+        # pressed look (after its fade); the glow steps aside while the button is held.
+        self.wine._xdotool("mousedown", "1")
+        time.sleep(0.5)
+        pressed = self.capture()[0]
+        pressed.save(self.wine.artifacts / "okbutton-pressed.png")
+        self.assertNotEqual(pressed.rgb, hot.rgb)
+        self.assertEqual(self.glows(), [])
+        # The release clicks.
+        self.wine._xdotool("mouseup", "1")
         self.wine.wait_for(lambda: not [w for w in self.wine.windows() if w.title == TITLE], 20,
                            what="the window to hide after OK")
         self.wine.wait_for(lambda: self.server.requests, 20, what="the update request")

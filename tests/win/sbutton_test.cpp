@@ -160,10 +160,21 @@ TEST_F(SButtonTest, HoverFadesInTheSkinsStepsAndPressInHalf) {
   EXPECT_TRUE(winpump::PumpUntil([&] { return button->FadeTimer() == nullptr; }, 5000));
   EXPECT_EQ(button->CurrentState(), 1);
 
-  button->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+  // A press fades in half the steps; the focus it gives shows as the frame once the fade ends.
+  other->SetFocus();
+  winpump::PumpUntil([&] { return button->FadeTimer() == nullptr; }, 5000);
+  SendMessageA(button->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
   ASSERT_NE(button->FadeTimer(), nullptr);
   EXPECT_EQ(button->FadeTimer()->Iterations, 10);
-  button->Perform(WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+  EXPECT_EQ(GetFocus(), button->Handle());
+  EXPECT_TRUE(winpump::PumpUntil([&] { return button->FadeTimer() == nullptr; }, 5000));
+  HDC dc = GetDC(button->Handle());
+  SelectObject(dc, button->Font()->Handle());
+  RECT c = button->CaptionRect(dc, 2);
+  ReleaseDC(button->Handle(), dc);
+  GdiFlush();
+  EXPECT_EQ(PixelOf(*button->SkinData()->Cache(), c.left - 1, c.top - 1), 0u);
+  SendMessageA(button->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
   winpump::PumpUntil([&] { return button->FadeTimer() == nullptr; }, 5000);
 }
 
