@@ -106,6 +106,8 @@ class SkinButtonTest(unittest.TestCase):
         for f in frames:
             if not distinct or f.rgb != distinct[-1].rgb:
                 distinct.append(f)
+        for old in art.glob("okbutton-fade-*.png"):
+            old.unlink()
         for i, f in enumerate(distinct[:8]):
             f.save(art / f"okbutton-fade-{i:02d}-{f.ms}ms.png")
         self.assertNotEqual(normal.rgb, hot.rgb)

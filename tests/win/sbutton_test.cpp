@@ -288,6 +288,17 @@ TEST_F(SButtonTest, GlowImageIsPremultipliedAndRefusesBadMasks) {
       const std::uint8_t* p = img.ScanLine(y) + 4 * x;
       ASSERT_LE(std::max({p[0], p[1], p[2]}), p[3]) << x << "," << y;
     }
+  // A ring around the button: clear over its face and far outside, strongest near its edge.
+  ASSERT_EQ(img.Width(), 78 + 16);
+  auto alpha = [&](int x, int y) { return img.ScanLine(y)[4 * x + 3]; };
+  EXPECT_EQ(alpha(img.Width() / 2, img.Height() / 2), 0);
+  EXPECT_EQ(alpha(0, 0), 0);
+  EXPECT_GT(alpha(9, img.Height() / 2), 64);
+  EXPECT_GT(alpha(img.Width() / 2, 9), 64);
+  EXPECT_EQ(alpha(9, img.Height() / 2), alpha(img.Width() - 10, img.Height() / 2));  // the same on both sides
+  TBitmap faint;
+  ASSERT_TRUE(PaintGlowImage(faint, manager->Tables(), mask, 78, 33, 10, 128));
+  EXPECT_NEAR(faint.ScanLine(img.Height() / 2)[4 * 9 + 3], alpha(9, img.Height() / 2) / 2, 1);
   EXPECT_FALSE(PaintGlowImage(img, manager->Tables(), -1, 78, 33, 10, 255));
   EXPECT_FALSE(PaintGlowImage(img, manager->Tables(), mask, -100, 33, 10, 255));
   EXPECT_EQ(ShowGlow(RECT{0, 0, 10, 10}, RECT{0, 0, 10, 10}, "NOSUCHSECTION", manager, form->Handle(), 255, 10), -1);
