@@ -8,6 +8,9 @@
 //   wininspect chars WINDOW TEXT     posts TEXT to WINDOW as WM_CHAR messages, in order
 //   wininspect foreground WINDOW     brings WINDOW to the front
 //   wininspect active                the foreground window's handle
+//   wininspect frames L T W H N MS [X Y]  N captures of a desktop rectangle, MS apart, after
+//                                    putting the pointer at X, Y when given; one line each:
+//                                    milliseconds since the first, then the RGB bytes in hex
 //   wininspect textwatch SECONDS     every 100 ms asks every top-level window for its text,
 //                                    with GetWindowTextA and SendMessageTimeout(WM_GETTEXT),
 //                                    as task switchers do; fails when one call blocks 10 s
@@ -254,6 +257,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: wininspect list [--all]\n"
                "       wininspect children WINDOW\n"
+               "       wininspect frames LEFT TOP WIDTH HEIGHT COUNT MS [X Y]\n"
                "       wininspect send|post WINDOW MSG WPARAM LPARAM\n"
                "       wininspect chars WINDOW TEXT\n"
                "       wininspect foreground WINDOW\n"
@@ -290,6 +294,49 @@ int Message(bool send, int argc, wchar_t** argv) {
     return 1;
   }
   std::printf("posted\n");
+  return 0;
+}
+
+// Captures of a desktop rectangle in quick succession, to watch an animation.
+int Frames(int argc, wchar_t** argv) {
+  if (argc != 8 && argc != 10) return Usage();
+  int v[8] = {};
+  for (int i = 2; i < argc; ++i) v[i - 2] = static_cast<int>(std::wcstol(argv[i], nullptr, 10));
+  const int left = v[0], top = v[1], w = v[2], h = v[3], count = v[4], interval = v[5];
+  if (w <= 0 || h <= 0 || w > 2000 || h > 2000 || count <= 0 || count > 1000 || interval < 0) return Usage();
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!dib || !bits) return 1;
+  HGDIOBJ old = SelectObject(mem, dib);
+  const int stride = (w * 3 + 3) & ~3;
+  if (argc == 10) SetCursorPos(v[6], v[7]);
+  const DWORD start = GetTickCount();
+  std::string line;
+  for (int i = 0; i < count; ++i) {
+    if (i > 0 && interval > 0) Sleep(static_cast<DWORD>(interval));
+    BitBlt(mem, 0, 0, w, h, screen, left, top, SRCCOPY);
+    GdiFlush();
+    line = std::to_string(GetTickCount() - start) + " ";
+    static const char hex[] = "0123456789abcdef";
+    for (int y = 0; y < h; ++y) {
+      const auto* row = static_cast<const unsigned char*>(bits) + static_cast<std::size_t>(y) * stride;
+      for (int x = 0; x < w; ++x)
+        for (int c = 2; c >= 0; --c) {
+          const unsigned char b = row[x * 3 + c];
+          line += hex[b >> 4];
+          line += hex[b & 15];
+        }
+    }
+    std::printf("%s\n", line.c_str());
+  }
+  SelectObject(mem, old);
+  DeleteObject(dib);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
   return 0;
 }
 
@@ -334,6 +381,8 @@ int wmain(int argc, wchar_t** argv) {
     }
   } else if (command == L"active") {
     std::printf("%s\n", HandleText(GetForegroundWindow()).c_str());
+  } else if (command == L"frames") {
+    rc = Frames(argc, argv);
   } else if (command == L"textwatch") {
     rc = WatchTexts(argc, argv);
   } else if (command == L"region") {

@@ -1,0 +1,78 @@
+// The glow a skin may put around a hovered control: the section's glow image stretched around
+// the control into a borderless layered tool window with per-pixel alpha, which lets every
+// click through to what lies under it. And the cover window of animated transitions.
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "framework/Bitmap.h"
+#include "framework/Controls.h"
+#include "framework/Messages.h"
+#include "skin/sSkinManager.h"
+
+namespace evesk {
+
+class TacGlowEffect {
+ public:
+  TacGlowEffect(TsSkinManager* manager, int maskIndex, int margin);
+  ~TacGlowEffect();
+  TacGlowEffect(const TacGlowEffect&) = delete;
+  TacGlowEffect& operator=(const TacGlowEffect&) = delete;
+
+  // Shows the glow around the control's screen rectangle, cropped to what lies around the
+  // visible part; false when the image cannot be drawn or the window not made.
+  bool Show(const RECT& control, const RECT& visible, HWND form, int alpha);
+  HWND Window() const { return FWindow; }
+
+ private:
+  TsSkinManager* FManager;
+  int FMaskIndex;
+  int FMargin;
+  HWND FWindow = nullptr;
+  TWndProcLink FFormLink;  // hides the glow when its form hides or moves
+};
+
+// The glow image around a control of width × height: corners kept, edges and middle stretched,
+// alpha premultiplied, as UpdateLayeredWindow wants it. Empty when the mask has no usable
+// picture. (Kept free of windows for the measurements.)
+bool PaintGlowImage(TBitmap& out, const TsSkinTables& tables, int maskIndex, int width, int height, int margin,
+                    int alpha);
+
+// The process-wide list of glows; a control knows its glow by the index (-1 for none).
+// The image is the section's "<image>0" (or "<image>"); -1 without one.
+int ShowGlow(const RECT& control, const RECT& visible, const std::string& section, TsSkinManager* manager, HWND form,
+             int alpha, int margin, const std::string& image = "GLOW");
+void HideGlow(int index);
+void ClearGlows();
+HWND GlowWindow(int index);  // null for a freed or unknown index
+int GlowListSize();
+
+// Connects the glows to the controls' skin data; done once by the first skinned button.
+void InstallGlowEffects();
+
+// A plain cover window over a control during an animated transition: it shows a snapshot of
+// the control's screen area and paints neither background nor frame.
+class TOutputWindow : public TWinControl {
+ public:
+  explicit TOutputWindow(TComponent* owner);
+  ~TOutputWindow() override;
+  // Takes a snapshot of the control's screen area and covers it: as a sibling right after it
+  // when it has a parent, else as a popup just above it.
+  void Cover(TWinControl& control);
+  const TBitmap& Snapshot() const { return FSnapshot; }
+
+ protected:
+  void CreateParams(TCreateParams& params) override;
+  HWND ParentWindow() override { return FPopup ? FPopupOwner : TWinControl::ParentWindow(); }
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  TBitmap FSnapshot;
+  bool FPopup = false;
+  HWND FPopupOwner = nullptr;
+  bool FTopmost = false;
+};
+
+}  // namespace evesk
