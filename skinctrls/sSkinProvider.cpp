@@ -730,7 +730,7 @@ bool TacFrame::WndProc(TMessage& m, const TWndMethod& inherited) {
 
 int ShowTitleGlow(TsCommonData& data, HWND wnd, const RECT& screen, int margin, int maskIndex) {
   TacGlowProvider* glow = GlowProvider();
-  return glow ? glow->Show(data, wnd, screen, 255, margin, maskIndex) : -1;
+  return glow ? glow->ShowImage(data.SkinManager(), wnd, screen, margin, maskIndex) : -1;
 }
 
 void RemoveTitleGlow(int handle) {

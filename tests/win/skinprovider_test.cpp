@@ -163,6 +163,45 @@ TEST_F(SkinProviderTest, HitTestingAnswersTheSkinsButtonsIconAndCaption) {
   delete form;
 }
 
+// Records the glows the frame asks for.
+class TRecordingGlows : public TacGlowProvider {
+ public:
+  int Show(TsCommonData&, HWND, const RECT&, int, int, int) override { return ++Controls, -1; }
+  int ShowImage(TsSkinManager*, HWND, const RECT& screen, int margin, int maskIndex) override {
+    Screen = screen, Margin = margin, Mask = maskIndex;
+    return Shown = 7;
+  }
+  void Remove(int handle) override { Removed = handle; }
+  void RemoveAll() override {}
+  int Controls = 0, Shown = -1, Removed = -1, Margin = 0, Mask = -1;
+  RECT Screen{};
+};
+
+TEST_F(SkinProviderTest, AHotTitleButtonGlowsWithItsOwnImageAndStopsWhenLeft) {
+  TRecordingGlows glows;
+  SetGlowProvider(&glows);
+  auto* form = new TTestForm(&app);
+  ShowAndActivate(form);
+  HWND wnd = form->Handle();
+  const TacFrame* frame = ProviderOf(form)->Frame();
+  ASSERT_NE(frame, nullptr);
+  RECT wr, close = frame->Button(tbClose).Rect;
+  GetWindowRect(wnd, &wr);
+  HitAt(wnd, (close.left + close.right) / 2, (close.top + close.bottom) / 2);
+  EXPECT_EQ(glows.Shown, 7);
+  EXPECT_EQ(glows.Margin, 9);
+  const int info = manager->Tables().GetSectionIndex("GLOBALINFO");
+  EXPECT_EQ(glows.Mask, manager->Tables().GetMaskIndex(info, "GLOBALINFO", "BICONCLOSEGLOW0"));
+  EXPECT_GE(glows.Mask, 0);
+  EXPECT_EQ(glows.Screen.left, wr.left + close.left);
+  EXPECT_EQ(glows.Screen.bottom, wr.top + close.bottom);
+  HitAt(wnd, (wr.right - wr.left) / 2, (close.top + close.bottom) / 2);
+  EXPECT_EQ(glows.Removed, 7);
+  EXPECT_EQ(glows.Controls, 0);  // not the form's own glow
+  delete form;
+  SetGlowProvider(nullptr);
+}
+
 TEST_F(SkinProviderTest, CommandsReachEachControlOfASkinnedFormOnce) {
   auto* form = new TTestForm(&app);
   auto* panel = new TCountingPanel(form);
