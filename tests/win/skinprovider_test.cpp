@@ -156,6 +156,18 @@ TEST_F(SkinProviderTest, HitTestingAnswersTheSkinsButtonsIconAndCaption) {
   EXPECT_EQ(frame->Button(tbMin).State, 0);
   EXPECT_FALSE(IsIconic(wnd));
   EXPECT_TRUE(IsWindowVisible(wnd));
+  // The icon and Alt+Space open the system menu below the icon, a right click on the title at
+  // the pointer.
+  std::vector<POINT> menus;
+  frame->OnSystemMenu = [&](POINT at) { menus.push_back(at); };
+  SendMessageA(wnd, WM_NCLBUTTONDOWN, HTSYSMENU, MAKELPARAM(wr.left + border + 8, wr.top + y));
+  SendMessageA(wnd, WM_SYSCOMMAND, SC_KEYMENU, ' ');
+  SendMessageA(wnd, WM_NCRBUTTONUP, HTCAPTION, MAKELPARAM(wr.left + 100, wr.top + y));
+  ASSERT_EQ(menus.size(), 3u);
+  EXPECT_EQ(menus[0].x, wr.left + border);
+  EXPECT_EQ(menus[0].y, wr.top + band);
+  EXPECT_EQ(menus[1].y, wr.top + band);
+  EXPECT_EQ(menus[2].x, wr.left + 100);
   // A double click on the caption of a window without maximise does nothing.
   SendMessageA(wnd, WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(wr.left + w / 2, wr.top + y));
   winpump::PumpFor(50);
