@@ -65,6 +65,12 @@ class TacGlowProvider {
   virtual ~TacGlowProvider() = default;
   // A glow of the mask around the screen rectangle over the form's window; its handle, or -1.
   virtual int Show(TsCommonData& data, HWND form, const RECT& screen, int alpha, int margin, int maskIndex) = 0;
+  // A glow of a skin image (mask index) around a screen rectangle that is no control's, such
+  // as a title button; -1 where the provider does not draw such glows.
+  virtual int ShowImage(TsSkinManager* /*manager*/, HWND /*form*/, const RECT& /*screen*/, int /*margin*/,
+                        int /*maskIndex*/) {
+    return -1;
+  }
   virtual void Remove(int handle) = 0;
   virtual void RemoveAll() = 0;
 };

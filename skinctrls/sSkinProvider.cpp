@@ -692,6 +692,16 @@ bool TacFrame::WndProc(TMessage& m, const TWndMethod& inherited) {
         }
       }
       return false;
+    case WM_SYSCOMMAND:
+      // Alt+Space opens the skinned system menu below the icon, as a click on the icon does.
+      if (skinned && (m.WParam & 0xFFF0) == SC_KEYMENU && m.LParam == ' ' && OnSystemMenu) {
+        RECT wr;
+        GetWindowRect(FWnd, &wr);
+        OnSystemMenu(POINT{wr.left + FBorderW, wr.top + FBorderH + FCaptionH});
+        m.Result = 0;
+        return true;
+      }
+      return false;
     case WM_SIZE:
     case WM_STYLECHANGED:
       inherited(m);
@@ -731,7 +741,7 @@ bool TacFrame::WndProc(TMessage& m, const TWndMethod& inherited) {
 
 int ShowTitleGlow(TsCommonData& data, HWND wnd, const RECT& screen, int margin, int maskIndex) {
   TacGlowProvider* glow = GlowProvider();
-  return glow ? glow->Show(data, wnd, screen, 255, margin, maskIndex) : -1;
+  return glow ? glow->ShowImage(data.SkinManager(), wnd, screen, margin, maskIndex) : -1;
 }
 
 void RemoveTitleGlow(int handle) {

@@ -156,11 +156,62 @@ TEST_F(SkinProviderTest, HitTestingAnswersTheSkinsButtonsIconAndCaption) {
   EXPECT_EQ(frame->Button(tbMin).State, 0);
   EXPECT_FALSE(IsIconic(wnd));
   EXPECT_TRUE(IsWindowVisible(wnd));
+  // The icon and Alt+Space open the system menu below the icon, a right click on the title at
+  // the pointer.
+  std::vector<POINT> menus;
+  frame->OnSystemMenu = [&](POINT at) { menus.push_back(at); };
+  SendMessageA(wnd, WM_NCLBUTTONDOWN, HTSYSMENU, MAKELPARAM(wr.left + border + 8, wr.top + y));
+  SendMessageA(wnd, WM_SYSCOMMAND, SC_KEYMENU, ' ');
+  SendMessageA(wnd, WM_NCRBUTTONUP, HTCAPTION, MAKELPARAM(wr.left + 100, wr.top + y));
+  ASSERT_EQ(menus.size(), 3u);
+  EXPECT_EQ(menus[0].x, wr.left + border);
+  EXPECT_EQ(menus[0].y, wr.top + band);
+  EXPECT_EQ(menus[1].y, wr.top + band);
+  EXPECT_EQ(menus[2].x, wr.left + 100);
   // A double click on the caption of a window without maximise does nothing.
   SendMessageA(wnd, WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(wr.left + w / 2, wr.top + y));
   winpump::PumpFor(50);
   EXPECT_FALSE(IsZoomed(wnd));
   delete form;
+}
+
+// Records the glows the frame asks for.
+class TRecordingGlows : public TacGlowProvider {
+ public:
+  int Show(TsCommonData&, HWND, const RECT&, int, int, int) override { return ++Controls, -1; }
+  int ShowImage(TsSkinManager*, HWND, const RECT& screen, int margin, int maskIndex) override {
+    Screen = screen, Margin = margin, Mask = maskIndex;
+    return Shown = 7;
+  }
+  void Remove(int handle) override { Removed = handle; }
+  void RemoveAll() override {}
+  int Controls = 0, Shown = -1, Removed = -1, Margin = 0, Mask = -1;
+  RECT Screen{};
+};
+
+TEST_F(SkinProviderTest, AHotTitleButtonGlowsWithItsOwnImageAndStopsWhenLeft) {
+  TRecordingGlows glows;
+  SetGlowProvider(&glows);
+  auto* form = new TTestForm(&app);
+  ShowAndActivate(form);
+  HWND wnd = form->Handle();
+  const TacFrame* frame = ProviderOf(form)->Frame();
+  ASSERT_NE(frame, nullptr);
+  RECT wr, close = frame->Button(tbClose).Rect;
+  GetWindowRect(wnd, &wr);
+  HitAt(wnd, (close.left + close.right) / 2, (close.top + close.bottom) / 2);
+  EXPECT_EQ(glows.Shown, 7);
+  EXPECT_EQ(glows.Margin, 9);
+  const int info = manager->Tables().GetSectionIndex("GLOBALINFO");
+  EXPECT_EQ(glows.Mask, manager->Tables().GetMaskIndex(info, "GLOBALINFO", "BICONCLOSEGLOW0"));
+  EXPECT_GE(glows.Mask, 0);
+  EXPECT_EQ(glows.Screen.left, wr.left + close.left);
+  EXPECT_EQ(glows.Screen.bottom, wr.top + close.bottom);
+  HitAt(wnd, (wr.right - wr.left) / 2, (close.top + close.bottom) / 2);
+  EXPECT_EQ(glows.Removed, 7);
+  EXPECT_EQ(glows.Controls, 0);  // not the form's own glow
+  delete form;
+  SetGlowProvider(nullptr);
 }
 
 TEST_F(SkinProviderTest, CommandsReachEachControlOfASkinnedFormOnce) {
