@@ -36,15 +36,6 @@ class TFlag {
 
 constexpr UINT RedrawAll = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW;  // 1413
 
-void SendToControls(TWinControl* parent, WPARAM wp, LPARAM lp) {
-  for (int i = 0; i < parent->ControlCount(); ++i) {
-    TControl* control = parent->Controls(i);
-    if (control->IsDestroying()) continue;
-    // On the control's message path: graphic controls and windows not yet created hear it too.
-    control->Perform(SM_QUENCHCMD, wp, lp);
-    if (auto* child = dynamic_cast<TWinControl*>(control)) SendToControls(child, wp, lp);
-  }
-}
 
 // Top-level visible forms of the application whose windows exist.
 std::vector<TForm*> VisibleForms() {
@@ -108,6 +99,17 @@ void UnregisterAdapterWindow(HWND wnd) {
   gAdapterWindows.erase(std::remove(gAdapterWindows.begin(), gAdapterWindows.end(), wnd), gAdapterWindows.end());
 }
 
+void SendSkinCommandToControls(TWinControl* parent, WPARAM wp, LPARAM lp) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TControl* control = parent->Controls(i);
+    if (control->IsDestroying()) continue;
+    // On the control's message path: graphic controls and windows not yet created hear it too.
+    control->Perform(SM_QUENCHCMD, wp, lp);
+    if (auto* child = dynamic_cast<TWinControl*>(control); child && !dynamic_cast<TacSkinCommandRelay*>(child))
+      SendSkinCommandToControls(child, wp, lp);
+  }
+}
+
 void BroadcastSkinCommand(WORD command, TsSkinManager* manager) {
   const WPARAM wp = SkinCommand(command);
   const LPARAM lp = reinterpret_cast<LPARAM>(manager);
@@ -120,7 +122,7 @@ void BroadcastSkinCommand(WORD command, TsSkinManager* manager) {
       SendMessageA(wnd, SM_QUENCHCMD, wp, lp);
       // A skinned form passes commands down its tree itself (it answers the query above and
       // hears them as a registered form); the others' controls are reached here.
-      SendToControls(form, wp, lp);
+      SendSkinCommandToControls(form, wp, lp);
     }
   }
   // Copies: a window may register or leave while it handles the message.
@@ -252,7 +254,7 @@ void TsSkinManager::Loaded() {
   // forms: its controls, loaded before the manager, learn of the skin here.
   if (FSkinData.Active && gDefault == this)
     if (auto* form = dynamic_cast<TForm*>(Owner()); form && !form->IsDestroying())
-      SendToControls(form, SkinCommand(AC_SETNEWSKIN), reinterpret_cast<LPARAM>(this));
+      SendSkinCommandToControls(form, SkinCommand(AC_SETNEWSKIN), reinterpret_cast<LPARAM>(this));
 }
 
 bool TsSkinManager::IsDefault() const { return gDefault == this; }

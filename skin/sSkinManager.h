@@ -219,6 +219,16 @@ void UnregisterAdapterWindow(HWND wnd);
 // Sends a command to every form of the application (last first) and their controls, then to
 // the registered forms and the visible adapter windows.
 void BroadcastSkinCommand(WORD command, TsSkinManager* manager);
+// A container that passes skin commands on to its own children (a skinned panel).
+class TacSkinCommandRelay {
+ public:
+  virtual ~TacSkinCommandRelay() = default;
+};
+
+// Sends a skin command to every control below PARENT, each once: the children of a relaying
+// container hear it from the container.
+class TWinControl;
+void SendSkinCommandToControls(TWinControl* parent, WPARAM wp, LPARAM lp);
 
 void RegisterSkinManager();
 

@@ -55,6 +55,10 @@ class TGlowProvider : public TacGlowProvider {
     GetWindowRect(control->Handle(), &r);
     return ShowGlow(r, screen, data.SkinSection(), data.SkinManager(), form, alpha, margin);
   }
+  // A title button's glow: its own image around its own rectangle, not the form's.
+  int ShowImage(TsSkinManager* manager, HWND form, const RECT& screen, int margin, int maskIndex) override {
+    return ShowGlowImage(manager, maskIndex, margin, screen, screen, form, 255);
+  }
   void Remove(int handle) override { HideGlow(handle); }
   void RemoveAll() override { ClearGlows(); }
 };
@@ -177,7 +181,13 @@ int ShowGlow(const RECT& control, const RECT& visible, const std::string& sectio
   int mask = tables.GetMaskIndex(sectionIndex, section, image + "0");
   if (!manager->IsValidImgIndex(mask)) mask = tables.GetMaskIndex(sectionIndex, section, image);
   if (!manager->IsValidImgIndex(mask)) return -1;
-  auto glow = std::make_unique<TacGlowEffect>(manager, mask, margin);
+  return ShowGlowImage(manager, mask, margin, control, visible, form, alpha);
+}
+
+int ShowGlowImage(TsSkinManager* manager, int maskIndex, int margin, const RECT& control, const RECT& visible,
+                  HWND form, int alpha) {
+  if (!manager || !manager->SkinData().Active || !manager->IsValidImgIndex(maskIndex)) return -1;
+  auto glow = std::make_unique<TacGlowEffect>(manager, maskIndex, margin);
   if (!glow->Show(control, visible, form, alpha)) return -1;
   Glows().push_back(std::move(glow));
   return static_cast<int>(Glows().size()) - 1;

@@ -44,6 +44,9 @@ bool PaintGlowImage(TBitmap& out, const TsSkinTables& tables, int maskIndex, int
 // The image is the section's "<image>0" (or "<image>"); -1 without one.
 int ShowGlow(const RECT& control, const RECT& visible, const std::string& section, TsSkinManager* manager, HWND form,
              int alpha, int margin, const std::string& image = "GLOW");
+// The same for a skin image given by its mask index around any screen rectangle (title buttons).
+int ShowGlowImage(TsSkinManager* manager, int maskIndex, int margin, const RECT& control, const RECT& visible,
+                  HWND form, int alpha);
 void HideGlow(int index);
 void ClearGlows();
 HWND GlowWindow(int index);  // null for a freed or unknown index

@@ -77,15 +77,6 @@ POINT PlaceInParent(HWND wnd) {
   return p;
 }
 
-// Offset of the client area inside the window rectangle.
-POINT ClientOffset(HWND wnd) {
-  RECT r{};
-  GetWindowRect(wnd, &r);
-  POINT p{0, 0};
-  ClientToScreen(wnd, &p);
-  return POINT{p.x - r.left, p.y - r.top};
-}
-
 UINT StaticFormat(LONG style) {
   UINT f = DT_EXPANDTABS;
   switch (style & SS_TYPEMASK) {
@@ -123,6 +114,14 @@ SIZE TextSize(HWND wnd, const std::string& text) {
 }
 
 }  // namespace
+
+POINT ClientOffset(HWND wnd) {
+  RECT r{};
+  GetWindowRect(wnd, &r);
+  POINT p{0, 0};
+  ClientToScreen(wnd, &p);
+  return POINT{p.x - r.left, p.y - r.top};
+}
 
 // ---- the base ---------------------------------------------------------------------------------
 

@@ -21,6 +21,9 @@ namespace evesk {
 class TWinControl;
 class TacFrame;
 
+// Offset of the client area inside the window rectangle.
+POINT ClientOffset(HWND wnd);
+
 class TacMainWnd {
  public:
   // A raw window: its window procedure is subclassed. SkinData may be null: the adapter then

@@ -8,9 +8,6 @@
 
 namespace evesk {
 
-// Disabled looks (TsDisabledKind, a set): blended with the background, and/or grey.
-enum TsDisabledKindFlag : unsigned { dkBlended = 1, dkGrayed = 2 };
-
 class TsButton : public TsSkinned<TButton, ckButton> {
  public:
   explicit TsButton(TComponent* owner);

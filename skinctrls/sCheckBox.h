@@ -9,8 +9,6 @@
 
 namespace evesk {
 
-// How the disabled look is made.
-enum TsDisabledKindFlag : unsigned { dkBlended = 1, dkGrayed = 2 };
 
 class TsCheckBox : public TCheckBox {
  public:

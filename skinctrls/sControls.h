@@ -10,6 +10,9 @@
 
 namespace evesk {
 
+// Disabled looks of the skinned controls (TsDisabledKind, a set): blended with the background, and/or grey.
+enum TsDisabledKindFlag : unsigned { dkBlended = 1, dkGrayed = 2 };
+
 // A standard control with its skin data: the data sits in front of the control's own message
 // handling, answers the engine's commands and follows the skin; the control keeps painting.
 template <class Base, int Kind>

@@ -5,6 +5,7 @@
 
 #include "framework/Application.h"
 #include "framework/Handles.h"
+#include "skin/sSkinManager.h"
 #include "skin/sWriteText_win.h"
 
 namespace evesk {
@@ -15,21 +16,6 @@ enum : WORD { AC_PARENTUPDATEENDED = 6 };
 
 constexpr UINT RedrawFlags = RDW_FRAME | RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE;
 
-// Skinned windowed children hear the command directly; others are looked through.
-void RelayTo(TWinControl& parent, WPARAM wp, LPARAM lp) {
-  for (int i = 0; i < parent.ControlCount(); ++i) {
-    TControl* c = parent.Controls(i);
-    if (c->IsDestroying()) return;
-    auto* w = dynamic_cast<TWinControl*>(c);
-    if (!w || !w->HandleAllocated()) {
-      c->Perform(SM_QUENCHCMD, wp, lp);
-    } else if (SendMessageA(w->Handle(), SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0) == 1) {
-      SendMessageA(w->Handle(), SM_QUENCHCMD, wp, lp);
-    } else {
-      RelayTo(*w, wp, lp);
-    }
-  }
-}
 
 void FillSolid(HDC dc, const RECT& r, TColor color) {
   HBRUSH brush = CreateSolidBrush(ColorToRGB(color) & 0xFFFFFF);
@@ -155,7 +141,7 @@ void TsPanel::PaintPanel(HDC dc, bool sendUpdated) {
   }
 }
 
-void TsPanel::Relay(WPARAM wp, LPARAM lp) { RelayTo(*this, wp, lp); }
+void TsPanel::Relay(WPARAM wp, LPARAM lp) { SendSkinCommandToControls(this, wp, lp); }
 
 void TsPanel::RedrawNow() {
   if (FHandle && IsWindowVisible(FHandle)) RedrawWindow(FHandle, nullptr, nullptr, RedrawFlags);

@@ -1,11 +1,12 @@
 // The skinned panel: background and frame from the skin section, the background source of the
 // controls on it, and the relay of skin commands to its children.
 #pragma once
+#include "skin/sSkinManager.h"
 #include "skinctrls/sControls.h"
 
 namespace evesk {
 
-class TsPanel : public TPanel {
+class TsPanel : public TPanel, public TacSkinCommandRelay {
  public:
   explicit TsPanel(TComponent* owner);
   ~TsPanel() override;

@@ -50,14 +50,6 @@ void PurgeGone() {
               owned.end());
 }
 
-POINT ClientOrigin(HWND wnd) {
-  RECT r{};
-  GetWindowRect(wnd, &r);
-  POINT p{0, 0};
-  ClientToScreen(wnd, &p);
-  return POINT{p.x - r.left, p.y - r.top};
-}
-
 void Blit(HDC dc, int x, int y, const TBitmap& bmp, int sx, int sy, int w, int h) {
   if (!dc || !bmp.Handle()) return;
   HDC mem = CreateCompatibleDC(dc);
@@ -336,7 +328,7 @@ const TBitmap* TsSkinableMenus::PopupBackground(HWND menuWnd) {
 
 int TsSkinableMenus::StripLeft(HWND menuWnd) const {
   // Where the items begin: the client area, or inside the border a system draws in it.
-  const POINT origin = ClientOrigin(menuWnd);
+  const POINT origin = ClientOffset(menuWnd);
   return origin.x > 0 ? origin.x : BorderWidth;
 }
 
@@ -362,7 +354,7 @@ void TsSkinableMenus::DrawItem(TPopupMenu* menu, TMenuItem* item, TCanvas& canva
   if (adapter) adapter->SkinnedItems = true;
   if (wnd) FMenuOfWindow[wnd] = menu;
   const TBitmap* bg = wnd ? PopupBackground(wnd) : nullptr;
-  const POINT origin = wnd ? ClientOrigin(wnd) : POINT{0, 0};
+  const POINT origin = wnd ? ClientOffset(wnd) : POINT{0, 0};
   const TsSkinTables& t = FManager->Tables();
   TBitmap bmp;
   if (!bmp.SetSize(w, h, TPixelFormat::pf24bit)) return;
@@ -495,7 +487,7 @@ void TacMenuWnd::PaintFrame(HDC given) {
   if (!bg) return;
   HDC dc = given ? given : GetWindowDC(Window);
   if (!dc) return;
-  const POINT origin = ClientOrigin(Window);
+  const POINT origin = ClientOffset(Window);
   RECT cr{};
   GetClientRect(Window, &cr);
   {
@@ -521,7 +513,7 @@ void TacMenuWnd::PaintClientFrame() {
   if (IsRectEmpty(&items)) return;
   HDC dc = GetDC(Window);
   if (!dc) return;
-  const POINT origin = ClientOrigin(Window);
+  const POINT origin = ClientOffset(Window);
   RECT cr{};
   GetClientRect(Window, &cr);
   {
@@ -569,7 +561,7 @@ void TacMenuWnd::WndProc(TMessage& m) {
       TsSkinableMenus* menus = Menus();
       const TBitmap* bg = SkinnedItems && menus ? menus->PopupBackground(Window) : nullptr;
       if (!bg) break;
-      const POINT origin = ClientOrigin(Window);
+      const POINT origin = ClientOffset(Window);
       RECT cr{};
       GetClientRect(Window, &cr);
       Blit(reinterpret_cast<HDC>(m.WParam), 0, 0, *bg, origin.x, origin.y, cr.right, cr.bottom);

@@ -8,6 +8,7 @@
 #include "framework/Properties.h"
 #include "skin/sMaskPaint.h"
 #include "skin/sPaintEngine.h"
+#include "skin/sSkinManager.h"
 #include "skin/sWriteText_win.h"
 #include "skinctrls/sSkinMenus.h"
 
@@ -57,14 +58,6 @@ bool SameRects(const std::vector<TRect>& a, const std::vector<TRect>& b) {
   });
 }
 
-void ForwardToControls(TWinControl* parent, WPARAM wp, LPARAM lp) {
-  for (int i = 0; i < parent->ControlCount(); ++i) {
-    TControl* control = parent->Controls(i);
-    if (control->IsDestroying()) continue;
-    control->Perform(SM_QUENCHCMD, wp, lp);
-    if (auto* child = dynamic_cast<TWinControl*>(control)) ForwardToControls(child, wp, lp);
-  }
-}
 
 }  // namespace
 
@@ -935,12 +928,12 @@ void TsSkinProvider::Handle(TMessage& m, const TWndMethod& inherited) {
         if (!ownManager) break;
         FSkinData.UpdateIndexes();
         if (FFrame) FFrame->UpdateMetrics();
-        ForwardToControls(FForm, m.WParam, m.LParam);
+        SendSkinCommandToControls(FForm, m.WParam, m.LParam);
         m.Result = 0;
         return;
       case AC_REMOVESKIN:
         if (!ownManager) break;
-        ForwardToControls(FForm, m.WParam, m.LParam);
+        SendSkinCommandToControls(FForm, m.WParam, m.LParam);
         FSkinData.HandleMessage(m.Msg, m.WParam, m.LParam, m.Result);
         RemoveSkin();
         m.Result = 0;
@@ -949,7 +942,7 @@ void TsSkinProvider::Handle(TMessage& m, const TWndMethod& inherited) {
         if (!ownManager) break;
         FSkinData.UpdateIndexes();
         FSkinData.HandleMessage(m.Msg, m.WParam, m.LParam, m.Result);
-        ForwardToControls(FForm, m.WParam, m.LParam);
+        SendSkinCommandToControls(FForm, m.WParam, m.LParam);
         if (EnsureFrame()) {
           FFrame->UpdateMetrics();
           FFrame->UpdateRegion(false);
@@ -959,7 +952,7 @@ void TsSkinProvider::Handle(TMessage& m, const TWndMethod& inherited) {
         m.Result = 0;
         return;
       case AC_BEFOREREPAINT:
-        ForwardToControls(FForm, m.WParam, m.LParam);
+        SendSkinCommandToControls(FForm, m.WParam, m.LParam);
         m.Result = 0;
         return;
       case AC_GETBG:

@@ -15,6 +15,8 @@
 #include "skin/acSkinPack.h"
 #include "skin/sSkinManager.h"
 #include "skinctrls/acDials.h"
+#include "skinctrls/sCheckBox.h"
+#include "skinctrls/sPanel.h"
 #include "skinctrls/sSkinProvider.h"
 
 using namespace evesk;
@@ -222,11 +224,24 @@ TEST_F(SkinProviderTest, CommandsReachEachControlOfASkinnedFormOnce) {
   auto* inner = new TCountingPanel(form);
   inner->SetParent(panel);
   inner->SetBounds(5, 5, 40, 20);
+  // A skinned panel passes commands to its children itself: its box must not hear them twice.
+  auto* skinnedPanel = new TsPanel(form);
+  skinnedPanel->SetParent(form);
+  skinnedPanel->SetBounds(120, 10, 100, 50);
+  auto* box = new TsCheckBox(form);
+  box->SetParent(skinnedPanel);
+  int boxRefreshes = 0;
+  TWndProcLink counter = box->ReplaceWindowProc([&](TMessage& m, const TWndMethod& inherited) {
+    if (m.Msg == SM_QUENCHCMD && HIWORD(m.WParam) == AC_REFRESH) ++boxRefreshes;
+    inherited(m);
+  });
   ShowAndActivate(form);
   ASSERT_EQ(Skinned(form->Handle()), 1);
   manager->RepaintForms();
   EXPECT_EQ(panel->Refreshes, 1);
   EXPECT_EQ(inner->Refreshes, 1);
+  EXPECT_EQ(boxRefreshes, 1);
+  counter.Restore();
   delete form;
 }
 
