@@ -55,8 +55,10 @@ add_custom_command(OUTPUT ${EVESK_FORM_BIN}
   DEPENDS ${CMAKE_SOURCE_DIR}/app/Unit1.form ${CMAKE_SOURCE_DIR}/tools/formpack.py ${evesk_assets}
           ${EVESK_GENERATED_ASSETS}/assets/Topaz.asz)
 set(EVESK_FORM_RC ${CMAKE_BINARY_DIR}/evesk-form.rc)
-file(WRITE ${EVESK_FORM_RC} "TMAINFORM RCDATA \"${EVESK_FORM_BIN}\"\n")
-set_source_files_properties(${EVESK_FORM_RC} PROPERTIES OBJECT_DEPENDS ${EVESK_FORM_BIN})
+# The main window's description and the program's icon (its windows' classes load "MAINICON").
+file(WRITE ${EVESK_FORM_RC} "TMAINFORM RCDATA \"${EVESK_FORM_BIN}\"\nMAINICON ICON \"${CMAKE_SOURCE_DIR}/assets/evesk.ico\"\n")
+set(EVESK_FORM_RC_DEPENDS ${EVESK_FORM_BIN} ${CMAKE_SOURCE_DIR}/assets/evesk.ico)
+set_source_files_properties(${EVESK_FORM_RC} PROPERTIES OBJECT_DEPENDS "${EVESK_FORM_RC_DEPENDS}")
 add_custom_target(evesk_form DEPENDS ${EVESK_FORM_BIN})
 
 add_subdirectory(app/exe)

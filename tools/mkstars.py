@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Writes the tray icons assets/star_grey.png (resting) and assets/star_gold.png (news):
 16 x 16 RGBA five-pointed stars whose alpha is the supersampled coverage of the shape, with
-a darker rim and a top-to-bottom shade. Standard library only; the output is deterministic.
+a darker rim and a top-to-bottom shade; and the program's icon assets/evesk.ico, the gold star
+at 16 and 32 pixels as 32-bit bitmaps (which every Windows from XP on reads). Standard library
+only; the output is deterministic.
 
 usage: tools/mkstars.py [OUTPUT_DIR]   (default: assets/ next to this script's folder)
 """
@@ -16,12 +18,13 @@ SUB = 16  # samples per pixel side
 CENTER = (8.0, 8.45)
 
 
-def star(outer, inner):
+def star(outer, inner, size=SIZE):
+    k = size / SIZE
     points = []
-    for k in range(10):
-        r = outer if k % 2 == 0 else inner
-        a = -math.pi / 2 + k * math.pi / 5
-        points.append((CENTER[0] + r * math.cos(a), CENTER[1] + r * math.sin(a)))
+    for i in range(10):
+        r = (outer if i % 2 == 0 else inner) * k
+        a = -math.pi / 2 + i * math.pi / 5
+        points.append((CENTER[0] * k + r * math.cos(a), CENTER[1] * k + r * math.sin(a)))
     return points
 
 
@@ -37,10 +40,10 @@ def inside(poly, x, y):
     return hit
 
 
-def coverage(poly):
-    cov = [[0.0] * SIZE for _ in range(SIZE)]
-    for py in range(SIZE):
-        for px in range(SIZE):
+def coverage(poly, size=SIZE):
+    cov = [[0.0] * size for _ in range(size)]
+    for py in range(size):
+        for px in range(size):
             n = 0
             for sy in range(SUB):
                 for sx in range(SUB):
@@ -54,15 +57,15 @@ def mix(a, b, t):
     return tuple(a[i] + (b[i] - a[i]) * t for i in range(3))
 
 
-def render(top, bottom, rim):
-    outer = coverage(star(7.9, 3.4))
-    core = coverage(star(6.5, 2.6))
+def render(top, bottom, rim, size=SIZE):
+    outer = coverage(star(7.9, 3.4, size), size)
+    core = coverage(star(6.5, 2.6, size), size)
     rows = []
-    for y in range(SIZE):
+    for y in range(size):
         row = bytearray()
-        for x in range(SIZE):
+        for x in range(size):
             a = outer[y][x]
-            fill = mix(top, bottom, y / (SIZE - 1))
+            fill = mix(top, bottom, y / (size - 1))
             colour = mix(rim, fill, core[y][x] / a) if a > 0 else (0, 0, 0)
             row += bytes(int(round(c)) for c in colour) if a > 0 else b"\0\0\0"
             row.append(int(round(a * 255)))
@@ -80,6 +83,23 @@ def png(rows):
             chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
+def ico(images):
+    """An icon file of 32-bit bitmap entries from RGBA rows, one image per size."""
+    head = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    entries, data = b"", b""
+    for rows in images:
+        n = len(rows)
+        mask_stride = (n + 31) // 32 * 4
+        dib = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, 32, 0, 0, 0, 0, 0, 0)
+        for row in reversed(rows):  # bottom-up, BGRA
+            dib += b"".join(bytes((row[i + 2], row[i + 1], row[i], row[i + 3])) for i in range(0, len(row), 4))
+        dib += b"\0" * (mask_stride * n)  # the alpha channel decides; the AND mask stays clear
+        entries += struct.pack("<BBBBHHII", n % 256, n % 256, 0, 0, 1, 32, len(dib), offset + len(data))
+        data += dib
+    return head + entries + data
+
+
 def main():
     if len(sys.argv) > 2 or (len(sys.argv) == 2 and sys.argv[1].startswith("-")):
         sys.exit(__doc__.strip())
@@ -92,6 +112,8 @@ def main():
     for name, colours in icons.items():
         with open(os.path.join(out, name), "wb") as f:
             f.write(png(render(*colours)))
+    with open(os.path.join(out, "evesk.ico"), "wb") as f:
+        f.write(ico([render(*icons["star_gold.png"], size) for size in (16, 32)]))
 
 
 if __name__ == "__main__":

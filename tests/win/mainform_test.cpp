@@ -55,6 +55,10 @@ TEST_F(MainFormTest, StartRestoresTheStoredChoiceAndKeepsTheAutostartBoxChecked)
   EXPECT_EQ(form->CategoryBox(20)->Caption(), "Umělecké činnosti, kultura, cestování");
   EXPECT_EQ(form->ClientWidth(), 412);
   EXPECT_EQ(form->ClientHeight(), 406);
+  // The window carries the program's own icon, the one its frame and the taskbar show.
+  HICON own = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(reinterpret_cast<HICON>(GetClassLongPtrA(form->Handle(), GCLP_HICON)), own);
 }
 
 TEST_F(MainFormTest, TabOrderStartsWithOkThenTheAutostartBox) {
