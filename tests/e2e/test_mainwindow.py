@@ -9,19 +9,14 @@ import subprocess
 import sys
 import threading
 import time
-import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
-from fixture_server import FixtureServer, Reply  # noqa: E402
+from program_case import TITLE, SETTINGS, RUN, CLOSE_QUESTION, mask, ProgramCase  # noqa: E402
 
-TITLE = "Dorlen e-VESK vizedu"
-SETTINGS = r"\software\dorlen\evesk"
-RUN = r"\software\microsoft\windows\currentversion\run"
 NO_CHOICE = "Nemáte vybrané žádné kategorie ke sledování"
-CLOSE_QUESTION = "\rOpravdu chcete ukončit e-VESK Vizedua?"
 BM_GETCHECK, WM_CLOSE, WM_QUERYENDSESSION = 0x00F0, 0x0010, 0x0011
 ZERO = "_".join("0" * 24)
 
@@ -47,19 +42,7 @@ def painted_label(window, text: str, left: int, top: int, width: int, height: in
                          screen_origin=(window.client_origin[0] + left, window.client_origin[1] + top))
 
 
-def mask(*categories: int) -> str:
-    return "_".join("1" if i in categories else "0" for i in range(1, 25))
-
-
-class MainWindowTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.wine = harness.session_from_config(deadline=600).__enter__()
-        cls.addClassCleanup(cls.wine.close)
-        cls.server = FixtureServer().start()
-        cls.addClassCleanup(cls.server.stop)
-        cls.server.default(Reply(body="ok"))
-
+class MainWindowTest(ProgramCase):
     def setUp(self):
         self.wine.reg_delete_key(SETTINGS)
         self.wine.reg_delete(RUN, "e-vesk vizedu")

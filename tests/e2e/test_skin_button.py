@@ -8,22 +8,15 @@
 import subprocess
 import sys
 import time
-import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
-from fixture_server import FixtureServer, Reply  # noqa: E402
+from program_case import TITLE, SETTINGS, mask, ProgramCase  # noqa: E402
 
-TITLE = "Dorlen e-VESK vizedu"
-SETTINGS = r"\software\dorlen\evesk"
 WM_NCHITTEST, HTTRANSPARENT = 0x0084, -1
 AROUND = 12  # pixels captured around the button: its glow reaches 8 beyond it
-
-
-def mask(*categories: int) -> str:
-    return "_".join("1" if i in categories else "0" for i in range(1, 25))
 
 
 class Frame:
@@ -47,15 +40,7 @@ class Frame:
         return path
 
 
-class SkinButtonTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.wine = harness.session_from_config(deadline=600).__enter__()
-        cls.addClassCleanup(cls.wine.close)
-        cls.server = FixtureServer().start()
-        cls.addClassCleanup(cls.server.stop)
-        cls.server.default(Reply(body="ok"))
-
+class SkinButtonTest(ProgramCase):
     def setUp(self):
         self.wine.reg_delete_key(SETTINGS)
         self.wine.reg_set(SETTINGS, "server", self.server.address)

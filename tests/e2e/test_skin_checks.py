@@ -9,23 +9,16 @@ and how the boxes answer the pointer and the keyboard.
 import subprocess
 import sys
 import time
-import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
-from fixture_server import FixtureServer, Reply  # noqa: E402
+from program_case import TITLE, SETTINGS, mask, ProgramCase  # noqa: E402
 
-TITLE = "Dorlen e-VESK vizedu"
-SETTINGS = r"\software\dorlen\evesk"
 BM_GETCHECK = 0x00F0
 # The face of the panel in "Topaz" (RGB).
 PANEL_FACE = (0xEE, 0xF2, 0xF7)
-
-
-def mask(*categories: int) -> str:
-    return "_".join("1" if i in categories else "0" for i in range(1, 25))
 
 
 def pixels(shot: Path, x: int, y: int, w: int, h: int) -> list[tuple[int, int, int]]:
@@ -34,15 +27,7 @@ def pixels(shot: Path, x: int, y: int, w: int, h: int) -> list[tuple[int, int, i
     return [(raw[i], raw[i + 1], raw[i + 2]) for i in range(0, len(raw) - 2, 3)]
 
 
-class SkinChecksTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.wine = harness.session_from_config(deadline=600).__enter__()
-        cls.addClassCleanup(cls.wine.close)
-        cls.server = FixtureServer().start()
-        cls.addClassCleanup(cls.server.stop)
-        cls.server.default(Reply(body="ok"))
-
+class SkinChecksTest(ProgramCase):
     def setUp(self):
         self.wine.reg_delete_key(SETTINGS)
         self.wine.reg_set(SETTINGS, "server", self.server.address)

@@ -7,32 +7,20 @@
 
 import sys
 import time
-import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
-from fixture_server import FixtureServer, Reply  # noqa: E402
+from program_case import TITLE, SETTINGS, CLOSE_QUESTION, ProgramCase  # noqa: E402
 
-TITLE = "Dorlen e-VESK vizedu"
-SETTINGS = r"\software\dorlen\evesk"
-CLOSE_QUESTION = "\rOpravdu chcete ukončit e-VESK Vizedua?"
 SM_QUENCHCMD, AC_CTRLHANDLED = 41216, 7
 WM_CLOSE = 0x0010
 HTCAPTION, HTSYSMENU, HTMINBUTTON, HTMAXBUTTON, HTCLOSE = 2, 3, 8, 9, 20
 COMPLEX_REGION = 3
 
 
-class SkinFrameTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.wine = harness.session_from_config(deadline=600).__enter__()
-        cls.addClassCleanup(cls.wine.close)
-        cls.server = FixtureServer().start()
-        cls.addClassCleanup(cls.server.stop)
-        cls.server.default(Reply(body="ok"))
-
+class SkinFrameTest(ProgramCase):
     def setUp(self):
         self.wine.reg_delete_key(SETTINGS)
         self.wine.reg_set(SETTINGS, "server", self.server.address)

@@ -10,17 +10,14 @@ separator (read from the hot item the pointer lights), and every item still does
 
 import sys
 import time
-import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
-from fixture_server import FixtureServer, Reply  # noqa: E402
+from program_case import TITLE, SETTINGS, ProgramCase  # noqa: E402
 from test_tray import read_ppm  # noqa: E402
 
-TITLE = "Dorlen e-VESK vizedu"
-SETTINGS = r"\software\dorlen\evesk"
 MASK = "1_0_1_" + "0_" * 20 + "1"
 WM_SYSCOMMAND, SC_MINIMIZE, WM_RBUTTONDOWN = 0x0112, 0xF020, 0x0204
 SM_QUENCHCMD, AC_CTRLHANDLED = 41216, 7
@@ -28,15 +25,7 @@ CHECK_PATH = "/vizedu_vesk/index.php?check="
 ITEM_HEIGHT, SEPARATOR_HEIGHT = 20, 2
 
 
-class SkinMenuTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.wine = harness.session_from_config(deadline=600).__enter__()
-        cls.addClassCleanup(cls.wine.close)
-        cls.server = FixtureServer().start()
-        cls.addClassCleanup(cls.server.stop)
-        cls.server.default(Reply(body="ok"))
-
+class SkinMenuTest(ProgramCase):
     def setUp(self):
         self.wine.reg_set(SETTINGS, "data", MASK)
         self.wine.reg_set(SETTINGS, "verze", "1700000000")

@@ -1,0 +1,27 @@
+"""What the end-to-end tests of the running program share: its texts and settings key, the
+category mask, and a test case with one Wine session and one news service for its tests."""
+import unittest
+
+import harness
+from fixture_server import FixtureServer, Reply
+
+TITLE = "Dorlen e-VESK vizedu"
+SETTINGS = r"\software\dorlen\evesk"
+RUN = r"\software\microsoft\windows\currentversion\run"
+CLOSE_QUESTION = "\rOpravdu chcete ukončit e-VESK Vizedua?"
+
+
+def mask(*categories: int) -> str:
+    return "_".join("1" if i in categories else "0" for i in range(1, 25))
+
+
+class ProgramCase(unittest.TestCase):
+    """One Wine session and one fixture news service (answering "ok") for all tests of a class."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.wine = harness.session_from_config(deadline=600).__enter__()
+        cls.addClassCleanup(cls.wine.close)
+        cls.server = FixtureServer().start()
+        cls.addClassCleanup(cls.server.stop)
+        cls.server.default(Reply(body="ok"))
