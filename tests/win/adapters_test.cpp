@@ -10,6 +10,7 @@
 
 #include "GuiObjects.h"
 #include "MessagePump.h"
+#include "TopazSkin.h"
 #include "framework/Application.h"
 #include "framework/Forms.h"
 #include "framework/Stream.h"
@@ -23,7 +24,6 @@ using namespace evesk;
 
 namespace {
 
-const std::string Assets = std::string(EVESK_FIXTURES) + "/../../assets/Topaz";
 
 // A dialog template in memory: DLGTEMPLATE and DLGITEMTEMPLATE records, DWORD-aligned.
 class TTemplate {
@@ -170,14 +170,7 @@ COLORREF ScreenPixel(HWND wnd, int x, int y) {
 class AdaptersTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TMemoryStream out;
-    WriteSkinArchive(out, ReadFolderSkin(TacDiskFiles(), Assets));
-    manager = new TsSkinManager(&app);
-    auto* item = static_cast<TsStoredSkin*>(manager->InternalSkins().Add());
-    item->SetName("Topaz");
-    item->SetData(out.Bytes());
-    manager->SetSkinDirectory("c:\\no-such-skins");
-    manager->SetSkinName("Topaz");
+    manager = topaz::NewManager(&app);
     ASSERT_TRUE(manager->SkinData().Active);
   }
   void TearDown() override {
@@ -402,20 +395,9 @@ struct TBoxVisit {
 };
 TBoxVisit* gVisit = nullptr;
 
-BOOL CALLBACK FindDialog(HWND wnd, LPARAM lp) {
-  char cls[16] = {};
-  GetClassNameA(wnd, cls, sizeof(cls));
-  if (lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(wnd)) {
-    *reinterpret_cast<HWND*>(lp) = wnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 void CALLBACK VisitBox(HWND, UINT, UINT_PTR id, DWORD) {
   TBoxVisit& v = *gVisit;
-  HWND box = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&box));
+  HWND box = topaz::FindThreadWindow("#32770");
   if (!box && ++v.Ticks < 200) return;
   KillTimer(nullptr, id);
   if (!box) return;

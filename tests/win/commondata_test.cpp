@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "TopazSkin.h"
 #include "framework/Application.h"
 #include "framework/Forms.h"
 #include "framework/Stream.h"
@@ -13,10 +14,10 @@
 #include "skin/sWriteText_win.h"
 
 using namespace evesk;
+using topaz::PixelOf;
 
 namespace {
 
-const std::string Assets = std::string(EVESK_FIXTURES) + "/../../assets/Topaz";
 
 // A panel that hands its messages to its skin data first, as the skinned controls do.
 class TDataPanel : public TPanel {
@@ -44,17 +45,9 @@ LRESULT Send(TWinControl* c, WORD command, LPARAM lp = 0, WORD param = 0) {
 
 TColor Rgb(TColor c) { return ColorToRGB(c) & 0xFFFFFF; }
 
-TColor PixelOf(TBitmap& b, int x, int y) {
-  const std::uint8_t* p = b.ScanLine(y) + x * (BitsPerPixel(b.PixelFormat()) / 8);
-  return RGBColor(p[2], p[1], p[0]);
-}
-
 class CommonDataTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TMemoryStream out;
-    WriteSkinArchive(out, ReadFolderSkin(TacDiskFiles(), Assets));
-    archive = out.Bytes();
     form = new TForm(&app);
     form->SetBounds(10, 10, 420, 430);
     // Created before the skin is applied: the broadcast alone must bring them their sections.
@@ -71,19 +64,11 @@ class CommonDataTest : public ::testing::Test {
     form->Show();
     RedrawWindow(form->Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   }
-  TsSkinManager* NewManager(TComponent* owner) {
-    auto* m = new TsSkinManager(owner);
-    auto* item = static_cast<TsStoredSkin*>(m->InternalSkins().Add());
-    item->SetName("Topaz");
-    item->SetData(archive);
-    m->SetSkinDirectory("c:\\no-such-skins");
-    return m;
-  }
+  static TsSkinManager* NewManager(TComponent* owner) { return topaz::NewManager(owner, false); }
   int Index(const char* section) const { return manager->Tables().GetSectionIndex(section); }
   const TsGeneralData& Sec(const char* section) const { return manager->Tables().Sections()[Index(section)]; }
 
   TApplication app;
-  std::vector<std::uint8_t> archive;
   TForm* form = nullptr;
   TDataPanel *panel = nullptr, *button = nullptr, *box = nullptr, *boxOnButton = nullptr, *odd = nullptr;
   TsSkinManager* manager = nullptr;

@@ -6,6 +6,7 @@
 
 #include "GuiObjects.h"
 #include "MessagePump.h"
+#include "TopazSkin.h"
 #include "framework/Application.h"
 #include "framework/Forms.h"
 #include "framework/Stream.h"
@@ -15,25 +16,19 @@
 #include "skinctrls/sButton.h"
 
 using namespace evesk;
+using topaz::PixelOf;
 
 namespace {
 
-const std::string Assets = std::string(EVESK_FIXTURES) + "/../../assets/Topaz";
 
 LRESULT Send(TWinControl* c, WORD command, LPARAM lp = 0) {
   return SendMessageA(c->Handle(), SM_QUENCHCMD, SkinCommand(command), lp);
 }
 
-TColor PixelOf(TBitmap& b, int x, int y) {
-  const std::uint8_t* p = b.ScanLine(y) + x * 3;
-  return RGBColor(p[2], p[1], p[0]);
-}
 
 class SButtonTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TMemoryStream out;
-    WriteSkinArchive(out, ReadFolderSkin(TacDiskFiles(), Assets));
     form = new TForm(&app);
     form->SetBounds(100, 100, 300, 200);
     button = new TsButton(form);
@@ -43,12 +38,7 @@ class SButtonTest : public ::testing::Test {
     other = new TButton(form);
     other->SetParent(form);
     other->SetBounds(150, 40, 78, 33);
-    manager = new TsSkinManager(form);
-    auto* item = static_cast<TsStoredSkin*>(manager->InternalSkins().Add());
-    item->SetName("Topaz");
-    item->SetData(out.Bytes());
-    manager->SetSkinDirectory("c:\\no-such-skins");
-    manager->SetSkinName("Topaz");
+    manager = topaz::NewManager(form);
     ASSERT_EQ(manager->SkinInfo(), "6.14");
     form->Show();
     RedrawWindow(form->Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);

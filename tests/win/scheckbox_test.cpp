@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "MessagePump.h"
+#include "TopazSkin.h"
 #include "framework/Application.h"
 #include "framework/Forms.h"
 #include "framework/Stream.h"
@@ -20,10 +21,10 @@
 #include "skinctrls/sPanel.h"
 
 using namespace evesk;
+using topaz::PixelOf;
 
 namespace {
 
-const std::string Assets = std::string(EVESK_FIXTURES) + "/../../assets/Topaz";
 
 LRESULT Send(TWinControl* c, WORD command, LPARAM lp = 0) {
   return SendMessageA(c->Handle(), SM_QUENCHCMD, SkinCommand(command), lp);
@@ -31,10 +32,6 @@ LRESULT Send(TWinControl* c, WORD command, LPARAM lp = 0) {
 
 TColor Rgb(TColor c) { return ColorToRGB(c) & 0xFFFFFF; }
 
-TColor PixelOf(const TBitmap& b, int x, int y) {
-  const std::uint8_t* p = b.ScanLine(y) + x * (BitsPerPixel(b.PixelFormat()) / 8);
-  return RGBColor(p[2], p[1], p[0]);
-}
 
 // What a window shows now, read back from its device context.
 std::vector<TColor> Capture(TWinControl* c) {
@@ -67,9 +64,6 @@ SIZE Extent(TFont& font, const std::string& text) {
 class SkinChecksTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TMemoryStream out;
-    WriteSkinArchive(out, ReadFolderSkin(TacDiskFiles(), Assets));
-    archive = out.Bytes();
     form = new TForm(&app);
     form->SetBounds(10, 10, 420, 430);
     panel = new TsPanel(form);
@@ -87,12 +81,7 @@ class SkinChecksTest : public ::testing::Test {
     web->SetBounds(8, 8, 10, 10);
     web->SetCaption("Informace k programu");
     form->Handle();
-    manager = new TsSkinManager(form);
-    auto* item = static_cast<TsStoredSkin*>(manager->InternalSkins().Add());
-    item->SetName("Topaz");
-    item->SetData(archive);
-    manager->SetSkinDirectory("c:\\no-such-skins");
-    manager->SetSkinName("Topaz");
+    manager = topaz::NewManager(form);
     ASSERT_EQ(manager->SkinInfo(), "6.14");
     form->Show();
     Settle();
@@ -122,7 +111,6 @@ class SkinChecksTest : public ::testing::Test {
   }
 
   TApplication app;
-  std::vector<std::uint8_t> archive;
   TForm* form = nullptr;
   TsPanel* panel = nullptr;
   TsCheckBox *box = nullptr, *empty = nullptr, *other = nullptr;

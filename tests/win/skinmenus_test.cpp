@@ -12,6 +12,7 @@
 
 #include "GuiObjects.h"
 #include "MessagePump.h"
+#include "TopazSkin.h"
 #include "framework/Application.h"
 #include "framework/Forms.h"
 #include "framework/Handles.h"
@@ -22,25 +23,19 @@
 #include "skinctrls/sSkinMenus.h"
 
 using namespace evesk;
+using topaz::PixelOf;
 
 namespace {
 
-const std::string Assets = std::string(EVESK_FIXTURES) + "/../../assets/Topaz";
 
 int Luma(const TBitmap& b, int x, int y) {
   const std::uint8_t* p = b.ScanLine(y) + x * (BitsPerPixel(b.PixelFormat()) / 8);
   return (p[0] + p[1] + p[2]) / 3;
 }
-TColor PixelOf(const TBitmap& b, int x, int y) {
-  const std::uint8_t* p = b.ScanLine(y) + x * (BitsPerPixel(b.PixelFormat()) / 8);
-  return RGBColor(p[2], p[1], p[0]);
-}
 
 class SkinMenusTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TMemoryStream out;
-    WriteSkinArchive(out, ReadFolderSkin(TacDiskFiles(), Assets));
     form = new TForm(&app);
     form->SetBounds(100, 100, 200, 150);
     menu = new TPopupMenu(form);
@@ -51,12 +46,7 @@ class SkinMenusTest : public ::testing::Test {
     quit = AddItem("Konec");
     own = AddItem("Vlastní");
     own->OnAdvancedDrawItem = [this](TObject*, TCanvas&, const RECT&, TOwnerDrawState) { ++ownDraws; };
-    manager = new TsSkinManager(form);
-    auto* item = static_cast<TsStoredSkin*>(manager->InternalSkins().Add());
-    item->SetName("Topaz");
-    item->SetData(out.Bytes());
-    manager->SetSkinDirectory("c:\\no-such-skins");
-    manager->SetSkinName("Topaz");
+    manager = topaz::NewManager(form);
     ASSERT_TRUE(manager->SkinData().Active);
     skinner = SkinableMenusOf(manager);
   }
@@ -203,20 +193,9 @@ struct TOpenMenu {
 };
 TOpenMenu* gOpen = nullptr;
 
-BOOL CALLBACK FindMenuWindow(HWND wnd, LPARAM lp) {
-  char cls[16] = {};
-  GetClassNameA(wnd, cls, sizeof(cls));
-  if (lstrcmpA(cls, "#32768") == 0 && IsWindowVisible(wnd)) {
-    *reinterpret_cast<HWND*>(lp) = wnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 void CALLBACK InspectAndClose(HWND, UINT, UINT_PTR id, DWORD) {
   TOpenMenu& o = *gOpen;
-  HWND wnd = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), FindMenuWindow, reinterpret_cast<LPARAM>(&wnd));
+  HWND wnd = topaz::FindThreadWindow("#32768");
   if (!wnd && ++o.Ticks < 100) return;
   KillTimer(nullptr, id);
   if (wnd && !o.Window) {

@@ -7,6 +7,7 @@
 
 #include "GuiObjects.h"
 #include "MessagePump.h"
+#include "TopazSkin.h"
 #include "framework/Application.h"
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
@@ -23,7 +24,6 @@ using namespace evesk;
 
 namespace {
 
-const std::string Assets = std::string(EVESK_FIXTURES) + "/../../assets/Topaz";
 
 class TTestForm : public TForm {
  public:
@@ -67,16 +67,8 @@ void ShowAndActivate(TForm* form) {
 class SkinProviderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TMemoryStream out;
-    WriteSkinArchive(out, ReadFolderSkin(TacDiskFiles(), Assets));
-    archive = out.Bytes();
     holder = new TForm(&app);  // holds the manager, never shown
-    manager = new TsSkinManager(holder);
-    auto* item = static_cast<TsStoredSkin*>(manager->InternalSkins().Add());
-    item->SetName("Topaz");
-    item->SetData(archive);
-    manager->SetSkinDirectory("c:\\no-such-skins");
-    manager->SetSkinName("Topaz");
+    manager = topaz::NewManager(holder);
     ASSERT_EQ(manager->SkinInfo(), "6.14");
     ASSERT_TRUE(SkinHookInstalled());
   }
@@ -87,7 +79,6 @@ class SkinProviderTest : public ::testing::Test {
   }
 
   TApplication app;
-  std::vector<std::uint8_t> archive;
   TForm* holder = nullptr;
   TsSkinManager* manager = nullptr;
 };
