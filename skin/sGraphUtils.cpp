@@ -79,14 +79,16 @@ bool AttachBitmap(TacView& view, TBitmap& bitmap, TPixelFormat format) {
 }
 }  // namespace
 
-bool TacFast24::Attach(TBitmap& bitmap) { return AttachBitmap(FView, bitmap, TPixelFormat::pf24bit); }
-bool TacFast24::Attach(std::uint8_t* row0, int width, int height, std::ptrdiff_t step) {
-  return AttachRaw(FView, row0, width, height, step, 3);
+template <int Bpp>
+bool TacFastPixels<Bpp>::Attach(TBitmap& bitmap) {
+  return AttachBitmap(FView, bitmap, Bpp == 3 ? TPixelFormat::pf24bit : TPixelFormat::pf32bit);
 }
-bool TacFast32::Attach(TBitmap& bitmap) { return AttachBitmap(FView, bitmap, TPixelFormat::pf32bit); }
-bool TacFast32::Attach(std::uint8_t* row0, int width, int height, std::ptrdiff_t step) {
-  return AttachRaw(FView, row0, width, height, step, 4);
+template <int Bpp>
+bool TacFastPixels<Bpp>::Attach(std::uint8_t* row0, int width, int height, std::ptrdiff_t step) {
+  return AttachRaw(FView, row0, width, height, step, Bpp);
 }
+template class TacFastPixels<3>;
+template class TacFastPixels<4>;
 
 bool TacFastSum24::Attach(TBitmap& dest, const TBitmap& source) {
   FDest = FSource = TacView{};

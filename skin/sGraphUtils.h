@@ -47,13 +47,14 @@ struct TacView {
   static TacView Of(const TBitmap* bitmap) { return Of(const_cast<TBitmap*>(bitmap)); }
 };
 
-// Fast access to the pixels of one 24-bit bitmap. Binding fails (and the object stays unbound)
-// for a missing bitmap, another format or fewer than 2 × 2 pixels. Pixel and SetPixel do not
-// check coordinates; Contains does.
-class TacFast24 {
+// Fast access to the pixels of one 24-bit (BPP 3) or 32-bit (BPP 4) bitmap. Binding fails (and
+// the object stays unbound) for a missing bitmap, another format or fewer than 2 × 2 pixels.
+// Pixel and SetPixel do not check coordinates; Contains does.
+template <int Bpp>
+class TacFastPixels {
  public:
-  TacFast24() = default;
-  explicit TacFast24(TBitmap& bitmap) { Attach(bitmap); }
+  TacFastPixels() = default;
+  explicit TacFastPixels(TBitmap& bitmap) { Attach(bitmap); }
   bool Attach(TBitmap& bitmap);
   // A raw buffer whose row 0 starts at row0; a negative step runs bottom-up.
   bool Attach(std::uint8_t* row0, int width, int height, std::ptrdiff_t step);
@@ -66,40 +67,28 @@ class TacFast24 {
     const std::uint8_t* p = FView.At(x, y);
     return TColor{p[2]} | TColor{p[1]} << 8 | TColor{p[0]} << 16;
   }
-  void SetPixel(int x, int y, TColor c) {
+
+ protected:
+  std::uint8_t* SetColour(int x, int y, TColor c) {
     std::uint8_t* p = FView.At(x, y);
     p[0] = static_cast<std::uint8_t>(c >> 16), p[1] = static_cast<std::uint8_t>(c >> 8), p[2] = static_cast<std::uint8_t>(c);
+    return p;
   }
-
- private:
   TacView FView;
 };
 
-// The same over a 32-bit bitmap; Pixel gives the colour, Alpha the fourth byte.
-class TacFast32 {
+class TacFast24 : public TacFastPixels<3> {
  public:
-  TacFast32() = default;
-  explicit TacFast32(TBitmap& bitmap) { Attach(bitmap); }
-  bool Attach(TBitmap& bitmap);
-  bool Attach(std::uint8_t* row0, int width, int height, std::ptrdiff_t step);
-  bool Bound() const { return FView.Valid(); }
-  int Width() const { return FView.Width; }
-  int Height() const { return FView.Height; }
-  bool Contains(int x, int y) const { return FView.Contains(x, y); }
-  std::uint8_t* Row(int y) const { return FView.Row(y); }
-  TColor Pixel(int x, int y) const {
-    const std::uint8_t* p = FView.At(x, y);
-    return TColor{p[2]} | TColor{p[1]} << 8 | TColor{p[0]} << 16;
-  }
-  std::uint8_t Alpha(int x, int y) const { return FView.At(x, y)[3]; }
-  void SetPixel(int x, int y, TColor c, std::uint8_t alpha = 255) {
-    std::uint8_t* p = FView.At(x, y);
-    p[0] = static_cast<std::uint8_t>(c >> 16), p[1] = static_cast<std::uint8_t>(c >> 8), p[2] = static_cast<std::uint8_t>(c);
-    p[3] = alpha;
-  }
+  using TacFastPixels::TacFastPixels;
+  void SetPixel(int x, int y, TColor c) { SetColour(x, y, c); }
+};
 
- private:
-  TacView FView;
+// Pixel gives the colour, Alpha the fourth byte.
+class TacFast32 : public TacFastPixels<4> {
+ public:
+  using TacFastPixels::TacFastPixels;
+  std::uint8_t Alpha(int x, int y) const { return FView.At(x, y)[3]; }
+  void SetPixel(int x, int y, TColor c, std::uint8_t alpha = 255) { SetColour(x, y, c)[3] = alpha; }
 };
 
 // Two 24-bit bitmaps bound for blending a rectangle of the source into the destination; the
