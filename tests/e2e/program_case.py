@@ -9,6 +9,11 @@ TITLE = "Dorlen e-VESK vizedu"
 SETTINGS = r"\software\dorlen\evesk"
 RUN = r"\software\microsoft\windows\currentversion\run"
 CLOSE_QUESTION = "\rOpravdu chcete ukončit e-VESK Vizedua?"
+NO_CHOICE = "Nemáte vybrané žádné kategorie ke sledování"
+SENTENCE = "K dispozici jsou aktuální informace VESK ve Vašem oboru"
+NEWS = ("!" + SENTENCE + "#1700000000").encode("cp1250")  # a reply with news up to this stamp
+MASK = "1_0_1_" + "0_" * 20 + "1"  # categories 1, 3 and 24
+STAMP = "1600000000"
 
 
 def mask(*categories: int) -> str:

@@ -14,9 +14,8 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
-from program_case import TITLE, SETTINGS, RUN, CLOSE_QUESTION, mask, ProgramCase  # noqa: E402
+from program_case import TITLE, SETTINGS, RUN, CLOSE_QUESTION, mask, ProgramCase, NO_CHOICE  # noqa: E402
 
-NO_CHOICE = "Nemáte vybrané žádné kategorie ke sledování"
 BM_GETCHECK, WM_CLOSE, WM_QUERYENDSESSION = 0x00F0, 0x0010, 0x0011
 ZERO = "_".join("0" * 24)
 

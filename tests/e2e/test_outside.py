@@ -18,14 +18,8 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
 from fixture_server import FixtureServer, Reply  # noqa: E402
+from program_case import TITLE, SETTINGS, SENTENCE, NEWS, MASK, STAMP, NO_CHOICE  # noqa: E402
 
-TITLE = "Dorlen e-VESK vizedu"
-SETTINGS = r"\software\dorlen\evesk"
-SENTENCE = "K dispozici jsou aktuální informace VESK ve Vašem oboru"
-NEWS = ("!" + SENTENCE + "#1700000000").encode("cp1250")
-MASK = "1_0_1_" + "0_" * 20 + "1"
-STAMP = "1600000000"
-NO_CATEGORIES = "Nemáte vybrané žádné kategorie ke sledování"
 
 
 class OutsideTest(unittest.TestCase):
@@ -168,7 +162,7 @@ class OutsideTest(unittest.TestCase):
         self.assertEqual(self.dialogs(), [])
         self.run_aktualizace_from_the_menu(program)
         box = self.wine.wait_for(self.dialogs, 30, what="the empty-choice message")[0]
-        self.assertIn(NO_CATEGORIES, self.texts_of(box))
+        self.assertIn(NO_CHOICE, self.texts_of(box))
         time.sleep(2)
         self.assertEqual(self.server.requests, [])
         self.assertTrue(program.running)

@@ -15,10 +15,9 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
-from program_case import TITLE, SETTINGS, ProgramCase  # noqa: E402
+from program_case import TITLE, SETTINGS, ProgramCase, MASK  # noqa: E402
 from test_tray import read_ppm  # noqa: E402
 
-MASK = "1_0_1_" + "0_" * 20 + "1"
 WM_SYSCOMMAND, SC_MINIMIZE, WM_RBUTTONDOWN = 0x0112, 0xF020, 0x0204
 SM_QUENCHCMD, AC_CTRLHANDLED = 41216, 7
 CHECK_PATH = "/vizedu_vesk/index.php?check="

@@ -13,12 +13,10 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
 from fixture_server import FixtureServer, Reply  # noqa: E402
+from program_case import TITLE, SETTINGS, MASK  # noqa: E402
 
-TITLE = "Dorlen e-VESK vizedu"
-SETTINGS = r"\software\dorlen\evesk"
 # Categories 1, 3 and 24 watched, so the start neither complains about an empty choice
 # nor, without "-auto", makes a check.
-MASK = "1_0_1_" + "0_" * 20 + "1"
 
 
 class StartTest(unittest.TestCase):

@@ -17,10 +17,8 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
 from fixture_server import FixtureServer, Reply  # noqa: E402
+from program_case import TITLE, SETTINGS, MASK  # noqa: E402
 
-TITLE = "Dorlen e-VESK vizedu"
-SETTINGS = r"\software\dorlen\evesk"
-MASK = "1_0_1_" + "0_" * 20 + "1"
 WM_SYSCOMMAND, SC_MINIMIZE = 0x0112, 0xF020
 TRAY_AREA = (880, 681, 1000, 700)  # desktop coordinates: left, top, right, bottom
 CHECK_PATH = "/vizedu_vesk/index.php?check="

@@ -15,13 +15,8 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
 from fixture_server import FixtureServer, Reply  # noqa: E402
+from program_case import TITLE, SETTINGS, SENTENCE, NEWS, MASK, STAMP  # noqa: E402
 
-TITLE = "Dorlen e-VESK vizedu"
-SETTINGS = r"\software\dorlen\evesk"
-SENTENCE = "K dispozici jsou aktuální informace VESK ve Vašem oboru"
-NEWS = ("!" + SENTENCE + "#1700000000").encode("cp1250")
-MASK = "1_0_1_" + "0_" * 20 + "1"
-STAMP = "1600000000"
 
 
 def tray_pixels(shot: Path) -> bytes:
