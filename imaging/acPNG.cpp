@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <new>
 
 #include <zlib.h>
@@ -149,6 +150,9 @@ void TPNGGraphic::LoadFromStream(TStream& stream) {
   FColorManager = TColorManager();
   FStream = &stream;
   FPendingHeader = FPixelFormatReady = FImageDone = FIDATRunEnded = FZStreamEnded = false;
+  FAheadPos = FAheadEnd = FAheadLeft = 0;
+  FAheadFault = nullptr;
+  FAheadDry = false;
   try {
     ReadChunkHeader();  // IHDR, checked above
     ReadChunkData();
@@ -414,6 +418,12 @@ void TPNGGraphic::LoadIDAT() {
 
 void TPNGGraphic::DecodeRows(std::size_t rowBytes) {
   const int width = FProperties.Width, height = FProperties.Height;
+  FAheadLeft = static_cast<std::size_t>(height) * (rowBytes + 1);
+  FAhead.resize(std::min<std::size_t>(FAheadLeft, 64 * 1024));
+  struct TRelease {
+    std::vector<std::uint8_t>& Ahead;
+    ~TRelease() { std::vector<std::uint8_t>().swap(Ahead); }
+  } release{FAhead};
   int y = 0;
   try {
     for (; y < height; ++y) {
@@ -452,10 +462,29 @@ void TPNGGraphic::DecodeInterlaced() {
   }
 }
 
-// Fills the row from the inflate stream, moving to the next IDAT chunk whenever the current
-// one is used up. False when the IDAT run ends before the row is complete.
+// Fills the row, from the rows inflated ahead while there are any, then from the stream.
+// False when the IDAT run ends before the row is complete.
 bool TPNGGraphic::ReadRow(std::uint8_t* row, std::size_t size) {
   std::size_t got = 0;
+  while (got < size) {
+    if (FAheadPos < FAheadEnd) {
+      const std::size_t n = std::min(size - got, FAheadEnd - FAheadPos);
+      std::memcpy(row + got, FAhead.data() + FAheadPos, n);
+      FAheadPos += n, got += n;
+      if (FAheadPos == FAheadEnd && FAheadFault && FAheadFaultAtEnd) std::rethrow_exception(std::exchange(FAheadFault, nullptr));
+      continue;
+    }
+    if (FAheadFault) std::rethrow_exception(std::exchange(FAheadFault, nullptr));
+    if (FAheadDry) return false;
+    if (FAheadLeft == 0) return InflateRow(row, size, got);
+    InflateAhead();
+  }
+  return true;
+}
+
+// Fills the rest of the row from the inflate stream, moving to the next IDAT chunk whenever the
+// current one is used up. False when the IDAT run ends before the row is complete.
+bool TPNGGraphic::InflateRow(std::uint8_t* row, std::size_t size, std::size_t got) {
   while (got < size) {
     if (FZStreamEnded) Fail(SExtraData);
     if (FDecoder->AvailableInput() == 0) {
@@ -471,6 +500,43 @@ bool TPNGGraphic::ReadRow(std::uint8_t* row, std::size_t size) {
     }
   }
   return true;
+}
+
+// Inflates the next piece of the image's rows. A fault is kept for the row that
+// reading row by row would have met it in: zlib finds a bad code or the stream's end right
+// after the last byte it writes, so a call that wrote bytes faults with its last byte; any
+// other fault comes with the first byte that could not be had.
+void TPNGGraphic::InflateAhead() {
+  const std::size_t want = std::min(FAhead.size(), FAheadLeft);
+  std::size_t got = 0;
+  FAheadPos = 0;
+  FAheadFaultAtEnd = false;
+  try {
+    while (got < want) {
+      if (FZStreamEnded) Fail(SExtraData);
+      if (FDecoder->AvailableInput() == 0) {
+        if (!NextIDAT()) {
+          FAheadDry = true;
+          break;
+        }
+        continue;
+      }
+      const std::size_t start = got;
+      const int result = FDecoder->Decode(FAhead.data() + got, want - got, got);
+      if (result == Z_STREAM_END) {
+        FZStreamEnded = true;
+        // A short stream fails at the next turn, when the first missing byte is wanted.
+        if (FDecoder->AvailableInput() > 0) FAheadFaultAtEnd = got > start, Fail(SExtraData);
+      } else if (result != Z_OK && (result != Z_BUF_ERROR || FDecoder->AvailableInput() > 0)) {
+        FAheadFaultAtEnd = got > start;
+        Fail(SCompressionError);
+      }
+    }
+  } catch (...) {
+    FAheadFault = std::current_exception();
+  }
+  FAheadEnd = got;
+  FAheadLeft -= got;
 }
 
 bool TPNGGraphic::NextIDAT() {

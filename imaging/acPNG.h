@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -95,6 +96,8 @@ class TPNGGraphic : public TBitmap {
   void DecodeRows(std::size_t rowBytes);
   void DecodeInterlaced();
   bool ReadRow(std::uint8_t* row, std::size_t size);
+  bool InflateRow(std::uint8_t* row, std::size_t size, std::size_t got);
+  void InflateAhead();
   bool NextIDAT();
   void DropFurtherIDATs();
   void FillBackground(int fromRow, int toRow);
@@ -122,6 +125,14 @@ class TPNGGraphic : public TBitmap {
   bool FIDATRunEnded = false;
   bool FZStreamEnded = false;
   std::vector<std::uint8_t> FRows[2];
+  // Rows inflated ahead in one large piece (zlib is several times faster with room to write
+  // than row by row). A fault met ahead is kept and raised at the row that would have met it.
+  std::vector<std::uint8_t> FAhead;
+  std::size_t FAheadPos = 0, FAheadEnd = 0;
+  std::size_t FAheadLeft = 0;           // bytes that may still be inflated ahead
+  std::exception_ptr FAheadFault;
+  bool FAheadFaultAtEnd = false;        // raised with the last byte inflated, not at the next wanted
+  bool FAheadDry = false;               // the image data ended at FAheadEnd
 };
 
 }  // namespace evesk

@@ -354,3 +354,90 @@ TEST(PngAssets, StarIconsAre16x16WithSoftEdges) {
     EXPECT_EQ(warm > solid / 2, std::string(name) == "star_gold.png") << name;
   }
 }
+
+namespace {
+
+struct TRowByRow {
+  std::vector<Bytes> Rows;  // the rows read whole before the reader stopped
+  bool Fault = false;
+};
+
+// A reader that inflates exactly what each row needs, one image data chunk, and stops at the
+// first row it cannot fill: the yardstick for where a damaged stream must stop the decoder.
+TRowByRow ReadRowByRow(const Bytes& z, int rows, std::size_t rowBytes) {
+  TRowByRow out;
+  z_stream s{};
+  inflateInit(&s);
+  s.next_in = const_cast<Bytef*>(z.data());
+  s.avail_in = static_cast<uInt>(z.size());
+  bool ended = false;
+  for (int y = 0; y < rows && !out.Fault; ++y) {
+    Bytes row(rowBytes);
+    std::size_t got = 0;
+    while (got < rowBytes && !out.Fault) {
+      if (ended) { out.Fault = true; break; }
+      if (s.avail_in == 0) { inflateEnd(&s); return out; }
+      s.next_out = row.data() + got;
+      s.avail_out = static_cast<uInt>(rowBytes - got);
+      const int r = inflate(&s, Z_PARTIAL_FLUSH);
+      got = rowBytes - s.avail_out;
+      if (r == Z_STREAM_END) ended = true, out.Fault = got < rowBytes || s.avail_in > 0;
+      else if (r != Z_OK && (r != Z_BUF_ERROR || s.avail_in > 0)) out.Fault = true;
+    }
+    if (!out.Fault) out.Rows.push_back(row);
+  }
+  inflateEnd(&s);
+  return out;
+}
+
+}  // namespace
+
+// Rows are inflated ahead in large pieces; a damaged stream must still stop the decoder at the
+// row where reading row by row stops, with the same error, and every row before it decoded.
+TEST(PngDecode, DamagedImageDataStopsAtTheSameRowAsReadingRowByRow) {
+  constexpr int W = 1200, H = 100;
+  Bytes raw;
+  for (int y = 0; y < H; ++y) {
+    raw.push_back(0);
+    for (int x = 0; x < W; ++x) raw.push_back(static_cast<std::uint8_t>((x * 31 + y * 17 + (x * y) % 7) % 250));
+  }
+  const Bytes z = Zlib(raw);
+  std::vector<Bytes> streams;
+  for (std::size_t at = 2; at < z.size(); at += z.size() / 37) {
+    Bytes flipped = z;
+    flipped[at] ^= 0x55;
+    streams.push_back(flipped);
+    streams.push_back(Bytes(z.begin(), z.begin() + at));  // cut short
+  }
+  Bytes trailing = z;
+  trailing.push_back(7);
+  streams.push_back(trailing);
+  for (int rows : {1, 54, 55, 99}) {
+    const Bytes part(raw.begin(), raw.begin() + rows * (W + 1));
+    streams.push_back(Zlib(part));
+    // Flushed at a row's end, then a block of the invalid type: zlib fails right after that row.
+    Bytes broken = UnfinishedZlib(part);
+    broken.push_back(0x07);
+    streams.push_back(broken);
+  }
+  for (const Bytes& stream : streams) {
+    const TRowByRow want = ReadRowByRow(stream, H, W + 1);
+    TPNGGraphic png;
+    const std::string error = ErrorOf(Png({IHDR(W, H, 8, 0), Chunk("bKGD", {0, 251}), Chunk("IDAT", stream), IEND()}));
+    EXPECT_EQ(error != "no error", want.Fault) << error << " with " << want.Rows.size() << " rows";
+    try {
+      Load(png, Png({IHDR(W, H, 8, 0), Chunk("bKGD", {0, 251}), Chunk("IDAT", stream), IEND()}));
+    } catch (const EInvalidGraphic&) {
+    }
+    for (int y = 0; y < H; ++y) {
+      const Bytes got(png.ScanLine(y), png.ScanLine(y) + W);
+      // A damaged filter byte makes the row unfiltered otherwise: then only "not background".
+      if (y < static_cast<int>(want.Rows.size()) && want.Rows[y][0] == 0)
+        ASSERT_EQ(got, Bytes(want.Rows[y].begin() + 1, want.Rows[y].end())) << "row " << y;
+      else if (y < static_cast<int>(want.Rows.size()))
+        ASSERT_NE(got, Bytes(W, 251)) << "row " << y;
+      else
+        ASSERT_EQ(got, Bytes(W, 251)) << "row " << y << " of " << want.Rows.size();
+    }
+  }
+}
