@@ -16,7 +16,29 @@ std::string_view Trim(std::string_view s) {
 }
 
 
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
 }  // namespace
+
+bool TsNameIndex::SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Upper(a[i]) != Upper(b[i])) return false;
+  return true;
+}
+
+void TsNameIndex::Place(TSlot slot) {
+  std::size_t i = slot.Hash & (FSlots.size() - 1);
+  while (FSlots[i].Index != 0) i = (i + 1) & (FSlots.size() - 1);
+  FSlots[i] = slot;
+}
+
+void TsNameIndex::Grow() {
+  std::vector<TSlot> old(std::max<std::size_t>(FSlots.size() * 2, 8));
+  old.swap(FSlots);
+  for (const TSlot& slot : old)
+    if (slot.Index != 0) Place(slot);
+}
 
 bool TryStrToInt(std::string_view text, int& value) {
   text = Trim(text);
@@ -53,10 +75,19 @@ bool TryStrToInt(std::string_view text, int& value) {
   return true;
 }
 
+namespace {
+
+struct SectionName {
+  const std::vector<TsSkinOptions::TSection>& Sections;
+  std::string_view operator()(std::size_t i) const { return Sections[i].Name; }
+};
+
+}  // namespace
+
 void TsSkinOptions::SetText(std::string_view text) {
   if (text.size() > MaxFileSize) throw ESkinOptionsError("The skin options file is too big");
   FSections.clear();
-  FSectionIndex.clear();
+  FSectionIndex.Clear();
   std::size_t keys = 0;
   TSection* current = nullptr;
   std::size_t pos = 0;
@@ -74,14 +105,14 @@ void TsSkinOptions::SetText(std::string_view text) {
       if (close != std::string_view::npos) {
         // A repeated section continues the first one, whose values win.
         const std::string_view name = Trim(line.substr(1, close - 1));
-        const std::string id = UpperCase(name);
-        auto found = FSectionIndex.find(id);
-        if (found == FSectionIndex.end()) {
+        std::ptrdiff_t found = FSectionIndex.Find(name, SectionName{FSections});
+        if (found < 0) {
           if (FSections.size() >= MaxSections) throw ESkinOptionsError("The skin options file has too many sections");
-          found = FSectionIndex.emplace(id, FSections.size()).first;
+          found = static_cast<std::ptrdiff_t>(FSections.size());
           FSections.emplace_back().Name = std::string(name);
+          FSectionIndex.Add(name, FSections.size() - 1, SectionName{FSections});
         }
-        current = &FSections[found->second];
+        current = &FSections[static_cast<std::size_t>(found)];
         continue;
       }
     }
@@ -89,25 +120,39 @@ void TsSkinOptions::SetText(std::string_view text) {
     if (current == nullptr || eq == std::string_view::npos) continue;  // not a value line
     const std::string_view name = Trim(line.substr(0, eq));
     if (name.empty()) continue;
-    if (!current->KeyIndex.emplace(UpperCase(name), current->Keys.size()).second) continue;
-    if (++keys > MaxKeys) throw ESkinOptionsError("The skin options file has too many values");
-    current->Keys.push_back(TKey{std::string(name), std::string(Trim(line.substr(eq + 1)))});
+    if (keys == MaxKeys) throw ESkinOptionsError("The skin options file has too many values");
+    if (current->Add(name, Trim(line.substr(eq + 1)))) ++keys;
   }
 }
 
 const TsSkinOptions::TSection* TsSkinOptions::FindSection(std::string_view section) const {
-  const auto found = FSectionIndex.find(UpperCase(section));
-  return found == FSectionIndex.end() ? nullptr : &FSections[found->second];
+  const std::ptrdiff_t found = FSectionIndex.Find(section, SectionName{FSections});
+  return found < 0 ? nullptr : &FSections[static_cast<std::size_t>(found)];
 }
 
 const std::string* TsSkinOptions::FindValue(std::string_view section, std::string_view key) const {
   const TSection* s = FindSection(section);
-  return s ? s->FindUpper(UpperCase(key)) : nullptr;
+  return s ? s->Find(key) : nullptr;
 }
 
-const std::string* TsSkinOptions::TSection::FindUpper(const std::string& upperKey) const {
-  const auto found = KeyIndex.find(upperKey);
-  return found == KeyIndex.end() ? nullptr : &Keys[found->second].Value;
+namespace {
+
+struct KeyName {
+  const std::vector<TsSkinOptions::TKey>& Keys;
+  std::string_view operator()(std::size_t i) const { return Keys[i].Name; }
+};
+
+}  // namespace
+
+const std::string* TsSkinOptions::TSection::Find(std::string_view key, std::uint32_t hash) const {
+  const std::ptrdiff_t found = FIndex.Find(key, hash, KeyName{Keys});
+  return found < 0 ? nullptr : &Keys[static_cast<std::size_t>(found)].Value;
+}
+
+bool TsSkinOptions::TSection::Add(std::string_view name, std::string_view value) {
+  if (!FIndex.Add(name, Keys.size(), KeyName{Keys})) return false;
+  Keys.push_back(TKey{std::string(name), std::string(value)});
+  return true;
 }
 
 std::string TsSkinOptions::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
@@ -139,7 +184,7 @@ double TsSkinOptions::ReadFloat(std::string_view section, std::string_view key, 
 
 bool TsSkinOptions::ReadBool(std::string_view section, std::string_view key, bool def) const {
   const std::string* value = FindValue(section, key);
-  return value ? UpperCase(*value) == "TRUE" : def;
+  return value ? TsNameIndex::SameName(*value, "TRUE") : def;
 }
 
 }  // namespace evesk

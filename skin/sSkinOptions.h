@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -17,6 +16,55 @@
 namespace evesk {
 
 EVESK_EXCEPTION(ESkinOptionsError, Exception);
+
+// Names looked up without regard to ASCII case, in an open-addressed table of indexes into the
+// owner's list (the owner passes how to get the i-th name): no node and no upper-cased copy
+// per name, which had made loading a skin slow.
+class TsNameIndex {
+ public:
+  // The index of the name, or -1.
+  template <class NameOf>
+  std::ptrdiff_t Find(std::string_view name, NameOf nameOf) const {
+    return Find(name, Hash(name), nameOf);
+  }
+  // The same with the name's hash worked out by the caller, once for many lookups.
+  template <class NameOf>
+  std::ptrdiff_t Find(std::string_view name, std::uint32_t hash, NameOf nameOf) const {
+    if (FSlots.empty()) return -1;
+    for (std::size_t i = hash & (FSlots.size() - 1);; i = (i + 1) & (FSlots.size() - 1)) {
+      const TSlot& slot = FSlots[i];
+      if (slot.Index == 0) return -1;
+      if (slot.Hash == hash && SameName(nameOf(slot.Index - 1), name)) return slot.Index - 1;
+    }
+  }
+  // Adds index i under the name; false, and nothing added, when the name is there already.
+  template <class NameOf>
+  bool Add(std::string_view name, std::size_t i, NameOf nameOf) {
+    if (Find(name, nameOf) >= 0) return false;
+    if ((FCount + 1) * 2 > FSlots.size()) Grow();
+    Place(TSlot{Hash(name), static_cast<std::uint32_t>(i + 1)});
+    ++FCount;
+    return true;
+  }
+  void Clear() { FSlots.clear(), FCount = 0; }
+  static bool SameName(std::string_view a, std::string_view b);
+  // FNV-1a over the upper-cased bytes.
+  static constexpr std::uint32_t Hash(std::string_view name) {
+    std::uint32_t h = 2166136261u;
+    for (char c : name) h = (h ^ static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c)) * 16777619u;
+    return h;
+  }
+
+ private:
+  struct TSlot {
+    std::uint32_t Hash = 0, Index = 0;  // Index is the list index + 1; 0 marks an empty slot
+  };
+  void Grow();
+  void Place(TSlot slot);
+
+  std::vector<TSlot> FSlots;  // a power of two long, at most half full
+  std::size_t FCount = 0;
+};
 
 class TsSkinOptions {
  public:
@@ -32,9 +80,14 @@ class TsSkinOptions {
   struct TSection {
     std::string Name;
     std::vector<TKey> Keys;  // in file order, each name once
-    std::unordered_map<std::string, std::size_t> KeyIndex;  // upper-cased name -> key
-    // The value of a key given in upper case, or null.
-    const std::string* FindUpper(const std::string& upperKey) const;
+    // The value of a key (any case), or null.
+    const std::string* Find(std::string_view key) const { return Find(key, TsNameIndex::Hash(key)); }
+    const std::string* Find(std::string_view key, std::uint32_t hash) const;
+    // Adds a key unless one of that name is there (then false).
+    bool Add(std::string_view name, std::string_view value);
+
+   private:
+    TsNameIndex FIndex;
   };
 
   TsSkinOptions() = default;
@@ -60,7 +113,7 @@ class TsSkinOptions {
 
  private:
   std::vector<TSection> FSections;
-  std::unordered_map<std::string, std::size_t> FSectionIndex;  // upper-cased name -> section
+  TsNameIndex FSectionIndex;
 };
 
 // Helpers shared with the table builder.

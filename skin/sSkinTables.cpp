@@ -202,33 +202,40 @@ class TFallbackReader {
     while (s != nullptr && FChain.size() <= TsSkinTables::MaxParentDepth) {
       FChain.push_back(s);
       if (!followParents) break;
-      const std::string* parent = s->FindUpper("PARENTCLASS");
+      const std::string* parent = s->Find("PARENTCLASS");
       if (!parent || parent->empty() || *parent == "?" || *parent == name) break;
       name = *parent;
       s = options.FindSection(name);
     }
   }
 
-  // Keys are given in upper case, as the options index them.
-  int Integer(const char* key, int def) const {
-    const std::string upper(key);
+  int Integer(std::string_view key, int def) const {
+    const std::uint32_t hash = TsNameIndex::Hash(key);
     int v;
     for (const TsSkinOptions::TSection* s : FChain) {
-      const std::string* text = s->FindUpper(upper);
+      const std::string* text = s->Find(key, hash);
       if (text && TryStrToInt(*text, v) && v != -1) return v;
     }
     return def;
   }
-  std::string Text(const char* key, const char* def) const {
-    const std::string upper(key);
+  // The text, or null for the default.
+  const std::string* Text(std::string_view key) const {
+    const std::uint32_t hash = TsNameIndex::Hash(key);
     for (const TsSkinOptions::TSection* s : FChain) {
-      const std::string* text = s->FindUpper(upper);
-      if (text && *text != "?") return *text;
+      const std::string* text = s->Find(key, hash);
+      if (text && *text != "?") return text;
     }
-    return def;
+    return nullptr;
   }
-  bool Bool(const char* key, bool def) const { return UpperCase(Text(key, def ? "TRUE" : "FALSE")) == "TRUE"; }
-  int Percent(const char* key, int def) const { return std::clamp(Integer(key, def), 0, 100); }
+  std::string Text(std::string_view key, const std::string& def) const {
+    const std::string* text = Text(key);
+    return text ? *text : def;
+  }
+  bool Bool(std::string_view key, bool def) const {
+    const std::string* text = Text(key);
+    return text ? TsNameIndex::SameName(*text, "TRUE") : def;
+  }
+  int Percent(std::string_view key, int def) const { return std::clamp(Integer(key, def), 0, 100); }
 
  private:
   std::vector<const TsSkinOptions::TSection*> FChain;
@@ -254,7 +261,7 @@ TsGeneralData ReadSectionRecord(const TFallbackReader& r, const TsGeneralData& b
   d.ReservedBoolean = r.Bool("RESERVEDBOOLEAN", base.ReservedBoolean);
   d.Transparency = r.Percent("TRANSPARENCY", base.Transparency);
   d.GradientPercent = r.Percent("GRADIENTPERCENT", base.GradientPercent);
-  d.GradientData = r.Text("GRADIENTDATA", base.GradientData.c_str());
+  d.GradientData = r.Text("GRADIENTDATA", base.GradientData);
   d.GradientArray = ParseGradientData(d.GradientData);
   d.ImagePercent = r.Percent("IMAGEPERCENT", base.ImagePercent);
   d.ShowFocus = r.Bool("SHOWFOCUS", base.ShowFocus);
@@ -263,7 +270,7 @@ TsGeneralData ReadSectionRecord(const TFallbackReader& r, const TsGeneralData& b
   d.HotColor = static_cast<TColor>(r.Integer("HOTCOLOR", static_cast<int>(base.HotColor)));
   d.HotTransparency = r.Percent("HOTTRANSPARENCY", base.HotTransparency);
   d.HotGradientPercent = r.Percent("HOTGRADIENTPERCENT", base.HotGradientPercent);
-  d.HotGradientData = r.Text("HOTGRADIENTDATA", base.HotGradientData.c_str());
+  d.HotGradientData = r.Text("HOTGRADIENTDATA", base.HotGradientData);
   d.HotGradientArray = ParseGradientData(d.HotGradientData);
   d.HotImagePercent = r.Percent("HOTIMAGEPERCENT", base.HotImagePercent);
   return d;
@@ -273,8 +280,12 @@ TsGeneralData ReadSectionRecord(const TFallbackReader& r, const TsGeneralData& b
 
 TsGradArray ParseGradientData(std::string_view text) {
   std::vector<int> values;
-  for (std::string_view item : Split(text, ";")) {
-    if (item.find_first_not_of(" \t") == std::string_view::npos) continue;  // "" and " " are no items
+  // Items between ";"; "" and " " are no items.
+  for (std::size_t start = 0; start <= text.size();) {
+    const std::size_t end = std::min(text.find(';', start), text.size());
+    const std::string_view item = text.substr(start, end - start);
+    start = end + 1;
+    if (item.find_first_not_of(" \t") == std::string_view::npos) continue;
     int v;
     if (!TryStrToInt(item, v)) return {};
     values.push_back(v);
