@@ -90,6 +90,17 @@ TEST(SkinOptionsIni, NamesKeepTheirCaseButMatchWithoutIt) {
   EXPECT_EQ(ini.Sections()[0].Keys[0].Name, "Color");
   EXPECT_EQ(ini.ReadInteger("button", "COLOR", 0), 1);
   EXPECT_EQ(ini.ReadInteger("BUTTON", "font", 0), 3);
+  // Only ASCII letters fold; a thousand names in one section and sections all stay findable.
+  std::string text = "[\xC8" "ESKY]\nA=1\n[\xE8" "esky]\nA=2\n[Many]\n";
+  for (int i = 0; i < 1000; ++i) text += "Key" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  for (int i = 0; i < 300; ++i) text += "[S" + std::to_string(i) + "]\nv=" + std::to_string(i) + "\n";
+  const TsSkinOptions many(text);
+  EXPECT_EQ(many.ReadInteger("\xC8" "esky", "a", 0), 1);
+  EXPECT_EQ(many.ReadInteger("\xE8" "ESKY", "a", 0), 2);
+  for (int i = 0; i < 1000; i += 37) EXPECT_EQ(many.ReadInteger("MANY", "KEY" + std::to_string(i), -1), i);
+  for (int i = 0; i < 300; i += 13) EXPECT_EQ(many.ReadInteger("s" + std::to_string(i), "V", -1), i);
+  EXPECT_FALSE(many.ValueExists("Many", "Key1000"));
+  EXPECT_FALSE(many.ValueExists("Many", "Key"));
 }
 
 TEST(SkinOptionsIni, ValueForms) {
