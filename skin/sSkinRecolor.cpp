@@ -72,8 +72,53 @@ TColor ChangeHue(TColor colour, int offset) { return Apply(colour, offset, 0); }
 TColor ChangeSaturation(TColor colour, int saturation) { return Apply(colour, 0, saturation); }
 TColor RecolorColour(TColor colour, int hueOffset, int saturation) { return Apply(colour, hueOffset, saturation); }
 
-void RecolorBitmap(TBitmap& bitmap, int hueOffset, int saturation) {
-  if (hueOffset == 0 && saturation == 0) return;
+namespace {
+
+// Skin pictures hold few distinct colours: each is worked out once, through a small cache that
+// serves every picture of one recolouring.
+class TColourCache {
+ public:
+  TColourCache(int hue, int saturation) : FHue(hue), FSaturation(saturation), FEntries(Size) {}
+
+  template <int Step>
+  void Rows(TBitmap& bitmap) {
+    const int width = bitmap.Width(), height = bitmap.Height();
+    // Locals, so that the byte stores below cannot make the compiler reload them.
+    TEntry* const entries = FEntries.data();
+    std::uint32_t lastIn = 0xFF00FF, lastOut = 0xFF00FF;  // runs of one colour are common
+    for (int y = 0; y < height; ++y) {
+      std::uint8_t* px = bitmap.ScanLine(y);
+      std::uint8_t* const end = px + static_cast<std::size_t>(width) * Step;
+      for (; px != end; px += Step) {
+        const std::uint32_t colour = px[0] | px[1] << 8 | px[2] << 16;
+        if (colour != lastIn) {
+          TEntry& e = entries[(colour * 2654435761u) >> Shift];
+          if (e.Key != (colour | 1u << 24)) e = Entry(colour);
+          lastIn = colour, lastOut = e.Value;
+        }
+        px[0] = static_cast<std::uint8_t>(lastOut), px[1] = static_cast<std::uint8_t>(lastOut >> 8);
+        px[2] = static_cast<std::uint8_t>(lastOut >> 16);
+      }
+    }
+  }
+
+ private:
+  static constexpr int Size = 4096, Shift = 20;
+  struct TEntry {
+    std::uint32_t Key = 0;  // the colour (blue, green, red from the low byte up) | 1 << 24 once filled
+    std::uint32_t Value = 0;
+  };
+  TEntry Entry(std::uint32_t bgr) const {
+    const TRGB r = Recolor({static_cast<int>(bgr >> 16), static_cast<int>(bgr >> 8 & 0xFF), static_cast<int>(bgr & 0xFF)},
+                           FHue, FSaturation);
+    return TEntry{bgr | 1u << 24, static_cast<std::uint32_t>(r.R << 16 | r.G << 8 | r.B)};
+  }
+
+  int FHue, FSaturation;
+  std::vector<TEntry> FEntries;
+};
+
+void RecolorWith(TBitmap& bitmap, TColourCache& cache) {
   if (bitmap.PixelFormat() != TPixelFormat::pf24bit && bitmap.PixelFormat() != TPixelFormat::pf32bit) {
     TBitmap copy;
     copy.Assign(bitmap);
@@ -86,36 +131,23 @@ void RecolorBitmap(TBitmap& bitmap, int hueOffset, int saturation) {
       }
     }
   }
-  // Skin pictures hold few distinct colours: each is worked out once, through a small cache.
-  struct TEntry {
-    std::uint32_t Key = 0;  // colour | 1 << 24 once filled
-    std::uint32_t Value = 0;
-  };
-  std::vector<TEntry> cache(4096);
-  const int step = bitmap.PixelFormat() == TPixelFormat::pf32bit ? 4 : 3;
-  std::uint32_t lastIn = 0xFF00FF, lastOut = 0xFF00FF;  // runs of one colour are common
-  for (int y = 0; y < bitmap.Height(); ++y) {
-    std::uint8_t* px = bitmap.ScanLine(y);
-    for (int x = 0; x < bitmap.Width(); ++x, px += step) {
-      const std::uint32_t colour = px[2] | px[1] << 8 | px[0] << 16;
-      std::uint32_t out;
-      if (colour == lastIn) {
-        out = lastOut;
-      } else {
-        TEntry& e = cache[(colour * 2654435761u) >> 20];
-        if (e.Key != (colour | 1u << 24)) e = TEntry{colour | 1u << 24, Pack(Recolor({px[2], px[1], px[0]}, hueOffset, saturation))};
-        lastIn = colour, out = lastOut = e.Value;
-      }
-      px[0] = static_cast<std::uint8_t>(out >> 16), px[1] = static_cast<std::uint8_t>(out >> 8);
-      px[2] = static_cast<std::uint8_t>(out);
-    }
-  }
+  if (bitmap.PixelFormat() == TPixelFormat::pf32bit) cache.Rows<4>(bitmap);
+  else cache.Rows<3>(bitmap);
+}
+
+}  // namespace
+
+void RecolorBitmap(TBitmap& bitmap, int hueOffset, int saturation) {
+  if (hueOffset == 0 && saturation == 0) return;
+  TColourCache cache(hueOffset, saturation);
+  RecolorWith(bitmap, cache);
 }
 
 void RecolorTables(TsSkinTables& tables, int hueOffset, int saturation) {
   if (hueOffset == 0 && saturation == 0) return;
+  TColourCache cache(hueOffset, saturation);
   tables.Recolor([&](TColor c) { return Apply(c, hueOffset, saturation); },
-                 [&](TBitmap& b) { RecolorBitmap(b, hueOffset, saturation); });
+                 [&](TBitmap& b) { RecolorWith(b, cache); });
 }
 
 }  // namespace evesk
