@@ -191,6 +191,38 @@ TEST(Recolor, BitmapsKeepKeyGreyAndAlpha) {
   EXPECT_EQ(PixelAt(pal, 0, 0).Green, 255);
 }
 
+// Runs, cache hits and the four-byte reads of a row must give each pixel its own colour's
+// recolouring, in every width, with rows packed end to end and in both pixel sizes.
+TEST(Recolor, EveryPixelGetsItsOwnColoursRecolouring) {
+  std::uint32_t seed = 7;
+  auto next = [&] { return seed = seed * 1103515245u + 12345u, static_cast<std::uint8_t>(seed >> 16); };
+  for (TPixelFormat format : {TPixelFormat::pf24bit, TPixelFormat::pf32bit}) {
+    for (int width = 1; width <= 9; ++width) {
+      TBitmap b, original;
+      ASSERT_TRUE(b.SetSize(width, 5, format));
+      const int step = format == TPixelFormat::pf32bit ? 4 : 3;
+      for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < width; ++x) {
+          std::uint8_t* p = b.ScanLine(y) + x * step;
+          const bool repeat = x > 0 && next() < 128;  // runs of one colour
+          for (int c = 0; c < step; ++c) p[c] = repeat ? p[c - step] : next();
+        }
+      original.Assign(b);
+      RecolorBitmap(b, 77, 30);
+      for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < width; ++x) {
+          const std::uint8_t* in = original.ScanLine(y) + x * step;
+          const std::uint8_t* out = b.ScanLine(y) + x * step;
+          const TColor want = RecolorColour(static_cast<TColor>(in[2] | in[1] << 8 | in[0] << 16), 77, 30);
+          ASSERT_EQ(static_cast<TColor>(out[2] | out[1] << 8 | out[0] << 16), want) << width << " " << x << "," << y;
+          if (step == 4) {
+            ASSERT_EQ(out[3], in[3]);
+          }
+        }
+    }
+  }
+}
+
 // Files the fuzzer found: a 141-byte file that claims a picture of 777 x 9473 pixels and then
 // breaks off must be refused, not decoded row by made-up row.
 TEST(JPEGDecoder, KeptCrashersAreRefused) {
