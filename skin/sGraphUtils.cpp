@@ -435,59 +435,93 @@ void MaskedFast(const TacView& d, int dx, int dy, const TacView& s, int sx, int 
   }
 }
 
-// 24 bits both sides, in runs of 64 pixels: a run without key pixels (found by a scan of its
-// bytes that the compiler vectorizes, false alarms allowed) is blended byte by byte as
-// D × M + S × (256 - M), the same value as (D - S) × M + S × 256, in one vectorized loop; a run
-// with keys goes pixel by pixel.
-// Sixteen bytes at a time in 16-bit lanes (the compiler's vector types, no platform intrinsics).
+// 24 bits both sides, in one pass over blocks of 16 pixels (48 bytes, three 16-byte vectors of
+// the compiler's generic vector types): the block is blended byte by byte, and only a block whose
+// source may hold a key pixel builds a mask of its key pixels to keep the destination under them.
 typedef std::uint8_t TBytes16 __attribute__((vector_size(16)));
-typedef std::uint16_t TWords16 __attribute__((vector_size(32)));
+typedef std::uint16_t TWords8 __attribute__((vector_size(16)));
+typedef std::uint64_t TQuads2 __attribute__((vector_size(16)));
 
-inline void BlendMaskedBytes(std::uint8_t* __restrict dp, const std::uint8_t* __restrict sp,
-                             const std::uint8_t* __restrict mp, std::size_t n) {
-  std::size_t i = 0;
-  for (; i + 16 <= n; i += 16) {
-    TBytes16 d8, s8, m8;
-    std::memcpy(&d8, dp + i, 16), std::memcpy(&s8, sp + i, 16), std::memcpy(&m8, mp + i, 16);
-    const TWords16 d = __builtin_convertvector(d8, TWords16), s = __builtin_convertvector(s8, TWords16),
-                   m = __builtin_convertvector(m8, TWords16);
-    // (D - S) × M wraps in 16 bits, but the sum with S × 256 lies in 0..65280, so the wrapped
-    // arithmetic gives it exactly with one multiplication.
-    const TBytes16 r = __builtin_convertvector(((d - s) * m + (s << 8)) >> 8, TBytes16);
-    std::memcpy(dp + i, &r, 16);
-  }
-  for (; i < n; ++i) dp[i] = static_cast<std::uint8_t>((dp[i] * mp[i] + sp[i] * (256 - mp[i])) >> 8);
+inline TBytes16 Load16(const std::uint8_t* p) {
+  TBytes16 v;
+  std::memcpy(&v, p, 16);
+  return v;
+}
+inline void Store16(std::uint8_t* p, TBytes16 v) { std::memcpy(p, &v, 16); }
+
+// ((D - S) × M + S × 256) div 256 is S + floor((D - S) × M / 256), which lies in 0..255; its byte
+// is the high byte of (D - S) × M taken modulo 2^16, plus S modulo 256. Even bytes are multiplied
+// in the low halves of 16-bit lanes, odd bytes in the high halves, so nothing needs unpacking.
+inline TBytes16 BlendMasked16(TBytes16 d, TBytes16 s, TBytes16 m) {
+  const TWords8 dw = reinterpret_cast<TWords8>(d), sw = reinterpret_cast<TWords8>(s),
+                mw = reinterpret_cast<TWords8>(m);
+  const TWords8 even = ((dw & 0xFF) - (sw & 0xFF)) * (mw & 0xFF);
+  const TWords8 odd = ((dw >> 8) - (sw >> 8)) * (mw >> 8);
+  return reinterpret_cast<TBytes16>((even >> 8) | (odd & 0xFF00)) + s;
 }
 
-// FF 00 FF at some byte: a & ~b & c is 0xFF exactly there, and 0xFF is the largest byte, so
-// the maximum over the run tells (three byte operations a position, vectorized).
-inline bool MayHoldKey(const std::uint8_t* __restrict sp, std::size_t n) {
-  std::uint8_t top = 0;
-  for (std::size_t i = 0; i + 2 < n; ++i) {
-    const std::uint8_t x = static_cast<std::uint8_t>(sp[i] & ~sp[i + 1] & sp[i + 2]);
-    top = x > top ? x : top;
+// a & ~b & c is 0xFF exactly where the bytes a, b, c read FF 00 FF: the key colour when a is the
+// first byte of a pixel.
+inline TBytes16 KeyAt(TBytes16 a, TBytes16 b, TBytes16 c) { return a & ~b & c; }
+
+// The first bytes of pixels in the vectors of key flags of a block: bytes 0..15, 16..31 and 30..45.
+constexpr TBytes16 PixelStarts[3] = {
+    {0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF},
+    {0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0},
+    {0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF},
+};
+
+// Flags at the first bytes of pixels spread over the pixels' three bytes: byte j of the result
+// is set when flag j, j - 1 or j - 2 is. The flags before the vector come from the lanes of
+// before, in 64-bit lanes (shifts towards higher addresses).
+inline TBytes16 SpreadUp(TQuads2 before, TQuads2 f) {
+  const TQuads2 carry = __builtin_shuffle(before, f, TQuads2{1, 2});
+  return reinterpret_cast<TBytes16>(f | f << 8 | f << 16 | carry >> 56 | carry >> 48);
+}
+// The same for flags starting two bytes before the vector (byte j from flags j, j + 1 and j + 2).
+inline TBytes16 SpreadFromTwoBefore(TQuads2 f) {
+  const TQuads2 next = __builtin_shuffle(f, TQuads2{}, TQuads2{1, 2});
+  return reinterpret_cast<TBytes16>(f | f >> 8 | next << 56 | f >> 16 | next << 48);
+}
+
+// One block of 16 pixels; reads and writes only its own 48 bytes of each row.
+inline void MaskedBlock24(std::uint8_t* __restrict dp, const std::uint8_t* __restrict sp,
+                          const std::uint8_t* __restrict mp) {
+  const TBytes16 s0 = Load16(sp), s1 = Load16(sp + 16), s2 = Load16(sp + 32);
+  const TBytes16 d0 = Load16(dp), d1 = Load16(dp + 16), d2 = Load16(dp + 32);
+  TBytes16 r0 = BlendMasked16(d0, s0, Load16(mp)), r1 = BlendMasked16(d1, s1, Load16(mp + 16)),
+           r2 = BlendMasked16(d2, s2, Load16(mp + 32));
+  // The last flags start at byte 30, so that no read passes the block: no pixel starts in its
+  // last two bytes.
+  const TBytes16 k0 = KeyAt(s0, Load16(sp + 1), Load16(sp + 2)), k1 = KeyAt(s1, Load16(sp + 17), Load16(sp + 18)),
+                 k2 = KeyAt(Load16(sp + 30), Load16(sp + 31), Load16(sp + 32));
+  const TBytes16 k01 = k0 > k1 ? k0 : k1, top = k01 > k2 ? k01 : k2;  // 0xFF is the largest byte
+  const TQuads2 any = reinterpret_cast<TQuads2>(top == 0xFF);
+  if (any[0] | any[1]) {
+    const TQuads2 f0 = reinterpret_cast<TQuads2>((k0 == 0xFF) & PixelStarts[0]),
+                  f1 = reinterpret_cast<TQuads2>((k1 == 0xFF) & PixelStarts[1]),
+                  f2 = reinterpret_cast<TQuads2>((k2 == 0xFF) & PixelStarts[2]);
+    const TBytes16 m0 = SpreadUp(TQuads2{}, f0), m1 = SpreadUp(f0, f1), m2 = SpreadFromTwoBefore(f2);
+    r0 = (d0 & m0) | (r0 & ~m0), r1 = (d1 & m1) | (r1 & ~m1), r2 = (d2 & m2) | (r2 & ~m2);
   }
-  return top == 0xFF;
+  Store16(dp, r0), Store16(dp + 16, r1), Store16(dp + 32, r2);
 }
 
 void MaskedRows24(const TacView& d, int dx, int dy, const TacView& s, int sx, int sy, int w, int h, int maskY) {
-  constexpr int Run = 64;
+  constexpr int Block = 16, Bytes = Block * 3;
+  const int whole = w / Block * Block;
+  const std::size_t rest = static_cast<std::size_t>(w - whole) * 3;
   for (int y = 0; y < h; ++y) {
     std::uint8_t* dp = d.At(dx, dy + y);
     const std::uint8_t* sp = s.At(sx, sy + y);
     const std::uint8_t* mp = s.At(sx, sy + y + maskY);
-    for (int x0 = 0; x0 < w; x0 += Run) {
-      const std::size_t o = static_cast<std::size_t>(x0) * 3, n = static_cast<std::size_t>(std::min(Run, w - x0)) * 3;
-      if (!MayHoldKey(sp + o, n)) {
-        BlendMaskedBytes(dp + o, sp + o, mp + o, n);
-        continue;
-      }
-      // Blend the whole run at vector speed, then put back what lay under the key pixels.
-      std::uint8_t under[Run * 3];
-      std::memcpy(under, dp + o, n);
-      BlendMaskedBytes(dp + o, sp + o, mp + o, n);
-      for (std::size_t i = 0; i < n; i += 3)
-        if (IsKey(sp + o + i)) std::memcpy(dp + o + i, under + i, 3);
+    for (int x = 0; x < whole; x += Block, dp += Bytes, sp += Bytes, mp += Bytes) MaskedBlock24(dp, sp, mp);
+    if (rest) {
+      // The row's last pixels through a block padded with black source pixels (never the key).
+      std::uint8_t td[Bytes], ts[Bytes] = {}, tm[Bytes] = {};
+      std::memcpy(td, dp, rest), std::memcpy(ts, sp, rest), std::memcpy(tm, mp, rest);
+      MaskedBlock24(td, ts, tm);
+      std::memcpy(dp, td, rest);
     }
   }
 }

@@ -3,6 +3,8 @@
 // the host stretch.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "skin/sGraphUtils.h"
@@ -214,4 +216,98 @@ TEST(MaskedCopy, LongRowsMatchThePixelFormulaAcrossRuns) {
     for (int c = 0; c < 3; ++c) out[c] = ((D[c] - S[c]) * M[c] + S[c] * 256) / 256;
     ASSERT_EQ(Px(d, x, 0), RGBColor(out[0], out[1], out[2])) << x;
   }
+}
+
+namespace {
+
+// The masked copy worked out pixel by pixel from its formula, over tightly packed 24-bit rows.
+void ReferenceMasked(std::vector<std::uint8_t>& d, int dw, int dx, int dy, const std::vector<std::uint8_t>& s, int sw,
+                     int sx, int sy, int w, int h, int maskY) {
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t* dp = &d[((dy + y) * dw + dx + x) * 3];
+      const std::uint8_t* sp = &s[((sy + y) * sw + sx + x) * 3];
+      const std::uint8_t* mp = &s[((sy + y + maskY) * sw + sx + x) * 3];
+      if (sp[0] == 0xFF && sp[1] == 0 && sp[2] == 0xFF) continue;
+      for (int c = 0; c < 3; ++c) dp[c] = static_cast<std::uint8_t>(((dp[c] - sp[c]) * mp[c] + sp[c] * 256) / 256);
+    }
+}
+
+// Views over rows of exactly 3 × width bytes, top-down or bottom-up, so that a read past the
+// first or last pixel leaves the buffer.
+TacView Tight(std::vector<std::uint8_t>& buf, int w, int h, bool bottomUp) {
+  TacView v;
+  v.Width = w, v.Height = h, v.Bpp = 3;
+  v.Step = bottomUp ? -3 * w : 3 * w;
+  v.Row0 = bottomUp ? buf.data() + static_cast<std::size_t>(h - 1) * 3 * w : buf.data();
+  return v;
+}
+
+}  // namespace
+
+TEST(MaskedCopy, EveryByteTripleMatchesTheFormula) {
+  // Pixel (s, m) of a 256 × 256 piece has all three channels s over the mask m, so each triple
+  // lands on even and odd bytes; the destination runs through every value.
+  TBmp s(256, 512, 0), d(256, 256, 0);
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256; ++x) {
+      std::memset(s.ScanLine(y) + x * 3, x, 3);
+      std::memset(s.ScanLine(256 + y) + x * 3, y, 3);
+    }
+  for (int dv = 0; dv < 256; ++dv) {
+    for (int y = 0; y < 256; ++y) std::memset(d.ScanLine(y), dv, 256 * 3);
+    MaskedCopy(d, TacPoint{0, 0}, s, TRect{0, 0, 256, 256}, 256, TCacheInfo{});
+    for (int y = 0; y < 256; ++y)
+      for (int x = 0; x < 256 * 3; ++x)
+        ASSERT_EQ(d.ScanLine(y)[x], ((dv - x / 3) * y + x / 3 * 256) / 256) << dv << " " << x / 3 << " " << y;
+  }
+}
+
+TEST(MaskedCopy, RandomPiecesMatchThePixelFormula) {
+  std::uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+  // Bytes from a small set make keys, near keys (FE 00 FF, FF 01 FF) and FF 00 FF across pixel
+  // borders frequent.
+  auto byte = [&]() -> std::uint8_t {
+    static const std::uint8_t set[] = {0xFF, 0x00, 0xFF, 0xFE, 0x01, 0x80};
+    const std::uint32_t r = next();
+    return r % 3 ? set[r / 3 % 6] : static_cast<std::uint8_t>(r >> 4);
+  };
+  std::vector<int> widths;
+  for (int w = 1; w <= 20; ++w) widths.push_back(w);
+  for (int w : {31, 32, 33, 47, 48, 49, 63, 64, 65, 97, 150}) widths.push_back(w);
+  for (int w : widths)
+    for (int round = 0; round < 6; ++round) {
+      // A piece of w × h from (sx, sy) of a source (mask rows maskY below) to (dx, dy).
+      const int h = 1 + static_cast<int>(next() % 4), sx = static_cast<int>(next() % 3), sy = static_cast<int>(next() % 2),
+                dx = static_cast<int>(next() % 3), dy = static_cast<int>(next() % 2);
+      const int maskY = static_cast<int>(next() % (h + 2));  // the mask rows may overlap the source rows
+      // The piece ends at the last pixel of the last row on both sides.
+      const int sw = sx + w, shh = sy + maskY + h, dw = dx + w, dh = dy + h;
+      std::vector<std::uint8_t> src(static_cast<std::size_t>(sw) * shh * 3), dst(static_cast<std::size_t>(dw) * dh * 3);
+      for (auto& b : src) b = byte();
+      for (auto& b : dst) b = static_cast<std::uint8_t>(next());
+      // Keys at block edges and at the row's end.
+      for (int y = sy; y < sy + h; ++y)
+        for (int x : {0, 15, 16, 17, w - 1})
+          if (x < w && next() % 2) std::memcpy(&src[((y * sw) + sx + x) * 3], "\xFF\x00\xFF", 3);
+      std::vector<std::uint8_t> want = dst;
+      ReferenceMasked(want, dw, dx, dy, src, sw, sx, sy, w, h, maskY);
+      const bool bottomUp = round % 2;
+      // Both views of the same memory: only the row order differs, not the pixel positions.
+      std::vector<std::uint8_t> s2 = src, d2 = dst;
+      if (bottomUp) {
+        auto flip = [](std::vector<std::uint8_t>& v, int rowBytes, int rows) {
+          for (int y = 0; y < rows / 2; ++y)
+            std::swap_ranges(v.begin() + y * rowBytes, v.begin() + (y + 1) * rowBytes,
+                             v.begin() + (rows - 1 - y) * rowBytes);
+        };
+        flip(s2, sw * 3, shh), flip(d2, dw * 3, dh), flip(want, dw * 3, dh);
+      }
+      pixels::TCopyOptions o;
+      o.Mode = pixels::TCopy::Masked;
+      o.MaskOffsetY = maskY;
+      pixels::CopyPiece(Tight(d2, dw, dh, bottomUp), dx, dy, Tight(s2, sw, shh, bottomUp), sx, sy, w, h, o);
+      ASSERT_EQ(d2, want) << "w " << w << " h " << h << " round " << round;
+    }
 }
