@@ -438,6 +438,14 @@ void MaskedFast(const TacView& d, int dx, int dy, const TacView& s, int sx, int 
 // 24 bits both sides, in one pass over blocks of 16 pixels (48 bytes, three 16-byte vectors of
 // the compiler's generic vector types): the block is blended byte by byte, and only a block whose
 // source may hold a key pixel builds a mask of its key pixels to keep the destination under them.
+// The 32-bit Windows build targets processors without SSE2, for which the compiler emulates the
+// vector types in plain registers, twenty times slower; there this part is compiled for SSE2
+// and chosen at run time, with the per-pixel loop as the fallback.
+#if defined(__i386__) && !defined(__SSE2__)
+#define EVESK_VECTORS_CHECKED 1
+#pragma GCC push_options
+#pragma GCC target("sse2")
+#endif
 typedef std::uint8_t TBytes16 __attribute__((vector_size(16)));
 typedef std::uint16_t TWords8 __attribute__((vector_size(16)));
 typedef std::uint64_t TQuads2 __attribute__((vector_size(16)));
@@ -526,12 +534,27 @@ void MaskedRows24(const TacView& d, int dx, int dy, const TacView& s, int sx, in
   }
 }
 
+#ifdef EVESK_VECTORS_CHECKED
+#pragma GCC pop_options
+#endif
+
+bool HaveVectors() {
+#ifdef EVESK_VECTORS_CHECKED
+  static const bool sse2 = (__builtin_cpu_init(), __builtin_cpu_supports("sse2") != 0);
+  return sse2;
+#else
+  return true;
+#endif
+}
+
 void Masked(const TacView& d, int dx, int dy, const TacView& s, int sx, int sy, int w, int h, const TCopyOptions& o) {
   const int maskY = o.MaskOffsetY;
   const TacView pv = ParentView(o.Parent);
   const bool parentUsed = o.Parent && (pv.Valid() || o.Parent->FillColor != clSkinFuchsia);
   if (!parentUsed && !o.Cut) {
-    if (d.Bpp == 3 && s.Bpp == 3) return MaskedRows24(d, dx, dy, s, sx, sy, w, h, maskY);
+    if (d.Bpp == 3 && s.Bpp == 3)
+      return HaveVectors() ? MaskedRows24(d, dx, dy, s, sx, sy, w, h, maskY)
+                           : MaskedFast<3, 3>(d, dx, dy, s, sx, sy, w, h, maskY);
     if (d.Bpp == 3 && s.Bpp == 4) return MaskedFast<3, 4>(d, dx, dy, s, sx, sy, w, h, maskY);
     if (d.Bpp == 4 && s.Bpp == 3) return MaskedFast<4, 3>(d, dx, dy, s, sx, sy, w, h, maskY);
     return MaskedFast<4, 4>(d, dx, dy, s, sx, sy, w, h, maskY);
