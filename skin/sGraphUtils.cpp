@@ -5,6 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__i386__) || defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
 namespace evesk {
 
 namespace {
@@ -436,8 +440,9 @@ void MaskedFast(const TacView& d, int dx, int dy, const TacView& s, int sx, int 
 }
 
 // 24 bits both sides, in one pass over blocks of 16 pixels (48 bytes, three 16-byte vectors of
-// the compiler's generic vector types): the block is blended byte by byte, and only a block whose
-// source may hold a key pixel builds a mask of its key pixels to keep the destination under them.
+// the compiler's generic vector types): the block is blended byte by byte and its source bytes
+// are compared with the key colour's; only a block holding a key pixel masks its key pixels to
+// keep the destination under them.
 // The 32-bit Windows build targets processors without SSE2, for which the compiler emulates the
 // vector types in plain registers, twenty times slower; there this part is compiled for SSE2
 // and chosen at run time, with the per-pixel loop as the fallback.
@@ -468,51 +473,55 @@ inline TBytes16 BlendMasked16(TBytes16 d, TBytes16 s, TBytes16 m) {
   return reinterpret_cast<TBytes16>((even >> 8) | (odd & 0xFF00)) + s;
 }
 
-// a & ~b & c is 0xFF exactly where the bytes a, b, c read FF 00 FF: the key colour when a is the
-// first byte of a pixel.
-inline TBytes16 KeyAt(TBytes16 a, TBytes16 b, TBytes16 c) { return a & ~b & c; }
+// Bit j is set when byte j of the comparison result is. The generic vector types have no such
+// operation; the processor's one instruction halves the cost of finding key pixels.
+inline std::uint32_t ByteBits(TBytes16 set) {
+#if defined(__SSE2__) || defined(EVESK_VECTORS_CHECKED)
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(set)));
+#else
+  std::uint32_t bits = 0;
+  for (int i = 0; i < 16; ++i) bits |= static_cast<std::uint32_t>(set[i] >> 7) << i;
+  return bits;
+#endif
+}
 
-// The first bytes of pixels in the vectors of key flags of a block: bytes 0..15, 16..31 and 30..45.
-constexpr TBytes16 PixelStarts[3] = {
-    {0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF},
-    {0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0},
-    {0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF},
+// The inverse: byte j becomes 0xFF when bit j is set.
+inline TBytes16 BitBytes(std::uint32_t bits) {
+  const TQuads2 spread = {(bits & 0xFF) * 0x0101010101010101ull, (bits >> 8 & 0xFF) * 0x0101010101010101ull};
+  const TBytes16 bit = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
+  return reinterpret_cast<TBytes16>((reinterpret_cast<TBytes16>(spread) & bit) == bit);
+}
+
+// The key colour's bytes FF 00 FF in each vector of a block: its bytes 0..15, 16..31 and 32..47
+// begin with the first, second and third byte of a pixel.
+constexpr TBytes16 KeyBytes[3] = {
+    {0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF},
+    {0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0},
+    {0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF},
 };
-
-// Flags at the first bytes of pixels spread over the pixels' three bytes: byte j of the result
-// is set when flag j, j - 1 or j - 2 is. The flags before the vector come from the lanes of
-// before, in 64-bit lanes (shifts towards higher addresses).
-inline TBytes16 SpreadUp(TQuads2 before, TQuads2 f) {
-  const TQuads2 carry = __builtin_shuffle(before, f, TQuads2{1, 2});
-  return reinterpret_cast<TBytes16>(f | f << 8 | f << 16 | carry >> 56 | carry >> 48);
-}
-// The same for flags starting two bytes before the vector (byte j from flags j, j + 1 and j + 2).
-inline TBytes16 SpreadFromTwoBefore(TQuads2 f) {
-  const TQuads2 next = __builtin_shuffle(f, TQuads2{}, TQuads2{1, 2});
-  return reinterpret_cast<TBytes16>(f | f >> 8 | next << 56 | f >> 16 | next << 48);
-}
+// Bits 0, 3, ..., 45: the first bytes of the block's pixels.
+constexpr std::uint64_t PixelStarts = 0x249249249249ull;
 
 // One block of 16 pixels; reads and writes only its own 48 bytes of each row.
 inline void MaskedBlock24(std::uint8_t* __restrict dp, const std::uint8_t* __restrict sp,
                           const std::uint8_t* __restrict mp) {
-  const TBytes16 s0 = Load16(sp), s1 = Load16(sp + 16), s2 = Load16(sp + 32);
-  const TBytes16 d0 = Load16(dp), d1 = Load16(dp + 16), d2 = Load16(dp + 32);
-  TBytes16 r0 = BlendMasked16(d0, s0, Load16(mp)), r1 = BlendMasked16(d1, s1, Load16(mp + 16)),
-           r2 = BlendMasked16(d2, s2, Load16(mp + 32));
-  // The last flags start at byte 30, so that no read passes the block: no pixel starts in its
-  // last two bytes.
-  const TBytes16 k0 = KeyAt(s0, Load16(sp + 1), Load16(sp + 2)), k1 = KeyAt(s1, Load16(sp + 17), Load16(sp + 18)),
-                 k2 = KeyAt(Load16(sp + 30), Load16(sp + 31), Load16(sp + 32));
-  const TBytes16 k01 = k0 > k1 ? k0 : k1, top = k01 > k2 ? k01 : k2;  // 0xFF is the largest byte
-  const TQuads2 any = reinterpret_cast<TQuads2>(top == 0xFF);
-  if (any[0] | any[1]) {
-    const TQuads2 f0 = reinterpret_cast<TQuads2>((k0 == 0xFF) & PixelStarts[0]),
-                  f1 = reinterpret_cast<TQuads2>((k1 == 0xFF) & PixelStarts[1]),
-                  f2 = reinterpret_cast<TQuads2>((k2 == 0xFF) & PixelStarts[2]);
-    const TBytes16 m0 = SpreadUp(TQuads2{}, f0), m1 = SpreadUp(f0, f1), m2 = SpreadFromTwoBefore(f2);
-    r0 = (d0 & m0) | (r0 & ~m0), r1 = (d1 & m1) | (r1 & ~m1), r2 = (d2 & m2) | (r2 & ~m2);
+  const TBytes16 s[3] = {Load16(sp), Load16(sp + 16), Load16(sp + 32)};
+  TBytes16 r[3];
+  for (int i = 0; i < 3; ++i) r[i] = BlendMasked16(Load16(dp + 16 * i), s[i], Load16(mp + 16 * i));
+  // One bit a byte that matches the key colour's byte at its place; a pixel is a key pixel when
+  // its three bits are set.
+  const std::uint64_t same = ByteBits(reinterpret_cast<TBytes16>(s[0] == KeyBytes[0])) |
+                             std::uint64_t{ByteBits(reinterpret_cast<TBytes16>(s[1] == KeyBytes[1]))} << 16 |
+                             std::uint64_t{ByteBits(reinterpret_cast<TBytes16>(s[2] == KeyBytes[2]))} << 32;
+  const std::uint64_t keys = same & same >> 1 & same >> 2 & PixelStarts;
+  if (keys) {
+    const std::uint64_t keyBytes = keys | keys << 1 | keys << 2;
+    for (int i = 0; i < 3; ++i) {
+      const TBytes16 m = BitBytes(static_cast<std::uint32_t>(keyBytes >> 16 * i));
+      r[i] = (Load16(dp + 16 * i) & m) | (r[i] & ~m);
+    }
   }
-  Store16(dp, r0), Store16(dp + 16, r1), Store16(dp + 32, r2);
+  for (int i = 0; i < 3; ++i) Store16(dp + 16 * i, r[i]);
 }
 
 void MaskedRows24(const TacView& d, int dx, int dy, const TacView& s, int sx, int sy, int w, int h, int maskY) {
