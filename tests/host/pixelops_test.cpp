@@ -3,6 +3,8 @@
 // the host stretch.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "skin/sGraphUtils.h"
@@ -214,4 +216,78 @@ TEST(MaskedCopy, LongRowsMatchThePixelFormulaAcrossRuns) {
     for (int c = 0; c < 3; ++c) out[c] = ((D[c] - S[c]) * M[c] + S[c] * 256) / 256;
     ASSERT_EQ(Px(d, x, 0), RGBColor(out[0], out[1], out[2])) << x;
   }
+}
+
+namespace {
+
+// A view over rows of exactly 3 × width bytes: a read past the last pixel leaves the buffer.
+TacView Tight(std::vector<std::uint8_t>& buf, int w, int h) {
+  TacView v;
+  v.Row0 = buf.data(), v.Step = 3 * w, v.Width = w, v.Height = h, v.Bpp = 3;
+  return v;
+}
+
+}  // namespace
+
+TEST(MaskedCopy, EveryByteTripleMatchesTheFormula) {
+  // Pixel (s, m) of a 256 × 256 piece has all three channels s over the mask m, so each triple
+  // lands on even and odd bytes; the destination runs through every value.
+  TBmp s(256, 512, 0), d(256, 256, 0);
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256; ++x) {
+      std::memset(s.ScanLine(y) + x * 3, x, 3);
+      std::memset(s.ScanLine(256 + y) + x * 3, y, 3);
+    }
+  for (int dv = 0; dv < 256; ++dv) {
+    for (int y = 0; y < 256; ++y) std::memset(d.ScanLine(y), dv, 256 * 3);
+    MaskedCopy(d, TacPoint{0, 0}, s, TRect{0, 0, 256, 256}, 256, TCacheInfo{});
+    for (int y = 0; y < 256; ++y)
+      for (int x = 0; x < 256 * 3; ++x)
+        ASSERT_EQ(d.ScanLine(y)[x], ((dv - x / 3) * y + x / 3 * 256) / 256) << dv << " " << x / 3 << " " << y;
+  }
+}
+
+TEST(MaskedCopy, RandomPiecesMatchThePixelFormula) {
+  std::uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+  // Bytes from a small set make keys, near keys (FE 00 FF, FF 01 FF) and FF 00 FF across pixel
+  // borders frequent.
+  auto byte = [&]() -> std::uint8_t {
+    static const std::uint8_t set[] = {0xFF, 0x00, 0xFF, 0xFE, 0x01, 0x80};
+    const std::uint32_t r = next();
+    return r % 3 ? set[r / 3 % 6] : static_cast<std::uint8_t>(r >> 4);
+  };
+  std::vector<int> widths;
+  for (int w = 1; w <= 20; ++w) widths.push_back(w);
+  for (int w : {31, 32, 33, 47, 48, 49, 63, 64, 65, 97, 150}) widths.push_back(w);
+  for (int w : widths)
+    for (int round = 0; round < 6; ++round) {
+      // A piece of w × h from (sx, sy) to (dx, dy), its mask maskY rows lower (overlapping the
+      // piece when maskY < h); both pieces end at the last byte of their buffers.
+      const int h = 1 + static_cast<int>(next() % 4), sx = static_cast<int>(next() % 3),
+                sy = static_cast<int>(next() % 2), dx = static_cast<int>(next() % 3), dy = static_cast<int>(next() % 2),
+                maskY = static_cast<int>(next() % (h + 2));
+      const int sw = sx + w, sh = sy + maskY + h, dw = dx + w, dh = dy + h;
+      std::vector<std::uint8_t> src(static_cast<std::size_t>(sw) * sh * 3), dst(static_cast<std::size_t>(dw) * dh * 3);
+      for (auto& b : src) b = byte();
+      for (auto& b : dst) b = static_cast<std::uint8_t>(next());
+      // Keys at the edges of 16-pixel blocks and at the row's end.
+      for (int y = sy; y < sy + h; ++y)
+        for (int x : {0, 15, 16, 17, w - 1})
+          if (x < w && next() % 2) std::memcpy(&src[(y * sw + sx + x) * 3], "\xFF\x00\xFF", 3);
+      std::vector<std::uint8_t> want = dst;
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          std::uint8_t* dp = &want[((dy + y) * dw + dx + x) * 3];
+          const std::uint8_t* sp = &src[((sy + y) * sw + sx + x) * 3];
+          const std::uint8_t* mp = sp + maskY * sw * 3;
+          if (sp[0] == 0xFF && sp[1] == 0 && sp[2] == 0xFF) continue;
+          for (int c = 0; c < 3; ++c) dp[c] = static_cast<std::uint8_t>(((dp[c] - sp[c]) * mp[c] + sp[c] * 256) / 256);
+        }
+      pixels::TCopyOptions o;
+      o.Mode = pixels::TCopy::Masked;
+      o.MaskOffsetY = maskY;
+      pixels::CopyPiece(Tight(dst, dw, dh), dx, dy, Tight(src, sw, sh), sx, sy, w, h, o);
+      ASSERT_EQ(dst, want) << "w " << w << " h " << h << " round " << round;
+    }
 }
