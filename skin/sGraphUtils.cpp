@@ -535,7 +535,7 @@ void MaskedRows24(const TacView& d, int dx, int dy, const TacView& s, int sx, in
     for (int x = 0; x < whole; x += Block, dp += Bytes, sp += Bytes, mp += Bytes) MaskedBlock24(dp, sp, mp);
     if (rest) {
       // The row's last pixels through a block padded with black source pixels (never the key).
-      std::uint8_t td[Bytes], ts[Bytes] = {}, tm[Bytes] = {};
+      std::uint8_t td[Bytes] = {}, ts[Bytes] = {}, tm[Bytes] = {};
       std::memcpy(td, dp, rest), std::memcpy(ts, sp, rest), std::memcpy(tm, mp, rest);
       MaskedBlock24(td, ts, tm);
       std::memcpy(dp, td, rest);
