@@ -120,8 +120,8 @@ void TsSkinOptions::SetText(std::string_view text) {
     if (current == nullptr || eq == std::string_view::npos) continue;  // not a value line
     const std::string_view name = Trim(line.substr(0, eq));
     if (name.empty()) continue;
-    if (keys == MaxKeys) throw ESkinOptionsError("The skin options file has too many values");
-    if (current->Add(name, Trim(line.substr(eq + 1)))) ++keys;
+    if (!current->Add(name, Trim(line.substr(eq + 1)))) continue;
+    if (++keys > MaxKeys) throw ESkinOptionsError("The skin options file has too many values");
   }
 }
 
