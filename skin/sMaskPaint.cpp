@@ -36,6 +36,9 @@ void Shrink(int& a, int& b, int extent) {
     if (excess % 2) b -= 1;
     a = std::max(a, 0), b = std::max(b, 0);
   }
+  // Halving the excess is not enough when one margin alone passes the extent (5 and 405 over 6
+  // left 0 and 203): the pieces of the far side would then be drawn outside the rectangle.
+  a = std::min(a, extent), b = std::min(b, std::max(extent - a, 0));
 }
 
 // A piece of the state picture (coordinates inside it) drawn at a point or tiled over a rectangle.

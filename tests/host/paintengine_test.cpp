@@ -146,6 +146,20 @@ TEST(BorderMask, MarginsShrinkToAnOddWidth) {
   const int reds[7] = {5, 15, 25, 35, 95, 105, 115};
   for (int y : {0, 2, 3})
     for (int x = 0; x < 7; ++x) EXPECT_EQ(Px(t, x, y), RGBColor(reds[x], 0, 0)) << x << "," << y;
+  // One margin alone wider than the rectangle: the pair still fits, and nothing is drawn beside it.
+  TsMaskData wide;
+  wide.ClassName = m.ClassName, wide.R = m.R, wide.ImageCount = m.ImageCount, wide.MaskType = m.MaskType;
+  wide.WL = 5, wide.WT = 1, wide.WR = 405, wide.WB = 1;
+  const TacMargins both = FitMargins(wide, 6, 4, 12, 4);
+  EXPECT_LE(both.L + both.R, 6);
+  EXPECT_GE(std::min(both.L, both.R), 0);
+  TBmp frame(12, 8, 0x010101);
+  DrawBorderMask(frame, TRect{2, 2, 8, 6}, true, true, 1, wide, Skin().Tables.MasterBitmap(), TCacheInfo{});
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 12; ++x) {
+      if (x >= 2 && x < 8 && y >= 2 && y < 6) continue;
+      EXPECT_EQ(Px(frame, x, y), 0x010101u) << x << "," << y;
+    }
 }
 
 TEST(BorderMask, EdgesTiledOrStretched) {
