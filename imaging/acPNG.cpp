@@ -482,56 +482,46 @@ bool TPNGGraphic::ReadRow(std::uint8_t* row, std::size_t size) {
   return true;
 }
 
-// Fills the rest of the row from the inflate stream, moving to the next IDAT chunk whenever the
-// current one is used up. False when the IDAT run ends before the row is complete.
+// Fills the rest of the row from the inflate stream.
 bool TPNGGraphic::InflateRow(std::uint8_t* row, std::size_t size, std::size_t got) {
+  bool faultAfterBytes;
+  return InflateInto(row, size, got, faultAfterBytes);
+}
+
+// Fills dest up to size from the inflate stream, moving to the next IDAT chunk whenever the
+// current one is used up. False when the IDAT run ends first. A fault that zlib met right after
+// bytes it wrote in the same call (a bad code, or the stream's end with bytes after it) sets
+// faultAfterBytes; any other fault comes with the first byte that could not be had.
+bool TPNGGraphic::InflateInto(std::uint8_t* dest, std::size_t size, std::size_t& got, bool& faultAfterBytes) {
+  faultAfterBytes = false;
   while (got < size) {
     if (FZStreamEnded) Fail(SExtraData);
     if (FDecoder->AvailableInput() == 0) {
       if (!NextIDAT()) return false;
       continue;
     }
-    const int result = FDecoder->Decode(row + got, size - got, got);
+    const std::size_t start = got;
+    const int result = FDecoder->Decode(dest + got, size - got, got);
     if (result == Z_STREAM_END) {
       FZStreamEnded = true;
-      if (got < size || FDecoder->AvailableInput() > 0) Fail(SExtraData);
+      if (FDecoder->AvailableInput() > 0) faultAfterBytes = got > start, Fail(SExtraData);
+      if (got < size) Fail(SExtraData);
     } else if (result != Z_OK && (result != Z_BUF_ERROR || FDecoder->AvailableInput() > 0)) {
+      faultAfterBytes = got > start;
       Fail(SCompressionError);  // (no progress with input left would otherwise loop for ever)
     }
   }
   return true;
 }
 
-// Inflates the next piece of the image's rows. A fault is kept for the row that
-// reading row by row would have met it in: zlib finds a bad code or the stream's end right
-// after the last byte it writes, so a call that wrote bytes faults with its last byte; any
-// other fault comes with the first byte that could not be had.
+// Inflates the next piece of the image's rows. A fault is kept for the row that reading row by
+// row would have met it in: with the last byte written before it, or with the first one wanted.
 void TPNGGraphic::InflateAhead() {
   const std::size_t want = std::min(FAhead.size(), FAheadLeft);
   std::size_t got = 0;
   FAheadPos = 0;
-  FAheadFaultAtEnd = false;
   try {
-    while (got < want) {
-      if (FZStreamEnded) Fail(SExtraData);
-      if (FDecoder->AvailableInput() == 0) {
-        if (!NextIDAT()) {
-          FAheadDry = true;
-          break;
-        }
-        continue;
-      }
-      const std::size_t start = got;
-      const int result = FDecoder->Decode(FAhead.data() + got, want - got, got);
-      if (result == Z_STREAM_END) {
-        FZStreamEnded = true;
-        // A short stream fails at the next turn, when the first missing byte is wanted.
-        if (FDecoder->AvailableInput() > 0) FAheadFaultAtEnd = got > start, Fail(SExtraData);
-      } else if (result != Z_OK && (result != Z_BUF_ERROR || FDecoder->AvailableInput() > 0)) {
-        FAheadFaultAtEnd = got > start;
-        Fail(SCompressionError);
-      }
-    }
+    if (!InflateInto(FAhead.data(), want, got, FAheadFaultAtEnd)) FAheadDry = true;
   } catch (...) {
     FAheadFault = std::current_exception();
   }

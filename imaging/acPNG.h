@@ -97,6 +97,7 @@ class TPNGGraphic : public TBitmap {
   void DecodeInterlaced();
   bool ReadRow(std::uint8_t* row, std::size_t size);
   bool InflateRow(std::uint8_t* row, std::size_t size, std::size_t got);
+  bool InflateInto(std::uint8_t* dest, std::size_t size, std::size_t& got, bool& faultAfterBytes);
   void InflateAhead();
   bool NextIDAT();
   void DropFurtherIDATs();
