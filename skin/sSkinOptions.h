@@ -40,9 +40,10 @@ class TsNameIndex {
   // Adds index i under the name; false, and nothing added, when the name is there already.
   template <class NameOf>
   bool Add(std::string_view name, std::size_t i, NameOf nameOf) {
-    if (Find(name, nameOf) >= 0) return false;
+    const std::uint32_t hash = Hash(name);
+    if (Find(name, hash, nameOf) >= 0) return false;
     if ((FCount + 1) * 2 > FSlots.size()) Grow();
-    Place(TSlot{Hash(name), static_cast<std::uint32_t>(i + 1)});
+    Place(TSlot{hash, static_cast<std::uint32_t>(i + 1)});
     ++FCount;
     return true;
   }
