@@ -84,6 +84,18 @@ void RecolorMaster(benchmark::State& state) {
 }
 BENCHMARK(RecolorMaster)->Unit(benchmark::kMicrosecond);
 
+
+// One image file of the skin decoded, as the mask table takes it.
+void DecodeOne(benchmark::State& state, const char* name) {
+  const std::vector<std::uint8_t> file = ReadFileBytes(std::string(EVESK_ASSETS) + "/Topaz/" + name);
+  for (auto _ : state) benchmark::DoNotOptimize(DecodeSkinImage(name, file.data(), file.size()));
+}
+BENCHMARK_CAPTURE(DecodeOne, glow, "Glow.png")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(DecodeOne, glowh, "GlowH.png")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(DecodeOne, master, "Master.bmp")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(DecodeOne, huge, "ButtonHuge.bmp")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(DecodeOne, corner, "Corner.bmp")->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
