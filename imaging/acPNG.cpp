@@ -7,6 +7,7 @@
 
 #include <zlib.h>
 
+#include "imaging/acInflate.h"
 #include "imaging/acLZ77.h"
 #include "imaging/acPNGFilters.h"
 #include "imaging/acPixelOps.h"
@@ -52,6 +53,32 @@ TColor RGBColor(unsigned r, unsigned g, unsigned b) { return r | g << 8 | b << 1
 
 // Adam7: first row and column and their increments per pass, and the pixels each pass fills
 // in a group of eight.
+// Images whose filtered rows take more than this are inflated piece by piece instead of whole.
+constexpr std::uint64_t WholeDecodeLimit = 4u << 20;
+
+// A read-only stream over bytes the caller keeps.
+class TBorrowedStream final : public TStream {
+ public:
+  TBorrowedStream(const std::uint8_t* data, std::size_t size) : FData(data), FSize(size) {}
+  std::size_t Read(void* buffer, std::size_t count) override {
+    const std::size_t n = std::min(count, FSize - FPos);
+    if (n) std::memcpy(buffer, FData + FPos, n);
+    FPos += n;
+    return n;
+  }
+  std::size_t Write(const void*, std::size_t) override { return 0; }
+  std::int64_t Position() const override { return static_cast<std::int64_t>(FPos); }
+  void SetPosition(std::int64_t position) override {
+    FPos = static_cast<std::size_t>(std::clamp<std::int64_t>(position, 0, static_cast<std::int64_t>(FSize)));
+  }
+  std::int64_t Size() const override { return static_cast<std::int64_t>(FSize); }
+  const std::uint8_t* Data() const { return FData; }
+
+ private:
+  const std::uint8_t* FData;
+  std::size_t FSize, FPos = 0;
+};
+
 const int PassStartRow[7] = {0, 0, 4, 0, 2, 0, 1};
 const int PassStartCol[7] = {0, 4, 0, 2, 0, 1, 0};
 const int PassRowInc[7] = {8, 8, 8, 4, 4, 2, 2};
@@ -137,7 +164,16 @@ void TPNGGraphic::ReadImageProperties(TStream& stream, std::int64_t start) {
   FProperties = p;
 }
 
+void TPNGGraphic::LoadFromMemory(const std::uint8_t* data, std::size_t size) {
+  TBorrowedStream stream(data, size);
+  LoadFromStream(stream);
+}
+
 void TPNGGraphic::LoadFromStream(TStream& stream) {
+  // Chunk data of a stream held in memory is used where it lies.
+  FMemory = nullptr;
+  if (auto* borrowed = dynamic_cast<TBorrowedStream*>(&stream)) FMemory = borrowed->Data();
+  else if (auto* memory = dynamic_cast<TMemoryStream*>(&stream)) FMemory = memory->Bytes().data();
   const std::int64_t start = stream.Position();
   ReadImageProperties(stream, start);
   stream.SetPosition(start + 8);
@@ -156,10 +192,8 @@ void TPNGGraphic::LoadFromStream(TStream& stream) {
   try {
     ReadChunkHeader();  // IHDR, checked above
     ReadChunkData();
-    if (FChunkData[10] != 0)
+    if (FChunkBytes[10] != 0)
       throw EInvalidGraphic(FormatText(SNotSupported, {SCompressionScheme, "PNG"}));
-    FDecoder = std::make_unique<TLZ77Decoder>(Z_PARTIAL_FLUSH, false);
-    FDecoder->DecodeInit();
 
     for (bool done = false; !done;) {
       ReadChunkHeader();
@@ -189,7 +223,7 @@ void TPNGGraphic::LoadFromStream(TStream& stream) {
     }
     // A file that ends without any image data has nothing to show.
     if (!FImageDone) Fail(SInvalidFormat);
-    FDecoder->DecodeEnd();
+    if (FDecoder) FDecoder->DecodeEnd();
   } catch (const std::bad_alloc&) {
     FinishLoading();
     throw EOutOfResources(SOutOfMemory);
@@ -209,6 +243,7 @@ void TPNGGraphic::FinishLoading() {
     row.shrink_to_fit();
   }
   FStream = nullptr;
+  FMemory = FChunkBytes = nullptr;
   Progress(TProgressStage::psEnding, 100, "");
 }
 
@@ -229,20 +264,36 @@ void TPNGGraphic::ReadChunkHeader() {
 }
 
 void TPNGGraphic::ReadChunkData() {
+  switch (FetchChunkData(FChunkLength, FChunkType, FChunkBytes, FChunkData)) {
+    case TChunkRead::crShort: Fail(SInvalidFormat);
+    case TChunkRead::crBadCRC: Fail(SCRCError);
+    case TChunkRead::crOk: break;
+  }
+}
+
+// Reads a chunk's data and CRC (into buffer, or in place when the stream is in memory) and
+// checks the CRC; reports instead of raising.
+TPNGGraphic::TChunkRead TPNGGraphic::FetchChunkData(std::uint32_t length, std::uint32_t type, const std::uint8_t*& data,
+                                                    std::vector<std::uint8_t>& buffer) {
   // Never allocate for more than the stream can still deliver.
-  if (FChunkLength > MaxChunkLength || static_cast<std::int64_t>(FChunkLength) + 4 > FStream->Remaining())
-    Fail(SInvalidFormat);
-  FChunkData.resize(FChunkLength);
+  if (length > MaxChunkLength || static_cast<std::int64_t>(length) + 4 > FStream->Remaining()) return TChunkRead::crShort;
   std::uint8_t crc[4];
-  if ((FChunkLength && FStream->Read(FChunkData.data(), FChunkLength) != FChunkLength) ||
-      FStream->Read(crc, 4) != 4)
-    Fail(SInvalidFormat);
-  const std::uint8_t type[4] = {static_cast<std::uint8_t>(FChunkType >> 24), static_cast<std::uint8_t>(FChunkType >> 16),
-                                static_cast<std::uint8_t>(FChunkType >> 8), static_cast<std::uint8_t>(FChunkType)};
-  FCRC = static_cast<std::uint32_t>(crc32(0, type, 4));
+  if (FMemory) {
+    const std::int64_t at = FStream->Position();
+    data = FMemory + at;
+    FStream->SetPosition(at + length);
+  } else {
+    buffer.resize(length);
+    if (length && FStream->Read(buffer.data(), length) != length) return TChunkRead::crShort;
+    data = buffer.data();
+  }
+  if (FStream->Read(crc, 4) != 4) return TChunkRead::crShort;
+  const std::uint8_t name[4] = {static_cast<std::uint8_t>(type >> 24), static_cast<std::uint8_t>(type >> 16),
+                                static_cast<std::uint8_t>(type >> 8), static_cast<std::uint8_t>(type)};
+  FCRC = static_cast<std::uint32_t>(crc32(0, name, 4));
   // zlib answers 0 for a null buffer, so an empty chunk must not pass its (null) data.
-  if (FChunkLength) FCRC = static_cast<std::uint32_t>(crc32(FCRC, FChunkData.data(), FChunkLength));
-  if (FCRC != BE32(crc)) Fail(SCRCError);
+  if (length) FCRC = static_cast<std::uint32_t>(crc32(FCRC, data, length));
+  return FCRC == BE32(crc) ? TChunkRead::crOk : TChunkRead::crBadCRC;
 }
 
 void TPNGGraphic::SkipChunkData() {
@@ -267,19 +318,19 @@ void TPNGGraphic::LoadPLTE() {
   if (FColorType != 3 || FImageDone) return;
   SetupPixelFormat();
   const int count = static_cast<int>(std::min<std::uint32_t>(FChunkLength / 3, 256));
-  FFilePalette = FColorManager.CreateColorPalette(FChunkData.data(), count);
+  FFilePalette = FColorManager.CreateColorPalette(FChunkBytes, count);
 }
 
 void TPNGGraphic::LoadGAMA() {
   ReadChunkData();
   if (FChunkLength < 4) return;
-  FColorManager.SetGamma(BE32(FChunkData.data()) / 100000.0, TColorManager::DefaultDisplayGamma);
+  FColorManager.SetGamma(BE32(FChunkBytes) / 100000.0, TColorManager::DefaultDisplayGamma);
   FColorManager.SetTargetOptions(FColorManager.TargetOptions() | coApplyGamma);
 }
 
 void TPNGGraphic::LoadBKGD() {
   ReadChunkData();
-  const std::uint8_t* d = FChunkData.data();
+  const std::uint8_t* d = FChunkBytes;
   switch (FColorType) {
     case 0:
     case 4:
@@ -303,7 +354,7 @@ void TPNGGraphic::LoadBKGD() {
 
 void TPNGGraphic::LoadTRNS() {
   ReadChunkData();
-  const std::uint8_t* d = FChunkData.data();
+  const std::uint8_t* d = FChunkBytes;
   switch (FColorType) {
     case 0:
       if (FChunkLength >= 2) {
@@ -372,7 +423,6 @@ void TPNGGraphic::SetupPixelFormat() {
 void TPNGGraphic::LoadIDAT() {
   SetupPixelFormat();
   ReadChunkData();
-  FDecoder->SetInput(FChunkData.data(), FChunkData.size());
 
   const int depth = FProperties.BitsPerSample;
   TPixelFormat format;
@@ -404,6 +454,12 @@ void TPNGGraphic::LoadIDAT() {
   // Row bytes: (width × depth + 7) / 8 × samples for whole-byte samples; 64-bit arithmetic.
   const std::uint64_t samples = depth >= 8 ? FProperties.SamplesPerPixel : 1;
   const std::uint64_t rowBytes = (static_cast<std::uint64_t>(FProperties.Width) * depth + 7) / 8 * samples;
+  if (FInterlaceMethod != 1 && DecodeWhole(static_cast<std::size_t>(rowBytes))) {
+    FImageDone = true;
+    return;
+  }
+  StartDecoder();
+  FDecoder->SetInput(FChunkBytes, FChunkLength);
   for (auto& row : FRows) row.assign(static_cast<std::size_t>(rowBytes) + 1, 0);
 
   if (FInterlaceMethod == 1) {
@@ -414,6 +470,60 @@ void TPNGGraphic::LoadIDAT() {
   }
   DropFurtherIDATs();
   FImageDone = true;
+}
+
+void TPNGGraphic::StartDecoder() {
+  if (FDecoder) return;
+  FDecoder = std::make_unique<TLZ77Decoder>(Z_PARTIAL_FLUSH, false);
+  FDecoder->DecodeInit();
+}
+
+// The fast way for the usual file: the whole IDAT run is read and checked, inflated in one go
+// straight into one buffer and unfiltered there. Anything out of the ordinary (a damaged or
+// short chunk or stream, data beyond the image) answers false with the stream put back after
+// the first IDAT, and the rows are then read one by one, which finds the same fault at the
+// same row as always.
+bool TPNGGraphic::DecodeWhole(std::size_t rowBytes) {
+  const int width = FProperties.Width, height = FProperties.Height;
+  const std::uint64_t stride = static_cast<std::uint64_t>(rowBytes) + 1;
+  if (stride * height > WholeDecodeLimit) return false;
+  const std::size_t total = static_cast<std::size_t>(stride * height);
+
+  const std::int64_t resume = FStream->Position();
+  const std::uint8_t* data = FChunkBytes;
+  std::size_t size = FChunkLength;
+  std::vector<std::uint8_t> joined, more;
+  std::uint32_t length = 0, type = 0;
+  for (;;) {
+    if (!TryReadChunkHeader(length, type)) break;
+    if (type != ctIDAT) {
+      // A zero row ahead of the rows stands for the row above the first one.
+      std::unique_ptr<std::uint8_t[]> rows(new std::uint8_t[stride + total + InflateSlack]);
+      if (!InflateExact(data, size, rows.get() + stride, total)) break;
+      FChunkLength = length, FChunkType = type;
+      FPendingHeader = FIDATRunEnded = FZStreamEnded = true;
+      std::memset(rows.get(), 0, stride);
+      int y = 0;
+      try {
+        for (std::uint8_t* row = rows.get() + stride; y < height; ++y, row += stride) {
+          UnfilterRow(row[0], row + 1, row + 1 - stride, rowBytes, FSourceBPP);
+          FColorManager.ConvertRow(row + 1, ScanLine(y), width);
+          Progress(TProgressStage::psRunning, static_cast<int>(static_cast<std::int64_t>(y) * 100 / height), "");
+        }
+      } catch (...) {
+        FillBackground(y, height);
+        throw;
+      }
+      return true;
+    }
+    const std::uint8_t* next = nullptr;
+    if (FetchChunkData(length, type, next, more) != TChunkRead::crOk) break;
+    if (data != joined.data()) joined.assign(data, data + size);
+    joined.insert(joined.end(), next, next + length);
+    data = joined.data(), size = joined.size();
+  }
+  FStream->SetPosition(resume);
+  return false;
 }
 
 void TPNGGraphic::DecodeRows(std::size_t rowBytes) {
@@ -538,7 +648,7 @@ bool TPNGGraphic::NextIDAT() {
     return false;
   }
   ReadChunkData();
-  FDecoder->SetInput(FChunkData.data(), FChunkData.size());
+  FDecoder->SetInput(FChunkBytes, FChunkLength);
   return true;
 }
 

@@ -51,6 +51,8 @@ class TPNGGraphic : public TBitmap {
   // chunk read. Raises EInvalidGraphic, EGraphicCompression or EOutOfResources; the bitmap
   // then keeps what was decoded before the error.
   void LoadFromStream(TStream& stream);
+  // The same over bytes in memory, which are read in place rather than copied.
+  void LoadFromMemory(const std::uint8_t* data, std::size_t size);
 
   // Copies the image properties too when the source is a TPNGGraphic.
   void Assign(const TBitmap& source) override;
@@ -85,6 +87,9 @@ class TPNGGraphic : public TBitmap {
   void ReadChunkHeader();
   bool TryReadChunkHeader(std::uint32_t& length, std::uint32_t& type);
   void ReadChunkData();
+  enum class TChunkRead { crOk, crShort, crBadCRC };
+  TChunkRead FetchChunkData(std::uint32_t length, std::uint32_t type, const std::uint8_t*& data,
+                            std::vector<std::uint8_t>& buffer);
   void SkipChunkData();
 
   void LoadPLTE();
@@ -94,6 +99,8 @@ class TPNGGraphic : public TBitmap {
   void SetupPixelFormat();
   void LoadIDAT();
   void DecodeRows(std::size_t rowBytes);
+  bool DecodeWhole(std::size_t rowBytes);
+  void StartDecoder();
   void DecodeInterlaced();
   bool ReadRow(std::uint8_t* row, std::size_t size);
   bool InflateRow(std::uint8_t* row, std::size_t size, std::size_t got);
@@ -119,6 +126,8 @@ class TPNGGraphic : public TBitmap {
   std::uint32_t FChunkType = 0, FChunkLength = 0;
   bool FPendingHeader = false;   // a header read ahead while looking for IDAT
   std::vector<std::uint8_t> FChunkData;
+  const std::uint8_t* FChunkBytes = nullptr;  // the current chunk's data: FChunkData or in place
+  const std::uint8_t* FMemory = nullptr;      // the stream's bytes when it is held in memory
   std::uint32_t FCRC = 0;
   int FSourceBPP = 1;            // bytes per complete pixel, as the filters count them
   bool FPixelFormatReady = false;

@@ -45,15 +45,11 @@ std::unique_ptr<TBitmap> DecodeSkinImage(const std::string& name, const std::uin
     return jpeg;
   }
   if (EndsWith(upper, ".PNG")) {
-    TPNGGraphic png;
-    TMemoryStream stream(std::vector<std::uint8_t>(data, data + size));
-    png.LoadFromStream(stream);
-    if (png.PixelFormat() == TPixelFormat::pf32bit) {
-      auto copy = std::make_unique<TBitmap>();
-      copy->Assign(png);
-      return copy;
-    }
-    return Opaque32(png);
+    // Read in place; a 32-bit image is handed over as it was decoded, without a copy.
+    auto png = std::make_unique<TPNGGraphic>();
+    png->LoadFromMemory(data, size);
+    if (png->PixelFormat() == TPixelFormat::pf32bit) return png;
+    return Opaque32(*png);
   }
   throw EInvalidGraphic("Unknown image file kind: " + name);
 }
