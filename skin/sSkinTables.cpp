@@ -180,8 +180,10 @@ std::unique_ptr<TBitmap> To24Bit(std::unique_ptr<TBitmap> source) {
   auto target = std::make_unique<TBitmap>();
   if (!target->SetSize(source->Width(), source->Height(), TPixelFormat::pf24bit)) return nullptr;
   const int width = source->Width();
-  const std::vector<TPaletteEntry>& palette = source->Palette();
-  const bool indexed = source->PixelFormat() == TPixelFormat::pf8bit && palette.size() == 256;
+  // Indexes past the palette read as black, as they do pixel by pixel.
+  TPaletteEntry palette[256] = {};
+  std::copy_n(source->Palette().begin(), std::min<std::size_t>(source->Palette().size(), 256), palette);
+  const bool indexed = source->PixelFormat() == TPixelFormat::pf8bit;
   for (int y = 0; y < source->Height(); ++y) {
     std::uint8_t* row = target->ScanLine(y);
     const std::uint8_t* in = source->ScanLine(y);
