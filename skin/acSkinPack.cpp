@@ -1,5 +1,7 @@
 #include "skin/acSkinPack.h"
 
+#include "imaging/acAdler32.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -180,43 +182,78 @@ void TacSkinConvertor::Parse() {
 }
 
 // Inflates one entry, reading the source in blocks; afterwards the source stands right after
-// the zlib trailer, where the next entry begins, since no compressed length is stored.
+// the zlib trailer, where the next entry begins, since no compressed length is stored. zlib
+// inflates the raw data straight into the entry's bytes; the two-byte header and the Adler-32
+// trailer are checked here, with zlib's own words, because our checksum runs in vectors.
 std::vector<std::uint8_t> TacSkinConvertor::Inflate(const std::string& name, std::int64_t size, std::int64_t& total) {
   TStream& src = *FSource;
+  if (!FBlock) FBlock.reset(new std::uint8_t[BlockSize]);
+  std::uint8_t* const in = FBlock.get();
+  std::size_t inPos = 0, inEnd = 0;
+  auto refill = [&] {
+    inEnd = src.Read(in, BlockSize);
+    inPos = 0;
+    if (inEnd == 0) Damaged("it ends inside the data of \"%s\".", {Printable(name)});
+  };
+  auto refused = [&](const std::string& why) { Damaged("the data of \"%s\" cannot be unpacked (%s).", {Printable(name), why}); };
+
+  std::uint8_t header[2];
+  for (std::uint8_t& b : header) {
+    if (inPos == inEnd) refill();
+    b = in[inPos++];
+  }
+  if ((header[0] << 8 | header[1]) % 31 != 0) refused("incorrect header check");
+  if ((header[0] & 15) != Z_DEFLATED) refused("unknown compression method");
+  if ((header[0] >> 4) + 8 > MAX_WBITS) refused("invalid window size");
+  if (header[1] & 0x20) {  // a preset dictionary, which no skin has; zlib asks for it after reading its id
+    for (int i = 0; i < 4; ++i, ++inPos)
+      if (inPos == inEnd) refill();
+    refused("zlib error " + std::to_string(Z_NEED_DICT));
+  }
+
   TInflater inf;
-  if (inflateInit(&inf.zs) != Z_OK) throw ESkinArchiveError("The skin archive cannot be unpacked: zlib refused to start.");
+  if (inflateInit2(&inf.zs, -MAX_WBITS) != Z_OK) throw ESkinArchiveError("The skin archive cannot be unpacked: zlib refused to start.");
   inf.open = true;
 
-  std::vector<std::uint8_t> in(BlockSize), out(BlockSize), data;
-  // The declared size is only a claim: reserve at most 1 MB up front and grow with real output.
-  data.reserve(static_cast<std::size_t>(std::min<std::int64_t>(size, std::int64_t{1} << 20)));
+  // The declared size is only a claim: at most 1 MB is set aside up front, and the bytes grow
+  // with real output.
+  std::vector<std::uint8_t> data(static_cast<std::size_t>(std::min<std::int64_t>(size, std::int64_t{1} << 20)));
+  std::size_t produced = 0;
+  std::uint32_t adler = 1;
+  std::uint8_t spare[1];  // room for one byte past the claim, to notice a longer stream
   for (;;) {
-    if (inf.zs.avail_in == 0) {
-      const std::size_t n = src.Read(in.data(), in.size());
-      if (n == 0) Damaged("it ends inside the data of \"%s\".", {Printable(name)});
-      inf.zs.next_in = in.data();
-      inf.zs.avail_in = static_cast<uInt>(n);
-    }
-    inf.zs.next_out = out.data();
-    inf.zs.avail_out = static_cast<uInt>(out.size());
-    const uInt inBefore = inf.zs.avail_in;
+    if (inPos == inEnd) refill();
+    if (produced == data.size() && data.size() < static_cast<std::size_t>(size))
+      data.resize(static_cast<std::size_t>(std::min<std::int64_t>(size, std::int64_t(data.size()) * 2)));
+    const bool full = produced == data.size();
+    inf.zs.next_in = in + inPos;
+    inf.zs.avail_in = static_cast<uInt>(inEnd - inPos);
+    inf.zs.next_out = full ? spare : data.data() + produced;
+    inf.zs.avail_out = full ? 1 : static_cast<uInt>(data.size() - produced);
+    const uInt inBefore = inf.zs.avail_in, outBefore = inf.zs.avail_out;
     const int rc = inflate(&inf.zs, Z_NO_FLUSH);
-    const std::size_t produced = out.size() - inf.zs.avail_out;
-    if (static_cast<std::int64_t>(data.size() + produced) > size)
+    const std::size_t made = outBefore - inf.zs.avail_out;
+    inPos = inEnd - inf.zs.avail_in;
+    if (full && made > 0)
       Damaged("\"%s\" unpacks to more than the %s bytes it claims.", {Printable(name), std::to_string(size)});
-    data.insert(data.end(), out.data(), out.data() + produced);
+    adler = Adler32(adler, data.data() + produced, made);
+    produced += made;
     if (rc == Z_STREAM_END) break;
-    if (rc != Z_OK && rc != Z_BUF_ERROR)
-      Damaged("the data of \"%s\" cannot be unpacked (%s).",
-              {Printable(name), inf.zs.msg ? inf.zs.msg : "zlib error " + std::to_string(rc)});
+    if (rc != Z_OK && rc != Z_BUF_ERROR) refused(inf.zs.msg ? inf.zs.msg : "zlib error " + std::to_string(rc));
     // With input and room for output inflate always moves; a stall would be a loop for ever.
-    if (produced == 0 && inf.zs.avail_in == inBefore && inf.zs.avail_in > 0)
+    if (made == 0 && inf.zs.avail_in == inBefore && inf.zs.avail_in > 0)
       Damaged("the data of \"%s\" cannot be unpacked.", {Printable(name)});
   }
-  if (static_cast<std::int64_t>(data.size()) != size)
+  std::uint32_t stored = 0;
+  for (int i = 0; i < 4; ++i) {
+    if (inPos == inEnd) refill();
+    stored = stored << 8 | in[inPos++];
+  }
+  if (stored != adler) refused("incorrect data check");
+  if (produced != static_cast<std::size_t>(size))
     Damaged("\"%s\" unpacks to %s bytes, not the %s it claims.",
-            {Printable(name), std::to_string(data.size()), std::to_string(size)});
-  src.SetPosition(src.Position() - inf.zs.avail_in);
+            {Printable(name), std::to_string(produced), std::to_string(size)});
+  src.SetPosition(src.Position() - static_cast<std::int64_t>(inEnd - inPos));
   total += size;
   return data;
 }

@@ -71,6 +71,7 @@ class TacSkinConvertor {
   std::vector<std::uint8_t> Inflate(const std::string& name, std::int64_t size, std::int64_t& total);
 
   TStream* FSource = nullptr;
+  std::unique_ptr<std::uint8_t[]> FBlock;  // one source block, shared by the entries of a read
   std::unique_ptr<TStream> FOwnedSource;
   std::unique_ptr<TMemoryStream> FOptions;
   std::vector<TacImageEntry> FImages;

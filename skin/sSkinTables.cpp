@@ -179,11 +179,27 @@ std::unique_ptr<TBitmap> To24Bit(std::unique_ptr<TBitmap> source) {
   if (source->PixelFormat() == TPixelFormat::pf24bit) return source;
   auto target = std::make_unique<TBitmap>();
   if (!target->SetSize(source->Width(), source->Height(), TPixelFormat::pf24bit)) return nullptr;
+  const int width = source->Width();
+  // Indexes past the palette read as black, as they do pixel by pixel.
+  TPaletteEntry palette[256] = {};
+  std::copy_n(source->Palette().begin(), std::min<std::size_t>(source->Palette().size(), 256), palette);
+  const bool indexed = source->PixelFormat() == TPixelFormat::pf8bit;
   for (int y = 0; y < source->Height(); ++y) {
     std::uint8_t* row = target->ScanLine(y);
-    for (int x = 0; x < source->Width(); ++x) {
-      const TPaletteEntry p = PixelAt(*source, x, y);
-      row[x * 3] = p.Blue, row[x * 3 + 1] = p.Green, row[x * 3 + 2] = p.Red;
+    const std::uint8_t* in = source->ScanLine(y);
+    // The skin's own formats go straight through; any other goes pixel by pixel.
+    if (source->PixelFormat() == TPixelFormat::pf32bit) {
+      for (int x = 0; x < width; ++x) row[x * 3] = in[x * 4], row[x * 3 + 1] = in[x * 4 + 1], row[x * 3 + 2] = in[x * 4 + 2];
+    } else if (indexed) {
+      for (int x = 0; x < width; ++x) {
+        const TPaletteEntry& p = palette[in[x]];
+        row[x * 3] = p.Blue, row[x * 3 + 1] = p.Green, row[x * 3 + 2] = p.Red;
+      }
+    } else {
+      for (int x = 0; x < width; ++x) {
+        const TPaletteEntry p = PixelAt(*source, x, y);
+        row[x * 3] = p.Blue, row[x * 3 + 1] = p.Green, row[x * 3 + 2] = p.Red;
+      }
     }
   }
   target->Transparent = source->Transparent;

@@ -158,6 +158,35 @@ TEST(JPEGDecoder, PatternTableRule) {
   EXPECT_EQ(t.Masks()[edge].R.Width() * t.Masks()[edge].R.Height(), 89999);
 }
 
+// Masks hold 24-bit pictures: an indexed file takes its palette's colours (an index past the
+// palette its last entry) and a 32-bit file drops its alpha, pixel for pixel.
+TEST(SkinImages, IndexedAndAlphaBitmapsBecomeTwentyFourBitMasks) {
+  struct TMemFiles : TacFileSystem {
+    std::map<std::string, std::vector<std::uint8_t>> Files;
+    bool FileExists(const std::string& p) const override { return Files.count(p) > 0; }
+    bool DirectoryExists(const std::string&) const override { return true; }
+    std::vector<TacDirEntry> ListFolder(const std::string&) const override { return {}; }
+    std::int64_t FileSize(const std::string& p) const override { return static_cast<std::int64_t>(Files.at(p).size()); }
+    std::vector<std::uint8_t> ReadFile(const std::string& p) const override { return Files.at(p); }
+  } files;
+  files.Files["s\\P8.BMP"] = Bmp(3, 1, 8, {0, 1, 9, 0}, {10, 20, 30, 0, 40, 50, 60, 0});
+  files.Files["s\\P32.BMP"] = Bmp(2, 1, 32, {1, 2, 3, 4, 5, 6, 7, 8});
+  const TsSkinOptions options("[BUTTON]\nA=P8.BMP\nB=P32.BMP\n");
+  TsSkinTables t;
+  BuildSkinTables(t, options, FolderImageLoader(files, "s\\"), TsSkinBuild());
+  const struct {
+    const char* key;
+    std::vector<std::uint8_t> pixels;
+  } cases[] = {{"A", {10, 20, 30, 40, 50, 60, 40, 50, 60}}, {"B", {1, 2, 3, 5, 6, 7}}};
+  for (const auto& c : cases) {
+    const int i = t.GetMaskIndex("BUTTON", c.key);
+    ASSERT_GE(i, 0) << c.key;
+    const TBitmap& b = *t.Masks()[i].Bmp;
+    ASSERT_EQ(b.PixelFormat(), TPixelFormat::pf24bit) << c.key;
+    EXPECT_EQ(std::vector<std::uint8_t>(b.ScanLine(0), b.ScanLine(0) + c.pixels.size()), c.pixels) << c.key;
+  }
+}
+
 TEST(Recolor, HueAndSaturationFormulas) {
   auto rgb = [](int r, int g, int b) { return static_cast<TColor>(r | g << 8 | b << 16); };
   EXPECT_EQ(ChangeHue(rgb(255, 0, 0), 120), rgb(0, 255, 0));

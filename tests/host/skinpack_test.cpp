@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "skin/acSkinPack.h"
+#include "imaging/acAdler32.h"
 #include "framework/FormReader.h"
 #include "framework/Properties.h"
 #include "skin/sSkinSources.h"
@@ -487,4 +488,24 @@ TEST(StoredSkins, InternalSkinsLoadFromTheDescriptionAndReadTheirArchiveByBorrow
   EXPECT_FALSE(ReadStoredSkin(topaz, reader));
   EXPECT_EQ(warnings, 1);
   EXPECT_EQ(topaz.Data().Size(), 14);  // borrowed, never freed by the reader
+}
+
+// The vector Adler-32 must agree with zlib's on every length, alignment and running value,
+// and on runs of 0xFF long enough to overflow sums that are reduced too late.
+TEST(Adler32, AgreesWithZlibAcrossLengthsAlignmentsAndWorstCaseRuns) {
+  std::vector<std::uint8_t> bytes(70000);
+  std::uint32_t seed = 12345;
+  for (auto& b : bytes) b = static_cast<std::uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+  std::vector<std::uint8_t> ones(70000, 0xFF);
+  for (const auto* data : {&bytes, &ones})
+    for (std::size_t length : {0, 1, 15, 16, 17, 63, 64, 65, 5551, 5552, 5553, 5568, 11104, 65536, 69990})
+      for (std::size_t offset : {0, 1, 7})
+        for (std::uint32_t start : {1u, 0xFFF0FFF0u, 0x00010000u}) {
+          const std::uint32_t expected =
+              static_cast<std::uint32_t>(adler32(start, data->data() + offset, static_cast<uInt>(length)));
+          EXPECT_EQ(Adler32(start, data->data() + offset, length), expected)
+              << "length " << length << " offset " << offset << " start " << start;
+          EXPECT_EQ(Adler32Plain(start, data->data() + offset, length), expected)
+              << "plain, length " << length << " offset " << offset << " start " << start;
+        }
 }
