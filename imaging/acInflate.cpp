@@ -2,14 +2,15 @@
 
 #include <cstring>
 
-#include <zlib.h>
+#include "imaging/acAdler32.h"
 
 namespace evesk {
 
 namespace {
 
-// A table entry: bits to drop (0-7), kind (8-11), extra bits or subtable index bits (12-15),
-// value (16-31: literal, base length or distance, subtable offset).
+// A table entry: bits to drop (0-7: the code's and, for lengths and distances, its extra bits
+// too), kind (8-11), extra bits or subtable index bits (12-15), value (16-31: literal, base
+// length or distance, subtable offset).
 enum : std::uint32_t { kLiteral = 0, kLength = 1, kEnd = 2, kLink = 3, kInvalid = 4 };
 constexpr std::uint32_t Entry(std::uint32_t kind, std::uint32_t value, std::uint32_t extra = 0) {
   return kind << 8 | extra << 12 | value << 16;
@@ -51,7 +52,7 @@ const TSymbolEntries& Symbols() {
 }
 
 // Root table bits at most; a code whose codes are all shorter gets a smaller root table.
-constexpr int LitRoot = 10, DistRoot = 8, CodeLengthRoot = 7;
+constexpr int LitRoot = 9, DistRoot = 7, CodeLengthRoot = 7;
 constexpr std::size_t LitCapacity = 4096, DistCapacity = 1536, CodeLengthCapacity = 128;
 
 inline unsigned Reverse(const std::uint8_t* reversed, unsigned code, int length) {
@@ -64,8 +65,14 @@ inline unsigned Reverse(const std::uint8_t* reversed, unsigned code, int length)
 // The table's root bits are stored into root.
 bool BuildTable(std::uint32_t* table, std::size_t capacity, int& root, const std::uint8_t* lengths, unsigned count,
                 const std::uint32_t* entryOf, bool mayBeIncomplete) {
-  unsigned counts[16] = {};
-  for (unsigned s = 0; s < count; ++s) ++counts[lengths[s]];
+  // Four sets of counters, so that runs of equal lengths do not wait on one counter.
+  unsigned partial[4][16] = {};
+  unsigned s = 0;
+  for (; s + 4 <= count; s += 4)
+    ++partial[0][lengths[s]], ++partial[1][lengths[s + 1]], ++partial[2][lengths[s + 2]], ++partial[3][lengths[s + 3]];
+  for (; s < count; ++s) ++partial[0][lengths[s]];
+  unsigned counts[16];
+  for (int len = 0; len < 16; ++len) counts[len] = partial[0][len] + partial[1][len] + partial[2][len] + partial[3][len];
   counts[0] = 0;
   int left = 1, maxLength = 0;
   unsigned used = 0;
@@ -104,9 +111,9 @@ bool BuildTable(std::uint32_t* table, std::size_t capacity, int& root, const std
       length = len;
     }
     const unsigned rev = Reverse(reversed, code, len);
-    const std::uint32_t e = entryOf[sym];
+    const std::uint32_t e = entryOf[sym] + (KindOf(entryOf[sym]) == kLength ? ExtraOf(entryOf[sym]) : 0);
     if (len <= root) {
-      for (unsigned k = rev; k <= rootMask; k += 1u << len) table[k] = e | static_cast<std::uint32_t>(len);
+      for (unsigned k = rev; k <= rootMask; k += 1u << len) table[k] = e + static_cast<std::uint32_t>(len);
     } else {
       if ((rev & rootMask) != prefix) {
         prefix = rev & rootMask;
@@ -128,7 +135,7 @@ bool BuildTable(std::uint32_t* table, std::size_t capacity, int& root, const std
       }
       const int drop = len - root;
       for (unsigned k = rev >> root; k < (1u << subBits); k += 1u << drop)
-        table[subStart + k] = e | static_cast<std::uint32_t>(drop);
+        table[subStart + k] = e + static_cast<std::uint32_t>(drop);
     }
     --remaining[len];
     ++code;
@@ -213,17 +220,25 @@ struct TBitReader {
   }
 };
 
-inline std::uint32_t Lookup(const std::uint32_t* table, unsigned rootMask, TBitReader& in) {
+// Decodes one code and drops it with its extra bits, which stay in saved for ValueWith.
+inline std::uint32_t Lookup(const std::uint32_t* table, unsigned rootMask, TBitReader& in, std::uint64_t& saved) {
   std::uint32_t e = table[in.Buf & rootMask];
   if (KindOf(e) == kLink) {
     in.Drop(DropOf(e));
     e = table[ValueOf(e) + in.Peek(ExtraOf(e))];
   }
+  saved = in.Buf;
   in.Drop(DropOf(e));
   return e;
 }
 
-// Copies a match of length bytes from distance back; may write up to 7 bytes beyond the end.
+// A length's or distance's base plus its extra bits.
+inline std::size_t ValueWith(std::uint32_t e, std::uint64_t saved) {
+  const unsigned extra = ExtraOf(e);
+  return ValueOf(e) + static_cast<std::size_t>(saved >> (DropOf(e) - extra) & ((1u << extra) - 1));
+}
+
+// Copies a match of length bytes from distance back; may write up to 15 bytes beyond its end.
 inline void CopyMatch(std::uint8_t* out, std::size_t distance, std::size_t length) {
   const std::uint8_t* from = out - distance;
   std::uint8_t* const stop = out + length;
@@ -316,7 +331,7 @@ bool InflateBlocks(const std::uint8_t* source, std::size_t sourceSize, std::uint
       for (unsigned n = 0; n < total;) {
         if (in.Overrun > 8) return false;
         in.Refill();
-        const std::uint32_t e = clTable[in.Peek(static_cast<unsigned>(clBits))];
+        const std::uint32_t e = clTable[in.Peek(static_cast<unsigned>(clBits))];  // no extra bits here
         in.Drop(DropOf(e));
         const unsigned sym = ValueOf(e);
         if (sym < 16) {
@@ -349,15 +364,17 @@ bool InflateBlocks(const std::uint8_t* source, std::size_t sourceSize, std::uint
     }
 
     const unsigned litMask = (1u << litBits) - 1, distMask = (1u << distBits) - 1;
+    std::uint64_t saved;
     for (;;) {
       in.Refill();
-      std::uint32_t e = Lookup(lit, litMask, in);
+      std::uint32_t e = Lookup(lit, litMask, in, saved);
       if (KindOf(e) == kLiteral) {
         if (out == destEnd) return false;
         *out++ = static_cast<std::uint8_t>(ValueOf(e));
-        // Up to two more literals from the same refill (a code takes at most 15 bits).
-        if (in.Count < 15) continue;
-        e = Lookup(lit, litMask, in);
+        // One more code from the same refill when its bits are surely there (at most 15 for
+        // the code and 5 extra).
+        if (in.Count < 20) continue;
+        e = Lookup(lit, litMask, in, saved);
         if (KindOf(e) == kLiteral) {
           if (out == destEnd) return false;
           *out++ = static_cast<std::uint8_t>(ValueOf(e));
@@ -366,10 +383,10 @@ bool InflateBlocks(const std::uint8_t* source, std::size_t sourceSize, std::uint
         in.Refill();
       }
       if (KindOf(e) == kLength) {
-        const std::size_t length = ValueOf(e) + in.Take(ExtraOf(e));
-        const std::uint32_t d = Lookup(dist, distMask, in);
+        const std::size_t length = ValueWith(e, saved);
+        const std::uint32_t d = Lookup(dist, distMask, in, saved);
         if (KindOf(d) != kLength) return false;
-        const std::size_t distance = ValueOf(d) + in.Take(ExtraOf(d));
+        const std::size_t distance = ValueWith(d, saved);
         if (distance > static_cast<std::size_t>(out - dest) || length > static_cast<std::size_t>(destEnd - out)) return false;
         CopyMatch(out, distance, length);
         out += length;
@@ -398,7 +415,7 @@ bool InflateExact(const std::uint8_t* source, std::size_t sourceSize, std::uint8
   if (trailerAt > sourceSize || sourceSize - trailerAt != 4) return false;
   const std::uint32_t stored = static_cast<std::uint32_t>(source[trailerAt]) << 24 | source[trailerAt + 1] << 16 |
                                source[trailerAt + 2] << 8 | source[trailerAt + 3];
-  return stored == static_cast<std::uint32_t>(adler32(1, dest, static_cast<uInt>(size)));
+  return stored == Adler32(1, dest, size);
 }
 
 }  // namespace evesk
