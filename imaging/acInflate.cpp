@@ -62,59 +62,75 @@ inline unsigned Reverse(const std::uint8_t* reversed, unsigned code, int length)
 // Builds the lookup table of a canonical prefix code. An incomplete code is taken only when
 // mayBeIncomplete and it has no code or a single one-bit code (its unused codes are invalid);
 // false for any other incomplete, over-subscribed or too large code.
-// The table's root bits are stored into root.
 bool BuildTable(std::uint32_t* table, std::size_t capacity, int& root, const std::uint8_t* lengths, unsigned count,
                 const std::uint32_t* entryOf, bool mayBeIncomplete) {
-  // Four sets of counters, so that runs of equal lengths do not wait on one counter.
-  unsigned partial[4][16] = {};
-  unsigned s = 0;
-  for (; s + 4 <= count; s += 4)
-    ++partial[0][lengths[s]], ++partial[1][lengths[s + 1]], ++partial[2][lengths[s + 2]], ++partial[3][lengths[s + 3]];
-  for (; s < count; ++s) ++partial[0][lengths[s]];
-  unsigned counts[16];
-  for (int len = 0; len < 16; ++len) counts[len] = partial[0][len] + partial[1][len] + partial[2][len] + partial[3][len];
-  counts[0] = 0;
+  // The symbols in four runs, each with its own counters and places, so that a run of equal
+  // lengths does not make every step wait for the one before.
+  const unsigned quarter = (count + 3) / 4;
+  unsigned counts[4][16] = {};
+  for (unsigned i = 0; i < quarter; ++i)
+    for (unsigned q = 0; q < 4; ++q)
+      if (q * quarter + i < count) ++counts[q][lengths[q * quarter + i]];
+  unsigned total[16];
+  for (int len = 0; len < 16; ++len) total[len] = counts[0][len] + counts[1][len] + counts[2][len] + counts[3][len];
+
   int left = 1, maxLength = 0;
   unsigned used = 0;
   for (int len = 1; len <= 15; ++len) {
     left <<= 1;
-    left -= static_cast<int>(counts[len]);
+    left -= static_cast<int>(total[len]);
     if (left < 0) return false;
-    if (counts[len]) maxLength = len;
-    used += counts[len];
+    if (total[len]) maxLength = len;
+    used += total[len];
   }
+  if (left > 0 && (!mayBeIncomplete || !(used == 0 || (used == 1 && total[1] == 1)))) return false;
   if (maxLength < root) root = maxLength > 0 ? maxLength : 1;
-  if (left > 0) {
-    if (!mayBeIncomplete || !(used == 0 || (used == 1 && counts[1] == 1))) return false;
-    for (int i = 0; i < (1 << root); ++i) table[i] = Entry(kInvalid, 0) | 1;
-  }
-  // Symbols in canonical order: by length, then by value.
-  unsigned offsets[17] = {};
-  for (int len = 1; len <= 15; ++len) offsets[len + 1] = offsets[len] + counts[len];
-  std::uint16_t sorted[320];
-  for (unsigned s = 0; s < count; ++s)
-    if (lengths[s]) sorted[offsets[lengths[s]]++] = static_cast<std::uint16_t>(s);
 
+  // Symbols in canonical order (by length, then by value; unused ones first), and the first
+  // code of each length.
+  unsigned base[17], first[16];
+  base[0] = 0;
+  for (int len = 0; len < 16; ++len) base[len + 1] = base[len] + total[len];
+  unsigned places[4][16];
+  for (int len = 0; len < 16; ++len) {
+    places[0][len] = base[len];
+    for (unsigned q = 1; q < 4; ++q) places[q][len] = places[q - 1][len] + counts[q - 1][len];
+  }
+  std::uint16_t sorted[320];
+  for (unsigned i = 0; i < quarter; ++i)
+    for (unsigned q = 0; q < 4; ++q)
+      if (const unsigned s = q * quarter + i; s < count) sorted[places[q][lengths[s]]++] = static_cast<std::uint16_t>(s);
+  for (unsigned code = 0, len = 1; len < 16; ++len) {
+    code = (code + (len > 1 ? total[len - 1] : 0)) << 1;
+    first[len] = code;
+  }
+
+  // Codes up to the root length, length by length: the table so far is doubled, which repeats
+  // every shorter code under all the bits it does not look at, and the new codes go in.
   const std::uint8_t* const reversed = Symbols().Reversed;
+  table[0] = table[1] = Entry(kInvalid, 0) | 1;
+  for (int len = 1; len <= root; ++len) {
+    if (len > 1) std::memcpy(table + (1u << (len - 1)), table, sizeof(std::uint32_t) << (len - 1));
+    for (unsigned i = base[len]; i < base[len + 1]; ++i) {
+      const unsigned sym = sorted[i];
+      const std::uint32_t e = entryOf[sym] + (KindOf(entryOf[sym]) == kLength ? ExtraOf(entryOf[sym]) : 0);
+      table[Reverse(reversed, first[len] + (i - base[len]), len)] = e + static_cast<std::uint32_t>(len);
+    }
+  }
+
+  // Longer codes go to subtables behind their first root bits; the codes under one prefix
+  // follow each other in canonical order.
   const unsigned rootMask = (1u << root) - 1;
   std::size_t next = std::size_t{1} << root;  // where the next subtable goes
-  unsigned code = 0, prefix = ~0u, subBits = 0;
+  unsigned prefix = ~0u, subBits = 0;
   std::size_t subStart = 0;
   unsigned remaining[16];
-  std::memcpy(remaining, counts, sizeof remaining);
-  int length = 0;
-  for (unsigned i = 0; i < used; ++i) {
-    const unsigned sym = sorted[i];
-    const int len = lengths[sym];
-    if (len != length) {
-      code <<= (len - length);
-      length = len;
-    }
-    const unsigned rev = Reverse(reversed, code, len);
-    const std::uint32_t e = entryOf[sym] + (KindOf(entryOf[sym]) == kLength ? ExtraOf(entryOf[sym]) : 0);
-    if (len <= root) {
-      for (unsigned k = rev; k <= rootMask; k += 1u << len) table[k] = e + static_cast<std::uint32_t>(len);
-    } else {
+  std::memcpy(remaining, total, sizeof remaining);
+  for (int len = root + 1; len <= maxLength; ++len) {
+    for (unsigned i = base[len]; i < base[len + 1]; ++i) {
+      const unsigned sym = sorted[i];
+      const unsigned rev = Reverse(reversed, first[len] + (i - base[len]), len);
+      const std::uint32_t e = entryOf[sym] + (KindOf(entryOf[sym]) == kLength ? ExtraOf(entryOf[sym]) : 0);
       if ((rev & rootMask) != prefix) {
         prefix = rev & rootMask;
         // The subtable is as deep as the longest code under this prefix: fill its code space
@@ -136,9 +152,8 @@ bool BuildTable(std::uint32_t* table, std::size_t capacity, int& root, const std
       const int drop = len - root;
       for (unsigned k = rev >> root; k < (1u << subBits); k += 1u << drop)
         table[subStart + k] = e + static_cast<std::uint32_t>(drop);
+      --remaining[len];
     }
-    --remaining[len];
-    ++code;
   }
   return true;
 }
