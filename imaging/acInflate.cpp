@@ -96,10 +96,13 @@ bool BuildTable(std::uint32_t* table, std::size_t capacity, int& root, const std
     places[0][len] = base[len];
     for (unsigned q = 1; q < 4; ++q) places[q][len] = places[q - 1][len] + counts[q - 1][len];
   }
-  std::uint16_t sorted[320];
+  // Places first, then the symbols into them: a store to an address still being worked out
+  // between the counters' loads and stores makes the processor wait on each of them.
+  std::uint16_t place[320], sorted[320];
   for (unsigned i = 0; i < quarter; ++i)
     for (unsigned q = 0; q < 4; ++q)
-      if (const unsigned s = q * quarter + i; s < count) sorted[places[q][lengths[s]]++] = static_cast<std::uint16_t>(s);
+      if (const unsigned s = q * quarter + i; s < count) place[s] = static_cast<std::uint16_t>(places[q][lengths[s]]++);
+  for (unsigned s = 0; s < count; ++s) sorted[place[s]] = static_cast<std::uint16_t>(s);
   for (unsigned code = 0, len = 1; len < 16; ++len) {
     code = (code + (len > 1 ? total[len - 1] : 0)) << 1;
     first[len] = code;
