@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <tuple>
 
@@ -438,6 +439,60 @@ TEST(PngDecode, DamagedImageDataStopsAtTheSameRowAsReadingRowByRow) {
         ASSERT_NE(got, Bytes(W, 251)) << "row " << y;
       else
         ASSERT_EQ(got, Bytes(W, 251)) << "row " << y << " of " << want.Rows.size();
+    }
+  }
+}
+
+// Image data over many chunks, some of them empty, decodes as from one chunk; a CRC fault in a
+// later chunk stops the decoder where that chunk's data is first needed, every row before it
+// decoded and the rest background.
+TEST(PngDecode, ImageDataOverManyChunksAndABadOneLater) {
+  constexpr int W = 300, H = 60;
+  Bytes raw;
+  for (int y = 0; y < H; ++y) {
+    raw.push_back(0);
+    for (int x = 0; x < W; ++x) raw.push_back(static_cast<std::uint8_t>((x * 7 + y * y) % 250));
+  }
+  const Bytes z = Zlib(raw);
+  std::vector<Bytes> pieces;
+  for (std::size_t at = 0; at < z.size(); at += 37) {
+    pieces.push_back(Bytes(z.begin() + static_cast<std::ptrdiff_t>(at), z.begin() + static_cast<std::ptrdiff_t>(std::min(at + 37, z.size()))));
+    if (pieces.size() % 3 == 0) pieces.push_back({});
+  }
+  auto file = [&](std::size_t badChunk) {
+    Bytes out = Png({IHDR(W, H, 8, 0), Chunk("bKGD", {0, 251})});
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      Bytes c = Chunk("IDAT", pieces[i]);
+      if (i == badChunk) c.back() ^= 1;
+      out.insert(out.end(), c.begin(), c.end());
+    }
+    const Bytes end = IEND();
+    out.insert(out.end(), end.begin(), end.end());
+    return out;
+  };
+  TPNGGraphic whole, split;
+  Load(whole, Png({IHDR(W, H, 8, 0), Chunk("bKGD", {0, 251}), Chunk("IDAT", z), IEND()}));
+  TMemoryStream stream(file(pieces.size()));
+  split.LoadFromStream(stream);
+  EXPECT_EQ(stream.Position(), stream.Size());
+  for (int y = 0; y < H; ++y) ASSERT_EQ(0, std::memcmp(whole.ScanLine(y), split.ScanLine(y), W)) << "row " << y;
+
+  for (std::size_t bad : {std::size_t{1}, pieces.size() / 2, pieces.size() - 1}) {
+    std::size_t before = 0;
+    for (std::size_t i = 0; i < bad; ++i) before += pieces[i].size();
+    const TRowByRow want = ReadRowByRow(Bytes(z.begin(), z.begin() + static_cast<std::ptrdiff_t>(before)), H, W + 1);
+    EXPECT_EQ(ErrorOf(file(bad)), kCRC);
+    TPNGGraphic png;
+    try {
+      Load(png, file(bad));
+    } catch (const EInvalidGraphic&) {
+    }
+    for (int y = 0; y < H; ++y) {
+      const Bytes got(png.ScanLine(y), png.ScanLine(y) + W);
+      if (y < static_cast<int>(want.Rows.size()))
+        ASSERT_EQ(got, Bytes(want.Rows[y].begin() + 1, want.Rows[y].end())) << "row " << y << " with chunk " << bad << " bad";
+      else
+        ASSERT_EQ(got, Bytes(W, 251)) << "row " << y << " with chunk " << bad << " bad";
     }
   }
 }
