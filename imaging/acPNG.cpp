@@ -508,7 +508,8 @@ bool TPNGGraphic::DecodeWhole(std::size_t rowBytes) {
         for (std::uint8_t* row = rows.get() + stride; y < height; ++y, row += stride) {
           UnfilterRow(row[0], row + 1, row + 1 - stride, rowBytes, FSourceBPP);
           FColorManager.ConvertRow(row + 1, ScanLine(y), width);
-          Progress(TProgressStage::psRunning, static_cast<int>(static_cast<std::int64_t>(y) * 100 / height), "");
+          if (OnProgress)  // (no text made for every row when nobody listens)
+            OnProgress(TProgressStage::psRunning, static_cast<int>(static_cast<std::int64_t>(y) * 100 / height), std::string());
         }
       } catch (...) {
         FillBackground(y, height);
