@@ -382,30 +382,36 @@ bool InflateBlocks(const std::uint8_t* source, std::size_t sourceSize, std::uint
     }
 
     const unsigned litMask = (1u << litBits) - 1, distMask = (1u << distBits) - 1;
+    // The next code's entry is looked up as soon as its bits are known, ahead of the work on
+    // the current one, so that the table load overlaps a match's copy. At the top of the loop
+    // at least 20 bits are there: a code and its extra bits.
     std::uint64_t saved;
+    in.Refill();
+    std::uint32_t next = lit[in.Buf & litMask];
     for (;;) {
-      in.Refill();
-      std::uint32_t e = Lookup(lit, litMask, in, saved);
+      std::uint32_t e = next;
+      if (KindOf(e) == kLink) {
+        in.Drop(DropOf(e));
+        e = lit[ValueOf(e) + in.Peek(ExtraOf(e))];
+      }
+      saved = in.Buf;
+      in.Drop(DropOf(e));
       if (KindOf(e) == kLiteral) {
         if (out == destEnd) return false;
         *out++ = static_cast<std::uint8_t>(ValueOf(e));
-        // One more code from the same refill when its bits are surely there (at most 15 for
-        // the code and 5 extra).
-        if (in.Count < 20) continue;
-        e = Lookup(lit, litMask, in, saved);
-        if (KindOf(e) == kLiteral) {
-          if (out == destEnd) return false;
-          *out++ = static_cast<std::uint8_t>(ValueOf(e));
-          continue;
-        }
-        in.Refill();
+        if (in.Count < 20) in.Refill();
+        next = lit[in.Buf & litMask];
+        continue;
       }
       if (KindOf(e) == kLength) {
         const std::size_t length = ValueWith(e, saved);
+        if (in.Count < 28) in.Refill();
         const std::uint32_t d = Lookup(dist, distMask, in, saved);
         if (KindOf(d) != kLength) return false;
         const std::size_t distance = ValueWith(d, saved);
         if (distance > static_cast<std::size_t>(out - dest) || length > static_cast<std::size_t>(destEnd - out)) return false;
+        in.Refill();
+        next = lit[in.Buf & litMask];
         CopyMatch(out, distance, length);
         out += length;
         continue;
