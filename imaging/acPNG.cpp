@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <typeinfo>
 #include <utility>
 #include <new>
 
@@ -174,8 +175,9 @@ void TPNGGraphic::LoadFromMemory(const std::uint8_t* data, std::size_t size) {
 void TPNGGraphic::LoadFromStream(TStream& stream) {
   // Chunk data of a stream held in memory is used where it lies.
   FMemory = nullptr;
-  if (auto* borrowed = dynamic_cast<TBorrowedStream*>(&stream)) FMemory = borrowed->Data();
-  else if (auto* memory = dynamic_cast<TMemoryStream*>(&stream)) FMemory = memory->Bytes().data();
+  // (Only the plain classes: a derived one may read otherwise.)
+  if (typeid(stream) == typeid(TBorrowedStream)) FMemory = static_cast<TBorrowedStream&>(stream).Data();
+  else if (typeid(stream) == typeid(TMemoryStream)) FMemory = static_cast<TMemoryStream&>(stream).Bytes().data();
   const std::int64_t start = stream.Position();
   ReadImageProperties(stream, start);
   stream.SetPosition(start + 8);
