@@ -62,17 +62,27 @@ inline unsigned Reverse(const std::uint8_t* reversed, unsigned code, int length)
 // Builds the lookup table of a canonical prefix code. An incomplete code is taken only when
 // mayBeIncomplete and it has no code or a single one-bit code (its unused codes are invalid);
 // false for any other incomplete, over-subscribed or too large code.
-bool BuildTable(std::uint32_t* table, std::size_t capacity, int& root, const std::uint8_t* lengths, unsigned count,
+// Symbols start to start + count - 1 all have codes of length bits (0: unused). A dynamic
+// block's header sends its lengths in such runs, so a table is built in as many steps as the
+// header has runs rather than the alphabet has symbols.
+struct TRun {
+  std::uint16_t Start, Count;
+  std::uint8_t Length;
+};
+
+// Runs of equal lengths of a lengths array.
+unsigned RunsOf(const std::uint8_t* lengths, unsigned count, TRun* runs) {
+  unsigned n = 0;
+  for (unsigned s = 0; s < count; ++s)
+    if (n > 0 && runs[n - 1].Length == lengths[s]) ++runs[n - 1].Count;
+    else runs[n++] = {static_cast<std::uint16_t>(s), 1, lengths[s]};
+  return n;
+}
+
+bool BuildTable(std::uint32_t* table, std::size_t capacity, int& root, const TRun* runs, unsigned runCount,
                 const std::uint32_t* entryOf, bool mayBeIncomplete) {
-  // The symbols in four runs, each with its own counters and places, so that a run of equal
-  // lengths does not make every step wait for the one before.
-  const unsigned quarter = (count + 3) / 4;
-  unsigned counts[4][16] = {};
-  for (unsigned i = 0; i < quarter; ++i)
-    for (unsigned q = 0; q < 4; ++q)
-      if (q * quarter + i < count) ++counts[q][lengths[q * quarter + i]];
-  unsigned total[16];
-  for (int len = 0; len < 16; ++len) total[len] = counts[0][len] + counts[1][len] + counts[2][len] + counts[3][len];
+  unsigned total[16] = {};
+  for (unsigned r = 0; r < runCount; ++r) total[runs[r].Length] += runs[r].Count;
 
   int left = 1, maxLength = 0;
   unsigned used = 0;
@@ -86,23 +96,19 @@ bool BuildTable(std::uint32_t* table, std::size_t capacity, int& root, const std
   if (left > 0 && (!mayBeIncomplete || !(used == 0 || (used == 1 && total[1] == 1)))) return false;
   if (maxLength < root) root = maxLength > 0 ? maxLength : 1;
 
-  // Symbols in canonical order (by length, then by value; unused ones first), and the first
-  // code of each length.
-  unsigned base[17], first[16];
-  base[0] = 0;
-  for (int len = 0; len < 16; ++len) base[len + 1] = base[len] + total[len];
-  unsigned places[4][16];
-  for (int len = 0; len < 16; ++len) {
-    places[0][len] = base[len];
-    for (unsigned q = 1; q < 4; ++q) places[q][len] = places[q - 1][len] + counts[q - 1][len];
-  }
-  // Places first, then the symbols into them: a store to an address still being worked out
-  // between the counters' loads and stores makes the processor wait on each of them.
-  std::uint16_t place[320], sorted[320];
-  for (unsigned i = 0; i < quarter; ++i)
-    for (unsigned q = 0; q < 4; ++q)
-      if (const unsigned s = q * quarter + i; s < count) place[s] = static_cast<std::uint16_t>(places[q][lengths[s]]++);
-  for (unsigned s = 0; s < count; ++s) sorted[place[s]] = static_cast<std::uint16_t>(s);
+  // The used symbols in canonical order (by length, then by value), and the first code of
+  // each length.
+  unsigned base[17], first[16], places[16];
+  base[0] = base[1] = 0;
+  for (int len = 1; len < 16; ++len) base[len + 1] = base[len] + total[len];
+  std::memcpy(places, base, sizeof places);
+  std::uint16_t sorted[320];
+  for (unsigned r = 0; r < runCount; ++r)
+    if (const TRun run = runs[r]; run.Length) {
+      unsigned& place = places[run.Length];
+      for (unsigned k = 0; k < run.Count; ++k) sorted[place + k] = static_cast<std::uint16_t>(run.Start + k);
+      place += run.Count;
+    }
   for (unsigned code = 0, len = 1; len < 16; ++len) {
     code = (code + (len > 1 ? total[len - 1] : 0)) << 1;
     first[len] = code;
@@ -168,10 +174,11 @@ struct TFixedTables {
   TFixedTables() {
     std::uint8_t lengths[288];
     for (int i = 0; i < 288; ++i) lengths[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
-    BuildTable(Lit, LitCapacity, LitBits, lengths, 288, Symbols().LitLen, false);
+    TRun runs[288];
+    BuildTable(Lit, LitCapacity, LitBits, runs, RunsOf(lengths, 288, runs), Symbols().LitLen, false);
     std::uint8_t dist[32];
     std::memset(dist, 5, sizeof dist);
-    BuildTable(Dist, DistCapacity, DistBits, dist, 32, Symbols().Dist, false);
+    BuildTable(Dist, DistCapacity, DistBits, runs, RunsOf(dist, 32, runs), Symbols().Dist, false);
   }
 };
 
@@ -343,8 +350,21 @@ bool InflateBlocks(const std::uint8_t* source, std::size_t sourceSize, std::uint
       }
       std::uint32_t clTable[CodeLengthCapacity];
       int clBits = CodeLengthRoot;
-      if (!BuildTable(clTable, CodeLengthCapacity, clBits, clLengths, 19, Symbols().CodeLength, false)) return false;
+      TRun clRuns[19];
+      if (!BuildTable(clTable, CodeLengthCapacity, clBits, clRuns, RunsOf(clLengths, 19, clRuns), Symbols().CodeLength, false))
+        return false;
       std::uint8_t lengths[286 + 30];
+      TRun litRuns[286], distRuns[30];
+      unsigned litRunCount = 0, distRunCount = 0;
+      // A run of one length, parted where the distance codes' lengths begin.
+      auto addRun = [&](unsigned at, unsigned repeat, std::uint8_t value) {
+        if (at < nlit) {
+          const unsigned part = repeat < nlit - at ? repeat : nlit - at;
+          litRuns[litRunCount++] = {static_cast<std::uint16_t>(at), static_cast<std::uint16_t>(part), value};
+          at += part, repeat -= part;
+        }
+        if (repeat) distRuns[distRunCount++] = {static_cast<std::uint16_t>(at - nlit), static_cast<std::uint16_t>(repeat), value};
+      };
       const unsigned total = nlit + ndist;
       for (unsigned n = 0; n < total;) {
         if (in.Overrun > 8) return false;
@@ -353,6 +373,7 @@ bool InflateBlocks(const std::uint8_t* source, std::size_t sourceSize, std::uint
         in.Drop(DropOf(e));
         const unsigned sym = ValueOf(e);
         if (sym < 16) {
+          addRun(n, 1, static_cast<std::uint8_t>(sym));
           lengths[n++] = static_cast<std::uint8_t>(sym);
           continue;
         }
@@ -368,12 +389,13 @@ bool InflateBlocks(const std::uint8_t* source, std::size_t sourceSize, std::uint
           repeat = 11 + in.Take(7);
         }
         if (total - n < repeat) return false;
+        addRun(n, repeat, value);
         std::memset(lengths + n, value, repeat);
         n += repeat;
       }
       if (lengths[256] == 0) return false;
-      if (!BuildTable(litTable, LitCapacity, litBits, lengths, nlit, Symbols().LitLen, false) ||
-          !BuildTable(distTable, DistCapacity, distBits, lengths + nlit, ndist, Symbols().Dist, true))
+      if (!BuildTable(litTable, LitCapacity, litBits, litRuns, litRunCount, Symbols().LitLen, false) ||
+          !BuildTable(distTable, DistCapacity, distBits, distRuns, distRunCount, Symbols().Dist, true))
         return false;
       lit = litTable;
       dist = distTable;
