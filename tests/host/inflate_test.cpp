@@ -181,3 +181,36 @@ TEST(InflateExact, DistanceCodesWithUnusedCodeSpace) {
     EXPECT_FALSE(Inflate(unused, 4, got)) << withDistance;
   }
 }
+
+// The header's run codes may run on from the literal/length code lengths into the distance
+// code lengths; each code gets its part.
+TEST(InflateExact, CodeLengthRunAcrossTheTwoCodes) {
+  Bytes z = {0x78, 0x01};
+  std::uint32_t acc = 0;
+  int bits = 0;
+  auto put = [&](unsigned value, int n) {
+    acc |= value << bits;
+    bits += n;
+    while (bits >= 8) z.push_back(static_cast<std::uint8_t>(acc)), acc >>= 8, bits -= 8;
+  };
+  auto code = [&](unsigned c, int n) {
+    for (int i = n - 1; i >= 0; --i) put(c >> i & 1, 1);
+  };
+  put(1, 1), put(2, 2);              // last block, dynamic
+  put(1, 5), put(3, 5), put(12, 4);  // 258 literal/length codes, 4 distance codes, 16 code length codes
+  const int order[16] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2};
+  for (int s : order) put(s == 0 || s == 2 || s == 16 || s == 18 ? 2 : 0, 3);  // codes 00, 01, 10, 11
+  code(3, 2), put(97 - 11, 7);                                     // 97 zeros
+  code(1, 2), code(1, 2);                                          // 'a', 'b': 2
+  code(3, 2), put(138 - 11, 7), code(3, 2), put(19 - 11, 7);       // 157 zeros
+  code(1, 2);                                                      // end of block: 2
+  code(2, 2), put(5 - 3, 2);                                       // five more 2s: length 3, distances 1 to 4
+  code(0, 2), code(1, 2), code(3, 2), code(1, 2), code(2, 2);      // 'a', 'b', length 3 at distance 2, end
+  if (bits) put(0, 8 - bits);
+  const Bytes raw = {'a', 'b', 'a', 'b', 'a'};
+  AddAdler(z, raw);
+  Bytes got, want;
+  ASSERT_TRUE(ZlibInflate(z, raw.size(), want));
+  ASSERT_TRUE(Inflate(z, raw.size(), got));
+  EXPECT_EQ(got, raw);
+}
