@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
+
+#include <emmintrin.h>
 
 #include "imaging/acPixelOps.h"
 
@@ -21,6 +24,9 @@ int Clamp8(double v) { return std::clamp(Round(v), 0, 255); }
 
 bool Untouchable(int r, int g, int b) { return (r == g && g == b) || (r == 255 && g == 0 && b == 255); }
 
+// The formulas in reals, as the skins were made with them. The integer versions below give the
+// same bytes and hand over to these only where a value lies exactly halfway between two
+// integers, where the reals' own rounding errors decide.
 TRGB Hue(TRGB c, int offset) {
   const int v = std::max({c.R, c.G, c.B});
   const int d = v - std::min({c.R, c.G, c.B});
@@ -51,79 +57,278 @@ TRGB Saturate(TRGB c, int saturation) {
   return {move(c.R), move(c.G), move(c.B)};
 }
 
-TRGB Recolor(TRGB c, int hue, int saturation) {
-  if (Untouchable(c.R, c.G, c.B)) return c;
-  if (hue != 0) c = Hue(c, hue);
-  if (saturation != 0) c = Saturate(c, saturation);
-  return c;
+// n / d rounded to the nearest integer, d > 0; false when it lies exactly halfway.
+inline bool RoundedQuotient(int n, int d, int& result) {
+  int q = n / d, rem = n % d;
+  if (rem < 0) rem += d, --q;
+  if (2 * rem == d) return false;
+  result = q + (2 * rem > d);
+  return true;
 }
+
+// One recolouring's settings, worked out once: every colour of it goes through Apply.
+class TRecolouring {
+ public:
+  TRecolouring(int hue, int saturation)
+      : FHue(hue), FSaturation(saturation), FAmount(-(saturation % 101)),
+        // Beyond this the sum of offset and hue would no longer be exact in an int.
+        FWholeTurns(hue >= -(1 << 30) && hue <= (1 << 30)), FTurn(((hue % 360) + 360) % 360) {}
+
+  TRGB Apply(TRGB c) const {
+    if (Untouchable(c.R, c.G, c.B)) return c;
+    if (FHue != 0) c = FWholeTurns ? HueInt(c) : Hue(c, FHue);
+    if (FSaturation != 0) c = SaturateInt(c);
+    return c;
+  }
+
+ private:
+  // Hue(c, FHue) in integers: the hue 60 × x / d (+ 120 or 240) is rounded as a fraction, so
+  // the offset adds whole degrees; q and r are V - m × D / 60 and V - (60 - m) × D / 60 with
+  // m = H' mod 60, and p is the smallest channel.
+  TRGB HueInt(TRGB c) const {
+    const int v = std::max({c.R, c.G, c.B}), p = std::min({c.R, c.G, c.B});
+    const int d = v - p;
+    if (v == 0 || d == 0) return c;
+    int x, base;
+    if (c.R == v) x = c.G - c.B, base = 0;
+    else if (c.G == v) x = c.B - c.R, base = 120;
+    else x = c.R - c.G, base = 240;
+    int h;
+    if (!RoundedQuotient(60 * x, d, h)) return Hue(c, FHue);
+    const int hue = (FTurn + base + h + 360) % 360;  // h >= -60
+    const int k = hue / 60, m = hue % 60;
+    const int md = m * d;
+    if (md % 60 == 30) return Hue(c, FHue);
+    const int q = v - md / 60 - (md % 60 > 30);
+    const int rd = (60 - m) * d;
+    const int r = v - rd / 60 - (rd % 60 > 30);
+    switch (k) {
+      case 0: return {v, r, p};
+      case 1: return {q, v, p};
+      case 2: return {p, v, r};
+      case 3: return {p, q, v};
+      case 4: return {r, p, v};
+      default: return {v, p, q};
+    }
+  }
+
+  // Saturate(c, FSaturation) in integers: c + A × (S / 3 - c) / 100 is (300c + A × (S - 3c)) / 300.
+  TRGB SaturateInt(TRGB c) const {
+    const int sum = c.R + c.G + c.B;
+    int out[3];
+    const int in[3] = {c.R, c.G, c.B};
+    for (int i = 0; i < 3; ++i) {
+      if (!RoundedQuotient(300 * in[i] + FAmount * (sum - 3 * in[i]), 300, out[i])) return Saturate(c, FSaturation);
+      out[i] = std::clamp(out[i], 0, 255);
+    }
+    return {out[0], out[1], out[2]};
+  }
+
+  int FHue, FSaturation, FAmount;
+  bool FWholeTurns;
+  int FTurn;  // FHue brought into 0..359
+};
 
 TColor Pack(TRGB c) { return static_cast<TColor>(c.R | c.G << 8 | c.B << 16); }
 
-TColor Apply(TColor colour, int hue, int saturation) {
+TColor Apply(TColor colour, const TRecolouring& recolouring) {
   if (colour & 0xFF000000u) return colour;  // system colours and "none"
   const TRGB c{static_cast<int>(colour & 0xFF), static_cast<int>(colour >> 8 & 0xFF), static_cast<int>(colour >> 16 & 0xFF)};
-  return Pack(Recolor(c, hue, saturation));
+  return Pack(recolouring.Apply(c));
 }
 
 }  // namespace
 
-TColor ChangeHue(TColor colour, int offset) { return Apply(colour, offset, 0); }
-TColor ChangeSaturation(TColor colour, int saturation) { return Apply(colour, 0, saturation); }
-TColor RecolorColour(TColor colour, int hueOffset, int saturation) { return Apply(colour, hueOffset, saturation); }
+TColor ChangeHue(TColor colour, int offset) { return Apply(colour, TRecolouring(offset, 0)); }
+TColor ChangeSaturation(TColor colour, int saturation) { return Apply(colour, TRecolouring(0, saturation)); }
+TColor RecolorColour(TColor colour, int hueOffset, int saturation) {
+  return Apply(colour, TRecolouring(hueOffset, saturation));
+}
 
 namespace {
 
-// Skin pictures hold few distinct colours: each is worked out once, through a small cache that
-// serves every picture of one recolouring.
+// A pixel's colour as read from memory: blue in the low byte, red in the third.
+inline bool UntouchablePixel(std::uint32_t bgr) { return bgr == 0xFF00FF || (bgr & 0xFFFF) == bgr >> 8; }
+
+inline std::uint32_t Load32(const std::uint8_t* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+inline void Store32(std::uint8_t* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
+
+// Skin pictures hold few distinct colours, and the pictures of one skin share most of them:
+// each colour is worked out once per recolouring, in an open hash table that grows rather than
+// forgets.
 class TColourCache {
  public:
-  TColourCache(int hue, int saturation) : FHue(hue), FSaturation(saturation), FEntries(Size) {}
+  TColourCache(int hue, int saturation) : FRecolouring(hue, saturation) { Resize(InitialBits); }
 
-  template <int Step>
-  void Rows(TBitmap& bitmap) {
-    const int width = bitmap.Width(), height = bitmap.Height();
-    if (width <= 0) return;
-    // Locals, so that the byte stores below cannot make the compiler reload them.
-    TEntry* const entries = FEntries.data();
-    std::uint32_t lastIn = 0xFF00FF, lastOut = 0xFF00FF;  // runs of one colour are common
-    auto put = [&](std::uint8_t* px, std::uint32_t colour) {
-      if (colour != lastIn) {
-        TEntry& e = entries[(colour * 2654435761u) >> Shift];
-        if (e.Key != (colour | 1u << 24)) e = Entry(colour);
-        lastIn = colour, lastOut = e.Value;
-      }
-      px[0] = static_cast<std::uint8_t>(lastOut), px[1] = static_cast<std::uint8_t>(lastOut >> 8);
-      px[2] = static_cast<std::uint8_t>(lastOut >> 16);
-    };
-    for (int y = 0; y < height; ++y) {
-      std::uint8_t* px = bitmap.ScanLine(y);
-      std::uint8_t* const last = px + static_cast<std::size_t>(width - 1) * Step;
-      // Four bytes read at once (the compiler joins the byte reads into one load) except for
-      // the row's last pixel, which may end the bitmap.
-      for (; px != last; px += Step)
-        put(px, (px[0] | px[1] << 8 | px[2] << 16 | static_cast<std::uint32_t>(px[3]) << 24) & 0xFFFFFFu);
-      put(px, px[0] | px[1] << 8 | px[2] << 16);
+  // The recolouring of a pixel colour (blue in the low byte).
+  std::uint32_t Get(std::uint32_t bgr) {
+    const std::uint32_t key = bgr | Filled;
+    for (std::uint32_t i = (bgr * 2654435761u) >> FShift;; i = (i + 1) & FMask) {
+      const TEntry e = FEntries[i];
+      if (e.Key == key) return e.Value;
+      if (e.Key == 0) return Add(i, bgr);
     }
+  }
+  // The recolouring of a table colour (red in the low byte).
+  TColor Colour(TColor colour) {
+    if (colour & 0xFF000000u) return colour;
+    return Swap(Get(Swap(colour)));
   }
 
  private:
-  static constexpr int Size = 4096, Shift = 20;
+  static constexpr std::uint32_t Filled = 1u << 24;
+  static constexpr int InitialBits = 12, MaxBits = 20;  // 32 KB at first, 8 MB at most
   struct TEntry {
-    std::uint32_t Key = 0;  // the colour (blue, green, red from the low byte up) | 1 << 24 once filled
-    std::uint32_t Value = 0;
+    std::uint32_t Key;  // the colour | Filled, or 0 for an empty slot
+    std::uint32_t Value;
   };
-  TEntry Entry(std::uint32_t bgr) const {
-    const TRGB r = Recolor({static_cast<int>(bgr >> 16), static_cast<int>(bgr >> 8 & 0xFF), static_cast<int>(bgr & 0xFF)},
-                           FHue, FSaturation);
-    return TEntry{bgr | 1u << 24, static_cast<std::uint32_t>(r.R << 16 | r.G << 8 | r.B)};
+
+  static std::uint32_t Swap(std::uint32_t c) { return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF); }
+
+  std::uint32_t Compute(std::uint32_t bgr) const {
+    const TRGB r = FRecolouring.Apply({static_cast<int>(bgr >> 16), static_cast<int>(bgr >> 8 & 0xFF), static_cast<int>(bgr & 0xFF)});
+    return static_cast<std::uint32_t>(r.R << 16 | r.G << 8 | r.B);
   }
 
-  int FHue, FSaturation;
+  std::uint32_t Add(std::uint32_t slot, std::uint32_t bgr) {
+    const std::uint32_t value = Compute(bgr);
+    // At most half full, so that every search meets an empty slot soon.
+    if (2 * (FCount + 1) > FEntries.size()) {
+      if (FBits == MaxBits) return value;  // a photograph's worth of colours: no longer kept
+      Resize(FBits + 1);
+      slot = (bgr * 2654435761u) >> FShift;
+      while (FEntries[slot].Key != 0) slot = (slot + 1) & FMask;
+    }
+    FEntries[slot] = {bgr | Filled, value};
+    ++FCount;
+    return value;
+  }
+
+  void Resize(int bits) {
+    std::vector<TEntry> old(std::size_t{1} << bits, TEntry{0, 0});
+    old.swap(FEntries);
+    FBits = bits, FShift = 32 - bits, FMask = (1u << bits) - 1;
+    for (const TEntry& e : old)
+      if (e.Key != 0) {
+        std::uint32_t i = ((e.Key & 0xFFFFFF) * 2654435761u) >> FShift;
+        while (FEntries[i].Key != 0) i = (i + 1) & FMask;
+        FEntries[i] = e;
+      }
+  }
+
+  TRecolouring FRecolouring;
   std::vector<TEntry> FEntries;
+  std::size_t FCount = 0;
+  int FBits = 0, FShift = 32;
+  std::uint32_t FMask = 0;
 };
 
-void RecolorWith(TBitmap& bitmap, TColourCache& cache) {
+// One pixel of a 24-bit row whose colour is to change; four bytes may be read.
+inline void Touch24(std::uint8_t* p, TColourCache& cache) {
+  const std::uint32_t out = cache.Get(Load32(p) & 0xFFFFFF);
+  p[0] = static_cast<std::uint8_t>(out), p[1] = static_cast<std::uint8_t>(out >> 8), p[2] = static_cast<std::uint8_t>(out >> 16);
+}
+
+// Pixels from..width-1 of a 24-bit row, one by one; the last one is read byte by byte, as it
+// may end the bitmap.
+void Row24Plain(std::uint8_t* row, int from, int width, TColourCache& cache) {
+  if (from >= width) return;
+  std::uint8_t* const last = row + static_cast<std::size_t>(width - 1) * 3;
+  for (std::uint8_t* p = row + static_cast<std::size_t>(from) * 3; p != last; p += 3)
+    if (!UntouchablePixel(Load32(p) & 0xFFFFFF)) Touch24(p, cache);
+  const std::uint32_t c = last[0] | last[1] << 8 | last[2] << 16;
+  if (!UntouchablePixel(c)) {
+    const std::uint32_t out = cache.Get(c);
+    last[0] = static_cast<std::uint8_t>(out), last[1] = static_cast<std::uint8_t>(out >> 8);
+    last[2] = static_cast<std::uint8_t>(out >> 16);
+  }
+}
+
+// 32-bit pixels keep their fourth byte. Runs of one colour are common in glow images.
+void Row32(std::uint8_t* row, int width, TColourCache& cache) {
+  std::uint32_t lastIn = 0xFF00FF, lastOut = 0xFF00FF;
+  for (std::uint8_t* p = row, *end = row + static_cast<std::size_t>(width) * 4; p != end; p += 4) {
+    const std::uint32_t w = Load32(p), c = w & 0xFFFFFF;
+    if (UntouchablePixel(c)) continue;
+    if (c != lastIn) lastIn = c, lastOut = cache.Get(c);
+    Store32(p, (w & 0xFF000000u) | lastOut);
+  }
+}
+
+// Most pixels of a skin's master bitmap are the key colour or grey and stay as they are. Blocks
+// of 16 pixels (48 bytes) are tested at once, a byte compared with the key colour's byte at its
+// place and with the byte after it; only the pixels that change are visited.
+// The 32-bit Windows build targets processors without SSE2: there this part is compiled for
+// SSE2 and chosen at run time, with the plain rows as the fallback.
+#if defined(__i386__) && !defined(__SSE2__)
+#define EVESK_VECTORS_CHECKED 1
+#pragma GCC push_options
+#pragma GCC target("sse2")
+#endif
+
+inline std::uint64_t ByteBits48(const std::uint8_t* p, const __m128i k[3]) {
+  std::uint64_t bits = 0;
+  for (int i = 0; i < 3; ++i) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+    bits |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, k[i])))) << 16 * i;
+  }
+  return bits;
+}
+
+// Bits 3j of the result: pixel j of the 16 at p changes. Reads 49 bytes.
+inline std::uint64_t ChangingPixels(const std::uint8_t* p) {
+  constexpr std::uint64_t PixelStarts = 0x249249249249ull;
+  const __m128i key[3] = {
+      _mm_setr_epi8(-1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1),
+      _mm_setr_epi8(0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0),
+      _mm_setr_epi8(-1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1),
+  };
+  const std::uint64_t same = ByteBits48(p, key);
+  const std::uint64_t keys = same & same >> 1 & same >> 2;
+  std::uint64_t next = 0;  // byte i equals byte i + 1
+  for (int i = 0; i < 3; ++i) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i + 1));
+    next |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)))) << 16 * i;
+  }
+  const std::uint64_t greys = next & next >> 1;
+  return ~(keys | greys) & PixelStarts;
+}
+
+inline void TouchBits(std::uint8_t* p, std::uint64_t bits, TColourCache& cache) {
+  for (; bits; bits &= bits - 1) Touch24(p + __builtin_ctzll(bits), cache);
+}
+
+void Row24Vectors(std::uint8_t* row, int width, TColourCache& cache) {
+  int x = 0;
+  for (; x + 16 < width; x += 16) TouchBits(row + x * 3, ChangingPixels(row + x * 3), cache);
+  if (width > 17 && x < width - 1) {
+    // The row's last whole block ends one pixel before the row does, overlapping pixels done.
+    const int start = width - 17;
+    TouchBits(row + start * 3, ChangingPixels(row + start * 3) & ~((std::uint64_t{1} << 3 * (x - start)) - 1), cache);
+    x = width - 1;
+  }
+  Row24Plain(row, x, width, cache);
+}
+
+#ifdef EVESK_VECTORS_CHECKED
+#pragma GCC pop_options
+#endif
+
+bool HaveVectors() {
+#ifdef EVESK_VECTORS_CHECKED
+  static const bool sse2 = (__builtin_cpu_init(), __builtin_cpu_supports("sse2") != 0);
+  return sse2;
+#else
+  return true;
+#endif
+}
+
+void RecolorWith(TBitmap& bitmap, TColourCache& cache, bool vectors) {
   if (bitmap.PixelFormat() != TPixelFormat::pf24bit && bitmap.PixelFormat() != TPixelFormat::pf32bit) {
     TBitmap copy;
     copy.Assign(bitmap);
@@ -136,8 +341,14 @@ void RecolorWith(TBitmap& bitmap, TColourCache& cache) {
       }
     }
   }
-  if (bitmap.PixelFormat() == TPixelFormat::pf32bit) cache.Rows<4>(bitmap);
-  else cache.Rows<3>(bitmap);
+  const int width = bitmap.Width(), height = bitmap.Height();
+  if (width <= 0) return;
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* row = bitmap.ScanLine(y);
+    if (bitmap.PixelFormat() == TPixelFormat::pf32bit) Row32(row, width, cache);
+    else if (vectors) Row24Vectors(row, width, cache);
+    else Row24Plain(row, 0, width, cache);
+  }
 }
 
 }  // namespace
@@ -145,14 +356,20 @@ void RecolorWith(TBitmap& bitmap, TColourCache& cache) {
 void RecolorBitmap(TBitmap& bitmap, int hueOffset, int saturation) {
   if (hueOffset == 0 && saturation == 0) return;
   TColourCache cache(hueOffset, saturation);
-  RecolorWith(bitmap, cache);
+  RecolorWith(bitmap, cache, HaveVectors());
+}
+
+void RecolorBitmapPlain(TBitmap& bitmap, int hueOffset, int saturation) {
+  if (hueOffset == 0 && saturation == 0) return;
+  TColourCache cache(hueOffset, saturation);
+  RecolorWith(bitmap, cache, false);
 }
 
 void RecolorTables(TsSkinTables& tables, int hueOffset, int saturation) {
   if (hueOffset == 0 && saturation == 0) return;
   TColourCache cache(hueOffset, saturation);
-  tables.Recolor([&](TColor c) { return Apply(c, hueOffset, saturation); },
-                 [&](TBitmap& b) { RecolorWith(b, cache); });
+  const bool vectors = HaveVectors();
+  tables.Recolor([&](TColor c) { return cache.Colour(c); }, [&](TBitmap& b) { RecolorWith(b, cache, vectors); });
 }
 
 }  // namespace evesk
