@@ -57,14 +57,14 @@ TRGB Saturate(TRGB c, int saturation) {
   return {move(c.R), move(c.G), move(c.B)};
 }
 
-// n / d rounded to the nearest integer, d > 0; false when it lies exactly halfway.
-inline bool RoundedQuotient(int n, int d, int& result) {
-  int q = n / d, rem = n % d;
-  if (rem < 0) rem += d, --q;
-  if (2 * rem == d) return false;
-  result = q + (2 * rem > d);
-  return true;
-}
+// 2^23 / d rounded up: for n < 2^15, n × it >> 23 is n / d exactly.
+struct TReciprocals {
+  std::uint32_t Of[256] = {};
+  constexpr TReciprocals() {
+    for (std::uint32_t d = 1; d < 256; ++d) Of[d] = ((1u << 23) + d - 1) / d;
+  }
+};
+constexpr TReciprocals Reciprocals{};
 
 // One recolouring's settings, worked out once: every colour of it goes through Apply.
 class TRecolouring {
@@ -82,45 +82,45 @@ class TRecolouring {
   }
 
  private:
-  // Hue(c, FHue) in integers: the hue 60 × x / d (+ 120 or 240) is rounded as a fraction, so
-  // the offset adds whole degrees; q and r are V - m × D / 60 and V - (60 - m) × D / 60 with
-  // m = H' mod 60, and p is the smallest channel.
+  // Hue(c, FHue) in integers, without branches on the colour: the hue 60 × x / D (+ 120 or
+  // 240) is rounded as a fraction, so the offset adds whole degrees; q and r are V - m × D / 60
+  // and V - (60 - m) × D / 60 with m = H' mod 60, and p is the smallest channel.
   TRGB HueInt(TRGB c) const {
-    const int v = std::max({c.R, c.G, c.B}), p = std::min({c.R, c.G, c.B});
-    const int d = v - p;
-    if (v == 0 || d == 0) return c;
-    int x, base;
-    if (c.R == v) x = c.G - c.B, base = 0;
-    else if (c.G == v) x = c.B - c.R, base = 120;
-    else x = c.R - c.G, base = 240;
-    int h;
-    if (!RoundedQuotient(60 * x, d, h)) return Hue(c, FHue);
-    const int hue = (FTurn + base + h + 360) % 360;  // h >= -60
-    const int k = hue / 60, m = hue % 60;
-    const int md = m * d;
-    if (md % 60 == 30) return Hue(c, FHue);
-    const int q = v - md / 60 - (md % 60 > 30);
-    const int rd = (60 - m) * d;
-    const int r = v - rd / 60 - (rd % 60 > 30);
-    switch (k) {
-      case 0: return {v, r, p};
-      case 1: return {q, v, p};
-      case 2: return {p, v, r};
-      case 3: return {p, q, v};
-      case 4: return {r, p, v};
-      default: return {v, p, q};
-    }
+    const int v = std::max(c.R, std::max(c.G, c.B)), p = std::min(c.R, std::min(c.G, c.B));
+    const int d = v - p;  // > 0: greys never come here
+    const bool red = c.R == v, green = !red && c.G == v;
+    const int x = red ? c.G - c.B : green ? c.B - c.R : c.R - c.G;
+    const int base = red ? 0 : green ? 120 : 240;
+    // 60 × x / D with x in -D..D, made positive by 60 × D
+    const std::uint32_t n = static_cast<std::uint32_t>(60 * (x + d));
+    const std::uint32_t whole = static_cast<std::uint32_t>(std::uint64_t{n} * Reciprocals.Of[d] >> 23);
+    const std::uint32_t rem2 = 2 * (n - whole * static_cast<std::uint32_t>(d));
+    // whole is floor(60 × x / D) + 60; the 300 removes the 60 and keeps the sum positive.
+    const int hue = (FTurn + base + static_cast<int>(whole) + 300 + (rem2 > static_cast<std::uint32_t>(d))) % 360;
+    const int k = hue / 60, m = hue - 60 * k;
+    const int md = m * d, rd = 60 * d - md;
+    if (rem2 == static_cast<std::uint32_t>(d) || md % 60 == 30) return Hue(c, FHue);  // a half: the reals decide
+    const int q = v - md / 60 - (md % 60 > 30), r = v - rd / 60 - (rd % 60 > 30);
+    // Sector k: (V, r, p), (q, V, p), (p, V, r), (p, q, V), (r, p, V), (V, p, q).
+    static constexpr std::uint8_t Order[6][3] = {{0, 2, 1}, {2, 0, 1}, {1, 0, 2}, {1, 2, 0}, {2, 1, 0}, {0, 1, 2}};
+    const int values[3] = {v, p, k & 1 ? q : r};
+    return {values[Order[k][0]], values[Order[k][1]], values[Order[k][2]]};
   }
 
-  // Saturate(c, FSaturation) in integers: c + A × (S / 3 - c) / 100 is (300c + A × (S - 3c)) / 300.
+  // Saturate(c, FSaturation) in integers: c + A × (S / 3 - c) / 100 is (300c + A × (S - 3c)) / 300,
+  // at least -51000 / 300.
   TRGB SaturateInt(TRGB c) const {
     const int sum = c.R + c.G + c.B;
     int out[3];
     const int in[3] = {c.R, c.G, c.B};
+    bool half = false;
     for (int i = 0; i < 3; ++i) {
-      if (!RoundedQuotient(300 * in[i] + FAmount * (sum - 3 * in[i]), 300, out[i])) return Saturate(c, FSaturation);
-      out[i] = std::clamp(out[i], 0, 255);
+      const std::uint32_t n = static_cast<std::uint32_t>(300 * in[i] + FAmount * (sum - 3 * in[i]) + 300 * 200);
+      const std::uint32_t rem = n % 300;
+      half |= rem == 150;
+      out[i] = std::clamp(static_cast<int>(n / 300) - 200 + (rem > 150), 0, 255);
     }
+    if (half) return Saturate(c, FSaturation);
     return {out[0], out[1], out[2]};
   }
 
@@ -156,23 +156,37 @@ inline std::uint32_t Load32(const std::uint8_t* p) {
   return v;
 }
 inline void Store32(std::uint8_t* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
+// Three bytes only: a wider store would slow the next pixel's read, which overlaps it.
+inline void Store24(std::uint8_t* p, std::uint32_t v) {
+  const std::uint16_t low = static_cast<std::uint16_t>(v);
+  std::memcpy(p, &low, 2);
+  p[2] = static_cast<std::uint8_t>(v >> 16);
+}
 
 // Skin pictures hold few distinct colours, and the pictures of one skin share most of them:
 // each colour is worked out once per recolouring, in an open hash table that grows rather than
 // forgets.
 class TColourCache {
+  friend struct TLookup;
+  static constexpr std::uint32_t Filled = 1u << 24;
+  static constexpr int InitialBits = 10, MaxBits = 20;  // 8 KB at first, 8 MB at most
+  struct TEntry {
+    std::uint32_t Key;  // the colour | Filled, or 0 for an empty slot
+    std::uint32_t Value;
+  };
+
  public:
   TColourCache(int hue, int saturation) : FRecolouring(hue, saturation) { Resize(InitialBits); }
 
   // The recolouring of a pixel colour (blue in the low byte).
   std::uint32_t Get(std::uint32_t bgr) {
-    const std::uint32_t key = bgr | Filled;
-    for (std::uint32_t i = (bgr * 2654435761u) >> FShift;; i = (i + 1) & FMask) {
+    for (std::uint32_t i = Slot(bgr);; i = (i + 1) & FMask) {
       const TEntry e = FEntries[i];
-      if (e.Key == key) return e.Value;
+      if (e.Key == (bgr | Filled)) return e.Value;
       if (e.Key == 0) return Add(i, bgr);
     }
   }
+
   // The recolouring of a table colour (red in the low byte).
   TColor Colour(TColor colour) {
     if (colour & 0xFF000000u) return colour;
@@ -180,12 +194,6 @@ class TColourCache {
   }
 
  private:
-  static constexpr std::uint32_t Filled = 1u << 24;
-  static constexpr int InitialBits = 12, MaxBits = 20;  // 32 KB at first, 8 MB at most
-  struct TEntry {
-    std::uint32_t Key;  // the colour | Filled, or 0 for an empty slot
-    std::uint32_t Value;
-  };
 
   static std::uint32_t Swap(std::uint32_t c) { return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF); }
 
@@ -194,13 +202,16 @@ class TColourCache {
     return static_cast<std::uint32_t>(r.R << 16 | r.G << 8 | r.B);
   }
 
+  std::uint32_t Slot(std::uint32_t bgr) const { return (bgr * 2654435761u) >> FShift; }
+
+  // Works out a colour that its search found missing at slot, and keeps it.
   std::uint32_t Add(std::uint32_t slot, std::uint32_t bgr) {
     const std::uint32_t value = Compute(bgr);
     // At most half full, so that every search meets an empty slot soon.
     if (2 * (FCount + 1) > FEntries.size()) {
       if (FBits == MaxBits) return value;  // a photograph's worth of colours: no longer kept
       Resize(FBits + 1);
-      slot = (bgr * 2654435761u) >> FShift;
+      slot = Slot(bgr);
       while (FEntries[slot].Key != 0) slot = (slot + 1) & FMask;
     }
     FEntries[slot] = {bgr | Filled, value};
@@ -214,7 +225,7 @@ class TColourCache {
     FBits = bits, FShift = 32 - bits, FMask = (1u << bits) - 1;
     for (const TEntry& e : old)
       if (e.Key != 0) {
-        std::uint32_t i = ((e.Key & 0xFFFFFF) * 2654435761u) >> FShift;
+        std::uint32_t i = Slot(e.Key & 0xFFFFFF);
         while (FEntries[i].Key != 0) i = (i + 1) & FMask;
         FEntries[i] = e;
       }
@@ -227,36 +238,57 @@ class TColourCache {
   std::uint32_t FMask = 0;
 };
 
-// One pixel of a 24-bit row whose colour is to change; four bytes may be read.
-inline void Touch24(std::uint8_t* p, TColourCache& cache) {
-  const std::uint32_t out = cache.Get(Load32(p) & 0xFFFFFF);
-  p[0] = static_cast<std::uint8_t>(out), p[1] = static_cast<std::uint8_t>(out >> 8), p[2] = static_cast<std::uint8_t>(out >> 16);
-}
+// The table's search as the pixel loops use it, with the last colour looked up, as neighbouring
+// pixels often share it. The loops hold it in a local: a pixel store through a byte pointer
+// could change anything reached through a pointer, and the compiler would reload all of it
+// after every pixel.
+struct TLookup {
+  explicit TLookup(TColourCache& cache) : Cache(&cache) { Refresh(); }
+  std::uint32_t Get(std::uint32_t bgr) {
+    if (bgr == LastIn) return LastOut;
+    LastIn = bgr;
+    for (std::uint32_t i = (bgr * 2654435761u) >> Shift;; i = (i + 1) & Mask) {
+      const TColourCache::TEntry e = Entries[i];
+      if (e.Key == (bgr | TColourCache::Filled)) return LastOut = e.Value;
+      if (e.Key == 0) {
+        LastOut = Cache->Add(i, bgr);
+        Refresh();  // the table may have grown
+        return LastOut;
+      }
+    }
+  }
+  void Refresh() { Entries = Cache->FEntries.data(), Shift = Cache->FShift, Mask = Cache->FMask; }
+
+  TColourCache* Cache;
+  const TColourCache::TEntry* Entries;
+  int Shift;
+  std::uint32_t Mask;
+  std::uint32_t LastIn = 0xFF00FF, LastOut = 0xFF00FF;  // the key colour: never looked up
+};
 
 // Pixels from..width-1 of a 24-bit row, one by one; the last one is read byte by byte, as it
 // may end the bitmap.
-void Row24Plain(std::uint8_t* row, int from, int width, TColourCache& cache) {
-  if (from >= width) return;
+TLookup Row24Plain(std::uint8_t* row, int from, int width, TLookup look) {
+  if (from >= width) return look;
   std::uint8_t* const last = row + static_cast<std::size_t>(width - 1) * 3;
-  for (std::uint8_t* p = row + static_cast<std::size_t>(from) * 3; p != last; p += 3)
-    if (!UntouchablePixel(Load32(p) & 0xFFFFFF)) Touch24(p, cache);
+  for (std::uint8_t* p = row + static_cast<std::size_t>(from) * 3; p != last; p += 3) {
+    const std::uint32_t c = Load32(p) & 0xFFFFFF;
+    if (!UntouchablePixel(c)) Store24(p, look.Get(c));
+  }
   const std::uint32_t c = last[0] | last[1] << 8 | last[2] << 16;
   if (!UntouchablePixel(c)) {
-    const std::uint32_t out = cache.Get(c);
-    last[0] = static_cast<std::uint8_t>(out), last[1] = static_cast<std::uint8_t>(out >> 8);
-    last[2] = static_cast<std::uint8_t>(out >> 16);
+    Store24(last, look.Get(c));
   }
+  return look;
 }
 
-// 32-bit pixels keep their fourth byte. Runs of one colour are common in glow images.
-void Row32(std::uint8_t* row, int width, TColourCache& cache) {
-  std::uint32_t lastIn = 0xFF00FF, lastOut = 0xFF00FF;
+// 32-bit pixels keep their fourth byte.
+TLookup Row32(std::uint8_t* row, int width, TLookup look) {
   for (std::uint8_t* p = row, *end = row + static_cast<std::size_t>(width) * 4; p != end; p += 4) {
     const std::uint32_t w = Load32(p), c = w & 0xFFFFFF;
-    if (UntouchablePixel(c)) continue;
-    if (c != lastIn) lastIn = c, lastOut = cache.Get(c);
-    Store32(p, (w & 0xFF000000u) | lastOut);
+    if (!UntouchablePixel(c)) Store32(p, (w & 0xFF000000u) | look.Get(c));
   }
+  return look;
 }
 
 // Most pixels of a skin's master bitmap are the key colour or grey and stay as they are. Blocks
@@ -299,20 +331,24 @@ inline std::uint64_t ChangingPixels(const std::uint8_t* p) {
   return ~(keys | greys) & PixelStarts;
 }
 
-inline void TouchBits(std::uint8_t* p, std::uint64_t bits, TColourCache& cache) {
-  for (; bits; bits &= bits - 1) Touch24(p + __builtin_ctzll(bits), cache);
+// Pixels of a block, where four bytes can be read and written.
+inline void TouchBits(std::uint8_t* p, std::uint64_t bits, TLookup& look) {
+  for (; bits; bits &= bits - 1) {
+    std::uint8_t* const px = p + __builtin_ctzll(bits);
+    Store24(px, look.Get(Load32(px) & 0xFFFFFF));
+  }
 }
 
-void Row24Vectors(std::uint8_t* row, int width, TColourCache& cache) {
+TLookup Row24Vectors(std::uint8_t* row, int width, TLookup look) {
   int x = 0;
-  for (; x + 16 < width; x += 16) TouchBits(row + x * 3, ChangingPixels(row + x * 3), cache);
+  for (; x + 16 < width; x += 16) TouchBits(row + x * 3, ChangingPixels(row + x * 3), look);
   if (width > 17 && x < width - 1) {
     // The row's last whole block ends one pixel before the row does, overlapping pixels done.
     const int start = width - 17;
-    TouchBits(row + start * 3, ChangingPixels(row + start * 3) & ~((std::uint64_t{1} << 3 * (x - start)) - 1), cache);
+    TouchBits(row + start * 3, ChangingPixels(row + start * 3) & ~((std::uint64_t{1} << 3 * (x - start)) - 1), look);
     x = width - 1;
   }
-  Row24Plain(row, x, width, cache);
+  return Row24Plain(row, x, width, look);
 }
 
 #ifdef EVESK_VECTORS_CHECKED
@@ -343,11 +379,12 @@ void RecolorWith(TBitmap& bitmap, TColourCache& cache, bool vectors) {
   }
   const int width = bitmap.Width(), height = bitmap.Height();
   if (width <= 0) return;
+  TLookup look(cache);
   for (int y = 0; y < height; ++y) {
     std::uint8_t* row = bitmap.ScanLine(y);
-    if (bitmap.PixelFormat() == TPixelFormat::pf32bit) Row32(row, width, cache);
-    else if (vectors) Row24Vectors(row, width, cache);
-    else Row24Plain(row, 0, width, cache);
+    if (bitmap.PixelFormat() == TPixelFormat::pf32bit) look = Row32(row, width, look);
+    else if (vectors) look = Row24Vectors(row, width, look);
+    else look = Row24Plain(row, 0, width, look);
   }
 }
 
