@@ -167,46 +167,56 @@ inline void Store24(std::uint8_t* p, std::uint32_t v) {
 // each colour is worked out once per recolouring, in an open hash table that grows rather than
 // forgets.
 class TColourCache {
-  friend struct TLookup;
   static constexpr std::uint32_t Filled = 1u << 24;
   static constexpr int InitialBits = 10, MaxBits = 20;  // 8 KB at first, 8 MB at most
+
+ public:
   struct TEntry {
     std::uint32_t Key;  // the colour | Filled, or 0 for an empty slot
     std::uint32_t Value;
   };
+  // The table as the pixel loops keep it, in locals: a pixel store through a byte pointer could
+  // change anything reached through a pointer, and the compiler would reload all of it after
+  // every pixel.
+  struct TTable {
+    const TEntry* Entries;
+    int Shift;
+    std::uint32_t Mask;
+  };
 
- public:
   TColourCache(int hue, int saturation) : FRecolouring(hue, saturation) { Resize(InitialBits); }
 
-  // The recolouring of a pixel colour (blue in the low byte).
-  std::uint32_t Get(std::uint32_t bgr) {
-    for (std::uint32_t i = Slot(bgr);; i = (i + 1) & FMask) {
-      const TEntry e = FEntries[i];
+  TTable Table() const { return {FEntries.data(), FShift, FMask}; }
+
+  // The recolouring of a pixel colour (blue in the low byte); table follows when it grows.
+  std::uint32_t Find(TTable& table, std::uint32_t bgr) {
+    for (std::uint32_t i = (bgr * 2654435761u) >> table.Shift;; i = (i + 1) & table.Mask) {
+      const TEntry e = table.Entries[i];
       if (e.Key == (bgr | Filled)) return e.Value;
-      if (e.Key == 0) return Add(i, bgr);
+      if (e.Key == 0) {
+        const std::uint32_t value = Add(i, bgr);
+        table = Table();
+        return value;
+      }
     }
   }
 
   // The recolouring of a table colour (red in the low byte).
   TColor Colour(TColor colour) {
     if (colour & 0xFF000000u) return colour;
-    return Swap(Get(Swap(colour)));
+    TTable table = Table();
+    return Swap(Find(table, Swap(colour)));
   }
 
  private:
-
   static std::uint32_t Swap(std::uint32_t c) { return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF); }
-
-  std::uint32_t Compute(std::uint32_t bgr) const {
-    const TRGB r = FRecolouring.Apply({static_cast<int>(bgr >> 16), static_cast<int>(bgr >> 8 & 0xFF), static_cast<int>(bgr & 0xFF)});
-    return static_cast<std::uint32_t>(r.R << 16 | r.G << 8 | r.B);
-  }
 
   std::uint32_t Slot(std::uint32_t bgr) const { return (bgr * 2654435761u) >> FShift; }
 
   // Works out a colour that its search found missing at slot, and keeps it.
-  std::uint32_t Add(std::uint32_t slot, std::uint32_t bgr) {
-    const std::uint32_t value = Compute(bgr);
+  __attribute__((noinline)) std::uint32_t Add(std::uint32_t slot, std::uint32_t bgr) {
+    const TRGB r = FRecolouring.Apply({static_cast<int>(bgr >> 16), static_cast<int>(bgr >> 8 & 0xFF), static_cast<int>(bgr & 0xFF)});
+    const std::uint32_t value = static_cast<std::uint32_t>(r.R << 16 | r.G << 8 | r.B);
     // At most half full, so that every search meets an empty slot soon.
     if (2 * (FCount + 1) > FEntries.size()) {
       if (FBits == MaxBits) return value;  // a photograph's worth of colours: no longer kept
@@ -238,62 +248,59 @@ class TColourCache {
   std::uint32_t FMask = 0;
 };
 
-// The table's search as the pixel loops use it, with the last colour looked up, as neighbouring
-// pixels often share it. The loops hold it in a local: a pixel store through a byte pointer
-// could change anything reached through a pointer, and the compiler would reload all of it
-// after every pixel.
-struct TLookup {
-  explicit TLookup(TColourCache& cache) : Cache(&cache) { Refresh(); }
-  std::uint32_t Get(std::uint32_t bgr) {
-    if (bgr == LastIn) return LastOut;
-    LastIn = bgr;
-    for (std::uint32_t i = (bgr * 2654435761u) >> Shift;; i = (i + 1) & Mask) {
-      const TColourCache::TEntry e = Entries[i];
-      if (e.Key == (bgr | TColourCache::Filled)) return LastOut = e.Value;
-      if (e.Key == 0) {
-        LastOut = Cache->Add(i, bgr);
-        Refresh();  // the table may have grown
-        return LastOut;
-      }
-    }
-  }
-  void Refresh() { Entries = Cache->FEntries.data(), Shift = Cache->FShift, Mask = Cache->FMask; }
-
-  TColourCache* Cache;
-  const TColourCache::TEntry* Entries;
-  int Shift;
-  std::uint32_t Mask;
-  std::uint32_t LastIn = 0xFF00FF, LastOut = 0xFF00FF;  // the key colour: never looked up
+// What a bitmap's pixel loops carry from pixel to pixel, in locals: the table, and the last
+// colour that changed with its new value, as neighbouring pixels often share it. The key colour
+// never changes, so it starts as none.
+struct TPixelState {
+  explicit TPixelState(TColourCache& cache) : Table(cache.Table()) {}
+  TColourCache::TTable Table;
+  std::uint32_t LastIn = 0xFF00FF, LastOut = 0xFF00FF;
 };
+
+// A pixel known to change.
+inline std::uint32_t Changed(TColourCache& cache, TPixelState& s, std::uint32_t bgr) {
+  if (bgr != s.LastIn) s.LastIn = bgr, s.LastOut = cache.Find(s.Table, bgr);
+  return s.LastOut;
+}
 
 // Pixels from..width-1 of a 24-bit row, one by one; the last one is read byte by byte, as it
 // may end the bitmap.
-TLookup Row24Plain(std::uint8_t* row, int from, int width, TLookup look) {
-  if (from >= width) return look;
+void Row24Plain(std::uint8_t* row, int from, int width, TColourCache& cache, TPixelState& state) {
+  if (from >= width) return;
+  TPixelState s = state;
   std::uint8_t* const last = row + static_cast<std::size_t>(width - 1) * 3;
   for (std::uint8_t* p = row + static_cast<std::size_t>(from) * 3; p != last; p += 3) {
     const std::uint32_t c = Load32(p) & 0xFFFFFF;
-    if (!UntouchablePixel(c)) Store24(p, look.Get(c));
+    if (!UntouchablePixel(c)) Store24(p, Changed(cache, s, c));
   }
   const std::uint32_t c = last[0] | last[1] << 8 | last[2] << 16;
-  if (!UntouchablePixel(c)) {
-    Store24(last, look.Get(c));
-  }
-  return look;
+  if (!UntouchablePixel(c)) Store24(last, Changed(cache, s, c));
+  state = s;
 }
 
-// 32-bit pixels keep their fourth byte.
-TLookup Row32(std::uint8_t* row, int width, TLookup look) {
-  for (std::uint8_t* p = row, *end = row + static_cast<std::size_t>(width) * 4; p != end; p += 4) {
-    const std::uint32_t w = Load32(p), c = w & 0xFFFFFF;
-    if (!UntouchablePixel(c)) Store32(p, (w & 0xFF000000u) | look.Get(c));
+// 32-bit pixels keep their fourth byte; a pixel whose colour stays is not written.
+inline void Pixel32(std::uint8_t* p, TColourCache& cache, TPixelState& s) {
+  const std::uint32_t w = Load32(p), c = w & 0xFFFFFF;
+  if (c != s.LastIn) s.LastIn = c, s.LastOut = UntouchablePixel(c) ? c : cache.Find(s.Table, c);
+  if (s.LastOut != c) Store32(p, (w & 0xFF000000u) | s.LastOut);
+}
+
+void Rows32Plain(TBitmap& bitmap, TColourCache& cache) {
+  TPixelState s(cache);
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    std::uint8_t* const row = bitmap.ScanLine(y);
+    for (std::uint8_t *p = row, *end = row + static_cast<std::size_t>(bitmap.Width()) * 4; p != end; p += 4) Pixel32(p, cache, s);
   }
-  return look;
+}
+
+void Rows24Plain(TBitmap& bitmap, TColourCache& cache) {
+  TPixelState s(cache);
+  for (int y = 0; y < bitmap.Height(); ++y) Row24Plain(bitmap.ScanLine(y), 0, bitmap.Width(), cache, s);
 }
 
 // Most pixels of a skin's master bitmap are the key colour or grey and stay as they are. Blocks
-// of 16 pixels (48 bytes) are tested at once, a byte compared with the key colour's byte at its
-// place and with the byte after it; only the pixels that change are visited.
+// of 16 pixels (48 bytes) are tested at once, each byte compared with the two after it and with
+// the key colour's bytes; only the pixels that change are visited.
 // The 32-bit Windows build targets processors without SSE2: there this part is compiled for
 // SSE2 and chosen at run time, with the plain rows as the fallback.
 #if defined(__i386__) && !defined(__SSE2__)
@@ -302,53 +309,87 @@ TLookup Row32(std::uint8_t* row, int width, TLookup look) {
 #pragma GCC target("sse2")
 #endif
 
-inline std::uint64_t ByteBits48(const std::uint8_t* p, const __m128i k[3]) {
-  std::uint64_t bits = 0;
-  for (int i = 0; i < 3; ++i) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-    bits |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, k[i])))) << 16 * i;
+// Pixel j's bit lands at bit 3j mod 16 of the mask below; these put the bits back in order.
+struct TPixelOrder {
+  std::uint16_t Low[256] = {}, High[256] = {};
+  constexpr TPixelOrder() {
+    for (int m = 0; m < 256; ++m)
+      for (int j = 0; j < 16; ++j) {
+        const int bit = 3 * j % 16;
+        if (bit < 8 && (m >> bit & 1)) Low[m] = static_cast<std::uint16_t>(Low[m] | 1 << j);
+        if (bit >= 8 && (m >> (bit - 8) & 1)) High[m] = static_cast<std::uint16_t>(High[m] | 1 << j);
+      }
   }
-  return bits;
-}
+};
+constexpr TPixelOrder PixelOrder{};
 
-// Bits 3j of the result: pixel j of the 16 at p changes. Reads 49 bytes.
-inline std::uint64_t ChangingPixels(const std::uint8_t* p) {
-  constexpr std::uint64_t PixelStarts = 0x249249249249ull;
-  const __m128i key[3] = {
-      _mm_setr_epi8(-1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1),
-      _mm_setr_epi8(0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0),
-      _mm_setr_epi8(-1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1),
+// Bit j set: pixel j of the 16 at p changes. Reads 50 bytes.
+inline std::uint32_t ChangingPixels(const std::uint8_t* p) {
+  const __m128i ones = _mm_set1_epi8(-1), zero = _mm_setzero_si128();
+  // The first bytes of the pixels in each of the three vectors; the three sets are disjoint, so
+  // one mask of 16 bytes gathers a bit for every pixel.
+  const __m128i starts[3] = {
+      _mm_setr_epi8(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1),
+      _mm_setr_epi8(0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0),
+      _mm_setr_epi8(0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0),
   };
-  const std::uint64_t same = ByteBits48(p, key);
-  const std::uint64_t keys = same & same >> 1 & same >> 2;
-  std::uint64_t next = 0;  // byte i equals byte i + 1
+  __m128i stays = zero;
   for (int i = 0; i < 3; ++i) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i + 1));
-    next |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)))) << 16 * i;
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+    const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i + 1));
+    const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i + 2));
+    const __m128i grey = _mm_and_si128(_mm_cmpeq_epi8(b, g), _mm_cmpeq_epi8(g, r));
+    const __m128i key = _mm_and_si128(_mm_cmpeq_epi8(_mm_and_si128(b, r), ones), _mm_cmpeq_epi8(g, zero));
+    stays = _mm_or_si128(stays, _mm_and_si128(_mm_or_si128(grey, key), starts[i]));
   }
-  const std::uint64_t greys = next & next >> 1;
-  return ~(keys | greys) & PixelStarts;
+  const std::uint32_t m = static_cast<std::uint32_t>(_mm_movemask_epi8(stays)) ^ 0xFFFF;
+  return PixelOrder.Low[m & 0xFF] | PixelOrder.High[m >> 8];
 }
 
-// Pixels of a block, where four bytes can be read and written.
-inline void TouchBits(std::uint8_t* p, std::uint64_t bits, TLookup& look) {
-  for (; bits; bits &= bits - 1) {
-    std::uint8_t* const px = p + __builtin_ctzll(bits);
-    Store24(px, look.Get(Load32(px) & 0xFFFFFF));
+void Rows24Vectors(TBitmap& bitmap, TColourCache& cache) {
+  TPixelState state(cache);
+  const int width = bitmap.Width();
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    std::uint8_t* const row = bitmap.ScanLine(y);
+    TPixelState s = state;
+    auto touch = [&](std::uint8_t* p, std::uint32_t bits) {
+      for (; bits; bits &= bits - 1) {
+        std::uint8_t* const px = p + 3 * __builtin_ctz(bits);
+        Store24(px, Changed(cache, s, Load32(px) & 0xFFFFFF));
+      }
+    };
+    int x = 0;
+    for (; x + 17 <= width; x += 16) touch(row + x * 3, ChangingPixels(row + x * 3));
+    if (width >= 18 && x < width - 1) {
+      // The row's last whole block ends one pixel before the row does, overlapping pixels done.
+      const int start = width - 17;
+      touch(row + start * 3, ChangingPixels(row + start * 3) & ~((1u << (x - start)) - 1));
+      x = width - 1;
+    }
+    state = s;
+    Row24Plain(row, x, width, cache, state);
   }
 }
 
-TLookup Row24Vectors(std::uint8_t* row, int width, TLookup look) {
-  int x = 0;
-  for (; x + 16 < width; x += 16) TouchBits(row + x * 3, ChangingPixels(row + x * 3), look);
-  if (width > 17 && x < width - 1) {
-    // The row's last whole block ends one pixel before the row does, overlapping pixels done.
-    const int start = width - 17;
-    TouchBits(row + start * 3, ChangingPixels(row + start * 3) & ~((std::uint64_t{1} << 3 * (x - start)) - 1), look);
-    x = width - 1;
+// Glow images are mostly one colour under changing alpha: four pixels of the last colour are
+// written at once.
+void Rows32Vectors(TBitmap& bitmap, TColourCache& cache) {
+  TPixelState s(cache);
+  const __m128i colours = _mm_set1_epi32(0xFFFFFF);
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    std::uint8_t* p = bitmap.ScanLine(y);
+    std::uint8_t* const end = p + static_cast<std::size_t>(bitmap.Width()) * 4;
+    for (; end - p >= 16; p += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(v, colours), _mm_set1_epi32(static_cast<int>(s.LastIn)))) == 0xFFFF) {
+        if (s.LastOut != s.LastIn)
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_or_si128(_mm_andnot_si128(colours, v), _mm_set1_epi32(static_cast<int>(s.LastOut))));
+      } else {
+        for (int i = 0; i < 16; i += 4) Pixel32(p + i, cache, s);
+      }
+    }
+    for (; p != end; p += 4) Pixel32(p, cache, s);
   }
-  return Row24Plain(row, x, width, look);
 }
 
 #ifdef EVESK_VECTORS_CHECKED
@@ -377,15 +418,9 @@ void RecolorWith(TBitmap& bitmap, TColourCache& cache, bool vectors) {
       }
     }
   }
-  const int width = bitmap.Width(), height = bitmap.Height();
-  if (width <= 0) return;
-  TLookup look(cache);
-  for (int y = 0; y < height; ++y) {
-    std::uint8_t* row = bitmap.ScanLine(y);
-    if (bitmap.PixelFormat() == TPixelFormat::pf32bit) look = Row32(row, width, look);
-    else if (vectors) look = Row24Vectors(row, width, look);
-    else look = Row24Plain(row, 0, width, look);
-  }
+  if (bitmap.Width() <= 0) return;
+  if (bitmap.PixelFormat() == TPixelFormat::pf32bit) vectors ? Rows32Vectors(bitmap, cache) : Rows32Plain(bitmap, cache);
+  else vectors ? Rows24Vectors(bitmap, cache) : Rows24Plain(bitmap, cache);
 }
 
 }  // namespace
