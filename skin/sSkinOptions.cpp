@@ -1,5 +1,6 @@
 #include "skin/sSkinOptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 
@@ -75,6 +76,82 @@ bool TryStrToInt(std::string_view text, int& value) {
   return true;
 }
 
+struct TsSkinOptions::TData {
+  std::string Text;  // the file; every name and value is a view into it
+  std::vector<TKey> Keys;
+  std::vector<TSection> Sections;
+  TsNameIndex SectionIndex;
+  // Keys of all sections in one open-addressed table: the key's index + 1 under a hash of its
+  // section and name, a power of two long and at most half full.
+  struct TSlot {
+    std::uint32_t Hash = 0, Index = 0;
+  };
+  std::vector<TSlot> KeySlots;
+  std::size_t KeyCount = 0;
+
+  static std::uint32_t SlotHash(std::uint32_t section, std::uint32_t nameHash) {
+    const std::uint32_t h = nameHash ^ (section + 1) * 0x85EBCA6Bu;
+    return h ^ (h >> 16);
+  }
+  const TKey* FindKey(std::uint32_t section, std::string_view name, std::uint32_t nameHash) const {
+    if (KeySlots.empty()) return nullptr;
+    const std::uint32_t hash = SlotHash(section, nameHash);
+    const std::size_t mask = KeySlots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+      const TSlot& slot = KeySlots[i];
+      if (slot.Index == 0) return nullptr;
+      if (slot.Hash != hash) continue;
+      const TKey& key = Keys[slot.Index - 1];
+      if (key.Section == section && key.Hash == nameHash && TsNameIndex::SameName(key.Name, name)) return &key;
+    }
+  }
+  void PlaceKey(TSlot slot) {
+    const std::size_t mask = KeySlots.size() - 1;
+    std::size_t i = slot.Hash & mask;
+    while (KeySlots[i].Index != 0) i = (i + 1) & mask;
+    KeySlots[i] = slot;
+  }
+  // Adds the key unless its section has one of that name (then false).
+  bool AddKey(const TKey& key) {
+    if (FindKey(key.Section, key.Name, key.Hash)) return false;
+    if ((KeyCount + 1) * 2 > KeySlots.size()) {
+      std::vector<TSlot> old(std::max<std::size_t>(KeySlots.size() * 2, 16));
+      old.swap(KeySlots);
+      for (const TSlot& slot : old)
+        if (slot.Index != 0) PlaceKey(slot);
+    }
+    Keys.push_back(key);
+    PlaceKey(TSlot{SlotHash(key.Section, key.Hash), static_cast<std::uint32_t>(Keys.size())});
+    ++KeyCount;
+    return true;
+  }
+  // Lets each section see its keys as one run. Keys of a section that the file opens again
+  // after another one are moved behind its earlier keys, keeping their order.
+  void GroupKeys(bool reopened) {
+    if (reopened) {
+      std::vector<std::uint32_t> start(Sections.size() + 1, 0);
+      for (const TKey& key : Keys) ++start[key.Section + 1];
+      for (std::size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+      std::vector<TKey> grouped(Keys.size());
+      std::vector<std::uint32_t> moved(Keys.size());
+      for (std::size_t i = 0; i < Keys.size(); ++i) {
+        moved[i] = start[Keys[i].Section]++;
+        grouped[moved[i]] = Keys[i];
+      }
+      Keys.swap(grouped);
+      for (TSlot& slot : KeySlots)
+        if (slot.Index != 0) slot.Index = moved[slot.Index - 1] + 1;
+    }
+    std::size_t first = 0;
+    for (std::size_t s = 0; s < Sections.size(); ++s) {
+      std::size_t end = first;
+      while (end < Keys.size() && Keys[end].Section == s) ++end;
+      Sections[s].Keys = std::span<const TKey>(Keys.data() + first, end - first);
+      first = end;
+    }
+  }
+};
+
 namespace {
 
 struct SectionName {
@@ -84,12 +161,21 @@ struct SectionName {
 
 }  // namespace
 
-void TsSkinOptions::SetText(std::string_view text) {
-  if (text.size() > MaxFileSize) throw ESkinOptionsError("The skin options file is too big");
-  FSections.clear();
-  FSectionIndex.Clear();
-  std::size_t keys = 0;
-  TSection* current = nullptr;
+void TsSkinOptions::SetText(std::string_view source) {
+  if (source.size() > MaxFileSize) throw ESkinOptionsError("The skin options file is too big");
+  auto data = std::make_shared<TData>();
+  data->Text.assign(source.data(), source.size());
+  const std::string_view text = data->Text;
+  // A key line takes at least three bytes ("a=" and its line break); most take far more.
+  data->Keys.reserve(std::min(text.size() / 8 + 1, MaxKeys + 1));
+  bool reopened = false;  // a section opened again after another one
+  // Limits end the parse with the sections and keys read so far, as they always have.
+  auto fail = [&](const char* message) {
+    data->GroupKeys(reopened);
+    FData = std::move(data);
+    throw ESkinOptionsError(message);
+  };
+  std::ptrdiff_t current = -1;
   std::size_t pos = 0;
   // Editors that save UTF-8 put a byte order mark before the first section.
   if (text.substr(0, 3) == "\xEF\xBB\xBF") pos = 3;
@@ -105,69 +191,73 @@ void TsSkinOptions::SetText(std::string_view text) {
       if (close != std::string_view::npos) {
         // A repeated section continues the first one, whose values win.
         const std::string_view name = Trim(line.substr(1, close - 1));
-        std::ptrdiff_t found = FSectionIndex.Find(name, SectionName{FSections});
+        const std::uint32_t hash = TsNameIndex::Hash(name);
+        std::ptrdiff_t found = data->SectionIndex.Find(name, hash, SectionName{data->Sections});
         if (found < 0) {
-          if (FSections.size() >= MaxSections) throw ESkinOptionsError("The skin options file has too many sections");
-          found = static_cast<std::ptrdiff_t>(FSections.size());
-          FSections.emplace_back().Name = std::string(name);
-          FSectionIndex.Add(name, FSections.size() - 1, SectionName{FSections});
+          if (data->Sections.size() >= MaxSections) fail("The skin options file has too many sections");
+          found = static_cast<std::ptrdiff_t>(data->Sections.size());
+          data->Sections.push_back(TSection{name, {}, hash});
+          data->SectionIndex.Add(name, hash, data->Sections.size() - 1, SectionName{data->Sections});
+        } else if (found != current && !data->Keys.empty() && data->Keys.back().Section != found) {
+          reopened = true;
         }
-        current = &FSections[static_cast<std::size_t>(found)];
+        current = found;
         continue;
       }
     }
     const std::size_t eq = line.find('=');
-    if (current == nullptr || eq == std::string_view::npos) continue;  // not a value line
+    if (current < 0 || eq == std::string_view::npos) continue;  // not a value line
     const std::string_view name = Trim(line.substr(0, eq));
     if (name.empty()) continue;
-    if (!current->Add(name, Trim(line.substr(eq + 1)))) continue;
-    if (++keys > MaxKeys) throw ESkinOptionsError("The skin options file has too many values");
+    const TKey key{name, Trim(line.substr(eq + 1)), TsNameIndex::Hash(name), static_cast<std::uint32_t>(current)};
+    if (!data->AddKey(key)) continue;
+    if (data->KeyCount > MaxKeys) fail("The skin options file has too many values");
   }
+  data->GroupKeys(reopened);
+  FData = std::move(data);
+}
+
+const std::vector<TsSkinOptions::TSection>& TsSkinOptions::Sections() const {
+  static const std::vector<TSection> none;
+  return FData ? FData->Sections : none;
 }
 
 const TsSkinOptions::TSection* TsSkinOptions::FindSection(std::string_view section) const {
-  const std::ptrdiff_t found = FSectionIndex.Find(section, SectionName{FSections});
-  return found < 0 ? nullptr : &FSections[static_cast<std::size_t>(found)];
+  return FindSection(section, TsNameIndex::Hash(section));
 }
 
-const std::string* TsSkinOptions::FindValue(std::string_view section, std::string_view key) const {
+const TsSkinOptions::TSection* TsSkinOptions::FindSection(std::string_view section, std::uint32_t hash) const {
+  if (!FData) return nullptr;
+  const std::ptrdiff_t found = FData->SectionIndex.Find(section, hash, SectionName{FData->Sections});
+  return found < 0 ? nullptr : &FData->Sections[static_cast<std::size_t>(found)];
+}
+
+const TsSkinOptions::TKey* TsSkinOptions::FindKey(const TSection& section, std::string_view key,
+                                                  std::uint32_t hash) const {
+  if (!FData || &section < FData->Sections.data() || &section >= FData->Sections.data() + FData->Sections.size())
+    return nullptr;
+  return FData->FindKey(static_cast<std::uint32_t>(&section - FData->Sections.data()), key, hash);
+}
+
+const std::string_view* TsSkinOptions::FindValue(std::string_view section, std::string_view key) const {
   const TSection* s = FindSection(section);
-  return s ? s->Find(key) : nullptr;
-}
-
-namespace {
-
-struct KeyName {
-  const std::vector<TsSkinOptions::TKey>& Keys;
-  std::string_view operator()(std::size_t i) const { return Keys[i].Name; }
-};
-
-}  // namespace
-
-const std::string* TsSkinOptions::TSection::Find(std::string_view key, std::uint32_t hash) const {
-  const std::ptrdiff_t found = FIndex.Find(key, hash, KeyName{Keys});
-  return found < 0 ? nullptr : &Keys[static_cast<std::size_t>(found)].Value;
-}
-
-bool TsSkinOptions::TSection::Add(std::string_view name, std::string_view value) {
-  if (!FIndex.Add(name, Keys.size(), KeyName{Keys})) return false;
-  Keys.push_back(TKey{std::string(name), std::string(value)});
-  return true;
+  const TKey* found = s ? FindKey(*s, key) : nullptr;
+  return found ? &found->Value : nullptr;
 }
 
 std::string TsSkinOptions::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
-  const std::string* value = FindValue(section, key);
-  return value ? *value : std::string(def);
+  const std::string_view* value = FindValue(section, key);
+  return std::string(value ? *value : def);
 }
 
 int TsSkinOptions::ReadInteger(std::string_view section, std::string_view key, int def) const {
-  const std::string* value = FindValue(section, key);
+  const std::string_view* value = FindValue(section, key);
   int result;
   return value && TryStrToInt(*value, result) ? result : def;
 }
 
 double TsSkinOptions::ReadFloat(std::string_view section, std::string_view key, double def) const {
-  const std::string* value = FindValue(section, key);
+  const std::string_view* value = FindValue(section, key);
   if (!value) return def;
   // Digits with at most one "." and an optional sign, nothing else (no exponent, no "inf").
   // from_chars ignores the locale and rounds correctly, so "6.29" compares equal to 6.29.
@@ -183,7 +273,7 @@ double TsSkinOptions::ReadFloat(std::string_view section, std::string_view key, 
 }
 
 bool TsSkinOptions::ReadBool(std::string_view section, std::string_view key, bool def) const {
-  const std::string* value = FindValue(section, key);
+  const std::string_view* value = FindValue(section, key);
   return value ? TsNameIndex::SameName(*value, "TRUE") : def;
 }
 
