@@ -1,7 +1,9 @@
 #include "skin/sSkinOptions.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
+#include <cstring>
 #include <climits>
 
 namespace evesk {
@@ -9,6 +11,34 @@ namespace evesk {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The end of the line that starts at pos (its first "\r" or "\n", or the end of the text), and
+// in eq the position of the line's first "=" (npos for none). Eight bytes are looked at a time:
+// this scan is most of the work of parsing an options file.
+std::size_t LineEnd(std::string_view text, std::size_t pos, std::size_t& eq) {
+  eq = std::string_view::npos;
+  const char* const data = text.data();
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+    // The top bit of each byte equal to c; the lowest one marked is always a true match.
+    auto match = [](std::uint64_t x, unsigned char c) {
+      const std::uint64_t v = x ^ (ones * c);
+      return (v - ones) & ~v & highs;
+    };
+    for (; pos + 8 <= text.size(); pos += 8) {
+      std::uint64_t x;
+      std::memcpy(&x, data + pos, 8);
+      const std::uint64_t breaks = match(x, '\r') | match(x, '\n');
+      const std::uint64_t equals = eq == std::string_view::npos ? match(x, '=') : 0;
+      if (equals != 0 && (breaks == 0 || std::countr_zero(equals) < std::countr_zero(breaks)))
+        eq = pos + static_cast<std::size_t>(std::countr_zero(equals) / 8);
+      if (breaks != 0) return pos + static_cast<std::size_t>(std::countr_zero(breaks) / 8);
+    }
+  }
+  for (; pos < text.size() && data[pos] != '\r' && data[pos] != '\n'; ++pos)
+    if (data[pos] == '=' && eq == std::string_view::npos) eq = pos;
+  return pos;
+}
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -24,7 +54,7 @@ char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + '
 bool TsNameIndex::SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (Upper(a[i]) != Upper(b[i])) return false;
+    if (a[i] != b[i] && Upper(a[i]) != Upper(b[i])) return false;
   return true;
 }
 
@@ -41,7 +71,27 @@ void TsNameIndex::Grow() {
     if (slot.Index != 0) Place(slot);
 }
 
+void TsNameIndex::Reserve(std::size_t count) {
+  std::size_t size = std::max<std::size_t>(FSlots.size(), 8);
+  while (size < count * 2) size *= 2;
+  if (size == FSlots.size()) return;
+  std::vector<TSlot> old(size);
+  old.swap(FSlots);
+  for (const TSlot& slot : old)
+    if (slot.Index != 0) Place(slot);
+}
+
 bool TryStrToInt(std::string_view text, int& value) {
+  // Most values are a few plain digits: nine of them cannot leave the range of int.
+  if (!text.empty() && text.size() <= 9) {
+    int result = 0;
+    std::size_t i = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) result = result * 10 + (text[i] - '0');
+    if (i == text.size()) {
+      value = result;
+      return true;
+    }
+  }
   text = Trim(text);
   bool negative = false;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
@@ -100,28 +150,33 @@ struct TsSkinOptions::TData {
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
       const TSlot& slot = KeySlots[i];
       if (slot.Index == 0) return nullptr;
-      if (slot.Hash != hash) continue;
-      const TKey& key = Keys[slot.Index - 1];
-      if (key.Section == section && key.Hash == nameHash && TsNameIndex::SameName(key.Name, name)) return &key;
+      if (slot.Hash == hash && SameKey(Keys[slot.Index - 1], section, name, nameHash)) return &Keys[slot.Index - 1];
     }
   }
-  void PlaceKey(TSlot slot) {
+  static bool SameKey(const TKey& key, std::uint32_t section, std::string_view name, std::uint32_t nameHash) {
+    return key.Section == section && key.Hash == nameHash && TsNameIndex::SameName(key.Name, name);
+  }
+  void Resize(std::size_t size) {
+    std::vector<TSlot> old(size);
+    old.swap(KeySlots);
     const std::size_t mask = KeySlots.size() - 1;
-    std::size_t i = slot.Hash & mask;
-    while (KeySlots[i].Index != 0) i = (i + 1) & mask;
-    KeySlots[i] = slot;
+    for (const TSlot& slot : old) {
+      if (slot.Index == 0) continue;
+      std::size_t i = slot.Hash & mask;
+      while (KeySlots[i].Index != 0) i = (i + 1) & mask;
+      KeySlots[i] = slot;
+    }
   }
   // Adds the key unless its section has one of that name (then false).
   bool AddKey(const TKey& key) {
-    if (FindKey(key.Section, key.Name, key.Hash)) return false;
-    if ((KeyCount + 1) * 2 > KeySlots.size()) {
-      std::vector<TSlot> old(std::max<std::size_t>(KeySlots.size() * 2, 16));
-      old.swap(KeySlots);
-      for (const TSlot& slot : old)
-        if (slot.Index != 0) PlaceKey(slot);
-    }
+    if ((KeyCount + 1) * 2 > KeySlots.size()) Resize(std::max<std::size_t>(KeySlots.size() * 2, 16));
+    const std::uint32_t hash = SlotHash(key.Section, key.Hash);
+    const std::size_t mask = KeySlots.size() - 1;
+    std::size_t i = hash & mask;
+    for (; KeySlots[i].Index != 0; i = (i + 1) & mask)
+      if (KeySlots[i].Hash == hash && SameKey(Keys[KeySlots[i].Index - 1], key.Section, key.Name, key.Hash)) return false;
     Keys.push_back(key);
-    PlaceKey(TSlot{SlotHash(key.Section, key.Hash), static_cast<std::uint32_t>(Keys.size())});
+    KeySlots[i] = TSlot{hash, static_cast<std::uint32_t>(Keys.size())};
     ++KeyCount;
     return true;
   }
@@ -166,8 +221,13 @@ void TsSkinOptions::SetText(std::string_view source) {
   auto data = std::make_shared<TData>();
   data->Text.assign(source.data(), source.size());
   const std::string_view text = data->Text;
-  // A key line takes at least three bytes ("a=" and its line break); most take far more.
-  data->Keys.reserve(std::min(text.size() / 8 + 1, MaxKeys + 1));
+  // Room for a key per 24 bytes, about what skins have (a key line takes at least three).
+  const std::size_t expected = std::min(text.size() / 24 + 16, MaxKeys + 1);
+  data->Keys.reserve(expected);
+  std::size_t slots = 16;
+  while (slots < expected * 2) slots *= 2;
+  data->Resize(slots);
+  data->SectionIndex.Reserve(std::min(text.size() / 64 + 8, MaxSections));
   bool reopened = false;  // a section opened again after another one
   // Limits end the parse with the sections and keys read so far, as they always have.
   auto fail = [&](const char* message) {
@@ -180,10 +240,11 @@ void TsSkinOptions::SetText(std::string_view source) {
   // Editors that save UTF-8 put a byte order mark before the first section.
   if (text.substr(0, 3) == "\xEF\xBB\xBF") pos = 3;
   while (pos < text.size()) {
-    // A plain scan: find_first_of looks each character up in the set, several times slower.
-    std::size_t end = pos;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-    const std::string_view line = Trim(text.substr(pos, end - pos));
+    std::size_t eq;  // where the first "=" of the line is, if anywhere
+    const std::size_t end = LineEnd(text, pos, eq);
+    const std::string_view raw = text.substr(pos, end - pos);
+    const std::string_view line = Trim(raw);
+    const std::size_t start = pos + static_cast<std::size_t>(line.data() - raw.data());
     pos = end + 1;
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
@@ -205,8 +266,8 @@ void TsSkinOptions::SetText(std::string_view source) {
         continue;
       }
     }
-    const std::size_t eq = line.find('=');
     if (current < 0 || eq == std::string_view::npos) continue;  // not a value line
+    eq -= start;
     const std::string_view name = Trim(line.substr(0, eq));
     if (name.empty()) continue;
     const TKey key{name, Trim(line.substr(eq + 1)), TsNameIndex::Hash(name), static_cast<std::uint32_t>(current)};

@@ -53,6 +53,8 @@ class TsNameIndex {
     return true;
   }
   void Clear() { FSlots.clear(), FCount = 0; }
+  // Room for count names without growing.
+  void Reserve(std::size_t count);
   static bool SameName(std::string_view a, std::string_view b);
   // A hash of the upper-cased bytes (only ASCII letters fold), four bytes at a time: names are
   // hashed once per key of a skin, so this is on the path of every load.
@@ -61,9 +63,10 @@ class TsNameIndex {
     std::size_t i = 0;
     for (; i + 4 <= name.size(); i += 4)
       h = Mix(h, UpperWord(Byte(name, i) | Byte(name, i + 1) << 8 | Byte(name, i + 2) << 16 | Byte(name, i + 3) << 24));
-    if (i < name.size()) {
-      std::uint32_t w = 0;
-      for (int shift = 0; i < name.size(); ++i, shift += 8) w |= Byte(name, i) << shift;
+    if (const std::size_t rest = name.size() - i) {
+      std::uint32_t w = Byte(name, i);
+      if (rest > 1) w |= Byte(name, i + 1) << 8;
+      if (rest > 2) w |= Byte(name, i + 2) << 16;
       h = Mix(h, UpperWord(w));
     }
     h ^= h >> 15;

@@ -84,7 +84,8 @@ std::optional<TReference> ParseReference(std::string_view section, std::string_v
   malformed = false;
   const char first = value.empty() ? '\0' : value.front();
   // Most values are numbers: no form character, no "#" and no file extension.
-  if (first != '@' && first != '^' && first != '~' && first != '!' && !Contains(value, "#") && !Contains(value, "."))
+  if (first != '@' && first != '^' && first != '~' && first != '!' &&
+      std::none_of(value.begin(), value.end(), [](char c) { return c == '#' || c == '.'; }))
     return std::nullopt;
   // A number field that does not read as one: the reference is malformed, not just absent.
   auto bad = [&malformed]() -> std::optional<TReference> {
@@ -243,9 +244,11 @@ int FieldOf(const TsSkinOptions::TKey& key) {
 struct TOwnValues {
   std::uint32_t Has = 0;  // a bit per field
   int Int[FieldCount];    // integers, and booleans as 0 or 1
-  std::string_view Text[FieldCount];
+  std::string_view Gradient, HotGradient;
   const std::string_view* Parent = nullptr;  // "PARENTCLASS" as written, whatever it says
   bool Says(int f) const { return Has >> f & 1; }
+  std::string_view& Text(int f) { return f == fGradientData ? Gradient : HotGradient; }
+  const std::string_view& Text(int f) const { return f == fGradientData ? Gradient : HotGradient; }
 };
 
 TOwnValues ReadOwnValues(const TsSkinOptions::TSection& section) {
@@ -266,7 +269,7 @@ TOwnValues ReadOwnValues(const TsSkinOptions::TSection& section) {
         break;
       case TFieldKind::Text:
         if (key.Value == "?") continue;
-        own.Text[f] = key.Value;
+        own.Text(f) = key.Value;
         break;
       case TFieldKind::Parent:
         own.Parent = &key.Value;
@@ -295,12 +298,13 @@ class TChain {
   int Percent(int f, int def) const { return std::clamp(Integer(f, def), 0, 100); }
   const std::string_view* Text(int f) const {
     for (int i = 0; i < FCount; ++i)
-      if (FLinks[i]->Says(f)) return &FLinks[i]->Text[f];
+      if (FLinks[i]->Says(f)) return &FLinks[i]->Text(f);
     return nullptr;
   }
-  std::string Text(int f, const std::string& def) const {
+  void Text(int f, const std::string& def, std::string& out) const {
     const std::string_view* text = Text(f);
-    return text ? std::string(*text) : def;
+    if (text) out.assign(text->data(), text->size());
+    else out = def;
   }
 
  private:
@@ -309,8 +313,7 @@ class TChain {
 };
 
 // The section keys of one record; a key that the chain does not give keeps the base's value.
-TsGeneralData ReadSectionRecord(const TChain& r, const TsGeneralData& base) {
-  TsGeneralData d;
+void ReadSectionRecord(const TChain& r, const TsGeneralData& base, TsGeneralData& d) {
   d.Color = static_cast<TColor>(r.Integer(fColor, static_cast<int>(base.Color)));
   d.FontColor = static_cast<TColor>(r.Integer(fFontColor, static_cast<int>(base.FontColor)));
   d.TCLeft = r.Integer(fTCLeft, base.TCLeft);
@@ -328,7 +331,7 @@ TsGeneralData ReadSectionRecord(const TChain& r, const TsGeneralData& base) {
   d.ReservedBoolean = r.Bool(fReservedBoolean, base.ReservedBoolean);
   d.Transparency = r.Percent(fTransparency, base.Transparency);
   d.GradientPercent = r.Percent(fGradientPercent, base.GradientPercent);
-  d.GradientData = r.Text(fGradientData, base.GradientData);
+  r.Text(fGradientData, base.GradientData, d.GradientData);
   d.GradientArray = ParseGradientData(d.GradientData);
   d.ImagePercent = r.Percent(fImagePercent, base.ImagePercent);
   d.ShowFocus = r.Bool(fShowFocus, base.ShowFocus);
@@ -337,10 +340,9 @@ TsGeneralData ReadSectionRecord(const TChain& r, const TsGeneralData& base) {
   d.HotColor = static_cast<TColor>(r.Integer(fHotColor, static_cast<int>(base.HotColor)));
   d.HotTransparency = r.Percent(fHotTransparency, base.HotTransparency);
   d.HotGradientPercent = r.Percent(fHotGradientPercent, base.HotGradientPercent);
-  d.HotGradientData = r.Text(fHotGradientData, base.HotGradientData);
+  r.Text(fHotGradientData, base.HotGradientData, d.HotGradientData);
   d.HotGradientArray = ParseGradientData(d.HotGradientData);
   d.HotImagePercent = r.Percent(fHotImagePercent, base.HotImagePercent);
-  return d;
 }
 
 }  // namespace
@@ -351,10 +353,12 @@ TsGradArray ParseGradientData(std::string_view text) {
   int filled = 0;
   // Items between ";"; "" and " " are no items. Each fifth item completes a step.
   for (std::size_t start = 0; start <= text.size();) {
-    const std::size_t end = std::min(text.find(';', start), text.size());
+    std::size_t end = start;
+    bool blank = true;
+    for (; end < text.size() && text[end] != ';'; ++end) blank = blank && (text[end] == ' ' || text[end] == '\t');
     const std::string_view item = text.substr(start, end - start);
     start = end + 1;
-    if (item.find_first_not_of(" \t") == std::string_view::npos) continue;
+    if (blank) continue;
     if (!TryStrToInt(item, group[filled])) return {};
     if (++filled < 5) continue;
     filled = 0;
@@ -468,7 +472,7 @@ void TsSkinTables::LoadMasks(const TsSkinOptions& options, const TsImageLoader& 
 void TsSkinTables::LoadPatterns(const TsSkinOptions& options, const TsImageLoader& textures) {
   for (const TsSkinOptions::TSection& section : options.Sections()) {
     for (const TsSkinOptions::TKey& key : section.Keys) {
-      if (key.Value.find('.') == std::string_view::npos) continue;  // most values are numbers
+      if (std::find(key.Value.begin(), key.Value.end(), '.') == key.Value.end()) continue;  // most values are numbers
       const std::string upper = UpperCase(key.Value);
       if (!Contains(upper, ".JPG") && !Contains(upper, ".JPEG")) continue;
       std::unique_ptr<TBitmap> image = LoadImage(textures, std::string(key.Value));
@@ -521,15 +525,16 @@ void TsSkinTables::LoadSections(const TsSkinOptions& options) {
     if (!parent || parent->empty() || *parent == "?") continue;
     if (const TsSkinOptions::TSection* s = options.FindSection(*parent)) next[i] = static_cast<int>(s - sections.data());
   }
-  FSections.reserve(sections.size());
+  const TsGeneralData defaults;
+  FSections.resize(sections.size());
   for (std::size_t i = 0; i < sections.size(); ++i) {
     TChain chain;
     for (int s = static_cast<int>(i); s >= 0 && chain.Size() <= MaxParentDepth && !chain.Contains(&own[s]); s = next[s])
       chain.Add(&own[s]);
-    TsGeneralData d = ReadSectionRecord(chain, TsGeneralData());
-    if (own[i].Parent) d.ParentClass = std::string(*own[i].Parent);
-    d.ClassName = std::string(sections[i].Name);
-    FSections.push_back(std::move(d));
+    TsGeneralData& d = FSections[i];
+    ReadSectionRecord(chain, defaults, d);
+    if (own[i].Parent) d.ParentClass.assign(own[i].Parent->data(), own[i].Parent->size());
+    d.ClassName.assign(sections[i].Name.data(), sections[i].Name.size());
   }
 }
 
@@ -678,7 +683,8 @@ void TsSkinTables::MergeCommonSections(const TsSkinOptions& common) {
     const TsGeneralData base = baseIndex >= 0 ? FSections[baseIndex] : TsGeneralData();
     TChain chain;
     chain.Add(&own);
-    TsGeneralData d = ReadSectionRecord(chain, base);
+    TsGeneralData d;
+    ReadSectionRecord(chain, base, d);
     d.ClassName = existing >= 0 ? base.ClassName : std::string(section.Name);
     d.ParentClass = !parent.empty() ? parent : existing >= 0 ? base.ParentClass : std::string();
     if (existing >= 0) {
