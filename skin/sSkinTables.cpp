@@ -1,6 +1,7 @@
 #include "skin/sSkinTables.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 
 #include "imaging/acPixelOps.h"
@@ -55,6 +56,7 @@ struct TReference {
   TsMaskData Mask;
   std::string File;           // empty: the rectangle lies in the master bitmap
   bool DeriveMargins = false;
+  bool UpperNames = false;  // plain bitmaps and the bracket form are filed under upper-cased names
 };
 
 // Zero margins of a border mask follow from its border width or its size.
@@ -78,9 +80,9 @@ bool ReadRect(std::string_view value, TRect& r) {
 std::uint16_t U16(int v) { return static_cast<std::uint16_t>(v); }
 
 // Classifies a value; nothing when it is no image reference or a malformed one (a malformed
-// number leaves that one reference out rather than the whole skin).
-std::optional<TReference> ParseReference(std::string_view section, std::string_view key, std::string_view value,
-                                         bool& malformed) {
+// number leaves that one reference out rather than the whole skin). The mask is named by the
+// caller once it is kept.
+std::optional<TReference> ParseReference(std::string_view value, bool& malformed) {
   malformed = false;
   const char first = value.empty() ? '\0' : value.front();
   // Most values are numbers: no form character, no "#" and no file extension.
@@ -94,7 +96,6 @@ std::optional<TReference> ParseReference(std::string_view section, std::string_v
   };
   TReference ref;
   TsMaskData& m = ref.Mask;
-  bool upperNames = false;  // plain bitmaps and the bracket form are filed under upper-cased names
   int a = 0, b = 0, c = 0, d = 0;
   if (first == '@') {
     if (!ReadRect(value, m.R) || !Field(value, 22, 1, a) || !Field(value, 24, 1, b)) return bad();
@@ -119,13 +120,24 @@ std::optional<TReference> ParseReference(std::string_view section, std::string_v
     m.MaskType = U16(b);
     m.ImgType = itisaTexture;
   } else if (first == '!') {
-    const std::vector<std::string_view> f = Split(value.substr(1), "!");
-    if (f.size() != 4 && f.size() != 8) return std::nullopt;
+    // "!file!count!masktype!type" with four margins or without: no more than eight fields.
+    std::string_view f[8];
+    std::size_t fields = 0;
+    for (std::size_t start = 1; fields <= 8; ++fields) {
+      const std::size_t end = value.find('!', start);
+      if (fields < 8) f[fields] = value.substr(start, end == std::string_view::npos ? end : end - start);
+      if (end == std::string_view::npos) {
+        ++fields;
+        break;
+      }
+      start = end + 1;
+    }
+    if (fields != 4 && fields != 8) return std::nullopt;
     if (!Contains(f[0], ".BMP") && !Contains(f[0], ".PNG")) return std::nullopt;
     std::uint16_t type;
     if (!Word16(f[1], m.ImageCount) || !Word16(f[2], m.MaskType) || !Word16(f[3], type)) return bad();
     m.ImgType = static_cast<TacImgType>(std::min<int>(type, itisaGlow));
-    if (f.size() == 8) {
+    if (fields == 8) {
       if (!Word16(f[4], m.WL) || !Word16(f[5], m.WT) || !Word16(f[6], m.WR) || !Word16(f[7], m.WB)) return bad();
     } else {
       ref.DeriveMargins = true;
@@ -133,7 +145,7 @@ std::optional<TReference> ParseReference(std::string_view section, std::string_v
     m.StretchMode = 4;
     ref.File = std::string(f[0]);
   } else if (Contains(value, ".") && !Contains(value, "#") && Contains(UpperCase(value), ".BMP")) {
-    upperNames = true;
+    ref.UpperNames = true;
     m.ImageCount = 3;
     m.MaskType = 1;
     m.ImgType = itisaBorder;
@@ -156,7 +168,7 @@ std::optional<TReference> ParseReference(std::string_view section, std::string_v
     m.MaskType = U16(std::clamp(v[1], 0, 0xFFFF));
     m.BorderWidth = U16(std::clamp(v[2], 0, 0xFFFF));
     m.StretchMode = U16(std::clamp(v[3], 0, 0xFFFF));
-    upperNames = true;
+    ref.UpperNames = true;
     m.ImgType = itisaBorder;
     ref.DeriveMargins = true;
   } else {
@@ -165,8 +177,6 @@ std::optional<TReference> ParseReference(std::string_view section, std::string_v
   // Painting divides by the number of state pictures; a skin that says 0 shows its one picture.
   if (m.ImageCount == 0) m.ImageCount = 1;
   if (m.R.Right < m.R.Left || m.R.Bottom < m.R.Top) return std::nullopt;
-  m.ClassName = upperNames ? UpperCase(section) : std::string(section);
-  m.PropertyName = upperNames ? UpperCase(key) : std::string(key);
   return ref;
 }
 
@@ -249,6 +259,15 @@ struct TOwnValues {
   bool Says(int f) const { return Has >> f & 1; }
   std::string_view& Text(int f) { return f == fGradientData ? Gradient : HotGradient; }
   const std::string_view& Text(int f) const { return f == fGradientData ? Gradient : HotGradient; }
+  // The steps of the section's own gradient texts, read once however many records take them.
+  const TsGradArray& Steps(int f) const {
+    std::optional<TsGradArray>& steps = f == fGradientData ? FSteps : FHotSteps;
+    if (!steps) steps = ParseGradientData(Text(f));
+    return *steps;
+  }
+
+ private:
+  mutable std::optional<TsGradArray> FSteps, FHotSteps;
 };
 
 TOwnValues ReadOwnValues(const TsSkinOptions::TSection& section) {
@@ -306,6 +325,12 @@ class TChain {
     if (text) out.assign(text->data(), text->size());
     else out = def;
   }
+  // The steps of what Text gives, with text being that.
+  TsGradArray Steps(int f, const std::string& text) const {
+    for (int i = 0; i < FCount; ++i)
+      if (FLinks[i]->Says(f)) return FLinks[i]->Steps(f);
+    return ParseGradientData(text);
+  }
 
  private:
   const TOwnValues* FLinks[TsSkinTables::MaxParentDepth + 1];
@@ -332,7 +357,7 @@ void ReadSectionRecord(const TChain& r, const TsGeneralData& base, TsGeneralData
   d.Transparency = r.Percent(fTransparency, base.Transparency);
   d.GradientPercent = r.Percent(fGradientPercent, base.GradientPercent);
   r.Text(fGradientData, base.GradientData, d.GradientData);
-  d.GradientArray = ParseGradientData(d.GradientData);
+  d.GradientArray = r.Steps(fGradientData, d.GradientData);
   d.ImagePercent = r.Percent(fImagePercent, base.ImagePercent);
   d.ShowFocus = r.Bool(fShowFocus, base.ShowFocus);
   d.FadingEnabled = r.Bool(fFadingEnabled, base.FadingEnabled);
@@ -341,7 +366,7 @@ void ReadSectionRecord(const TChain& r, const TsGeneralData& base, TsGeneralData
   d.HotTransparency = r.Percent(fHotTransparency, base.HotTransparency);
   d.HotGradientPercent = r.Percent(fHotGradientPercent, base.HotGradientPercent);
   r.Text(fHotGradientData, base.HotGradientData, d.HotGradientData);
-  d.HotGradientArray = ParseGradientData(d.HotGradientData);
+  d.HotGradientArray = r.Steps(fHotGradientData, d.HotGradientData);
   d.HotImagePercent = r.Percent(fHotImagePercent, base.HotImagePercent);
 }
 
@@ -389,19 +414,32 @@ void TsSkinTables::Build(const TsSkinOptions& options, const TsImageLoader& imag
   LoadSections(options);
   if (common) MergeCommonSections(*common);
   Index();
-  constexpr std::uint32_t borders = TsNameIndex::Hash("BORDERSMASK"), topLeft = TsNameIndex::Hash("IMGTOPLEFT"),
-                          topRight = TsNameIndex::Hash("IMGTOPRIGHT"), bottomLeft = TsNameIndex::Hash("IMGBTMLEFT"),
-                          bottomRight = TsNameIndex::Hash("IMGBTMRIGHT");
+  // The masks of these keys filed directly under each section's name, found in one pass over
+  // the masks; each record then follows its parent chain through them as GetMaskIndex would.
+  constexpr int keyCount = 5;
+  static constexpr std::string_view keys[keyCount] = {"BORDERSMASK", "IMGTOPLEFT", "IMGTOPRIGHT", "IMGBTMLEFT",
+                                                      "IMGBTMRIGHT"};
+  std::vector<std::array<int, keyCount>> direct(FSections.size(), {-1, -1, -1, -1, -1});
+  for (std::size_t m = 0; m < FMasks.size(); ++m) {
+    const std::ptrdiff_t k = std::find(keys, keys + keyCount, FMasks[m].PropertyName) - keys;
+    if (k == keyCount) continue;
+    const int section = GetSectionIndex(FMasks[m].ClassName);
+    if (section >= 0 && direct[section][k] < 0) direct[section][k] = static_cast<int>(m);
+  }
   for (std::size_t i = 0; i < FSections.size(); ++i) {
     TsGeneralData& s = FSections[i];
     if (s.ClassName == GlobalSection) continue;
-    const int index = static_cast<int>(i);
-    const std::uint32_t hash = FSectionHashes[i];
-    s.BorderIndex = Find(TList::Masks, index, s.ClassName, hash, "BORDERSMASK", borders);
-    s.ImgTL = Find(TList::Masks, index, s.ClassName, hash, "IMGTOPLEFT", topLeft);
-    s.ImgTR = Find(TList::Masks, index, s.ClassName, hash, "IMGTOPRIGHT", topRight);
-    s.ImgBL = Find(TList::Masks, index, s.ClassName, hash, "IMGBTMLEFT", bottomLeft);
-    s.ImgBR = Find(TList::Masks, index, s.ClassName, hash, "IMGBTMRIGHT", bottomRight);
+    // The first section of this name holds its masks; the chain goes on from this one's parent.
+    const int self = FindSection(s.ClassName, FSectionHashes[i]);
+    int* const fields[keyCount] = {&s.BorderIndex, &s.ImgTL, &s.ImgTR, &s.ImgBL, &s.ImgBR};
+    for (int k = 0; k < keyCount; ++k) {
+      int found = direct[self][k];
+      for (int depth = 1, next = FParents[i]; found < 0 && depth <= MaxParentDepth && next >= 0; ++depth) {
+        found = direct[next][k];
+        next = FParents[next];
+      }
+      *fields[k] = found;
+    }
   }
 }
 
@@ -445,7 +483,7 @@ void TsSkinTables::LoadMasks(const TsSkinOptions& options, const TsImageLoader& 
       if (common && !key.Value.empty() && std::string_view("!@^~").find(key.Value.front()) != std::string_view::npos)
         continue;
       bool malformed = false;
-      std::optional<TReference> ref = ParseReference(section.Name, key.Name, key.Value, malformed);
+      std::optional<TReference> ref = ParseReference(key.Value, malformed);
       if (malformed && StrictNumbers)
         throw ESkinOptionsError("'" + std::string(key.Value) + "' is not a valid image reference (section " +
                                 std::string(section.Name) + ", key " + std::string(key.Name) + ")");
@@ -464,6 +502,8 @@ void TsSkinTables::LoadMasks(const TsSkinOptions& options, const TsImageLoader& 
         m.Bmp = std::move(image);
       }
       if (ref->DeriveMargins) DeriveMargins(m);
+      m.ClassName = ref->UpperNames ? UpperCase(section.Name) : std::string(section.Name);
+      m.PropertyName = ref->UpperNames ? UpperCase(key.Name) : std::string(key.Name);
       AddMask(std::move(m));
     }
   }
