@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <optional>
 
 #include "imaging/acPixelOps.h"
@@ -253,7 +254,7 @@ int FieldOf(const TsSkinOptions::TKey& key) {
 // that is absent, malformed or -1, and a text (or yes/no) that is absent or "?", say nothing.
 struct TOwnValues {
   std::uint32_t Has = 0;  // a bit per field
-  int Int[FieldCount];    // integers, and booleans as 0 or 1
+  int Int[FieldCount] = {};  // integers, and booleans as 0 or 1
   std::string_view Gradient, HotGradient;
   const std::string_view* Parent = nullptr;  // "PARENTCLASS" as written, whatever it says
   bool Says(int f) const { return Has >> f & 1; }
@@ -307,34 +308,43 @@ class TChain {
   void Add(const TOwnValues* own) { FLinks[FCount++] = own; }
   int Size() const { return FCount; }
   bool Contains(const TOwnValues* own) const { return std::find(FLinks, FLinks + FCount, own) != FLinks + FCount; }
-
-  int Integer(int f, int def) const {
-    for (int i = 0; i < FCount; ++i)
-      if (FLinks[i]->Says(f)) return FLinks[i]->Int[f];
-    return def;
+  // Works out once, for every field, the nearest section that gives it: sections say little
+  // each, so this is cheaper than walking the chain field by field.
+  void Resolve() {
+    FHas = 0;
+    for (int i = FCount - 1; i >= 0; --i) {
+      const TOwnValues& own = *FLinks[i];
+      for (std::uint32_t bits = own.Has; bits != 0; bits &= bits - 1) {
+        const int f = std::countr_zero(bits);
+        FInt[f] = own.Int[f];
+        FFrom[f] = &own;
+      }
+      FHas |= own.Has;
+    }
   }
+
+  int Integer(int f, int def) const { return FHas >> f & 1 ? FInt[f] : def; }
   bool Bool(int f, bool def) const { return Integer(f, def) != 0; }
   int Percent(int f, int def) const { return std::clamp(Integer(f, def), 0, 100); }
-  const std::string_view* Text(int f) const {
-    for (int i = 0; i < FCount; ++i)
-      if (FLinks[i]->Says(f)) return &FLinks[i]->Text(f);
-    return nullptr;
-  }
   void Text(int f, const std::string& def, std::string& out) const {
-    const std::string_view* text = Text(f);
-    if (text) out.assign(text->data(), text->size());
-    else out = def;
+    if (FHas >> f & 1) {
+      const std::string_view text = FFrom[f]->Text(f);
+      out.assign(text.data(), text.size());
+    } else {
+      out = def;
+    }
   }
   // The steps of what Text gives, with text being that.
   TsGradArray Steps(int f, const std::string& text) const {
-    for (int i = 0; i < FCount; ++i)
-      if (FLinks[i]->Says(f)) return FLinks[i]->Steps(f);
-    return ParseGradientData(text);
+    return FHas >> f & 1 ? FFrom[f]->Steps(f) : ParseGradientData(text);
   }
 
  private:
   const TOwnValues* FLinks[TsSkinTables::MaxParentDepth + 1];
   int FCount = 0;
+  std::uint32_t FHas = 0;
+  int FInt[FieldCount];
+  const TOwnValues* FFrom[FieldCount];
 };
 
 // The section keys of one record; a key that the chain does not give keeps the base's value.
@@ -571,6 +581,7 @@ void TsSkinTables::LoadSections(const TsSkinOptions& options) {
     TChain chain;
     for (int s = static_cast<int>(i); s >= 0 && chain.Size() <= MaxParentDepth && !chain.Contains(&own[s]); s = next[s])
       chain.Add(&own[s]);
+    chain.Resolve();
     TsGeneralData& d = FSections[i];
     ReadSectionRecord(chain, defaults, d);
     if (own[i].Parent) d.ParentClass.assign(own[i].Parent->data(), own[i].Parent->size());
@@ -723,6 +734,7 @@ void TsSkinTables::MergeCommonSections(const TsSkinOptions& common) {
     const TsGeneralData base = baseIndex >= 0 ? FSections[baseIndex] : TsGeneralData();
     TChain chain;
     chain.Add(&own);
+    chain.Resolve();
     TsGeneralData d;
     ReadSectionRecord(chain, base, d);
     d.ClassName = existing >= 0 ? base.ClassName : std::string(section.Name);
