@@ -89,6 +89,21 @@ void TsNameIndex::Reserve(std::size_t count) {
     if (slot.Index != 0) Place(slot);
 }
 
+bool TryValueToInt(std::string_view text, int& value) {
+  // Plain digits, most values, read the same either way: nine of them cannot leave int.
+  if (!text.empty() && text.size() <= 9) {
+    int result = 0;
+    std::size_t i = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) result = result * 10 + (text[i] - '0');
+    if (i == text.size()) {
+      value = result;
+      return true;
+    }
+  }
+  const std::string copy(text);
+  return TryStrToInt(copy, value);
+}
+
 bool TryStrToInt(std::string_view text, int& value) {
   // Most values are a few plain digits: nine of them cannot leave the range of int.
   if (!text.empty() && text.size() <= 9) {
@@ -323,7 +338,7 @@ std::string TsSkinOptions::ReadString(std::string_view section, std::string_view
 int TsSkinOptions::ReadInteger(std::string_view section, std::string_view key, int def) const {
   const std::string_view* value = FindValue(section, key);
   int result;
-  return value && TryStrToInt(*value, result) ? result : def;
+  return value && TryValueToInt(*value, result) ? result : def;
 }
 
 double TsSkinOptions::ReadFloat(std::string_view section, std::string_view key, double def) const {

@@ -153,5 +153,9 @@ class TsSkinOptions {
 
 // Helpers shared with the table builder.
 bool TryStrToInt(std::string_view text, int& value);
+// A key's value as an integer, the way ReadInteger and section records have always read it:
+// the framework's TryStrToInt, which differs from the one above for a few forms ("-$FFFFFFFF"
+// is 1 there and refused here).
+bool TryValueToInt(std::string_view text, int& value);
 
 }  // namespace evesk

@@ -279,7 +279,7 @@ TOwnValues ReadOwnValues(const TsSkinOptions::TSection& section) {
     switch (FieldNames[f].Kind) {
       case TFieldKind::Integer: {
         int v;
-        if (!TryStrToInt(key.Value, v) || v == -1) continue;
+        if (!TryValueToInt(key.Value, v) || v == -1) continue;
         own.Int[f] = v;
         break;
       }
