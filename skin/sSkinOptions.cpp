@@ -283,7 +283,7 @@ void TsSkinOptions::SetText(std::string_view source) {
           found = static_cast<std::ptrdiff_t>(data->Sections.size());
           data->Sections.push_back(TSection{name, {}, hash});
           data->SectionIndex.Add(name, hash, data->Sections.size() - 1, SectionName{data->Sections});
-        } else if (found != current && !data->Keys.empty() && data->Keys.back().Section != found) {
+        } else if (found != current && !data->Keys.empty() && data->Keys.back().Section != static_cast<std::uint32_t>(found)) {
           reopened = true;
         }
         current = found;
