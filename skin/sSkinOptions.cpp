@@ -89,32 +89,31 @@ void TsNameIndex::Reserve(std::size_t count) {
     if (slot.Index != 0) Place(slot);
 }
 
-bool TryValueToInt(std::string_view text, int& value) {
-  // Plain digits, most values, read the same either way: nine of them cannot leave int.
-  if (!text.empty() && text.size() <= 9) {
-    int result = 0;
-    std::size_t i = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) result = result * 10 + (text[i] - '0');
-    if (i == text.size()) {
-      value = result;
-      return true;
-    }
+namespace {
+
+// Most values are a few plain digits, which every reading of integers takes the same way:
+// nine of them cannot leave the range of int.
+bool PlainDigits(std::string_view text, int& value) {
+  if (text.empty() || text.size() > 9) return false;
+  int result = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    result = result * 10 + (c - '0');
   }
+  value = result;
+  return true;
+}
+
+}  // namespace
+
+bool TryValueToInt(std::string_view text, int& value) {
+  if (PlainDigits(text, value)) return true;
   const std::string copy(text);
   return TryStrToInt(copy, value);
 }
 
 bool TryStrToInt(std::string_view text, int& value) {
-  // Most values are a few plain digits: nine of them cannot leave the range of int.
-  if (!text.empty() && text.size() <= 9) {
-    int result = 0;
-    std::size_t i = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) result = result * 10 + (text[i] - '0');
-    if (i == text.size()) {
-      value = result;
-      return true;
-    }
-  }
+  if (PlainDigits(text, value)) return true;
   text = Trim(text);
   bool negative = false;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
@@ -197,7 +196,8 @@ struct TsSkinOptions::TData {
     const std::size_t mask = KeySlots.size() - 1;
     std::size_t i = hash & mask;
     for (; KeySlots[i].Index != 0; i = (i + 1) & mask)
-      if (KeySlots[i].Hash == hash && SameKey(Keys[KeySlots[i].Index - 1], key.Section, key.Name, key.Hash)) return false;
+      if (KeySlots[i].Hash == hash && SameKey(Keys[KeySlots[i].Index - 1], key.Section, key.Name, key.Hash))
+        return false;
     Keys.push_back(key);
     KeySlots[i] = TSlot{hash, static_cast<std::uint32_t>(Keys.size())};
     ++KeyCount;
@@ -283,7 +283,8 @@ void TsSkinOptions::SetText(std::string_view source) {
           found = static_cast<std::ptrdiff_t>(data->Sections.size());
           data->Sections.push_back(TSection{name, {}, hash});
           data->SectionIndex.Add(name, hash, data->Sections.size() - 1, SectionName{data->Sections});
-        } else if (found != current && !data->Keys.empty() && data->Keys.back().Section != static_cast<std::uint32_t>(found)) {
+        } else if (found != current && !data->Keys.empty() &&
+                   data->Keys.back().Section != static_cast<std::uint32_t>(found)) {
           reopened = true;
         }
         current = found;

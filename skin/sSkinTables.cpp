@@ -573,7 +573,8 @@ void TsSkinTables::LoadSections(const TsSkinOptions& options) {
   for (std::size_t i = 0; i < sections.size(); ++i) {
     const std::string_view* parent = own[i].Parent;
     if (!parent || parent->empty() || *parent == "?") continue;
-    if (const TsSkinOptions::TSection* s = options.FindSection(*parent)) next[i] = static_cast<int>(s - sections.data());
+    if (const TsSkinOptions::TSection* s = options.FindSection(*parent))
+      next[i] = static_cast<int>(s - sections.data());
   }
   const TsGeneralData defaults;
   FSections.resize(sections.size());
@@ -633,13 +634,15 @@ void TsSkinTables::Index() {
   for (std::size_t i = 0; i < FSections.size(); ++i) {
     const std::string& name = FSections[i].ClassName;
     FSectionHashes[i] = TsNameIndex::Hash(name);
-    AddFirst(FSectionIndex, FSectionHashes[i], static_cast<int>(i), [&](int j) { return FSections[j].ClassName == name; });
+    AddFirst(FSectionIndex, FSectionHashes[i], static_cast<int>(i),
+             [&](int j) { return FSections[j].ClassName == name; });
   }
   // A parent that names its own section ends the chain, as the lookups have always done.
   FParents.assign(FSections.size(), -1);
   for (std::size_t i = 0; i < FSections.size(); ++i) {
     const std::string& parent = FSections[i].ParentClass;
-    if (!parent.empty() && parent != FSections[i].ClassName) FParents[i] = FindSection(parent, TsNameIndex::Hash(parent));
+    if (!parent.empty() && parent != FSections[i].ClassName)
+      FParents[i] = FindSection(parent, TsNameIndex::Hash(parent));
   }
   FMaskIndex.assign(IndexSize(FMasks.size()), TIndexSlot());
   FTextureIndex.assign(IndexSize(FMasks.size()), TIndexSlot());
@@ -730,7 +733,8 @@ void TsSkinTables::MergeCommonSections(const TsSkinOptions& common) {
     const int existing = static_cast<int>(byName.Find(section.Name, nameOf));
     // A value the common section leaves out keeps what the skin gave that section; a new
     // section takes it from its parent record, or else from the defaults.
-    const int baseIndex = existing >= 0 ? existing : parent.empty() ? -1 : static_cast<int>(byName.Find(parent, nameOf));
+    const int baseIndex =
+        existing >= 0 ? existing : parent.empty() ? -1 : static_cast<int>(byName.Find(parent, nameOf));
     const TsGeneralData base = baseIndex >= 0 ? FSections[baseIndex] : TsGeneralData();
     TChain chain;
     chain.Add(&own);

@@ -153,7 +153,9 @@ int RefMask(const TsSkinTables& t, int index, std::string name, const std::strin
 }
 
 std::string RandomOptions(std::mt19937& random) {
-  auto pick = [&](std::initializer_list<const char*> list) { return std::string(list.begin()[random() % list.size()]); };
+  auto pick = [&](std::initializer_list<const char*> list) {
+    return std::string(list.begin()[random() % list.size()]);
+  };
   auto anyCase = [&](std::string s) {
     for (char& c : s)
       if (random() % 4 == 0) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
