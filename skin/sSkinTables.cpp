@@ -438,7 +438,8 @@ void TsSkinTables::Build(const TsSkinOptions& options, const TsImageLoader& imag
   }
   for (std::size_t i = 0; i < FSections.size(); ++i) {
     TsGeneralData& s = FSections[i];
-    if (s.ClassName == GlobalSection) continue;
+    // A section without a name ("[]") has no masks, as GetMaskIndex finds none for it.
+    if (s.ClassName == GlobalSection || s.ClassName.empty()) continue;
     // The first section of this name holds its masks; the chain goes on from this one's parent.
     const int self = FindSection(s.ClassName, FSectionHashes[i]);
     int* const fields[keyCount] = {&s.BorderIndex, &s.ImgTL, &s.ImgTR, &s.ImgBL, &s.ImgBR};

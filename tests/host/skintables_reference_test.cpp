@@ -161,7 +161,7 @@ std::string RandomOptions(std::mt19937& random) {
       if (random() % 4 == 0) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
   };
-  const char* const names[] = {"GLOBALINFO", "BUTTON", "Base", "Child", "A", "b", "\xC8" "ESKY", "\xE8" "esky"};
+  const char* const names[] = {"GLOBALINFO", "BUTTON", "Base", "Child", "A", "b", "", "\xC8" "ESKY", "\xE8" "esky"};
   auto number = [&] {
     return pick({"12", "-1", "0", "$FF", "0x10", "x", "", "?", "TRUE", "true", "no", "150", "-5", "4294967296",
                  "999999999", "1;2;3;4;5;6;7;8;9;10", "1; 2 ;;3;4;5", "1;x;3;4;5", "+3", "-$FFFFFFFF", "-0x80000000",
