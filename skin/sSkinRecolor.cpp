@@ -8,6 +8,7 @@
 
 #include <emmintrin.h>
 
+#include "framework/SysUtils.h"
 #include "imaging/acPixelOps.h"
 
 namespace evesk {
@@ -398,8 +399,7 @@ void Rows32Vectors(TBitmap& bitmap, TColourCache& cache) {
 
 bool HaveVectors() {
 #ifdef EVESK_VECTORS_CHECKED
-  static const bool sse2 = (__builtin_cpu_init(), __builtin_cpu_supports("sse2") != 0);
-  return sse2;
+  return CpuHasSse2();
 #else
   return true;
 #endif
