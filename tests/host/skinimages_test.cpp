@@ -68,6 +68,16 @@ std::vector<std::uint8_t> Jpeg(int w, int h) {
   return bytes;
 }
 
+// Skin files held in memory, by path.
+struct TMemFiles : TacFileSystem {
+  std::map<std::string, std::vector<std::uint8_t>> Files;
+  bool FileExists(const std::string& p) const override { return Files.count(p) > 0; }
+  bool DirectoryExists(const std::string&) const override { return true; }
+  std::vector<TacDirEntry> ListFolder(const std::string&) const override { return {}; }
+  std::int64_t FileSize(const std::string& p) const override { return static_cast<std::int64_t>(Files.at(p).size()); }
+  std::vector<std::uint8_t> ReadFile(const std::string& p) const override { return Files.at(p); }
+};
+
 }  // namespace
 
 TEST(BMPDecoder, RowOrderAndDepths) {
@@ -139,14 +149,7 @@ TEST(JPEGDecoder, DecodesAndNeverAborts) {
 
 // Textures of 90000 pixels and more are patterns; 89999 (299 x 301) is a texture mask.
 TEST(JPEGDecoder, PatternTableRule) {
-  struct TMemFiles : TacFileSystem {
-    std::map<std::string, std::vector<std::uint8_t>> Files;
-    bool FileExists(const std::string& p) const override { return Files.count(p) > 0; }
-    bool DirectoryExists(const std::string&) const override { return true; }
-    std::vector<TacDirEntry> ListFolder(const std::string&) const override { return {}; }
-    std::int64_t FileSize(const std::string& p) const override { return static_cast<std::int64_t>(Files.at(p).size()); }
-    std::vector<std::uint8_t> ReadFile(const std::string& p) const override { return Files.at(p); }
-  } files;
+  TMemFiles files;
   files.Files["s\\BIG.JPG"] = Jpeg(300, 300);
   files.Files["s\\edge.jpeg"] = Jpeg(299, 301);
   const TsSkinOptions options("[PANEL]\nPATTERN=BIG.JPG\n[EDIT]\nPATTERN=edge.jpeg\n");
@@ -163,14 +166,7 @@ TEST(JPEGDecoder, PatternTableRule) {
 // Masks hold 24-bit pictures: an indexed file takes its palette's colours (an index past the
 // palette its last entry) and a 32-bit file drops its alpha, pixel for pixel.
 TEST(SkinImages, IndexedAndAlphaBitmapsBecomeTwentyFourBitMasks) {
-  struct TMemFiles : TacFileSystem {
-    std::map<std::string, std::vector<std::uint8_t>> Files;
-    bool FileExists(const std::string& p) const override { return Files.count(p) > 0; }
-    bool DirectoryExists(const std::string&) const override { return true; }
-    std::vector<TacDirEntry> ListFolder(const std::string&) const override { return {}; }
-    std::int64_t FileSize(const std::string& p) const override { return static_cast<std::int64_t>(Files.at(p).size()); }
-    std::vector<std::uint8_t> ReadFile(const std::string& p) const override { return Files.at(p); }
-  } files;
+  TMemFiles files;
   files.Files["s\\P8.BMP"] = Bmp(3, 1, 8, {0, 1, 9, 0}, {10, 20, 30, 0, 40, 50, 60, 0});
   files.Files["s\\P32.BMP"] = Bmp(2, 1, 32, {1, 2, 3, 4, 5, 6, 7, 8});
   const TsSkinOptions options("[BUTTON]\nA=P8.BMP\nB=P32.BMP\n");
