@@ -206,4 +206,22 @@ std::string FloatToStr(long double value, const TFormatSettings& settings) {
   return out;
 }
 
+bool CpuHasSse2() {
+#if defined(__i386__) || defined(__x86_64__)
+  static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("sse2") != 0);
+  return has;
+#else
+  return false;
+#endif
+}
+
+bool CpuHasSsse3() {
+#if defined(__i386__) || defined(__x86_64__)
+  static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("ssse3") != 0);
+  return has;
+#else
+  return false;
+#endif
+}
+
 }  // namespace evesk

@@ -41,4 +41,9 @@ bool TryStrToFloat(const std::string& text, long double& value,
 // "1,5E20" / "1E-5"; trailing zeros of the fraction are dropped; "NAN", "INF", "-INF".
 std::string FloatToStr(long double value, const TFormatSettings& settings = TFormatSettings{});
 
+// Whether the processor runs SSE2 or SSSE3 code. The 32-bit build targets processors without
+// them, so its vector kernels are compiled for them apart and chosen at run time by these.
+bool CpuHasSse2();
+bool CpuHasSsse3();
+
 }  // namespace evesk

@@ -1,5 +1,7 @@
 #include "imaging/acAdler32.h"
 
+#include "framework/SysUtils.h"
+
 #if defined(__i386__) || defined(__x86_64__)
 #include <immintrin.h>
 #define EVESK_ADLER_SSSE3 1
@@ -72,8 +74,7 @@ std::uint32_t Adler32Plain(std::uint32_t adler, const std::uint8_t* data, std::s
 std::uint32_t Adler32(std::uint32_t adler, const std::uint8_t* data, std::size_t size) {
   std::uint32_t s1 = (adler & 0xFFFF) % Base, s2 = (adler >> 16) % Base;
 #ifdef EVESK_ADLER_SSSE3
-  static const bool ssse3 = (__builtin_cpu_init(), __builtin_cpu_supports("ssse3") != 0);
-  if (ssse3 && size >= 64) {
+  if (size >= 64 && CpuHasSsse3()) {
     const std::size_t done = Vector(s1, s2, data, size);
     data += done, size -= done;
   }

@@ -231,7 +231,9 @@ std::vector<std::uint8_t> TacSkinConvertor::Inflate(const std::string& name, std
     inf.zs.next_out = full ? spare : data.data() + produced;
     inf.zs.avail_out = full ? 1 : static_cast<uInt>(data.size() - produced);
     const uInt inBefore = inf.zs.avail_in, outBefore = inf.zs.avail_out;
-    const int rc = inflate(&inf.zs, Z_NO_FLUSH);
+    // Z_FINISH: an entry that ends within this call needs no sliding window, so zlib neither
+    // allocates one nor copies the entry's last 32 KB into it; otherwise it carries on as usual.
+    const int rc = inflate(&inf.zs, Z_FINISH);
     const std::size_t made = outBefore - inf.zs.avail_out;
     inPos = inEnd - inf.zs.avail_in;
     if (full && made > 0)

@@ -9,6 +9,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "framework/SysUtils.h"
+
 namespace evesk {
 
 namespace {
@@ -549,8 +551,7 @@ void MaskedRows24(const TacView& d, int dx, int dy, const TacView& s, int sx, in
 
 bool HaveVectors() {
 #ifdef EVESK_VECTORS_CHECKED
-  static const bool sse2 = (__builtin_cpu_init(), __builtin_cpu_supports("sse2") != 0);
-  return sse2;
+  return CpuHasSse2();
 #else
   return true;
 #endif

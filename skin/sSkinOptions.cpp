@@ -1,6 +1,9 @@
 #include "skin/sSkinOptions.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
+#include <cstring>
 #include <climits>
 
 namespace evesk {
@@ -9,7 +12,35 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view Trim(std::string_view s) {
+// The end of the line that starts at pos (its first "\r" or "\n", or the end of the text), and
+// in eq the position of the line's first "=" (npos for none). Eight bytes are looked at a time:
+// this scan is most of the work of parsing an options file.
+std::size_t LineEnd(std::string_view text, std::size_t pos, std::size_t& eq) {
+  eq = std::string_view::npos;
+  const char* const data = text.data();
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+    // The top bit of each byte equal to c; the lowest one marked is always a true match.
+    auto match = [](std::uint64_t x, unsigned char c) {
+      const std::uint64_t v = x ^ (ones * c);
+      return (v - ones) & ~v & highs;
+    };
+    for (; pos + 8 <= text.size(); pos += 8) {
+      std::uint64_t x;
+      std::memcpy(&x, data + pos, 8);
+      const std::uint64_t breaks = match(x, '\r') | match(x, '\n');
+      const std::uint64_t equals = eq == std::string_view::npos ? match(x, '=') : 0;
+      if (equals != 0 && (breaks == 0 || std::countr_zero(equals) < std::countr_zero(breaks)))
+        eq = pos + static_cast<std::size_t>(std::countr_zero(equals) / 8);
+      if (breaks != 0) return pos + static_cast<std::size_t>(std::countr_zero(breaks) / 8);
+    }
+  }
+  for (; pos < text.size() && data[pos] != '\r' && data[pos] != '\n'; ++pos)
+    if (data[pos] == '=' && eq == std::string_view::npos) eq = pos;
+  return pos;
+}
+
+[[gnu::always_inline]] inline std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
@@ -22,8 +53,16 @@ char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + '
 
 bool TsNameIndex::SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Upper(a[i]) != Upper(b[i])) return false;
+  // Four bytes at a time, upper-cased only where they differ.
+  std::size_t i = 0;
+  for (; i + 4 <= a.size(); i += 4) {
+    std::uint32_t x, y;
+    std::memcpy(&x, a.data() + i, 4);
+    std::memcpy(&y, b.data() + i, 4);
+    if (x != y && UpperWord(x) != UpperWord(y)) return false;
+  }
+  for (; i < a.size(); ++i)
+    if (a[i] != b[i] && Upper(a[i]) != Upper(b[i])) return false;
   return true;
 }
 
@@ -40,7 +79,41 @@ void TsNameIndex::Grow() {
     if (slot.Index != 0) Place(slot);
 }
 
+void TsNameIndex::Reserve(std::size_t count) {
+  std::size_t size = std::max<std::size_t>(FSlots.size(), 8);
+  while (size < count * 2) size *= 2;
+  if (size == FSlots.size()) return;
+  std::vector<TSlot> old(size);
+  old.swap(FSlots);
+  for (const TSlot& slot : old)
+    if (slot.Index != 0) Place(slot);
+}
+
+namespace {
+
+// Most values are a few plain digits, which every reading of integers takes the same way:
+// nine of them cannot leave the range of int.
+bool PlainDigits(std::string_view text, int& value) {
+  if (text.empty() || text.size() > 9) return false;
+  int result = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    result = result * 10 + (c - '0');
+  }
+  value = result;
+  return true;
+}
+
+}  // namespace
+
+bool TryValueToInt(std::string_view text, int& value) {
+  if (PlainDigits(text, value)) return true;
+  const std::string copy(text);
+  return TryStrToInt(copy, value);
+}
+
 bool TryStrToInt(std::string_view text, int& value) {
+  if (PlainDigits(text, value)) return true;
   text = Trim(text);
   bool negative = false;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
@@ -75,6 +148,88 @@ bool TryStrToInt(std::string_view text, int& value) {
   return true;
 }
 
+struct TsSkinOptions::TData {
+  std::string Text;  // the file; every name and value is a view into it
+  std::vector<TKey> Keys;
+  std::vector<TSection> Sections;
+  TsNameIndex SectionIndex;
+  // Keys of all sections in one open-addressed table: the key's index + 1 under a hash of its
+  // section and name, a power of two long and at most half full.
+  struct TSlot {
+    std::uint32_t Hash = 0, Index = 0;
+  };
+  std::vector<TSlot> KeySlots;
+  std::size_t KeyCount = 0;
+
+  static std::uint32_t SlotHash(std::uint32_t section, std::uint32_t nameHash) {
+    const std::uint32_t h = nameHash ^ (section + 1) * 0x85EBCA6Bu;
+    return h ^ (h >> 16);
+  }
+  const TKey* FindKey(std::uint32_t section, std::string_view name, std::uint32_t nameHash) const {
+    if (KeySlots.empty()) return nullptr;
+    const std::uint32_t hash = SlotHash(section, nameHash);
+    const std::size_t mask = KeySlots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+      const TSlot& slot = KeySlots[i];
+      if (slot.Index == 0) return nullptr;
+      if (slot.Hash == hash && SameKey(Keys[slot.Index - 1], section, name, nameHash)) return &Keys[slot.Index - 1];
+    }
+  }
+  static bool SameKey(const TKey& key, std::uint32_t section, std::string_view name, std::uint32_t nameHash) {
+    return key.Section == section && key.Hash == nameHash && TsNameIndex::SameName(key.Name, name);
+  }
+  void Resize(std::size_t size) {
+    std::vector<TSlot> old(size);
+    old.swap(KeySlots);
+    const std::size_t mask = KeySlots.size() - 1;
+    for (const TSlot& slot : old) {
+      if (slot.Index == 0) continue;
+      std::size_t i = slot.Hash & mask;
+      while (KeySlots[i].Index != 0) i = (i + 1) & mask;
+      KeySlots[i] = slot;
+    }
+  }
+  // Adds the key unless its section has one of that name (then false).
+  bool AddKey(const TKey& key) {
+    if ((KeyCount + 1) * 2 > KeySlots.size()) Resize(std::max<std::size_t>(KeySlots.size() * 2, 16));
+    const std::uint32_t hash = SlotHash(key.Section, key.Hash);
+    const std::size_t mask = KeySlots.size() - 1;
+    std::size_t i = hash & mask;
+    for (; KeySlots[i].Index != 0; i = (i + 1) & mask)
+      if (KeySlots[i].Hash == hash && SameKey(Keys[KeySlots[i].Index - 1], key.Section, key.Name, key.Hash))
+        return false;
+    Keys.push_back(key);
+    KeySlots[i] = TSlot{hash, static_cast<std::uint32_t>(Keys.size())};
+    ++KeyCount;
+    return true;
+  }
+  // Lets each section see its keys as one run. Keys of a section that the file opens again
+  // after another one are moved behind its earlier keys, keeping their order.
+  void GroupKeys(bool reopened) {
+    if (reopened) {
+      std::vector<std::uint32_t> start(Sections.size() + 1, 0);
+      for (const TKey& key : Keys) ++start[key.Section + 1];
+      for (std::size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+      std::vector<TKey> grouped(Keys.size());
+      std::vector<std::uint32_t> moved(Keys.size());
+      for (std::size_t i = 0; i < Keys.size(); ++i) {
+        moved[i] = start[Keys[i].Section]++;
+        grouped[moved[i]] = Keys[i];
+      }
+      Keys.swap(grouped);
+      for (TSlot& slot : KeySlots)
+        if (slot.Index != 0) slot.Index = moved[slot.Index - 1] + 1;
+    }
+    std::size_t first = 0;
+    for (std::size_t s = 0; s < Sections.size(); ++s) {
+      std::size_t end = first;
+      while (end < Keys.size() && Keys[end].Section == s) ++end;
+      Sections[s].Keys = std::span<const TKey>(Keys.data() + first, end - first);
+      first = end;
+    }
+  }
+};
+
 namespace {
 
 struct SectionName {
@@ -84,90 +239,111 @@ struct SectionName {
 
 }  // namespace
 
-void TsSkinOptions::SetText(std::string_view text) {
-  if (text.size() > MaxFileSize) throw ESkinOptionsError("The skin options file is too big");
-  FSections.clear();
-  FSectionIndex.Clear();
-  std::size_t keys = 0;
-  TSection* current = nullptr;
+void TsSkinOptions::SetText(std::string_view source) {
+  if (source.size() > MaxFileSize) throw ESkinOptionsError("The skin options file is too big");
+  auto data = std::make_shared<TData>();
+  data->Text.assign(source.data(), source.size());
+  const std::string_view text = data->Text;
+  // Room for a key per 24 bytes, about what skins have (a key line takes at least three).
+  const std::size_t expected = std::min(text.size() / 24 + 16, MaxKeys + 1);
+  data->Keys.reserve(expected);
+  std::size_t slots = 16;
+  while (slots < expected * 2) slots *= 2;
+  data->Resize(slots);
+  data->SectionIndex.Reserve(std::min(text.size() / 64 + 8, MaxSections));
+  bool reopened = false;  // a section opened again after another one
+  // Limits end the parse with the sections and keys read so far, as they always have.
+  auto fail = [&](const char* message) {
+    data->GroupKeys(reopened);
+    FData = std::move(data);
+    throw ESkinOptionsError(message);
+  };
+  std::ptrdiff_t current = -1;
   std::size_t pos = 0;
   // Editors that save UTF-8 put a byte order mark before the first section.
   if (text.substr(0, 3) == "\xEF\xBB\xBF") pos = 3;
   while (pos < text.size()) {
-    // A plain scan: find_first_of looks each character up in the set, several times slower.
-    std::size_t end = pos;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-    const std::string_view line = Trim(text.substr(pos, end - pos));
-    pos = end + 1;
+    std::size_t eq;  // where the first "=" of the line is, if anywhere
+    const std::size_t end = LineEnd(text, pos, eq);
+    const std::string_view raw = text.substr(pos, end - pos);
+    const std::string_view line = Trim(raw);
+    const std::size_t start = pos + static_cast<std::size_t>(line.data() - raw.data());
+    // The empty line between the two bytes of a "\r\n" would be skipped anyway.
+    pos = end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? end + 2 : end + 1;
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
       const std::size_t close = line.find(']');
       if (close != std::string_view::npos) {
         // A repeated section continues the first one, whose values win.
         const std::string_view name = Trim(line.substr(1, close - 1));
-        std::ptrdiff_t found = FSectionIndex.Find(name, SectionName{FSections});
+        const std::uint32_t hash = TsNameIndex::Hash(name);
+        std::ptrdiff_t found = data->SectionIndex.Find(name, hash, SectionName{data->Sections});
         if (found < 0) {
-          if (FSections.size() >= MaxSections) throw ESkinOptionsError("The skin options file has too many sections");
-          found = static_cast<std::ptrdiff_t>(FSections.size());
-          FSections.emplace_back().Name = std::string(name);
-          FSectionIndex.Add(name, FSections.size() - 1, SectionName{FSections});
+          if (data->Sections.size() >= MaxSections) fail("The skin options file has too many sections");
+          found = static_cast<std::ptrdiff_t>(data->Sections.size());
+          data->Sections.push_back(TSection{name, {}, hash});
+          data->SectionIndex.Add(name, hash, data->Sections.size() - 1, SectionName{data->Sections});
+        } else if (found != current && !data->Keys.empty() &&
+                   data->Keys.back().Section != static_cast<std::uint32_t>(found)) {
+          reopened = true;
         }
-        current = &FSections[static_cast<std::size_t>(found)];
+        current = found;
         continue;
       }
     }
-    const std::size_t eq = line.find('=');
-    if (current == nullptr || eq == std::string_view::npos) continue;  // not a value line
+    if (current < 0 || eq == std::string_view::npos) continue;  // not a value line
+    eq -= start;
     const std::string_view name = Trim(line.substr(0, eq));
     if (name.empty()) continue;
-    if (!current->Add(name, Trim(line.substr(eq + 1)))) continue;
-    if (++keys > MaxKeys) throw ESkinOptionsError("The skin options file has too many values");
+    const TKey key{name, Trim(line.substr(eq + 1)), TsNameIndex::Hash(name), static_cast<std::uint32_t>(current)};
+    if (!data->AddKey(key)) continue;
+    if (data->KeyCount > MaxKeys) fail("The skin options file has too many values");
   }
+  data->GroupKeys(reopened);
+  FData = std::move(data);
+}
+
+const std::vector<TsSkinOptions::TSection>& TsSkinOptions::Sections() const {
+  static const std::vector<TSection> none;
+  return FData ? FData->Sections : none;
 }
 
 const TsSkinOptions::TSection* TsSkinOptions::FindSection(std::string_view section) const {
-  const std::ptrdiff_t found = FSectionIndex.Find(section, SectionName{FSections});
-  return found < 0 ? nullptr : &FSections[static_cast<std::size_t>(found)];
+  return FindSection(section, TsNameIndex::Hash(section));
 }
 
-const std::string* TsSkinOptions::FindValue(std::string_view section, std::string_view key) const {
+const TsSkinOptions::TSection* TsSkinOptions::FindSection(std::string_view section, std::uint32_t hash) const {
+  if (!FData) return nullptr;
+  const std::ptrdiff_t found = FData->SectionIndex.Find(section, hash, SectionName{FData->Sections});
+  return found < 0 ? nullptr : &FData->Sections[static_cast<std::size_t>(found)];
+}
+
+const TsSkinOptions::TKey* TsSkinOptions::FindKey(const TSection& section, std::string_view key,
+                                                  std::uint32_t hash) const {
+  if (!FData || &section < FData->Sections.data() || &section >= FData->Sections.data() + FData->Sections.size())
+    return nullptr;
+  return FData->FindKey(static_cast<std::uint32_t>(&section - FData->Sections.data()), key, hash);
+}
+
+const std::string_view* TsSkinOptions::FindValue(std::string_view section, std::string_view key) const {
   const TSection* s = FindSection(section);
-  return s ? s->Find(key) : nullptr;
-}
-
-namespace {
-
-struct KeyName {
-  const std::vector<TsSkinOptions::TKey>& Keys;
-  std::string_view operator()(std::size_t i) const { return Keys[i].Name; }
-};
-
-}  // namespace
-
-const std::string* TsSkinOptions::TSection::Find(std::string_view key, std::uint32_t hash) const {
-  const std::ptrdiff_t found = FIndex.Find(key, hash, KeyName{Keys});
-  return found < 0 ? nullptr : &Keys[static_cast<std::size_t>(found)].Value;
-}
-
-bool TsSkinOptions::TSection::Add(std::string_view name, std::string_view value) {
-  if (!FIndex.Add(name, Keys.size(), KeyName{Keys})) return false;
-  Keys.push_back(TKey{std::string(name), std::string(value)});
-  return true;
+  const TKey* found = s ? FindKey(*s, key) : nullptr;
+  return found ? &found->Value : nullptr;
 }
 
 std::string TsSkinOptions::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
-  const std::string* value = FindValue(section, key);
-  return value ? *value : std::string(def);
+  const std::string_view* value = FindValue(section, key);
+  return std::string(value ? *value : def);
 }
 
 int TsSkinOptions::ReadInteger(std::string_view section, std::string_view key, int def) const {
-  const std::string* value = FindValue(section, key);
+  const std::string_view* value = FindValue(section, key);
   int result;
-  return value && TryStrToInt(*value, result) ? result : def;
+  return value && TryValueToInt(*value, result) ? result : def;
 }
 
 double TsSkinOptions::ReadFloat(std::string_view section, std::string_view key, double def) const {
-  const std::string* value = FindValue(section, key);
+  const std::string_view* value = FindValue(section, key);
   if (!value) return def;
   // Digits with at most one "." and an optional sign, nothing else (no exponent, no "inf").
   // from_chars ignores the locale and rounds correctly, so "6.29" compares equal to 6.29.
@@ -183,7 +359,7 @@ double TsSkinOptions::ReadFloat(std::string_view section, std::string_view key, 
 }
 
 bool TsSkinOptions::ReadBool(std::string_view section, std::string_view key, bool def) const {
-  const std::string* value = FindValue(section, key);
+  const std::string_view* value = FindValue(section, key);
   return value ? TsNameIndex::SameName(*value, "TRUE") : def;
 }
 

@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
+#include <emmintrin.h>
+
+#include "framework/SysUtils.h"
 #include "imaging/acPixelOps.h"
 
 namespace evesk {
@@ -21,6 +25,9 @@ int Clamp8(double v) { return std::clamp(Round(v), 0, 255); }
 
 bool Untouchable(int r, int g, int b) { return (r == g && g == b) || (r == 255 && g == 0 && b == 255); }
 
+// The formulas in reals, as the skins were made with them. The integer versions below give the
+// same bytes and hand over to these only where a value lies exactly halfway between two
+// integers, where the reals' own rounding errors decide.
 TRGB Hue(TRGB c, int offset) {
   const int v = std::max({c.R, c.G, c.B});
   const int d = v - std::min({c.R, c.G, c.B});
@@ -51,79 +58,354 @@ TRGB Saturate(TRGB c, int saturation) {
   return {move(c.R), move(c.G), move(c.B)};
 }
 
-TRGB Recolor(TRGB c, int hue, int saturation) {
-  if (Untouchable(c.R, c.G, c.B)) return c;
-  if (hue != 0) c = Hue(c, hue);
-  if (saturation != 0) c = Saturate(c, saturation);
-  return c;
-}
+// 2^23 / d rounded up: for n < 2^15, n × it >> 23 is n / d exactly.
+struct TReciprocals {
+  std::uint32_t Of[256] = {};
+  constexpr TReciprocals() {
+    for (std::uint32_t d = 1; d < 256; ++d) Of[d] = ((1u << 23) + d - 1) / d;
+  }
+};
+constexpr TReciprocals Reciprocals{};
+
+// One recolouring's settings, worked out once: every colour of it goes through Apply.
+class TRecolouring {
+ public:
+  TRecolouring(int hue, int saturation)
+      : FHue(hue), FSaturation(saturation), FAmount(-(saturation % 101)),
+        // Beyond this the sum of offset and hue would no longer be exact in an int.
+        FWholeTurns(hue >= -(1 << 30) && hue <= (1 << 30)), FTurn(((hue % 360) + 360) % 360) {}
+
+  TRGB Apply(TRGB c) const {
+    if (Untouchable(c.R, c.G, c.B)) return c;
+    if (FHue != 0) c = FWholeTurns ? HueInt(c) : Hue(c, FHue);
+    if (FSaturation != 0) c = SaturateInt(c);
+    return c;
+  }
+
+ private:
+  // Hue(c, FHue) in integers, without branches on the colour: the hue 60 × x / D (+ 120 or
+  // 240) is rounded as a fraction, so the offset adds whole degrees; q and r are V - m × D / 60
+  // and V - (60 - m) × D / 60 with m = H' mod 60, and p is the smallest channel.
+  TRGB HueInt(TRGB c) const {
+    const int v = std::max(c.R, std::max(c.G, c.B)), p = std::min(c.R, std::min(c.G, c.B));
+    const int d = v - p;  // > 0: greys never come here
+    const bool red = c.R == v, green = !red && c.G == v;
+    const int x = red ? c.G - c.B : green ? c.B - c.R : c.R - c.G;
+    const int base = red ? 0 : green ? 120 : 240;
+    // 60 × x / D with x in -D..D, made positive by 60 × D
+    const std::uint32_t n = static_cast<std::uint32_t>(60 * (x + d));
+    const std::uint32_t whole = static_cast<std::uint32_t>(std::uint64_t{n} * Reciprocals.Of[d] >> 23);
+    const std::uint32_t rem2 = 2 * (n - whole * static_cast<std::uint32_t>(d));
+    // whole is floor(60 × x / D) + 60; the 300 removes the 60 and keeps the sum positive.
+    const int hue = (FTurn + base + static_cast<int>(whole) + 300 + (rem2 > static_cast<std::uint32_t>(d))) % 360;
+    const int k = hue / 60, m = hue - 60 * k;
+    const int md = m * d, rd = 60 * d - md;
+    if (rem2 == static_cast<std::uint32_t>(d) || md % 60 == 30) return Hue(c, FHue);  // a half: the reals decide
+    const int q = v - md / 60 - (md % 60 > 30), r = v - rd / 60 - (rd % 60 > 30);
+    // Sector k: (V, r, p), (q, V, p), (p, V, r), (p, q, V), (r, p, V), (V, p, q).
+    static constexpr std::uint8_t Order[6][3] = {{0, 2, 1}, {2, 0, 1}, {1, 0, 2}, {1, 2, 0}, {2, 1, 0}, {0, 1, 2}};
+    const int values[3] = {v, p, k & 1 ? q : r};
+    return {values[Order[k][0]], values[Order[k][1]], values[Order[k][2]]};
+  }
+
+  // Saturate(c, FSaturation) in integers: c + A × (S / 3 - c) / 100 is (300c + A × (S - 3c)) / 300,
+  // at least -51000 / 300.
+  TRGB SaturateInt(TRGB c) const {
+    const int sum = c.R + c.G + c.B;
+    int out[3];
+    const int in[3] = {c.R, c.G, c.B};
+    bool half = false;
+    for (int i = 0; i < 3; ++i) {
+      const std::uint32_t n = static_cast<std::uint32_t>(300 * in[i] + FAmount * (sum - 3 * in[i]) + 300 * 200);
+      const std::uint32_t rem = n % 300;
+      half |= rem == 150;
+      out[i] = std::clamp(static_cast<int>(n / 300) - 200 + (rem > 150), 0, 255);
+    }
+    if (half) return Saturate(c, FSaturation);
+    return {out[0], out[1], out[2]};
+  }
+
+  int FHue, FSaturation, FAmount;
+  bool FWholeTurns;
+  int FTurn;  // FHue brought into 0..359
+};
 
 TColor Pack(TRGB c) { return static_cast<TColor>(c.R | c.G << 8 | c.B << 16); }
 
-TColor Apply(TColor colour, int hue, int saturation) {
+TColor Apply(TColor colour, const TRecolouring& recolouring) {
   if (colour & 0xFF000000u) return colour;  // system colours and "none"
   const TRGB c{static_cast<int>(colour & 0xFF), static_cast<int>(colour >> 8 & 0xFF), static_cast<int>(colour >> 16 & 0xFF)};
-  return Pack(Recolor(c, hue, saturation));
+  return Pack(recolouring.Apply(c));
 }
 
 }  // namespace
 
-TColor ChangeHue(TColor colour, int offset) { return Apply(colour, offset, 0); }
-TColor ChangeSaturation(TColor colour, int saturation) { return Apply(colour, 0, saturation); }
-TColor RecolorColour(TColor colour, int hueOffset, int saturation) { return Apply(colour, hueOffset, saturation); }
+TColor ChangeHue(TColor colour, int offset) { return Apply(colour, TRecolouring(offset, 0)); }
+TColor ChangeSaturation(TColor colour, int saturation) { return Apply(colour, TRecolouring(0, saturation)); }
+TColor RecolorColour(TColor colour, int hueOffset, int saturation) {
+  return Apply(colour, TRecolouring(hueOffset, saturation));
+}
 
 namespace {
 
-// Skin pictures hold few distinct colours: each is worked out once, through a small cache that
-// serves every picture of one recolouring.
-class TColourCache {
- public:
-  TColourCache(int hue, int saturation) : FHue(hue), FSaturation(saturation), FEntries(Size) {}
+// A pixel's colour as read from memory: blue in the low byte, red in the third.
+inline bool UntouchablePixel(std::uint32_t bgr) { return bgr == 0xFF00FF || (bgr & 0xFFFF) == bgr >> 8; }
 
-  template <int Step>
-  void Rows(TBitmap& bitmap) {
-    const int width = bitmap.Width(), height = bitmap.Height();
-    if (width <= 0) return;
-    // Locals, so that the byte stores below cannot make the compiler reload them.
-    TEntry* const entries = FEntries.data();
-    std::uint32_t lastIn = 0xFF00FF, lastOut = 0xFF00FF;  // runs of one colour are common
-    auto put = [&](std::uint8_t* px, std::uint32_t colour) {
-      if (colour != lastIn) {
-        TEntry& e = entries[(colour * 2654435761u) >> Shift];
-        if (e.Key != (colour | 1u << 24)) e = Entry(colour);
-        lastIn = colour, lastOut = e.Value;
+inline std::uint32_t Load32(const std::uint8_t* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+inline void Store32(std::uint8_t* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
+// Three bytes only: a wider store would slow the next pixel's read, which overlaps it.
+inline void Store24(std::uint8_t* p, std::uint32_t v) {
+  const std::uint16_t low = static_cast<std::uint16_t>(v);
+  std::memcpy(p, &low, 2);
+  p[2] = static_cast<std::uint8_t>(v >> 16);
+}
+
+// Skin pictures hold few distinct colours, and the pictures of one skin share most of them:
+// each colour is worked out once per recolouring, in an open hash table that grows rather than
+// forgets.
+class TColourCache {
+  static constexpr std::uint32_t Filled = 1u << 24;
+  static constexpr int InitialBits = 10, MaxBits = 20;  // 8 KB at first, 8 MB at most
+
+ public:
+  struct TEntry {
+    std::uint32_t Key;  // the colour | Filled, or 0 for an empty slot
+    std::uint32_t Value;
+  };
+  // The table as the pixel loops keep it, in locals: a pixel store through a byte pointer could
+  // change anything reached through a pointer, and the compiler would reload all of it after
+  // every pixel.
+  struct TTable {
+    const TEntry* Entries;
+    int Shift;
+    std::uint32_t Mask;
+  };
+
+  TColourCache(int hue, int saturation) : FRecolouring(hue, saturation) { Resize(InitialBits); }
+
+  TTable Table() const { return {FEntries.data(), FShift, FMask}; }
+
+  // The recolouring of a pixel colour (blue in the low byte); table follows when it grows.
+  std::uint32_t Find(TTable& table, std::uint32_t bgr) {
+    for (std::uint32_t i = (bgr * 2654435761u) >> table.Shift;; i = (i + 1) & table.Mask) {
+      const TEntry e = table.Entries[i];
+      if (e.Key == (bgr | Filled)) return e.Value;
+      if (e.Key == 0) {
+        const std::uint32_t value = Add(i, bgr);
+        table = Table();
+        return value;
       }
-      px[0] = static_cast<std::uint8_t>(lastOut), px[1] = static_cast<std::uint8_t>(lastOut >> 8);
-      px[2] = static_cast<std::uint8_t>(lastOut >> 16);
-    };
-    for (int y = 0; y < height; ++y) {
-      std::uint8_t* px = bitmap.ScanLine(y);
-      std::uint8_t* const last = px + static_cast<std::size_t>(width - 1) * Step;
-      // Four bytes read at once (the compiler joins the byte reads into one load) except for
-      // the row's last pixel, which may end the bitmap.
-      for (; px != last; px += Step)
-        put(px, (px[0] | px[1] << 8 | px[2] << 16 | static_cast<std::uint32_t>(px[3]) << 24) & 0xFFFFFFu);
-      put(px, px[0] | px[1] << 8 | px[2] << 16);
     }
   }
 
- private:
-  static constexpr int Size = 4096, Shift = 20;
-  struct TEntry {
-    std::uint32_t Key = 0;  // the colour (blue, green, red from the low byte up) | 1 << 24 once filled
-    std::uint32_t Value = 0;
-  };
-  TEntry Entry(std::uint32_t bgr) const {
-    const TRGB r = Recolor({static_cast<int>(bgr >> 16), static_cast<int>(bgr >> 8 & 0xFF), static_cast<int>(bgr & 0xFF)},
-                           FHue, FSaturation);
-    return TEntry{bgr | 1u << 24, static_cast<std::uint32_t>(r.R << 16 | r.G << 8 | r.B)};
+  // The recolouring of a table colour (red in the low byte).
+  TColor Colour(TColor colour) {
+    if (colour & 0xFF000000u) return colour;
+    TTable table = Table();
+    return Swap(Find(table, Swap(colour)));
   }
 
-  int FHue, FSaturation;
+ private:
+  static std::uint32_t Swap(std::uint32_t c) { return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF); }
+
+  std::uint32_t Slot(std::uint32_t bgr) const { return (bgr * 2654435761u) >> FShift; }
+
+  // Works out a colour that its search found missing at slot, and keeps it.
+  __attribute__((noinline)) std::uint32_t Add(std::uint32_t slot, std::uint32_t bgr) {
+    const TRGB r = FRecolouring.Apply({static_cast<int>(bgr >> 16), static_cast<int>(bgr >> 8 & 0xFF), static_cast<int>(bgr & 0xFF)});
+    const std::uint32_t value = static_cast<std::uint32_t>(r.R << 16 | r.G << 8 | r.B);
+    // At most half full, so that every search meets an empty slot soon.
+    if (2 * (FCount + 1) > FEntries.size()) {
+      if (FBits == MaxBits) return value;  // a photograph's worth of colours: no longer kept
+      Resize(FBits + 1);
+      slot = Slot(bgr);
+      while (FEntries[slot].Key != 0) slot = (slot + 1) & FMask;
+    }
+    FEntries[slot] = {bgr | Filled, value};
+    ++FCount;
+    return value;
+  }
+
+  void Resize(int bits) {
+    std::vector<TEntry> old(std::size_t{1} << bits, TEntry{0, 0});
+    old.swap(FEntries);
+    FBits = bits, FShift = 32 - bits, FMask = (1u << bits) - 1;
+    for (const TEntry& e : old)
+      if (e.Key != 0) {
+        std::uint32_t i = Slot(e.Key & 0xFFFFFF);
+        while (FEntries[i].Key != 0) i = (i + 1) & FMask;
+        FEntries[i] = e;
+      }
+  }
+
+  TRecolouring FRecolouring;
   std::vector<TEntry> FEntries;
+  std::size_t FCount = 0;
+  int FBits = 0, FShift = 32;
+  std::uint32_t FMask = 0;
 };
 
-void RecolorWith(TBitmap& bitmap, TColourCache& cache) {
+// What a bitmap's pixel loops carry from pixel to pixel, in locals: the table, and the last
+// colour that changed with its new value, as neighbouring pixels often share it. The key colour
+// never changes, so it starts as none.
+struct TPixelState {
+  explicit TPixelState(TColourCache& cache) : Table(cache.Table()) {}
+  TColourCache::TTable Table;
+  std::uint32_t LastIn = 0xFF00FF, LastOut = 0xFF00FF;
+};
+
+// A pixel known to change.
+inline std::uint32_t Changed(TColourCache& cache, TPixelState& s, std::uint32_t bgr) {
+  if (bgr != s.LastIn) s.LastIn = bgr, s.LastOut = cache.Find(s.Table, bgr);
+  return s.LastOut;
+}
+
+// Pixels from..width-1 of a 24-bit row, one by one; the last one is read byte by byte, as it
+// may end the bitmap.
+void Row24Plain(std::uint8_t* row, int from, int width, TColourCache& cache, TPixelState& state) {
+  if (from >= width) return;
+  TPixelState s = state;
+  std::uint8_t* const last = row + static_cast<std::size_t>(width - 1) * 3;
+  for (std::uint8_t* p = row + static_cast<std::size_t>(from) * 3; p != last; p += 3) {
+    const std::uint32_t c = Load32(p) & 0xFFFFFF;
+    if (!UntouchablePixel(c)) Store24(p, Changed(cache, s, c));
+  }
+  const std::uint32_t c = last[0] | last[1] << 8 | last[2] << 16;
+  if (!UntouchablePixel(c)) Store24(last, Changed(cache, s, c));
+  state = s;
+}
+
+// 32-bit pixels keep their fourth byte; a pixel whose colour stays is not written.
+inline void Pixel32(std::uint8_t* p, TColourCache& cache, TPixelState& s) {
+  const std::uint32_t w = Load32(p), c = w & 0xFFFFFF;
+  if (c != s.LastIn) s.LastIn = c, s.LastOut = UntouchablePixel(c) ? c : cache.Find(s.Table, c);
+  if (s.LastOut != c) Store32(p, (w & 0xFF000000u) | s.LastOut);
+}
+
+void Rows32Plain(TBitmap& bitmap, TColourCache& cache) {
+  TPixelState s(cache);
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    std::uint8_t* const row = bitmap.ScanLine(y);
+    for (std::uint8_t *p = row, *end = row + static_cast<std::size_t>(bitmap.Width()) * 4; p != end; p += 4) Pixel32(p, cache, s);
+  }
+}
+
+void Rows24Plain(TBitmap& bitmap, TColourCache& cache) {
+  TPixelState s(cache);
+  for (int y = 0; y < bitmap.Height(); ++y) Row24Plain(bitmap.ScanLine(y), 0, bitmap.Width(), cache, s);
+}
+
+// Most pixels of a skin's master bitmap are the key colour or grey and stay as they are. Blocks
+// of 16 pixels (48 bytes) are tested at once, each byte compared with the two after it and with
+// the key colour's bytes; only the pixels that change are visited.
+// The 32-bit Windows build targets processors without SSE2: there this part is compiled for
+// SSE2 and chosen at run time, with the plain rows as the fallback.
+#if defined(__i386__) && !defined(__SSE2__)
+#define EVESK_VECTORS_CHECKED 1
+#pragma GCC push_options
+#pragma GCC target("sse2")
+#endif
+
+// Pixel j's bit lands at bit 3j mod 16 of the mask below; these put the bits back in order.
+struct TPixelOrder {
+  std::uint16_t Low[256] = {}, High[256] = {};
+  constexpr TPixelOrder() {
+    for (int m = 0; m < 256; ++m)
+      for (int j = 0; j < 16; ++j) {
+        const int bit = 3 * j % 16;
+        if (bit < 8 && (m >> bit & 1)) Low[m] = static_cast<std::uint16_t>(Low[m] | 1 << j);
+        if (bit >= 8 && (m >> (bit - 8) & 1)) High[m] = static_cast<std::uint16_t>(High[m] | 1 << j);
+      }
+  }
+};
+constexpr TPixelOrder PixelOrder{};
+
+// Bit j set: pixel j of the 16 at p changes. Reads 50 bytes.
+inline std::uint32_t ChangingPixels(const std::uint8_t* p) {
+  const __m128i ones = _mm_set1_epi8(-1), zero = _mm_setzero_si128();
+  // The first bytes of the pixels in each of the three vectors; the three sets are disjoint, so
+  // one mask of 16 bytes gathers a bit for every pixel.
+  const __m128i starts[3] = {
+      _mm_setr_epi8(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1),
+      _mm_setr_epi8(0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0),
+      _mm_setr_epi8(0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0),
+  };
+  __m128i stays = zero;
+  for (int i = 0; i < 3; ++i) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+    const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i + 1));
+    const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i + 2));
+    const __m128i grey = _mm_and_si128(_mm_cmpeq_epi8(b, g), _mm_cmpeq_epi8(g, r));
+    const __m128i key = _mm_and_si128(_mm_cmpeq_epi8(_mm_and_si128(b, r), ones), _mm_cmpeq_epi8(g, zero));
+    stays = _mm_or_si128(stays, _mm_and_si128(_mm_or_si128(grey, key), starts[i]));
+  }
+  const std::uint32_t m = static_cast<std::uint32_t>(_mm_movemask_epi8(stays)) ^ 0xFFFF;
+  return PixelOrder.Low[m & 0xFF] | PixelOrder.High[m >> 8];
+}
+
+void Rows24Vectors(TBitmap& bitmap, TColourCache& cache) {
+  TPixelState state(cache);
+  const int width = bitmap.Width();
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    std::uint8_t* const row = bitmap.ScanLine(y);
+    TPixelState s = state;
+    auto touch = [&](std::uint8_t* p, std::uint32_t bits) {
+      for (; bits; bits &= bits - 1) {
+        std::uint8_t* const px = p + 3 * __builtin_ctz(bits);
+        Store24(px, Changed(cache, s, Load32(px) & 0xFFFFFF));
+      }
+    };
+    int x = 0;
+    for (; x + 17 <= width; x += 16) touch(row + x * 3, ChangingPixels(row + x * 3));
+    if (width >= 18 && x < width - 1) {
+      // The row's last whole block ends one pixel before the row does, overlapping pixels done.
+      const int start = width - 17;
+      touch(row + start * 3, ChangingPixels(row + start * 3) & ~((1u << (x - start)) - 1));
+      x = width - 1;
+    }
+    state = s;
+    Row24Plain(row, x, width, cache, state);
+  }
+}
+
+// Glow images are mostly one colour under changing alpha: four pixels of the last colour are
+// written at once.
+void Rows32Vectors(TBitmap& bitmap, TColourCache& cache) {
+  TPixelState s(cache);
+  const __m128i colours = _mm_set1_epi32(0xFFFFFF);
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    std::uint8_t* p = bitmap.ScanLine(y);
+    std::uint8_t* const end = p + static_cast<std::size_t>(bitmap.Width()) * 4;
+    for (; end - p >= 16; p += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(v, colours), _mm_set1_epi32(static_cast<int>(s.LastIn)))) == 0xFFFF) {
+        if (s.LastOut != s.LastIn)
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_or_si128(_mm_andnot_si128(colours, v), _mm_set1_epi32(static_cast<int>(s.LastOut))));
+      } else {
+        for (int i = 0; i < 16; i += 4) Pixel32(p + i, cache, s);
+      }
+    }
+    for (; p != end; p += 4) Pixel32(p, cache, s);
+  }
+}
+
+#ifdef EVESK_VECTORS_CHECKED
+#pragma GCC pop_options
+#endif
+
+bool HaveVectors() {
+#ifdef EVESK_VECTORS_CHECKED
+  return CpuHasSse2();
+#else
+  return true;
+#endif
+}
+
+void RecolorWith(TBitmap& bitmap, TColourCache& cache, bool vectors) {
   if (bitmap.PixelFormat() != TPixelFormat::pf24bit && bitmap.PixelFormat() != TPixelFormat::pf32bit) {
     TBitmap copy;
     copy.Assign(bitmap);
@@ -136,8 +418,9 @@ void RecolorWith(TBitmap& bitmap, TColourCache& cache) {
       }
     }
   }
-  if (bitmap.PixelFormat() == TPixelFormat::pf32bit) cache.Rows<4>(bitmap);
-  else cache.Rows<3>(bitmap);
+  if (bitmap.Width() <= 0) return;
+  if (bitmap.PixelFormat() == TPixelFormat::pf32bit) vectors ? Rows32Vectors(bitmap, cache) : Rows32Plain(bitmap, cache);
+  else vectors ? Rows24Vectors(bitmap, cache) : Rows24Plain(bitmap, cache);
 }
 
 }  // namespace
@@ -145,14 +428,20 @@ void RecolorWith(TBitmap& bitmap, TColourCache& cache) {
 void RecolorBitmap(TBitmap& bitmap, int hueOffset, int saturation) {
   if (hueOffset == 0 && saturation == 0) return;
   TColourCache cache(hueOffset, saturation);
-  RecolorWith(bitmap, cache);
+  RecolorWith(bitmap, cache, HaveVectors());
+}
+
+void RecolorBitmapPlain(TBitmap& bitmap, int hueOffset, int saturation) {
+  if (hueOffset == 0 && saturation == 0) return;
+  TColourCache cache(hueOffset, saturation);
+  RecolorWith(bitmap, cache, false);
 }
 
 void RecolorTables(TsSkinTables& tables, int hueOffset, int saturation) {
   if (hueOffset == 0 && saturation == 0) return;
   TColourCache cache(hueOffset, saturation);
-  tables.Recolor([&](TColor c) { return Apply(c, hueOffset, saturation); },
-                 [&](TBitmap& b) { RecolorWith(b, cache); });
+  const bool vectors = HaveVectors();
+  tables.Recolor([&](TColor c) { return cache.Colour(c); }, [&](TBitmap& b) { RecolorWith(b, cache, vectors); });
 }
 
 }  // namespace evesk

@@ -18,6 +18,8 @@ TColor RecolorColour(TColor colour, int hueOffset, int saturation);
 // Applies both to a bitmap: a 32-bit one in its colour bytes only, anything else made 24-bit
 // first. The key colour and greys stay.
 void RecolorBitmap(TBitmap& bitmap, int hueOffset, int saturation);
+// The same without vector instructions, as on processors that lack them; for comparisons.
+void RecolorBitmapPlain(TBitmap& bitmap, int hueOffset, int saturation);
 // Applies both to the tables; nothing happens when both are 0.
 void RecolorTables(TsSkinTables& tables, int hueOffset, int saturation);
 

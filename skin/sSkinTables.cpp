@@ -1,6 +1,8 @@
 #include "skin/sSkinTables.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <optional>
 
 #include "imaging/acPixelOps.h"
@@ -10,13 +12,6 @@ namespace evesk {
 namespace {
 
 const char* const GlobalSection = "GLOBALINFO";
-
-std::string LookupId(std::string_view section, std::string_view key) {
-  std::string id(section);
-  id.push_back('\0');
-  id += key;
-  return id;
-}
 
 bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
@@ -62,6 +57,7 @@ struct TReference {
   TsMaskData Mask;
   std::string File;           // empty: the rectangle lies in the master bitmap
   bool DeriveMargins = false;
+  bool UpperNames = false;  // plain bitmaps and the bracket form are filed under upper-cased names
 };
 
 // Zero margins of a border mask follow from its border width or its size.
@@ -85,10 +81,15 @@ bool ReadRect(std::string_view value, TRect& r) {
 std::uint16_t U16(int v) { return static_cast<std::uint16_t>(v); }
 
 // Classifies a value; nothing when it is no image reference or a malformed one (a malformed
-// number leaves that one reference out rather than the whole skin).
-std::optional<TReference> ParseReference(const std::string& section, const std::string& key, const std::string& value,
-                                         bool& malformed) {
+// number leaves that one reference out rather than the whole skin). The mask is named by the
+// caller once it is kept.
+std::optional<TReference> ParseReference(std::string_view value, bool& malformed) {
   malformed = false;
+  const char first = value.empty() ? '\0' : value.front();
+  // Most values are numbers: no form character, no "#" and no file extension.
+  if (first != '@' && first != '^' && first != '~' && first != '!' &&
+      std::none_of(value.begin(), value.end(), [](char c) { return c == '#' || c == '.'; }))
+    return std::nullopt;
   // A number field that does not read as one: the reference is malformed, not just absent.
   auto bad = [&malformed]() -> std::optional<TReference> {
     malformed = true;
@@ -96,10 +97,7 @@ std::optional<TReference> ParseReference(const std::string& section, const std::
   };
   TReference ref;
   TsMaskData& m = ref.Mask;
-  m.ClassName = section;
-  m.PropertyName = key;
   int a = 0, b = 0, c = 0, d = 0;
-  const char first = value.empty() ? '\0' : value.front();
   if (first == '@') {
     if (!ReadRect(value, m.R) || !Field(value, 22, 1, a) || !Field(value, 24, 1, b)) return bad();
     m.ImageCount = U16(a);
@@ -123,13 +121,24 @@ std::optional<TReference> ParseReference(const std::string& section, const std::
     m.MaskType = U16(b);
     m.ImgType = itisaTexture;
   } else if (first == '!') {
-    const std::vector<std::string_view> f = Split(std::string_view(value).substr(1), "!");
-    if (f.size() != 4 && f.size() != 8) return std::nullopt;
+    // "!file!count!masktype!type" with four margins or without: no more than eight fields.
+    std::string_view f[8];
+    std::size_t fields = 0;
+    for (std::size_t start = 1; fields <= 8; ++fields) {
+      const std::size_t end = value.find('!', start);
+      if (fields < 8) f[fields] = value.substr(start, end == std::string_view::npos ? end : end - start);
+      if (end == std::string_view::npos) {
+        ++fields;
+        break;
+      }
+      start = end + 1;
+    }
+    if (fields != 4 && fields != 8) return std::nullopt;
     if (!Contains(f[0], ".BMP") && !Contains(f[0], ".PNG")) return std::nullopt;
     std::uint16_t type;
     if (!Word16(f[1], m.ImageCount) || !Word16(f[2], m.MaskType) || !Word16(f[3], type)) return bad();
     m.ImgType = static_cast<TacImgType>(std::min<int>(type, itisaGlow));
-    if (f.size() == 8) {
+    if (fields == 8) {
       if (!Word16(f[4], m.WL) || !Word16(f[5], m.WT) || !Word16(f[6], m.WR) || !Word16(f[7], m.WB)) return bad();
     } else {
       ref.DeriveMargins = true;
@@ -137,12 +146,11 @@ std::optional<TReference> ParseReference(const std::string& section, const std::
     m.StretchMode = 4;
     ref.File = std::string(f[0]);
   } else if (Contains(value, ".") && !Contains(value, "#") && Contains(UpperCase(value), ".BMP")) {
-    m.ClassName = UpperCase(section);
-    m.PropertyName = UpperCase(key);
+    ref.UpperNames = true;
     m.ImageCount = 3;
     m.MaskType = 1;
     m.ImgType = itisaBorder;
-    ref.File = value;
+    ref.File = std::string(value);
     ref.DeriveMargins = true;
   } else if (Contains(value, "#") && value != "#") {
     const std::vector<std::string_view> words = Words(value, " \t()");
@@ -161,8 +169,7 @@ std::optional<TReference> ParseReference(const std::string& section, const std::
     m.MaskType = U16(std::clamp(v[1], 0, 0xFFFF));
     m.BorderWidth = U16(std::clamp(v[2], 0, 0xFFFF));
     m.StretchMode = U16(std::clamp(v[3], 0, 0xFFFF));
-    m.ClassName = UpperCase(section);
-    m.PropertyName = UpperCase(key);
+    ref.UpperNames = true;
     m.ImgType = itisaBorder;
     ref.DeriveMargins = true;
   } else {
@@ -207,111 +214,207 @@ std::unique_ptr<TBitmap> To24Bit(std::unique_ptr<TBitmap> source) {
   return target;
 }
 
-// Section keys: an integer that is absent or -1, or a text that is absent, is taken from the
-// parent section named by "PARENTCLASS", and so on up the chain; a chain that names itself,
-// loops or runs too deep ends with the key's default. The chain of one section is found once.
-class TFallbackReader {
- public:
-  TFallbackReader(const TsSkinOptions& options, const std::string& section, bool followParents = true) {
-    std::string name = section;
-    const TsSkinOptions::TSection* s = options.FindSection(name);
-    while (s != nullptr && FChain.size() <= TsSkinTables::MaxParentDepth) {
-      FChain.push_back(s);
-      if (!followParents) break;
-      const std::string* parent = s->Find("PARENTCLASS");
-      if (!parent || parent->empty() || *parent == "?" || *parent == name) break;
-      name = *parent;
-      s = options.FindSection(name);
-    }
-  }
+// The keys of a section record. A section's keys are read once, each dispatched on its name's
+// hash to the field it sets, rather than every field looked up by name in every section.
+enum TField : std::uint8_t {
+  fColor, fFontColor, fTCLeft, fTCTop, fTCRight, fTCBottom, fHotFontColor, fHotTCLeft, fHotTCTop, fHotTCRight,
+  fHotTCBottom, fGiveOwnFont, fGlow, fGlowMargin, fReservedBoolean, fTransparency, fGradientPercent, fGradientData,
+  fImagePercent, fShowFocus, fFadingEnabled, fFadingIterations, fHotColor, fHotTransparency, fHotGradientPercent,
+  fHotGradientData, fHotImagePercent, fParentClass, FieldCount
+};
+enum class TFieldKind : std::uint8_t { Integer, Bool, Text, Parent };
 
-  int Integer(std::string_view key, int def) const {
-    const std::uint32_t hash = TsNameIndex::Hash(key);
-    int v;
-    for (const TsSkinOptions::TSection* s : FChain) {
-      const std::string* text = s->Find(key, hash);
-      if (text && TryStrToInt(*text, v) && v != -1) return v;
-    }
-    return def;
-  }
-  // The text, or null for the default.
-  const std::string* Text(std::string_view key) const {
-    const std::uint32_t hash = TsNameIndex::Hash(key);
-    for (const TsSkinOptions::TSection* s : FChain) {
-      const std::string* text = s->Find(key, hash);
-      if (text && *text != "?") return text;
-    }
-    return nullptr;
-  }
-  std::string Text(std::string_view key, const std::string& def) const {
-    const std::string* text = Text(key);
-    return text ? *text : def;
-  }
-  bool Bool(std::string_view key, bool def) const {
-    const std::string* text = Text(key);
-    return text ? TsNameIndex::SameName(*text, "TRUE") : def;
-  }
-  int Percent(std::string_view key, int def) const { return std::clamp(Integer(key, def), 0, 100); }
-
- private:
-  std::vector<const TsSkinOptions::TSection*> FChain;
+struct TFieldName {
+  std::string_view Name;
+  TFieldKind Kind;
+};
+constexpr TFieldName FieldNames[FieldCount] = {
+    {"COLOR", TFieldKind::Integer}, {"FONTCOLOR", TFieldKind::Integer}, {"TCLEFT", TFieldKind::Integer},
+    {"TCTOP", TFieldKind::Integer}, {"TCRIGHT", TFieldKind::Integer}, {"TCBOTTOM", TFieldKind::Integer},
+    {"HOTFONTCOLOR", TFieldKind::Integer}, {"HOTTCLEFT", TFieldKind::Integer}, {"HOTTCTOP", TFieldKind::Integer},
+    {"HOTTCRIGHT", TFieldKind::Integer}, {"HOTTCBOTTOM", TFieldKind::Integer}, {"GIVEOWNFONT", TFieldKind::Bool},
+    {"GLOW", TFieldKind::Integer}, {"GLOWMARGIN", TFieldKind::Integer}, {"RESERVEDBOOLEAN", TFieldKind::Bool},
+    {"TRANSPARENCY", TFieldKind::Integer}, {"GRADIENTPERCENT", TFieldKind::Integer},
+    {"GRADIENTDATA", TFieldKind::Text}, {"IMAGEPERCENT", TFieldKind::Integer}, {"SHOWFOCUS", TFieldKind::Bool},
+    {"FADINGENABLED", TFieldKind::Bool}, {"FADINGITERATIONS", TFieldKind::Integer},
+    {"HOTCOLOR", TFieldKind::Integer}, {"HOTTRANSPARENCY", TFieldKind::Integer},
+    {"HOTGRADIENTPERCENT", TFieldKind::Integer}, {"HOTGRADIENTDATA", TFieldKind::Text},
+    {"HOTIMAGEPERCENT", TFieldKind::Integer}, {"PARENTCLASS", TFieldKind::Parent},
 };
 
-// The section keys of one record; a key that the reader does not find keeps the base's value.
-TsGeneralData ReadSectionRecord(const TFallbackReader& r, const TsGeneralData& base) {
-  TsGeneralData d;
-  d.Color = static_cast<TColor>(r.Integer("COLOR", static_cast<int>(base.Color)));
-  d.FontColor = static_cast<TColor>(r.Integer("FONTCOLOR", static_cast<int>(base.FontColor)));
-  d.TCLeft = r.Integer("TCLEFT", base.TCLeft);
-  d.TCTop = r.Integer("TCTOP", base.TCTop);
-  d.TCRight = r.Integer("TCRIGHT", base.TCRight);
-  d.TCBottom = r.Integer("TCBOTTOM", base.TCBottom);
-  d.HotFontColor = static_cast<TColor>(r.Integer("HOTFONTCOLOR", static_cast<int>(base.HotFontColor)));
-  d.HotTCLeft = r.Integer("HOTTCLEFT", base.HotTCLeft);
-  d.HotTCTop = r.Integer("HOTTCTOP", base.HotTCTop);
-  d.HotTCRight = r.Integer("HOTTCRIGHT", base.HotTCRight);
-  d.HotTCBottom = r.Integer("HOTTCBOTTOM", base.HotTCBottom);
-  d.GiveOwnFont = r.Bool("GIVEOWNFONT", base.GiveOwnFont);
-  d.GlowCount = r.Integer("GLOW", base.GlowCount);
-  d.GlowMargin = r.Integer("GLOWMARGIN", base.GlowMargin);
-  d.ReservedBoolean = r.Bool("RESERVEDBOOLEAN", base.ReservedBoolean);
-  d.Transparency = r.Percent("TRANSPARENCY", base.Transparency);
-  d.GradientPercent = r.Percent("GRADIENTPERCENT", base.GradientPercent);
-  d.GradientData = r.Text("GRADIENTDATA", base.GradientData);
-  d.GradientArray = ParseGradientData(d.GradientData);
-  d.ImagePercent = r.Percent("IMAGEPERCENT", base.ImagePercent);
-  d.ShowFocus = r.Bool("SHOWFOCUS", base.ShowFocus);
-  d.FadingEnabled = r.Bool("FADINGENABLED", base.FadingEnabled);
-  d.FadingIterations = r.Integer("FADINGITERATIONS", base.FadingIterations);
-  d.HotColor = static_cast<TColor>(r.Integer("HOTCOLOR", static_cast<int>(base.HotColor)));
-  d.HotTransparency = r.Percent("HOTTRANSPARENCY", base.HotTransparency);
-  d.HotGradientPercent = r.Percent("HOTGRADIENTPERCENT", base.HotGradientPercent);
-  d.HotGradientData = r.Text("HOTGRADIENTDATA", base.HotGradientData);
-  d.HotGradientArray = ParseGradientData(d.HotGradientData);
-  d.HotImagePercent = r.Percent("HOTIMAGEPERCENT", base.HotImagePercent);
-  return d;
+// Field + 1 under the hash of its name, built by the compiler; 64 slots keep probes short.
+struct TFieldTable {
+  std::uint32_t Hash[64] = {};
+  std::uint8_t Field[64] = {};
+};
+constexpr TFieldTable MakeFieldTable() {
+  TFieldTable t;
+  for (int f = 0; f < FieldCount; ++f) {
+    const std::uint32_t hash = TsNameIndex::Hash(FieldNames[f].Name);
+    std::uint32_t i = hash & 63;
+    while (t.Field[i] != 0) i = (i + 1) & 63;
+    t.Hash[i] = hash, t.Field[i] = static_cast<std::uint8_t>(f + 1);
+  }
+  return t;
+}
+constexpr TFieldTable FieldTable = MakeFieldTable();
+
+int FieldOf(const TsSkinOptions::TKey& key) {
+  for (std::uint32_t i = key.Hash & 63; FieldTable.Field[i] != 0; i = (i + 1) & 63)
+    if (FieldTable.Hash[i] == key.Hash && TsNameIndex::SameName(key.Name, FieldNames[FieldTable.Field[i] - 1].Name))
+      return FieldTable.Field[i] - 1;
+  return -1;
+}
+
+// What one section itself says for each field, by the rules of the parent chain: an integer
+// that is absent, malformed or -1, and a text (or yes/no) that is absent or "?", say nothing.
+struct TOwnValues {
+  std::uint32_t Has = 0;  // a bit per field
+  int Int[FieldCount] = {};  // integers, and booleans as 0 or 1
+  std::string_view Gradient, HotGradient;
+  const std::string_view* Parent = nullptr;  // "PARENTCLASS" as written, whatever it says
+  bool Says(int f) const { return Has >> f & 1; }
+  std::string_view& Text(int f) { return f == fGradientData ? Gradient : HotGradient; }
+  const std::string_view& Text(int f) const { return f == fGradientData ? Gradient : HotGradient; }
+  // The steps of the section's own gradient texts, read once however many records take them.
+  const TsGradArray& Steps(int f) const {
+    std::optional<TsGradArray>& steps = f == fGradientData ? FSteps : FHotSteps;
+    if (!steps) steps = ParseGradientData(Text(f));
+    return *steps;
+  }
+
+ private:
+  mutable std::optional<TsGradArray> FSteps, FHotSteps;
+};
+
+TOwnValues ReadOwnValues(const TsSkinOptions::TSection& section) {
+  TOwnValues own;
+  for (const TsSkinOptions::TKey& key : section.Keys) {
+    const int f = FieldOf(key);
+    if (f < 0) continue;
+    switch (FieldNames[f].Kind) {
+      case TFieldKind::Integer: {
+        int v;
+        if (!TryValueToInt(key.Value, v) || v == -1) continue;
+        own.Int[f] = v;
+        break;
+      }
+      case TFieldKind::Bool:
+        if (key.Value == "?") continue;
+        own.Int[f] = TsNameIndex::SameName(key.Value, "TRUE");
+        break;
+      case TFieldKind::Text:
+        if (key.Value == "?") continue;
+        own.Text(f) = key.Value;
+        break;
+      case TFieldKind::Parent:
+        own.Parent = &key.Value;
+        continue;
+    }
+    own.Has |= std::uint32_t{1} << f;
+  }
+  return own;
+}
+
+// The sections that a section's keys fall back on, nearest first: the section, then the one
+// its "PARENTCLASS" names, and so on. A chain that names itself or loops ends at the first
+// section seen again, and one deeper than the limit ends there too, with the key's default.
+class TChain {
+ public:
+  void Add(const TOwnValues* own) { FLinks[FCount++] = own; }
+  int Size() const { return FCount; }
+  bool Contains(const TOwnValues* own) const { return std::find(FLinks, FLinks + FCount, own) != FLinks + FCount; }
+  // Works out once, for every field, the nearest section that gives it: sections say little
+  // each, so this is cheaper than walking the chain field by field.
+  void Resolve() {
+    FHas = 0;
+    for (int i = FCount - 1; i >= 0; --i) {
+      const TOwnValues& own = *FLinks[i];
+      for (std::uint32_t bits = own.Has; bits != 0; bits &= bits - 1) {
+        const int f = std::countr_zero(bits);
+        FInt[f] = own.Int[f];
+        FFrom[f] = &own;
+      }
+      FHas |= own.Has;
+    }
+  }
+
+  int Integer(int f, int def) const { return FHas >> f & 1 ? FInt[f] : def; }
+  bool Bool(int f, bool def) const { return Integer(f, def) != 0; }
+  int Percent(int f, int def) const { return std::clamp(Integer(f, def), 0, 100); }
+  void Text(int f, const std::string& def, std::string& out) const {
+    if (FHas >> f & 1) {
+      const std::string_view text = FFrom[f]->Text(f);
+      out.assign(text.data(), text.size());
+    } else {
+      out = def;
+    }
+  }
+  // The steps of what Text gives, with text being that.
+  TsGradArray Steps(int f, const std::string& text) const {
+    return FHas >> f & 1 ? FFrom[f]->Steps(f) : ParseGradientData(text);
+  }
+
+ private:
+  const TOwnValues* FLinks[TsSkinTables::MaxParentDepth + 1];
+  int FCount = 0;
+  std::uint32_t FHas = 0;
+  int FInt[FieldCount];
+  const TOwnValues* FFrom[FieldCount];
+};
+
+// The section keys of one record; a key that the chain does not give keeps the base's value.
+void ReadSectionRecord(const TChain& r, const TsGeneralData& base, TsGeneralData& d) {
+  d.Color = static_cast<TColor>(r.Integer(fColor, static_cast<int>(base.Color)));
+  d.FontColor = static_cast<TColor>(r.Integer(fFontColor, static_cast<int>(base.FontColor)));
+  d.TCLeft = r.Integer(fTCLeft, base.TCLeft);
+  d.TCTop = r.Integer(fTCTop, base.TCTop);
+  d.TCRight = r.Integer(fTCRight, base.TCRight);
+  d.TCBottom = r.Integer(fTCBottom, base.TCBottom);
+  d.HotFontColor = static_cast<TColor>(r.Integer(fHotFontColor, static_cast<int>(base.HotFontColor)));
+  d.HotTCLeft = r.Integer(fHotTCLeft, base.HotTCLeft);
+  d.HotTCTop = r.Integer(fHotTCTop, base.HotTCTop);
+  d.HotTCRight = r.Integer(fHotTCRight, base.HotTCRight);
+  d.HotTCBottom = r.Integer(fHotTCBottom, base.HotTCBottom);
+  d.GiveOwnFont = r.Bool(fGiveOwnFont, base.GiveOwnFont);
+  d.GlowCount = r.Integer(fGlow, base.GlowCount);
+  d.GlowMargin = r.Integer(fGlowMargin, base.GlowMargin);
+  d.ReservedBoolean = r.Bool(fReservedBoolean, base.ReservedBoolean);
+  d.Transparency = r.Percent(fTransparency, base.Transparency);
+  d.GradientPercent = r.Percent(fGradientPercent, base.GradientPercent);
+  r.Text(fGradientData, base.GradientData, d.GradientData);
+  d.GradientArray = r.Steps(fGradientData, d.GradientData);
+  d.ImagePercent = r.Percent(fImagePercent, base.ImagePercent);
+  d.ShowFocus = r.Bool(fShowFocus, base.ShowFocus);
+  d.FadingEnabled = r.Bool(fFadingEnabled, base.FadingEnabled);
+  d.FadingIterations = r.Integer(fFadingIterations, base.FadingIterations);
+  d.HotColor = static_cast<TColor>(r.Integer(fHotColor, static_cast<int>(base.HotColor)));
+  d.HotTransparency = r.Percent(fHotTransparency, base.HotTransparency);
+  d.HotGradientPercent = r.Percent(fHotGradientPercent, base.HotGradientPercent);
+  r.Text(fHotGradientData, base.HotGradientData, d.HotGradientData);
+  d.HotGradientArray = r.Steps(fHotGradientData, d.HotGradientData);
+  d.HotImagePercent = r.Percent(fHotImagePercent, base.HotImagePercent);
 }
 
 }  // namespace
 
 TsGradArray ParseGradientData(std::string_view text) {
-  std::vector<int> values;
-  // Items between ";"; "" and " " are no items.
+  TsGradArray steps;
+  int group[5];
+  int filled = 0;
+  // Items between ";"; "" and " " are no items. Each fifth item completes a step.
   for (std::size_t start = 0; start <= text.size();) {
-    const std::size_t end = std::min(text.find(';', start), text.size());
+    std::size_t end = start;
+    bool blank = true;
+    for (; end < text.size() && text[end] != ';'; ++end) blank = blank && (text[end] == ' ' || text[end] == '\t');
     const std::string_view item = text.substr(start, end - start);
     start = end + 1;
-    if (item.find_first_not_of(" \t") == std::string_view::npos) continue;
-    int v;
-    if (!TryStrToInt(item, v)) return {};
-    values.push_back(v);
-  }
-  TsGradArray steps(values.size() / 5);
-  for (std::size_t i = 0; i < steps.size(); ++i) {
-    steps[i].Color1 = static_cast<TColor>(values[i * 5]);
-    steps[i].Color2 = static_cast<TColor>(values[i * 5 + 1]);
-    steps[i].Percent = std::clamp(values[i * 5 + 2], 0, 100);
-    steps[i].Mode = values[i * 5 + 3];
+    if (blank) continue;
+    if (!TryStrToInt(item, group[filled])) return {};
+    if (++filled < 5) continue;
+    filled = 0;
+    steps.push_back(TsGradientStep{static_cast<TColor>(group[0]), static_cast<TColor>(group[1]),
+                                   std::clamp(group[2], 0, 100), group[3]});
   }
   return steps;
 }
@@ -337,15 +440,33 @@ void TsSkinTables::Build(const TsSkinOptions& options, const TsImageLoader& imag
   LoadSections(options);
   if (common) MergeCommonSections(*common);
   Index();
+  // The masks of these keys filed directly under each section's name, found in one pass over
+  // the masks; each record then follows its parent chain through them as GetMaskIndex would.
+  constexpr int keyCount = 5;
+  static constexpr std::string_view keys[keyCount] = {"BORDERSMASK", "IMGTOPLEFT", "IMGTOPRIGHT", "IMGBTMLEFT",
+                                                      "IMGBTMRIGHT"};
+  std::vector<std::array<int, keyCount>> direct(FSections.size(), {-1, -1, -1, -1, -1});
+  for (std::size_t m = 0; m < FMasks.size(); ++m) {
+    const std::ptrdiff_t k = std::find(keys, keys + keyCount, FMasks[m].PropertyName) - keys;
+    if (k == keyCount) continue;
+    const int section = GetSectionIndex(FMasks[m].ClassName);
+    if (section >= 0 && direct[section][k] < 0) direct[section][k] = static_cast<int>(m);
+  }
   for (std::size_t i = 0; i < FSections.size(); ++i) {
     TsGeneralData& s = FSections[i];
-    if (s.ClassName == GlobalSection) continue;
-    const int index = static_cast<int>(i);
-    s.BorderIndex = GetMaskIndex(index, s.ClassName, "BORDERSMASK");
-    s.ImgTL = GetMaskIndex(index, s.ClassName, "IMGTOPLEFT");
-    s.ImgTR = GetMaskIndex(index, s.ClassName, "IMGTOPRIGHT");
-    s.ImgBL = GetMaskIndex(index, s.ClassName, "IMGBTMLEFT");
-    s.ImgBR = GetMaskIndex(index, s.ClassName, "IMGBTMRIGHT");
+    // A section without a name ("[]") has no masks, as GetMaskIndex finds none for it.
+    if (s.ClassName == GlobalSection || s.ClassName.empty()) continue;
+    // The first section of this name holds its masks; the chain goes on from this one's parent.
+    const int self = FindSection(s.ClassName, FSectionHashes[i]);
+    int* const fields[keyCount] = {&s.BorderIndex, &s.ImgTL, &s.ImgTR, &s.ImgBL, &s.ImgBR};
+    for (int k = 0; k < keyCount; ++k) {
+      int found = direct[self][k];
+      for (int depth = 1, next = FParents[i]; found < 0 && depth <= MaxParentDepth && next >= 0; ++depth) {
+        found = direct[next][k];
+        next = FParents[next];
+      }
+      *fields[k] = found;
+    }
   }
 }
 
@@ -381,18 +502,18 @@ void TsSkinTables::LoadMasks(const TsSkinOptions& options, const TsImageLoader& 
     }
   }
   for (const TsSkinOptions::TSection& section : options.Sections()) {
-    const bool global = UpperCase(section.Name) == GlobalSection;
+    const bool global = TsNameIndex::SameName(section.Name, GlobalSection);
     if (common && global) continue;
     for (const TsSkinOptions::TKey& key : section.Keys) {
-      if (global && UpperCase(key.Name) == "MASTERBITMAP") continue;
+      if (global && TsNameIndex::SameName(key.Name, "MASTERBITMAP")) continue;
       // Common sections name whole files only: plain bitmaps and the bracket form.
       if (common && !key.Value.empty() && std::string_view("!@^~").find(key.Value.front()) != std::string_view::npos)
         continue;
       bool malformed = false;
-      std::optional<TReference> ref = ParseReference(section.Name, key.Name, key.Value, malformed);
+      std::optional<TReference> ref = ParseReference(key.Value, malformed);
       if (malformed && StrictNumbers)
-        throw ESkinOptionsError("'" + key.Value + "' is not a valid image reference (section " + section.Name +
-                                ", key " + key.Name + ")");
+        throw ESkinOptionsError("'" + std::string(key.Value) + "' is not a valid image reference (section " +
+                                std::string(section.Name) + ", key " + std::string(key.Name) + ")");
       if (!ref) continue;
       TsMaskData& m = ref->Mask;
       if (ref->File.empty()) {
@@ -408,6 +529,8 @@ void TsSkinTables::LoadMasks(const TsSkinOptions& options, const TsImageLoader& 
         m.Bmp = std::move(image);
       }
       if (ref->DeriveMargins) DeriveMargins(m);
+      m.ClassName = ref->UpperNames ? UpperCase(section.Name) : std::string(section.Name);
+      m.PropertyName = ref->UpperNames ? UpperCase(key.Name) : std::string(key.Name);
       AddMask(std::move(m));
     }
   }
@@ -416,10 +539,10 @@ void TsSkinTables::LoadMasks(const TsSkinOptions& options, const TsImageLoader& 
 void TsSkinTables::LoadPatterns(const TsSkinOptions& options, const TsImageLoader& textures) {
   for (const TsSkinOptions::TSection& section : options.Sections()) {
     for (const TsSkinOptions::TKey& key : section.Keys) {
-      if (key.Value.find('.') == std::string::npos) continue;  // most values are numbers
+      if (std::find(key.Value.begin(), key.Value.end(), '.') == key.Value.end()) continue;  // most values are numbers
       const std::string upper = UpperCase(key.Value);
       if (!Contains(upper, ".JPG") && !Contains(upper, ".JPEG")) continue;
-      std::unique_ptr<TBitmap> image = LoadImage(textures, key.Value);
+      std::unique_ptr<TBitmap> image = LoadImage(textures, std::string(key.Value));
       if (!image) continue;
       if (std::int64_t{image->Width()} * image->Height() >= PatternMinPixels) {
         FPatterns.push_back(TsPatternData{std::move(image), UpperCase(section.Name), UpperCase(key.Name)});
@@ -460,56 +583,145 @@ void TsSkinTables::LoadSections(const TsSkinOptions& options) {
   g.BIMaxGlowMargin = options.ReadInteger(GlobalSection, "BICONMAXGLOWMARGIN", 0);
   g.BIMinGlowMargin = options.ReadInteger(GlobalSection, "BICONMINGLOWMARGIN", 0);
 
-  FSections.reserve(options.Sections().size());
-  for (const TsSkinOptions::TSection& section : options.Sections()) {
-    TsGeneralData d = ReadSectionRecord(TFallbackReader(options, section.Name), TsGeneralData());
-    d.ParentClass = options.ReadString(section.Name, "PARENTCLASS", "");
-    d.ClassName = section.Name;
-    FSections.push_back(std::move(d));
+  const std::vector<TsSkinOptions::TSection>& sections = options.Sections();
+  std::vector<TOwnValues> own(sections.size());
+  std::vector<int> next(sections.size(), -1);  // the section a section's own "PARENTCLASS" names
+  for (std::size_t i = 0; i < sections.size(); ++i) own[i] = ReadOwnValues(sections[i]);
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    const std::string_view* parent = own[i].Parent;
+    if (!parent || parent->empty() || *parent == "?") continue;
+    if (const TsSkinOptions::TSection* s = options.FindSection(*parent))
+      next[i] = static_cast<int>(s - sections.data());
+  }
+  const TsGeneralData defaults;
+  FSections.resize(sections.size());
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    TChain chain;
+    for (int s = static_cast<int>(i); s >= 0 && chain.Size() <= MaxParentDepth && !chain.Contains(&own[s]); s = next[s])
+      chain.Add(&own[s]);
+    chain.Resolve();
+    TsGeneralData& d = FSections[i];
+    ReadSectionRecord(chain, defaults, d);
+    if (own[i].Parent) d.ParentClass.assign(own[i].Parent->data(), own[i].Parent->size());
+    d.ClassName.assign(sections[i].Name.data(), sections[i].Name.size());
   }
 }
+
+namespace {
+
+std::uint32_t PairHash(std::uint32_t section, std::uint32_t key) {
+  const std::uint32_t h = section * 0x9E3779B1u ^ key;
+  return h ^ (h >> 16);
+}
+
+// A power of two at least twice the count, or none for no records.
+std::size_t IndexSize(std::size_t count) {
+  if (count == 0) return 0;
+  std::size_t size = 8;
+  while (size < count * 2) size *= 2;
+  return size;
+}
+
+template <class Table, class Same>
+int Probe(const Table& table, std::uint32_t hash, Same same) {
+  if (table.empty()) return -1;
+  const std::size_t mask = table.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    if (table[i].Index == 0) return -1;
+    if (table[i].Hash == hash && same(table[i].Index - 1)) return table[i].Index - 1;
+  }
+}
+
+// Files record i unless an earlier one has the same name: lookups give the first.
+template <class Table, class Same>
+void AddFirst(Table& table, std::uint32_t hash, int i, Same same) {
+  const std::size_t mask = table.size() - 1;
+  std::size_t slot = hash & mask;
+  for (; table[slot].Index != 0; slot = (slot + 1) & mask)
+    if (table[slot].Hash == hash && same(table[slot].Index - 1)) return;
+  table[slot].Hash = hash;
+  table[slot].Index = i + 1;
+}
+
+}  // namespace
 
 void TsSkinTables::Index() {
-  FSectionIndex.clear();
-  FMaskIndex.clear();
-  FTextureIndex.clear();
-  FPatternIndex.clear();
-  // emplace keeps the first record of a name, as the lookups promise.
-  for (std::size_t i = 0; i < FSections.size(); ++i) FSectionIndex.emplace(FSections[i].ClassName, static_cast<int>(i));
-  for (std::size_t i = 0; i < FMasks.size(); ++i) {
-    const std::string id = LookupId(FMasks[i].ClassName, FMasks[i].PropertyName);
-    FMaskIndex.emplace(id, static_cast<int>(i));
-    if (FMasks[i].ImgType == itisaTexture) FTextureIndex.emplace(id, static_cast<int>(i));
+  FSectionIndex.assign(IndexSize(FSections.size()), TIndexSlot());
+  FSectionHashes.resize(FSections.size());
+  for (std::size_t i = 0; i < FSections.size(); ++i) {
+    const std::string& name = FSections[i].ClassName;
+    FSectionHashes[i] = TsNameIndex::Hash(name);
+    AddFirst(FSectionIndex, FSectionHashes[i], static_cast<int>(i),
+             [&](int j) { return FSections[j].ClassName == name; });
   }
-  for (std::size_t i = 0; i < FPatterns.size(); ++i)
-    FPatternIndex.emplace(LookupId(FPatterns[i].ClassName, FPatterns[i].PropertyName), static_cast<int>(i));
+  // A parent that names its own section ends the chain, as the lookups have always done.
+  FParents.assign(FSections.size(), -1);
+  for (std::size_t i = 0; i < FSections.size(); ++i) {
+    const std::string& parent = FSections[i].ParentClass;
+    if (!parent.empty() && parent != FSections[i].ClassName)
+      FParents[i] = FindSection(parent, TsNameIndex::Hash(parent));
+  }
+  FMaskIndex.assign(IndexSize(FMasks.size()), TIndexSlot());
+  FTextureIndex.assign(IndexSize(FMasks.size()), TIndexSlot());
+  for (std::size_t i = 0; i < FMasks.size(); ++i) {
+    const TsMaskData& m = FMasks[i];
+    const std::uint32_t hash = PairHash(TsNameIndex::Hash(m.ClassName), TsNameIndex::Hash(m.PropertyName));
+    auto same = [&](int j) { return FMasks[j].ClassName == m.ClassName && FMasks[j].PropertyName == m.PropertyName; };
+    AddFirst(FMaskIndex, hash, static_cast<int>(i), same);
+    if (m.ImgType == itisaTexture) AddFirst(FTextureIndex, hash, static_cast<int>(i), same);
+  }
+  FPatternIndex.assign(IndexSize(FPatterns.size()), TIndexSlot());
+  for (std::size_t i = 0; i < FPatterns.size(); ++i) {
+    const TsPatternData& p = FPatterns[i];
+    const std::uint32_t hash = PairHash(TsNameIndex::Hash(p.ClassName), TsNameIndex::Hash(p.PropertyName));
+    AddFirst(FPatternIndex, hash, static_cast<int>(i), [&](int j) {
+      return FPatterns[j].ClassName == p.ClassName && FPatterns[j].PropertyName == p.PropertyName;
+    });
+  }
 }
 
-int TsSkinTables::GetSectionIndex(std::string_view name) const {
-  const auto found = FSectionIndex.find(std::string(name));
-  return found == FSectionIndex.end() ? -1 : found->second;
+int TsSkinTables::FindSection(std::string_view name, std::uint32_t hash) const {
+  return Probe(FSectionIndex, hash, [&](int j) { return FSections[j].ClassName == name; });
 }
 
-int TsSkinTables::FindDirect(TList list, std::string_view sectionName, std::string_view key) const {
-  const auto& map = list == TList::Masks ? FMaskIndex : list == TList::Textures ? FTextureIndex : FPatternIndex;
-  const auto found = map.find(LookupId(sectionName, key));
-  return found == map.end() ? -1 : found->second;
+int TsSkinTables::GetSectionIndex(std::string_view name) const { return FindSection(name, TsNameIndex::Hash(name)); }
+
+int TsSkinTables::FindDirect(TList list, std::string_view sectionName, std::uint32_t sectionHash, std::string_view key,
+                             std::uint32_t keyHash) const {
+  const std::uint32_t hash = PairHash(sectionHash, keyHash);
+  if (list == TList::Patterns)
+    return Probe(FPatternIndex, hash,
+                 [&](int j) { return FPatterns[j].ClassName == sectionName && FPatterns[j].PropertyName == key; });
+  return Probe(list == TList::Masks ? FMaskIndex : FTextureIndex, hash,
+               [&](int j) { return FMasks[j].ClassName == sectionName && FMasks[j].PropertyName == key; });
 }
 
 int TsSkinTables::Find(TList list, int sectionIndex, std::string_view sectionName, std::string_view key) const {
   if (sectionIndex < 0 || sectionName.empty()) return -1;
-  std::string name(sectionName);
-  for (int depth = 0; depth <= MaxParentDepth; ++depth) {
-    const int found = FindDirect(list, name, key);
-    if (found >= 0) return found;
-    if (sectionIndex < 0 || sectionIndex >= static_cast<int>(FSections.size())) return -1;
-    const std::string& parent = FSections[sectionIndex].ParentClass;
-    if (parent.empty() || parent == name) return -1;
-    sectionIndex = GetSectionIndex(parent);
-    if (sectionIndex < 0) return -1;
-    name = parent;
+  return Find(list, sectionIndex, sectionName, TsNameIndex::Hash(sectionName), key, TsNameIndex::Hash(key));
+}
+
+int TsSkinTables::Find(TList list, int sectionIndex, std::string_view sectionName, std::uint32_t sectionHash,
+                       std::string_view key, std::uint32_t keyHash) const {
+  if (sectionIndex < 0 || sectionName.empty()) return -1;
+  int found = FindDirect(list, sectionName, sectionHash, key, keyHash);
+  if (found >= 0 || sectionIndex >= static_cast<int>(FSections.size())) return found;
+  // The first step goes by the name asked for; from there on each section is reached by its
+  // own name, so the parent links worked out by Index hold.
+  const TsGeneralData& start = FSections[sectionIndex];
+  int next;
+  if (sectionName == start.ClassName) {
+    next = FParents[sectionIndex];
+  } else {
+    const std::string& parent = start.ParentClass;
+    next = parent.empty() || parent == sectionName ? -1 : FindSection(parent, TsNameIndex::Hash(parent));
   }
-  return -1;  // a loop of parents
+  for (int depth = 1; depth <= MaxParentDepth && next >= 0; ++depth) {
+    found = FindDirect(list, FSections[next].ClassName, FSectionHashes[next], key, keyHash);
+    if (found >= 0) return found;
+    next = FParents[next];
+  }
+  return -1;  // the chain ended, or a loop of parents
 }
 
 int TsSkinTables::GetMaskIndex(int sectionIndex, std::string_view sectionName, std::string_view key) const {
@@ -517,7 +729,7 @@ int TsSkinTables::GetMaskIndex(int sectionIndex, std::string_view sectionName, s
 }
 
 int TsSkinTables::GetMaskIndex(std::string_view sectionName, std::string_view key) const {
-  return FindDirect(TList::Masks, sectionName, key);
+  return FindDirect(TList::Masks, sectionName, TsNameIndex::Hash(sectionName), key, TsNameIndex::Hash(key));
 }
 
 int TsSkinTables::GetTextureIndex(int sectionIndex, std::string_view sectionName, std::string_view key) const {
@@ -529,27 +741,30 @@ int TsSkinTables::GetPatternIndex(int sectionIndex, std::string_view sectionName
 }
 
 void TsSkinTables::MergeCommonSections(const TsSkinOptions& common) {
-  std::unordered_map<std::string, int> byName;  // upper-cased name -> first record
-  for (std::size_t i = 0; i < FSections.size(); ++i) byName.emplace(UpperCase(FSections[i].ClassName), static_cast<int>(i));
-  auto find = [&](const std::string& name) {
-    const auto found = byName.find(UpperCase(name));
-    return found == byName.end() ? -1 : found->second;
-  };
+  TsNameIndex byName;  // without regard to case; the first record of a name
+  auto nameOf = [this](std::size_t i) -> std::string_view { return FSections[i].ClassName; };
+  for (std::size_t i = 0; i < FSections.size(); ++i) byName.Add(FSections[i].ClassName, i, nameOf);
   for (const TsSkinOptions::TSection& section : common.Sections()) {
-    const std::string parent = common.ReadString(section.Name, "PARENTCLASS", "");
-    const int existing = find(section.Name);
+    const TOwnValues own = ReadOwnValues(section);
+    const std::string parent = own.Parent ? std::string(*own.Parent) : std::string();
+    const int existing = static_cast<int>(byName.Find(section.Name, nameOf));
     // A value the common section leaves out keeps what the skin gave that section; a new
     // section takes it from its parent record, or else from the defaults.
-    const int baseIndex = existing >= 0 ? existing : parent.empty() ? -1 : find(parent);
+    const int baseIndex =
+        existing >= 0 ? existing : parent.empty() ? -1 : static_cast<int>(byName.Find(parent, nameOf));
     const TsGeneralData base = baseIndex >= 0 ? FSections[baseIndex] : TsGeneralData();
-    TsGeneralData d = ReadSectionRecord(TFallbackReader(common, section.Name, false), base);
-    d.ClassName = existing >= 0 ? base.ClassName : section.Name;
+    TChain chain;
+    chain.Add(&own);
+    chain.Resolve();
+    TsGeneralData d;
+    ReadSectionRecord(chain, base, d);
+    d.ClassName = existing >= 0 ? base.ClassName : std::string(section.Name);
     d.ParentClass = !parent.empty() ? parent : existing >= 0 ? base.ParentClass : std::string();
     if (existing >= 0) {
       FSections[existing] = std::move(d);
     } else {
-      byName.emplace(UpperCase(section.Name), static_cast<int>(FSections.size()));
       FSections.push_back(std::move(d));
+      byName.Add(section.Name, FSections.size() - 1, nameOf);
     }
   }
 }

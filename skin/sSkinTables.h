@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "framework/Bitmap.h"
@@ -146,8 +145,19 @@ class TsSkinTables {
 
  private:
   enum class TList { Masks, Textures, Patterns };
+  // Open-addressed: the first record (index + 1) under the hash of its exact name, or of its
+  // exact section and key; a power of two long and at most half full, rebuilt by Index.
+  struct TIndexSlot {
+    std::uint32_t Hash = 0;
+    std::int32_t Index = 0;  // 0 marks an empty slot
+  };
+  using TIndexTable = std::vector<TIndexSlot>;
   int Find(TList list, int sectionIndex, std::string_view sectionName, std::string_view key) const;
-  int FindDirect(TList list, std::string_view sectionName, std::string_view key) const;
+  int Find(TList list, int sectionIndex, std::string_view sectionName, std::uint32_t sectionHash, std::string_view key,
+           std::uint32_t keyHash) const;
+  int FindDirect(TList list, std::string_view sectionName, std::uint32_t sectionHash, std::string_view key,
+                 std::uint32_t keyHash) const;
+  int FindSection(std::string_view name, std::uint32_t hash) const;
 
   void LoadMasks(const TsSkinOptions& options, const TsImageLoader& images, bool common);
   void MergeCommonSections(const TsSkinOptions& common);
@@ -164,8 +174,10 @@ class TsSkinTables {
   std::vector<TsPatternData> FPatterns;
   std::int64_t FPixels = 0;  // pixels loaded so far
   TsSkinManager* FManager = nullptr;
-  // "section\0key" -> first matching record, for lookups without scanning
-  std::unordered_map<std::string, int> FSectionIndex, FMaskIndex, FTextureIndex, FPatternIndex;
+  TIndexTable FSectionIndex, FMaskIndex, FTextureIndex, FPatternIndex;
+  std::vector<std::uint32_t> FSectionHashes;  // of each section's class name
+  // Where each section's parent chain goes next in the mask lookups, or -1 where it ends.
+  std::vector<int> FParents;
 };
 
 // Indexes that the painting of common parts needs over and over, refreshed whenever a skin is

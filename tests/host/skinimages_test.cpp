@@ -1,6 +1,8 @@
 // Image files of skins (our bitmap decoder, JPEG through libjpeg) and the recolouring of skins.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -65,6 +67,16 @@ std::vector<std::uint8_t> Jpeg(int w, int h) {
   std::free(out);
   return bytes;
 }
+
+// Skin files held in memory, by path.
+struct TMemFiles : TacFileSystem {
+  std::map<std::string, std::vector<std::uint8_t>> Files;
+  bool FileExists(const std::string& p) const override { return Files.count(p) > 0; }
+  bool DirectoryExists(const std::string&) const override { return true; }
+  std::vector<TacDirEntry> ListFolder(const std::string&) const override { return {}; }
+  std::int64_t FileSize(const std::string& p) const override { return static_cast<std::int64_t>(Files.at(p).size()); }
+  std::vector<std::uint8_t> ReadFile(const std::string& p) const override { return Files.at(p); }
+};
 
 }  // namespace
 
@@ -137,14 +149,7 @@ TEST(JPEGDecoder, DecodesAndNeverAborts) {
 
 // Textures of 90000 pixels and more are patterns; 89999 (299 x 301) is a texture mask.
 TEST(JPEGDecoder, PatternTableRule) {
-  struct TMemFiles : TacFileSystem {
-    std::map<std::string, std::vector<std::uint8_t>> Files;
-    bool FileExists(const std::string& p) const override { return Files.count(p) > 0; }
-    bool DirectoryExists(const std::string&) const override { return true; }
-    std::vector<TacDirEntry> ListFolder(const std::string&) const override { return {}; }
-    std::int64_t FileSize(const std::string& p) const override { return static_cast<std::int64_t>(Files.at(p).size()); }
-    std::vector<std::uint8_t> ReadFile(const std::string& p) const override { return Files.at(p); }
-  } files;
+  TMemFiles files;
   files.Files["s\\BIG.JPG"] = Jpeg(300, 300);
   files.Files["s\\edge.jpeg"] = Jpeg(299, 301);
   const TsSkinOptions options("[PANEL]\nPATTERN=BIG.JPG\n[EDIT]\nPATTERN=edge.jpeg\n");
@@ -161,14 +166,7 @@ TEST(JPEGDecoder, PatternTableRule) {
 // Masks hold 24-bit pictures: an indexed file takes its palette's colours (an index past the
 // palette its last entry) and a 32-bit file drops its alpha, pixel for pixel.
 TEST(SkinImages, IndexedAndAlphaBitmapsBecomeTwentyFourBitMasks) {
-  struct TMemFiles : TacFileSystem {
-    std::map<std::string, std::vector<std::uint8_t>> Files;
-    bool FileExists(const std::string& p) const override { return Files.count(p) > 0; }
-    bool DirectoryExists(const std::string&) const override { return true; }
-    std::vector<TacDirEntry> ListFolder(const std::string&) const override { return {}; }
-    std::int64_t FileSize(const std::string& p) const override { return static_cast<std::int64_t>(Files.at(p).size()); }
-    std::vector<std::uint8_t> ReadFile(const std::string& p) const override { return Files.at(p); }
-  } files;
+  TMemFiles files;
   files.Files["s\\P8.BMP"] = Bmp(3, 1, 8, {0, 1, 9, 0}, {10, 20, 30, 0, 40, 50, 60, 0});
   files.Files["s\\P32.BMP"] = Bmp(2, 1, 32, {1, 2, 3, 4, 5, 6, 7, 8});
   const TsSkinOptions options("[BUTTON]\nA=P8.BMP\nB=P32.BMP\n");
@@ -250,6 +248,89 @@ TEST(Recolor, EveryPixelGetsItsOwnColoursRecolouring) {
         }
     }
   }
+}
+
+// The colour formulas as reals, the way skins were made with them; the recolouring works in
+// integers and must give the same bytes, also where a value lies exactly halfway.
+TColor ReferenceRecolour(TColor colour, int hue, int saturation) {
+  int r = colour & 0xFF, g = colour >> 8 & 0xFF, b = colour >> 16 & 0xFF;
+  if ((r == g && g == b) || colour == 0xFF00FF) return colour;
+  auto clamp8 = [](double v) { return std::clamp(static_cast<int>(std::nearbyint(v)), 0, 255); };
+  if (hue != 0) {
+    const int v = std::max({r, g, b}), d = v - std::min({r, g, b});
+    const double s = static_cast<double>(d) / v, f = 60.0 / d;
+    double h = r == v ? f * (g - b) : g == v ? 120 + f * (b - r) : 240 + f * (r - g);
+    if (h < 0) h += 360;
+    const int turned = ((static_cast<int>(std::nearbyint(hue + h)) % 360) + 360) % 360, k = turned / 60;
+    const double t = turned / 60.0 - k;
+    const int p = clamp8(v * (1 - s)), q = clamp8(v * (1 - t * s)), w = clamp8(v * (1 - (1 - t) * s));
+    const int out[6][3] = {{v, w, p}, {q, v, p}, {p, v, w}, {p, q, v}, {w, p, v}, {v, p, q}};
+    r = out[k][0], g = out[k][1], b = out[k][2];
+  }
+  if (saturation != 0) {
+    const int amount = -(saturation % 101);
+    const double avg = (r + g + b) / 3.0;
+    auto move = [&](int c) { return clamp8(c + amount * (avg - c) / 100); };
+    const int r2 = move(r), g2 = move(g), b2 = move(b);
+    r = r2, g = g2, b = b2;
+  }
+  return static_cast<TColor>(r | g << 8 | b << 16);
+}
+
+TEST(Recolor, ColoursMatchTheFormulasInReals) {
+  const int settings[][2] = {{30, 0}, {-30, 0}, {1, 0}, {180, 0}, {359, 0}, {720, 0}, {-360, 49},
+                             {0, -100}, {0, -49}, {0, 49}, {0, 100}, {0, 150}, {77, -60}, {-200, 33}};
+  for (const auto& s : settings)
+    // every 97th colour of the 2^24: greens and blues of each red, halves of every kind
+    for (std::uint32_t c = s[0] & 0xFF; c < (1u << 24); c += 97)
+      ASSERT_EQ(RecolorColour(c, s[0], s[1]), ReferenceRecolour(c, s[0], s[1])) << std::hex << c << std::dec << " " << s[0] << " " << s[1];
+}
+
+// Bitmaps of every width around the 16-pixel blocks, with the key colour, greys, runs and more
+// distinct colours than the colour table first holds: every pixel as RecolorColour has it, the
+// fourth bytes and the row ends untouched, with and without vector instructions.
+TEST(Recolor, BitmapsMatchTheColourRecolouring) {
+  std::uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1664525u + 1013904223u, seed >> 8; };
+  for (TPixelFormat format : {TPixelFormat::pf24bit, TPixelFormat::pf32bit})
+    for (int width : {1, 2, 15, 16, 17, 18, 19, 31, 32, 33, 34, 47, 50, 67, 255}) {
+      const int height = 40, step = format == TPixelFormat::pf32bit ? 4 : 3;
+      TBitmap original;
+      ASSERT_TRUE(original.SetSize(width, height, format));
+      for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = original.ScanLine(y);
+        for (std::size_t i = 0; i < original.Stride(); ++i) row[i] = static_cast<std::uint8_t>(next());
+        for (int x = 0; x < width; ++x) {
+          std::uint8_t* p = row + x * step;
+          const std::uint32_t kind = next() % 8, c = next();
+          if (kind == 0) p[0] = 255, p[1] = 0, p[2] = 255;
+          else if (kind == 1) p[0] = p[1] = p[2] = static_cast<std::uint8_t>(c);
+          else if (kind <= 4 && x > 0) std::memcpy(p, p - step, 3);  // a run
+          else if (kind == 5 && y > 0) std::memcpy(p, original.ScanLine(y - 1) + x * step, 3);
+          else p[0] = static_cast<std::uint8_t>(c), p[1] = static_cast<std::uint8_t>(c >> 8), p[2] = static_cast<std::uint8_t>(c >> 16);
+        }
+      }
+      for (const auto& s : {std::pair{77, 30}, std::pair{-30, 150}, std::pair{0, -49}}) {
+        TBitmap vectors, plain;
+        vectors.Assign(original), plain.Assign(original);
+        RecolorBitmap(vectors, s.first, s.second);
+        RecolorBitmapPlain(plain, s.first, s.second);
+        for (int y = 0; y < height; ++y) {
+          const std::uint8_t *in = original.ScanLine(y), *out = vectors.ScanLine(y);
+          ASSERT_EQ(std::memcmp(out, plain.ScanLine(y), original.Stride()), 0) << width << " " << y;
+          for (int x = 0; x < width; ++x) {
+            const std::uint8_t *i = in + x * step, *o = out + x * step;
+            ASSERT_EQ(static_cast<TColor>(o[2] | o[1] << 8 | o[0] << 16),
+                      RecolorColour(static_cast<TColor>(i[2] | i[1] << 8 | i[0] << 16), s.first, s.second))
+                << width << " " << x << "," << y;
+          }
+          for (std::size_t b = 0; b < original.Stride(); ++b)
+            if (b >= static_cast<std::size_t>(width * step) || (step == 4 && b % 4 == 3)) {
+              ASSERT_EQ(out[b], in[b]) << width << " byte " << b;
+            }
+        }
+      }
+    }
 }
 
 // Files the fuzzer found: a 141-byte file that claims a picture of 777 x 9473 pixels and then

@@ -330,6 +330,17 @@ TEST(SkinTables, MaskLookupWithParentFallback) {
   EXPECT_EQ(b.Section("Self").BorderIndex, -1);
 }
 
+// A section or key name with a NUL byte in it is filed under that exact name: section
+// "A<NUL>X" does not take section "A"'s key "X<NUL>BORDERSMASK" for its own border.
+TEST(SkinTables, NamesWithNulBytesStayApart) {
+  TBuilt b(std::string(Master) + std::string("[A]\nX\0BORDERSMASK=@0000@0000@0010@0010@1@0\n[A\0X]\nCOLOR=1\n", 57));
+  ASSERT_EQ(b.Tables.Masks().size(), 1u);
+  EXPECT_EQ(b.Tables.GetMaskIndex("A", std::string_view("X\0BORDERSMASK", 13)), 0);
+  EXPECT_EQ(b.Section(std::string_view("A\0X", 3)).Color, 1u);
+  EXPECT_EQ(b.Section(std::string_view("A\0X", 3)).BorderIndex, -1);
+  EXPECT_EQ(b.Tables.GetMaskIndex(std::string_view("A\0X", 3), "BORDERSMASK"), -1);
+}
+
 TEST(SkinTables, RebuildAndClear) {
   TBuilt b(std::string(Master) + "[A]\nX=@0000@0000@0010@0010@1@0\n");
   ASSERT_EQ(b.Tables.Masks().size(), 1u);

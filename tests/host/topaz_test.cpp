@@ -100,14 +100,15 @@ TEST(Topaz, EveryImageReferenceResolves) {
   int references = 0;
   for (const TsSkinOptions::TSection& section : s.Options.Sections())
     for (const TsSkinOptions::TKey& key : section.Keys) {
-      const std::string& v = key.Value;
+      const std::string v(key.Value);
       const bool plain = v.find('#') == std::string::npos && UpperCase(v).find(".BMP") != std::string::npos;
       if (v.empty() || (std::string("@^~!").find(v[0]) == std::string::npos && !plain)) continue;
       if (section.Name == "GLOBALINFO" && key.Name == "MASTERBITMAP") continue;
       ++references;
       forms.insert(plain ? 'b' : v[0] == '!' ? (std::count(v.begin(), v.end(), '!') > 4 ? 'L' : 'S') : v[0]);
       const bool upper = plain;  // plain file names are stored upper-cased
-      const int i = t.GetMaskIndex(upper ? UpperCase(section.Name) : section.Name, upper ? UpperCase(key.Name) : key.Name);
+      const int i = t.GetMaskIndex(upper ? UpperCase(section.Name) : std::string(section.Name),
+                                   upper ? UpperCase(key.Name) : std::string(key.Name));
       ASSERT_GE(i, 0) << section.Name << "." << key.Name << "=" << v;
       const TsMaskData& m = t.Masks()[i];
       if (v[0] == '@' || v[0] == '^' || v[0] == '~') {
