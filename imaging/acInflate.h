@@ -8,11 +8,8 @@
 
 namespace evesk {
 
-// Bytes past the end of the output that the inflater may scribble on while copying in words.
-constexpr std::size_t InflateSlack = 32;
-
 // True when source (header, deflate data and Adler-32 trailer, nothing more) inflates to
-// exactly size bytes; dest must hold size + InflateSlack bytes.
+// exactly size bytes; dest must hold size bytes.
 bool InflateExact(const std::uint8_t* source, std::size_t sourceSize, std::uint8_t* dest, std::size_t size);
 
 }  // namespace evesk

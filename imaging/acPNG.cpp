@@ -502,7 +502,7 @@ bool TPNGGraphic::DecodeWhole(std::size_t rowBytes) {
     if (!TryReadChunkHeader(length, type)) break;
     if (type != ctIDAT) {
       // A zero row ahead of the rows stands for the row above the first one.
-      std::unique_ptr<std::uint8_t[]> rows(new std::uint8_t[stride + total + InflateSlack]);
+      std::unique_ptr<std::uint8_t[]> rows(new std::uint8_t[stride + total]);
       if (!InflateExact(data, size, rows.get() + stride, total)) break;
       FChunkLength = length, FChunkType = type;
       FPendingHeader = FIDATRunEnded = FZStreamEnded = true;
