@@ -207,7 +207,9 @@ std::string FloatToStr(long double value, const TFormatSettings& settings) {
 }
 
 bool CpuHasSse2() {
-#if defined(__i386__) || defined(__x86_64__)
+#if defined(__SSE2__)
+  return true;  // the build's own target has it
+#elif defined(__i386__) || defined(__x86_64__)
   static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("sse2") != 0);
   return has;
 #else

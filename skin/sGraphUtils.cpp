@@ -549,21 +549,13 @@ void MaskedRows24(const TacView& d, int dx, int dy, const TacView& s, int sx, in
 #pragma GCC pop_options
 #endif
 
-bool HaveVectors() {
-#ifdef EVESK_VECTORS_CHECKED
-  return CpuHasSse2();
-#else
-  return true;
-#endif
-}
-
 void Masked(const TacView& d, int dx, int dy, const TacView& s, int sx, int sy, int w, int h, const TCopyOptions& o) {
   const int maskY = o.MaskOffsetY;
   const TacView pv = ParentView(o.Parent);
   const bool parentUsed = o.Parent && (pv.Valid() || o.Parent->FillColor != clSkinFuchsia);
   if (!parentUsed && !o.Cut) {
     if (d.Bpp == 3 && s.Bpp == 3)
-      return HaveVectors() ? MaskedRows24(d, dx, dy, s, sx, sy, w, h, maskY)
+      return CpuHasSse2() ? MaskedRows24(d, dx, dy, s, sx, sy, w, h, maskY)
                            : MaskedFast<3, 3>(d, dx, dy, s, sx, sy, w, h, maskY);
     if (d.Bpp == 3 && s.Bpp == 4) return MaskedFast<3, 4>(d, dx, dy, s, sx, sy, w, h, maskY);
     if (d.Bpp == 4 && s.Bpp == 3) return MaskedFast<4, 3>(d, dx, dy, s, sx, sy, w, h, maskY);

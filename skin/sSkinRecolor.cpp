@@ -397,14 +397,6 @@ void Rows32Vectors(TBitmap& bitmap, TColourCache& cache) {
 #pragma GCC pop_options
 #endif
 
-bool HaveVectors() {
-#ifdef EVESK_VECTORS_CHECKED
-  return CpuHasSse2();
-#else
-  return true;
-#endif
-}
-
 void RecolorWith(TBitmap& bitmap, TColourCache& cache, bool vectors) {
   if (bitmap.PixelFormat() != TPixelFormat::pf24bit && bitmap.PixelFormat() != TPixelFormat::pf32bit) {
     TBitmap copy;
@@ -428,7 +420,7 @@ void RecolorWith(TBitmap& bitmap, TColourCache& cache, bool vectors) {
 void RecolorBitmap(TBitmap& bitmap, int hueOffset, int saturation) {
   if (hueOffset == 0 && saturation == 0) return;
   TColourCache cache(hueOffset, saturation);
-  RecolorWith(bitmap, cache, HaveVectors());
+  RecolorWith(bitmap, cache, CpuHasSse2());
 }
 
 void RecolorBitmapPlain(TBitmap& bitmap, int hueOffset, int saturation) {
@@ -440,7 +432,7 @@ void RecolorBitmapPlain(TBitmap& bitmap, int hueOffset, int saturation) {
 void RecolorTables(TsSkinTables& tables, int hueOffset, int saturation) {
   if (hueOffset == 0 && saturation == 0) return;
   TColourCache cache(hueOffset, saturation);
-  const bool vectors = HaveVectors();
+  const bool vectors = CpuHasSse2();
   tables.Recolor([&](TColor c) { return cache.Colour(c); }, [&](TBitmap& b) { RecolorWith(b, cache, vectors); });
 }
 
