@@ -185,9 +185,26 @@ class TColourCache {
     std::uint32_t Mask;
   };
 
-  TColourCache(int hue, int saturation) : FRecolouring(hue, saturation) { Resize(InitialBits); }
+  TColourCache(int hue, int saturation) : FRecolouring(hue, saturation), FMemo(MemoSize, TEntry{0, 0}) {
+    Resize(InitialBits);
+  }
 
   TTable Table() const { return {FEntries.data(), FShift, FMask}; }
+
+  // A small direct-mapped copy of the table in front of it, for the vector loops: one probe
+  // that nearly always hits, so a pixel costs no branch that depends on its colour. It holds
+  // every colour it has met, the unchanging ones too, as themselves.
+  static constexpr int MemoBits = 11, MemoSize = 1 << MemoBits;
+  const TEntry* Memo() const { return FMemo.data(); }
+  static std::uint32_t MemoSlot(std::uint32_t bgr) { return (bgr * 2654435761u) >> (32 - MemoBits); }
+  static std::uint32_t MemoKey(std::uint32_t bgr) { return bgr | Filled; }
+
+  __attribute__((noinline)) std::uint32_t Remember(std::uint32_t bgr) {
+    TTable table = Table();
+    const std::uint32_t value = UntouchablePixel(bgr) ? bgr : Find(table, bgr);
+    FMemo[MemoSlot(bgr)] = {bgr | Filled, value};
+    return value;
+  }
 
   // The recolouring of a pixel colour (blue in the low byte); table follows when it grows.
   std::uint32_t Find(TTable& table, std::uint32_t bgr) {
@@ -243,7 +260,7 @@ class TColourCache {
   }
 
   TRecolouring FRecolouring;
-  std::vector<TEntry> FEntries;
+  std::vector<TEntry> FEntries, FMemo;
   std::size_t FCount = 0;
   int FBits = 0, FShift = 32;
   std::uint32_t FMask = 0;
@@ -347,49 +364,70 @@ inline std::uint32_t ChangingPixels(const std::uint8_t* p) {
   return PixelOrder.Low[m & 0xFF] | PixelOrder.High[m >> 8];
 }
 
+// Any colour through the memo; the key colour and greys come back as they are.
+inline std::uint32_t Memorised(TColourCache& cache, const TColourCache::TEntry* memo, std::uint32_t bgr) {
+  const TColourCache::TEntry e = memo[TColourCache::MemoSlot(bgr)];
+  if (__builtin_expect(e.Key == TColourCache::MemoKey(bgr), 1)) return e.Value;
+  return cache.Remember(bgr);
+}
+
+// All 16 pixels of a block in which some change: every pixel is looked up and written, which
+// costs less than branching on which ones change. All are read before any is written, as each
+// four-byte store reaches into the next pixel; the last is stored in three bytes.
+inline void Block24(std::uint8_t* p, TColourCache& cache, const TColourCache::TEntry* memo) {
+  std::uint32_t c[16];
+  for (int j = 0; j < 16; ++j) c[j] = Load32(p + 3 * j) & 0xFFFFFF;
+  for (int j = 0; j < 16; ++j) c[j] = Memorised(cache, memo, c[j]);
+  for (int j = 0; j < 15; ++j) Store32(p + 3 * j, c[j]);
+  Store24(p + 45, c[15]);
+}
+
 void Rows24Vectors(TBitmap& bitmap, TColourCache& cache) {
-  TPixelState state(cache);
+  const TColourCache::TEntry* const memo = cache.Memo();
   const int width = bitmap.Width();
   for (int y = 0; y < bitmap.Height(); ++y) {
     std::uint8_t* const row = bitmap.ScanLine(y);
-    TPixelState s = state;
-    auto touch = [&](std::uint8_t* p, std::uint32_t bits) {
-      for (; bits; bits &= bits - 1) {
-        std::uint8_t* const px = p + 3 * __builtin_ctz(bits);
-        Store24(px, Changed(cache, s, Load32(px) & 0xFFFFFF));
-      }
-    };
     int x = 0;
-    for (; x + 17 <= width; x += 16) touch(row + x * 3, ChangingPixels(row + x * 3));
+    // A block is read up to two bytes past its end: the row's next pixel.
+    for (; x + 17 <= width; x += 16)
+      if (ChangingPixels(row + x * 3)) Block24(row + x * 3, cache, memo);
     if (width >= 18 && x < width - 1) {
       // The row's last whole block ends one pixel before the row does, overlapping pixels done.
       const int start = width - 17;
-      touch(row + start * 3, ChangingPixels(row + start * 3) & ~((1u << (x - start)) - 1));
+      for (std::uint32_t bits = ChangingPixels(row + start * 3) & ~((1u << (x - start)) - 1); bits; bits &= bits - 1) {
+        std::uint8_t* const px = row + 3 * (start + __builtin_ctz(bits));
+        Store24(px, Memorised(cache, memo, Load32(px) & 0xFFFFFF));
+      }
       x = width - 1;
     }
-    state = s;
+    // The memo may have grown the table: the row's last pixels take it as it is now.
+    TPixelState state(cache);
     Row24Plain(row, x, width, cache, state);
   }
 }
 
 // Glow images are mostly one colour under changing alpha: four pixels of the last colour are
-// written at once.
+// written at once, and any other four go through the memo.
 void Rows32Vectors(TBitmap& bitmap, TColourCache& cache) {
-  TPixelState s(cache);
+  const TColourCache::TEntry* const memo = cache.Memo();
+  std::uint32_t lastIn = 0xFF00FF, lastOut = 0xFF00FF;
   const __m128i colours = _mm_set1_epi32(0xFFFFFF);
   for (int y = 0; y < bitmap.Height(); ++y) {
     std::uint8_t* p = bitmap.ScanLine(y);
     std::uint8_t* const end = p + static_cast<std::size_t>(bitmap.Width()) * 4;
     for (; end - p >= 16; p += 16) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(v, colours), _mm_set1_epi32(static_cast<int>(s.LastIn)))) == 0xFFFF) {
-        if (s.LastOut != s.LastIn)
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_or_si128(_mm_andnot_si128(colours, v), _mm_set1_epi32(static_cast<int>(s.LastOut))));
-      } else {
-        for (int i = 0; i < 16; i += 4) Pixel32(p + i, cache, s);
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(v, colours), _mm_set1_epi32(static_cast<int>(lastIn)))) == 0xFFFF) {
+        if (lastOut != lastIn)
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_or_si128(_mm_andnot_si128(colours, v), _mm_set1_epi32(static_cast<int>(lastOut))));
+        continue;
       }
+      std::uint32_t w[4];
+      for (int i = 0; i < 4; ++i) w[i] = Load32(p + 4 * i);
+      for (int i = 0; i < 4; ++i) Store32(p + 4 * i, (w[i] & 0xFF000000u) | Memorised(cache, memo, w[i] & 0xFFFFFF));
+      lastIn = w[3] & 0xFFFFFF, lastOut = Load32(p + 12) & 0xFFFFFF;
     }
-    for (; p != end; p += 4) Pixel32(p, cache, s);
+    for (; p != end; p += 4) Store32(p, (Load32(p) & 0xFF000000u) | Memorised(cache, memo, Load32(p) & 0xFFFFFF));
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <fstream>
 
 #include "framework/Application.h"
@@ -10,6 +11,7 @@
 #include "framework/Stream.h"
 #include "skin/acSkinPack.h"
 #include "skin/sSkinManager.h"
+#include "skin/sSkinRecolor.h"
 
 using namespace evesk;
 
@@ -241,4 +243,29 @@ TEST_F(SkinManagerTest, CommonSectionsUpdateAndAddSections) {
   EXPECT_EQ(t.Sections()[t.GetSectionIndex("BUTTON")].Color, 255u);
   EXPECT_TRUE(t.Sections()[t.GetSectionIndex("BUTTON")].FadingEnabled);  // the skin's own value stays
   EXPECT_EQ(t.Sections()[t.GetSectionIndex("MYPANEL")].Color, t.Sections()[t.GetSectionIndex("PANEL")].Color);
+}
+
+// The program's recolouring runs in the 32-bit build, whose vector code is chosen at run time:
+// on the skin's own pictures it gives the bytes of the plain per-pixel way.
+TEST_F(SkinManagerTest, RecolouredPicturesMatchThePlainWayInTheProgramsBuild) {
+  auto* form = new TRecForm(&app);
+  TsSkinManager* m = NewManager(form);
+  m->SetSkinName("Topaz (interní)");
+  std::vector<const TBitmap*> pictures{m->Tables().MasterBitmap()};
+  for (const TsMaskData& mask : m->Tables().Masks())
+    if (mask.Bmp) pictures.push_back(mask.Bmp.get());
+  ASSERT_GE(pictures.size(), 6u);
+  for (const TBitmap* picture : pictures)
+    for (const auto& s : {std::pair{30, 0}, std::pair{-150, 40}, std::pair{200, -60}}) {
+      TBitmap vectors, plain;
+      vectors.Assign(*picture), plain.Assign(*picture);
+      RecolorBitmap(vectors, s.first, s.second);
+      RecolorBitmapPlain(plain, s.first, s.second);
+      int changed = 0;
+      for (int y = 0; y < picture->Height(); ++y) {
+        ASSERT_EQ(std::memcmp(vectors.ScanLine(y), plain.ScanLine(y), picture->Stride()), 0) << picture->Width() << " row " << y;
+        changed += std::memcmp(vectors.ScanLine(y), picture->ScanLine(y), picture->Stride()) != 0;
+      }
+      EXPECT_GT(changed, 0) << picture->Width() << "x" << picture->Height();
+    }
 }
