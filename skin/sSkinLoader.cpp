@@ -1,5 +1,7 @@
 #include "skin/sSkinLoader.h"
 
+#include <cstring>
+
 #include "framework/Exception.h"
 #include "framework/Stream.h"
 #include "imaging/acBMP.h"
@@ -17,14 +19,34 @@ bool EndsWith(const std::string& upper, const char* tail) {
   return upper.size() >= t.size() && upper.compare(upper.size() - t.size(), t.size(), t) == 0;
 }
 
-std::unique_ptr<TBitmap> Opaque32(const TBitmap& source) {
+// A PNG that is not 32-bit made so: the colours of an indexed image come with the alpha that its
+// transparency chunk gives each palette entry; every other pixel is opaque.
+std::unique_ptr<TBitmap> With32BitAlpha(const TPNGGraphic& source) {
   auto target = std::make_unique<TBitmap>();
   if (!target->SetSize(source.Width(), source.Height(), TPixelFormat::pf32bit)) return nullptr;
+  const int bits = BitsPerPixel(source.PixelFormat());
+  if (bits == 24) {
+    for (int y = 0; y < source.Height(); ++y) {
+      const std::uint8_t* in = source.ScanLine(y);
+      std::uint8_t* out = target->ScanLine(y);
+      for (int x = 0; x < source.Width(); ++x, in += 3, out += 4) out[0] = in[0], out[1] = in[1], out[2] = in[2], out[3] = 255;
+    }
+    return target;
+  }
+  // Indexed and grey images: one four-byte value per possible index.
+  std::uint32_t colours[256] = {};
+  const std::vector<TPaletteEntry>& palette = source.Palette();
+  const bool indexed = !source.FilePalette().empty();
+  for (std::size_t i = 0; i < palette.size() && i < 256; ++i) {
+    const std::uint32_t alpha = indexed ? source.TransparencyTable()[i] : 255;
+    colours[i] = palette[i].Blue | palette[i].Green << 8 | palette[i].Red << 16 | alpha << 24;
+  }
   for (int y = 0; y < source.Height(); ++y) {
-    std::uint8_t* row = target->ScanLine(y);
-    for (int x = 0; x < source.Width(); ++x) {
-      const TPaletteEntry p = PixelAt(source, x, y);
-      row[x * 4] = p.Blue, row[x * 4 + 1] = p.Green, row[x * 4 + 2] = p.Red, row[x * 4 + 3] = 255;
+    const std::uint8_t* in = source.ScanLine(y);
+    std::uint8_t* out = target->ScanLine(y);
+    for (int x = 0; x < source.Width(); ++x, out += 4) {
+      const unsigned index = bits == 8 ? in[x] : bits == 4 ? in[x >> 1] >> (x & 1 ? 0 : 4) & 15 : in[x >> 3] >> (7 - (x & 7)) & 1;
+      std::memcpy(out, &colours[index], 4);
     }
   }
   return target;
@@ -49,7 +71,7 @@ std::unique_ptr<TBitmap> DecodeSkinImage(const std::string& name, const std::uin
     auto png = std::make_unique<TPNGGraphic>();
     png->LoadFromMemory(data, size);
     if (png->PixelFormat() == TPixelFormat::pf32bit) return png;
-    return Opaque32(*png);
+    return With32BitAlpha(*png);
   }
   throw EInvalidGraphic("Unknown image file kind: " + name);
 }

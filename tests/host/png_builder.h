@@ -22,9 +22,10 @@ inline void Put16(Bytes& out, unsigned v) {
 
 inline Bytes Chunk(const std::string& type, const Bytes& data) {
   Bytes out;
+  out.reserve(12 + data.size());
   Put32(out, static_cast<std::uint32_t>(data.size()));
-  out.insert(out.end(), type.begin(), type.end());
-  out.insert(out.end(), data.begin(), data.end());
+  for (char c : type) out.push_back(static_cast<std::uint8_t>(c));
+  for (std::uint8_t d : data) out.push_back(d);
   uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4);
   if (!data.empty()) crc = crc32(crc, data.data(), static_cast<uInt>(data.size()));
   Put32(out, static_cast<std::uint32_t>(crc));

@@ -17,19 +17,20 @@
 #include "imaging/acPixelOps.h"
 #include "skin/sSkinLoader.h"
 #include "skin/sSkinRecolor.h"
+#include "png_builder.h"
 
 using namespace evesk;
 
 namespace {
 
 void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  for (int i = 0; i < 4; ++i) b.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 // A bitmap file with the given header fields and rows of pixel bytes (rows as stored).
 std::vector<std::uint8_t> Bmp(int w, int h, int bits, const std::vector<std::uint8_t>& pixels,
                               const std::vector<std::uint8_t>& palette = {}) {
-  std::vector<std::uint8_t> b(54 + palette.size());
+  std::vector<std::uint8_t> b(54 + palette.size() + pixels.size());
   b[0] = 'B', b[1] = 'M';
   Put32(b, 10, static_cast<std::uint32_t>(54 + palette.size()));
   Put32(b, 14, 40);
@@ -38,7 +39,7 @@ std::vector<std::uint8_t> Bmp(int w, int h, int bits, const std::vector<std::uin
   b[26] = 1, b[28] = static_cast<std::uint8_t>(bits);
   Put32(b, 46, static_cast<std::uint32_t>(palette.size() / 4));
   std::copy(palette.begin(), palette.end(), b.begin() + 54);
-  b.insert(b.end(), pixels.begin(), pixels.end());
+  std::copy(pixels.begin(), pixels.end(), b.begin() + 54 + static_cast<std::ptrdiff_t>(palette.size()));
   Put32(b, 2, static_cast<std::uint32_t>(b.size()));
   return b;
 }
@@ -183,6 +184,33 @@ TEST(SkinImages, IndexedAndAlphaBitmapsBecomeTwentyFourBitMasks) {
     ASSERT_EQ(b.PixelFormat(), TPixelFormat::pf24bit) << c.key;
     EXPECT_EQ(std::vector<std::uint8_t>(b.ScanLine(0), b.ScanLine(0) + c.pixels.size()), c.pixels) << c.key;
   }
+}
+
+// A PNG becomes a 32-bit picture with its alpha, whatever its kind: an indexed one takes each
+// entry's alpha from its transparency chunk (opaque past its end), at 8 and at 4 bits.
+TEST(SkinImages, IndexedPngKeepsThePaletteAlpha) {
+  using namespace pngtest;
+  const Bytes palette = Chunk("PLTE", {10, 20, 30, 40, 50, 60, 70, 80, 90});
+  const Bytes alpha = Chunk("tRNS", {0, 128});
+  struct Case {
+    Bytes file;
+    const char* name;
+  } cases[] = {
+      {Png({IHDR(3, 1, 8, 3), palette, alpha, Chunk("IDAT", Zlib(Rows({{2, 1, 0}}))), IEND()}), "eight bits"},
+      {Png({IHDR(3, 1, 4, 3), palette, alpha, Chunk("IDAT", Zlib(Rows({{0x21, 0x00}}))), IEND()}), "four bits"},
+  };
+  for (const Case& c : cases) {
+    const std::unique_ptr<TBitmap> b = DecodeSkinImage("GLOW.PNG", c.file.data(), c.file.size());
+    ASSERT_TRUE(b) << c.name;
+    ASSERT_EQ(b->PixelFormat(), TPixelFormat::pf32bit) << c.name;
+    const std::vector<std::uint8_t> want{90, 80, 70, 255, 60, 50, 40, 128, 30, 20, 10, 0};
+    EXPECT_EQ(std::vector<std::uint8_t>(b->ScanLine(0), b->ScanLine(0) + 12), want) << c.name;
+  }
+  // An RGB image is opaque.
+  const Bytes rgb = Png({IHDR(1, 1, 8, 2), Chunk("IDAT", Zlib(Rows({{1, 2, 3}}))), IEND()});
+  const std::unique_ptr<TBitmap> b = DecodeSkinImage("X.png", rgb.data(), rgb.size());
+  ASSERT_TRUE(b);
+  EXPECT_EQ(std::vector<std::uint8_t>(b->ScanLine(0), b->ScanLine(0) + 4), (std::vector<std::uint8_t>{3, 2, 1, 255}));
 }
 
 TEST(Recolor, HueAndSaturationFormulas) {
