@@ -341,8 +341,8 @@ struct TPixelOrder {
 };
 constexpr TPixelOrder PixelOrder{};
 
-// Bit j set: pixel j of the 16 at p changes. Reads 50 bytes.
-inline std::uint32_t ChangingPixels(const std::uint8_t* p) {
+// Not 0 when any pixel of the 16 at p changes: bit 3j mod 16 stands for pixel j. Reads 50 bytes.
+inline std::uint32_t ChangeBits(const std::uint8_t* p) {
   const __m128i ones = _mm_set1_epi8(-1), zero = _mm_setzero_si128();
   // The first bytes of the pixels in each of the three vectors; the three sets are disjoint, so
   // one mask of 16 bytes gathers a bit for every pixel.
@@ -360,7 +360,12 @@ inline std::uint32_t ChangingPixels(const std::uint8_t* p) {
     const __m128i key = _mm_and_si128(_mm_cmpeq_epi8(_mm_and_si128(b, r), ones), _mm_cmpeq_epi8(g, zero));
     stays = _mm_or_si128(stays, _mm_and_si128(_mm_or_si128(grey, key), starts[i]));
   }
-  const std::uint32_t m = static_cast<std::uint32_t>(_mm_movemask_epi8(stays)) ^ 0xFFFF;
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(stays)) ^ 0xFFFF;
+}
+
+// Bit j set: pixel j of the 16 at p changes.
+inline std::uint32_t ChangingPixels(const std::uint8_t* p) {
+  const std::uint32_t m = ChangeBits(p);
   return PixelOrder.Low[m & 0xFF] | PixelOrder.High[m >> 8];
 }
 
@@ -390,7 +395,7 @@ void Rows24Vectors(TBitmap& bitmap, TColourCache& cache) {
     int x = 0;
     // A block is read up to two bytes past its end: the row's next pixel.
     for (; x + 17 <= width; x += 16)
-      if (ChangingPixels(row + x * 3)) Block24(row + x * 3, cache, memo);
+      if (ChangeBits(row + x * 3)) Block24(row + x * 3, cache, memo);
     if (width >= 18 && x < width - 1) {
       // The row's last whole block ends one pixel before the row does, overlapping pixels done.
       const int start = width - 17;
