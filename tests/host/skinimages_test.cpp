@@ -199,13 +199,19 @@ TEST(SkinImages, IndexedPngKeepsThePaletteAlpha) {
       {Png({IHDR(3, 1, 8, 3), palette, alpha, Chunk("IDAT", Zlib(Rows({{2, 1, 0}}))), IEND()}), "eight bits"},
       {Png({IHDR(3, 1, 4, 3), palette, alpha, Chunk("IDAT", Zlib(Rows({{0x21, 0x00}}))), IEND()}), "four bits"},
   };
+  const std::vector<std::uint8_t> want{90, 80, 70, 255, 60, 50, 40, 128, 30, 20, 10, 0};
   for (const Case& c : cases) {
     const std::unique_ptr<TBitmap> b = DecodeSkinImage("GLOW.PNG", c.file.data(), c.file.size());
     ASSERT_TRUE(b) << c.name;
     ASSERT_EQ(b->PixelFormat(), TPixelFormat::pf32bit) << c.name;
-    const std::vector<std::uint8_t> want{90, 80, 70, 255, 60, 50, 40, 128, 30, 20, 10, 0};
     EXPECT_EQ(std::vector<std::uint8_t>(b->ScanLine(0), b->ScanLine(0) + 12), want) << c.name;
   }
+  // One bit: indexes 1, 0, 1.
+  const Bytes oneBit = Png({IHDR(3, 1, 1, 3), palette, alpha, Chunk("IDAT", Zlib(Rows({{0xA0}}))), IEND()});
+  const std::unique_ptr<TBitmap> bits = DecodeSkinImage("GLOW.PNG", oneBit.data(), oneBit.size());
+  ASSERT_TRUE(bits);
+  EXPECT_EQ(std::vector<std::uint8_t>(bits->ScanLine(0), bits->ScanLine(0) + 12),
+            (std::vector<std::uint8_t>{60, 50, 40, 128, 30, 20, 10, 0, 60, 50, 40, 128}));
   // An RGB image is opaque.
   const Bytes rgb = Png({IHDR(1, 1, 8, 2), Chunk("IDAT", Zlib(Rows({{1, 2, 3}}))), IEND()});
   const std::unique_ptr<TBitmap> b = DecodeSkinImage("X.png", rgb.data(), rgb.size());
