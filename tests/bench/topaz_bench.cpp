@@ -3,8 +3,8 @@
 // only inflating its entries: what the work after inflation costs on top.
 //
 // Each is timed twice. The plain rows repeat one job back to back, and the processor learns its
-// branches: the inflation of the same bytes, over and over, takes about two thirds of the time
-// it takes when anything else ran before it. The program loads its skin once, at start-up or
+// branches: the inflation of the same bytes, over and over, takes half to two thirds of the time
+// it takes when other work ran before it. The program loads its skin once, at start-up or
 // at a skin change, after other work; the "Cold" rows time each job after such work and only
 // the job itself, which is the fair comparison of the two.
 #include <benchmark/benchmark.h>
@@ -39,7 +39,7 @@ const std::vector<std::uint8_t>& Archive() {
 }
 
 // Other work between two jobs: data-dependent branches over 4 MB of changing numbers, more than
-// the processor's own caches hold.
+// the processor's first two cache levels hold.
 class TOtherWork {
  public:
   void Run() {
