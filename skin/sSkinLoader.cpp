@@ -7,7 +7,6 @@
 #include "imaging/acBMP.h"
 #include "imaging/acJPEG.h"
 #include "imaging/acPNG.h"
-#include "imaging/acPixelOps.h"
 #include "skin/sSkinRecolor.h"
 
 namespace evesk {

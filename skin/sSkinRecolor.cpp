@@ -202,7 +202,7 @@ class TColourCache {
   __attribute__((noinline)) std::uint32_t Remember(std::uint32_t bgr) {
     TTable table = Table();
     const std::uint32_t value = UntouchablePixel(bgr) ? bgr : Find(table, bgr);
-    FMemo[MemoSlot(bgr)] = {bgr | Filled, value};
+    FMemo[MemoSlot(bgr)] = {MemoKey(bgr), value};
     return value;
   }
 
