@@ -8,25 +8,13 @@
 #include <random>
 
 #include "imaging/acInflate.h"
+#include "png_builder.h"
 
 using namespace evesk;
-using Bytes = std::vector<std::uint8_t>;
+using pngtest::Bytes;
+using pngtest::Deflated;
 
 namespace {
-
-Bytes Deflate(const Bytes& raw, int level, int strategy) {
-  z_stream z{};
-  deflateInit2(&z, level, Z_DEFLATED, 15, 8, strategy);
-  Bytes out(deflateBound(&z, static_cast<uLong>(raw.size())));
-  z.next_in = const_cast<Bytef*>(raw.data());
-  z.avail_in = static_cast<uInt>(raw.size());
-  z.next_out = out.data();
-  z.avail_out = static_cast<uInt>(out.size());
-  deflate(&z, Z_FINISH);
-  out.resize(out.size() - z.avail_out);
-  deflateEnd(&z);
-  return out;
-}
 
 // Inflates with guard bytes after the output, which must survive.
 bool Inflate(const Bytes& z, std::size_t size, Bytes& out) {
@@ -78,7 +66,7 @@ TEST(InflateExact, GivesZlibsBytesForEveryBlockKindCodeAndDistance) {
   for (const Bytes& raw : Samples())
     for (int level : {0, 1, 6, 9})
       for (int strategy : strategies) {
-        const Bytes z = Deflate(raw, level, strategy);
+        const Bytes z = Deflated(raw, level, strategy);
         Bytes got;
         ASSERT_TRUE(Inflate(z, raw.size(), got)) << raw.size() << " bytes, level " << level << ", strategy " << strategy;
         ASSERT_EQ(got, raw) << raw.size() << " bytes, level " << level << ", strategy " << strategy;
@@ -88,7 +76,7 @@ TEST(InflateExact, GivesZlibsBytesForEveryBlockKindCodeAndDistance) {
 TEST(InflateExact, TakesOnlyOneFaultlessStreamOfTheSizeAsked) {
   Bytes raw;
   for (int i = 0; i < 5000; ++i) raw.push_back(static_cast<std::uint8_t>(i * i % 251 % (i % 7 + 1)));
-  const Bytes z = Deflate(raw, 9, Z_DEFAULT_STRATEGY);
+  const Bytes z = Deflated(raw, 9, Z_DEFAULT_STRATEGY);
   Bytes got;
   ASSERT_TRUE(Inflate(z, raw.size(), got));
   EXPECT_FALSE(Inflate(z, raw.size() - 1, got));

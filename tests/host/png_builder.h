@@ -52,6 +52,22 @@ inline Bytes Zlib(const Bytes& raw) {
   return out;
 }
 
+// A raw stream through zlib's own writer with any level, strategy and last flush: Z_SYNC_FLUSH
+// leaves it unfinished, as if the writer stopped mid-image.
+inline Bytes Deflated(const Bytes& raw, int level, int strategy, int flush = Z_FINISH) {
+  z_stream z{};
+  deflateInit2(&z, level, Z_DEFLATED, 15, 8, strategy);
+  Bytes out(deflateBound(&z, static_cast<uLong>(raw.size())) + 16);
+  z.next_in = const_cast<Bytef*>(raw.data());
+  z.avail_in = static_cast<uInt>(raw.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, flush);
+  out.resize(out.size() - z.avail_out);
+  deflateEnd(&z);
+  return out;
+}
+
 inline Bytes IEND() { return Chunk("IEND", {}); }
 
 inline Bytes Png(std::initializer_list<Bytes> chunks) {

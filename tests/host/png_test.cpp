@@ -57,21 +57,6 @@ Bytes Be32(std::uint32_t v) {
   return b;
 }
 
-// A zlib stream flushed but never finished, as if the writer stopped mid-image.
-Bytes UnfinishedZlib(const Bytes& raw) {
-  z_stream z{};
-  deflateInit(&z, 9);
-  Bytes out(raw.size() + 64);
-  z.next_in = const_cast<Bytef*>(raw.data());
-  z.avail_in = static_cast<uInt>(raw.size());
-  z.next_out = out.data();
-  z.avail_out = static_cast<uInt>(out.size());
-  deflate(&z, Z_SYNC_FLUSH);
-  out.resize(out.size() - z.avail_out);
-  deflateEnd(&z);
-  return out;
-}
-
 }  // namespace
 
 TEST(PngErrors, BrokenHeadersAreInvalidFormatBeforeAnyAllocation) {
@@ -237,13 +222,13 @@ TEST(PngDecode, RowsTheDataNeverReachedShowTheBackground) {
   // Three rows of six: the image data stops after two, then the file ends normally.
   const Bytes rows = Rows({{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}});
   TPNGGraphic png;
-  Load(png, Png({IHDR(2, 3, 8, 2), Chunk("bKGD", {0, 10, 0, 20, 0, 30}), Chunk("IDAT", UnfinishedZlib(rows)), IEND()}));
+  Load(png, Png({IHDR(2, 3, 8, 2), Chunk("bKGD", {0, 10, 0, 20, 0, 30}), Chunk("IDAT", Deflated(rows, 9, Z_DEFAULT_STRATEGY, Z_SYNC_FLUSH)), IEND()}));
   ASSERT_EQ(png.PixelFormat(), TPixelFormat::pf24bit);
   EXPECT_EQ(Bytes(png.ScanLine(1), png.ScanLine(1) + 6), (Bytes{9, 8, 7, 12, 11, 10}));
   EXPECT_EQ(Bytes(png.ScanLine(2), png.ScanLine(2) + 6), (Bytes{30, 20, 10, 30, 20, 10}));
   // Indexed: the background becomes the nearest palette entry.
   Load(png, Png({IHDR(3, 2, 8, 3), Chunk("PLTE", {0, 0, 0, 250, 250, 250, 9, 9, 9}),
-                 Chunk("IDAT", UnfinishedZlib(Rows({{2, 2, 2}}))), IEND()}));
+                 Chunk("IDAT", Deflated(Rows({{2, 2, 2}}), 9, Z_DEFAULT_STRATEGY, Z_SYNC_FLUSH)), IEND()}));
   EXPECT_EQ(Bytes(png.ScanLine(1), png.ScanLine(1) + 3), (Bytes{1, 1, 1}));
 }
 
@@ -417,7 +402,7 @@ TEST(PngDecode, DamagedImageDataStopsAtTheSameRowAsReadingRowByRow) {
     const Bytes part(raw.begin(), raw.begin() + rows * (W + 1));
     streams.push_back(Zlib(part));
     // Flushed at a row's end, then a block of the invalid type: zlib fails right after that row.
-    Bytes broken = UnfinishedZlib(part);
+    Bytes broken = Deflated(part, 9, Z_DEFAULT_STRATEGY, Z_SYNC_FLUSH);
     broken.push_back(0x07);
     streams.push_back(broken);
   }
