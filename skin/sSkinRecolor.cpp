@@ -1,7 +1,6 @@
 #include "skin/sSkinRecolor.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -19,44 +18,7 @@ struct TRGB {
   int R, G, B;
 };
 
-// The platform's rounding of reals: halves go to the even neighbour.
-int Round(double v) { return static_cast<int>(std::nearbyint(v)); }
-int Clamp8(double v) { return std::clamp(Round(v), 0, 255); }
-
 bool Untouchable(int r, int g, int b) { return (r == g && g == b) || (r == 255 && g == 0 && b == 255); }
-
-// The formulas in reals, as the skins were made with them. The integer versions below give the
-// same bytes and hand over to these only where a value lies exactly halfway between two
-// integers, where the reals' own rounding errors decide.
-TRGB Hue(TRGB c, int offset) {
-  const int v = std::max({c.R, c.G, c.B});
-  const int d = v - std::min({c.R, c.G, c.B});
-  if (v == 0 || d == 0) return c;
-  const double s = static_cast<double>(d) / v;
-  const double f = 60.0 / d;
-  double h = c.R == v ? f * (c.G - c.B) : c.G == v ? 120 + f * (c.B - c.R) : 240 + f * (c.R - c.G);
-  if (h < 0) h += 360;
-  // A negative offset may take the sum below 0; the hue is brought back into 0..359.
-  const int hue = ((Round(offset + h) % 360) + 360) % 360;
-  const int k = hue / 60;
-  const double t = hue / 60.0 - k;
-  const int p = Clamp8(v * (1 - s)), q = Clamp8(v * (1 - t * s)), r = Clamp8(v * (1 - (1 - t) * s));
-  switch (k) {
-    case 0: return {v, r, p};
-    case 1: return {q, v, p};
-    case 2: return {p, v, r};
-    case 3: return {p, q, v};
-    case 4: return {r, p, v};
-    default: return {v, p, q};
-  }
-}
-
-TRGB Saturate(TRGB c, int saturation) {
-  const int amount = -(saturation % 101);
-  const double avg = (c.R + c.G + c.B) / 3.0;
-  auto move = [&](int ch) { return Clamp8(ch + amount * (avg - ch) / 100); };
-  return {move(c.R), move(c.G), move(c.B)};
-}
 
 // 2^23 / d rounded up: for n < 2^15, n × it >> 23 is n / d exactly.
 struct TReciprocals {
@@ -68,25 +30,29 @@ struct TReciprocals {
 constexpr TReciprocals Reciprocals{};
 
 // One recolouring's settings, worked out once: every colour of it goes through Apply.
+//
+// The formulas are reals; here they are worked out exactly in integers, and a value that lies
+// exactly halfway goes to its even neighbour, as the platform rounds. Floating point would let
+// its own errors decide the halves, and those differ between the x87 of the 32-bit program and
+// the SSE of other builds (about one colour in a hundred at 30 degrees).
 class TRecolouring {
  public:
   TRecolouring(int hue, int saturation)
-      : FHue(hue), FSaturation(saturation), FAmount(-(saturation % 101)),
-        // Beyond this the sum of offset and hue would no longer be exact in an int.
-        FWholeTurns(hue >= -(1 << 30) && hue <= (1 << 30)), FTurn(((hue % 360) + 360) % 360) {}
+      : FHue(hue), FSaturation(saturation), FAmount(-(saturation % 101)), FTurn(((hue % 360) + 360) % 360) {}
 
   TRGB Apply(TRGB c) const {
     if (Untouchable(c.R, c.G, c.B)) return c;
-    if (FHue != 0) c = FWholeTurns ? HueInt(c) : Hue(c, FHue);
-    if (FSaturation != 0) c = SaturateInt(c);
+    if (FHue != 0) c = HueOf(c);
+    if (FSaturation != 0) c = SaturationOf(c);
     return c;
   }
 
  private:
-  // Hue(c, FHue) in integers, without branches on the colour: the hue 60 × x / D (+ 120 or
-  // 240) is rounded as a fraction, so the offset adds whole degrees; q and r are V - m × D / 60
-  // and V - (60 - m) × D / 60 with m = H' mod 60, and p is the smallest channel.
-  TRGB HueInt(TRGB c) const {
+  // Without branches on the colour: the hue 60 × x / D (+ 120 or 240) is rounded as a
+  // fraction, and the offset adds whole degrees, of the same parity as the offset itself; q and
+  // r are V - m × D / 60 and V - (60 - m) × D / 60 with m = H' mod 60, and p is the smallest
+  // channel.
+  TRGB HueOf(TRGB c) const {
     const int v = std::max(c.R, std::max(c.G, c.B)), p = std::min(c.R, std::min(c.G, c.B));
     const int d = v - p;  // > 0: greys never come here
     const bool red = c.R == v, green = !red && c.G == v;
@@ -97,36 +63,37 @@ class TRecolouring {
     const std::uint32_t whole = static_cast<std::uint32_t>(std::uint64_t{n} * Reciprocals.Of[d] >> 23);
     const std::uint32_t rem2 = 2 * (n - whole * static_cast<std::uint32_t>(d));
     // whole is floor(60 × x / D) + 60; the 300 removes the 60 and keeps the sum positive.
-    const int hue = (FTurn + base + static_cast<int>(whole) + 300 + (rem2 > static_cast<std::uint32_t>(d))) % 360;
+    const int below = FTurn + base + static_cast<int>(whole) + 300;
+    const int hue = (below + (rem2 > static_cast<std::uint32_t>(d) || (rem2 == static_cast<std::uint32_t>(d) && below & 1))) % 360;
     const int k = hue / 60, m = hue - 60 * k;
     const int md = m * d, rd = 60 * d - md;
-    if (rem2 == static_cast<std::uint32_t>(d) || md % 60 == 30) return Hue(c, FHue);  // a half: the reals decide
-    const int q = v - md / 60 - (md % 60 > 30), r = v - rd / 60 - (rd % 60 > 30);
+    // V - md / 60 rounded: down past a half, and at a half to the even neighbour.
+    auto less = [v](int n60) {
+      const int kept = v - n60 / 60, part = n60 % 60;
+      return kept - (part > 30 || (part == 30 && kept & 1));
+    };
+    const int q = less(md), r = less(rd);
     // Sector k: (V, r, p), (q, V, p), (p, V, r), (p, q, V), (r, p, V), (V, p, q).
     static constexpr std::uint8_t Order[6][3] = {{0, 2, 1}, {2, 0, 1}, {1, 0, 2}, {1, 2, 0}, {2, 1, 0}, {0, 1, 2}};
     const int values[3] = {v, p, k & 1 ? q : r};
     return {values[Order[k][0]], values[Order[k][1]], values[Order[k][2]]};
   }
 
-  // Saturate(c, FSaturation) in integers: c + A × (S / 3 - c) / 100 is (300c + A × (S - 3c)) / 300,
-  // at least -51000 / 300.
-  TRGB SaturateInt(TRGB c) const {
+  // c + A × (S / 3 - c) / 100 is (300c + A × (S - 3c)) / 300, at least -51000 / 300; the 200
+  // whole ones added keep it positive and do not change which neighbour is even.
+  TRGB SaturationOf(TRGB c) const {
     const int sum = c.R + c.G + c.B;
     int out[3];
     const int in[3] = {c.R, c.G, c.B};
-    bool half = false;
     for (int i = 0; i < 3; ++i) {
       const std::uint32_t n = static_cast<std::uint32_t>(300 * in[i] + FAmount * (sum - 3 * in[i]) + 300 * 200);
-      const std::uint32_t rem = n % 300;
-      half |= rem == 150;
-      out[i] = std::clamp(static_cast<int>(n / 300) - 200 + (rem > 150), 0, 255);
+      const std::uint32_t below = n / 300, rem = n % 300;
+      out[i] = std::clamp(static_cast<int>(below + (rem > 150 || (rem == 150 && below & 1))) - 200, 0, 255);
     }
-    if (half) return Saturate(c, FSaturation);
     return {out[0], out[1], out[2]};
   }
 
   int FHue, FSaturation, FAmount;
-  bool FWholeTurns;
   int FTurn;  // FHue brought into 0..359
 };
 

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +17,7 @@
 #include "skin/sSkinLoader.h"
 #include "skin/sSkinRecolor.h"
 #include "png_builder.h"
+#include "recolour_reference.h"
 
 using namespace evesk;
 
@@ -284,40 +284,15 @@ TEST(Recolor, EveryPixelGetsItsOwnColoursRecolouring) {
   }
 }
 
-// The colour formulas as reals, the way skins were made with them; the recolouring works in
-// integers and must give the same bytes, also where a value lies exactly halfway.
-TColor ReferenceRecolour(TColor colour, int hue, int saturation) {
-  int r = colour & 0xFF, g = colour >> 8 & 0xFF, b = colour >> 16 & 0xFF;
-  if ((r == g && g == b) || colour == 0xFF00FF) return colour;
-  auto clamp8 = [](double v) { return std::clamp(static_cast<int>(std::nearbyint(v)), 0, 255); };
-  if (hue != 0) {
-    const int v = std::max({r, g, b}), d = v - std::min({r, g, b});
-    const double s = static_cast<double>(d) / v, f = 60.0 / d;
-    double h = r == v ? f * (g - b) : g == v ? 120 + f * (b - r) : 240 + f * (r - g);
-    if (h < 0) h += 360;
-    const int turned = ((static_cast<int>(std::nearbyint(hue + h)) % 360) + 360) % 360, k = turned / 60;
-    const double t = turned / 60.0 - k;
-    const int p = clamp8(v * (1 - s)), q = clamp8(v * (1 - t * s)), w = clamp8(v * (1 - (1 - t) * s));
-    const int out[6][3] = {{v, w, p}, {q, v, p}, {p, v, w}, {p, q, v}, {w, p, v}, {v, p, q}};
-    r = out[k][0], g = out[k][1], b = out[k][2];
-  }
-  if (saturation != 0) {
-    const int amount = -(saturation % 101);
-    const double avg = (r + g + b) / 3.0;
-    auto move = [&](int c) { return clamp8(c + amount * (avg - c) / 100); };
-    const int r2 = move(r), g2 = move(g), b2 = move(b);
-    r = r2, g = g2, b = b2;
-  }
-  return static_cast<TColor>(r | g << 8 | b << 16);
-}
-
-TEST(Recolor, ColoursMatchTheFormulasInReals) {
+// Every 97th colour of the 2^24 (greens and blues of each red, halves of every kind) against
+// the formulas in exact fractions.
+TEST(Recolor, ColoursMatchTheFormulasWorkedOutExactly) {
   const int settings[][2] = {{30, 0}, {-30, 0}, {1, 0}, {180, 0}, {359, 0}, {720, 0}, {-360, 49},
-                             {0, -100}, {0, -49}, {0, 49}, {0, 100}, {0, 150}, {77, -60}, {-200, 33}};
+                             {0, -100}, {0, -49}, {0, 49}, {0, 100}, {0, 150}, {77, -60}, {-200, 33},
+                             {2147483647, 0}, {-2147483647 - 1, 20}};
   for (const auto& s : settings)
-    // every 97th colour of the 2^24: greens and blues of each red, halves of every kind
     for (std::uint32_t c = s[0] & 0xFF; c < (1u << 24); c += 97)
-      ASSERT_EQ(RecolorColour(c, s[0], s[1]), ReferenceRecolour(c, s[0], s[1])) << std::hex << c << std::dec << " " << s[0] << " " << s[1];
+      ASSERT_EQ(RecolorColour(c, s[0], s[1]), recolourtest::Recolour(c, s[0], s[1])) << std::hex << c << std::dec << " " << s[0] << " " << s[1];
 }
 
 // Bitmaps of every width around the 16-pixel blocks, with the key colour, greys, runs and more

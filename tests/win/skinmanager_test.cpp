@@ -12,6 +12,7 @@
 #include "skin/acSkinPack.h"
 #include "skin/sSkinManager.h"
 #include "skin/sSkinRecolor.h"
+#include "../host/recolour_reference.h"
 
 using namespace evesk;
 
@@ -268,4 +269,13 @@ TEST_F(SkinManagerTest, RecolouredPicturesMatchThePlainWayInTheProgramsBuild) {
       }
       EXPECT_GT(changed, 0) << picture->Width() << "x" << picture->Height();
     }
+}
+
+// The 32-bit program computes its reals on the x87, whose errors differ from those of other
+// builds; its colours must still be the formulas' exact ones, halves included.
+TEST(Recolour, ColoursMatchTheExactFormulasInTheProgramsBuild) {
+  for (const auto& s : {std::pair{30, 0}, std::pair{-45, 0}, std::pair{0, -30}, std::pair{77, -60}})
+    for (std::uint32_t c = 0; c < (1u << 24); c += 97)
+      ASSERT_EQ(RecolorColour(c, s.first, s.second), recolourtest::Recolour(c, s.first, s.second))
+          << std::hex << c << std::dec << " " << s.first << " " << s.second;
 }
