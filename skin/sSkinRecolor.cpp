@@ -163,21 +163,22 @@ class TColourCache {
   // every colour it has met, the unchanging ones too, as themselves.
   static constexpr int MemoBits = 11, MemoSize = 1 << MemoBits;
   const TEntry* Memo() const { return FMemo.data(); }
-  static std::uint32_t MemoSlot(std::uint32_t bgr) { return (bgr * 2654435761u) >> (32 - MemoBits); }
-  static std::uint32_t MemoKey(std::uint32_t bgr) { return bgr | Filled; }
+  static std::uint32_t MemoSlot(std::uint32_t bgr) { return Hash(bgr) >> (32 - MemoBits); }
+  // How a colour is filed, in the table and in the memo alike.
+  static std::uint32_t Key(std::uint32_t bgr) { return bgr | Filled; }
 
   __attribute__((noinline)) std::uint32_t Remember(std::uint32_t bgr) {
     TTable table = Table();
     const std::uint32_t value = UntouchablePixel(bgr) ? bgr : Find(table, bgr);
-    FMemo[MemoSlot(bgr)] = {MemoKey(bgr), value};
+    FMemo[MemoSlot(bgr)] = {Key(bgr), value};
     return value;
   }
 
   // The recolouring of a pixel colour (blue in the low byte); table follows when it grows.
   std::uint32_t Find(TTable& table, std::uint32_t bgr) {
-    for (std::uint32_t i = (bgr * 2654435761u) >> table.Shift;; i = (i + 1) & table.Mask) {
+    for (std::uint32_t i = Hash(bgr) >> table.Shift;; i = (i + 1) & table.Mask) {
       const TEntry e = table.Entries[i];
-      if (e.Key == (bgr | Filled)) return e.Value;
+      if (e.Key == Key(bgr)) return e.Value;
       if (e.Key == 0) {
         const std::uint32_t value = Add(i, bgr);
         table = Table();
@@ -196,7 +197,8 @@ class TColourCache {
  private:
   static std::uint32_t Swap(std::uint32_t c) { return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF); }
 
-  std::uint32_t Slot(std::uint32_t bgr) const { return (bgr * 2654435761u) >> FShift; }
+  static std::uint32_t Hash(std::uint32_t bgr) { return bgr * 2654435761u; }
+  std::uint32_t Slot(std::uint32_t bgr) const { return Hash(bgr) >> FShift; }
 
   // Works out a colour that its search found missing at slot, and keeps it.
   __attribute__((noinline)) std::uint32_t Add(std::uint32_t slot, std::uint32_t bgr) {
@@ -209,7 +211,7 @@ class TColourCache {
       slot = Slot(bgr);
       while (FEntries[slot].Key != 0) slot = (slot + 1) & FMask;
     }
-    FEntries[slot] = {bgr | Filled, value};
+    FEntries[slot] = {Key(bgr), value};
     ++FCount;
     return value;
   }
@@ -339,7 +341,7 @@ inline std::uint32_t ChangingPixels(const std::uint8_t* p) {
 // Any colour through the memo; the key colour and greys come back as they are.
 inline std::uint32_t Memorised(TColourCache& cache, const TColourCache::TEntry* memo, std::uint32_t bgr) {
   const TColourCache::TEntry e = memo[TColourCache::MemoSlot(bgr)];
-  if (__builtin_expect(e.Key == TColourCache::MemoKey(bgr), 1)) return e.Value;
+  if (__builtin_expect(e.Key == TColourCache::Key(bgr), 1)) return e.Value;
   return cache.Remember(bgr);
 }
 

@@ -44,14 +44,6 @@ inline Bytes IHDR(std::uint32_t w, std::uint32_t h, int depth, int colorType, in
   return Chunk("IHDR", d);
 }
 
-inline Bytes Zlib(const Bytes& raw) {
-  uLongf size = compressBound(static_cast<uLong>(raw.size()));
-  Bytes out(size);
-  compress2(out.data(), &size, raw.data(), static_cast<uLong>(raw.size()), 9);
-  out.resize(size);
-  return out;
-}
-
 // A raw stream through zlib's own writer with any level, strategy and last flush: Z_SYNC_FLUSH
 // leaves it unfinished, as if the writer stopped mid-image.
 inline Bytes Deflated(const Bytes& raw, int level, int strategy, int flush = Z_FINISH) {
@@ -67,6 +59,8 @@ inline Bytes Deflated(const Bytes& raw, int level, int strategy, int flush = Z_F
   deflateEnd(&z);
   return out;
 }
+
+inline Bytes Zlib(const Bytes& raw) { return Deflated(raw, 9, Z_DEFAULT_STRATEGY); }
 
 inline Bytes IEND() { return Chunk("IEND", {}); }
 

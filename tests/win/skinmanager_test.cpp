@@ -271,8 +271,8 @@ TEST_F(SkinManagerTest, RecolouredPicturesMatchThePlainWayInTheProgramsBuild) {
     }
 }
 
-// The 32-bit program computes its reals on the x87, whose errors differ from those of other
-// builds; its colours must still be the formulas' exact ones, halves included.
+// The 32-bit program is built for the x87, whose floating point rounds unlike other builds';
+// its colours must be the formulas' exact ones too, halves included.
 TEST(Recolour, ColoursMatchTheExactFormulasInTheProgramsBuild) {
   for (const auto& s : {std::pair{30, 0}, std::pair{-45, 0}, std::pair{0, -30}, std::pair{77, -60}})
     for (std::uint32_t c = 0; c < (1u << 24); c += 97)
