@@ -8,7 +8,6 @@
 #include "framework/Stream.h"
 #include "imaging/acPNG.h"
 #include "png_builder.h"
-#include "skin/sPaintEngine.h"
 #include "skin/sSkinOptions.h"
 #include "skin/sSkinTables.h"
 
@@ -419,7 +418,6 @@ TEST(SkinTables, SystemColoursAreKeptAsTheirRgb) {
   TBuilt b("[GLOBALINFO]\nCOLOR=-16777201\nBORDERCOLOR=-16777200\nSHADOW1COLOR=-16777198\n"
            "[BUTTON]\nCOLOR=-16777211\nHOTCOLOR=-16777203\nFONTCOLOR=-16777198\nHOTFONTCOLOR=-16777202\n"
            "TCLEFT=-16777201\nTCTOP=5\nHOTTCBOTTOM=-16777216\nGRADIENTDATA=-16777201;255;50;0;0\n"
-           "HOTGRADIENTDATA=65280;-16777211;100;1;0\n"
            "[CHILD]\nPARENTCLASS=BUTTON\n[PLAIN]\nCOLOR=16711935\nHOTCOLOR=-2147483648\n");
   EXPECT_EQ(b.Section("GLOBALINFO").Color, 0x10203Fu);
   EXPECT_EQ(b.Tables.GlobalColor(), 0x10203Fu);
@@ -438,20 +436,10 @@ TEST(SkinTables, SystemColoursAreKeptAsTheirRgb) {
     ASSERT_EQ(s.GradientArray.size(), 1u);
     EXPECT_EQ(s.GradientArray[0].Color1, 0x10203Fu);
     EXPECT_EQ(s.GradientArray[0].Color2, 255u);
-    ASSERT_EQ(s.HotGradientArray.size(), 1u);
-    EXPECT_EQ(s.HotGradientArray[0].Color2, 0x102035u);
   }
   // The key colour and a negative value that is no system colour stay as they are.
   EXPECT_EQ(b.Section("PLAIN").Color, 0xFF00FFu);
   EXPECT_EQ(b.Section("PLAIN").HotColor, 0x80000000u);
-
-  // What the reader sees: the button face painted in the platform's colour, not near black.
-  TBitmap face;
-  ASSERT_TRUE(face.SetSize(6, 4, TPixelFormat::pf24bit));
-  PaintItemBackground(b.Tables, b.Tables.GetSectionIndex("BUTTON"), "BUTTON", TCacheInfo{}, clSkinFuchsia, -1, -1,
-                      face, TacPoint{}, TRect{0, 0, 6, 4}, 0);
-  const std::uint8_t* p = face.ScanLine(2) + 3 * 3;
-  EXPECT_EQ(RGBColor(p[2], p[1], p[0]), 0x102035u);
 
   SetSysColorSource(nullptr);  // a host without a platform keeps the value
   EXPECT_EQ(SkinColor(0xFF00000Fu), 0xFF00000Fu);
