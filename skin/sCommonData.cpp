@@ -377,6 +377,8 @@ void TsCommonData::RemoveGlow() {
   GlowID = -1;
 }
 
+bool TsCommonData::GlowShown() const { return GlowID >= 0 && gGlow && gGlow->Shown(GlowID); }
+
 void TsCommonData::ShowGlow(bool refresh) {
   const TsGeneralData* s = Section();
   const TsSkinManager* m = SkinManager();
@@ -385,7 +387,8 @@ void TsCommonData::ShowGlow(bool refresh) {
     RemoveGlow();
     return;
   }
-  if (GlowID >= 0) return;
+  if (GlowShown()) return;
+  GlowID = -1;  // none, or one freed with all the others: show a new one
   HWND w = Window();
   TWinControl* form = FOwnerControl->ParentForm();
   if (!w || !form || !form->HandleAllocated()) return;
@@ -421,10 +424,7 @@ void TsCommonData::MouseEnter() {
 void TsCommonData::MouseLeave() {
   if (!NoMouseTracking(CtrlKind)) MouseAbove = false;
   if (gHotWindow && gHotWindow == Window()) gHotWindow = nullptr;
-  if (!NoGlowOnHover(CtrlKind)) {
-    if (gGlow) gGlow->RemoveAll();
-    GlowID = -1;
-  }
+  if (!NoGlowOnHover(CtrlKind)) RemoveGlow();  // its own glow only: others may glow on
   if (RedrawsFrame(CtrlKind)) {
     BGChanged = true;
     if (HWND w = Window(); w && IsWindowVisible(w)) RedrawFrame();

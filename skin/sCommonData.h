@@ -73,6 +73,9 @@ class TacGlowProvider {
   }
   virtual void Remove(int handle) = 0;
   virtual void RemoveAll() = 0;
+  // Whether the handle's glow still shows: glows freed all together leave their owners with
+  // handles that name nothing (and are never given out again).
+  virtual bool Shown(int handle) { return handle >= 0; }
 };
 void SetGlowProvider(TacGlowProvider* provider);  // null: no glows
 TacGlowProvider* GlowProvider();
@@ -158,6 +161,7 @@ class TsCommonData : public TPersistent {
   void VisibleChanged(bool visible);
   void ShowGlow(bool refresh);
   void RemoveGlow();
+  bool GlowShown() const;  // GlowID names a glow that still shows
 
   // The engine's message and the standard messages; true when consumed, with the result.
   bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);

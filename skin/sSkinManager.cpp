@@ -11,6 +11,7 @@
 #include "skin/sSkinSources.h"
 #include "skin/sStretch_win.h"
 #include "skinctrls/acDials.h"
+#include "skinctrls/acGlow.h"
 #include "skinctrls/sSkinMenus.h"
 
 namespace evesk {
@@ -216,6 +217,7 @@ const TClassInfo& TsSkinManager::StaticClassInfo() {
 
 TsSkinManager::TsSkinManager(TComponent* owner) : TComponent(owner) {
   InstallPlatformStretch();
+  SetSysColorSource([](int index) -> TColor { return GetSysColor(index) & 0xFFFFFF; });
   if (!gDefault) gDefault = this;
   FThirdParty.FillEmpty();
   RefreshThirdLists();
@@ -383,6 +385,7 @@ bool TsSkinManager::LoadSkin() {
 
 void TsSkinManager::ApplySkin(bool repaint) {
   if (IsLoading()) return;
+  ClearGlows();  // drawn from the tables just replaced
   std::vector<TForm*> suspended;
   if (repaint && gDefault == this)
     for (TForm* form : VisibleForms()) {
@@ -420,6 +423,7 @@ void TsSkinManager::RepaintForms() {
 
 void TsSkinManager::RemoveSkin() {
   TFlag removing(gRemoving);
+  ClearGlows();
   RemoveSkinHook(this);
   FSkinData.Active = false;
   SkinableMenusOf(this)->Deactivate();

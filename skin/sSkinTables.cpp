@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <optional>
 
@@ -12,6 +13,8 @@ namespace evesk {
 namespace {
 
 const char* const GlobalSection = "GLOBALINFO";
+
+std::atomic<TsSysColorSource> gSysColors{nullptr};
 
 bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
@@ -363,19 +366,33 @@ class TChain {
   const TOwnValues* FFrom[FieldCount];
 };
 
+// A colour field as the record keeps it; contour colours keep -1 for none.
+TColor ColorField(const TChain& r, int f, TColor def) {
+  return SkinColor(static_cast<TColor>(r.Integer(f, static_cast<int>(def))));
+}
+int ContourField(const TChain& r, int f, int def) {
+  const int c = r.Integer(f, def);
+  return c == -1 ? c : static_cast<int>(SkinColor(static_cast<TColor>(c)));
+}
+TsGradArray GradientField(const TChain& r, int f, const std::string& text) {
+  TsGradArray steps = r.Steps(f, text);
+  for (TsGradientStep& step : steps) step.Color1 = SkinColor(step.Color1), step.Color2 = SkinColor(step.Color2);
+  return steps;
+}
+
 // The section keys of one record; a key that the chain does not give keeps the base's value.
 void ReadSectionRecord(const TChain& r, const TsGeneralData& base, TsGeneralData& d) {
-  d.Color = static_cast<TColor>(r.Integer(fColor, static_cast<int>(base.Color)));
-  d.FontColor = static_cast<TColor>(r.Integer(fFontColor, static_cast<int>(base.FontColor)));
-  d.TCLeft = r.Integer(fTCLeft, base.TCLeft);
-  d.TCTop = r.Integer(fTCTop, base.TCTop);
-  d.TCRight = r.Integer(fTCRight, base.TCRight);
-  d.TCBottom = r.Integer(fTCBottom, base.TCBottom);
-  d.HotFontColor = static_cast<TColor>(r.Integer(fHotFontColor, static_cast<int>(base.HotFontColor)));
-  d.HotTCLeft = r.Integer(fHotTCLeft, base.HotTCLeft);
-  d.HotTCTop = r.Integer(fHotTCTop, base.HotTCTop);
-  d.HotTCRight = r.Integer(fHotTCRight, base.HotTCRight);
-  d.HotTCBottom = r.Integer(fHotTCBottom, base.HotTCBottom);
+  d.Color = ColorField(r, fColor, base.Color);
+  d.FontColor = ColorField(r, fFontColor, base.FontColor);
+  d.TCLeft = ContourField(r, fTCLeft, base.TCLeft);
+  d.TCTop = ContourField(r, fTCTop, base.TCTop);
+  d.TCRight = ContourField(r, fTCRight, base.TCRight);
+  d.TCBottom = ContourField(r, fTCBottom, base.TCBottom);
+  d.HotFontColor = ColorField(r, fHotFontColor, base.HotFontColor);
+  d.HotTCLeft = ContourField(r, fHotTCLeft, base.HotTCLeft);
+  d.HotTCTop = ContourField(r, fHotTCTop, base.HotTCTop);
+  d.HotTCRight = ContourField(r, fHotTCRight, base.HotTCRight);
+  d.HotTCBottom = ContourField(r, fHotTCBottom, base.HotTCBottom);
   d.GiveOwnFont = r.Bool(fGiveOwnFont, base.GiveOwnFont);
   d.GlowCount = r.Integer(fGlow, base.GlowCount);
   d.GlowMargin = r.Integer(fGlowMargin, base.GlowMargin);
@@ -383,20 +400,28 @@ void ReadSectionRecord(const TChain& r, const TsGeneralData& base, TsGeneralData
   d.Transparency = r.Percent(fTransparency, base.Transparency);
   d.GradientPercent = r.Percent(fGradientPercent, base.GradientPercent);
   r.Text(fGradientData, base.GradientData, d.GradientData);
-  d.GradientArray = r.Steps(fGradientData, d.GradientData);
+  d.GradientArray = GradientField(r, fGradientData, d.GradientData);
   d.ImagePercent = r.Percent(fImagePercent, base.ImagePercent);
   d.ShowFocus = r.Bool(fShowFocus, base.ShowFocus);
   d.FadingEnabled = r.Bool(fFadingEnabled, base.FadingEnabled);
   d.FadingIterations = r.Integer(fFadingIterations, base.FadingIterations);
-  d.HotColor = static_cast<TColor>(r.Integer(fHotColor, static_cast<int>(base.HotColor)));
+  d.HotColor = ColorField(r, fHotColor, base.HotColor);
   d.HotTransparency = r.Percent(fHotTransparency, base.HotTransparency);
   d.HotGradientPercent = r.Percent(fHotGradientPercent, base.HotGradientPercent);
   r.Text(fHotGradientData, base.HotGradientData, d.HotGradientData);
-  d.HotGradientArray = r.Steps(fHotGradientData, d.HotGradientData);
+  d.HotGradientArray = GradientField(r, fHotGradientData, d.HotGradientData);
   d.HotImagePercent = r.Percent(fHotImagePercent, base.HotImagePercent);
 }
 
 }  // namespace
+
+void SetSysColorSource(TsSysColorSource source) { gSysColors.store(source); }
+
+TColor SkinColor(TColor colour) {
+  if ((colour & 0xFF000000u) != 0xFF000000u) return colour;
+  const TsSysColorSource source = gSysColors.load();
+  return source ? source(static_cast<int>(colour & 0xFF)) & 0xFFFFFF : colour;
+}
 
 TsGradArray ParseGradientData(std::string_view text) {
   TsGradArray steps;
@@ -567,7 +592,7 @@ void TsSkinTables::LoadSections(const TsSkinOptions& options) {
   g.Version = options.ReadFloat(GlobalSection, "VERSION", 0);
   g.Author = options.ReadString(GlobalSection, "AUTHOR", "");
   g.Description = options.ReadString(GlobalSection, "DESCRIPTION", "");
-  g.Shadow1Color = static_cast<TColor>(options.ReadInteger(GlobalSection, "SHADOW1COLOR", 0));
+  g.Shadow1Color = SkinColor(static_cast<TColor>(options.ReadInteger(GlobalSection, "SHADOW1COLOR", 0)));
   g.Shadow1Offset = options.ReadInteger(GlobalSection, "SHADOW1OFFSET", 0);
   g.Shadow1Blur = options.ReadInteger(GlobalSection, "SHADOW1BLUR", -1);
   g.Shadow1Transparency = options.ReadInteger(GlobalSection, "SHADOW1TRANSPARENCY", 0);
@@ -575,7 +600,7 @@ void TsSkinTables::LoadSections(const TsSkinOptions& options) {
   g.BIVAlign = options.ReadInteger(GlobalSection, "BIVALIGN", 0);
   g.BIRight = options.ReadInteger(GlobalSection, "BIRIGHT", 0);
   g.BILeft = options.ReadInteger(GlobalSection, "BILEFT", 0);
-  g.BorderColor = static_cast<TColor>(options.ReadInteger(GlobalSection, "BORDERCOLOR", 0));
+  g.BorderColor = SkinColor(static_cast<TColor>(options.ReadInteger(GlobalSection, "BORDERCOLOR", 0)));
   g.BICloseGlow = options.ReadInteger(GlobalSection, "BICONCLOSEGLOW", 0);
   g.BIMaxGlow = options.ReadInteger(GlobalSection, "BICONMAXGLOW", 0);
   g.BIMinGlow = options.ReadInteger(GlobalSection, "BICONMINGLOW", 0);

@@ -21,6 +21,15 @@ class TsSkinManager;
 constexpr TColor clSkinFuchsia = 0xFF00FF;  // transparent key of skin images, absent colour
 constexpr TColor clSkinBtnFace = 0xFF00000F;  // system colour of button faces
 
+// A skin colour field may name a system colour (high byte 0xFF, its index in the low byte); the
+// tables keep its RGB value instead, so that painting never mistakes it for a colour. The
+// Windows layer installs GetSysColor as the source; without one (the host build) such a
+// colour stays as written.
+using TsSysColorSource = TColor (*)(int index);
+void SetSysColorSource(TsSysColorSource source);  // null: none
+// A colour as the tables keep it: a system colour as RGB, any other unchanged.
+TColor SkinColor(TColor colour);
+
 struct TsGradientStep {
   TColor Color1 = 0, Color2 = 0;
   int Percent = 0;  // 0..100

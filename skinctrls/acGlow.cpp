@@ -1,6 +1,8 @@
 #include "skinctrls/acGlow.h"
 
 #include <algorithm>
+#include <limits>
+#include <utility>
 #include <vector>
 
 #include "skin/sCommonData.h"
@@ -31,8 +33,26 @@ void EnsureGlowClass() {
   registered = RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-std::vector<std::unique_ptr<TacGlowEffect>>& Glows() {
-  static std::vector<std::unique_ptr<TacGlowEffect>> list;
+// The glows shown now, by rising id. An id is given once and never again, so an owner whose
+// glow went with all the others (a skin applied or removed) holds an id that names nothing:
+// freeing it frees nobody else's glow, and the owner sees that it has none.
+struct TGlowList {
+  std::vector<std::pair<int, std::unique_ptr<TacGlowEffect>>> Items;
+  int Next = 0;
+
+  auto Find(int id) {
+    return std::find_if(Items.begin(), Items.end(), [id](const auto& item) { return item.first == id; });
+  }
+  int NewId() {
+    // Ids run out only after two thousand million glows; then they start again, past the live ones.
+    do Next = Next == std::numeric_limits<int>::max() ? 0 : Next + 1;
+    while (Find(Next) != Items.end());
+    return Next;
+  }
+};
+
+TGlowList& Glows() {
+  static TGlowList list;
   return list;
 }
 
@@ -61,6 +81,7 @@ class TGlowProvider : public TacGlowProvider {
   }
   void Remove(int handle) override { HideGlow(handle); }
   void RemoveAll() override { ClearGlows(); }
+  bool Shown(int handle) override { return GlowShown(handle); }
 };
 
 }  // namespace
@@ -189,31 +210,35 @@ int ShowGlowImage(TsSkinManager* manager, int maskIndex, int margin, const RECT&
   if (!manager || !manager->SkinData().Active || !manager->IsValidImgIndex(maskIndex)) return -1;
   auto glow = std::make_unique<TacGlowEffect>(manager, maskIndex, margin);
   if (!glow->Show(control, visible, form, alpha)) return -1;
-  Glows().push_back(std::move(glow));
-  return static_cast<int>(Glows().size()) - 1;
+  TGlowList& list = Glows();
+  const int id = list.NewId();
+  list.Items.emplace_back(id, std::move(glow));
+  return id;
 }
 
-void HideGlow(int index) {
-  auto& list = Glows();
-  if (index < 0 || index >= static_cast<int>(list.size())) return;
-  list[static_cast<std::size_t>(index)].reset();
-  // Freed slots at the end are given back, so that hovering all day does not grow the list;
-  // the indexes of glows still shown stay as they are.
-  while (!list.empty() && !list.back()) list.pop_back();
+void HideGlow(int id) {
+  TGlowList& list = Glows();
+  const auto found = list.Find(id);
+  if (found == list.Items.end()) return;
+  // Out of the list before its window goes: messages of the dying window may reach the list.
+  std::unique_ptr<TacGlowEffect> gone = std::move(found->second);
+  list.Items.erase(found);
 }
 
 void ClearGlows() {
-  // Taken out first: a destroyed window's messages must not find a half-cleared list.
-  std::vector<std::unique_ptr<TacGlowEffect>> gone;
-  gone.swap(Glows());
+  // Taken out first, for the same reason.
+  std::vector<std::pair<int, std::unique_ptr<TacGlowEffect>>> gone;
+  gone.swap(Glows().Items);
 }
 
-HWND GlowWindow(int index) {
-  if (index < 0 || index >= static_cast<int>(Glows().size()) || !Glows()[static_cast<std::size_t>(index)]) return nullptr;
-  return Glows()[static_cast<std::size_t>(index)]->Window();
+bool GlowShown(int id) { return Glows().Find(id) != Glows().Items.end(); }
+
+HWND GlowWindow(int id) {
+  const auto found = Glows().Find(id);
+  return found == Glows().Items.end() ? nullptr : found->second->Window();
 }
 
-int GlowListSize() { return static_cast<int>(Glows().size()); }
+int GlowListSize() { return static_cast<int>(Glows().Items.size()); }
 
 void InstallGlowEffects() {
   static TGlowProvider provider;

@@ -40,17 +40,19 @@ class TacGlowEffect {
 bool PaintGlowImage(TBitmap& out, const TsSkinTables& tables, int maskIndex, int width, int height, int margin,
                     int alpha);
 
-// The process-wide list of glows; a control knows its glow by the index (-1 for none).
+// The process-wide glows. A glow is known by its id (-1 for none): ids are never given twice,
+// so a freed glow's id stays dead and freeing it touches no other owner's glow.
 // The image is the section's "<image>0" (or "<image>"); -1 without one.
 int ShowGlow(const RECT& control, const RECT& visible, const std::string& section, TsSkinManager* manager, HWND form,
              int alpha, int margin, const std::string& image = "GLOW");
 // The same for a skin image given by its mask index around any screen rectangle (title buttons).
 int ShowGlowImage(TsSkinManager* manager, int maskIndex, int margin, const RECT& control, const RECT& visible,
                   HWND form, int alpha);
-void HideGlow(int index);
-void ClearGlows();
-HWND GlowWindow(int index);  // null for a freed or unknown index
-int GlowListSize();
+void HideGlow(int id);  // that glow only; nothing for a dead or unknown id
+void ClearGlows();      // every glow, as when a skin is applied or removed
+bool GlowShown(int id);
+HWND GlowWindow(int id);  // null for a freed or unknown id
+int GlowListSize();       // glows alive
 
 // Connects the glows to the controls' skin data; done once by the first skinned button.
 void InstallGlowEffects();

@@ -460,7 +460,7 @@ void TsButton::ButtonMessage(TMessage& m, const TWndMethod& inherited) {
     }
     case WM_SIZE:
       inherited(m);
-      ClearGlows();
+      FSkinData.RemoveGlow();  // the glow fits the old size; other controls' glows stay
       break;
     case WM_WINDOWPOSCHANGED:
       inherited(m);

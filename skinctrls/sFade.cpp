@@ -201,7 +201,7 @@ void UpdateGlow(TsCommonData& data, bool clicked) {
   if (!s || !m || !m->AllowGlowing || s->GlowCount < 1) return;
   TControl* control = ControlOf(data);
   if (!control) return;
-  if (!data.MouseAbove || LeftButtonHeldOn(*control) || (clicked && data.GlowID >= 0)) {
+  if (!data.MouseAbove || LeftButtonHeldOn(*control) || (clicked && data.GlowShown())) {
     data.RemoveGlow();
     return;
   }

@@ -87,6 +87,10 @@ bool TacFrame::Skinned() const {
 
 void TacFrame::UpdateMetrics() {
   FChanged = true;
+  // The buttons are laid out anew: a glow around the old place goes, and the next hit test
+  // makes the button under the pointer hot (and glowing) again.
+  HideButtonGlow();
+  if (FPressed == tbNone) FHot = tbNone;
   for (auto& b : FButtons) b = TsTitleButtonRec{};
   FBorderW = FBorderH = FCaptionH = 0;
   FIconRect = RECT{};

@@ -408,6 +408,43 @@ TEST(SkinTables, CachedIndexesAndGlobalColours) {
   EXPECT_EQ(b.Tables.GlobalFontColor(), 0u);
 }
 
+// A colour field that names a system colour (high byte 0xFF) is kept as the platform's RGB for
+// its index, wherever the field comes from; this platform gives index i the colour 0x102030 + i.
+TEST(SkinTables, SystemColoursAreKeptAsTheirRgb) {
+  struct TPlatform {
+    TPlatform() { SetSysColorSource([](int i) -> TColor { return 0x102030 + static_cast<TColor>(i); }); }
+    ~TPlatform() { SetSysColorSource(nullptr); }
+  } platform;
+  TBuilt b("[GLOBALINFO]\nCOLOR=-16777201\nBORDERCOLOR=-16777200\nSHADOW1COLOR=-16777198\n"
+           "[BUTTON]\nCOLOR=-16777211\nHOTCOLOR=-16777203\nFONTCOLOR=-16777198\nHOTFONTCOLOR=-16777202\n"
+           "TCLEFT=-16777201\nTCTOP=5\nHOTTCBOTTOM=-16777216\nGRADIENTDATA=-16777201;255;50;0;0\n"
+           "[CHILD]\nPARENTCLASS=BUTTON\n[PLAIN]\nCOLOR=16711935\nHOTCOLOR=-2147483648\n");
+  EXPECT_EQ(b.Section("GLOBALINFO").Color, 0x10203Fu);
+  EXPECT_EQ(b.Tables.GlobalColor(), 0x10203Fu);
+  EXPECT_EQ(b.Tables.Globals().BorderColor, 0x102040u);
+  EXPECT_EQ(b.Tables.Globals().Shadow1Color, 0x102042u);
+  for (const char* name : {"BUTTON", "CHILD"}) {  // a parent's value comes resolved too
+    const TsGeneralData& s = b.Section(name);
+    EXPECT_EQ(s.Color, 0x102035u) << name;
+    EXPECT_EQ(s.HotColor, 0x10203Du) << name;
+    EXPECT_EQ(s.FontColor, 0x102042u) << name;
+    EXPECT_EQ(s.HotFontColor, 0x10203Eu) << name;
+    EXPECT_EQ(s.TCLeft, 0x10203F) << name;
+    EXPECT_EQ(s.TCTop, 5) << name;
+    EXPECT_EQ(s.TCRight, -1) << name;  // none stays none
+    EXPECT_EQ(s.HotTCBottom, 0x102030) << name;
+    ASSERT_EQ(s.GradientArray.size(), 1u);
+    EXPECT_EQ(s.GradientArray[0].Color1, 0x10203Fu);
+    EXPECT_EQ(s.GradientArray[0].Color2, 255u);
+  }
+  // The key colour and a negative value that is no system colour stay as they are.
+  EXPECT_EQ(b.Section("PLAIN").Color, 0xFF00FFu);
+  EXPECT_EQ(b.Section("PLAIN").HotColor, 0x80000000u);
+
+  SetSysColorSource(nullptr);  // a host without a platform keeps the value
+  EXPECT_EQ(SkinColor(0xFF00000Fu), 0xFF00000Fu);
+}
+
 TEST(SkinTables, ImagesOfOneSkinAreBounded) {
   // Two images that together exceed the budget: the second is dropped, not kept.
   const int side = 3000;

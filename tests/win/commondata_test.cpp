@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
+
 #include "TopazSkin.h"
 #include "framework/Application.h"
 #include "framework/Forms.h"
@@ -155,6 +157,29 @@ TEST_F(CommonDataTest, AMovedTransparentControlRebuildsItsCacheAndAnOpaqueOneKee
   EXPECT_EQ(button->Rebuilds, buttonBefore);
   // The check box's cache shows the panel's colour through it.
   EXPECT_EQ(PixelOf(*box->Data.Cache(), 60, 8), Rgb(Sec("PANEL").Color));
+}
+
+// A skin colour that names a system colour paints as the platform's colour, not as the near
+// black of its low bytes.
+TEST_F(CommonDataTest, ASystemColourInTheSkinPaintsAsThePlatformsColour) {
+  std::vector<TacSkinFile> files = ReadFolderSkin(TacDiskFiles(), topaz::Folder());
+  ASSERT_EQ(files[0].Name, "Options.dat");
+  std::string options(files[0].Data.begin(), files[0].Data.end());
+  const char* const key = "[PANEL]\r\nCOLOR=";
+  const std::size_t at = options.find(key);
+  ASSERT_NE(at, std::string::npos);
+  const std::size_t value = at + std::strlen(key);
+  options.replace(value, options.find("\r\n", value) - value, "-16777201");  // the button face
+  files[0].Data.assign(options.begin(), options.end());
+  TMemoryStream archive;
+  WriteSkinArchive(archive, files);
+  static_cast<TsStoredSkin*>(manager->InternalSkins().Items(0))->SetData(archive.Bytes());
+  manager->SetSkinName("Topaz");
+  ASSERT_EQ(manager->SkinInfo(), "6.14");
+  const TColor face = GetSysColor(COLOR_BTNFACE) & 0xFFFFFF;
+  EXPECT_EQ(Sec("PANEL").Color, face);
+  RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  EXPECT_EQ(PixelOf(*panel->Data.Cache(), 300, 200), face);
 }
 
 TEST_F(CommonDataTest, BackgroundRequestsAnswerEachWay) {
