@@ -88,15 +88,15 @@ std::unique_ptr<TBitmap> TsSkinImageCache::Get(const std::string& name, const TR
   auto found = FImages.find(key);
   if (found == FImages.end()) {
     std::shared_ptr<const TBitmap> image;
-    if (std::unique_ptr<std::vector<std::uint8_t>> bytes = read()) {
-      try {
+    try {
+      if (std::unique_ptr<std::vector<std::uint8_t>> bytes = read()) {
+        ++FDecoded;
         image = DecodeSkinImage(name, bytes->data(), bytes->size(), FBudget - FUsed);
-      } catch (const ESkinTooLarge&) {
-        throw;
-      } catch (const Exception&) {
-        // Broken: left out, and not decoded again for the next key that names it.
       }
-      ++FDecoded;
+    } catch (const ESkinTooLarge&) {
+      throw;
+    } catch (const Exception&) {
+      // Unreadable or broken: left out, and not tried again for the next key that names it.
     }
     if (image && image->Empty()) image.reset();
     if (image) FUsed += std::int64_t{image->Width()} * image->Height();

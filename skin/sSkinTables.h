@@ -110,8 +110,8 @@ class TsSkinTables {
   static constexpr std::int64_t PatternMinPixels = 90000;
   // Parent chains deeper than this end as if the key were absent; real skins use two or three.
   static constexpr int MaxParentDepth = 16;
-  // Pixels of all the pictures one load may hold (16 MB at 32 bits; the internal skin needs
-  // about 0.1 MB). A skin beyond it is refused with ESkinTooLarge rather than shown half.
+  // Pixels of all the pictures one load may hold (16 MB at 32 bits; the internal skin holds
+  // under 0.2 M pixels). A skin beyond it is refused with ESkinTooLarge rather than shown half.
   static constexpr std::int64_t MaxTotalPixels = 4 * 1024 * 1024;
 
   // Rebuilds the tables from the options: masks, patterns, sections, then the cached indexes of

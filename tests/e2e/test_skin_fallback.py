@@ -72,11 +72,10 @@ class SkinFallbackTest(ProgramCase):
             (folder / name).write_bytes(data)
 
     def message(self):
-        """The program's message dialog, or None."""
-        for w in self.wine.windows():
-            if w.cls == "TMessageForm" and self.program and w.pid == self.program.pid:
-                return w
-        return None
+        """The program's message dialog, or None (the program runs alone in the prefix)."""
+        if self.program and not self.program.running:
+            raise harness.HarnessError(f"the program ended with exit code {self.program.exit_code}")
+        return next((w for w in self.wine.windows() if w.cls == "TMessageForm"), None)
 
     def start_past_message(self, shot: str, expected: str, deadline: float = 60) -> str:
         """Starts the program, waits for its one message about the skin, keeps a picture of it,

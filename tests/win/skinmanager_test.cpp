@@ -194,7 +194,7 @@ TEST_F(SkinManagerTest, ArchiveBeatsFolderBeatsInternalSkin) {
 }
 
 // A skin that cannot be used whole gives way to the internal skin, with one message that says
-// why and what is used instead; the spec'd warning text of a wrong magic is part of it.
+// why and what is used instead; the archive reader's warning is part of it.
 TEST_F(SkinManagerTest, WrongMagicFallsBackToTheInternalSkinWithOneWarning) {
   auto* form = new TRecForm(&app);
   TsSkinManager* m = NewManager(form);
