@@ -29,11 +29,12 @@ class TacSkinConvertor {
  public:
   // Archives come from disk and from form resources, so nothing they claim is trusted: these
   // bound what one archive may make us allocate. The largest real skin unpacks to well under
-  // a megabyte; a master bitmap of 4000 x 4000 at 32 bits still fits an entry.
+  // a megabyte; an entry may hold any picture within a skin's pixel budget (4 M pixels, 16 MB
+  // at 32 bits) with room for a file's overhead, and claims beyond are refused before inflating.
   static constexpr int MaxEntries = 1024;
   static constexpr int MaxNameLength = 255;
-  static constexpr std::int64_t MaxEntrySize = std::int64_t{64} << 20;
-  static constexpr std::int64_t MaxTotalSize = std::int64_t{256} << 20;
+  static constexpr std::int64_t MaxEntrySize = std::int64_t{24} << 20;
+  static constexpr std::int64_t MaxTotalSize = std::int64_t{32} << 20;
   static constexpr std::size_t BlockSize = 65536;
   // A file beyond this cannot hold an archive within the limits above; it is not read in.
   static constexpr std::int64_t MaxFileSize = MaxTotalSize + MaxTotalSize / 64 + (std::int64_t{1} << 20);

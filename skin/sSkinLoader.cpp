@@ -5,6 +5,7 @@
 #include "framework/Exception.h"
 #include "framework/Stream.h"
 #include "imaging/acBMP.h"
+#include "imaging/acImageSize.h"
 #include "imaging/acJPEG.h"
 #include "imaging/acPNG.h"
 #include "skin/sSkinRecolor.h"
@@ -53,56 +54,112 @@ std::unique_ptr<TBitmap> With32BitAlpha(const TPNGGraphic& source) {
 
 }  // namespace
 
-std::unique_ptr<TBitmap> DecodeSkinImage(const std::string& name, const std::uint8_t* data, std::size_t size) {
+std::unique_ptr<TBitmap> DecodeSkinImage(const std::string& name, const std::uint8_t* data, std::size_t size,
+                                         std::int64_t maxPixels) {
   const std::string upper = UpperCase(name);
-  if (EndsWith(upper, ".BMP")) {
-    auto bmp = std::make_unique<TBitmap>();
-    LoadBMP(data, size, *bmp);
-    return bmp;
+  const bool bmp = EndsWith(upper, ".BMP"), jpeg = EndsWith(upper, ".JPG") || EndsWith(upper, ".JPEG"),
+             png = EndsWith(upper, ".PNG");
+  if (!bmp && !jpeg && !png) throw EInvalidGraphic("Unknown image file kind: " + name);
+  // The size is judged from the header, before the decoder takes memory for the pixels.
+  TacImageSize claimed;
+  if (!ReadImageSize(data, size, claimed)) throw EInvalidGraphic("The header of the image \"" + name + "\" cannot be read.");
+  if (claimed.Pixels() > maxPixels)
+    throw ESkinTooLarge("The image \"" + name + "\" is too large (" + std::to_string(claimed.Width) + " x " +
+                        std::to_string(claimed.Height) + " pixels).");
+  if (bmp) {
+    auto bitmap = std::make_unique<TBitmap>();
+    LoadBMP(data, size, *bitmap);
+    return bitmap;
   }
-  if (EndsWith(upper, ".JPG") || EndsWith(upper, ".JPEG")) {
-    auto jpeg = std::make_unique<TBitmap>();
-    LoadJPEG(data, size, *jpeg);
-    return jpeg;
+  if (jpeg) {
+    auto bitmap = std::make_unique<TBitmap>();
+    LoadJPEG(data, size, *bitmap);
+    return bitmap;
   }
-  if (EndsWith(upper, ".PNG")) {
-    // Read in place; a 32-bit image is handed over as it was decoded, without a copy.
-    auto png = std::make_unique<TPNGGraphic>();
-    png->LoadFromMemory(data, size);
-    if (png->PixelFormat() == TPixelFormat::pf32bit) return png;
-    return With32BitAlpha(*png);
-  }
-  throw EInvalidGraphic("Unknown image file kind: " + name);
+  // Read in place; a 32-bit image is handed over as it was decoded, without a copy.
+  auto image = std::make_unique<TPNGGraphic>();
+  image->LoadFromMemory(data, size);
+  if (image->PixelFormat() == TPixelFormat::pf32bit) return image;
+  return With32BitAlpha(*image);
 }
 
-TsImageLoader ArchiveImageLoader(const TacSkinConvertor& reader) {
-  return [&reader](const std::string& name) -> std::unique_ptr<TBitmap> {
-    const TacImageEntry* entry = reader.FindImage(name);
-    if (!entry || !entry->Data) return nullptr;
-    const std::vector<std::uint8_t>& bytes = entry->Data->Bytes();
-    return DecodeSkinImage(name, bytes.data(), bytes.size());
-  };
-}
-
-TsImageLoader FolderImageLoader(const TacFileSystem& files, const std::string& skinPath) {
-  return [&files, skinPath](const std::string& name) -> std::unique_ptr<TBitmap> {
-    std::string path = name.find(':') != std::string::npos ? name : skinPath + name;
-    if (!files.FileExists(path)) {
-      const std::size_t cut = path.find_last_of("\\/");
-      const std::string folder = cut == std::string::npos ? std::string() : path.substr(0, cut);
-      const std::string wanted = UpperCase(path.substr(cut == std::string::npos ? 0 : cut + 1));
-      bool found = false;
-      for (const TacDirEntry& e : files.ListFolder(folder))
-        if (!e.Folder && UpperCase(e.Name) == wanted) {
-          path = folder + "\\" + e.Name;
-          found = true;
-          break;
-        }
-      if (!found) return nullptr;
+std::unique_ptr<TBitmap> TsSkinImageCache::Get(const std::string& name, const TReader& read) {
+  const std::string key = UpperCase(name);
+  auto found = FImages.find(key);
+  if (found == FImages.end()) {
+    std::shared_ptr<const TBitmap> image;
+    try {
+      if (std::unique_ptr<std::vector<std::uint8_t>> bytes = read()) {
+        ++FDecoded;
+        image = DecodeSkinImage(name, bytes->data(), bytes->size(), FBudget - FUsed);
+      }
+    } catch (const ESkinTooLarge&) {
+      throw;
+    } catch (const Exception&) {
+      // Unreadable or broken: left out, and not tried again for the next key that names it.
     }
-    const std::vector<std::uint8_t> bytes = files.ReadFile(path);
-    return DecodeSkinImage(name, bytes.data(), bytes.size());
+    if (image && image->Empty()) image.reset();
+    if (image) FUsed += std::int64_t{image->Width()} * image->Height();
+    found = FImages.emplace(key, std::move(image)).first;
+  }
+  const std::shared_ptr<const TBitmap>& image = found->second;
+  if (!image) return nullptr;
+  const std::int64_t pixels = std::int64_t{image->Width()} * image->Height();
+  if (pixels > FBudget - FUsed)
+    throw ESkinTooLarge("The skin's pictures need more than " + std::to_string(FBudget) + " pixels (\"" + name + "\").");
+  auto copy = std::make_unique<TBitmap>();
+  copy->Assign(*image);
+  if (copy->Width() != image->Width() || copy->Height() != image->Height()) throw std::bad_alloc();
+  FUsed += pixels;
+  return copy;
+}
+
+TsImageLoader ArchiveImageLoader(const TacSkinConvertor& reader, std::shared_ptr<TsSkinImageCache> cache) {
+  return [&reader, cache](const std::string& name) -> std::unique_ptr<TBitmap> {
+    return cache->Get(name, [&]() -> std::unique_ptr<std::vector<std::uint8_t>> {
+      const TacImageEntry* entry = reader.FindImage(name);
+      if (!entry || !entry->Data) return nullptr;
+      return std::make_unique<std::vector<std::uint8_t>>(entry->Data->Bytes());
+    });
   };
+}
+
+TsImageLoader FolderImageLoader(const TacFileSystem& files, const std::string& skinPath,
+                                std::shared_ptr<TsSkinImageCache> cache) {
+  return [&files, skinPath, cache](const std::string& name) -> std::unique_ptr<TBitmap> {
+    return cache->Get(name, [&]() -> std::unique_ptr<std::vector<std::uint8_t>> {
+      std::string path = name.find(':') != std::string::npos ? name : skinPath + name;
+      if (!files.FileExists(path)) {
+        const std::size_t cut = path.find_last_of("\\/");
+        const std::string folder = cut == std::string::npos ? std::string() : path.substr(0, cut);
+        const std::string wanted = UpperCase(path.substr(cut == std::string::npos ? 0 : cut + 1));
+        bool found = false;
+        for (const TacDirEntry& e : files.ListFolder(folder))
+          if (!e.Folder && UpperCase(e.Name) == wanted) {
+            path = folder + "\\" + e.Name;
+            found = true;
+            break;
+          }
+        if (!found) return nullptr;
+      }
+      // Judged by its length first: a huge file is refused without being read.
+      const std::int64_t length = files.FileSize(path);
+      if (length > MaxSkinImageFileSize)
+        throw ESkinTooLarge("The image file \"" + name + "\" is too large (" + std::to_string(length) + " bytes).");
+      return std::make_unique<std::vector<std::uint8_t>>(files.ReadFile(path));
+    });
+  };
+}
+
+std::string SkinDefect(const TsSkinTables& tables) {
+  if (tables.Sections().empty()) return "The skin's options hold no sections.";
+  const std::string& master = tables.Globals().MasterBitmap;
+  if (!master.empty() && !tables.MasterBitmap())
+    return "The master bitmap \"" + master + "\" is missing or cannot be read.";
+  for (const char* key : {"BOXCHECKED", "BOXUNCHECKED", "BICONCLOSE", "BICONMIN"})
+    if (tables.GetMaskIndex(tables.GetSectionIndex("GLOBALINFO"), "GLOBALINFO", key) < 0)
+      return std::string("The skin has no usable picture for ") + key + ".";
+  return "";
 }
 
 void BuildSkinTables(TsSkinTables& tables, const TsSkinOptions& options, const TsImageLoader& images,

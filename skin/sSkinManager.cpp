@@ -302,45 +302,83 @@ void TsSkinManager::ChangeSkin(bool repaint) {
 }
 
 bool TsSkinManager::LoadSkin() {
-  TacSkinChoice choice = ChooseSkinSource(*FFiles, FSkinDirectory, ProgramFolder(), FSkinName, FInternalSkins.Names());
+  const std::vector<std::string> internalNames = FInternalSkins.Names();
+  TacSkinChoice choice = ChooseSkinSource(*FFiles, FSkinDirectory, ProgramFolder(), FSkinName, internalNames);
   FTables.Clear();
   FFromArchive = false;
   if (choice.Source == ssNone) {
     FActive = false;
     return false;
   }
+  std::string problem;
+  TMsgDlgType type = mtError;
+  if (TryLoadSkin(choice, problem, type)) return true;
+  std::string text = "Vzhled „" + choice.SkinName + "“ nelze použít.\r\n" + problem + "\r\n\r\n";
+  if (choice.Source != ssInternal && !internalNames.empty()) {
+    TacSkinChoice internal;
+    internal.Source = ssInternal;
+    internal.InternalIndex = std::max(FindInternalSkin(internalNames, FSkinName), 0);
+    internal.SkinName = internalNames[static_cast<std::size_t>(internal.InternalIndex)];
+    std::string second;
+    TMsgDlgType ignored;
+    if (TryLoadSkin(internal, second, ignored)) {
+      ShowSkinMessage(text + "Program použije vestavěný vzhled „" + internal.SkinName + "“.", type);
+      return true;
+    }
+    text += "Vestavěný vzhled „" + internal.SkinName + "“ nelze použít také.\r\n" + second + "\r\n\r\n";
+  }
+  // Nothing usable: the standard look, never a skin with parts missing.
+  FTables.Clear();
+  FActive = false;
+  ShowSkinMessage(text + "Program se zobrazí ve standardním vzhledu Windows.", type);
+  return false;
+}
+
+bool TsSkinManager::TryLoadSkin(const TacSkinChoice& choice, std::string& problem, TMsgDlgType& type) {
+  FTables.Clear();
+  FFromArchive = false;
   TacSkinConvertor reader;
-  reader.OnWarning = [](const std::string& message) { ShowSkinMessage(message, mtWarning); };
+  // The reader's complaint goes into the one message about this load.
+  std::string warning;
+  reader.OnWarning = [&warning](const std::string& message) {
+    if (warning.empty()) warning = message;
+  };
   TsSkinOptions options;
   TsImageLoader images;
+  auto cache = std::make_shared<TsSkinImageCache>();
   try {
+    bool read = true;
     switch (choice.Source) {
       case ssArchive:
         FSkinData.SkinPath = IncludeSkinDirDelimiter(ResolveSkinDirectory(FSkinDirectory, ProgramFolder()));
-        if (LoadArchiveFile(*FFiles, choice.FileName, reader, true)) {
-          options = ArchiveOptions(reader);
-          images = ArchiveImageLoader(reader);
-          FFromArchive = true;
-        }
+        read = LoadArchiveFile(*FFiles, choice.FileName, reader, true);
         break;
       case ssFolder: {
         FSkinData.SkinPath = choice.SkinPath;
+        const std::int64_t length = FFiles->FileSize(choice.FileName);
+        if (length > static_cast<std::int64_t>(TsSkinOptions::MaxFileSize))
+          throw ESkinOptionsError("The skin options file is too big (" + std::to_string(length) + " bytes).");
         const std::vector<std::uint8_t> text = FFiles->ReadFile(choice.FileName);
         options.SetText(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-        images = FolderImageLoader(*FFiles, choice.SkinPath);
+        images = FolderImageLoader(*FFiles, choice.SkinPath, cache);
         break;
       }
       default:
         FSkinData.SkinPath.clear();
         FSkinName = choice.SkinName;
-        if (ReadStoredSkin(*FInternalSkins.Skin(choice.InternalIndex), reader)) {
-          options = ArchiveOptions(reader);
-          images = ArchiveImageLoader(reader);
-          FFromArchive = true;
-        }
+        read = ReadStoredSkin(*FInternalSkins.Skin(choice.InternalIndex), reader);
         break;
     }
-    // A skin whose archive could not be read goes on without options: empty tables.
+    if (!read) {
+      problem = warning.empty() ? std::string("The skin archive cannot be read.") : warning;
+      type = mtWarning;
+      return false;
+    }
+    if (choice.Source != ssFolder) {
+      options = ArchiveOptions(reader);
+      images = ArchiveImageLoader(reader, cache);
+      FFromArchive = true;
+    }
     TsSkinOptions common;
     TsSkinBuild build;
     build.HueOffset = FHueOffset;
@@ -351,14 +389,21 @@ bool TsSkinManager::LoadSkin() {
       for (const std::string& line : FCommonSections) text += line + "\n";
       common.SetText(text);
       build.Common = &common;
-      build.CommonFiles = FolderImageLoader(*FFiles, FSkinData.SkinPath);
+      build.CommonFiles = FolderImageLoader(*FFiles, FSkinData.SkinPath, cache);
     }
     BuildSkinTables(FTables, options, images, build);
+    problem = SkinDefect(FTables);
   } catch (const Exception& e) {
-    // A skin that cannot be read is not applied; the program goes on with its standard look.
+    problem = e.Message();
+  } catch (const std::bad_alloc&) {
+    problem = "There is not enough memory for the skin.";
+  } catch (const std::exception& e) {
+    problem = e.what();
+  }
+  if (!problem.empty()) {
     FTables.Clear();
-    FActive = false;
-    ShowSkinMessage(e.Message(), mtError);
+    FFromArchive = false;
+    type = mtError;
     return false;
   }
   const TsSkinGlobals& g = FTables.Globals();
@@ -429,6 +474,7 @@ void TsSkinManager::RemoveSkin() {
   SkinableMenusOf(this)->Deactivate();
   BroadcastSkinCommand(AC_REMOVESKIN, this);
   FTables.Clear();
+  FCached.Refresh(FTables);  // no index may point into the emptied tables
 }
 
 void TsSkinManager::ReloadForRecolor() {
@@ -470,7 +516,7 @@ void TsSkinManager::SetSkinDirectory(const std::string& v) {
   FSkinData.SkinPath = IncludeSkinDirDelimiter(ResolveSkinDirectory(v, ProgramFolder()));
 }
 
-std::string TsSkinManager::SkinInfo() const { return FSkinData.Active ? FormatVersion(FSkinData.Version) : "N/A"; }
+std::string TsSkinManager::SkinInfo() const { return FActive && FSkinData.Active ? FormatVersion(FSkinData.Version) : "N/A"; }
 
 TColor TsSkinManager::GetGlobalColor() const { return FTables.GlobalColor(); }
 

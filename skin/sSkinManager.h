@@ -107,6 +107,8 @@ class TacMenuSupport : public TPersistent {
   TFont FExtraLineFont;
 };
 
+struct TacSkinChoice;
+
 class TsSkinManager : public TComponent {
  public:
   explicit TsSkinManager(TComponent* owner);
@@ -176,7 +178,11 @@ class TsSkinManager : public TComponent {
   void Loaded() override;
 
  private:
-  bool LoadSkin();  // false: no skin anywhere, the manager has turned inactive
+  // false: no usable skin anywhere, the manager has turned inactive. A skin that cannot be
+  // used whole gives way to the internal one, with one message saying why.
+  bool LoadSkin();
+  // One source: true with the tables built; else empty tables and the reason in problem.
+  bool TryLoadSkin(const TacSkinChoice& choice, std::string& problem, TMsgDlgType& type);
   void ChangeSkin(bool repaint);
   void ApplySkin(bool repaint);
   void RemoveSkin();

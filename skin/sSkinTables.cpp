@@ -500,12 +500,17 @@ std::unique_ptr<TBitmap> TsSkinTables::LoadImage(const TsImageLoader& loader, co
   std::unique_ptr<TBitmap> image;
   try {
     image = loader(name);
+  } catch (const ESkinTooLarge&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw;
   } catch (const std::exception&) {
     return nullptr;  // a broken image is left out like a missing one
   }
   if (!image || image->Empty()) return nullptr;
   const std::int64_t pixels = std::int64_t{image->Width()} * image->Height();
-  if (pixels > MaxTotalPixels - FPixels) return nullptr;
+  if (pixels > MaxTotalPixels - FPixels)
+    throw ESkinTooLarge("The skin's pictures need more than " + std::to_string(MaxTotalPixels) + " pixels (\"" + name + "\").");
   FPixels += pixels;
   return image;
 }

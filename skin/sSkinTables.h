@@ -11,12 +11,16 @@
 #include <vector>
 
 #include "framework/Bitmap.h"
+#include "framework/Exception.h"
 #include "framework/Types.h"
 #include "skin/sSkinOptions.h"
 
 namespace evesk {
 
 class TsSkinManager;
+
+// A skin that would take more image memory than one load may: it is refused whole.
+EVESK_EXCEPTION(ESkinTooLarge, Exception);
 
 constexpr TColor clSkinFuchsia = 0xFF00FF;  // transparent key of skin images, absent colour
 constexpr TColor clSkinBtnFace = 0xFF00000F;  // system colour of button faces
@@ -115,8 +119,9 @@ class TsSkinTables {
   static constexpr std::int64_t PatternMinPixels = 90000;
   // Parent chains deeper than this end as if the key were absent; real skins use two or three.
   static constexpr int MaxParentDepth = 16;
-  // All images of one skin together; further images are left out.
-  static constexpr std::int64_t MaxTotalPixels = 16 * 1024 * 1024;
+  // Pixels of all the pictures one load may hold (16 MB at 32 bits; the internal skin holds
+  // under 0.2 M pixels). A skin beyond it is refused with ESkinTooLarge rather than shown half.
+  static constexpr std::int64_t MaxTotalPixels = 4 * 1024 * 1024;
 
   // Rebuilds the tables from the options: masks, patterns, sections, then the cached indexes of
   // the sections. Images and textures (JPEG) come from the loaders; either may be empty.

@@ -29,11 +29,19 @@ const TsSkinManager* ManagerOr(const TsSkinManager* m) { return m ? m : DefaultM
 void WriteText(TCanvas& canvas, const std::string& text, bool enabled, const TsSkinManager* manager, bool hot,
                int sectionIndex, UINT format, const RECT& rect) {
   const TsSkinManager* m = ManagerOr(manager);
-  if (!m || !m->IsValidSkinIndex(sectionIndex)) return;
-  const TsGeneralData& s = m->Tables().Sections()[static_cast<std::size_t>(sectionIndex)];
   HDC dc = canvas.Handle();
   TSavedDC saved(dc);
   SetBkMode(dc, TRANSPARENT);
+  if (!m || !m->IsValidSkinIndex(sectionIndex)) {
+    // No section to colour it: the text still shows, in the skin's font colour or the system's.
+    const int global = m ? m->Cached().GlobalInfo : -1;
+    const COLORREF colour = !enabled                     ? GetSysColor(COLOR_GRAYTEXT)
+                            : m && m->IsValidSkinIndex(global) ? ColorToRGB(m->GetGlobalFontColor())
+                                                               : GetSysColor(COLOR_MENUTEXT);
+    Pass(dc, text, colour, rect, 0, 0, format);
+    return;
+  }
+  const TsGeneralData& s = m->Tables().Sections()[static_cast<std::size_t>(sectionIndex)];
   if (!enabled) {
     Pass(dc, text, MixColors(ColorToRGB(s.FontColor), ColorToRGB(s.Color), 0.4), rect, 0, 0, format);
     return;

@@ -11,8 +11,9 @@
 
 namespace evesk {
 
-// The text in the colours of a section of the manager (null: the default manager); nothing
-// without a manager or with an index it does not hold.
+// The text in the colours of a section of the manager (null: the default manager). Without a
+// manager or with an index it does not hold, the text is drawn in the skin's global font colour
+// or the system's menu text colour: text is never left out.
 void WriteText(TCanvas& canvas, const std::string& text, bool enabled, const TsSkinManager* manager, bool hot,
                int sectionIndex, UINT format, const RECT& rect);
 

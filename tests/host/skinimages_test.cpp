@@ -351,3 +351,128 @@ TEST(JPEGDecoder, KeptCrashersAreRefused) {
     EXPECT_THROW(LoadJPEG(bytes.data(), bytes.size(), b), EInvalidGraphic) << entry.path();
   }
 }
+
+// The size an image claims is judged from its header before anything is decoded: a small file
+// whose header claims too many pixels is refused as too large (not as broken, which a decoder
+// would say only after trying), and the same headers within the budget still decode.
+TEST(SkinImages, BudgetIsJudgedFromTheHeaderOfEveryKind) {
+  using namespace pngtest;
+  std::vector<std::uint8_t> jpeg = Jpeg(8, 8), hugeJpeg = jpeg;
+  // The frame header's height and width: set both to 5000 (25 million pixels).
+  const std::uint8_t frame[] = {0xFF, 0xC0};
+  const auto sof = std::search(hugeJpeg.begin(), hugeJpeg.end(), std::begin(frame), std::end(frame));
+  ASSERT_NE(sof, hugeJpeg.end());
+  for (int i : {5, 7}) sof[i] = 5000 >> 8, sof[i + 1] = static_cast<std::uint8_t>(5000 & 255);
+  const Bytes png = Png({IHDR(3, 2, 8, 2), Chunk("IDAT", Zlib(Rows({Bytes(9), Bytes(9)}))), IEND()});
+  const Bytes hugePng = Png({IHDR(70000, 70000, 8, 2), IEND()});
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> small, huge;
+    int w, h;
+  } kinds[] = {{"a.bmp", Bmp(2, 2, 24, std::vector<std::uint8_t>(16)), Bmp(4000, -4000, 24, {}), 2, 2},
+               {"a.JPG", jpeg, hugeJpeg, 8, 8},
+               {"a.png", png, hugePng, 3, 2}};
+  for (const auto& k : kinds) {
+    EXPECT_THROW(DecodeSkinImage(k.name, k.huge.data(), k.huge.size()), ESkinTooLarge) << k.name;
+    auto image = DecodeSkinImage(k.name, k.small.data(), k.small.size());
+    EXPECT_EQ(image->Width(), k.w) << k.name;
+    EXPECT_EQ(image->Height(), k.h) << k.name;
+    // A budget one pixel short of the picture refuses it.
+    EXPECT_THROW(DecodeSkinImage(k.name, k.small.data(), k.small.size(), k.w * k.h - 1), ESkinTooLarge) << k.name;
+  }
+  // The old core header has 16-bit sides; a header cut short is broken, not too large.
+  std::vector<std::uint8_t> core(26, 0);
+  core[0] = 'B', core[1] = 'M', core[14] = 12, core[18] = 0xFF, core[19] = 0xFF, core[20] = 0xFF, core[21] = 0xFF;
+  EXPECT_THROW(DecodeSkinImage("c.bmp", core.data(), core.size()), ESkinTooLarge);
+  EXPECT_THROW(DecodeSkinImage("c.bmp", core.data(), 20), EInvalidGraphic);
+  EXPECT_THROW(DecodeSkinImage("c.jpg", jpeg.data(), 3), EInvalidGraphic);
+}
+
+namespace {
+// Counts what is read, and can claim a size for a file without holding its bytes.
+struct TCountingFiles : TMemFiles {
+  mutable int Reads = 0;
+  std::map<std::string, std::int64_t> Claimed;
+  std::int64_t FileSize(const std::string& p) const override {
+    return Claimed.count(p) ? Claimed.at(p) : TMemFiles::FileSize(p);
+  }
+  std::vector<std::uint8_t> ReadFile(const std::string& p) const override {
+    ++Reads;
+    return TMemFiles::ReadFile(p);
+  }
+};
+}  // namespace
+
+// A file named by many keys, in any case, is read and decoded once, and each mask still owns
+// its own picture; a missing or broken file is not tried again either.
+TEST(SkinImages, EachFileIsReadAndDecodedOncePerLoad) {
+  TCountingFiles files;
+  files.Files["s\\G.BMP"] = Bmp(2, 1, 24, {1, 2, 3, 4, 5, 6, 0, 0});
+  files.Files["s\\BAD.BMP"] = {'B', 'M', 0};
+  std::string text = "[A]\n";
+  for (int i = 0; i < 50; ++i) text += "K" + std::to_string(i) + (i % 2 ? "=!g.BMP!1!0!2\n" : "=!G.BMP!1!0!2\n");
+  text += "X=!BAD.BMP!1!0!2\nY=!BAD.BMP!1!0!2\n";
+  const TsSkinOptions options(text);
+  auto cache = std::make_shared<TsSkinImageCache>();
+  TsSkinTables t;
+  BuildSkinTables(t, options, FolderImageLoader(files, "s\\", cache), TsSkinBuild());
+  EXPECT_EQ(files.Reads, 2);
+  EXPECT_EQ(cache->Decoded(), 2);
+  ASSERT_EQ(t.Masks().size(), 50u);
+  EXPECT_NE(t.Masks()[0].Bmp.get(), t.Masks()[1].Bmp.get());
+  EXPECT_EQ(t.Masks()[1].Bmp->ScanLine(0)[3], 4);
+}
+
+// A skin over the budget is refused whole, however it gets there: one file whose length alone
+// is too large (never read), or many keys whose copies of one picture add up.
+TEST(SkinImages, SkinOverTheBudgetIsRefusedWithoutReadingTheHugeFile) {
+  TCountingFiles files;
+  files.Files["s\\HUGE.BMP"] = Bmp(1, 1, 24, std::vector<std::uint8_t>(4));
+  files.Claimed["s\\HUGE.BMP"] = std::int64_t{256} << 20;
+  std::string text = "[A]\n";
+  for (int i = 0; i < 100; ++i) text += "K" + std::to_string(i) + "=!HUGE.BMP!1!0!2\n";
+  TsSkinTables t;
+  EXPECT_THROW(BuildSkinTables(t, TsSkinOptions(text), FolderImageLoader(files, "s\\"), TsSkinBuild()), ESkinTooLarge);
+  EXPECT_EQ(files.Reads, 0);
+  EXPECT_TRUE(t.Masks().empty());
+
+  const int side = 1024;  // a quarter of the budget: the cache's picture and three copies fit
+  files.Files["s\\Q.BMP"] = Bmp(side, side, 24, std::vector<std::uint8_t>(std::size_t{side} * side * 3));
+  ASSERT_EQ(4LL * side * side, TsSkinTables::MaxTotalPixels);
+  EXPECT_THROW(BuildSkinTables(t, TsSkinOptions("[A]\nA=!Q.BMP!1!0!2\nB=!Q.BMP!1!0!2\nC=!Q.BMP!1!0!2\nD=!Q.BMP!1!0!2\n"),
+                               FolderImageLoader(files, "s\\"), TsSkinBuild()),
+               ESkinTooLarge);
+  BuildSkinTables(t, TsSkinOptions("[A]\nA=!Q.BMP!1!0!2\nB=!Q.BMP!1!0!2\nC=!Q.BMP!1!0!2\n"), FolderImageLoader(files, "s\\"),
+                  TsSkinBuild());
+  EXPECT_EQ(t.Masks().size(), 3u);
+}
+
+// What makes built tables unusable as a skin, each named; the check box and title button
+// pictures may come from the master bitmap or from files.
+TEST(SkinImages, SkinDefectNamesWhatAReaderWouldMiss) {
+  TMemFiles files;
+  files.Files["s\\M.BMP"] = Bmp(4, 4, 24, std::vector<std::uint8_t>(48));
+  const std::string glyphs = "BOXCHECKED=@0000@0000@0002@0002@1@0\nBOXUNCHECKED=@0002@0000@0004@0002@1@0\n"
+                             "BICONCLOSE=@0000@0002@0002@0004@1@0\n";
+  const struct {
+    std::string options, defect;
+  } cases[] = {
+      {"", "no sections"},
+      {"; only a comment\n", "no sections"},
+      {"[GLOBALINFO]\nMASTERBITMAP=M.BMP\n" + glyphs + "BICONMIN=@0002@0002@0004@0004@1@0\n", ""},
+      {"[GLOBALINFO]\nMASTERBITMAP=GONE.BMP\n" + glyphs + "BICONMIN=!M.BMP!1!0!2\n", "\"GONE.BMP\""},
+      {"[GLOBALINFO]\nMASTERBITMAP=M.BMP\n" + glyphs, "BICONMIN"},
+      {"[GLOBALINFO]\nMASTERBITMAP=M.BMP\n" + glyphs + "BICONMIN=@0002@0002@0009@0009@1@0\n", "BICONMIN"},
+      {"[GLOBALINFO]\nBOXCHECKED=!M.BMP!1!0!2\nBOXUNCHECKED=!M.BMP!1!0!2\nBICONCLOSE=!M.BMP!1!0!2\nBICONMIN=!M.BMP!1!0!2\n", ""},
+  };
+  for (const auto& c : cases) {
+    TsSkinTables t;
+    BuildSkinTables(t, TsSkinOptions(c.options), FolderImageLoader(files, "s\\"), TsSkinBuild());
+    const std::string defect = SkinDefect(t);
+    if (c.defect.empty()) {
+      EXPECT_EQ(defect, "") << c.options;
+    } else {
+      EXPECT_NE(defect.find(c.defect), std::string::npos) << c.options << " -> " << defect;
+    }
+  }
+}

@@ -446,9 +446,10 @@ TEST(SkinTables, SystemColoursAreKeptAsTheirRgb) {
 }
 
 TEST(SkinTables, ImagesOfOneSkinAreBounded) {
-  // Two images that together exceed the budget: the second is dropped, not kept.
-  const int side = 3000;
+  // Two images that together exceed the budget: the skin is refused, not kept with one left out.
+  const int side = 1600;
   ASSERT_GT(2LL * side * side, TsSkinTables::MaxTotalPixels);
+  ASSERT_LE(1LL * side * side, TsSkinTables::MaxTotalPixels);
   int loads = 0;
   const TsImageLoader big = [&](const std::string&) {
     ++loads;
@@ -458,9 +459,8 @@ TEST(SkinTables, ImagesOfOneSkinAreBounded) {
   };
   const TsSkinOptions options("[A]\nONE=!ONE.BMP!1!0!1\nTWO=!TWO.BMP!1!0!1\n");
   TsSkinTables tables;
-  tables.Build(options, big, nullptr);
+  EXPECT_THROW(tables.Build(options, big, nullptr), ESkinTooLarge);
   EXPECT_EQ(loads, 2);
-  EXPECT_EQ(tables.Masks().size(), 1u);
 }
 
 // The seam with the real decoder: PNG entries of a skin decode with their alpha, a damaged one

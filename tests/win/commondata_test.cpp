@@ -296,14 +296,22 @@ TEST_F(CommonDataTest, TextGetsItsContourAndFadesWhenDisabled) {
   EXPECT_EQ(Find(b, 0x0000FF).Count, 0);
   EXPECT_EQ(Find(b, 0).Count, 0);
   EXPECT_GT(Find(b, 0x999999).Count, 0);
-  // An index the manager does not hold draws nothing.
-  FillRect(b, BoundsOf(b), 0xFFFFFF);
-  {
+  // An index the manager does not hold still shows the text: in the skin's font colour, and in
+  // the system's grey when disabled.
+  auto drawUnknown = [&](bool enabled) {
+    FillRect(b, BoundsOf(b), 0xFFFFFF);
     TBitmapDC dc(b);
     TCanvas canvas(dc.Handle());
-    WriteText(canvas, "HIH", true, manager, false, 1000, DT_SINGLELINE, RECT{0, 0, 80, 24});
-  }
-  EXPECT_EQ(Find(b, 0xFFFFFF).Count, 80 * 24);
+    WriteText(canvas, "HIH", enabled, manager, true, 1000, DT_SINGLELINE, RECT{0, 0, 80, 24});
+    GdiFlush();
+  };
+  drawUnknown(true);
+  const TColor font = ColorToRGB(manager->GetGlobalFontColor());
+  ASSERT_NE(font, 0xFFFFFFu);
+  EXPECT_GT(Find(b, font).Count, 10);
+  EXPECT_EQ(Find(b, font).Count + Find(b, 0xFFFFFF).Count, 80 * 24);
+  drawUnknown(false);
+  EXPECT_GT(Find(b, GetSysColor(COLOR_GRAYTEXT)).Count, 10);
 }
 
 TEST_F(CommonDataTest, ControlTextIsClippedAndUsesTheControlsSection) {

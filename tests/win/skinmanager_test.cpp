@@ -193,7 +193,9 @@ TEST_F(SkinManagerTest, ArchiveBeatsFolderBeatsInternalSkin) {
   EXPECT_EQ(m->SkinInfo(), "6.14");
 }
 
-TEST_F(SkinManagerTest, WrongMagicShowsTheWarningAndLeavesTheManagerUsable) {
+// A skin that cannot be used whole gives way to the internal skin, with one message that says
+// why and what is used instead; the archive reader's warning is part of it.
+TEST_F(SkinManagerTest, WrongMagicFallsBackToTheInternalSkinWithOneWarning) {
   auto* form = new TRecForm(&app);
   TsSkinManager* m = NewManager(form);
   std::vector<std::uint8_t> bad = archive;
@@ -203,30 +205,88 @@ TEST_F(SkinManagerTest, WrongMagicShowsTheWarningAndLeavesTheManagerUsable) {
   SetTimer(nullptr, 0, 100, &CloseDialog);
   m->SetSkinName("Bad");
   EXPECT_NE(gDialogText.find("Loaded data is not packed QuenchSkin file"), std::string::npos) << gDialogText;
+  EXPECT_NE(gDialogText.find("Topaz (interní)"), std::string::npos) << gDialogText;
   EXPECT_TRUE(m->Active());
-  EXPECT_TRUE(m->Tables().Sections().empty());
-  // The same manager loads a good skin afterwards.
-  m->SetSkinName("Topaz (interní)");
+  EXPECT_EQ(m->SkinName(), "Topaz (interní)");
   EXPECT_EQ(m->SkinInfo(), "6.14");
   EXPECT_EQ(m->Tables().Sections().size(), 64u);
+  EXPECT_GE(m->Cached().BoxChecked, 0);
 }
 
-TEST_F(SkinManagerTest, MalformedNumberEndsTheLoadWithTheErrorAndTheManagerInactive) {
+namespace {
+// Collects the manager's messages instead of showing them.
+struct TShown {
+  std::vector<std::pair<TMsgDlgType, std::string>> Messages;
+  decltype(TsSkinManager::ShowSkinMessage) Saved = TsSkinManager::ShowSkinMessage;
+  TShown() {
+    TsSkinManager::ShowSkinMessage = [this](const std::string& t, TMsgDlgType type) { Messages.push_back({type, t}); };
+  }
+  ~TShown() { TsSkinManager::ShowSkinMessage = Saved; }
+};
+}  // namespace
+
+TEST_F(SkinManagerTest, MalformedNumberFallsBackToTheInternalSkinWithTheError) {
   auto* form = new TRecForm(&app);
   TsSkinManager* m = NewManager(form);
   CreateDirectoryA((dir.Path + "\\Broken").c_str(), nullptr);
   const std::string text = "[GLOBALINFO]\r\nVERSION=6.14\r\n[BUTTON]\r\nGLYPHMASK=@00x0@0000@0010@0010@1@0\r\n";
   WriteBytes(dir.Path + "\\Broken\\Options.dat", std::vector<std::uint8_t>(text.begin(), text.end()));
-  std::vector<std::string> shown;
-  auto saved = TsSkinManager::ShowSkinMessage;
-  TsSkinManager::ShowSkinMessage = [&](const std::string& t, TMsgDlgType type) { shown.push_back(std::to_string(type) + t); };
+  TShown shown;
   m->SetSkinName("Broken");
-  TsSkinManager::ShowSkinMessage = saved;
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].substr(0, 1), std::to_string(mtError));
-  EXPECT_NE(shown[0].find("@00x0"), std::string::npos);
-  EXPECT_FALSE(m->Active());
-  EXPECT_EQ(m->SkinInfo(), "N/A");
+  ASSERT_EQ(shown.Messages.size(), 1u);
+  EXPECT_EQ(shown.Messages[0].first, mtError);
+  EXPECT_NE(shown.Messages[0].second.find("@00x0"), std::string::npos);
+  EXPECT_NE(shown.Messages[0].second.find("Topaz (interní)"), std::string::npos);
+  EXPECT_TRUE(m->Active());
+  EXPECT_EQ(m->SkinInfo(), "6.14");
+}
+
+// Without an internal skin to fall back on, every kind of damage leaves the manager inactive
+// with empty tables and "N/A", after one message; a good skin loads again afterwards.
+TEST_F(SkinManagerTest, DamagedSkinWithoutInternalOneLeavesTheStandardLook) {
+  auto* form = new TRecForm(&app);
+  auto* m = new TsSkinManager(form);
+  m->SetSkinDirectory(dir.Path);
+  auto folder = [&](const std::string& name, const std::vector<std::uint8_t>& options, bool master = true) {
+    dir.AddFolderSkin(name);
+    WriteBytes(dir.Path + "\\" + name + "\\Options.dat", options);
+    if (!master) DeleteFileA((dir.Path + "\\" + name + "\\Master.bmp").c_str());
+  };
+  const std::vector<std::uint8_t> topazOptions = ReadFileBytes(Assets + "Options.dat");
+  std::vector<std::uint8_t> noise(3000);
+  for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<std::uint8_t>(i * 7919 >> 3);
+  folder("Empty", {});
+  folder("Noise", noise);
+  folder("NoMaster", topazOptions, false);
+  std::vector<std::uint8_t> magic = archive, cut(archive.begin(), archive.begin() + archive.size() / 2), count = archive,
+                            size = archive;
+  magic[3] = 'X';
+  count[4] = 200;  // more entries than the archive holds
+  size[8 + 4 + 11] ^= 0x40;  // the options entry claims another size than it unpacks to
+  WriteBytes(dir.Path + "\\Magic.asz", magic);
+  WriteBytes(dir.Path + "\\Cut.asz", cut);
+  WriteBytes(dir.Path + "\\Count.asz", count);
+  WriteBytes(dir.Path + "\\Size.asz", size);
+  for (const char* name : {"Empty", "Noise", "NoMaster", "Magic", "Cut", "Count", "Size"}) {
+    m->SetActive(false);
+    m->SetSkinName(name);  // only stored while inactive
+    TShown shown;
+    m->SetActive(true);
+    EXPECT_FALSE(m->Active()) << name;
+    EXPECT_EQ(m->SkinInfo(), "N/A") << name;
+    EXPECT_TRUE(m->Tables().Sections().empty()) << name;
+    EXPECT_EQ(m->Cached().GlobalInfo, -1) << name;
+    EXPECT_EQ(shown.Messages.size(), 1u) << name;
+    if (!shown.Messages.empty()) {
+      EXPECT_NE(shown.Messages[0].second.find(name), std::string::npos) << name;
+    }
+  }
+  dir.AddFolderSkin("Good");
+  m->SetActive(false);
+  m->SetSkinName("Good");
+  m->SetActive(true);
+  EXPECT_TRUE(m->Active());
+  EXPECT_EQ(m->SkinInfo(), "6.14");
 }
 
 // Common sections are merged into every skin: blanks go from the lines (comments keep them),
