@@ -62,10 +62,10 @@ std::unique_ptr<TBitmap> DecodeSkinImage(const std::string& name, const std::uin
   if (!bmp && !jpeg && !png) throw EInvalidGraphic("Unknown image file kind: " + name);
   // The size is judged from the header, before the decoder takes memory for the pixels.
   TacImageSize claimed;
-  if (!ReadImageSize(data, size, claimed)) throw EInvalidGraphic("The header of the image \"" + name + "\" cannot be read.");
+  if (!ReadImageSize(data, size, claimed)) throw EInvalidGraphic("Hlavičku obrázku \"" + name + "\" nelze přečíst.");
   if (claimed.Pixels() > maxPixels)
-    throw ESkinTooLarge("The image \"" + name + "\" is too large (" + std::to_string(claimed.Width) + " x " +
-                        std::to_string(claimed.Height) + " pixels).");
+    throw ESkinTooLarge("Obrázek \"" + name + "\" je příliš velký (" + std::to_string(claimed.Width) + " x " +
+                        std::to_string(claimed.Height) + " bodů).");
   if (bmp) {
     auto bitmap = std::make_unique<TBitmap>();
     LoadBMP(data, size, *bitmap);
@@ -106,7 +106,7 @@ std::unique_ptr<TBitmap> TsSkinImageCache::Get(const std::string& name, const TR
   if (!image) return nullptr;
   const std::int64_t pixels = std::int64_t{image->Width()} * image->Height();
   if (pixels > FBudget - FUsed)
-    throw ESkinTooLarge("The skin's pictures need more than " + std::to_string(FBudget) + " pixels (\"" + name + "\").");
+    throw ESkinTooLarge("Obrázky vzhledu potřebují víc než " + std::to_string(FBudget) + " bodů (\"" + name + "\").");
   auto copy = std::make_unique<TBitmap>();
   copy->Assign(*image);
   if (copy->Width() != image->Width() || copy->Height() != image->Height()) throw std::bad_alloc();
@@ -145,20 +145,20 @@ TsImageLoader FolderImageLoader(const TacFileSystem& files, const std::string& s
       // Judged by its length first: a huge file is refused without being read.
       const std::int64_t length = files.FileSize(path);
       if (length > MaxSkinImageFileSize)
-        throw ESkinTooLarge("The image file \"" + name + "\" is too large (" + std::to_string(length) + " bytes).");
+        throw ESkinTooLarge("Soubor obrázku \"" + name + "\" je příliš velký (" + std::to_string(length) + " bajtů).");
       return std::make_unique<std::vector<std::uint8_t>>(files.ReadFile(path));
     });
   };
 }
 
 std::string SkinDefect(const TsSkinTables& tables) {
-  if (tables.Sections().empty()) return "The skin's options hold no sections.";
+  if (tables.Sections().empty()) return "Soubor nastavení vzhledu neobsahuje žádné sekce.";
   const std::string& master = tables.Globals().MasterBitmap;
   if (!master.empty() && !tables.MasterBitmap())
-    return "The master bitmap \"" + master + "\" is missing or cannot be read.";
+    return "Hlavní obrázek vzhledu \"" + master + "\" chybí nebo jej nelze přečíst.";
   for (const char* key : {"BOXCHECKED", "BOXUNCHECKED", "BICONCLOSE", "BICONMIN"})
     if (tables.GetMaskIndex(tables.GetSectionIndex("GLOBALINFO"), "GLOBALINFO", key) < 0)
-      return std::string("The skin has no usable picture for ") + key + ".";
+      return std::string("Vzhledu chybí použitelný obrázek ") + key + ".";
   return "";
 }
 

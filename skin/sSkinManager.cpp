@@ -357,7 +357,7 @@ bool TsSkinManager::TryLoadSkin(const TacSkinChoice& choice, std::string& proble
         FSkinData.SkinPath = choice.SkinPath;
         const std::int64_t length = FFiles->FileSize(choice.FileName);
         if (length > static_cast<std::int64_t>(TsSkinOptions::MaxFileSize))
-          throw ESkinOptionsError("The skin options file is too big (" + std::to_string(length) + " bytes).");
+          throw ESkinOptionsError("Soubor nastavení vzhledu je příliš velký (" + std::to_string(length) + " bajtů).");
         const std::vector<std::uint8_t> text = FFiles->ReadFile(choice.FileName);
         options.SetText(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
         images = FolderImageLoader(*FFiles, choice.SkinPath, cache);
@@ -370,7 +370,7 @@ bool TsSkinManager::TryLoadSkin(const TacSkinChoice& choice, std::string& proble
         break;
     }
     if (!read) {
-      problem = warning.empty() ? std::string("The skin archive cannot be read.") : warning;
+      problem = warning.empty() ? std::string("Archiv vzhledu nelze přečíst.") : warning;
       type = mtWarning;
       return false;
     }
@@ -396,7 +396,7 @@ bool TsSkinManager::TryLoadSkin(const TacSkinChoice& choice, std::string& proble
   } catch (const Exception& e) {
     problem = e.Message();
   } catch (const std::bad_alloc&) {
-    problem = "There is not enough memory for the skin.";
+    problem = "Pro vzhled není dost paměti.";
   } catch (const std::exception& e) {
     problem = e.what();
   }

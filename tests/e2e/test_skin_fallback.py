@@ -152,7 +152,7 @@ class SkinFallbackTest(ProgramCase):
         files = topaz_files()
         files["Options.dat"] = b""
         self.folder_skin(files)
-        self.start_past_message("fallback-empty", "no sections")
+        self.start_past_message("fallback-empty", "žádné sekce")
         self.assert_menu_readable("fallback-empty")
 
     def test_folder_skin_without_its_master_bitmap_is_refused_and_the_boxes_show_their_state(self):

@@ -457,8 +457,8 @@ TEST(SkinImages, SkinDefectNamesWhatAReaderWouldMiss) {
   const struct {
     std::string options, defect;
   } cases[] = {
-      {"", "no sections"},
-      {"; only a comment\n", "no sections"},
+      {"", "žádné sekce"},
+      {"; only a comment\n", "žádné sekce"},
       {"[GLOBALINFO]\nMASTERBITMAP=M.BMP\n" + glyphs + "BICONMIN=@0002@0002@0004@0004@1@0\n", ""},
       {"[GLOBALINFO]\nMASTERBITMAP=GONE.BMP\n" + glyphs + "BICONMIN=!M.BMP!1!0!2\n", "\"GONE.BMP\""},
       {"[GLOBALINFO]\nMASTERBITMAP=M.BMP\n" + glyphs, "BICONMIN"},
