@@ -156,7 +156,10 @@ class UpdateTest(unittest.TestCase):
         # Twenty seconds of refused connections, as at a logon before the network is up.
         time.sleep(20)
         self.assertTrue(self.program.running, "the program gave up before the network came up")
-        self.wine.move(975, 690)  # over the tray icon: its tip says that the program waits
+        # Over the tray icon (where tray_pixels looks): its tip says that the program waits.
+        ox, oy = self.wine.desktop_origin()
+        self.wine.move(978 - ox, 688 - oy)
+        self.wine.move(980 - ox, 690 - oy)
         time.sleep(2)
         print(f"screenshot: {self.wine.screenshot('waiting-for-network')}", flush=True)
         late = FixtureServer(port=port)
