@@ -20,7 +20,7 @@ struct TServiceHost {
   bool Usable = true;
   std::string Override;  // the offending value as stored (for the message), when not usable
   bool Secure = false;   // the value began with "https://"
-  // "http://host" or "https://host[:port]", where the service's paths go.
+  // "http://" or "https://", the host and its ":port": where the service's paths go.
   std::string Root() const { return TServiceAddress{Secure, Host}.Root(); }
 };
 

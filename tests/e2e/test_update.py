@@ -158,8 +158,8 @@ class UpdateTest(unittest.TestCase):
         self.assertTrue(self.program.running, "the program gave up before the network came up")
         # Over the tray icon (where tray_pixels looks): its tip says that the program waits.
         ox, oy = self.wine.desktop_origin()
-        self.wine.move(978 - ox, 688 - oy)
-        self.wine.move(980 - ox, 690 - oy)
+        self.wine.move(988 - ox, 688 - oy)
+        self.wine.move(990 - ox, 690 - oy)
         time.sleep(2)
         print(f"screenshot: {self.wine.screenshot('waiting-for-network')}", flush=True)
         late = FixtureServer(port=port)
