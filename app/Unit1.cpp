@@ -21,6 +21,8 @@ namespace {
 const char* const kNoCategories = "Nemáte vybrané žádné kategorie ke sledování";
 const char* const kAutostartKey = "\\software\\microsoft\\windows\\currentversion\\run";
 const char* const kAutostartValue = "e-vesk vizedu";
+const char* const kRestingHint = "e-VESK Vizedu";
+const char* const kWaitingHint = "e-VESK Vizedu – čekám na připojení k síti";
 
 std::string ProgramPath() {
   char path[MAX_PATH * 2] = {};
@@ -87,9 +89,11 @@ void TMainForm::Loaded() {
   FService = ReadServiceHost();
   // An unusable override leaves the labels without a target rather than on the live service.
   if (FService.Usable) {
-    sWebLabel2->SetURL("http://" + FService.Host + "/vizedu_vesk/info.php");
-    sWebLabel1->SetURL("http://" + FService.Host + "/vizedu_vesk/index.php");
+    sWebLabel2->SetURL(FService.Root() + "/vizedu_vesk/info.php");
+    sWebLabel1->SetURL(FService.Root() + "/vizedu_vesk/index.php");
   }
+  FRetryTimer = std::make_unique<TSimpleTimer>(0, [this](TObject* s) { RetryCheck(s); });
+  FRetryTimer->SetOneShot(true);
 }
 
 void TMainForm::FormCreate(TObject*) {
@@ -120,10 +124,21 @@ void TMainForm::FormCreate(TObject*) {
   if (auto restored = RestoreMask(Notifier.StoredMask)) {
     for (int i = 0; i < 24; ++i)
       if ((*restored)[static_cast<std::size_t>(i)]) FCategories[i]->SetChecked(true);
-    if (Notifier.AutoMode == 1) sButton1Click(this);
+    if (Notifier.AutoMode == 1) StartupCheck();
   } else {
     ShowMessage(kNoCategories);
   }
+}
+
+void TMainForm::StartupCheck() {
+  FStartingUp = true;
+  try {
+    sButton1Click(this);
+  } catch (...) {
+    FStartingUp = false;
+    throw;
+  }
+  FStartingUp = false;
 }
 
 void TMainForm::FormCloseQuery(TObject*, bool& canClose) {
@@ -214,15 +229,35 @@ void TMainForm::Aktualizace1Click(TObject*) {
       return;
     }
   }
-  const std::string base = "http://" + FService.Host + "/vizedu_vesk/index.php?";
+  const std::string base = FService.Root() + "/vizedu_vesk/index.php?";
   Notifier.CheckURL = base + "check=" + Notifier.LastStamp + "&data=" + mask;
   Notifier.NewsURL = base + "naposled=" + Notifier.LastStamp + "&data=" + mask;
   Label2->SetCaption(Notifier.CheckURL);
   HTTPGet1->SetURL(Notifier.CheckURL);
+  if (!HTTPGet1->Running()) {
+    // A new check replaces a wait for the network; only the start's own check may wait.
+    EndNetworkWait();
+    FCheckMayWait = FStartingUp;
+    FFailedTries = 0;
+    FFirstTry = GetTickCount();
+  }
   HTTPGet1->RequestString();
 }
 
+void TMainForm::RetryCheck(TObject*) {
+  if (HTTPGet1->Running()) return;
+  HTTPGet1->SetURL(Notifier.CheckURL);
+  HTTPGet1->RequestString();
+}
+
+void TMainForm::EndNetworkWait() {
+  if (FRetryTimer) FRetryTimer->SetEnabled(false);
+  if (TrayIcon1->Hint() == kWaitingHint) TrayIcon1->SetHint(kRestingHint);
+}
+
 void TMainForm::HTTPGet1DoneString(TObject*, const std::string& result) {
+  EndNetworkWait();
+  FCheckMayWait = false;
   Notifier.ReplyText = result;
   Label2->SetCaption(Notifier.CheckURL);
   const TNewsReply reply = ParseNewsReply(result, Notifier.NewsSentence);
@@ -234,7 +269,21 @@ void TMainForm::HTTPGet1DoneString(TObject*, const std::string& result) {
   TrayIcon1->SetIconList(sAlphaImageList1);
 }
 
-void TMainForm::HTTPGet1Error(TObject*) { Application->Terminate(); }
+void TMainForm::HTTPGet1Error(TObject*) {
+  if (FCheckMayWait && HTTPGet1->Failure() == THTTPFailure::hfNoConnection) {
+    // Tick counts wrap after 49 days; the difference of two stays right across the wrap.
+    const DWORD elapsed = GetTickCount() - static_cast<DWORD>(FFirstTry);
+    if (auto wait = NextRetryWait(FNetworkWait, ++FFailedTries, elapsed)) {
+      TrayIcon1->SetHint(kWaitingHint);
+      FRetryTimer->SetInterval(*wait);
+      // A timer the system refuses leaves nothing to wait for: end as without the wait.
+      if (FRetryTimer->Start()) return;
+    }
+  }
+  FCheckMayWait = false;
+  EndNetworkWait();
+  Application->Terminate();
+}
 
 void TMainForm::TrayIcon1BalloonHintClick(TObject*) {
   // The tip holds the announcement only until the news has been opened once.
@@ -246,7 +295,7 @@ void TMainForm::TrayIcon1BalloonHintClick(TObject*) {
     reg.OpenKey(SettingsKeyPath, true);
     reg.WriteString("verze", Notifier.LastStamp);
   }
-  TrayIcon1->SetHint("e-VESK Vizedu");
+  TrayIcon1->SetHint(kRestingHint);
   TrayIcon1->SetIconList(sAlphaImageList2);
 }
 

@@ -1,8 +1,10 @@
 // The main window: the 24 category check boxes, the autostart choice, the OK button, the
 // hidden time-stamp converter and debug controls, and the components of the notifier.
 #pragma once
+#include <memory>
 #include <string>
 
+#include "app/RetrySchedule.h"
 #include "app/ServiceHost.h"
 #include "framework/ComCtrls.h"
 #include "framework/Forms.h"
@@ -13,6 +15,7 @@
 #include "skinctrls/sCheckBox.h"
 #include "skinctrls/sLabel.h"
 #include "skinctrls/sPanel.h"
+#include "tray/SimpleTimer.h"
 #include "tray/TrayIcon.h"
 
 namespace evesk {
@@ -47,6 +50,11 @@ class TMainForm : public TForm {
   void HTTPGet1DoneString(TObject* sender, const std::string& result);
   void HTTPGet1Error(TObject* sender);
   void TrayIcon1BalloonHintClick(TObject* sender);
+  // The automatic start's OK action: its check waits for a network that is not up yet.
+  void StartupCheck();
+  // How long the automatic start's check waits for the network (tests shorten it).
+  void SetNetworkWait(const TRetrySchedule& schedule) { FNetworkWait = schedule; }
+  bool WaitingForNetwork() const { return FRetryTimer && FRetryTimer->Enabled(); }
 
   // Components of the description, looked up once it has been read.
   TsCheckBox* CategoryBox(int i) const { return FCategories[i]; }  // 0-based
@@ -71,6 +79,18 @@ class TMainForm : public TForm {
   T* Find(const char* name);
   TsCheckBox* FCategories[24] = {};
   TServiceHost FService;
+
+  // At logon the network often comes up seconds after the desktop, so the automatic start's
+  // check takes "no connection" as a reason to try again for a while; every other failure,
+  // and any failure of a check the reader asked for, still ends the program.
+  void RetryCheck(TObject* sender);
+  void EndNetworkWait();
+  bool FStartingUp = false;    // the OK action runs for the automatic start
+  bool FCheckMayWait = false;  // the running check is the automatic start's
+  unsigned FFailedTries = 0;
+  unsigned long FFirstTry = 0;  // tick count of the first try
+  TRetrySchedule FNetworkWait = NetworkWaitSchedule();
+  std::unique_ptr<TSimpleTimer> FRetryTimer;
 };
 
 void RegisterMainFormClasses();

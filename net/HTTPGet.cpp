@@ -44,62 +44,108 @@ void THTTPGetThread::Execute() {
   try {
     ok = Run();
   } catch (...) {
-    ok = false;  // out of memory while growing the text: a failed request, nothing more
+    ok = Fail(THTTPFailure::hfOther);  // out of memory while growing the text: a failed request
   }
   Succeeded = ok;
 }
 
+namespace {
+
+// What a failed send tells: no reply at all (worth another try once the network is up), a
+// refused secure connection, or something else. A certificate error is never "no connection".
+THTTPFailure SendFailure(DWORD error) {
+  switch (error) {
+    case ERROR_INTERNET_NAME_NOT_RESOLVED:
+    case ERROR_INTERNET_CANNOT_CONNECT:
+    case ERROR_INTERNET_DISCONNECTED:
+    case ERROR_INTERNET_SERVER_UNREACHABLE:
+    case ERROR_INTERNET_PROXY_SERVER_UNREACHABLE:
+    case ERROR_INTERNET_CONNECTION_ABORTED:
+    case ERROR_INTERNET_CONNECTION_RESET:
+    case ERROR_INTERNET_TIMEOUT:
+      return THTTPFailure::hfNoConnection;
+    case ERROR_INTERNET_INVALID_CA:
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+    case ERROR_INTERNET_SEC_CERT_ERRORS:
+    case ERROR_INTERNET_SEC_CERT_NO_REV:
+    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+    case ERROR_INTERNET_SEC_CERT_REVOKED:
+    case ERROR_INTERNET_SEC_INVALID_CERT:
+    case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
+    case ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED:
+    case ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR:
+    case 12180:  // ERROR_INTERNET_SEC_CERT_WEAK_SIGNATURE, newer than these headers
+      return THTTPFailure::hfSecurity;
+    default:
+      return THTTPFailure::hfOther;
+  }
+}
+
+}  // namespace
+
+bool THTTPGetThread::Fail(THTTPFailure kind, unsigned long code) {
+  FFailure = kind;
+  FErrorCode = code;
+  return false;
+}
+
 // The request from start to end. Every way out closes what it opened (request, connection,
-// session, file: in that order, by their destructors); false is a failed request.
+// session, file: in that order, by their destructors); false is a failed request, and
+// FFailure says why.
 bool THTTPGetThread::Run() {
+  using F = THTTPFailure;
   const TSettings& s = FSettings;
   TURLParts url;
-  if (!SplitURL(s.URL, url)) return false;
-  if (Terminated()) return false;
+  if (!SplitURL(s.URL, url)) return Fail(F::hfOther);
+  if (Terminated()) return Fail(F::hfCancelled);
 
   TInternetHandle session(InternetOpenA(OrNull(s.Agent),
                                         s.Proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY,
                                         OrNull(s.Proxy), s.Proxy.empty() ? nullptr : OrNull(s.ProxyBypass), 0));
-  if (!session.Get()) return false;
+  if (!session.Get()) return Fail(F::hfOther, GetLastError());
   SetTimeouts(session.Get(), s.Timeout);
   TInternetHandle connection(InternetConnectA(session.Get(), url.Host.c_str(), url.Port, OrNull(s.UserName),
                                               OrNull(s.Password), INTERNET_SERVICE_HTTP, 0, 0));
-  if (!connection.Get()) return false;
+  if (!connection.Get()) return Fail(F::hfOther, GetLastError());
   SetTimeouts(connection.Get(), s.Timeout);
   const bool post = !s.PostData.empty();
   const char* accept[] = {s.AcceptTypes.empty() ? nullptr : s.AcceptTypes.c_str(), nullptr};
   DWORD flags = s.UseCache ? 0 : INTERNET_FLAG_RELOAD;
+  // A secure request gets the platform's full certificate checks: no flag here may relax them.
   if (url.Secure) flags |= INTERNET_FLAG_SECURE;
   TInternetHandle request(HttpOpenRequestA(connection.Get(), post ? "POST" : "GET", url.Object.c_str(), "HTTP/1.0",
                                            OrNull(s.Referer), accept, flags, 0));
-  if (!request.Get()) return false;
+  if (!request.Get()) return Fail(F::hfOther, GetLastError());
   SetTimeouts(request.Get(), s.Timeout);
   BOOL sent = post ? HttpSendRequestA(request.Get(), kFormHeader, sizeof kFormHeader - 1,
                                       const_cast<char*>(s.PostData.data()), static_cast<DWORD>(s.PostData.size()))
                    : HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0);
-  if (Terminated()) return false;
+  const DWORD sendError = sent ? 0 : GetLastError();
+  if (Terminated()) return Fail(F::hfCancelled);
   // No reply at all (no network, unknown host, refused connection) is a failure in every mode,
   // including a file request, which would otherwise "succeed" with an empty file.
-  if (!sent) return false;
+  if (!sent) return Fail(SendFailure(sendError), sendError);
 
+  // From here on the server has answered: whatever goes wrong is its reply's fault.
   char header[1024];
   DWORD headerSize = sizeof header;
   DWORD index = 0;
   const bool haveLength = HttpQueryInfoA(request.Get(), HTTP_QUERY_CONTENT_LENGTH, header, &headerSize, &index);
-  if (Terminated()) return false;
-  if (!haveLength && s.BinaryData) return false;
+  if (Terminated()) return Fail(F::hfCancelled);
+  if (!haveLength && s.BinaryData) return Fail(F::hfReply);
   if (haveLength) {
     std::int32_t length = 0;
-    if (!ParseContentLength(std::string(header, headerSize), length)) return false;
+    if (!ParseContentLength(std::string(header, headerSize), length)) return Fail(F::hfReply);
     FContentLength = length;
-    if (!s.ToFile && length > kMaxTextBody) return false;
+    if (!s.ToFile && length > kMaxTextBody) return Fail(F::hfReply);
   }
 
   TKernelHandle file;
   if (s.ToFile) {
     file = TKernelHandle(CreateFileA(s.FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
+    if (!file) return Fail(F::hfOther, GetLastError());
   } else {
     FResultText.clear();
     FResultText.reserve(static_cast<std::size_t>(FContentLength));
@@ -107,15 +153,17 @@ bool THTTPGetThread::Run() {
 
   char chunk[1025];
   for (;;) {
-    if (Terminated()) return false;
+    if (Terminated()) return Fail(F::hfCancelled);
     DWORD read = 0;
     // A read that fails part-way (the connection dropped) must not pass for a whole body.
-    if (!InternetReadFile(request.Get(), chunk, sizeof chunk, &read)) return false;
+    if (!InternetReadFile(request.Get(), chunk, sizeof chunk, &read)) return Fail(F::hfReply, GetLastError());
     if (read == 0) break;
-    if (static_cast<std::int64_t>(FBytesTotal) + read > (s.ToFile ? INT32_MAX : kMaxTextBody)) return false;
+    if (static_cast<std::int64_t>(FBytesTotal) + read > (s.ToFile ? INT32_MAX : kMaxTextBody))
+      return Fail(F::hfReply);
     if (s.ToFile) {
       DWORD written = 0;
-      if (!WriteFile(file.Get(), chunk, read, &written, nullptr) || written != read) return false;
+      if (!WriteFile(file.Get(), chunk, read, &written, nullptr) || written != read)
+        return Fail(F::hfOther, GetLastError());
     } else {
       FResultText.append(chunk, read);  // NUL bytes included: the body is kept whole
     }
@@ -128,9 +176,10 @@ bool THTTPGetThread::Run() {
   }
 
   // Without a length header the announced length is 0, so only an empty body is whole.
-  if (s.ToFile) return FBytesTotal == FContentLength;
+  if (s.ToFile) return FBytesTotal == FContentLength || Fail(F::hfReply);
   // A text body shorter than its length header was cut off on the way.
-  return FBytesTotal != 0 && !(haveLength && FBytesTotal < FContentLength);
+  if (FBytesTotal != 0 && !(haveLength && FBytesTotal < FContentLength)) return true;
+  return Fail(F::hfReply);
 }
 
 const TClassInfo& THTTPGet::StaticClassInfo() {
@@ -201,6 +250,8 @@ void THTTPGet::Request(bool toFile) {
     FThread = nullptr;
     delete thread;
     FSucceeded = false;
+    FFailure = THTTPFailure::hfOther;
+    FErrorCode = 0;
     TNotifyEvent handler = OnError;
     if (handler) handler(this);
     return;
@@ -245,6 +296,8 @@ void THTTPGet::RequestDone(THTTPGetThread* thread) {
   // A cancelled request fails even when its body arrived before the worker looked.
   const bool ok = thread->Succeeded && !thread->Terminated();
   FSucceeded = ok;
+  FFailure = ok ? THTTPFailure::hfNone : thread->Terminated() ? THTTPFailure::hfCancelled : thread->Failure();
+  FErrorCode = ok ? 0 : thread->ErrorCode();
   // The running worker is forgotten only after the event, so a start from inside the handler
   // is ignored; a handler may also free this component, which the token tells.
   struct Forget {

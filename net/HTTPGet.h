@@ -21,6 +21,17 @@ constexpr std::int32_t kMaxTextBody = 16 * 1024 * 1024;
 
 class THTTPGet;
 
+// Why a request failed, for the OnError handler: a caller may wait for a network that is not
+// up yet, but must not take a server's bad answer for one.
+enum class THTTPFailure {
+  hfNone,          // the request succeeded
+  hfNoConnection,  // no reply at all: no network, unknown host, refused, unreachable, timed out
+  hfReply,         // the server answered, but not acceptably (no length, empty, cut off)
+  hfSecurity,      // the secure connection failed: an untrusted or unfitting certificate
+  hfCancelled,     // CancelRequest or the component's end
+  hfOther          // nothing was sent (a bad address, no thread) or a local file failed
+};
+
 // Connect, send and receive limits of a request, in milliseconds: long enough for a slow
 // dial-up line, short enough that a stalled server ends the check as a failure.
 constexpr unsigned kDefaultTimeout = 30000;
@@ -41,6 +52,9 @@ class THTTPGetThread final : public TThread {
   std::int32_t BytesTotal() const { return FBytesTotal; }
   const TSettings& Settings() const { return FSettings; }
   std::atomic<bool> Succeeded{false};
+  // Why the body failed and the platform's error code, when it had one; read after the body.
+  THTTPFailure Failure() const { return FFailure; }
+  unsigned long ErrorCode() const { return FErrorCode; }
   // Runs on the GUI thread after each chunk; read there only, so it may be cleared any time.
   TOnProgressEvent OnProgress;
 
@@ -50,6 +64,7 @@ class THTTPGetThread final : public TThread {
  private:
   friend class THTTPGet;
   bool Run();
+  bool Fail(THTTPFailure kind, unsigned long code = 0);
 
   // Whether OnProgress was assigned: spares a trip to the GUI thread per chunk when not.
   std::atomic<bool> FHasProgress{false};
@@ -57,6 +72,8 @@ class THTTPGetThread final : public TThread {
   std::string FResultText;
   std::int32_t FContentLength = 0;
   std::int32_t FBytesTotal = 0;
+  THTTPFailure FFailure = THTTPFailure::hfOther;
+  unsigned long FErrorCode = 0;
 };
 
 class THTTPGet : public TComponent {
@@ -74,6 +91,10 @@ class THTTPGet : public TComponent {
   bool Running() const { return FThread != nullptr; }
   // Outcome of the last completed request.
   bool Succeeded() const { return FSucceeded; }
+  // Why the last completed request failed (hfNone after a success), and the platform's error
+  // code when there was one; set before OnError is raised.
+  THTTPFailure Failure() const { return FFailure; }
+  unsigned long ErrorCode() const { return FErrorCode; }
 
   const std::string& AcceptTypes() const { return FAcceptTypes; }
   void SetAcceptTypes(const std::string& v) { FAcceptTypes = v; }
@@ -127,6 +148,8 @@ class THTTPGet : public TComponent {
 
   THTTPGetThread* FThread = nullptr;
   bool FSucceeded = false;
+  THTTPFailure FFailure = THTTPFailure::hfNone;
+  unsigned long FErrorCode = 0;
   // Cleared by the destructor: a handler or a wait loop that outlives the component sees it.
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };

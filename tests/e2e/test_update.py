@@ -5,6 +5,7 @@
         --wininspect build/win/wininspect.exe --prefix build/win/wineprefix
 """
 
+import socket
 import subprocess
 import sys
 import time
@@ -23,6 +24,13 @@ def tray_pixels(shot: Path) -> bytes:
     """The notification area's corner of a screenshot, where the program's icon sits."""
     return subprocess.run(["convert", str(shot), "-crop", "40x20+960+680", "+repage", "rgb:-"],
                           check=True, capture_output=True).stdout
+
+
+def unused_port() -> int:
+    """A port nothing listens on now (the server that comes late binds it)."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
 
 
 class UpdateTest(unittest.TestCase):
@@ -120,20 +128,53 @@ class UpdateTest(unittest.TestCase):
         self.assertTrue(self.program.running)
 
     def test_failed_requests_end_the_program_silently_and_keep_the_settings(self):
+        # A reply of any kind, whatever its status, is no missing network: no second try.
         for name, reply in (("no length", Reply(body="ok", content_length=False)),
-                            ("empty body", Reply(body=b""))):
+                            ("empty body", Reply(body=b"")),
+                            ("server error", Reply(status=503, body=b"", content_length=False))):
             with self.subTest(name):
+                self.server.clear_requests()
                 self.start_auto(reply)
                 self.assertEqual(self.program.wait(30), 0)
+                self.assertEqual(len(self.server.requests), 1)
                 self.assertEqual(self.wine.reg_get(SETTINGS, "verze"), STAMP)
                 self.assertEqual(self.wine.reg_get(SETTINGS, "data"), MASK)
-        with self.subTest("refused connection"):
+        with self.subTest("refused connection of a check the reader asks for"):
             port = self.server.port
             self.server.stop()
             self.wine.reg_set(SETTINGS, "server", f"127.0.0.1:{port}")
-            self.program = self.wine.launch(harness.config().exe, "-auto")
+            self.program = self.wine.launch(harness.config().exe)
+            self.wine.wait_window(TITLE, cls="TMainForm", timeout=60)
+            self.wine.tray_callback(0x0203)  # a double-click runs "Aktualizace"
             self.assertEqual(self.program.wait(60), 0)
             self.assertEqual(self.wine.reg_get(SETTINGS, "verze"), STAMP)
+
+    def test_the_automatic_check_waits_for_a_server_that_comes_up_late(self):
+        port = unused_port()
+        self.wine.reg_set(SETTINGS, "server", f"127.0.0.1:{port}")
+        self.program = self.wine.launch(harness.config().exe, "-auto")
+        # Twenty seconds of refused connections, as at a logon before the network is up.
+        time.sleep(20)
+        self.assertTrue(self.program.running, "the program gave up before the network came up")
+        # Over the tray icon (where tray_pixels looks): its tip says that the program waits.
+        ox, oy = self.wine.desktop_origin()
+        self.wine.move(988 - ox, 688 - oy)
+        self.wine.move(990 - ox, 690 - oy)
+        time.sleep(2)
+        print(f"screenshot: {self.wine.screenshot('waiting-for-network')}", flush=True)
+        late = FixtureServer(port=port)
+        late.default(Reply(body=NEWS))
+        late.start()
+        self.addCleanup(late.stop)
+        request = late.wait_requests(1, timeout=120)[0]
+        self.assertEqual(request.path, f"/vizedu_vesk/index.php?check={STAMP}&data={MASK}")
+        self.wine.wait_balloon()
+        print(f"screenshot: {self.wine.screenshot('late-server-news')}", flush=True)
+        self.wine.click_balloon()
+        log = self.wine.wait_for(self.wine.browser_log, 20, what="the browser to open")
+        self.assertEqual(log, [f"http://127.0.0.1:{port}/vizedu_vesk/index.php?naposled={STAMP}&data={MASK}"])
+        self.assertEqual(len(late.requests), 1)
+        self.assertTrue(self.program.running)
 
 
 if __name__ == "__main__":

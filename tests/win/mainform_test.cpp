@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <functional>
 
 #include "app/Startup.h"
 #include "app/Unit1.h"
@@ -150,4 +151,72 @@ TEST_F(MainFormTest, SkinnedControlsCarryTheirSkinData) {
     EXPECT_GE(data->SkinIndex, 0) << e.name;
     EXPECT_EQ(SendMessageA(control->Handle(), SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0), 1) << e.name;
   }
+}
+
+// The server value names a port nothing listens on: every check finds no connection.
+class NetworkWaitTest : public MainFormTest {
+ protected:
+  void SetUp() override {
+    MainFormTest::SetUp();
+    TNotifyEvent bound = form->HTTPGet1->OnError;  // the description's binding
+    ASSERT_TRUE(bound);
+    form->HTTPGet1->OnError = [this, bound](TObject* s) {
+      ++failures;
+      bound(s);
+    };
+  }
+  // Runs messages as the program's loop would, noting its end (the quit message) instead.
+  bool Pump(const std::function<bool()>& done) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+      if (GetTickCount() - start > 15000) return false;
+      MSG msg;
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) ended = true;
+        else DispatchMessageA(&msg);
+      }
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    return true;
+  }
+  bool Failed(int n) {
+    return Pump([&] { return failures >= n; });
+  }
+  int failures = 0;
+  bool ended = false;
+};
+
+TEST_F(NetworkWaitTest, TheStartsCheckTriesAgainWithinItsBoundThenEnds) {
+  form->SetNetworkWait({{300, 60}, 900});
+  form->StartupCheck();
+  ASSERT_TRUE(Failed(1));
+  EXPECT_FALSE(ended);
+  EXPECT_TRUE(form->WaitingForNetwork());
+  EXPECT_EQ(form->TrayIcon1->Hint(), "e-VESK Vizedu – čekám na připojení k síti");
+  ASSERT_TRUE(Pump([&] { return ended; }));
+  EXPECT_GE(failures, 3);  // tries after 300 ms, then every 60 ms, until 900 ms
+  EXPECT_FALSE(form->WaitingForNetwork());
+  EXPECT_EQ(form->TrayIcon1->Hint(), "e-VESK Vizedu");
+}
+
+TEST_F(NetworkWaitTest, ACheckTheReaderAsksForEndsAWaitAndEndsAtItsFailure) {
+  form->SetNetworkWait({{60000}, 600000});
+  form->StartupCheck();
+  ASSERT_TRUE(Failed(1));
+  ASSERT_TRUE(form->WaitingForNetwork());
+  // "Aktualizace" from the tray menu: the reader's own check, which does not wait.
+  form->Aktualizace1Click(form);
+  EXPECT_FALSE(form->WaitingForNetwork());
+  EXPECT_EQ(form->TrayIcon1->Hint(), "e-VESK Vizedu");
+  ASSERT_TRUE(Failed(2));
+  EXPECT_TRUE(ended);
+  EXPECT_FALSE(form->WaitingForNetwork());
+}
+
+TEST_F(NetworkWaitTest, TheReadersOkNeverWaits) {
+  form->SetNetworkWait({{10}, 600000});
+  form->sButton1Click(form);
+  ASSERT_TRUE(Failed(1));
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(failures, 1);
 }

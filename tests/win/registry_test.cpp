@@ -127,10 +127,15 @@ TEST_F(Registry, ServerValueOverridesTheBuiltInHostOrIsReportedUnusable) {
   EXPECT_FALSE(FReg.KeyExists(FAbsolute + "\\missing"));  // reading never creates it
   FReg.WriteString("server", "  127.0.0.1:8080 ");
   EXPECT_EQ(host().Host, "127.0.0.1:8080");
+  EXPECT_EQ(host().Root(), "http://127.0.0.1:8080");
+  FReg.WriteString("server", " HTTPS://news.example:8443/ ");
+  EXPECT_EQ(host().Root(), "https://news.example:8443");
   FReg.WriteString("server", " ");
   EXPECT_EQ(host().Host, builtIn);  // blank is no override
+  EXPECT_EQ(host().Root(), "http://" + builtIn);
   // An override that cannot be used never falls back to the live service.
-  const std::vector<std::string> unusable{"127.0.0.1/evil?x=", "127.0.0.1:99999", std::string(300, 'a'), "a\x01" "b"};
+  const std::vector<std::string> unusable{"127.0.0.1/evil?x=", "127.0.0.1:99999", std::string(300, 'a'), "a\x01" "b",
+                                         "ftp://news.example", "https://news.example/vizedu"};
   for (const std::string& bad : unusable) {
     FReg.WriteString("server", bad);
     EXPECT_FALSE(host().Usable) << bad;
