@@ -8,6 +8,7 @@
 set -euo pipefail
 before=${1:?usage: compare-screenshots.sh BEFORE_DIR AFTER_DIR [DIFF_DIR]}
 after=${2:?usage: compare-screenshots.sh BEFORE_DIR AFTER_DIR [DIFF_DIR]}
+before=$(cd "$before" && pwd) && after=$(cd "$after" && pwd)
 diffs=${3:-$(dirname "$after")/screenshot-diffs}
 command -v compare >/dev/null || { echo "compare-screenshots: ImageMagick's compare is missing" >&2; exit 2; }
 
