@@ -20,16 +20,34 @@ using namespace evesk;
 
 namespace {
 
-// Pixels from a few colours that matter (the key, black, white, grey) and some noise.
-void Scribble(TBitmap& b, std::uint32_t seed) {
-  static const std::uint8_t colours[][3] = {{0xFF, 0x00, 0xFF}, {0, 0, 0}, {255, 255, 255}, {128, 128, 128}};
-  for (int y = 0; y < b.Height(); ++y) {
-    std::uint8_t* row = b.ScanLine(y);
-    for (std::size_t i = 0; i < b.Stride(); i += 3) {
+// Pixels from a few colours that matter (the key, black, white, grey) and some noise. Rows
+// are copied from a table made once per pixel size, at a place chosen by the seed: filling
+// every pixel afresh cost more than the painting under test.
+const std::vector<std::uint8_t>& NoiseTable(int bytes) {
+  static std::vector<std::uint8_t> tables[5];
+  std::vector<std::uint8_t>& t = tables[bytes];
+  if (t.empty()) {
+    static const std::uint8_t colours[][3] = {{0xFF, 0x00, 0xFF}, {0, 0, 0}, {255, 255, 255}, {128, 128, 128}};
+    static const std::uint8_t indexes[] = {1, 0, 255, 128};  // the palette's key entry is 1
+    t.resize(static_cast<std::size_t>(bytes) << 14);
+    std::uint32_t seed = 1;
+    for (std::size_t i = 0; i < t.size(); i += bytes) {
       seed = seed * 1103515245u + 12345u;
       const std::uint32_t r = seed >> 16;
-      for (int c = 0; c < 3 && i + c < b.Stride(); ++c) row[i + c] = (r & 4) ? static_cast<std::uint8_t>(r >> (c * 3)) : colours[r & 3][c];
+      for (int c = 0; c < bytes; ++c)
+        t[i + c] = (r & 4) || c == 3 ? static_cast<std::uint8_t>(r >> (c * 3)) : bytes == 1 ? indexes[r & 3] : colours[r & 3][c];
     }
+  }
+  return t;
+}
+
+void Scribble(TBitmap& b, std::uint32_t seed) {
+  const int bytes = b.PixelFormat() == TPixelFormat::pf32bit ? 4 : b.PixelFormat() == TPixelFormat::pf24bit ? 3 : 1;
+  const std::vector<std::uint8_t>& noise = NoiseTable(bytes);
+  for (int y = 0; y < b.Height(); ++y) {
+    seed = seed * 1103515245u + 12345u;
+    const std::size_t from = (seed >> 8) % ((noise.size() - b.Stride()) / bytes) * bytes;
+    std::memcpy(b.ScanLine(y), noise.data() + from, b.Stride());
   }
   if (!b.Palette().empty() || b.PixelFormat() == TPixelFormat::pf8bit) {
     std::vector<TPaletteEntry> pal(256);
