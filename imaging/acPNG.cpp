@@ -676,6 +676,15 @@ void TPNGGraphic::FillBackground(int fromRow, int toRow) {
   const TColor c = FBackgroundColor;
   const std::uint8_t r = c & 0xFF, g = c >> 8 & 0xFF, b = c >> 16 & 0xFF;
   const int width = Width();
+  // One palette search for all rows: a tall, narrow image cut short would otherwise search
+  // the whole palette once for every missing row.
+  std::uint8_t fill = 0;
+  if (PixelFormat() != TPixelFormat::pf32bit && PixelFormat() != TPixelFormat::pf24bit) {
+    const int index = NearestPaletteIndex(Palette(), FPaletteUsed, c);
+    fill = static_cast<std::uint8_t>(index);
+    if (PixelFormat() == TPixelFormat::pf4bit) fill = static_cast<std::uint8_t>(index << 4 | index);
+    if (PixelFormat() == TPixelFormat::pf1bit) fill = index ? 0xFF : 0;
+  }
   for (int y = fromRow; y < toRow; ++y) {
     std::uint8_t* line = ScanLine(y);
     switch (PixelFormat()) {
@@ -685,13 +694,8 @@ void TPNGGraphic::FillBackground(int fromRow, int toRow) {
       case TPixelFormat::pf24bit:
         for (int x = 0; x < width; ++x, line += 3) line[0] = b, line[1] = g, line[2] = r;
         break;
-      default: {
-        const int index = NearestPaletteIndex(Palette(), FPaletteUsed, c);
-        std::uint8_t fill = static_cast<std::uint8_t>(index);
-        if (PixelFormat() == TPixelFormat::pf4bit) fill = static_cast<std::uint8_t>(index << 4 | index);
-        if (PixelFormat() == TPixelFormat::pf1bit) fill = index ? 0xFF : 0;
+      default:
         std::memset(line, fill, Stride());
-      }
     }
   }
 }

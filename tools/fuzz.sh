@@ -3,7 +3,8 @@
 #   tools/fuzz.sh NAME [SECONDS] [more libFuzzer options]     e.g. tools/fuzz.sh png 600
 # The committed seeds in tests/fuzz/corpus/NAME/ are read; new inputs go to
 # build/fuzz/corpus/NAME/ and crashes to build/fuzz/artifacts/NAME/. Keep a crasher as a
-# regression file under tests/fixtures/NAME/crashers/.
+# regression file under tests/fixtures/NAME/crashers/. To grow the seeds, merge a run's corpus
+# into a copy of them with -merge=1 -use_counters=0: only inputs that reach new edges are added.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 name=${1:?usage: tools/fuzz.sh NAME [SECONDS] [libFuzzer options]}

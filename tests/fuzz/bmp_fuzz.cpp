@@ -2,9 +2,10 @@
 // that every skin image may meet. Only the decoder's own exception is expected.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "imaging/acBMP.h"
-#include "imaging/acPixelOps.h"
 #include "skin/sSkinRecolor.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -14,10 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const evesk::EInvalidGraphic&) {
     return 0;
   }
-  // Touch every pixel: reads past the rows the decoder wrote would show here.
-  unsigned sum = 0;
-  for (int y = 0; y < bitmap.Height(); ++y)
-    for (int x = 0; x < bitmap.Width(); ++x) sum += evesk::PixelAt(bitmap, x, y).Red;
-  if (std::int64_t{bitmap.Width()} * bitmap.Height() < 4096) evesk::RecolorBitmap(bitmap, 77, 40);
-  return static_cast<int>(sum & 0);
+  // Read every row whole (the sanitizer checks the copy's range): reads past the rows the
+  // decoder wrote would show here. A copy, not a loop over pixels, keeps runs fast.
+  std::vector<std::uint8_t> row(bitmap.Stride());
+  for (int y = 0; y < bitmap.Height(); ++y) std::memcpy(row.data(), bitmap.ScanLine(y), row.size());
+  if (std::int64_t{bitmap.Width()} * bitmap.Height() <= 1024) evesk::RecolorBitmap(bitmap, 77, 40);
+  return 0;
 }

@@ -230,6 +230,16 @@ TEST(PngDecode, RowsTheDataNeverReachedShowTheBackground) {
   Load(png, Png({IHDR(3, 2, 8, 3), Chunk("PLTE", {0, 0, 0, 250, 250, 250, 9, 9, 9}),
                  Chunk("IDAT", Deflated(Rows({{2, 2, 2}}), 9, Z_DEFAULT_STRATEGY, Z_SYNC_FLUSH)), IEND()}));
   EXPECT_EQ(Bytes(png.ScanLine(1), png.ScanLine(1) + 3), (Bytes{1, 1, 1}));
+  // Packed indexes: the found entry fills every pixel of the byte.
+  Load(png, Png({IHDR(3, 3, 4, 3), Chunk("PLTE", {0, 0, 0, 250, 250, 250, 9, 9, 9}),
+                 Chunk("IDAT", Deflated(Rows({{0x22, 0x20}}), 9, Z_DEFAULT_STRATEGY, Z_SYNC_FLUSH)), IEND()}));
+  ASSERT_EQ(png.PixelFormat(), TPixelFormat::pf4bit);
+  EXPECT_EQ(png.ScanLine(1)[0], 0x11);
+  EXPECT_EQ(png.ScanLine(2)[1], 0x11);
+  Load(png, Png({IHDR(3, 2, 1, 3), Chunk("PLTE", {0, 0, 0, 250, 250, 250}),
+                 Chunk("IDAT", Deflated(Rows({{0x00}}), 9, Z_DEFAULT_STRATEGY, Z_SYNC_FLUSH)), IEND()}));
+  ASSERT_EQ(png.PixelFormat(), TPixelFormat::pf1bit);
+  EXPECT_EQ(png.ScanLine(1)[0], 0xFF);
 }
 
 TEST(PngDecode, ProgressAndStreamPosition) {
