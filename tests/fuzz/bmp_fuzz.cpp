@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imaging/acBMP.h"
+#include "imaging/acImageSize.h"
 #include "skin/sSkinRecolor.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -15,6 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const evesk::EInvalidGraphic&) {
     return 0;
   }
+  // The skin's pixel budget is judged from the header alone: it must claim what was decoded.
+  evesk::TacImageSize claimed;
+  if (!evesk::ReadImageSize(data, size, claimed) || claimed.Width != bitmap.Width() || claimed.Height != bitmap.Height())
+    __builtin_trap();
   // Read every row whole (the sanitizer checks the copy's range): reads past the rows the
   // decoder wrote would show here. A copy, not a loop over pixels, keeps runs fast.
   std::vector<std::uint8_t> row(bitmap.Stride());

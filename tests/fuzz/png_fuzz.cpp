@@ -7,6 +7,7 @@
 #include <zlib.h>
 
 #include "framework/Stream.h"
+#include "imaging/acImageSize.h"
 #include "imaging/acPNG.h"
 #include "imaging/acPixelOps.h"
 
@@ -32,11 +33,12 @@ void RepairCRCs(std::vector<std::uint8_t>& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  // Sizes the decoder accepts but that only make each run slow are left out; larger ones
-  // still go through, since refusing them is cheap and worth exercising.
+  // Sizes the decoder accepts but that only make each run slow are left out (256 x 256 still
+  // reaches every filter, depth and interlace pass); larger ones still go through, since
+  // refusing them is cheap and worth exercising.
   if (size >= 24) {
     const std::uint64_t pixels = static_cast<std::uint64_t>(BE32(data + 16)) * BE32(data + 20);
-    if (pixels > (1u << 18) && pixels <= static_cast<std::uint64_t>(evesk::TBitmap::MaxPixels)) return 0;
+    if (pixels > (1u << 16) && pixels <= static_cast<std::uint64_t>(evesk::TBitmap::MaxPixels)) return 0;
   }
   std::vector<std::uint8_t> bytes(data, data + size);
   if (size && (data[size - 1] & 1)) RepairCRCs(bytes);
@@ -50,6 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const evesk::Exception&) {
     return 0;
   }
+  // The skin's pixel budget is judged from the header alone: it must claim what was decoded.
+  evesk::TacImageSize claimed;
+  if (!evesk::ReadImageSize(data, size, claimed) || claimed.Width != png.Width() || claimed.Height != png.Height())
+    __builtin_trap();
   evesk::TBitmap wide, canvas;
   if (evesk::ConvertTo32Bit(png, wide) && canvas.SetSize(7, 5, evesk::TPixelFormat::pf24bit)) {
     evesk::AlphaBlendImage(canvas, -2, 1, 9, 3, wide, true);
