@@ -22,6 +22,13 @@ target_compile_options(evesk_win PRIVATE ${EVESK_WARNINGS})
 target_compile_definitions(evesk_win PUBLIC EVESK_SERVICE_HOST="${EVESK_SERVICE_HOST}")
 target_link_libraries(evesk_win PUBLIC evesk_core evesk_jpeg wininet comctl32 gdi32 user32 shell32
                       advapi32 msimg32 ole32 uuid)
+get_property(startupsrc GLOBAL PROPERTY EVESK_STARTUP_SOURCES)
+add_library(evesk_startup OBJECT ${startupsrc})
+target_include_directories(evesk_startup PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(evesk_startup PRIVATE ${EVESK_WARNINGS})
+# Whatever links the Windows library gets these objects on its own link line, ahead of the library.
+target_link_libraries(evesk_win INTERFACE $<TARGET_OBJECTS:evesk_startup>)
+add_dependencies(evesk_win evesk_startup)
 
 # Tests run under Wine through this runner; it owns the prefix of this build tree.
 set(EVESK_WINE_RUN ${CMAKE_SOURCE_DIR}/tools/wine-run.sh --prefix ${CMAKE_BINARY_DIR}/wineprefix)

@@ -2,7 +2,7 @@
 
 #include "framework/Exception.h"
 #include "framework/Properties.h"
-#include "imaging/acICOFile.h"
+#include "framework/IcoFile.h"
 
 namespace evesk {
 

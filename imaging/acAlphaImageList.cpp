@@ -4,7 +4,7 @@
 #include <string>
 
 #include "framework/Properties.h"
-#include "imaging/acICOFile.h"
+#include "framework/IcoFile.h"
 #include "imaging/acPNG.h"
 
 namespace evesk {

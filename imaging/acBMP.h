@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "framework/Bitmap.h"
-#include "imaging/acGraphicErrors.h"
+#include "framework/GraphicErrors.h"
 
 namespace evesk {
 

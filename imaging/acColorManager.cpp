@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "imaging/acGraphicErrors.h"
+#include "framework/GraphicErrors.h"
 
 namespace evesk {
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "imaging/acGraphicErrors.h"
+#include "framework/GraphicErrors.h"
 
 namespace evesk {
 

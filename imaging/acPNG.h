@@ -12,7 +12,7 @@
 #include "framework/Bitmap.h"
 #include "framework/Stream.h"
 #include "imaging/acColorManager.h"
-#include "imaging/acGraphicErrors.h"
+#include "framework/GraphicErrors.h"
 
 #ifdef _WIN32
 struct HICON__;  // HICON, without pulling the platform headers into portable code

@@ -10,9 +10,6 @@
 #include "skin/sSkinLoader.h"
 #include "skin/sSkinSources.h"
 #include "skin/sStretch_win.h"
-#include "skinctrls/acDials.h"
-#include "skinctrls/acGlow.h"
-#include "skinctrls/sSkinMenus.h"
 
 namespace evesk {
 
@@ -21,6 +18,9 @@ namespace {
 TsSkinManager* gDefault = nullptr;
 bool gChanging = false, gApplying = false, gRemoving = false;
 std::vector<HWND> gSkinnedForms, gAdapterWindows;
+class TNoServices final : public TacManagerServices {};
+TNoServices gNoServices;
+constinit TacManagerServices* gServices = &gNoServices;  // ready before any unit's registration runs
 
 // Sets a flag for the length of a scope, also when the scope is left by an exception.
 class TFlag {
@@ -225,10 +225,10 @@ TsSkinManager::TsSkinManager(TComponent* owner) : TComponent(owner) {
 
 TsSkinManager::~TsSkinManager() {
   Destroying();
-  RemoveSkinHook(this);
+  ManagerServices().RemoveHook(this);
   if (FSkinData.Active || !FTables.Sections().empty()) RemoveSkin();
   FActive = false;
-  ReleaseSkinableMenus(this);
+  ManagerServices().ReleaseMenus(this);
   if (gDefault == this) gDefault = nullptr;
   // The lists go back into the texts they mirror.
   for (int k = 0; k < TsThirdPartyList::KindCount; ++k) {
@@ -430,7 +430,7 @@ bool TsSkinManager::TryLoadSkin(const TacSkinChoice& choice, std::string& proble
 
 void TsSkinManager::ApplySkin(bool repaint) {
   if (IsLoading()) return;
-  ClearGlows();  // drawn from the tables just replaced
+  ManagerServices().ClearGlows();  // drawn from the tables just replaced
   std::vector<TForm*> suspended;
   if (repaint && gDefault == this)
     for (TForm* form : VisibleForms()) {
@@ -444,9 +444,9 @@ void TsSkinManager::ApplySkin(bool repaint) {
     BroadcastSkinCommand(AC_SETNEWSKIN, this);
   }
   FSkinData.Active = true;
-  SkinableMenusOf(this)->Activate();
+  ManagerServices().ActivateMenus(this);
   // The default manager skins the thread's forms and dialogs as they are activated.
-  if (gDefault == this) InstallSkinHook(this);
+  if (gDefault == this) ManagerServices().InstallHook(this);
   if (repaint) RepaintForms();
   for (TForm* form : suspended)
     if (!form->IsDestroying()) SendMessageA(form->Handle(), WM_SETREDRAW, 1, 0);
@@ -468,10 +468,10 @@ void TsSkinManager::RepaintForms() {
 
 void TsSkinManager::RemoveSkin() {
   TFlag removing(gRemoving);
-  ClearGlows();
-  RemoveSkinHook(this);
+  ManagerServices().ClearGlows();
+  ManagerServices().RemoveHook(this);
   FSkinData.Active = false;
-  SkinableMenusOf(this)->Deactivate();
+  ManagerServices().DeactivateMenus(this);
   BroadcastSkinCommand(AC_REMOVESKIN, this);
   FTables.Clear();
   FCached.Refresh(FTables);  // no index may point into the emptied tables
@@ -543,6 +543,9 @@ TColor TsSkinManager::GetHighLightFontColor() const {
     return FTables.Sections()[i].HotFontColor;
   return 0xFF00000E;  // clHighlightText
 }
+
+void SetManagerServices(TacManagerServices* services) { gServices = services ? services : &gNoServices; }
+TacManagerServices& ManagerServices() { return *gServices; }
 
 void RegisterSkinManager() { TClassRegistry::Register(TsSkinManager::StaticClassInfo()); }
 

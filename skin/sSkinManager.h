@@ -236,6 +236,26 @@ class TacSkinCommandRelay {
 class TWinControl;
 void SendSkinCommandToControls(TWinControl* parent, WPARAM wp, LPARAM lp);
 
+// What the skinned controls' layer does for a manager: the hook that skins the thread's windows
+// as they appear, the owner-drawn menus and the glows. That layer installs it when the program
+// starts; until then (or with null) every step does nothing.
+class TacManagerServices {
+ public:
+  virtual void ClearGlows() {}
+  virtual void InstallHook(TsSkinManager* /*manager*/) {}
+  virtual void RemoveHook(TsSkinManager* /*manager*/) {}
+  virtual void ActivateMenus(TsSkinManager* /*manager*/) {}
+  virtual void DeactivateMenus(TsSkinManager* /*manager*/) {}
+  virtual void ReleaseMenus(TsSkinManager* /*manager*/) {}  // the manager is going
+
+ protected:
+  // Never deleted through this interface; trivial, so that a manager destroyed late at exit
+  // still finds its services whole.
+  ~TacManagerServices() = default;
+};
+void SetManagerServices(TacManagerServices* services);
+TacManagerServices& ManagerServices();
+
 void RegisterSkinManager();
 
 }  // namespace evesk

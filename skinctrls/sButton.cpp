@@ -180,14 +180,9 @@ void TsButton::PrepareCache() {
 
 void TsButton::ApplyRegion() {
   if (!HandleAllocated()) return;
-  auto same = [](const std::vector<TRect>& a, const std::vector<TRect>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const TRect& x, const TRect& y) {
-      return x.Left == y.Left && x.Top == y.Top && x.Right == y.Right && x.Bottom == y.Bottom;
-    });
-  };
   const bool first = !FRegionApplied;
   // The region follows the corners; it is given to the window again only when they changed.
-  if (first || !same(FRegionCuts, FAppliedCuts) || FRegionSize.cx != Width() || FRegionSize.cy != Height()) {
+  if (first || FRegionCuts != FAppliedCuts || FRegionSize.cx != Width() || FRegionSize.cy != Height()) {
     HRGN rgn = nullptr;
     if (!FRegionCuts.empty()) {
       rgn = CreateRectRgn(0, 0, Width(), Height());

@@ -52,13 +52,6 @@ class TFrameDC {
   HDC FDC;
 };
 
-bool SameRects(const std::vector<TRect>& a, const std::vector<TRect>& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const TRect& x, const TRect& y) {
-    return x.Left == y.Left && x.Top == y.Top && x.Right == y.Right && x.Bottom == y.Bottom;
-  });
-}
-
-
 }  // namespace
 
 // --- TacFrame --------------------------------------------------------------------------------
@@ -371,7 +364,7 @@ void TacFrame::UpdateRegion(bool redraw) {
   const int w = wr.right - wr.left, h = wr.bottom - wr.top;
   std::vector<TRect> cuts = FCuts;
   if (Maximized()) cuts.clear();
-  if (FRegionSet && w == FRegionW && h == FRegionH && SameRects(cuts, FRegionCuts)) return;
+  if (FRegionSet && w == FRegionW && h == FRegionH && cuts == FRegionCuts) return;
   TRegionHandle rgn(Maximized() ? CreateRectRgn(FBorderW, FBorderH, w - FBorderW, h - FBorderH)
                                  : CreateRectRgn(0, 0, w, h));
   if (!Maximized() && !cuts.empty()) {

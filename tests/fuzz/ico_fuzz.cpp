@@ -6,8 +6,8 @@
 
 #include "framework/Exception.h"
 #include "framework/Stream.h"
-#include "imaging/acGraphicErrors.h"
-#include "imaging/acICOFile.h"
+#include "framework/GraphicErrors.h"
+#include "framework/IcoFile.h"
 #include "imaging/acPNG.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "imaging/acGraphicErrors.h"
-#include "imaging/acICOFile.h"
+#include "framework/GraphicErrors.h"
+#include "framework/IcoFile.h"
 
 using namespace evesk;
 using Bytes = std::vector<std::uint8_t>;

@@ -84,7 +84,7 @@ TEST(Topaz, ArchiveHoldsTheNineFilesAndTablesMatchTheFolder) {
   for (std::size_t i = 0; i < a.Masks().size(); ++i) {
     const TsMaskData &x = a.Masks()[i], &y = b.Masks()[i];
     EXPECT_EQ(x.PropertyName, y.PropertyName);
-    EXPECT_TRUE(x.R.Left == y.R.Left && x.R.Top == y.R.Top && x.R.Right == y.R.Right && x.R.Bottom == y.R.Bottom) << x.ClassName << "." << x.PropertyName;
+    EXPECT_TRUE(x.R == y.R) << x.ClassName << "." << x.PropertyName;
     EXPECT_TRUE(SamePixels(x.Bmp.get(), y.Bmp.get())) << x.ClassName << "." << x.PropertyName;
   }
   EXPECT_TRUE(SamePixels(a.MasterBitmap(), b.MasterBitmap()));

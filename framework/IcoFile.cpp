@@ -1,9 +1,9 @@
-#include "imaging/acICOFile.h"
+#include "framework/IcoFile.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "imaging/acGraphicErrors.h"
+#include "framework/GraphicErrors.h"
 
 namespace evesk {
 
