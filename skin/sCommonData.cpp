@@ -122,7 +122,7 @@ void TsCommonData::SetSkinManager(TsSkinManager* manager) {
   if (!FOwnerControl && Hooks.SkinRefresh) Hooks.SkinRefresh();
   if (FOwnerControl && !(FOwnerControl->ComponentState() & (csLoading | csReading | csDestroying)) &&
       FOwnerControl->Parent() && Window())
-    SendMessageA(Window(), SM_QUENCHCMD, SkinCommand(Skinned() ? AC_REFRESH : AC_REMOVESKIN),
+    SendMessageA(Window(), SM_QUENCHCMD, SkinCommand(Skinned() ? TacCommand::Refresh : TacCommand::RemoveSkin),
                  reinterpret_cast<LPARAM>(m));
 }
 
@@ -140,7 +140,7 @@ void TsCommonData::SetSkinSection(const std::string& section) {
   }
   if (!(FOwnerControl->ComponentState() & (csLoading | csReading | csDestroying)) && FOwnerControl->Parent() &&
       Window())
-    SendMessageA(Window(), SM_QUENCHCMD, SkinCommand(Skinned() ? AC_REFRESH : AC_REMOVESKIN),
+    SendMessageA(Window(), SM_QUENCHCMD, SkinCommand(Skinned() ? TacCommand::Refresh : TacCommand::RemoveSkin),
                  reinterpret_cast<LPARAM>(m));
 }
 
@@ -242,8 +242,8 @@ TColor TsCommonData::OwnColor() const {
 }
 
 TColor TsCommonData::ParentColor() const {
-  if (HWND p = ParentHandle(); p && SendMessageA(p, SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0) != 0)
-    return static_cast<TColor>(SendMessageA(p, SM_QUENCHCMD, SkinCommand(AC_CHILDCOLOR), 0)) & 0xFFFFFF;
+  if (HWND p = ParentHandle(); p && SendMessageA(p, SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled), 0) != 0)
+    return static_cast<TColor>(SendMessageA(p, SM_QUENCHCMD, SkinCommand(TacCommand::ChildColor), 0)) & 0xFFFFFF;
   // A parent the engine does not paint itself: what a skinned form shows.
   const TsSkinManager* m = SkinManager();
   return (m && m->SkinData().Active ? ColorToRGB(m->GetGlobalColor()) : ColorToRGB(clSkinBtnFace)) & 0xFFFFFF;
@@ -268,7 +268,8 @@ TCacheInfo TsCommonData::ParentCacheInfo(TacPoint& offset) const {
   TCacheInfo info;
   offset = FOwnerControl ? TacPoint{FOwnerControl->Left(), FOwnerControl->Top()} : TacPoint{};
   TacBGInfo bg;
-  if (HWND p = ParentHandle()) SendMessageA(p, SM_QUENCHCMD, SkinCommand(AC_GETBG), reinterpret_cast<LPARAM>(&bg));
+  if (HWND p = ParentHandle())
+    SendMessageA(p, SM_QUENCHCMD, SkinCommand(TacCommand::GetBG), reinterpret_cast<LPARAM>(&bg));
   if (bg.BgType == btCache && bg.Bmp && !bg.Bmp->Empty()) {
     info.Bmp = bg.Bmp;
     info.X = bg.X, info.Y = bg.Y;
@@ -328,7 +329,7 @@ void TsCommonData::AnswerBGRequest(TacBGInfo& info) const {
       // The request goes on in the parent's coordinates.
       info.BgType = btNone;
       if (info.PleaseDraw) info.X = SatAdd(info.X, left), info.Y = SatAdd(info.Y, top);
-      SendMessageA(p, SM_QUENCHCMD, SkinCommand(AC_GETBG), reinterpret_cast<LPARAM>(&info));
+      SendMessageA(p, SM_QUENCHCMD, SkinCommand(TacCommand::GetBG), reinterpret_cast<LPARAM>(&info));
       if (info.BgType == btCache && !info.PleaseDraw) info.X = SatAdd(info.X, left), info.Y = SatAdd(info.Y, top);
       if (info.BgType != btNone) return;
     }
@@ -368,7 +369,7 @@ void TsCommonData::RefreshChildren() const {
   if (HWND w = Window()) RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
-void TsCommonData::SendToSelf(WORD command, WORD param) {
+void TsCommonData::SendToSelf(TacCommand command, WORD param) {
   if (HWND w = Window()) SendMessageA(w, SM_QUENCHCMD, SkinCommand(command, param), 0);
 }
 
@@ -447,17 +448,17 @@ void TsCommonData::VisibleChanged(bool visible) {
   }
 }
 
-LRESULT TsCommonData::Command(WORD command, WORD param, LPARAM lp, bool& consumed) {
+LRESULT TsCommonData::Command(TacCommand command, WORD param, LPARAM lp, bool& consumed) {
   consumed = false;
   auto answer = [&](LRESULT r) {
     consumed = true;
     return r;
   };
   switch (command) {
-    case AC_SETNEWSKIN:
+    case TacCommand::SetNewSkin:
       if (OwnManager(lp)) UpdateSectionFromKind();
       return 0;
-    case AC_REMOVESKIN:
+    case TacCommand::RemoveSkin:
       if (!OwnManager(lp)) return 0;
       if (FManager && FManager->IsDestroying()) {
         if (FLink) FManager->RemoveFreeNotification(FLink.get());
@@ -468,7 +469,7 @@ LRESULT TsCommonData::Command(WORD command, WORD param, LPARAM lp, bool& consume
       if (FCache) FCache->SetSize(0, 0, TPixelFormat::pf24bit);
       ApplyEditColors(false);
       return 0;
-    case AC_REFRESH:
+    case TacCommand::Refresh:
       if (!OwnManager(lp)) return 0;
       BGChanged = true;
       Updating = false;
@@ -479,56 +480,56 @@ LRESULT TsCommonData::Command(WORD command, WORD param, LPARAM lp, bool& consume
       RecomputeFastResize();
       Invalidate();
       return 0;
-    case AC_CTRLHANDLED: return answer(1);
-    case AC_SETUPDATING: Updating = param == 1; return 0;
-    case AC_PARENTUPDATING: FParentUpdating = param == 1; return 0;
-    case AC_ISCHANGED: return answer(BGChanged || Updating);
-    case AC_ISHALFVISIBLE: return answer(FHalfVisible);
-    case AC_PARENTCHANGED:
+    case TacCommand::CtrlHandled: return answer(1);
+    case TacCommand::SetUpdating: Updating = param == 1; return 0;
+    case TacCommand::ParentUpdating: FParentUpdating = param == 1; return 0;
+    case TacCommand::IsChanged: return answer(BGChanged || Updating);
+    case TacCommand::IsHalfVisible: return answer(FHalfVisible);
+    case TacCommand::ParentChanged:
       if (param == 1 && DependsOnParent()) BGChanged = true;
       return 0;
-    case AC_SECTIONCHANGED:
+    case TacCommand::SectionChanged:
       if (!gChangingSection.empty() && gChangingSection == FSkinSection) Invalidate();
       return 0;
-    case AC_INVALIDATE: BGChanged = true; return 0;
-    case AC_DEPENDSONPARENT: {
+    case TacCommand::Invalidate: BGChanged = true; return 0;
+    case TacCommand::DependsOnParent: {
       const TsGeneralData* s = Section();
       if (!s) return answer(0);
       const bool hot = ControlState() > 0;
       if (Transparency(*s, hot) == 100) {
         HWND p = ParentHandle();
-        return answer(p ? SendMessageA(p, SM_QUENCHCMD, SkinCommand(AC_DEPENDSONPARENT), 0) : 0);
+        return answer(p ? SendMessageA(p, SM_QUENCHCMD, SkinCommand(TacCommand::DependsOnParent), 0) : 0);
       }
       return answer(GradientShare(*s, hot) > 0 || ImageShare(*s, hot) > 0 || DependsOnParent());
     }
-    case AC_PARENTMOVED: {
+    case TacCommand::ParentMoved: {
       BGChanged = BGChanged || DependsOnParent();
       HWND w = Window();
       if (!w) return 0;
       if (param == 1) RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
       for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        SendMessageA(c, SM_QUENCHCMD, SkinCommand(AC_PARENTMOVED, param), 0);
+        SendMessageA(c, SM_QUENCHCMD, SkinCommand(TacCommand::ParentMoved, param), 0);
       return 0;
     }
-    case AC_CHILDCOLOR: {
+    case TacCommand::ChildColor: {
       const TsGeneralData* s = Section();
       if (!s || FCustomColor) return answer(OwnColor());
       const int t = Transparency(*s, false);
       const TColor c = SectionColor(*s, false);
       return answer(t > 0 ? MixChildColor(ParentColor(), c, t) : c);
     }
-    case AC_SETHALFVISIBLE: FHalfVisible = true; return 0;
-    case AC_GETSKININDEX: return answer(Skinned() ? SkinIndex + 1 : 0);
-    case AC_GETBG:
+    case TacCommand::SetHalfVisible: FHalfVisible = true; return 0;
+    case TacCommand::GetSkinIndex: return answer(Skinned() ? SkinIndex + 1 : 0);
+    case TacCommand::GetBG:
       if (lp) AnswerBGRequest(*reinterpret_cast<TacBGInfo*>(lp));
       return answer(0);
-    case AC_FASTRESIZE:
+    case TacCommand::FastResize:
       if (param == 1) {
         RecomputeFastResize();
         return answer(0);
       }
       return answer(FFastResize);
-    case AC_GETAPPLICATION: return answer(reinterpret_cast<LRESULT>(Application));
+    case TacCommand::GetApplication: return answer(reinterpret_cast<LRESULT>(Application));
     default: return 0;
   }
 }
@@ -537,13 +538,13 @@ bool TsCommonData::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result
   switch (msg) {
     case SM_QUENCHCMD: {
       bool consumed = false;
-      result = Command(HIWORD(wp), LOWORD(wp), lp, consumed);
+      result = Command(CommandOf(wp), CommandParam(wp), lp, consumed);
       return consumed;
     }
     case WM_MOVE:
       if (DependsOnParent()) {
         BGChanged = true;
-        SendToSelf(AC_PARENTMOVED, 1);
+        SendToSelf(TacCommand::ParentMoved, 1);
         RemoveGlow();
       }
       return false;
@@ -553,7 +554,7 @@ bool TsCommonData::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result
         if (Section()->GradientPercent > 0) {
           if (HWND w = Window())
             for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-              SendMessageA(c, SM_QUENCHCMD, SkinCommand(AC_PARENTMOVED, 1), 0);
+              SendMessageA(c, SM_QUENCHCMD, SkinCommand(TacCommand::ParentMoved, 1), 0);
         }
         RemoveGlow();
       }

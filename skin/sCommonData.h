@@ -21,25 +21,6 @@ namespace evesk {
 
 class TWinControl;
 
-// Engine commands that controls exchange among themselves (the manager's own are in sSkinManager.h).
-enum : WORD {
-  AC_SETUPDATING = 8,       // low word 1: painting suspended
-  AC_PARENTUPDATING = 9,    // low word 1: a second suspension; the control counts as parent-dependent
-  AC_ISCHANGED = 10,        // query: the cache must be rebuilt or painting is suspended
-  AC_ISHALFVISIBLE = 11,    // query
-  AC_PARENTCHANGED = 12,    // low word 1: the parent's image changed
-  AC_SECTIONCHANGED = 13,   // a section was edited; the one named by SetChangingSection
-  AC_INVALIDATE = 17,       // the cache must be rebuilt
-  AC_DEPENDSONPARENT = 19,  // query: does the image under children change with this control's parent
-  AC_PARENTMOVED = 20,      // dependents rebuild; low word 1 also redraws; passed on to children
-  AC_CHILDCOLOR = 21,       // query: the plain colour children should take as background
-  AC_SETHALFVISIBLE = 22,
-  AC_GETSKININDEX = 26,     // query: section index + 1, 0 for none
-  AC_GETBG = 34,            // background request; lParam points to a TacBGInfo
-  AC_FASTRESIZE = 36,       // low word 1: recompute the fast-resize flag; else query it
-  AC_GETAPPLICATION = 60,   // query: the application object
-};
-
 // Answer kinds of a background request.
 enum : int { btNone = 0, btFill = 1, btCache = 2 };
 
@@ -176,9 +157,9 @@ class TsCommonData : public TPersistent {
   void ApplyEditColors(bool skinned);
   void RedrawFrame() const;
   void RefreshChildren() const;
-  void SendToSelf(WORD command, WORD param);
-  LRESULT Command(WORD command, WORD param, LPARAM lp, bool& consumed);
-  bool OwnManager(LPARAM lp) const { return reinterpret_cast<TsSkinManager*>(lp) == SkinManager(); }
+  void SendToSelf(TacCommand command, WORD param);
+  LRESULT Command(TacCommand command, WORD param, LPARAM lp, bool& consumed);
+  bool OwnManager(LPARAM lp) const { return ForManager(lp, SkinManager()); }
 
   TComponent* FOwnerObject = nullptr;
   TWinControl* FOwnerControl = nullptr;

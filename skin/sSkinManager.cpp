@@ -111,7 +111,7 @@ void SendSkinCommandToControls(TWinControl* parent, WPARAM wp, LPARAM lp) {
   }
 }
 
-void BroadcastSkinCommand(WORD command, TsSkinManager* manager) {
+void BroadcastSkinCommand(TacCommand command, TsSkinManager* manager) {
   const WPARAM wp = SkinCommand(command);
   const LPARAM lp = reinterpret_cast<LPARAM>(manager);
   if (Application) {
@@ -119,7 +119,7 @@ void BroadcastSkinCommand(WORD command, TsSkinManager* manager) {
       TForm* form = dynamic_cast<TForm*>(Application->Components(i));
       if (!form || form->IsDestroying() || form->IsLoading() || !form->HandleAllocated()) continue;
       HWND wnd = form->Handle();
-      if (SendMessageA(wnd, SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0) != 0) continue;
+      if (SendMessageA(wnd, SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled), 0) != 0) continue;
       SendMessageA(wnd, SM_QUENCHCMD, wp, lp);
       // A skinned form passes commands down its tree itself (it answers the query above and
       // hears them as a registered form); the others' controls are reached here.
@@ -256,7 +256,7 @@ void TsSkinManager::Loaded() {
   // forms: its controls, loaded before the manager, learn of the skin here.
   if (FSkinData.Active && gDefault == this)
     if (auto* form = dynamic_cast<TForm*>(Owner()); form && !form->IsDestroying())
-      SendSkinCommandToControls(form, SkinCommand(AC_SETNEWSKIN), reinterpret_cast<LPARAM>(this));
+      SendSkinCommandToControls(form, SkinCommand(TacCommand::SetNewSkin), reinterpret_cast<LPARAM>(this));
 }
 
 bool TsSkinManager::IsDefault() const { return gDefault == this; }
@@ -441,7 +441,7 @@ void TsSkinManager::ApplySkin(bool repaint) {
   {
     TFlag applying(gApplying);
     FCached.Refresh(FTables);
-    BroadcastSkinCommand(AC_SETNEWSKIN, this);
+    BroadcastSkinCommand(TacCommand::SetNewSkin, this);
   }
   FSkinData.Active = true;
   ManagerServices().ActivateMenus(this);
@@ -453,11 +453,11 @@ void TsSkinManager::ApplySkin(bool repaint) {
 }
 
 void TsSkinManager::RepaintForms() {
-  BroadcastSkinCommand(AC_BEFOREREPAINT, this);
+  BroadcastSkinCommand(TacCommand::StopFade, this);
   std::vector<TForm*> forms;
   if (!IsLoading() && gDefault == this) forms = VisibleForms();
   for (TForm* form : forms) SendMessageA(form->Handle(), WM_SETREDRAW, 0, 0);
-  BroadcastSkinCommand(AC_REFRESH, this);
+  BroadcastSkinCommand(TacCommand::Refresh, this);
   for (TForm* form : forms) {
     SendMessageA(form->Handle(), WM_SETREDRAW, 1, 0);
     RedrawWindow(form->Handle(), nullptr, nullptr, RedrawAll);
@@ -472,7 +472,7 @@ void TsSkinManager::RemoveSkin() {
   ManagerServices().RemoveHook(this);
   FSkinData.Active = false;
   ManagerServices().DeactivateMenus(this);
-  BroadcastSkinCommand(AC_REMOVESKIN, this);
+  BroadcastSkinCommand(TacCommand::RemoveSkin, this);
   FTables.Clear();
   FCached.Refresh(FTables);  // no index may point into the emptied tables
 }

@@ -13,21 +13,11 @@
 #include "framework/Dialogs.h"
 #include "framework/Graphics.h"
 #include "skin/acSkinFiles.h"
+#include "skin/sCommands.h"
 #include "skin/sSkinTables.h"
 #include "skin/sStoredSkins.h"
 
 namespace evesk {
-
-// The engine's private message; the command is the high word of wParam.
-constexpr UINT SM_QUENCHCMD = 41216;
-enum TacSkinCommand : WORD {
-  AC_SETNEWSKIN = 1,      // a skin was loaded and applied; lParam the manager
-  AC_REMOVESKIN = 2,      // the skin was removed; lParam the manager
-  AC_REFRESH = 3,         // caches must be rebuilt and the window repainted
-  AC_CTRLHANDLED = 7,     // query: a non-zero answer says the window skins itself apart
-  AC_BEFOREREPAINT = 16,  // forms only: a repaint of all forms follows
-};
-inline WPARAM SkinCommand(WORD command, WORD param = 0) { return MAKEWPARAM(param, command); }
 
 enum TacSkinningRule : unsigned { srStdForms = 1, srStdDialogs = 2, srThirdParty = 4 };
 
@@ -224,7 +214,7 @@ void UnregisterAdapterWindow(HWND wnd);
 
 // Sends a command to every form of the application (last first) and their controls, then to
 // the registered forms and the visible adapter windows.
-void BroadcastSkinCommand(WORD command, TsSkinManager* manager);
+void BroadcastSkinCommand(TacCommand command, TsSkinManager* manager);
 // A container that passes skin commands on to its own children (a skinned panel).
 class TacSkinCommandRelay {
  public:

@@ -62,7 +62,8 @@ int FontSectionOf(const TsCommonData& data, bool hot) {
   if ((hot ? s.HotTransparency : s.Transparency) < 1) return own;
   for (TWinControl* p = c->Parent(); p; p = p->Parent()) {
     if (!p->HandleAllocated()) return own;
-    const int index = static_cast<int>(SendMessageA(p->Handle(), SM_QUENCHCMD, SkinCommand(AC_GETSKININDEX), 0)) - 1;
+    const int index =
+        static_cast<int>(SendMessageA(p->Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::GetSkinIndex), 0)) - 1;
     if (!m->IsValidSkinIndex(index)) return own;
     const TsGeneralData& ps = m->Tables().Sections()[static_cast<std::size_t>(index)];
     if (ps.Transparency > 50 && p->Parent()) continue;

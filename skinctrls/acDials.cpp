@@ -42,7 +42,7 @@ bool ContainsToolbar(HWND wnd) {
   return found;
 }
 
-bool IsSkinned(HWND wnd) { return SendMessageA(wnd, SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0) != 0; }
+bool IsSkinned(HWND wnd) { return SendMessageA(wnd, SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled), 0) != 0; }
 
 // Desktop composition, looked up where the system has it (Windows 6 and later).
 bool CompositionOn() {
@@ -133,7 +133,7 @@ TacProvider* AttachToWindow(HWND wnd) {
     if (form->IsDestroying() || ProviderOf(form)) return nullptr;
     if (dynamic_cast<TMessageForm*>(form)) {
       if (!(rules & srStdDialogs)) return nullptr;
-    } else if (!(rules & srStdForms) || form->Tag == -98) {
+    } else if (!(rules & srStdForms) || form->Tag == TagNotSkinned) {
       return nullptr;
     }
     auto* provider = new TacProvider(form);

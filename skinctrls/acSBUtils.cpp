@@ -226,7 +226,7 @@ TCacheInfo TacMainWnd::ParentBackground() const {
   HWND parent = GetParent(Window);
   TacBGInfo bg;
   if (parent && (GetWindowLongA(Window, GWL_STYLE) & WS_CHILD))
-    SendMessageA(parent, SM_QUENCHCMD, SkinCommand(AC_GETBG), reinterpret_cast<LPARAM>(&bg));
+    SendMessageA(parent, SM_QUENCHCMD, SkinCommand(TacCommand::GetBG), reinterpret_cast<LPARAM>(&bg));
   const POINT at = PlaceInParent(Window);
   if (bg.BgType == btCache && bg.Bmp && !bg.Bmp->Empty()) {
     info.Bmp = bg.Bmp;
@@ -305,18 +305,18 @@ void TacMainWnd::WndProc(TMessage& m) {
     default: break;
   }
   if (m.Msg == SM_QUENCHCMD) {
-    const WORD command = HIWORD(m.WParam);
-    const bool own = reinterpret_cast<TsSkinManager*>(m.LParam) == Manager;
+    const TacCommand command = CommandOf(m.WParam);
+    const bool own = ForManager(m.LParam, Manager);
     switch (command) {
-      case AC_CTRLHANDLED: m.Result = 1; return;
-      case AC_SETNEWSKIN:
+      case TacCommand::CtrlHandled: m.Result = 1; return;
+      case TacCommand::SetNewSkin:
         if (own) {
           SkinData->UpdateIndexes();
           SetChanged();
           RedrawWindow(Window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         }
         return;
-      case AC_REMOVESKIN:
+      case TacCommand::RemoveSkin:
         if (own) {
           SkinData->HandleMessage(m.Msg, m.WParam, m.LParam, m.Result);
           RemoveSkin();
@@ -331,10 +331,10 @@ void TacMainWnd::WndProc(TMessage& m) {
     return;
   }
   if (m.Msg == SM_QUENCHCMD) {
-    const WORD command = HIWORD(m.WParam);
-    const bool own = reinterpret_cast<TsSkinManager*>(m.LParam) == Manager;
+    const TacCommand command = CommandOf(m.WParam);
+    const bool own = ForManager(m.LParam, Manager);
     switch (command) {
-      case AC_REFRESH:
+      case TacCommand::Refresh:
         if (own) {
           SkinData->UpdateIndexes();
           SetChanged();
@@ -342,20 +342,20 @@ void TacMainWnd::WndProc(TMessage& m) {
           RedrawWindow(Window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         }
         return;
-      case AC_ISCHANGED: m.Result = SkinData->Updating; return;
-      case AC_DEPENDSONPARENT: SkinData->HandleMessage(m.Msg, m.WParam, m.LParam, m.Result); return;
-      case AC_CHILDCOLOR:
+      case TacCommand::IsChanged: m.Result = SkinData->Updating; return;
+      case TacCommand::DependsOnParent: SkinData->HandleMessage(m.Msg, m.WParam, m.LParam, m.Result); return;
+      case TacCommand::ChildColor:
         DefaultProc(m);
         if (m.Result == 0) m.Result = static_cast<LRESULT>(SkinData->Section()->Color & 0xFFFFFF);
         return;
-      case 23: SetChanged(); return;
-      case AC_GETBG:
+      case TacCommand::PrepareCache: SetChanged(); return;
+      case TacCommand::GetBG:
         if (auto* info = reinterpret_cast<TacBGInfo*>(m.LParam)) {
           info->BgType = btFill;
           info->Color = SkinData->Section()->Color & 0xFFFFFF;
         }
         return;
-      case AC_GETAPPLICATION: m.Result = reinterpret_cast<LRESULT>(Application); return;
+      case TacCommand::GetApplication: m.Result = reinterpret_cast<LRESULT>(Application); return;
       default: DefaultProc(m); return;
     }
   }
@@ -443,7 +443,7 @@ void TacIconWnd::PaintClient(TBitmap& bmp) {
 
 void TacTransPanelWnd::WndProc(TMessage& m) {
   if (SkinActive()) {
-    if (m.Msg == SM_QUENCHCMD && HIWORD(m.WParam) == AC_GETBG && m.LParam) {
+    if (m.Msg == SM_QUENCHCMD && CommandOf(m.WParam) == TacCommand::GetBG && m.LParam) {
       // The image under a child of a nested dialog is the outer dialog's, at the nested place.
       auto* info = reinterpret_cast<TacBGInfo*>(m.LParam);
       const TCacheInfo parent = ParentBackground();
@@ -711,8 +711,8 @@ void TacDialogWnd::WndProc(TMessage& m) {
     return;
   }
   if (m.Msg == SM_QUENCHCMD) {
-    const WORD command = HIWORD(m.WParam);
-    if (command == AC_GETBG && m.LParam) {
+    const TacCommand command = CommandOf(m.WParam);
+    if (command == TacCommand::GetBG && m.LParam) {
       auto* info = reinterpret_cast<TacBGInfo*>(m.LParam);
       EnsureBackground();
       if (FBackground.Empty()) {
@@ -726,7 +726,7 @@ void TacDialogWnd::WndProc(TMessage& m) {
       return;
     }
     TacMainWnd::WndProc(m);
-    if ((command == AC_SETNEWSKIN || command == AC_REFRESH) && FFrame) {
+    if ((command == TacCommand::SetNewSkin || command == TacCommand::Refresh) && FFrame) {
       FFrame->UpdateMetrics();
       FFrame->UpdateRegion(true);
     }
@@ -826,7 +826,7 @@ std::vector<HWND> Descendants(HWND wnd) {
 
 std::unique_ptr<TacMainWnd> MakeChildAdapter(HWND child, TsSkinManager* manager) {
   if (!child || !IsWindow(child)) return nullptr;
-  if (SendMessageA(child, SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0) != 0) return nullptr;
+  if (SendMessageA(child, SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled), 0) != 0) return nullptr;
   std::unique_ptr<TacMainWnd> adapter = MakeAdapter(ClassifyChild(child), child, manager);
   if (adapter) adapter->Initialize();
   return adapter;
@@ -835,12 +835,12 @@ std::unique_ptr<TacMainWnd> MakeChildAdapter(HWND child, TsSkinManager* manager)
 std::unique_ptr<TacDialogWnd> AdaptSystemDialog(HWND dialog, TsSkinManager* manager) {
   if (!manager) manager = DefaultManager();
   if (!dialog || !IsWindow(dialog) || !manager || !manager->SkinData().Active) return nullptr;
-  if (SendMessageA(dialog, SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0) != 0) return nullptr;
+  if (SendMessageA(dialog, SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled), 0) != 0) return nullptr;
   // Every child is judged before anything is touched, so a refusal leaves the dialog as it was.
   const std::vector<HWND> children = Descendants(dialog);
   std::vector<TChildKind> kinds;
   for (HWND child : children) {
-    if (SendMessageA(child, SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0) != 0) {
+    if (SendMessageA(child, SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled), 0) != 0) {
       kinds.push_back(TChildKind::None);
       continue;  // skins itself
     }
@@ -857,7 +857,7 @@ std::unique_ptr<TacDialogWnd> AdaptSystemDialog(HWND dialog, TsSkinManager* mana
       result->Children.push_back(std::move(adapter));
     }
   }
-  SendMessageA(dialog, SM_QUENCHCMD, SkinCommand(AC_SETNEWSKIN), reinterpret_cast<LPARAM>(manager));
+  SendMessageA(dialog, SM_QUENCHCMD, SkinCommand(TacCommand::SetNewSkin), reinterpret_cast<LPARAM>(manager));
   SetWindowPos(dialog, nullptr, 0, 0, 0, 0,
                SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
   RedrawWindow(dialog, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);

@@ -10,8 +10,8 @@ namespace evesk {
 
 namespace {
 
-// The engine's command that ends a parent's update phase.
-constexpr WORD AC_ENDPARENTUPDATE = 6;
+// The high bit of BM_SETSTYLE's wParam marks a style change the button makes itself.
+constexpr WPARAM OwnStyleCall = 0x80000000u;
 
 bool CursorOver(HWND wnd) {
   POINT pt;
@@ -99,7 +99,7 @@ void TsButton::CreateParams(TCreateParams& params) {
 void TsButton::SetOwnerDraw(bool on) {
   if (!HandleAllocated()) return;
   const WPARAM type = on ? BS_OWNERDRAW : (FDefault || FDefaultLook) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-  SendMessageA(FHandle, BM_SETSTYLE, type | 0x80000000u, TRUE);  // the high bit: our own call
+  SendMessageA(FHandle, BM_SETSTYLE, type | OwnStyleCall, TRUE);
 }
 
 bool TsButton::HandleReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
@@ -223,7 +223,7 @@ void TsButton::Paint(HDC given) {
     if (TWinControl* p = Parent()) {
       const RECT b = BoundsRect();
       if (b.left < 0 || b.top < 0 || b.right > p->Width() || b.bottom > p->Height())
-        SendMessageA(FHandle, SM_QUENCHCMD, SkinCommand(AC_SETHALFVISIBLE), 0);
+        SendMessageA(FHandle, SM_QUENCHCMD, SkinCommand(TacCommand::SetHalfVisible), 0);
     }
     FSkinData.BGChanged = true;
     PrepareCache();
@@ -251,16 +251,16 @@ void TsButton::StatePaint(bool clicked, TacAnimatEvent event) {
 }
 
 bool TsButton::HandleCommand(TMessage& m, const TWndMethod& inherited) {
-  const bool own = reinterpret_cast<TsSkinManager*>(m.LParam) == FSkinData.SkinManager();
-  switch (HIWORD(m.WParam)) {
-    case AC_SETNEWSKIN:
+  const bool own = ForManager(m.LParam, FSkinData.SkinManager());
+  switch (CommandOf(m.WParam)) {
+    case TacCommand::SetNewSkin:
       if (!own) return false;
       StopFade(FFadeTimer, FSkinData);
       inherited(m);
       FRegionApplied = false;
       if (FSkinData.SkinIndex >= 0) SetOwnerDraw(true);
       return true;
-    case AC_REMOVESKIN:
+    case TacCommand::RemoveSkin:
       if (!own) return false;
       StopFade(FFadeTimer, FSkinData);
       inherited(m);
@@ -271,14 +271,14 @@ bool TsButton::HandleCommand(TMessage& m, const TWndMethod& inherited) {
       if (HandleAllocated()) SetWindowRgn(FHandle, nullptr, TRUE);
       Repaint();
       return true;
-    case AC_REFRESH:
+    case TacCommand::Refresh:
       StopFade(FFadeTimer, FSkinData);
       inherited(m);
       if (own && FSkinData.Skinned() && !OwnerDrawn()) SetOwnerDraw(true);
       Repaint();
       return true;
-    case AC_CTRLHANDLED: m.Result = 1; return true;
-    case AC_STOPFADE: {
+    case TacCommand::CtrlHandled: m.Result = 1; return true;
+    case TacCommand::StopFade: {
       // What changed while the fade ran (the focus a click gives, say) is shown once it ends.
       const bool stale = FadeRunning(FFadeTimer) && FSkinData.BGChanged;
       StopFade(FFadeTimer, FSkinData);
@@ -286,9 +286,9 @@ bool TsButton::HandleCommand(TMessage& m, const TWndMethod& inherited) {
       m.Result = 0;
       return true;
     }
-    case AC_PREPARECACHE: PrepareCache(); m.Result = 0; return true;
-    case AC_DRAWFRAME: m.Result = 0; return true;
-    case AC_ENDPARENTUPDATE:
+    case TacCommand::PrepareCache: PrepareCache(); m.Result = 0; return true;
+    case TacCommand::DrawFrame: m.Result = 0; return true;
+    case TacCommand::ParentUpdateEnded:
       FSkinData.Updating = false;
       Repaint();
       m.Result = 0;
@@ -303,7 +303,7 @@ void TsButton::ButtonMessage(TMessage& m, const TWndMethod& inherited) {
     return;
   }
   if (m.Msg == BM_SETSTYLE) {
-    if (m.WParam & 0x80000000u) {
+    if (m.WParam & OwnStyleCall) {
       m.WParam &= 0xFFFF;
     } else {
       // The dialog marks its default button; an owner-drawn one shows that itself.

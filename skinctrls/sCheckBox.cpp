@@ -357,21 +357,21 @@ void TsCheckBox::TakeFocus() {
   if (FHandle && GetFocus() != FHandle) ::SetFocus(FHandle);
 }
 
-bool TsCheckBox::SkinCmd(WORD command, LPARAM lp, LRESULT& result) {
-  const bool own = reinterpret_cast<TsSkinManager*>(lp) == FSkinData.SkinManager();
+bool TsCheckBox::SkinCmd(TacCommand command, LPARAM lp, LRESULT& result) {
+  const bool own = ForManager(lp, FSkinData.SkinManager());
   LRESULT ignored = 0;
   const WPARAM wp = ::evesk::SkinCommand(command);
   switch (command) {
-    case AC_SETNEWSKIN:
+    case TacCommand::SetNewSkin:
       if (!own) return false;
       StopFade();
       State();  // the window still holds the state: take it before painting it ourselves
       FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
       // The manager marks its skin active after telling everyone; size and paint then.
-      if (FHandle) PostMessageA(FHandle, SM_QUENCHCMD, ::evesk::SkinCommand(AC_REFRESH), lp);
+      if (FHandle) PostMessageA(FHandle, SM_QUENCHCMD, ::evesk::SkinCommand(TacCommand::Refresh), lp);
       result = 0;
       return true;
-    case AC_REMOVESKIN:
+    case TacCommand::RemoveSkin:
       if (!own) return false;
       StopFade();
       FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
@@ -383,7 +383,7 @@ bool TsCheckBox::SkinCmd(WORD command, LPARAM lp, LRESULT& result) {
       }
       result = 0;
       return true;
-    case AC_REFRESH:
+    case TacCommand::Refresh:
       if (!own) return false;
       StopFade();
       FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
@@ -391,25 +391,25 @@ bool TsCheckBox::SkinCmd(WORD command, LPARAM lp, LRESULT& result) {
       if (Skinned()) Repaint();
       result = 0;
       return true;
-    case 6:  // the parent's update ended
+    case TacCommand::ParentUpdateEnded:
       if (!FSkinData.Updating) return false;
       FSkinData.Updating = false;
       Repaint();
       result = 0;
       return true;
-    case AC_CTRLHANDLED: result = 1; return true;
-    case AC_BEFOREREPAINT: StopFade(); result = 0; return true;
-    case AC_PREPARECACHE:  // then go on as usual
+    case TacCommand::CtrlHandled: result = 1; return true;
+    case TacCommand::StopFade: StopFade(); result = 0; return true;
+    case TacCommand::PrepareCache:  // then go on as usual
       if (Skinned()) PrepareCache();
       return false;
-    case AC_GETAPPLICATION: result = reinterpret_cast<LRESULT>(Application); return true;
+    case TacCommand::GetApplication: result = reinterpret_cast<LRESULT>(Application); return true;
     default: return false;
   }
 }
 
 LRESULT TsCheckBox::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   LRESULT result = 0;
-  if (msg == SM_QUENCHCMD && SkinCmd(HIWORD(wp), lp, result)) return result;
+  if (msg == SM_QUENCHCMD && SkinCmd(CommandOf(wp), lp, result)) return result;
   const bool skinned = Skinned() && !IsDestroying();
   if (skinned) {
     switch (msg) {

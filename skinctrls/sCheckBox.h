@@ -67,7 +67,7 @@ class TsCheckBox : public TCheckBox {
 
  private:
   bool Ready() const;
-  bool SkinCmd(WORD command, LPARAM lp, LRESULT& result);
+  bool SkinCmd(TacCommand command, LPARAM lp, LRESULT& result);
   bool SkinnedMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
   bool UnskinnedMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
   void Paint(HDC dc);

@@ -12,7 +12,7 @@ namespace {
 
 TControl* ControlOf(const TsCommonData& data) { return dynamic_cast<TControl*>(data.OwnerObject()); }
 
-LRESULT Command(TControl& control, WORD command, LPARAM lp = 0) {
+LRESULT Command(TControl& control, TacCommand command, LPARAM lp = 0) {
   return control.Perform(SM_QUENCHCMD, SkinCommand(command), lp);
 }
 
@@ -67,7 +67,7 @@ void StartFade(TsFadeTimer*& timer, TsCommonData& data, TControl& control, bool 
   else if (previous == fdBackward) timer->Iterations -= timer->FadeLevel;
   if (clicked) timer->Iterations /= 2;
   if (timer->FadeLevel >= timer->Iterations || timer->FadeLevel <= 0) timer->FadeLevel = 1;
-  Command(control, AC_PREPARECACHE);
+  Command(control, TacCommand::PrepareCache);
   if (timer->FadeLevel < 0) timer->FadeLevel = 1;
   timer->Direction = direction;
   if (direction != fdNone) timer->SetEnabled(true);
@@ -112,7 +112,7 @@ void TsFadeTimer::Tick(TObject*) {
   if (FadeLevel > Iterations || FadeLevel < 0 || !control) {
     // The control frees this timer on the command; a control that does not still gets it stopped.
     const std::shared_ptr<bool> alive = FAlive;
-    if (control) Command(*control, AC_STOPFADE);
+    if (control) Command(*control, TacCommand::StopFade);
     if (*alive) {
       SetEnabled(false);
       Direction = fdNone;
@@ -146,7 +146,7 @@ void TsFadeTimer::Step() {
     HDC dc = GetDC(wnd);
     if (dc) {
       const int saved = SaveDC(dc);
-      if (Command(*control, AC_DRAWFRAME, reinterpret_cast<LPARAM>(FFrame.get())) == 0)
+      if (Command(*control, TacCommand::DrawFrame, reinterpret_cast<LPARAM>(FFrame.get())) == 0)
         DrawBitmap(dc, origin.x, origin.y, *FFrame);
       RestoreDC(dc, saved);
       ReleaseDC(wnd, dc);

@@ -13,13 +13,6 @@
 
 namespace evesk {
 
-// Commands of the engine's message that drive a fade.
-enum : WORD {
-  AC_STOPFADE = 16,      // stop the running fade (to a form: a repaint of all forms follows)
-  AC_PREPARECACHE = 23,  // paint the current state into the cache now
-  AC_DRAWFRAME = 24,     // lParam: a finished frame (TBitmap*); non-zero when the control showed it
-};
-
 // Which events of a control fade (TacAnimatEvents, a set). With aeGlobalDef the events the
 // manager's AnimEffects.Buttons.Events names fade as well.
 enum TacAnimatEvent : unsigned {
@@ -69,8 +62,8 @@ class TsFadeTimer : public TTimer {
 // event animates, else stops any fade and repaints at once; then updates the control's glow.
 // clicked halves the fade and hides the glow. The old look is taken from the cache, so the
 // caller clears the skin data's BGChanged first (a cache already marked changed is not faded
-// from). A control that fades answers AC_PREPARECACHE by painting its current look into the
-// cache, AC_STOPFADE by StopFade, and does not paint itself while FadeRunning.
+// from). A control that fades answers TacCommand::PrepareCache by painting its current look
+// into the cache, TacCommand::StopFade by StopFade, and does not paint itself while FadeRunning.
 void RequestStatePaint(TsFadeTimer*& timer, TsCommonData& data, bool clicked, bool animate,
                        int direction = fdForward);
 // Stops and frees the fade timer, if any, and empties the field.

@@ -52,7 +52,8 @@ const TsSkinManager* ActiveManager() {
 // global font colour when none does.
 TColor SectionFontColor(const TControl& control, const TsSkinManager& m) {
   for (TWinControl* p = control.Parent(); p && p->HandleAllocated(); p = p->Parent()) {
-    const int index = static_cast<int>(SendMessageA(p->Handle(), SM_QUENCHCMD, SkinCommand(AC_GETSKININDEX), 0)) - 1;
+    const int index =
+        static_cast<int>(SendMessageA(p->Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::GetSkinIndex), 0)) - 1;
     if (!m.IsValidSkinIndex(index)) break;
     const TsGeneralData& s = m.Tables().Sections()[static_cast<std::size_t>(index)];
     if (s.Transparency > 50 && p->Parent()) continue;
@@ -100,9 +101,9 @@ TFont* TsCustomLabel::CurrentFont() {
 TColor TsCustomLabel::DisabledTextColor() {
   TColor back = FParent ? ColorToRGB(FParent->Color()) : ColorToRGB(clBtnFace);
   if (FParent && FParent->HandleAllocated() &&
-      SendMessageA(FParent->Handle(), SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0) != 0)
+      SendMessageA(FParent->Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled), 0) != 0)
     back = ColorToRGB(static_cast<TColor>(
-        SendMessageA(FParent->Handle(), SM_QUENCHCMD, SkinCommand(AC_CHILDCOLOR), clSkinFuchsia)));
+        SendMessageA(FParent->Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::ChildColor), clSkinFuchsia)));
   return MixColors(ColorToRGB(FFont.Color()) & 0xFFFFFF, back & 0xFFFFFF, 0.4);
 }
 
@@ -118,7 +119,7 @@ void TsCustomLabel::Paint(TCanvas& canvas) {
     // The section's own background over what the parent shows under the label.
     TacBGInfo bg;
     if (FParent->HandleAllocated())
-      SendMessageA(FParent->Handle(), SM_QUENCHCMD, SkinCommand(AC_GETBG), reinterpret_cast<LPARAM>(&bg));
+      SendMessageA(FParent->Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::GetBG), reinterpret_cast<LPARAM>(&bg));
     TCacheInfo parent;
     if (bg.BgType == btCache && bg.Bmp) {
       parent.Bmp = bg.Bmp, parent.X = bg.X, parent.Y = bg.Y, parent.Ready = true;
@@ -155,15 +156,17 @@ LRESULT TsCustomLabel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       AdjustSize();
       Invalidate();
       return 0;
-    case SM_QUENCHCMD:
-      if (HIWORD(wp) == AC_CTRLHANDLED) return 1;
-      if (HIWORD(wp) == AC_REMOVESKIN && reinterpret_cast<TsSkinManager*>(lp) == DefaultManager()) {
+    case SM_QUENCHCMD: {
+      const TacCommand command = CommandOf(wp);
+      if (command == TacCommand::CtrlHandled) return 1;
+      if (command == TacCommand::RemoveSkin && ForManager(lp, DefaultManager())) {
         QuietColor(FFont, clWindowText);
         Invalidate();
-      } else if (HIWORD(wp) == AC_SETNEWSKIN || HIWORD(wp) == AC_REFRESH) {
+      } else if (command == TacCommand::SetNewSkin || command == TacCommand::Refresh) {
         Invalidate();
       }
       return 0;
+    }
   }
   return TCustomLabel::WndProc(msg, wp, lp);
 }

@@ -12,8 +12,6 @@ namespace evesk {
 
 namespace {
 
-enum : WORD { AC_PARENTUPDATEENDED = 6 };
-
 constexpr UINT RedrawFlags = RDW_FRAME | RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE;
 
 
@@ -134,9 +132,10 @@ void TsPanel::PaintPanel(HDC dc, bool sendUpdated) {
   if (sendUpdated) {
     for (TControl* c : std::vector<TControl*>(FControls)) {
       auto* w = dynamic_cast<TWinControl*>(c);
-      if (!w) c->Perform(SM_QUENCHCMD, SkinCommand(AC_PARENTUPDATEENDED), 0);
-      else if (w->HandleAllocated() && SendMessageA(w->Handle(), SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0) == 1)
-        SendMessageA(w->Handle(), SM_QUENCHCMD, SkinCommand(AC_PARENTUPDATEENDED), 0);
+      if (!w) c->Perform(SM_QUENCHCMD, SkinCommand(TacCommand::ParentUpdateEnded), 0);
+      else if (w->HandleAllocated() &&
+               SendMessageA(w->Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled), 0) == 1)
+        SendMessageA(w->Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::ParentUpdateEnded), 0);
     }
   }
 }
@@ -147,17 +146,17 @@ void TsPanel::RedrawNow() {
   if (FHandle && IsWindowVisible(FHandle)) RedrawWindow(FHandle, nullptr, nullptr, RedrawFlags);
 }
 
-bool TsPanel::SkinCmd(WORD command, WPARAM wp, LPARAM lp, LRESULT& result) {
-  const bool own = reinterpret_cast<TsSkinManager*>(lp) == FSkinData.SkinManager();
+bool TsPanel::SkinCmd(TacCommand command, WPARAM wp, LPARAM lp, LRESULT& result) {
+  const bool own = ForManager(lp, FSkinData.SkinManager());
   LRESULT ignored = 0;
   result = 0;
   switch (command) {
-    case AC_SETNEWSKIN:
+    case TacCommand::SetNewSkin:
       FControlStyle &= ~csOpaque;
       Relay(wp, lp);
       if (own) FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
       return true;
-    case AC_REMOVESKIN:
+    case TacCommand::RemoveSkin:
       FControlStyle &= ~csOpaque;
       if (own) {
         FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
@@ -165,7 +164,7 @@ bool TsPanel::SkinCmd(WORD command, WPARAM wp, LPARAM lp, LRESULT& result) {
       }
       Relay(wp, lp);
       return true;
-    case AC_REFRESH:
+    case TacCommand::Refresh:
       if (own) {
         FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
         FSkinData.BGChanged = true;
@@ -173,17 +172,17 @@ bool TsPanel::SkinCmd(WORD command, WPARAM wp, LPARAM lp, LRESULT& result) {
       }
       Relay(wp, lp);
       return true;
-    case AC_PARENTUPDATEENDED:
+    case TacCommand::ParentUpdateEnded:
       if (FSkinData.Updating) {
         FSkinData.Updating = false;
         RedrawNow();
       }
       Relay(wp, lp);
       return true;
-    case AC_CTRLHANDLED: result = 1; return true;
-    case AC_ISCHANGED: result = FSkinData.Updating; return true;
-    case AC_GETAPPLICATION: result = reinterpret_cast<LRESULT>(Application); return true;
-    case AC_GETBG: {
+    case TacCommand::CtrlHandled: result = 1; return true;
+    case TacCommand::IsChanged: result = FSkinData.Updating; return true;
+    case TacCommand::GetApplication: result = reinterpret_cast<LRESULT>(Application); return true;
+    case TacCommand::GetBG: {
       auto* info = reinterpret_cast<TacBGInfo*>(lp);
       if (!info) return true;
       if (FSkinData.BGChanged && !FSkinData.Updating && Skinned()) BuildCache();
@@ -204,7 +203,7 @@ bool TsPanel::SkinCmd(WORD command, WPARAM wp, LPARAM lp, LRESULT& result) {
 
 LRESULT TsPanel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   LRESULT result = 0;
-  if (msg == SM_QUENCHCMD && SkinCmd(HIWORD(wp), wp, lp, result)) return result;
+  if (msg == SM_QUENCHCMD && SkinCmd(CommandOf(wp), wp, lp, result)) return result;
   if (!Ready()) return TPanel::WndProc(msg, wp, lp);
   if (!Skinned()) {
     if (FSkinData.HandleMessage(msg, wp, lp, result)) return result;
@@ -273,7 +272,7 @@ void PaintGraphicChildren(TWinControl& container, HDC dc, POINT offset) {
   if (!container.HandleAllocated() || !IsWindowVisible(container.Handle()) || container.ControlCount() == 0) return;
   RECT clip;
   if (GetClipBox(dc, &clip) == NULLREGION) {
-    SendMessageA(container.Handle(), SM_QUENCHCMD, SkinCommand(AC_SETHALFVISIBLE), 0);
+    SendMessageA(container.Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::SetHalfVisible), 0);
     return;
   }
   std::vector<TGraphicControl*> children;
@@ -288,7 +287,7 @@ void PaintGraphicChildren(TWinControl& container, HDC dc, POINT offset) {
 
   TacBGInfo bg;
   bg.R = RECT{0, 0, container.Width(), container.Height()};
-  SendMessageA(container.Handle(), SM_QUENCHCMD, SkinCommand(AC_GETBG), reinterpret_cast<LPARAM>(&bg));
+  SendMessageA(container.Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::GetBG), reinterpret_cast<LPARAM>(&bg));
   TBitmap off;
   if (!off.SetSize(container.Width(), container.Height(), TPixelFormat::pf24bit) || !off.Handle()) return;
   TBitmapDC mem(off);

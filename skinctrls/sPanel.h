@@ -30,7 +30,7 @@ class TsPanel : public TPanel, public TacSkinCommandRelay {
  private:
   bool Ready() const;
   bool CachedMode() { return FSkinData.Cache() != nullptr && !FSkinData.CustomColor(); }
-  bool SkinCmd(WORD command, WPARAM wp, LPARAM lp, LRESULT& result);
+  bool SkinCmd(TacCommand command, WPARAM wp, LPARAM lp, LRESULT& result);
   void Relay(WPARAM wp, LPARAM lp);
   void RedrawNow();
   void PaintDirect(HDC dc);

@@ -526,11 +526,11 @@ void TacMenuWnd::PaintClientFrame() {
 
 void TacMenuWnd::WndProc(TMessage& m) {
   if (m.Msg == SM_QUENCHCMD) {
-    switch (HIWORD(m.WParam)) {
-      case AC_CTRLHANDLED: m.Result = 1; return;
-      case 14: Visible = true; return;
-      case AC_SETUPDATING: m.Result = Visible; return;
-      case AC_GETAPPLICATION: m.Result = reinterpret_cast<LRESULT>(Application); return;
+    switch (CommandOf(m.WParam)) {
+      case TacCommand::CtrlHandled: m.Result = 1; return;
+      case TacCommand::MenuShown: Visible = true; return;
+      case TacCommand::SetUpdating: m.Result = Visible; return;  // a menu window answers whether it was shown
+      case TacCommand::GetApplication: m.Result = reinterpret_cast<LRESULT>(Application); return;
       default: break;
     }
   }

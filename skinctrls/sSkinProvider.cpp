@@ -916,26 +916,25 @@ void TsSkinProvider::PaintClient(TMessage& m, const TWndMethod& inherited) {
 void TsSkinProvider::Handle(TMessage& m, const TWndMethod& inherited) {
   if (FInert) return inherited(m);
   if (m.Msg == SM_QUENCHCMD) {
-    const WORD command = HIWORD(m.WParam);
-    TsSkinManager* own = FSkinData.SkinManager();
-    const bool ownManager = reinterpret_cast<TsSkinManager*>(m.LParam) == own;
+    const TacCommand command = CommandOf(m.WParam);
+    const bool ownManager = ForManager(m.LParam, FSkinData.SkinManager());
     switch (command) {
-      case AC_CTRLHANDLED: m.Result = 1; return;
-      case AC_SETNEWSKIN:
+      case TacCommand::CtrlHandled: m.Result = 1; return;
+      case TacCommand::SetNewSkin:
         if (!ownManager) break;
         FSkinData.UpdateIndexes();
         if (FFrame) FFrame->UpdateMetrics();
         SendSkinCommandToControls(FForm, m.WParam, m.LParam);
         m.Result = 0;
         return;
-      case AC_REMOVESKIN:
+      case TacCommand::RemoveSkin:
         if (!ownManager) break;
         SendSkinCommandToControls(FForm, m.WParam, m.LParam);
         FSkinData.HandleMessage(m.Msg, m.WParam, m.LParam, m.Result);
         RemoveSkin();
         m.Result = 0;
         return;
-      case AC_REFRESH:
+      case TacCommand::Refresh:
         if (!ownManager) break;
         FSkinData.UpdateIndexes();
         FSkinData.HandleMessage(m.Msg, m.WParam, m.LParam, m.Result);
@@ -948,11 +947,11 @@ void TsSkinProvider::Handle(TMessage& m, const TWndMethod& inherited) {
         }
         m.Result = 0;
         return;
-      case AC_BEFOREREPAINT:
+      case TacCommand::StopFade:  // all forms are repainted next: the controls end their fades
         SendSkinCommandToControls(FForm, m.WParam, m.LParam);
         m.Result = 0;
         return;
-      case AC_GETBG:
+      case TacCommand::GetBG:
         if (m.LParam && FFrame && FFrame->Skinned()) {
           auto& info = *reinterpret_cast<TacBGInfo*>(m.LParam);
           const int cx = FFrame->BorderWidth(), cy = FFrame->BorderHeight() + FFrame->CaptionHeight();
@@ -965,6 +964,7 @@ void TsSkinProvider::Handle(TMessage& m, const TWndMethod& inherited) {
           return;
         }
         break;
+      default: break;
     }
     if (FSkinData.HandleMessage(m.Msg, m.WParam, m.LParam, m.Result)) return;
     return inherited(m);
@@ -1037,7 +1037,7 @@ void TacCtrlAdapter::Adapt(TWinControl* parent) {
   if (!m) return;
   for (int i = 0; i < parent->ControlCount(); ++i) {
     TControl* c = parent->Controls(i);
-    if (c->Tag == -98 || c->IsDestroying()) continue;
+    if (c->Tag == TagNotSkinned || c->IsDestroying()) continue;
     if (auto* label = dynamic_cast<TCustomLabel*>(c)) {
       // Skinned labels follow the skin themselves.
       if (TsCommonData::Of(label) || std::any_of(FItems.begin(), FItems.end(), [&](const TItem& it) {

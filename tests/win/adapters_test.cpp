@@ -122,7 +122,7 @@ std::vector<HWND> Children(HWND wnd) {
 // The procedure as the framework reads and writes it, with the window's character width.
 std::pair<LONG_PTR, BOOL> Proc(HWND wnd) { return {GetWindowLongPtrA(wnd, GWLP_WNDPROC), IsWindowUnicode(wnd)}; }
 
-LRESULT Handled(HWND wnd) { return SendMessageA(wnd, SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0); }
+LRESULT Handled(HWND wnd) { return SendMessageA(wnd, SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled), 0); }
 
 COLORREF Rgb(TColor c) { return ColorToRGB(c) & 0xFFFFFF; }
 
@@ -284,7 +284,7 @@ TEST_F(AdaptersTest, NestedDialogIsAdaptedWithItsChildren) {
   EXPECT_EQ(Handled(GetDlgItem(nested, 300)), 1);
   // The nested dialog passes a background request on to the outer dialog's image.
   TacBGInfo bg;
-  SendMessageA(nested, SM_QUENCHCMD, SkinCommand(AC_GETBG), reinterpret_cast<LPARAM>(&bg));
+  SendMessageA(nested, SM_QUENCHCMD, SkinCommand(TacCommand::GetBG), reinterpret_cast<LPARAM>(&bg));
   EXPECT_EQ(bg.BgType, btCache);
   EXPECT_EQ(bg.Bmp, skinned->Background());
 }
@@ -402,7 +402,7 @@ void CALLBACK VisitBox(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
   if (!box) return;
   v.Box = box;
-  v.Handled = SendMessageA(box, SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0);
+  v.Handled = SendMessageA(box, SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled), 0);
   RedrawWindow(box, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   SaveWindowShot(box, "adapters-messagebox");
   // The keys reach the box as the reader's keyboard would send them.

@@ -41,7 +41,7 @@ class TDataPanel : public TPanel {
   }
 };
 
-LRESULT Send(TWinControl* c, WORD command, LPARAM lp = 0, WORD param = 0) {
+LRESULT Send(TWinControl* c, TacCommand command, LPARAM lp = 0, WORD param = 0) {
   return SendMessageA(c->Handle(), SM_QUENCHCMD, SkinCommand(command, param), lp);
 }
 
@@ -88,8 +88,8 @@ TEST_F(CommonDataTest, KindsGiveSectionsAndUnknownClassesStayUnskinned) {
   EXPECT_EQ(odd->Data.SkinSection(), "TPANEL");
   EXPECT_EQ(odd->Data.SkinIndex, -1);
   EXPECT_FALSE(odd->Data.Skinned());
-  EXPECT_EQ(Send(odd, AC_GETSKININDEX), 0);
-  EXPECT_EQ(Send(button, AC_GETSKININDEX), Index("BUTTON") + 1);
+  EXPECT_EQ(Send(odd, TacCommand::GetSkinIndex), 0);
+  EXPECT_EQ(Send(button, TacCommand::GetSkinIndex), Index("BUTTON") + 1);
   // Names are kept upper-cased; an empty one means no section at all.
   odd->Data.SetSkinSection("edit");
   EXPECT_EQ(odd->Data.SkinSection(), "EDIT");
@@ -100,29 +100,29 @@ TEST_F(CommonDataTest, KindsGiveSectionsAndUnknownClassesStayUnskinned) {
 }
 
 TEST_F(CommonDataTest, QueriesAnswerAndRemovalComesOnlyFromTheOwnManager) {
-  EXPECT_EQ(Send(button, AC_CTRLHANDLED), 1);
-  EXPECT_EQ(Send(odd, AC_CTRLHANDLED), 1);  // the engine paints it, even if plainly
-  EXPECT_EQ(Send(button, AC_GETAPPLICATION), reinterpret_cast<LRESULT>(Application));
-  EXPECT_EQ(Send(box, AC_DEPENDSONPARENT), 0);  // the plain panel under it does not change
-  EXPECT_EQ(Send(button, AC_DEPENDSONPARENT), 1);  // a gradient
-  Send(button, AC_SETUPDATING, 0, 1);
+  EXPECT_EQ(Send(button, TacCommand::CtrlHandled), 1);
+  EXPECT_EQ(Send(odd, TacCommand::CtrlHandled), 1);  // the engine paints it, even if plainly
+  EXPECT_EQ(Send(button, TacCommand::GetApplication), reinterpret_cast<LRESULT>(Application));
+  EXPECT_EQ(Send(box, TacCommand::DependsOnParent), 0);  // the plain panel under it does not change
+  EXPECT_EQ(Send(button, TacCommand::DependsOnParent), 1);  // a gradient
+  Send(button, TacCommand::SetUpdating, 0, 1);
   EXPECT_TRUE(button->Data.Updating);
-  EXPECT_EQ(Send(button, AC_ISCHANGED), 1);
-  Send(button, AC_SETUPDATING, 0, 0);
+  EXPECT_EQ(Send(button, TacCommand::IsChanged), 1);
+  Send(button, TacCommand::SetUpdating, 0, 0);
 
   TsSkinManager* other = NewManager(form);
   other->SetSkinName("Topaz");
-  Send(button, AC_REMOVESKIN, reinterpret_cast<LPARAM>(other));
+  Send(button, TacCommand::RemoveSkin, reinterpret_cast<LPARAM>(other));
   EXPECT_TRUE(button->Data.Skinned());
   EXPECT_EQ(button->Data.SkinIndex, Index("BUTTON"));
   EXPECT_FALSE(button->Data.Updating);
-  Send(button, AC_REMOVESKIN, reinterpret_cast<LPARAM>(manager));
+  Send(button, TacCommand::RemoveSkin, reinterpret_cast<LPARAM>(manager));
   EXPECT_FALSE(button->Data.Skinned());
   EXPECT_EQ(button->Data.Texture, -1);
   EXPECT_TRUE(button->Data.Updating);
   EXPECT_EQ(button->Data.Cache()->Width(), 0);
-  Send(button, AC_SETNEWSKIN, reinterpret_cast<LPARAM>(manager));
-  Send(button, AC_REFRESH, reinterpret_cast<LPARAM>(manager));
+  Send(button, TacCommand::SetNewSkin, reinterpret_cast<LPARAM>(manager));
+  Send(button, TacCommand::Refresh, reinterpret_cast<LPARAM>(manager));
   EXPECT_TRUE(button->Data.Skinned());
   EXPECT_FALSE(button->Data.Updating);
 }
@@ -138,7 +138,7 @@ TEST_F(CommonDataTest, TheDefaultManagerIsNotStoredAndAGoneManagerIsForgotten) {
   EXPECT_FALSE(button->Data.Skinned());
   delete other;
   EXPECT_EQ(button->Data.StoredManager(), nullptr);
-  Send(button, AC_SETNEWSKIN, reinterpret_cast<LPARAM>(manager));
+  Send(button, TacCommand::SetNewSkin, reinterpret_cast<LPARAM>(manager));
   EXPECT_TRUE(button->Data.Skinned());
 }
 
@@ -185,17 +185,17 @@ TEST_F(CommonDataTest, ASystemColourInTheSkinPaintsAsThePlatformsColour) {
 TEST_F(CommonDataTest, BackgroundRequestsAnswerEachWay) {
   // Opaque plain colour.
   TacBGInfo info;
-  Send(panel, AC_GETBG, reinterpret_cast<LPARAM>(&info));
+  Send(panel, TacCommand::GetBG, reinterpret_cast<LPARAM>(&info));
   EXPECT_EQ(info.BgType, btFill);
   EXPECT_EQ(info.Color, Rgb(Sec("PANEL").Color));
 
   // Transparent: the request goes on to the parent, a cache answer moved by the control's place.
   info = {};
-  Send(box, AC_GETBG, reinterpret_cast<LPARAM>(&info));
+  Send(box, TacCommand::GetBG, reinterpret_cast<LPARAM>(&info));
   EXPECT_EQ(info.BgType, btFill);
   EXPECT_EQ(info.Color, Rgb(Sec("PANEL").Color));
   info = {};
-  Send(boxOnButton, AC_GETBG, reinterpret_cast<LPARAM>(&info));
+  Send(boxOnButton, TacCommand::GetBG, reinterpret_cast<LPARAM>(&info));
   ASSERT_EQ(info.BgType, btCache);
   EXPECT_EQ(info.Bmp, button->Data.Cache());
   EXPECT_EQ(info.X, 3);
@@ -211,7 +211,7 @@ TEST_F(CommonDataTest, BackgroundRequestsAnswerEachWay) {
     info.DrawDC = dc.Handle();
     info.R = RECT{2, 2, 12, 12};
     info.X = 5, info.Y = 6;
-    Send(button, AC_GETBG, reinterpret_cast<LPARAM>(&info));
+    Send(button, TacCommand::GetBG, reinterpret_cast<LPARAM>(&info));
     EXPECT_EQ(info.BgType, btCache);
     GdiFlush();
   }
@@ -248,8 +248,8 @@ TEST_F(CommonDataTest, BackgroundRequestsAnswerEachWay) {
 
 TEST_F(CommonDataTest, ChildColourMixesTransparentSectionsWithTheParent) {
   const TColor panelColor = Rgb(Sec("PANEL").Color);
-  EXPECT_EQ(static_cast<TColor>(Send(panel, AC_CHILDCOLOR)), panelColor);
-  EXPECT_EQ(static_cast<TColor>(Send(box, AC_CHILDCOLOR)), panelColor);  // fully transparent
+  EXPECT_EQ(static_cast<TColor>(Send(panel, TacCommand::ChildColor)), panelColor);
+  EXPECT_EQ(static_cast<TColor>(Send(box, TacCommand::ChildColor)), panelColor);  // fully transparent
   EXPECT_EQ(box->Data.ControlColor(false), panelColor);
   // Hot, the check box is 55 per cent transparent over the panel.
   EXPECT_EQ(box->Data.ControlColor(true), MixColors(panelColor, Rgb(Sec("CHECKBOX").HotColor), 0.55) & 0xFFFFFF);

@@ -149,7 +149,7 @@ TEST_F(MainFormTest, SkinnedControlsCarryTheirSkinData) {
     ASSERT_NE(data, nullptr) << e.name;
     EXPECT_EQ(data->SkinSection(), e.section) << e.name;
     EXPECT_GE(data->SkinIndex, 0) << e.name;
-    EXPECT_EQ(SendMessageA(control->Handle(), SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0), 1) << e.name;
+    EXPECT_EQ(SendMessageA(control->Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled), 0), 1) << e.name;
   }
 }
 

@@ -21,7 +21,7 @@ using topaz::PixelOf;
 namespace {
 
 
-LRESULT Send(TWinControl* c, WORD command, LPARAM lp = 0) {
+LRESULT Send(TWinControl* c, TacCommand command, LPARAM lp = 0) {
   return SendMessageA(c->Handle(), SM_QUENCHCMD, SkinCommand(command), lp);
 }
 
@@ -63,7 +63,7 @@ class SButtonTest : public ::testing::Test {
 };
 
 TEST_F(SButtonTest, SkinCommandsSwitchOwnerDrawingAndTheRegion) {
-  EXPECT_EQ(Send(button, AC_CTRLHANDLED), 1);
+  EXPECT_EQ(Send(button, TacCommand::CtrlHandled), 1);
   EXPECT_EQ(Type(), BS_OWNERDRAW);
   EXPECT_TRUE(HasRegion());
   // The frame's transparent corner pixels are out of the window's shape; the middle is in.
@@ -77,7 +77,7 @@ TEST_F(SButtonTest, SkinCommandsSwitchOwnerDrawingAndTheRegion) {
   EXPECT_NE(Type(), BS_OWNERDRAW);
   EXPECT_FALSE(HasRegion());
   EXPECT_EQ(button->SkinData()->Cache()->Width(), 0);
-  EXPECT_EQ(Send(button, AC_CTRLHANDLED), 1);
+  EXPECT_EQ(Send(button, TacCommand::CtrlHandled), 1);
 
   manager->SetActive(true);  // command 1 brings the skin back
   EXPECT_EQ(Type(), BS_OWNERDRAW);
@@ -187,7 +187,7 @@ TEST_F(SButtonTest, FadeStopsOnFocusLossAndOnCommand16) {
   winpump::PumpUntil([&] { return button->FadeTimer() == nullptr; }, 5000);
   Hover();
   ASSERT_NE(button->FadeTimer(), nullptr);
-  EXPECT_EQ(Send(button, AC_STOPFADE), 0);
+  EXPECT_EQ(Send(button, TacCommand::StopFade), 0);
   EXPECT_EQ(button->FadeTimer(), nullptr);
   // With no events to animate, the look changes at once.
   button->Perform(CM_MOUSELEAVE);

@@ -26,7 +26,7 @@ using topaz::PixelOf;
 namespace {
 
 
-LRESULT Send(TWinControl* c, WORD command, LPARAM lp = 0) {
+LRESULT Send(TWinControl* c, TacCommand command, LPARAM lp = 0) {
   return SendMessageA(c->Handle(), SM_QUENCHCMD, SkinCommand(command), lp);
 }
 
@@ -120,10 +120,10 @@ class SkinChecksTest : public ::testing::Test {
 };
 
 TEST_F(SkinChecksTest, EveryControlSaysItIsSkinned) {
-  EXPECT_EQ(Send(box, AC_CTRLHANDLED), 1);
-  EXPECT_EQ(Send(panel, AC_CTRLHANDLED), 1);
-  EXPECT_EQ(label->Perform(SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED)), 1);
-  EXPECT_EQ(web->Perform(SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED)), 1);
+  EXPECT_EQ(Send(box, TacCommand::CtrlHandled), 1);
+  EXPECT_EQ(Send(panel, TacCommand::CtrlHandled), 1);
+  EXPECT_EQ(label->Perform(SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled)), 1);
+  EXPECT_EQ(web->Perform(SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled)), 1);
   EXPECT_TRUE(box->Skinned());
   EXPECT_TRUE(panel->Skinned());
   EXPECT_EQ(box->SkinData()->SkinSection(), "CHECKBOX");
@@ -229,7 +229,7 @@ TEST_F(SkinChecksTest, RemovingTheSkinGivesTheStandardLookAndApplyingBringsItBac
   for (int y = 0; y < printed.Height(); ++y)
     for (int x = 0; x < printed.Width(); ++x)
       ASSERT_EQ(PixelOf(printed, x, y), skinned[static_cast<std::size_t>(y * other->Width() + x)]) << x << "," << y;
-  Send(other, AC_REMOVESKIN, reinterpret_cast<LPARAM>(manager));
+  Send(other, TacCommand::RemoveSkin, reinterpret_cast<LPARAM>(manager));
   EXPECT_FALSE(other->Skinned());
   EXPECT_EQ(SendMessageA(other->Handle(), BM_GETCHECK, 0, 0), BST_CHECKED);  // the window holds it again
   const std::vector<TColor> standard = Capture(other);
@@ -241,10 +241,10 @@ TEST_F(SkinChecksTest, RemovingTheSkinGivesTheStandardLookAndApplyingBringsItBac
   plain->SetChecked(true);
   EXPECT_EQ(Capture(plain), standard);
   // A removal from another manager is not ours.
-  Send(box, AC_REMOVESKIN, reinterpret_cast<LPARAM>(panel));
+  Send(box, TacCommand::RemoveSkin, reinterpret_cast<LPARAM>(panel));
   EXPECT_TRUE(box->Skinned());
 
-  Send(other, AC_SETNEWSKIN, reinterpret_cast<LPARAM>(manager));
+  Send(other, TacCommand::SetNewSkin, reinterpret_cast<LPARAM>(manager));
   Settle();
   EXPECT_TRUE(other->Skinned());
   EXPECT_TRUE(other->Checked());
@@ -441,11 +441,11 @@ TEST_F(SkinChecksTest, BoxesShowThePanelThroughAndThePanelRelaysSkinCommands) {
   EXPECT_GT(std::count(titlePixels.begin(), titlePixels.end(), Rgb(Sec("PANEL").FontColor)), 20);
   EXPECT_EQ(std::count(titlePixels.begin(), titlePixels.begin() + 4 * 120, Rgb(Sec("PANEL").FontColor)), 0);
 
-  Send(panel, AC_REMOVESKIN, reinterpret_cast<LPARAM>(manager));
+  Send(panel, TacCommand::RemoveSkin, reinterpret_cast<LPARAM>(manager));
   EXPECT_FALSE(panel->Skinned());
   EXPECT_FALSE(box->Skinned());
   EXPECT_FALSE(other->Skinned());
-  Send(panel, AC_SETNEWSKIN, reinterpret_cast<LPARAM>(manager));
+  Send(panel, TacCommand::SetNewSkin, reinterpret_cast<LPARAM>(manager));
   Settle();
   EXPECT_TRUE(panel->Skinned());
   EXPECT_TRUE(box->Skinned());
@@ -509,7 +509,7 @@ TEST_F(SkinChecksTest, FadeStopsOnFocusLossAndOnCommand16) {
   Settle();
   box->Perform(CM_MOUSEENTER);
   ASSERT_TRUE(FadeRunning(box->FadeTimer()));
-  Send(box, AC_STOPFADE);
+  Send(box, TacCommand::StopFade);
   EXPECT_EQ(box->FadeTimer(), nullptr);
   // A fade left alone ends by itself, on the new look.
   Settle();

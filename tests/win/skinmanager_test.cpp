@@ -21,7 +21,7 @@ namespace {
 std::vector<std::string>* gLog = nullptr;
 
 void Record(const std::string& who, WPARAM wp) {
-  if (gLog && HIWORD(wp) != AC_CTRLHANDLED) gLog->push_back(who + ":" + std::to_string(HIWORD(wp)));
+  if (gLog && CommandOf(wp) != TacCommand::CtrlHandled) gLog->push_back(who + ":" + std::to_string(HIWORD(wp)));
 }
 
 class TRecForm : public TForm {
@@ -168,6 +168,18 @@ TEST_F(SkinManagerTest, BroadcastReachesFormsLastFirstThenControlsThenRegistered
   delete a;  // the manager goes with its form and tells the remaining windows
   EXPECT_TRUE(second->IsDefault());
   EXPECT_EQ(log, (std::vector<std::string>{}));  // it had no skin any more: nothing to remove
+}
+
+// Other processes (the end-to-end tests, a window of another build) compose the message by hand:
+// the command in the high word, its parameter in the low word, both read back unmixed.
+TEST(SkinCommands, CommandAndParameterKeepTheirWords) {
+  EXPECT_EQ(SkinCommand(TacCommand::CtrlHandled), WPARAM{7} << 16);
+  EXPECT_EQ(SkinCommand(TacCommand::ParentMoved, 1), WPARAM{20} << 16 | 1);
+  const WPARAM wp = SkinCommand(TacCommand::GetApplication, 0xFFFF);
+  EXPECT_EQ(CommandOf(wp), TacCommand::GetApplication);
+  EXPECT_EQ(CommandParam(wp), 0xFFFF);
+  EXPECT_EQ(CommandOf(WPARAM{16} << 16 | 3), TacCommand::StopFade);
+  EXPECT_EQ(CommandParam(WPARAM{16} << 16 | 3), 3);
 }
 
 TEST_F(SkinManagerTest, ArchiveBeatsFolderBeatsInternalSkin) {

@@ -200,7 +200,7 @@ void CALLBACK InspectAndClose(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
   if (wnd && !o.Window) {
     o.Window = wnd;
-    o.Handled = SendMessageA(wnd, SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0);
+    o.Handled = SendMessageA(wnd, SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled), 0);
     HMENU hmenu = reinterpret_cast<HMENU>(SendMessageA(wnd, 0x01E1 /* MN_GETHMENU */, 0, 0));
     for (int i = 0; hmenu && i < GetMenuItemCount(hmenu); ++i) {
       RECT r{};

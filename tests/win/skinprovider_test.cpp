@@ -45,12 +45,12 @@ class TCountingPanel : public TPanel {
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
-    if (msg == SM_QUENCHCMD && HIWORD(wp) == AC_REFRESH) ++Refreshes;
+    if (msg == SM_QUENCHCMD && CommandOf(wp) == TacCommand::Refresh) ++Refreshes;
     return TPanel::WndProc(msg, wp, lp);
   }
 };
 
-LRESULT Skinned(HWND wnd) { return SendMessageA(wnd, SM_QUENCHCMD, SkinCommand(AC_CTRLHANDLED), 0); }
+LRESULT Skinned(HWND wnd) { return SendMessageA(wnd, SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled), 0); }
 
 LRESULT HitAt(HWND wnd, int x, int y) {  // window coordinates
   RECT r;
@@ -223,7 +223,7 @@ TEST_F(SkinProviderTest, CommandsReachEachControlOfASkinnedFormOnce) {
   box->SetParent(skinnedPanel);
   int boxRefreshes = 0;
   TWndProcLink counter = box->ReplaceWindowProc([&](TMessage& m, const TWndMethod& inherited) {
-    if (m.Msg == SM_QUENCHCMD && HIWORD(m.WParam) == AC_REFRESH) ++boxRefreshes;
+    if (m.Msg == SM_QUENCHCMD && CommandOf(m.WParam) == TacCommand::Refresh) ++boxRefreshes;
     inherited(m);
   });
   ShowAndActivate(form);
