@@ -8,7 +8,11 @@ namespace evesk {
 
 struct TacImageSize {
   std::int64_t Width = 0, Height = 0;
-  std::int64_t Pixels() const { return Width * Height; }
+  // Saturates: a PNG header may claim sides of up to 2^32 - 1 each, whose product does not fit.
+  std::int64_t Pixels() const {
+    if (Width <= 0 || Height <= 0) return 0;
+    return Height > INT64_MAX / Width ? INT64_MAX : Width * Height;
+  }
 };
 
 // The size from the file's own signature (not its name). False when the bytes are not a PNG,

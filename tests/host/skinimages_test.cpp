@@ -386,6 +386,11 @@ TEST(SkinImages, BudgetIsJudgedFromTheHeaderOfEveryKind) {
   EXPECT_THROW(DecodeSkinImage("c.bmp", core.data(), core.size()), ESkinTooLarge);
   EXPECT_THROW(DecodeSkinImage("c.bmp", core.data(), 20), EInvalidGraphic);
   EXPECT_THROW(DecodeSkinImage("c.jpg", jpeg.data(), 3), EInvalidGraphic);
+  // Sides near 2^32 each (a fuzzer's find): their product does not fit 64 bits and must still
+  // count as too large, whatever name the file has.
+  const Bytes widest = Png({IHDR(0xFFDB0043u, 0xFFD80003u, 8, 2), IEND()});
+  for (const char* name : {"w.png", "w.jpg"})
+    EXPECT_THROW(DecodeSkinImage(name, widest.data(), widest.size()), ESkinTooLarge) << name;
 }
 
 namespace {
