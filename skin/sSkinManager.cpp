@@ -406,6 +406,12 @@ bool TsSkinManager::TryLoadSkin(const TacSkinChoice& choice, std::string& proble
     type = mtError;
     return false;
   }
+  TakeGlobals();
+  return true;
+}
+
+// The skin-wide values of freshly built tables, and a word when the skin is newer than the engine.
+void TsSkinManager::TakeGlobals() {
   const TsSkinGlobals& g = FTables.Globals();
   FSkinData.Version = g.Version;
   FSkinData.Author = g.Author;
@@ -425,7 +431,6 @@ bool TsSkinManager::TryLoadSkin(const TacSkinChoice& choice, std::string& proble
     ShowSkinMessage("This version of skin have not complete supported by the QuenchControls package.\r\n"
                     "Components must be updated to latest version for using this skin.",
                     mtWarning);
-  return true;
 }
 
 void TsSkinManager::ApplySkin(bool repaint) {

@@ -173,6 +173,7 @@ class TsSkinManager : public TComponent {
   bool LoadSkin();
   // One source: true with the tables built; else empty tables and the reason in problem.
   bool TryLoadSkin(const TacSkinChoice& choice, std::string& problem, TMsgDlgType& type);
+  void TakeGlobals();
   void ChangeSkin(bool repaint);
   void ApplySkin(bool repaint);
   void RemoveSkin();
