@@ -141,6 +141,13 @@ bool THTTPGetThread::Run() {
     if (!s.ToFile && length > kMaxTextBody) return Fail(F::hfReply);
   }
 
+  return ReceiveBody(request.Get(), haveLength);
+}
+
+// Reads the body of an answered request into the file or the text, chunk by chunk.
+bool THTTPGetThread::ReceiveBody(void* request, bool haveLength) {
+  using F = THTTPFailure;
+  const TSettings& s = FSettings;
   TKernelHandle file;
   if (s.ToFile) {
     file = TKernelHandle(CreateFileA(s.FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
@@ -156,7 +163,7 @@ bool THTTPGetThread::Run() {
     if (Terminated()) return Fail(F::hfCancelled);
     DWORD read = 0;
     // A read that fails part-way (the connection dropped) must not pass for a whole body.
-    if (!InternetReadFile(request.Get(), chunk, sizeof chunk, &read)) return Fail(F::hfReply, GetLastError());
+    if (!InternetReadFile(request, chunk, sizeof chunk, &read)) return Fail(F::hfReply, GetLastError());
     if (read == 0) break;
     if (static_cast<std::int64_t>(FBytesTotal) + read > (s.ToFile ? INT32_MAX : kMaxTextBody))
       return Fail(F::hfReply);

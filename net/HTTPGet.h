@@ -64,6 +64,7 @@ class THTTPGetThread final : public TThread {
  private:
   friend class THTTPGet;
   bool Run();
+  bool ReceiveBody(void* request, bool haveLength);  // request: the WinINet request handle
   bool Fail(THTTPFailure kind, unsigned long code = 0);
 
   // Whether OnProgress was assigned: spares a trip to the GUI thread per chunk when not.
