@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "framework/Dpi_win.h"
 #include "framework/Exception.h"
 #include "framework/Forms.h"
 #include "framework/Properties.h"
@@ -35,6 +36,8 @@ TApplication::~TApplication() {
 }
 
 void TApplication::Initialize() {
+  // Before the first window: a program that says nothing is stretched as a blurry bitmap.
+  DeclareDpiAwareness();
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_UPDOWN_CLASS};
   InitCommonControlsEx(&icc);
 }

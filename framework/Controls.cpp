@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "framework/Application.h"
+#include "framework/Dpi.h"
 #include "framework/Forms.h"
 #include "framework/Properties.h"
 
@@ -109,6 +110,19 @@ void TControl::SetBounds(int left, int top, int width, int height) {
   FTop = top;
   FWidth = width;
   FHeight = height;
+}
+
+void TControl::ChangeScale(int to, int from) {
+  if (to == from || to <= 0 || from <= 0) return;
+  ScaleOwnFont(to, from);
+  SetBounds(ScaleDpi(FLeft, to, from), ScaleDpi(FTop, to, from), ScaleDpi(FWidth, to, from),
+            ScaleDpi(FHeight, to, from));
+  Perform(CM_DPICHANGED, static_cast<WPARAM>(to), static_cast<LPARAM>(from));
+}
+
+void TControl::ScaleOwnFont(int to, int from) {
+  // A control without a parent owns its font even while it counts as inherited.
+  if (!FParentFont || !FParent) ScaleFontHeight(FFont, to, from);
 }
 
 void TControl::SetCaption(const std::string& caption) {
@@ -408,6 +422,17 @@ void TWinControl::SetTabOrder(int order) {
     HWND after = order == 0 ? HWND_TOP : (list[static_cast<std::size_t>(order) - 1]->FHandle);
     if (after) SetWindowPos(FHandle, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
+}
+
+void TWinControl::ChangeScale(int to, int from) {
+  // The own font first: children that inherit it take the scaled one and scale only their bounds.
+  TControl::ChangeScale(to, from);
+  ScaleChildren(to, from);
+}
+
+void TWinControl::ScaleChildren(int to, int from) {
+  if (to == from || to <= 0 || from <= 0) return;
+  for (TControl* c : std::vector<TControl*>(FControls)) c->ChangeScale(to, from);
 }
 
 void TWinControl::FontChanged() {
@@ -794,6 +819,11 @@ void TCustomLabel::SetWordWrap(bool v) {
   FWordWrap = v;
   AdjustSize();
   Invalidate();
+}
+
+void TCustomLabel::ChangeScale(int to, int from) {
+  TGraphicControl::ChangeScale(to, from);
+  AdjustSize();
 }
 
 void TCustomLabel::FontChanged() {

@@ -59,6 +59,9 @@ class TControl : public TComponent {
   void SetWidth(int v) { SetBounds(FLeft, FTop, v, FHeight); }
   void SetHeight(int v) { SetBounds(FLeft, FTop, FWidth, v); }
   virtual void SetBounds(int left, int top, int width, int height);
+  // Scales the bounds and the control's own font (not an inherited one) from one DPI to
+  // another; containers scale their children after themselves.
+  virtual void ChangeScale(int to, int from);
   RECT BoundsRect() const { return RECT{FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
   RECT ClientRect() const { return RECT{0, 0, FWidth, FHeight}; }
 
@@ -115,6 +118,7 @@ class TControl : public TComponent {
   virtual void ColorChanged();
   void InheritFont();
   void InheritColor();
+  void ScaleOwnFont(int to, int from);
   // Mouse messages in client coordinates, turned into the events.
   bool MouseMessage(UINT msg, WPARAM wp, LPARAM lp);
 
@@ -173,6 +177,7 @@ class TWinControl : public TControl {
   const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
 
   void SetBounds(int left, int top, int width, int height) override;
+  void ChangeScale(int to, int from) override;
   void SetCaption(const std::string& caption) override;
   std::string Text() override;  // the window's current text when it has one
   void SetVisible(bool visible) override;
@@ -222,6 +227,7 @@ class TWinControl : public TControl {
   void FontChanged() override;
   virtual HWND ParentWindow();
   void UpdateBounds();  // reads the window's rectangle back into Left/Top/Width/Height
+  void ScaleChildren(int to, int from);
 
   HWND FHandle = nullptr;
   bool FTabStop = false;
@@ -261,6 +267,8 @@ class TCustomLabel : public TGraphicControl {
   void SetAlignment(int v);
   void SetWordWrap(bool v);
   void Paint(TCanvas& canvas) override;
+  // An automatic size follows the scaled font, not the scaled old size.
+  void ChangeScale(int to, int from) override;
 
  protected:
   void FontChanged() override;

@@ -1,6 +1,8 @@
 #include "framework/Forms.h"
 
 #include "framework/Application.h"
+#include "framework/Dpi.h"
+#include "framework/Dpi_win.h"
 #include "framework/FormReader.h"
 #include "framework/Properties.h"
 #include "framework/SysUtils.h"
@@ -88,13 +90,43 @@ void TForm::CreateWnd() {
     FHeight = r.bottom - r.top;
   }
   TWinControl::CreateWnd();
-  // The frame the system really drew may differ (themes): make the client area exact.
+  FitClientArea();
+}
+
+void TForm::FitClientArea() {
+  // The frame the system really drew may differ (themes, DPI): make the client area exact.
   RECT c;
   GetClientRect(FHandle, &c);
   if ((FClientWidth && c.right != FClientWidth) || (FClientHeight && c.bottom != FClientHeight)) {
     SetBounds(FLeft, FTop, FWidth + (FClientWidth ? FClientWidth - c.right : 0),
               FHeight + (FClientHeight ? FClientHeight - c.bottom : 0));
   }
+}
+
+void TForm::ScaleTo(int dpi) {
+  if (dpi <= 0 || dpi == FPixelsPerInch) return;
+  const int from = FPixelsPerInch;
+  FPixelsPerInch = dpi;
+  ChangeScale(dpi, from);
+  // A window made while the description was read (a component may need one) takes the new size.
+  if (FHandle) FitClientArea();
+}
+
+void TForm::ChangeScale(int to, int from) {
+  if (to == from || to <= 0 || from <= 0) return;
+  // A form keeps its place; its outer size follows from the client size when the window is made,
+  // or from the rectangle the system suggests when the DPI changes.
+  ScaleOwnFont(to, from);
+  FClientWidth = ScaleDpi(FClientWidth, to, from);
+  FClientHeight = ScaleDpi(FClientHeight, to, from);
+  Perform(CM_DPICHANGED, static_cast<WPARAM>(to), static_cast<LPARAM>(from));
+  ScaleChildren(to, from);
+}
+
+void TForm::DpiChanged(int dpi, const RECT& suggested) {
+  ScaleTo(dpi);
+  SetBounds(suggested.left, suggested.top, suggested.right - suggested.left, suggested.bottom - suggested.top);
+  FitClientArea();
 }
 
 void TForm::CenterOnScreen() {
@@ -191,11 +223,17 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
       if (!IsIconic(FHandle)) UpdateBounds();
       break;
+    case WM_DPICHANGED:
+      DpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
+      return 0;
   }
   return TWinControl::WndProc(msg, wp, lp);
 }
 
-void TForm::ReadDescription(const std::string& text) { ReadComponentRoot(*this, text); }
+void TForm::ReadDescription(const std::string& text) {
+  ReadComponentRoot(*this, text);
+  ScaleTo(SystemDpi());
+}
 
 void TForm::DoCreate() {
   if (OnCreate) OnCreate(this);

@@ -39,8 +39,12 @@ class TForm : public TWinControl {
   int ShowModal();
   int ModalResult = 0;
 
-  // Reads the description stored under the form's class name and runs OnCreate.
+  // Reads the description, written for 96 DPI, and scales it to the DPI of the screen.
   void ReadDescription(const std::string& text);
+  // The DPI the form is laid out for; ScaleTo lays it out for another (bounds, fonts, client size).
+  int PixelsPerInch() const { return FPixelsPerInch; }
+  void ScaleTo(int dpi);
+  void ChangeScale(int to, int from) override;
   void DoCreate();
 
   TNotifyEvent OnCreate;
@@ -67,11 +71,15 @@ class TForm : public TWinControl {
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
   HWND ParentWindow() override;
   virtual void CenterOnScreen();
+  // The window moved to a screen of another DPI: the system suggests its new rectangle.
+  void DpiChanged(int dpi, const RECT& suggested);
+  void FitClientArea();
 
   TBorderStyle FBorderStyle = bsSizeable;
   unsigned FBorderIcons = biSystemMenu | biMinimize | biMaximize;
   TPosition FPosition = poDesigned;
   int FClientWidth = 0, FClientHeight = 0;
+  int FPixelsPerInch = 96;
   bool FPlaced = false;
   bool FInModal = false;
   std::map<std::string, std::any> FMethods;

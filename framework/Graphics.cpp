@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/Dpi.h"
 #include "framework/Properties.h"
 
 namespace evesk {
@@ -227,6 +228,10 @@ bool UpdateLayeredImage(HWND wnd, const TBitmap& image, POINT pos, BYTE alpha) {
   POINT origin{0, 0};
   BLENDFUNCTION blend{AC_SRC_OVER, 0, alpha, AC_SRC_ALPHA};
   return UpdateLayeredWindow(wnd, screen.Get(), &pos, &size, mem.Get(), &origin, 0, &blend, ULW_ALPHA) != FALSE;
+}
+
+void ScaleFontHeight(TFont& font, int to, int from) {
+  font.SetHeight(ScaleDpi(font.Height(), to, from));
 }
 
 }  // namespace evesk

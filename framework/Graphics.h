@@ -126,4 +126,8 @@ TRegionHandle RegionFromRects(const std::vector<TRect>& rects);
 // POS (screen coordinates) with overall opacity ALPHA. False when the system refuses it.
 bool UpdateLayeredImage(HWND wnd, const TBitmap& image, POINT pos, BYTE alpha = 255);
 
+// Scales a font's height (pixels, of the characters when negative, of the cell when positive)
+// from one DPI to another.
+void ScaleFontHeight(TFont& font, int to, int from);
+
 }  // namespace evesk

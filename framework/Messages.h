@@ -36,7 +36,8 @@ enum : UINT {
   CM_COLORCHANGED,
   CM_PARENTCOLORCHANGED,
   CM_PARENTFONTCHANGED,
-  CM_LAST = CM_PARENTFONTCHANGED,
+  CM_DPICHANGED,  // to the form and each control after it was scaled; wParam the new DPI, lParam the old
+  CM_LAST = CM_DPICHANGED,
 };
 
 class TWndProcChain;

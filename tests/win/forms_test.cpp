@@ -3,6 +3,7 @@
 
 #include "framework/Application.h"
 #include "framework/Dialogs.h"
+#include "framework/Dpi_win.h"
 #include "framework/FormReader.h"
 
 using namespace evesk;
@@ -127,4 +128,89 @@ TEST_F(AppFixture, AChildOutlivingItsParentWindowLosesItsHandleAndCanComeBack) {
   ASSERT_TRUE(button->HandleAllocated());
   EXPECT_EQ(GetParent(button->Handle()), form.Handle());
   EXPECT_EQ(button->Text(), "Zpět");
+}
+
+namespace {
+
+const char* const kScaledForm =
+    "object F: TTestForm\n  BorderStyle = bsSingle\n  ClientWidth = 412\n  ClientHeight = 406\n"
+    "  Font.Height = -11\n  object P: TPanel\n    Left = 10\n    Top = 30\n    Width = 201\n    Height = 101\n"
+    "    object B: TButton\n      Left = 3\n      Top = 5\n      Width = 75\n      Height = 25\n    end\n"
+    "    object L: TLabel\n      Left = 7\n      Top = 9\n      Width = 33\n      Height = 13\n"
+    "      Font.Height = -13\n    end\n  end\nend\n";
+
+RECT BoundsOf(TControl* c) { return c->BoundsRect(); }
+
+}  // namespace
+
+// The class library lays a form written for 96 DPI out for another DPI: every position, size,
+// own font and the client area scale; inherited fonts follow the scaled parent font.
+TEST_F(AppFixture, AFormScalesToAnotherDpiAndBackExactly) {
+  TTestForm form(&app);
+  ReadComponentRoot(form, kScaledForm);
+  auto* panel = dynamic_cast<TWinControl*>(form.FindComponent("P"));
+  auto* button = dynamic_cast<TWinControl*>(form.FindComponent("B"));
+  auto* label = dynamic_cast<TControl*>(form.FindComponent("L"));
+  ASSERT_TRUE(panel && button && label);
+  form.ScaleTo(96);
+  const RECT panel96 = BoundsOf(panel), button96 = BoundsOf(button), label96 = BoundsOf(label);
+
+  form.ScaleTo(144);
+  EXPECT_EQ(form.PixelsPerInch(), 144);
+  EXPECT_EQ(form.ClientWidth(), 618);
+  EXPECT_EQ(form.ClientHeight(), 609);
+  EXPECT_EQ(form.Font()->Height(), -17);  // -16.5 rounds away from zero, as the system's MulDiv
+  EXPECT_EQ(BoundsOf(panel).left, 15);
+  EXPECT_EQ(BoundsOf(panel).right, 15 + 302);
+  EXPECT_EQ(BoundsOf(button).top, 8);
+  EXPECT_EQ(BoundsOf(button).bottom, 8 + 38);
+  EXPECT_EQ(button->Font()->Height(), -17);  // inherited from the form, not scaled twice
+  EXPECT_EQ(label->Font()->Height(), -20);   // its own, scaled once
+  form.Show();
+  RECT c;
+  GetClientRect(form.Handle(), &c);
+  EXPECT_EQ(c.right, 618);
+  EXPECT_EQ(c.bottom, 609);
+  RECT b;
+  GetWindowRect(dynamic_cast<TWinControl*>(button)->Handle(), &b);
+  EXPECT_EQ(b.right - b.left, 113);
+
+  form.ScaleTo(96);
+  EXPECT_EQ(form.ClientWidth(), 412);
+  EXPECT_EQ(form.Font()->Height(), -11);
+  EXPECT_EQ(label->Font()->Height(), -13);
+  const RECT p = BoundsOf(panel), bt = BoundsOf(button), lb = BoundsOf(label);
+  EXPECT_TRUE(EqualRect(&p, &panel96));
+  EXPECT_TRUE(EqualRect(&bt, &button96));
+  EXPECT_TRUE(EqualRect(&lb, &label96));
+  GetClientRect(form.Handle(), &c);
+  EXPECT_EQ(c.right, 412);
+  EXPECT_EQ(c.bottom, 406);
+}
+
+// A window moved to a screen of another DPI takes the rectangle the system suggests, lays its
+// controls out for the new DPI and keeps its client area exact.
+TEST_F(AppFixture, DpiChangeTakesTheSuggestedRectangleAndRescales) {
+  TTestForm form(&app);
+  ReadComponentRoot(form, kScaledForm);
+  form.ScaleTo(96);
+  form.Show();
+  RECT w;
+  GetWindowRect(form.Handle(), &w);
+  RECT suggested{w.left + 40, w.top + 30, w.left + 40 + 640, w.top + 30 + 660};
+  SendMessageA(form.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(form.PixelsPerInch(), 144);
+  RECT now, c;
+  GetWindowRect(form.Handle(), &now);
+  GetClientRect(form.Handle(), &c);
+  EXPECT_EQ(now.left, suggested.left);
+  EXPECT_EQ(now.top, suggested.top);
+  EXPECT_EQ(c.right, 618);
+  EXPECT_EQ(c.bottom, 609);
+  auto* button = dynamic_cast<TWinControl*>(form.FindComponent("B"));
+  ASSERT_NE(button, nullptr);
+  RECT b;
+  GetWindowRect(button->Handle(), &b);
+  EXPECT_EQ(b.right - b.left, 113);
+  EXPECT_EQ(b.bottom - b.top, 38);
 }

@@ -1,0 +1,19 @@
+// Display scale: forms are described at 96 dots per inch and scaled to the DPI of the screen
+// they show on. Portable arithmetic here; the platform queries in Dpi_win.h.
+#pragma once
+
+namespace evesk {
+
+constexpr int DesignDpi = 96;
+
+// value * to / from, rounded half away from zero as the platform's MulDiv does, so that a value
+// scaled up and back (96 -> 144 -> 96) returns exactly. A zero `from` leaves the value.
+constexpr int ScaleDpi(int value, int to, int from = DesignDpi) {
+  if (from == 0 || to == from) return value;
+  const long long num = static_cast<long long>(value) * to;
+  const long long mag = num < 0 ? -num : num, den = from < 0 ? -static_cast<long long>(from) : from;
+  const long long q = (mag + den / 2) / den;
+  return static_cast<int>((num < 0) != (from < 0) ? -q : q);
+}
+
+}  // namespace evesk
