@@ -7,6 +7,8 @@
 
 #include <utility>
 
+#include "framework/Bitmap.h"
+
 namespace evesk {
 
 // Traits: Type, Null() for "no handle", IsValid(h) for what a creating call returns, Close(h).
@@ -100,6 +102,27 @@ class TWindowDC {
  private:
   HWND FWnd;
   HDC FDC;
+};
+
+// A memory DC with a bitmap's DIB section selected while it lives, for drawing into the bitmap
+// or copying out of it. A bitmap without a handle (nothing allocated) is not selected.
+class TBitmapDC {
+ public:
+  explicit TBitmapDC(TBitmap& bitmap) noexcept : FDC(CreateCompatibleDC(nullptr)) {
+    if (FDC && bitmap.Handle()) FOld = SelectObject(FDC.Get(), static_cast<HBITMAP>(bitmap.Handle()));
+  }
+  // The bitmap is selected out before the DC goes, so it may be selected elsewhere afterwards.
+  ~TBitmapDC() {
+    if (FOld && FOld != HGDI_ERROR) SelectObject(FDC.Get(), FOld);
+  }
+  TBitmapDC(const TBitmapDC&) = delete;
+  TBitmapDC& operator=(const TBitmapDC&) = delete;
+  HDC Handle() const noexcept { return FDC.Get(); }
+  explicit operator bool() const noexcept { return static_cast<bool>(FDC); }
+
+ private:
+  TMemoryDC FDC;
+  HGDIOBJ FOld = nullptr;
 };
 
 // BeginPaint/EndPaint for one WM_PAINT.
