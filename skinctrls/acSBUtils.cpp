@@ -102,9 +102,8 @@ void WriteInFont(TBitmap& bmp, HWND wnd, const std::string& text, bool enabled, 
 
 SIZE TextSize(HWND wnd, const std::string& text) {
   TWindowDC screen;
-  TSavedDC saved(screen.Get());
   HFONT font = reinterpret_cast<HFONT>(SendMessageA(wnd, WM_GETFONT, 0, 0));
-  if (font) SelectObject(screen.Get(), font);
+  TSelectObject selected(screen.Get(), font);
   SIZE s{0, 0};
   const std::string t = text.empty() ? std::string("W") : text;
   GetTextExtentPoint32A(screen.Get(), t.data(), static_cast<int>(t.size()), &s);
