@@ -90,7 +90,10 @@ using TMenuHandle = THandle<TMenuTraits>;
 // The DC of a window (or of the screen for null), released on leaving the scope.
 class TWindowDC {
  public:
+  // Whole: the DC of the whole window, frame included, for painting the non-client part.
+  enum TArea { Client, Whole };
   explicit TWindowDC(HWND wnd = nullptr) noexcept : FWnd(wnd), FDC(GetDC(wnd)) {}
+  TWindowDC(HWND wnd, TArea area) noexcept : FWnd(wnd), FDC(area == Whole ? GetWindowDC(wnd) : GetDC(wnd)) {}
   ~TWindowDC() {
     if (FDC) ReleaseDC(FWnd, FDC);
   }
@@ -172,5 +175,17 @@ class TSelectObject {
   HDC FDC;
   HGDIOBJ FOld;
 };
+
+// Paints the non-client part of a window from an image of the whole window (its top-left corner
+// at the window's): the client rectangle, in window coordinates, is left as it is. The DC's
+// clipping comes back afterwards.
+inline void PaintNonClient(HDC dc, HBITMAP image, SIZE size, const RECT& client) noexcept {
+  if (!dc || !image) return;
+  TSavedDC saved(dc);
+  ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
+  TMemoryDC source(CreateCompatibleDC(dc));
+  TSelectObject selected(source.Get(), image);
+  BitBlt(dc, 0, 0, size.cx, size.cy, source.Get(), 0, 0, SRCCOPY);
+}
 
 }  // namespace evesk
