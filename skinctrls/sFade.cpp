@@ -101,8 +101,12 @@ void TsFadeTimer::Step() {
   GdiFlush();
   // A cache of another size (the control was resized meanwhile) shows the old look unblended.
   if (cache->Width() == FFrame->Width() && cache->Height() == FFrame->Height() &&
-      cache->PixelFormat() == TPixelFormat::pf24bit)
-    BlendBitmaps(*FFrame, *cache, Weight(FadeLevel, Iterations), TacPoint{0, 0}, BoundsOf(*cache));
+      cache->PixelFormat() == TPixelFormat::pf24bit) {
+    const int weight = Weight(FadeLevel, Iterations);
+    // The blend divides by 256 and would leave the last frame a shade off the new look.
+    if (weight == 0) FFrame->Assign(*cache);
+    else BlendBitmaps(*FFrame, *cache, weight, TacPoint{0, 0}, BoundsOf(*cache));
+  }
   const TLifeWatch alive = FLife.Watch();
   ShowFrame(*control);
   if (alive) ++FadeLevel;
