@@ -321,8 +321,7 @@ void TsCheckBox::Paint(HDC dc) {
 
 void TsCheckBox::StatePaint(TacAnimatEvent event, bool clicked, bool animate) {
   if (!FHandle) return;
-  FFade.Request(clicked,
-                    animate && AnimationEnabled(event, FAnimatEvents, FSkinData.SkinManager()));
+  FFade.Request(clicked, animate && AnimationEnabled(event, FAnimatEvents, FSkinData.SkinManager()));
 }
 
 void TsCheckBox::Repaint() {
