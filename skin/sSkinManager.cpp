@@ -100,12 +100,26 @@ void UnregisterAdapterWindow(HWND wnd) {
   gAdapterWindows.erase(std::remove(gAdapterWindows.begin(), gAdapterWindows.end(), wnd), gAdapterWindows.end());
 }
 
+namespace {
+
+bool IsChildOf(const TWinControl& parent, const TControl* control) {
+  for (int i = 0; i < parent.ControlCount(); ++i)
+    if (parent.Controls(i) == control) return true;
+  return false;
+}
+
+}  // namespace
+
 void SendSkinCommandToControls(TWinControl* parent, WPARAM wp, LPARAM lp) {
-  for (int i = 0; i < parent->ControlCount(); ++i) {
-    TControl* control = parent->Controls(i);
-    if (control->IsDestroying()) continue;
+  // A child may free itself or a sibling on hearing the command: the walk goes over a copy and
+  // touches only controls that are still children.
+  std::vector<TControl*> children;
+  for (int i = 0; i < parent->ControlCount(); ++i) children.push_back(parent->Controls(i));
+  for (TControl* control : children) {
+    if (!IsChildOf(*parent, control) || control->IsDestroying()) continue;
     // On the control's message path: graphic controls and windows not yet created hear it too.
     control->Perform(SM_QUENCHCMD, wp, lp);
+    if (!IsChildOf(*parent, control)) continue;
     if (auto* child = dynamic_cast<TWinControl*>(control); child && !dynamic_cast<TacSkinCommandRelay*>(child))
       SendSkinCommandToControls(child, wp, lp);
   }

@@ -41,7 +41,6 @@ TsButton::TsButton(TComponent* owner) : TsSkinned(owner) {
 
 TsButton::~TsButton() {
   if (FAlive) *FAlive = false;
-  StopFade(FFadeTimer, FSkinData);
   FSkinData.RemoveGlow();
 }
 
@@ -107,7 +106,7 @@ bool TsButton::HandleReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) 
     // The window asks for its look when its pushed state changes (a press, the space bar);
     // the look comes from the cache on the next paint.
     const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
-    if ((item->itemAction & ODA_SELECT) && !FadeRunning(FFadeTimer)) {
+    if ((item->itemAction & ODA_SELECT) && !FFade.Running()) {
       FSkinData.BGChanged = true;
       InvalidateRect(FHandle, nullptr, FALSE);
     }
@@ -219,7 +218,7 @@ void TsButton::ApplyRegion() {
 void TsButton::Paint(HDC given) {
   PAINTSTRUCT ps{};
   HDC dc = given ? given : BeginPaint(FHandle, &ps);
-  if (dc && !FSkinData.Updating && !FadeRunning(FFadeTimer)) {
+  if (dc && !FFade.PaintFrame(dc) && !FSkinData.Updating) {
     if (TWinControl* p = Parent()) {
       const RECT b = BoundsRect();
       if (b.left < 0 || b.top < 0 || b.right > p->Width() || b.bottom > p->Height())
@@ -247,7 +246,7 @@ void TsButton::SetRedraw(bool on) {
 }
 
 void TsButton::StatePaint(bool clicked, TacAnimatEvent event) {
-  RequestStatePaint(FFadeTimer, FSkinData, clicked, AnimationEnabled(event, FAnimatEvents, FSkinData.SkinManager()));
+  FFade.Request(clicked, AnimationEnabled(event, FAnimatEvents, FSkinData.SkinManager()));
 }
 
 bool TsButton::HandleCommand(TMessage& m, const TWndMethod& inherited) {
@@ -255,14 +254,14 @@ bool TsButton::HandleCommand(TMessage& m, const TWndMethod& inherited) {
   switch (CommandOf(m.WParam)) {
     case TacCommand::SetNewSkin:
       if (!own) return false;
-      StopFade(FFadeTimer, FSkinData);
+      FFade.Stop();
       inherited(m);
       FRegionApplied = false;
       if (FSkinData.SkinIndex >= 0) SetOwnerDraw(true);
       return true;
     case TacCommand::RemoveSkin:
       if (!own) return false;
-      StopFade(FFadeTimer, FSkinData);
+      FFade.Stop();
       inherited(m);
       SetOwnerDraw(false);
       FRegionCuts.clear();
@@ -272,7 +271,7 @@ bool TsButton::HandleCommand(TMessage& m, const TWndMethod& inherited) {
       Repaint();
       return true;
     case TacCommand::Refresh:
-      StopFade(FFadeTimer, FSkinData);
+      FFade.Stop();
       inherited(m);
       if (own && FSkinData.Skinned() && !OwnerDrawn()) SetOwnerDraw(true);
       Repaint();
@@ -280,8 +279,8 @@ bool TsButton::HandleCommand(TMessage& m, const TWndMethod& inherited) {
     case TacCommand::CtrlHandled: m.Result = 1; return true;
     case TacCommand::StopFade: {
       // What changed while the fade ran (the focus a click gives, say) is shown once it ends.
-      const bool stale = FadeRunning(FFadeTimer) && FSkinData.BGChanged;
-      StopFade(FFadeTimer, FSkinData);
+      const bool stale = FFade.Running() && FSkinData.BGChanged;
+      FFade.Stop();
       if (stale) Repaint();
       m.Result = 0;
       return true;
@@ -358,9 +357,9 @@ void TsButton::ButtonMessage(TMessage& m, const TWndMethod& inherited) {
       // A release without our press is not a click; the window still lets go of a capture it holds.
       if (!FMouseDown && GetCapture() != FHandle) break;
       FMouseDown = false;
-      if (FadeRunning(FFadeTimer)) {
+      if (FFade.Running()) {
         // A quick click: show the pressed look before the release fades it away.
-        StopFade(FFadeTimer, FSkinData);
+        FFade.Stop();
         FSkinData.BGChanged = true;
         FForcePressed = true;
         RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
@@ -401,7 +400,7 @@ void TsButton::ButtonMessage(TMessage& m, const TWndMethod& inherited) {
       break;
     case WM_CHAR:
       if (m.WParam == VK_SPACE && Enabled() && GetFocus() == FHandle) {
-        StopFade(FFadeTimer, FSkinData);
+        FFade.Stop();
         FSkinData.BGChanged = true;
         FSkinData.RemoveGlow();
         Repaint();
@@ -413,15 +412,15 @@ void TsButton::ButtonMessage(TMessage& m, const TWndMethod& inherited) {
       inherited(m);
       if (!alive) break;
       SetRedraw(true);
-      if (FadeRunning(FFadeTimer)) {
-        FFadeTimer->Step();
+      if (FFade.Running()) {
+        FFade.Step();
         FSkinData.BGChanged = true;
       } else {
         FSkinData.Invalidate();
       }
       break;
     case WM_KILLFOCUS:
-      StopFade(FFadeTimer, FSkinData);
+      FFade.Stop();
       SetRedraw(false);
       inherited(m);
       if (!alive) break;

@@ -36,7 +36,7 @@ class TsButton : public TsSkinned<TButton, ckButton> {
   // The caption rectangle of the current look, in the button's coordinates.
   RECT CaptionRect(HDC dc, int state);
   bool OwnerDrawn();
-  TsFadeTimer* FadeTimer() const { return FFadeTimer; }
+  TsFadeTimer* FadeTimer() const { return FFade.Timer(); }
 
  protected:
   void CreateParams(TCreateParams& params) override;
@@ -72,7 +72,7 @@ class TsButton : public TsSkinned<TButton, ckButton> {
   SIZE FRegionSize{-1, -1};
   RECT FLastBounds{};               // bounds at the last region update
   bool FHaveLastBounds = false;
-  TsFadeTimer* FFadeTimer = nullptr;
+  TsFade FFade{*this, FSkinData};
   bool* FAlive = nullptr;     // cleared when the button goes while one of its handlers runs
   TWndProcLink FButtonLink;   // in front of the skin data
 };

@@ -47,7 +47,6 @@ TsCheckBox::TsCheckBox(TComponent* owner) : TCheckBox(owner), FSkinData(this, ck
 
 TsCheckBox::~TsCheckBox() {
   Destroying();
-  StopFade();
   if (FImages) FImages->RemoveFreeNotification(this);
 }
 
@@ -300,12 +299,12 @@ void TsCheckBox::PrepareCache() {
 
 void TsCheckBox::Paint(HDC dc) {
   TSavedDC saved(dc);
+  if (FFade.PaintFrame(dc)) return;  // the fade shows its frames itself
   if (FSkinData.Updating) {
     FPaintDue = true;
     return;
   }
   FPaintDue = false;
-  if (FadeRunning(FFadeTimer)) return;  // the fade shows its frames itself
   PrepareCache();
   TBitmap* cache = FSkinData.Cache();
   if (!cache || cache->Empty() || !cache->Handle()) return;
@@ -322,8 +321,7 @@ void TsCheckBox::Paint(HDC dc) {
 
 void TsCheckBox::StatePaint(TacAnimatEvent event, bool clicked, bool animate) {
   if (!FHandle) return;
-  RequestStatePaint(FFadeTimer, FSkinData, clicked,
-                    animate && AnimationEnabled(event, FAnimatEvents, FSkinData.SkinManager()));
+  FFade.Request(clicked, animate && AnimationEnabled(event, FAnimatEvents, FSkinData.SkinManager()));
 }
 
 void TsCheckBox::Repaint() {
@@ -418,7 +416,7 @@ LRESULT TsCheckBox::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         FSkinData.HandleMessage(msg, wp, lp, result);
         TCheckBox::WndProc(msg, wp, lp);
         FSkinData.BGChanged = true;
-        if (FadeRunning(FFadeTimer)) FFadeTimer->Step();
+        if (FFade.Running()) FFade.Step();
         else Repaint();
         return 0;
       case WM_KILLFOCUS:
@@ -476,7 +474,7 @@ bool TsCheckBox::SkinnedMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
     case WM_ENABLE:
     case BM_SETSTATE: return true;
     case BM_SETCHECK:
-      if (FFadeTimer && FFadeTimer->FadeLevel < FFadeTimer->Iterations) StopFade();
+      if (const TsFadeTimer* t = FFade.Timer(); t && t->FadeLevel < t->Iterations) StopFade();
       FState = static_cast<TCheckBoxState>(std::min<WPARAM>(wp, cbGrayed));
       // The window keeps the state too, for the time without a skin and for other programs.
       DefaultHandler(msg, FState, 0);

@@ -46,7 +46,7 @@ class TsCheckBox : public TCheckBox {
   // While the left button or the space key is held down on the box.
   bool Pressed() const { return FPressed; }
   bool Skinned() const { return FSkinData.Skinned(true); }
-  TsFadeTimer* FadeTimer() const { return FFadeTimer; }
+  TsFadeTimer* FadeTimer() const { return FFade.Timer(); }
   // 2 pressed, 1 hot (focused or under the pointer, unless read-only), else 0.
   int VisualState() const;
   // Where the box glyph lies in the control and the caption's rectangle (empty without caption).
@@ -74,7 +74,7 @@ class TsCheckBox : public TCheckBox {
   void Repaint();
   void TakeFocus();
   void ToggleByUser();
-  void StopFade() { ::evesk::StopFade(FFadeTimer, FSkinData); }
+  void StopFade() { FFade.Stop(); }
   // Repaints after a change of the visual state, fading when the event animates.
   void StatePaint(TacAnimatEvent event, bool clicked, bool animate = true);
   // The glyph picture for the current check state and its frame size; false for none.
@@ -100,7 +100,7 @@ class TsCheckBox : public TCheckBox {
   bool FPressed = false;
   bool FPaintDue = false;
   bool FUserToggle = false;  // the state changes by the user's click or key: it fades
-  TsFadeTimer* FFadeTimer = nullptr;
+  TsFade FFade{*this, FSkinData};
 };
 
 }  // namespace evesk
