@@ -318,7 +318,7 @@ void TacMainWnd::WndProc(TMessage& m) {
         return;
       case TacCommand::RemoveSkin:
         if (own) {
-          SkinData->HandleMessage(m.Msg, m.WParam, m.LParam, m.Result);
+          SkinData->HandleMessage(m);
           RemoveSkin();
           RedrawWindow(Window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         }
@@ -343,7 +343,7 @@ void TacMainWnd::WndProc(TMessage& m) {
         }
         return;
       case TacCommand::IsChanged: m.Result = SkinData->Updating; return;
-      case TacCommand::DependsOnParent: SkinData->HandleMessage(m.Msg, m.WParam, m.LParam, m.Result); return;
+      case TacCommand::DependsOnParent: SkinData->HandleMessage(m); return;
       case TacCommand::ChildColor:
         DefaultProc(m);
         if (m.Result == 0) m.Result = static_cast<LRESULT>(SkinData->Section()->Color & 0xFFFFFF);

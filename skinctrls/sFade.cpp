@@ -213,11 +213,11 @@ void RequestStatePaint(TsFadeTimer*& timer, TsCommonData& data, bool clicked, bo
   TControl* control = ControlOf(data);
   if (!control) return;
   const TsGeneralData* s = data.Section();
-  if (animate && !SkinApplying() && s->FadingEnabled && data.Cache() && !data.Cache()->Empty() && !data.BGChanged) {
-    data.BGChanged = true;
+  if (animate && !SkinApplying() && s->FadingEnabled && data.Cache() && !data.Cache()->Empty() && !data.CacheMarkedStale()) {
+    data.InvalidateCache();
     StartFade(timer, data, *control, clicked, direction);
   } else {
-    data.BGChanged = true;
+    data.InvalidateCache();
     StopFade(timer, data);
     if (auto* w = dynamic_cast<TWinControl*>(control); w && w->HandleAllocated())
       RedrawWindow(w->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);

@@ -61,8 +61,8 @@ class TsFadeTimer : public TTimer {
 // Called by a control after its state changed: starts a fade when the skin allows it and the
 // event animates, else stops any fade and repaints at once; then updates the control's glow.
 // clicked halves the fade and hides the glow. The old look is taken from the cache, so the
-// caller clears the skin data's BGChanged first (a cache already marked changed is not faded
-// from). A control that fades answers TacCommand::PrepareCache by painting its current look
+// caller marks the skin data's cache current first (MarkCacheCurrent; a cache marked stale is
+// not faded from). A control that fades answers TacCommand::PrepareCache by painting its current look
 // into the cache, TacCommand::StopFade by StopFade, and does not paint itself while FadeRunning.
 void RequestStatePaint(TsFadeTimer*& timer, TsCommonData& data, bool clicked, bool animate,
                        int direction = fdForward);

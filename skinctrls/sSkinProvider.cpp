@@ -930,14 +930,14 @@ void TsSkinProvider::Handle(TMessage& m, const TWndMethod& inherited) {
       case TacCommand::RemoveSkin:
         if (!ownManager) break;
         SendSkinCommandToControls(FForm, m.WParam, m.LParam);
-        FSkinData.HandleMessage(m.Msg, m.WParam, m.LParam, m.Result);
+        FSkinData.HandleMessage(m);
         RemoveSkin();
         m.Result = 0;
         return;
       case TacCommand::Refresh:
         if (!ownManager) break;
         FSkinData.UpdateIndexes();
-        FSkinData.HandleMessage(m.Msg, m.WParam, m.LParam, m.Result);
+        FSkinData.HandleMessage(m);
         SendSkinCommandToControls(FForm, m.WParam, m.LParam);
         if (EnsureFrame()) {
           FFrame->UpdateMetrics();
@@ -966,7 +966,7 @@ void TsSkinProvider::Handle(TMessage& m, const TWndMethod& inherited) {
         break;
       default: break;
     }
-    if (FSkinData.HandleMessage(m.Msg, m.WParam, m.LParam, m.Result)) return;
+    if (FSkinData.HandleMessage(m)) return;
     return inherited(m);
   }
 
