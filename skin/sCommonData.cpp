@@ -7,6 +7,7 @@
 #include "framework/Controls.h"
 #include "framework/Forms.h"
 #include "framework/Graphics.h"
+#include "framework/Handles.h"
 #include "framework/Properties.h"
 #include "skin/sPaintEngine.h"
 
@@ -313,55 +314,64 @@ bool TsCommonData::PaintCache(const TsCachePaint& how) {
   return true;
 }
 
-void TsCommonData::AnswerBGRequest(TacBGInfo& info) const {
-  auto fill = [&](TColor c) {
-    info.BgType = btFill;
-    info.Color = c;
-    if (info.PleaseDraw && info.DrawDC && c != clSkinFuchsia) {
-      HBRUSH brush = CreateSolidBrush(c & 0xFFFFFF);
-      FillRect(info.DrawDC, &info.R, brush);
-      DeleteObject(brush);
-    }
-  };
-  const TsGeneralData* s = Section();
-  if (!s || FCustomColor) return fill(OwnColor());
-  const bool hot = ControlState() > 0;
-  const int t = Transparency(*s, hot);
-  if (t == 0 && GradientShare(*s, hot) <= 0 && ImageShare(*s, hot) <= 0) return fill(ControlColor(hot));
-  const TsSkinTables& tables = SkinManager()->Tables();
-  const bool smallBorder = BorderIndex < 0 || BorderIndex >= static_cast<int>(tables.Masks().size()) ||
-                           (tables.Masks()[static_cast<std::size_t>(BorderIndex)].WL +
-                                    tables.Masks()[static_cast<std::size_t>(BorderIndex)].WR <= 24 &&
-                            tables.Masks()[static_cast<std::size_t>(BorderIndex)].WT +
-                                    tables.Masks()[static_cast<std::size_t>(BorderIndex)].WB <= 24);
-  if (t == 100 && smallBorder) {
-    HWND p = ParentHandle();
-    const int left = FOwnerControl ? FOwnerControl->Left() : 0, top = FOwnerControl ? FOwnerControl->Top() : 0;
-    if (p) {
-      // The request goes on in the parent's coordinates.
-      info.BgType = btNone;
-      if (info.PleaseDraw) info.X = SatAdd(info.X, left), info.Y = SatAdd(info.Y, top);
-      SendMessageA(p, SM_QUENCHCMD, SkinCommand(TacCommand::GetBG), reinterpret_cast<LPARAM>(&info));
-      if (info.BgType == btCache && !info.PleaseDraw) info.X = SatAdd(info.X, left), info.Y = SatAdd(info.Y, top);
-      if (info.BgType != btNone) return;
-    }
-    // No parent, or one that does not answer: the colour a skinned form shows.
-    return fill(ColorToRGB(SkinManager()->GetGlobalColor()) & 0xFFFFFF);
+namespace {
+
+void AnswerFill(TacBGInfo& info, TColor c) {
+  info.BgType = btFill;
+  info.Color = c;
+  if (info.PleaseDraw && info.DrawDC && c != clSkinFuchsia) {
+    const TBrushHandle brush(CreateSolidBrush(c & 0xFFFFFF));
+    FillRect(info.DrawDC, &info.R, brush.Get());
   }
-  if (!FCache || FCache->Empty()) return fill(t == 100 ? ParentColor() : clSkinFuchsia);
+}
+
+bool ThinBorder(const TsSkinTables& tables, int borderIndex) {
+  if (borderIndex < 0 || borderIndex >= static_cast<int>(tables.Masks().size())) return true;
+  const TsMaskData& b = tables.Masks()[static_cast<std::size_t>(borderIndex)];
+  return b.WL + b.WR <= 24 && b.WT + b.WB <= 24;
+}
+
+}  // namespace
+
+bool TsCommonData::PassBGRequestToParent(TacBGInfo& info) const {
+  HWND p = ParentHandle();
+  if (!p) return false;
+  const int left = FOwnerControl ? FOwnerControl->Left() : 0, top = FOwnerControl ? FOwnerControl->Top() : 0;
+  // The request goes on in the parent's coordinates.
+  info.BgType = btNone;
+  if (info.PleaseDraw) info.X = SatAdd(info.X, left), info.Y = SatAdd(info.Y, top);
+  SendMessageA(p, SM_QUENCHCMD, SkinCommand(TacCommand::GetBG), reinterpret_cast<LPARAM>(&info));
+  if (info.BgType == btCache && !info.PleaseDraw) info.X = SatAdd(info.X, left), info.Y = SatAdd(info.Y, top);
+  return info.BgType != btNone;
+}
+
+void TsCommonData::AnswerFromCache(TacBGInfo& info) const {
   info.BgType = btCache;
-  if (info.PleaseDraw) {
-    if (!info.DrawDC || !FCache->Handle()) return;
-    HDC mem = CreateCompatibleDC(info.DrawDC);
-    HGDIOBJ old = SelectObject(mem, static_cast<HBITMAP>(FCache->Handle()));
-    BitBlt(info.DrawDC, info.R.left, info.R.top, info.R.right - info.R.left, info.R.bottom - info.R.top, mem, info.X,
-           info.Y, SRCCOPY);
-    SelectObject(mem, old);
-    DeleteDC(mem);
+  if (!info.PleaseDraw) {
+    info.Bmp = FCache.get();
+    info.X = 0, info.Y = 0;
     return;
   }
-  info.Bmp = FCache.get();
-  info.X = 0, info.Y = 0;
+  if (!info.DrawDC || !FCache->Handle()) return;
+  const TMemoryDC mem(CreateCompatibleDC(info.DrawDC));
+  const TSelectObject bitmap(mem.Get(), static_cast<HBITMAP>(FCache->Handle()));
+  BitBlt(info.DrawDC, info.R.left, info.R.top, info.R.right - info.R.left, info.R.bottom - info.R.top, mem.Get(), info.X,
+         info.Y, SRCCOPY);
+}
+
+void TsCommonData::AnswerBGRequest(TacBGInfo& info) const {
+  const TsGeneralData* s = Section();
+  if (!s || FCustomColor) return AnswerFill(info, OwnColor());
+  const bool hot = ControlState() > 0;
+  const int t = Transparency(*s, hot);
+  if (t == 0 && GradientShare(*s, hot) <= 0 && ImageShare(*s, hot) <= 0) return AnswerFill(info, ControlColor(hot));
+  if (t == 100 && ThinBorder(SkinManager()->Tables(), BorderIndex)) {
+    if (PassBGRequestToParent(info)) return;
+    // No parent, or one that does not answer: the colour a skinned form shows.
+    return AnswerFill(info, ColorToRGB(SkinManager()->GetGlobalColor()) & 0xFFFFFF);
+  }
+  if (!FCache || FCache->Empty()) return AnswerFill(info, t == 100 ? ParentColor() : clSkinFuchsia);
+  AnswerFromCache(info);
 }
 
 void TsCommonData::ApplyEditColors(bool skinned) {

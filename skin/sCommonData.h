@@ -228,6 +228,8 @@ class TsCommonData : public TPersistent {
   void RefreshChildren() const;
   void SendToSelf(TacCommand command, WORD param);
   bool DispatchCommand(TMessage& m);
+  bool PassBGRequestToParent(TacBGInfo& info) const;  // false: no parent answered
+  void AnswerFromCache(TacBGInfo& info) const;
   void ApplySkin();
   void ForgetSkin();
   void RefreshSkin();

@@ -141,10 +141,9 @@ TsCheckBox::TGlyph TsCheckBox::Glyph() {
       if (!FImageGlyph) FImageGlyph = std::make_unique<TBitmap>();
       if (FImageGlyph->SetSize(w, h, TPixelFormat::pf24bit) && FImageGlyph->Handle()) {
         TBitmapDC dc(*FImageGlyph);
-        HBRUSH key = CreateSolidBrush(clSkinFuchsia & 0xFFFFFF);
+        const TBrushHandle key(CreateSolidBrush(clSkinFuchsia & 0xFFFFFF));
         RECT all{0, 0, w, h};
-        ::FillRect(dc.Handle(), &all, key);
-        DeleteObject(key);
+        ::FillRect(dc.Handle(), &all, key.Get());
         ImageList_Draw(FImages->Handle(), index, dc.Handle(), 0, 0, ILD_NORMAL);
         GdiFlush();
         g.Bitmap = FImageGlyph.get();
