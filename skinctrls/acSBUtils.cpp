@@ -335,7 +335,7 @@ bool TacMainWnd::SkinChange(TMessage& m) {
       return true;
     case TacCommand::RemoveSkin:
       if (own) {
-        SkinData->HandleMessage(m.Msg, m.WParam, m.LParam, m.Result);
+        SkinData->HandleMessage(m);
         RemoveSkin();
         Redraw();
       }
@@ -355,7 +355,7 @@ void TacMainWnd::OnSkinCommand(TMessage& m) {
       }
       return;
     case TacCommand::IsChanged: m.Result = SkinData->Updating; return;
-    case TacCommand::DependsOnParent: SkinData->HandleMessage(m.Msg, m.WParam, m.LParam, m.Result); return;
+    case TacCommand::DependsOnParent: SkinData->HandleMessage(m); return;
     case TacCommand::ChildColor:
       DefaultProc(m);
       if (m.Result == 0) m.Result = static_cast<LRESULT>(SkinData->Section()->Color & 0xFFFFFF);

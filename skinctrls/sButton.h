@@ -3,6 +3,7 @@
 // its window region, fades between looks and glows under the pointer. Without a skin it is the
 // standard button.
 #pragma once
+#include "framework/Lifetime.h"
 #include "skinctrls/sControls.h"
 #include "skinctrls/sFade.h"
 
@@ -41,10 +42,36 @@ class TsButton : public TsSkinned<TButton, ckButton> {
  protected:
   void CreateParams(TCreateParams& params) override;
   bool HandleReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  void SkinMessage(TMessage& m, const TWndMethod& inherited) override;
+  bool OnSkinApplied(TsSkinCommand& c) override;
+  bool OnSkinRemoved(TsSkinCommand& c) override;
+  bool OnSkinRefreshed(TsSkinCommand& c) override;
+  bool OnStopFade(TsSkinCommand& c) override;
+  bool OnPrepareCache(TsSkinCommand& c) override;
+  bool OnFadeFrame(TsSkinCommand& c) override;
+  bool OnParentUpdateEnded(TsSkinCommand& c) override;
+  int CacheState(const TsCommonData& data) const override;
 
  private:
-  void ButtonMessage(TMessage& m, const TWndMethod& inherited);
-  bool HandleCommand(TMessage& m, const TWndMethod& inherited);
+  // The skin data's handling and then the button's, for the handlers below.
+  using TNext = TWndMethod;
+  void StyleMessage(TMessage& m, const TNext& next);
+  void SkinnedMessage(TMessage& m, const TNext& next);
+  void MouseDown(TMessage& m, const TNext& next);
+  void MouseUp(TMessage& m, const TNext& next);
+  void MouseEnter(TMessage& m, const TNext& next);
+  void MouseLeave(TMessage& m, const TNext& next);
+  void SpaceReleased(TMessage& m, const TNext& next);
+  void CharTyped(TMessage& m, const TNext& next);
+  void FocusGained(TMessage& m, const TNext& next);
+  void FocusLost(TMessage& m, const TNext& next);
+  void FontOrEnabledChanged(TMessage& m, const TNext& next);
+  void VisibilityChanged(TMessage& m, const TNext& next);
+  void ButtonMoved(TMessage& m, const TNext& next);
+  void ShowQuickPress();
+  void PaintContent(TBitmap& cache, int state);
+  void ForgetRegion();
+  void InvalidateOldCorners();
   void Paint(HDC given);
   void ApplyRegion();
   void SetOwnerDraw(bool on);
@@ -73,8 +100,7 @@ class TsButton : public TsSkinned<TButton, ckButton> {
   RECT FLastBounds{};               // bounds at the last region update
   bool FHaveLastBounds = false;
   TsFade FFade{*this, FSkinData};
-  bool* FAlive = nullptr;     // cleared when the button goes while one of its handlers runs
-  TWndProcLink FButtonLink;   // in front of the skin data
+  TLifetime FLife;  // ends when the button goes, perhaps while one of its handlers runs
 };
 
 }  // namespace evesk

@@ -10,13 +10,12 @@
 namespace evesk {
 
 
-class TsCheckBox : public TCheckBox {
+class TsCheckBox : public TsSkinned<TCheckBox, ckCheckBox> {
  public:
   explicit TsCheckBox(TComponent* owner);
   ~TsCheckBox() override;
   static const TClassInfo& StaticClassInfo();
   const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
-  TsCommonData* SkinData() { return &FSkinData; }
 
   unsigned AnimatEvents() const { return FAnimatEvents; }
   void SetAnimatEvents(unsigned v) { FAnimatEvents = v; }
@@ -60,16 +59,35 @@ class TsCheckBox : public TCheckBox {
  protected:
   void Loaded() override;
   void CreateWnd() override;
-  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  void SkinMessage(TMessage& m, const TWndMethod& inherited) override;
   LRESULT DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) override;
   void Toggle() override;
   void Notification(TComponent* component, TOperation operation) override;
+  bool OnSkinApplied(TsSkinCommand& c) override;
+  bool OnSkinRemoved(TsSkinCommand& c) override;
+  bool OnSkinRefreshed(TsSkinCommand& c) override;
+  bool OnParentUpdateEnded(TsSkinCommand& c) override;
+  bool OnStopFade(TsSkinCommand& c) override;
+  bool OnPrepareCache(TsSkinCommand& c) override;
+  int CacheState(const TsCommonData& data) const override;
+  unsigned CacheLook() const override;
 
  private:
   bool Ready() const;
-  bool SkinCmd(TacCommand command, LPARAM lp, LRESULT& result);
-  bool SkinnedMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
-  bool UnskinnedMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+  // Messages a skinned box handles before anything else; true when done with.
+  bool SkinnedFirst(TMessage& m, const TWndMethod& inherited);
+  bool SkinnedMessage(TMessage& m, const TWndMethod& inherited);
+  bool UnskinnedMessage(TMessage& m, const TWndMethod& inherited);
+  void FocusGained(TMessage& m, const TWndMethod& inherited);
+  void FocusLost(TMessage& m, const TWndMethod& inherited);
+  void PointerMoved(TMessage& m);
+  void PaintMessage(TMessage& m);
+  void CheckSet(TMessage& m);
+  void MousePressed(TMessage& m);
+  void MouseReleased(TMessage& m);
+  bool KeyPressed(TMessage& m);
+  void KeyReleased(TMessage& m);
+  void PaintContent(TBitmap& cache, bool hot);
   void Paint(HDC dc);
   void Repaint();
   void TakeFocus();
@@ -88,7 +106,6 @@ class TsCheckBox : public TCheckBox {
   TAlignment EffectiveAlignment() const { return FAlignment; }
   SIZE CaptionExtent();
 
-  TsCommonData FSkinData;
   unsigned FAnimatEvents = aeGlobalDef;
   unsigned FDisabledKind = dkBlended;
   TBitmap FGlyphChecked, FGlyphUnChecked;

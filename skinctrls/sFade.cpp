@@ -252,11 +252,11 @@ void TsFade::Request(bool clicked, bool animate, int direction) {
   if (!FData.Skinned()) return;
   if (!ControlOf(FData)) return;
   const TsGeneralData* s = FData.Section();
-  if (animate && !SkinApplying() && s->FadingEnabled && FData.Cache() && !FData.Cache()->Empty() && !FData.BGChanged) {
-    FData.BGChanged = true;
+  if (animate && !SkinApplying() && s->FadingEnabled && FData.Cache() && !FData.Cache()->Empty() && !FData.CacheMarkedStale()) {
+    FData.InvalidateCache();
     Start(clicked, direction);
   } else {
-    FData.BGChanged = true;
+    FData.InvalidateCache();
     Stop();
     if (FControl.HandleAllocated()) RedrawWindow(FControl.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     else FControl.Invalidate();

@@ -78,8 +78,8 @@ class TsFade {
   // Called by the control after its state changed: starts a fade when the skin allows it and
   // the event animates, else stops any fade and repaints at once; then updates the control's
   // glow. clicked halves the fade and hides the glow. The old look is taken from the cache, so
-  // the caller clears the skin data's BGChanged first (a cache already marked changed is not
-  // faded from). The control answers TacCommand::PrepareCache by painting its current look
+  // the caller marks the skin data's cache current first (MarkCacheCurrent; a cache marked
+  // stale is not faded from). The control answers TacCommand::PrepareCache by painting its current look
   // into the cache and TacCommand::StopFade by Stop, and paints through PaintFrame.
   void Request(bool clicked, bool animate, int direction = fdForward);
   // Stops and frees the timer, if any.

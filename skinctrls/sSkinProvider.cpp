@@ -969,7 +969,7 @@ void TsSkinProvider::FrameMessage(TMessage& m, const TWndMethod& inherited) {
 
 void TsSkinProvider::OnSkinCommand(TMessage& m, const TWndMethod& inherited) {
   if (FormCommand(m)) return;
-  if (FSkinData.HandleMessage(m.Msg, m.WParam, m.LParam, m.Result)) return;
+  if (FSkinData.HandleMessage(m)) return;
   inherited(m);
 }
 
@@ -1000,7 +1000,7 @@ bool TsSkinProvider::SkinApplied(TMessage& m) {
 
 bool TsSkinProvider::SkinRemoved(TMessage& m) {
   SendSkinCommandToControls(FForm, m.WParam, m.LParam);
-  FSkinData.HandleMessage(m.Msg, m.WParam, m.LParam, m.Result);
+  FSkinData.HandleMessage(m);
   RemoveSkin();
   m.Result = 0;
   return true;
@@ -1008,7 +1008,7 @@ bool TsSkinProvider::SkinRemoved(TMessage& m) {
 
 bool TsSkinProvider::SkinRefreshed(TMessage& m) {
   FSkinData.UpdateIndexes();
-  FSkinData.HandleMessage(m.Msg, m.WParam, m.LParam, m.Result);
+  FSkinData.HandleMessage(m);
   SendSkinCommandToControls(FForm, m.WParam, m.LParam);
   if (EnsureFrame()) {
     FFrame->UpdateMetrics();
