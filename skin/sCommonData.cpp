@@ -202,8 +202,8 @@ void TsCommonData::RecomputeFastResize() {
   const bool panel = FOwnerControl ? dynamic_cast<TPanel*>(FOwnerControl) != nullptr : FOwnerObject != nullptr;
   if (!panel) return;
   const TsSkinTables& t = SkinManager()->Tables();
-  if (BorderIndex >= 0 && BorderIndex < static_cast<int>(t.Masks().size())) {
-    const TsMaskData& b = t.Masks()[static_cast<std::size_t>(BorderIndex)];
+  if (const TsMaskData* border = t.MaskAt(BorderIndex)) {
+    const TsMaskData& b = *border;
     if (b.WL + b.WR > 30 || b.WT + b.WB > 30) return;
   }
   FFastResize = s->Transparency == 0 && s->ImagePercent <= 0 && s->GradientPercent <= 0;
@@ -326,8 +326,9 @@ void AnswerFill(TacBGInfo& info, TColor c) {
 }
 
 bool ThinBorder(const TsSkinTables& tables, int borderIndex) {
-  if (borderIndex < 0 || borderIndex >= static_cast<int>(tables.Masks().size())) return true;
-  const TsMaskData& b = tables.Masks()[static_cast<std::size_t>(borderIndex)];
+  const TsMaskData* border = tables.MaskAt(borderIndex);
+  if (!border) return true;
+  const TsMaskData& b = *border;
   return b.WL + b.WR <= 24 && b.WT + b.WB <= 24;
 }
 
@@ -353,10 +354,8 @@ void TsCommonData::AnswerFromCache(TacBGInfo& info) const {
     return;
   }
   if (!info.DrawDC || !FCache->Handle()) return;
-  const TMemoryDC mem(CreateCompatibleDC(info.DrawDC));
-  const TSelectObject bitmap(mem.Get(), static_cast<HBITMAP>(FCache->Handle()));
-  BitBlt(info.DrawDC, info.R.left, info.R.top, info.R.right - info.R.left, info.R.bottom - info.R.top, mem.Get(), info.X,
-         info.Y, SRCCOPY);
+  BlitBitmap(info.DrawDC, info.R.left, info.R.top, info.R.right - info.R.left, info.R.bottom - info.R.top, *FCache,
+             info.X, info.Y);
 }
 
 void TsCommonData::AnswerBGRequest(TacBGInfo& info) const {

@@ -98,8 +98,9 @@ class TGlowProvider : public TacGlowProvider {
 bool PaintGlowImage(TBitmap& out, const TsSkinTables& tables, int maskIndex, int width, int height, int margin,
                     int alpha) {
   out.SetSize(0, 0, TPixelFormat::pf32bit);
-  if (maskIndex < 0 || maskIndex >= static_cast<int>(tables.Masks().size())) return false;
-  const TsMaskData& mask = tables.Masks()[static_cast<std::size_t>(maskIndex)];
+  const TsMaskData* found = tables.MaskAt(maskIndex);
+  if (!found) return false;
+  const TsMaskData& mask = *found;
   const TBitmap* source = mask.Bmp ? mask.Bmp.get() : tables.MasterBitmap();
   const TacView src = TacView::Of(source);
   if (!src.Valid()) return false;
@@ -174,7 +175,7 @@ bool TacGlowEffect::Show(const RECT& control, const RECT& visible, HWND form, in
   if (!PaintGlowImage(image, tables, FMaskIndex, control.right - control.left, control.bottom - control.top, FMargin,
                       alpha))
     return false;
-  const TsMaskData& mask = tables.Masks()[static_cast<std::size_t>(FMaskIndex)];
+  const TsMaskData& mask = *tables.MaskAt(FMaskIndex);  // PaintGlowImage found it
   // The whole glow on screen, then only the part around what is visible of the control.
   RECT glow{control.left + FMargin - mask.WL, control.top + FMargin - mask.WT, 0, 0};
   glow.right = glow.left + image.Width();
@@ -304,10 +305,10 @@ LRESULT TOutputWindow::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCPAINT: return 0;
     case WM_PAINT:
       if (wp) {
-        DrawBitmap(reinterpret_cast<HDC>(wp), 0, 0, FSnapshot);
+        BlitBitmap(reinterpret_cast<HDC>(wp), 0, 0, FSnapshot);
       } else {
         TPaintDC dc(FHandle);
-        DrawBitmap(dc.Get(), 0, 0, FSnapshot);
+        BlitBitmap(dc.Get(), 0, 0, FSnapshot);
       }
       return 0;
     default: return TWinControl::WndProc(msg, wp, lp);

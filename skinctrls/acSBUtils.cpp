@@ -8,6 +8,7 @@
 #include "framework/Controls.h"
 #include "framework/Graphics.h"
 #include "framework/Handles.h"
+#include "framework/Themes.h"
 #include "skin/sMaskPaint.h"
 #include "skin/sPaintEngine.h"
 #include "skin/sWriteText_win.h"
@@ -25,18 +26,6 @@ namespace {
 std::map<HWND, TacMainWnd*>& Adapters() {
   static auto* map = new std::map<HWND, TacMainWnd*>;
   return *map;
-}
-
-using TSetWindowTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-// Themes exist only from Windows XP on; elsewhere nothing is switched.
-TSetWindowTheme SetWindowThemeProc() {
-  static TSetWindowTheme proc = [] {
-    HMODULE lib = GetModuleHandleA("uxtheme.dll");
-    if (!lib) lib = LoadLibraryA("uxtheme.dll");
-    return lib ? reinterpret_cast<TSetWindowTheme>(reinterpret_cast<void*>(GetProcAddress(lib, "SetWindowTheme")))
-               : nullptr;
-  }();
-  return proc;
 }
 
 std::string LowerClassName(HWND wnd) {
@@ -57,15 +46,6 @@ std::string WindowText(HWND wnd) {
 }
 
 // Blits a bitmap (a DIB section) to a DC at a point.
-void Blit(HDC dc, int x, int y, const TBitmap& bmp, int sx = 0, int sy = 0, int w = -1, int h = -1) {
-  if (!dc || !bmp.Handle()) return;
-  if (w < 0) w = bmp.Width();
-  if (h < 0) h = bmp.Height();
-  TMemoryDC mem(CreateCompatibleDC(dc));
-  TSelectObject selected(mem.Get(), static_cast<HBITMAP>(bmp.Handle()));
-  BitBlt(dc, x, y, w, h, mem.Get(), sx, sy, SRCCOPY);
-}
-
 // Where the window's top-left corner lies in its parent's client area.
 POINT PlaceInParent(HWND wnd) {
   RECT r{};
@@ -141,7 +121,7 @@ void TacMainWnd::Init(const std::string& section) {
   if (SkinData && !Manager) Manager = SkinData->SkinManager();
   if (!Manager) Manager = DefaultManager();
   if (section != "DIALOG" && Window)
-    if (TSetWindowTheme set = SetWindowThemeProc()) {
+    if (TSetWindowThemeProc set = SetWindowThemeProc()) {
       set(Window, L" ", L" ");
       FThemeOff = true;
     }
@@ -170,7 +150,7 @@ void TacMainWnd::Unhook() {
   Destroyed = true;
   const bool alive = Window && IsWindow(Window);
   if (alive && FThemeOff && !TearingDown)
-    if (TSetWindowTheme set = SetWindowThemeProc()) set(Window, nullptr, nullptr);
+    if (TSetWindowThemeProc set = SetWindowThemeProc()) set(Window, nullptr, nullptr);
   FLink.Restore();
   if (Window) {
     auto it = Adapters().find(Window);
@@ -248,11 +228,11 @@ void TacMainWnd::PaintClient(TBitmap& bmp) {
 
 void TacMainWnd::CopyToWindow(HDC dc, const TBitmap& bmp) const {
   if (dc) {
-    Blit(dc, 0, 0, bmp);
+    BlitBitmap(dc, 0, 0, bmp);
     return;
   }
   TWindowDC own(Window);
-  Blit(own.Get(), 0, 0, bmp);
+  BlitBitmap(own.Get(), 0, 0, bmp);
 }
 
 // The client image painted anew onto a DC of the client area (null: the window's own).
@@ -543,8 +523,8 @@ void TacCheckBoxWnd::PaintClient(TBitmap& bmp) {
   const int state = !enabled ? 0 : (SendMessageA(Window, BM_GETSTATE, 0, 0) & BST_PUSHED) ? 2 : FMouseAbove ? 1 : 0;
   int glyphW = 13, glyphH = 13;
   const TacPoint offset{};  // the parent image already starts under the control
-  if (Manager->IsValidImgIndex(mask)) {
-    const TsMaskData& md = Tables()->Masks()[static_cast<std::size_t>(mask)];
+  if (const TsMaskData* found = Tables()->MaskAt(mask)) {
+    const TsMaskData& md = *found;
     TacStateImage image;
     if (GetStateImage(md, Tables()->MasterBitmap(), state, image)) {
       glyphW = image.W, glyphH = image.H;
@@ -733,7 +713,7 @@ void TacDialogWnd::WndProc(TMessage& m) {
     case WM_ERASEBKGND:
       EnsureBackground();
       if (!FBackground.Empty()) {
-        Blit(reinterpret_cast<HDC>(m.WParam), 0, 0, FBackground);
+        BlitBitmap(reinterpret_cast<HDC>(m.WParam), 0, 0, FBackground);
         m.Result = 1;
         return;
       }

@@ -157,8 +157,8 @@ void TsButton::PrepareCache() {
 void TsButton::PaintContent(TBitmap& cache, int state) {
   const TsSkinTables& tables = FSkinData.SkinManager()->Tables();
   FRegionCuts.clear();
-  if (FSkinData.SkinManager()->IsValidImgIndex(FSkinData.BorderIndex))
-    FRegionCuts = DrawBorderMaskWithRegion(cache, state, tables.Masks()[static_cast<std::size_t>(FSkinData.BorderIndex)],
+  if (const TsMaskData* border = tables.MaskAt(FSkinData.BorderIndex))
+    FRegionCuts = DrawBorderMaskWithRegion(cache, state, *border,
                                            tables.MasterBitmap(), true);
   RECT caption{};
   {
@@ -207,7 +207,7 @@ void TsButton::InvalidateOldCorners() {
   if (FHaveLastBounds && Parent() && Parent()->HandleAllocated() && m && m->IsValidImgIndex(FSkinData.BorderIndex) &&
       (b.right - b.left < FLastBounds.right - FLastBounds.left ||
        b.bottom - b.top < FLastBounds.bottom - FLastBounds.top)) {
-    const TsMaskData& mask = m->Tables().Masks()[static_cast<std::size_t>(FSkinData.BorderIndex)];
+    const TsMaskData& mask = *m->Tables().MaskAt(FSkinData.BorderIndex);  // checked above
     const RECT& o = FLastBounds;
     const RECT corners[3] = {{o.right - mask.WR, o.top, o.right, o.top + mask.WT},
                              {o.right - mask.WR, o.bottom - mask.WB, o.right, o.bottom},
@@ -231,7 +231,7 @@ void TsButton::Paint(HDC given) {
   PrepareCache();
   if (!given) ApplyRegion();
   TSavedDC saved(dc);
-  DrawBitmap(dc, 0, 0, *FSkinData.Cache());
+  BlitBitmap(dc, 0, 0, *FSkinData.Cache());
 }
 
 void TsButton::Repaint() {

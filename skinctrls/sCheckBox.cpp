@@ -160,8 +160,9 @@ TsCheckBox::TGlyph TsCheckBox::Glyph() {
   if (!m) return g;
   static const char* const kNames[] = {"BOXUNCHECKED", "BOXCHECKED", "BOXGRAYED"};
   const int index = m->Tables().GetMaskIndex("GLOBALINFO", kNames[FState]);
-  if (!m->IsValidImgIndex(index)) return g;
-  const TsMaskData& mask = m->Tables().Masks()[static_cast<std::size_t>(index)];
+  const TsMaskData* found = m->Tables().MaskAt(index);
+  if (!found) return g;
+  const TsMaskData& mask = *found;
   const int count = mask.Bmp ? 3 : std::max<int>(mask.ImageCount, 1);
   const int parts = mask.Bmp ? 2 : mask.MaskType + 1;
   g.W = mask.R.Width() / count, g.H = mask.R.Height() / parts;
@@ -232,11 +233,10 @@ void TsCheckBox::PaintGlyph(TBitmap& cache, const TGlyph& g, const RECT& at) {
   if (g.Bitmap) {
     const TRect frame{state * g.W, 0, state * g.W + g.W, g.H};
     MaskedCopy(cache, TacPoint{at.left, at.top}, *g.Bitmap, frame, g.H, TCacheInfo{});
-  } else if (g.MaskIndex >= 0) {
-    const TsSkinManager* m = FSkinData.SkinManager();
+  } else if (const TsMaskData* mask = FSkinData.SkinManager()->Tables().MaskAt(g.MaskIndex)) {
     // Key pixels keep what the cache already shows.
-    ::evesk::DrawGlyph(cache, TacPoint{at.left, at.top}, state, TCacheInfo{},
-                       m->Tables().Masks()[static_cast<std::size_t>(g.MaskIndex)], m->Tables().MasterBitmap(), 1);
+    ::evesk::DrawGlyph(cache, TacPoint{at.left, at.top}, state, TCacheInfo{}, *mask,
+                       FSkinData.SkinManager()->Tables().MasterBitmap(), 1);
   }
 }
 
@@ -292,14 +292,12 @@ void TsCheckBox::Paint(HDC dc) {
   TBitmap* cache = FSkinData.Cache();
   if (!cache || cache->Empty() || !cache->Handle()) return;
   const TsSkinManager* m = FSkinData.SkinManager();
-  if (m && m->IsValidImgIndex(FSkinData.BorderIndex)) {
+  if (const TsMaskData* border = m ? m->Tables().MaskAt(FSkinData.BorderIndex) : nullptr) {
     TacPoint offset;
-    RepaintCorners(*cache, FSkinData.ControlState(), acCornersAll,
-                   m->Tables().Masks()[static_cast<std::size_t>(FSkinData.BorderIndex)], m->Tables().MasterBitmap(),
+    RepaintCorners(*cache, FSkinData.ControlState(), acCornersAll, *border, m->Tables().MasterBitmap(),
                    FSkinData.ParentCacheInfo(offset));
   }
-  TBitmapDC mem(*cache);
-  BitBlt(dc, 0, 0, FWidth, FHeight, mem.Handle(), 0, 0, SRCCOPY);
+  BlitBitmap(dc, 0, 0, FWidth, FHeight, *cache);
 }
 
 void TsCheckBox::StatePaint(TacAnimatEvent event, bool clicked, bool animate) {

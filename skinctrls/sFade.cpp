@@ -122,14 +122,6 @@ void TsFadeTimer::ShowFrame(TControl& control) {
   UpdateWindow(w->Handle());
 }
 
-void DrawBitmap(HDC dc, int x, int y, const TBitmap& bitmap) {
-  if (!dc || !bitmap.Handle() || bitmap.Empty()) return;
-  TMemoryDC mem(CreateCompatibleDC(dc));
-  if (!mem) return;
-  TSelectObject select(mem.Get(), static_cast<HBITMAP>(bitmap.Handle()));
-  BitBlt(dc, x, y, bitmap.Width(), bitmap.Height(), mem.Get(), 0, 0, SRCCOPY);
-}
-
 void DrawFocusFrame(TBitmap& bitmap, const TRect& r) {
   TacFast24 px(bitmap);
   if (!px.Bound()) return;
@@ -202,7 +194,7 @@ bool TsFade::PaintFrame(HDC dc) const {
   if (!Running()) return false;
   if (TBitmap* frame = FTimer->LastFrame()) {
     TSavedDC saved(dc);
-    DrawBitmap(dc, 0, 0, *frame);
+    BlitBitmap(dc, 0, 0, *frame);
   }
   return true;
 }

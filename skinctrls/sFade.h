@@ -109,7 +109,4 @@ void UpdateGlow(TsCommonData& data, bool clicked);
 // pixel of each edge black, with a white one diagonally above left of it; clipped to the bitmap.
 void DrawFocusFrame(TBitmap& bitmap, const TRect& r);
 
-// Copies a bitmap to a device context at a point (the cache to the window, a frame, ...).
-void DrawBitmap(HDC dc, int x, int y, const TBitmap& bitmap);
-
 }  // namespace evesk

@@ -136,8 +136,7 @@ void TsCustomLabel::Paint(TCanvas& canvas) {
     if (back.SetSize(FWidth, FHeight, TPixelFormat::pf24bit) && back.Handle()) {
       PaintItem(DefaultManager()->Tables(), section, FSkinSection, parent, -1, -1, back, TacPoint{FLeft, FTop},
                 TRect{0, 0, FWidth, FHeight}, 0, true);
-      TBitmapDC mem(back);
-      BitBlt(canvas.Handle(), 0, 0, FWidth, FHeight, mem.Handle(), 0, 0, SRCCOPY);
+      BlitBitmap(canvas.Handle(), 0, 0, FWidth, FHeight, back);
     }
   }
   if (!FEnabled && ActiveManager()) {

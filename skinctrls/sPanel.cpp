@@ -85,8 +85,7 @@ void TsPanel::PaintDirect(HDC dc) {
   FSkinData.Updating = false;
   BuildCache();
   if (TBitmap* cache = FSkinData.Cache(); cache && cache->Handle() && !cache->Empty()) {
-    TBitmapDC mem(*cache);
-    BitBlt(dc, 0, 0, FWidth, FHeight, mem.Handle(), 0, 0, SRCCOPY);
+    BlitBitmap(dc, 0, 0, FWidth, FHeight, *cache);
   } else {
     FillSolid(dc, RECT{0, 0, FWidth, FHeight}, FColor);
   }
@@ -116,8 +115,7 @@ void TsPanel::PaintPanel(HDC dc, bool sendUpdated) {
           ExcludeClipRect(dc, b.left, b.top, b.right, b.bottom);
         }
       }
-      TBitmapDC mem(*cache);
-      BitBlt(dc, 0, 0, FWidth, FHeight, mem.Handle(), 0, 0, SRCCOPY);
+      BlitBitmap(dc, 0, 0, FWidth, FHeight, *cache);
     }
     PaintGraphicChildren(*this, dc);
   } else {
@@ -275,8 +273,7 @@ void TsPanel::PrintMessage(TMessage& m) {
   BuildCache();
   TBitmap* cache = FSkinData.Cache();
   if (m.WParam && cache && cache->Handle() && !cache->Empty()) {
-    TBitmapDC mem(*cache);
-    BitBlt(reinterpret_cast<HDC>(m.WParam), 0, 0, FWidth, FHeight, mem.Handle(), 0, 0, SRCCOPY);
+    BlitBitmap(reinterpret_cast<HDC>(m.WParam), 0, 0, FWidth, FHeight, *cache);
   }
   if (!CachedMode() && cache) cache->SetSize(0, 0, TPixelFormat::pf24bit);
 }

@@ -50,13 +50,6 @@ void PurgeGone() {
               owned.end());
 }
 
-void Blit(HDC dc, int x, int y, const TBitmap& bmp, int sx, int sy, int w, int h) {
-  if (!dc || !bmp.Handle()) return;
-  TMemoryDC mem(CreateCompatibleDC(dc));
-  TSelectObject selected(mem.Get(), static_cast<HBITMAP>(bmp.Handle()));
-  BitBlt(dc, x, y, w, h, mem.Get(), sx, sy, SRCCOPY);
-}
-
 int CALLBACK FontFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM lp) {
   *reinterpret_cast<bool*>(lp) = true;
   return 0;
@@ -153,8 +146,9 @@ int TsSkinableMenus::SkinBorderWidth() const {
   const int section = t.GetSectionIndex("MAINMENU");
   if (section < 0) return 0;
   const int border = t.Sections()[static_cast<std::size_t>(section)].BorderIndex;
-  if (!FManager->IsValidImgIndex(border)) return 0;
-  const int w = t.Masks()[static_cast<std::size_t>(border)].BorderWidth;
+  const TsMaskData* borderMask = t.MaskAt(border);
+  if (!borderMask) return 0;
+  const int w = borderMask->BorderWidth;
   return w <= 0 ? 3 : w;
 }
 
@@ -403,7 +397,7 @@ void TsSkinableMenus::DrawItem(TPopupMenu* menu, TMenuItem* item, TCanvas& canva
       MixImage(bmp, TacPoint{}, clSkinFuchsia, 0.4, BoundsOf(back), back);
     }
   }
-  Blit(canvas.Handle(), rect.left, rect.top, bmp, 0, 0, w, h);
+  BlitBitmap(canvas.Handle(), rect.left, rect.top, w, h, bmp, 0, 0);
 }
 
 // The item's background by its kind: separator line, caption band, or item (hot or not) with its check.
@@ -434,8 +428,9 @@ void TsSkinableMenus::PaintCheck(const TItemPaint& p, TBitmap& bmp) {
   const TsCachedIndexes& c = FManager->Cached();
   int mask = p.Item->RadioItem() ? c.RadioChecked : t.GetMaskIndex(c.GlobalInfo, "GLOBALINFO", "CHECK");
   if (!FManager->IsValidImgIndex(mask)) mask = c.BoxChecked;
-  if (!FManager->IsValidImgIndex(mask)) return;
-  const TsMaskData& md = t.Masks()[static_cast<std::size_t>(mask)];
+  const TsMaskData* found = t.MaskAt(mask);
+  if (!found) return;
+  const TsMaskData& md = *found;
   TacStateImage image;
   const int st = p.Hot ? 1 : 0;
   if (!GetStateImage(md, t.MasterBitmap(), st, image)) return;
@@ -548,7 +543,7 @@ void TacMenuWnd::PaintClientFrame() {
   GetClientRect(Window, &cr);
   TSavedDC saved(dc.Get());
   ExcludeClipRect(dc.Get(), items.left, items.top, items.right, items.bottom);
-  Blit(dc.Get(), 0, 0, *bg, origin.x, origin.y, cr.right, cr.bottom);
+  BlitBitmap(dc.Get(), 0, 0, cr.right, cr.bottom, *bg, origin.x, origin.y);
 }
 
 void TacMenuWnd::WndProc(TMessage& m) {
@@ -615,7 +610,7 @@ bool TacMenuWnd::EraseBackground(HDC dc) {
   const POINT origin = ClientOffset(Window);
   RECT cr{};
   GetClientRect(Window, &cr);
-  Blit(dc, 0, 0, *bg, origin.x, origin.y, cr.right, cr.bottom);
+  BlitBitmap(dc, 0, 0, cr.right, cr.bottom, *bg, origin.x, origin.y);
   return true;
 }
 

@@ -19,7 +19,7 @@ namespace {
 constexpr int kFormKind = 224;
 
 const TsMaskData* MaskAt(const TsSkinManager* m, int index) {
-  return m && m->IsValidImgIndex(index) ? &m->Tables().Masks()[static_cast<std::size_t>(index)] : nullptr;
+  return m ? m->Tables().MaskAt(index) : nullptr;
 }
 
 std::unordered_map<const TForm*, TsSkinProvider*>& Providers() {
@@ -324,9 +324,8 @@ void TacFrame::PaintClient(HDC dc, const RECT& r) {
   PrepareCache();
   TBitmap* cache = FData.Cache();
   if (Skinned() && cache && !cache->Empty() && cache->Handle()) {
-    TBitmapDC src(*cache);
-    BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, src.Handle(), r.left + FBorderW,
-           r.top + FBorderH + FCaptionH, SRCCOPY);
+    BlitBitmap(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, *cache, r.left + FBorderW,
+               r.top + FBorderH + FCaptionH);
     return;
   }
   TBrushHandle brush(CreateSolidBrush(FData.ControlColor(false) & 0xFFFFFF));
@@ -343,11 +342,10 @@ void TacFrame::RedrawButtons() {
   if (!IsWindowVisible(FWnd) || !cache->Handle()) return;
   TWindowDC dc(FWnd, TWindowDC::Whole);
   if (!dc.Get()) return;
-  TBitmapDC src(*cache);
   for (const auto& b : FButtons)
     if (b.State >= 0)
-      BitBlt(dc.Get(), b.Rect.left, b.Rect.top, b.Rect.right - b.Rect.left, b.Rect.bottom - b.Rect.top,
-             src.Handle(), b.Rect.left, b.Rect.top, SRCCOPY);
+      BlitBitmap(dc.Get(), b.Rect.left, b.Rect.top, b.Rect.right - b.Rect.left, b.Rect.bottom - b.Rect.top, *cache,
+                 b.Rect.left, b.Rect.top);
 }
 
 void TacFrame::UpdateRegion(bool redraw) {
