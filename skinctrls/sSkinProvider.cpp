@@ -852,6 +852,7 @@ TsSkinProvider::TsSkinProvider(TComponent* owner) : TComponent(owner) {
   Providers()[FForm] = this;
   FSkinData.SetOwner(FForm, kFormKind);
   FSkinData.SetSkinSection("FORM");
+  FSkinData.SetClient(this);
   FLink = FForm->ReplaceWindowProc([this](TMessage& m, const TWndMethod& inherited) { Handle(m, inherited); });
   EnsureFrame();
 }
@@ -966,69 +967,56 @@ void TsSkinProvider::FrameMessage(TMessage& m, const TWndMethod& inherited) {
 }
 
 void TsSkinProvider::OnSkinCommand(TMessage& m, const TWndMethod& inherited) {
-  if (FormCommand(m)) return;
   if (FSkinData.HandleMessage(m)) return;
   inherited(m);
 }
 
-// The engine's commands the form answers itself; the others go to its skin data.
-bool TsSkinProvider::FormCommand(TMessage& m) {
-  const bool ownManager = ForManager(m.LParam, FSkinData.SkinManager());
-  switch (CommandOf(m.WParam)) {
-    case TacCommand::CtrlHandled: m.Result = 1; return true;
-    case TacCommand::SetNewSkin: return ownManager && SkinApplied(m);
-    case TacCommand::RemoveSkin: return ownManager && SkinRemoved(m);
-    case TacCommand::Refresh: return ownManager && SkinRefreshed(m);
-    case TacCommand::StopFade:  // all forms are repainted next: the controls end their fades
-      SendSkinCommandToControls(FForm, m.WParam, m.LParam);
-      m.Result = 0;
-      return true;
-    case TacCommand::GetBG: return AnswerBackground(m);
-    default: return false;
-  }
-}
-
-bool TsSkinProvider::SkinApplied(TMessage& m) {
+bool TsSkinProvider::OnSkinApplied(TsSkinCommand& c) {
+  if (!c.OwnManager) return c.Default();
   FSkinData.UpdateIndexes();
   if (FFrame) FFrame->UpdateMetrics();
-  SendSkinCommandToControls(FForm, m.WParam, m.LParam);
-  m.Result = 0;
-  return true;
+  SendSkinCommandToControls(FForm, c.Message.WParam, c.Message.LParam);
+  return c.Answer(0);
 }
 
-bool TsSkinProvider::SkinRemoved(TMessage& m) {
-  SendSkinCommandToControls(FForm, m.WParam, m.LParam);
-  FSkinData.HandleMessage(m);
+bool TsSkinProvider::OnSkinRemoved(TsSkinCommand& c) {
+  if (!c.OwnManager) return c.Default();
+  SendSkinCommandToControls(FForm, c.Message.WParam, c.Message.LParam);
+  c.Default();
   RemoveSkin();
-  m.Result = 0;
-  return true;
+  return c.Answer(0);
 }
 
-bool TsSkinProvider::SkinRefreshed(TMessage& m) {
+bool TsSkinProvider::OnSkinRefreshed(TsSkinCommand& c) {
+  if (!c.OwnManager) return c.Default();
   FSkinData.UpdateIndexes();
-  FSkinData.HandleMessage(m);
-  SendSkinCommandToControls(FForm, m.WParam, m.LParam);
+  c.Default();
+  SendSkinCommandToControls(FForm, c.Message.WParam, c.Message.LParam);
   if (EnsureFrame()) {
     FFrame->UpdateMetrics();
     FFrame->UpdateRegion(false);
     if (FForm->HandleAllocated() && IsWindowVisible(FForm->Handle()))
       RedrawWindow(FForm->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
   }
-  m.Result = 0;
-  return true;
+  return c.Answer(0);
 }
 
-bool TsSkinProvider::AnswerBackground(TMessage& m) {
-  if (!m.LParam || !FFrame || !FFrame->Skinned()) return false;
-  auto& info = *reinterpret_cast<TacBGInfo*>(m.LParam);
+bool TsSkinProvider::OnStopFade(TsSkinCommand& c) {
+  // All forms are repainted next: the controls end their fades.
+  SendSkinCommandToControls(FForm, c.Message.WParam, c.Message.LParam);
+  return c.Answer(0);
+}
+
+bool TsSkinProvider::OnBackgroundRequest(TsSkinCommand& c) {
+  if (!c.Message.LParam || !FFrame || !FFrame->Skinned()) return c.Default();
+  auto& info = *reinterpret_cast<TacBGInfo*>(c.Message.LParam);
   const int cx = FFrame->BorderWidth(), cy = FFrame->BorderHeight() + FFrame->CaptionHeight();
   FFrame->PrepareCache();
   if (info.PleaseDraw) info.X = SatAdd(info.X, cx), info.Y = SatAdd(info.Y, cy);
   FSkinData.AnswerBGRequest(info);
   // The window image starts at the frame, the children count from the client area.
   if (info.BgType == btCache && !info.PleaseDraw) info.X = cx, info.Y = cy;
-  m.Result = 0;
-  return true;
+  return c.Answer(0);
 }
 
 void TsSkinProvider::OnNcDestroy(TMessage& m, const TWndMethod& inherited) {

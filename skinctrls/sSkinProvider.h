@@ -214,7 +214,7 @@ class TsSystemMenu : public TPopupMenu {
 };
 
 // The frame provider of a class-library form.
-class TsSkinProvider : public TComponent {
+class TsSkinProvider : public TComponent, private TsSkinClient {
  public:
   // owner must be a form (else EComponentError with the class library's text).
   explicit TsSkinProvider(TComponent* owner);
@@ -246,11 +246,13 @@ class TsSkinProvider : public TComponent {
  private:
   void Handle(TMessage& m, const TWndMethod& inherited);
   void OnSkinCommand(TMessage& m, const TWndMethod& inherited);
-  bool FormCommand(TMessage& m);
-  bool SkinApplied(TMessage& m);
-  bool SkinRemoved(TMessage& m);
-  bool SkinRefreshed(TMessage& m);
-  bool AnswerBackground(TMessage& m);
+  // The engine's commands the form answers itself (its skin data decodes them); the others
+  // are the skin data's.
+  bool OnSkinApplied(TsSkinCommand& c) override;
+  bool OnSkinRemoved(TsSkinCommand& c) override;
+  bool OnSkinRefreshed(TsSkinCommand& c) override;
+  bool OnStopFade(TsSkinCommand& c) override;
+  bool OnBackgroundRequest(TsSkinCommand& c) override;
   void OnNcDestroy(TMessage& m, const TWndMethod& inherited);
   void OnNcActivate();
   void ColorChild(TMessage& m, const TWndMethod& inherited);
