@@ -2,6 +2,7 @@
 // directly and the scan lines are plain memory.
 #include <windows.h>
 
+#include <utility>
 #include <vector>
 
 #include "framework/Bitmap.h"
@@ -42,8 +43,8 @@ bool TBitmap::Allocate(int width, int height, TPixelFormat format, std::size_t) 
 }
 
 void TBitmap::Release() {
-  if (FHandle) DeleteObject(static_cast<HBITMAP>(FHandle));
-  FHandle = nullptr;
+  // The portable header keeps the handle as a plain pointer: ownership is taken back to delete it.
+  const TBitmapHandle owned(static_cast<HBITMAP>(std::exchange(FHandle, nullptr)));
   FBits = nullptr;
   FWidth = FHeight = 0;
   FStride = 0;

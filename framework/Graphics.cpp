@@ -151,12 +151,7 @@ void TCanvas::IntersectClip(const RECT& r) { IntersectClipRect(FDC, r.left, r.to
 
 void TCanvas::ExcludeClip(const RECT& r) { ExcludeClipRect(FDC, r.left, r.top, r.right, r.bottom); }
 
-void TCanvas::Draw(int x, int y, const TBitmap& bitmap) {
-  if (!bitmap.Handle()) return;
-  TMemoryDC mem(CreateCompatibleDC(FDC));
-  TSelectObject select(mem.Get(), static_cast<HBITMAP>(bitmap.Handle()));
-  BitBlt(FDC, x, y, bitmap.Width(), bitmap.Height(), mem.Get(), 0, 0, SRCCOPY);
-}
+void TCanvas::Draw(int x, int y, const TBitmap& bitmap) { BlitBitmap(FDC, x, y, bitmap); }
 
 void TCanvas::StretchDraw(const RECT& dest, const TBitmap& bitmap, bool halftone) {
   StretchDraw(dest, bitmap, RECT{0, 0, bitmap.Width(), bitmap.Height()}, halftone);
@@ -175,19 +170,20 @@ void TCanvas::StretchDraw(const RECT& dest, const TBitmap& bitmap, const RECT& s
   SetStretchBltMode(FDC, oldMode);
 }
 
-HDC TBitmapCanvas::MakeDC(TBitmap& bitmap) {
-  HDC dc = CreateCompatibleDC(nullptr);
-  if (dc && bitmap.Handle()) SelectObject(dc, static_cast<HBITMAP>(bitmap.Handle()));
-  return dc;
-}
-
-TBitmapCanvas::TBitmapCanvas(TBitmap& bitmap) : TCanvas(MakeDC(bitmap)) {}
+TBitmapCanvas::TBitmapCanvas(TBitmap& bitmap) : TBitmapCanvasDC(bitmap), TCanvas(FBitmapDC.Handle()) {}
 
 TBitmapCanvas::~TBitmapCanvas() {
   GdiFlush();  // the caller may read the scan lines right after
+  // The canvas's state goes first; the base then selects the bitmap out and deletes the DC.
   RestoreState();
-  // Deleting the memory DC releases the bitmap's selection; the bitmap itself stays.
-  if (HDC dc = Handle()) DeleteDC(dc);
+}
+
+bool BlitBitmap(HDC dc, int x, int y, int w, int h, const TBitmap& bitmap, int sx, int sy) {
+  if (!dc || !bitmap.Handle()) return false;
+  TMemoryDC mem(CreateCompatibleDC(dc));
+  if (!mem) return false;
+  TSelectObject select(mem.Get(), static_cast<HBITMAP>(bitmap.Handle()));
+  return BitBlt(dc, x, y, w, h, mem.Get(), sx, sy, SRCCOPY) != FALSE;
 }
 
 // ---- regions and layered windows ----

@@ -108,15 +108,28 @@ class TCanvas {
   int FPenWidth = 0;
 };
 
+namespace detail {
+// The memory DC of a bitmap canvas: a base made before the canvas over it and gone after it.
+struct TBitmapCanvasDC {
+  explicit TBitmapCanvasDC(TBitmap& bitmap) : FBitmapDC(bitmap) {}
+  TBitmapDC FBitmapDC;
+};
+}  // namespace detail
+
 // A canvas that draws into a bitmap (its DIB section is selected into a memory DC).
-class TBitmapCanvas : public TCanvas {
+class TBitmapCanvas : private detail::TBitmapCanvasDC, public TCanvas {
  public:
   explicit TBitmapCanvas(TBitmap& bitmap);
   ~TBitmapCanvas() override;
-
- private:
-  static HDC MakeDC(TBitmap& bitmap);
 };
+
+// The one way a bitmap is copied onto a device context: the W x H pixels at (sx, sy) of the
+// bitmap go to (x, y) of DC unchanged. False when the bitmap has no pixels or the copy failed.
+bool BlitBitmap(HDC dc, int x, int y, int w, int h, const TBitmap& bitmap, int sx = 0, int sy = 0);
+// The whole bitmap at (x, y).
+inline bool BlitBitmap(HDC dc, int x, int y, const TBitmap& bitmap) {
+  return BlitBitmap(dc, x, y, bitmap.Width(), bitmap.Height(), bitmap);
+}
 
 // A region made of rectangles (for example the opaque runs of a skin's corner masks); empty
 // for an empty list. The bounding box is the union of the rectangles.

@@ -7,6 +7,8 @@
 
 #include <utility>
 
+#include "framework/Bitmap.h"
+
 namespace evesk {
 
 // Traits: Type, Null() for "no handle", IsValid(h) for what a creating call returns, Close(h).
@@ -88,7 +90,10 @@ using TMenuHandle = THandle<TMenuTraits>;
 // The DC of a window (or of the screen for null), released on leaving the scope.
 class TWindowDC {
  public:
+  // Whole: the DC of the whole window, frame included, for painting the non-client part.
+  enum TArea { Client, Whole };
   explicit TWindowDC(HWND wnd = nullptr) noexcept : FWnd(wnd), FDC(GetDC(wnd)) {}
+  TWindowDC(HWND wnd, TArea area) noexcept : FWnd(wnd), FDC(area == Whole ? GetWindowDC(wnd) : GetDC(wnd)) {}
   ~TWindowDC() {
     if (FDC) ReleaseDC(FWnd, FDC);
   }
@@ -100,6 +105,27 @@ class TWindowDC {
  private:
   HWND FWnd;
   HDC FDC;
+};
+
+// A memory DC with a bitmap's DIB section selected while it lives, for drawing into the bitmap
+// or copying out of it. A bitmap without a handle (nothing allocated) is not selected.
+class TBitmapDC {
+ public:
+  explicit TBitmapDC(TBitmap& bitmap) noexcept : FDC(CreateCompatibleDC(nullptr)) {
+    if (FDC && bitmap.Handle()) FOld = SelectObject(FDC.Get(), static_cast<HBITMAP>(bitmap.Handle()));
+  }
+  // The bitmap is selected out before the DC goes, so it may be selected elsewhere afterwards.
+  ~TBitmapDC() {
+    if (FOld && FOld != HGDI_ERROR) SelectObject(FDC.Get(), FOld);
+  }
+  TBitmapDC(const TBitmapDC&) = delete;
+  TBitmapDC& operator=(const TBitmapDC&) = delete;
+  HDC Handle() const noexcept { return FDC.Get(); }
+  explicit operator bool() const noexcept { return static_cast<bool>(FDC); }
+
+ private:
+  TMemoryDC FDC;
+  HGDIOBJ FOld = nullptr;
 };
 
 // BeginPaint/EndPaint for one WM_PAINT.
@@ -149,5 +175,17 @@ class TSelectObject {
   HDC FDC;
   HGDIOBJ FOld;
 };
+
+// Paints the non-client part of a window from an image of the whole window (its top-left corner
+// at the window's): the client rectangle, in window coordinates, is left as it is. The DC's
+// clipping comes back afterwards.
+inline void PaintNonClient(HDC dc, HBITMAP image, SIZE size, const RECT& client) noexcept {
+  if (!dc || !image) return;
+  TSavedDC saved(dc);
+  ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
+  TMemoryDC source(CreateCompatibleDC(dc));
+  TSelectObject selected(source.Get(), image);
+  BitBlt(dc, 0, 0, size.cx, size.cy, source.Get(), 0, 0, SRCCOPY);
+}
 
 }  // namespace evesk

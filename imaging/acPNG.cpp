@@ -182,7 +182,20 @@ void TPNGGraphic::LoadFromStream(TStream& stream) {
   ReadImageProperties(stream, start);
   stream.SetPosition(start + 8);
   Progress(TProgressStage::psStarting, 0, SPreparing);
+  BeginLoading(stream);
+  try {
+    ReadChunks();
+  } catch (const std::bad_alloc&) {
+    FinishLoading();
+    throw EOutOfResources(SOutOfMemory);
+  } catch (...) {
+    FinishLoading();
+    throw;
+  }
+  FinishLoading();
+}
 
+void TPNGGraphic::BeginLoading(TStream& stream) {
   FFilePalette.clear();
   FTransparency.fill(255);
   FBackgroundColor = 0xFFFFFF;
@@ -193,49 +206,47 @@ void TPNGGraphic::LoadFromStream(TStream& stream) {
   FAheadPos = FAheadEnd = FAheadLeft = 0;
   FAheadFault = nullptr;
   FAheadDry = false;
-  try {
-    ReadChunkHeader();  // IHDR, checked above
-    ReadChunkData();
-    if (FChunkBytes[10] != 0)
-      throw EInvalidGraphic(FormatText(SNotSupported, {SCompressionScheme, "PNG"}));
+}
 
-    for (bool done = false; !done;) {
-      ReadChunkHeader();
-      switch (FChunkType) {
-        case ctIDAT:
-          if (FImageDone) {
-            ReadChunkData();  // stray image data after the image: checked and dropped
-          } else {
-            Progress(TProgressStage::psRunning, 0, STransfering);
-            LoadIDAT();
-          }
-          break;
-        case ctPLTE: LoadPLTE(); break;
-        case ctgAMA: LoadGAMA(); break;
-        case ctbKGD: LoadBKGD(); break;
-        case cttRNS: LoadTRNS(); break;
-        default:
-          if (FChunkType == ctIEND) {
-            SkipChunkData();
-            done = true;
-          } else if (!(FChunkType >> 24 & 0x20)) {
-            throw EInvalidGraphic(SCriticalChunk);
-          } else {
-            SkipChunkData();
-          }
-      }
-    }
-    // A file that ends without any image data has nothing to show.
-    if (!FImageDone) Fail(SInvalidFormat);
-    if (FDecoder) FDecoder->DecodeEnd();
-  } catch (const std::bad_alloc&) {
-    FinishLoading();
-    throw EOutOfResources(SOutOfMemory);
-  } catch (...) {
-    FinishLoading();
-    throw;
+void TPNGGraphic::ReadChunks() {
+  ReadChunkHeader();  // IHDR, checked above
+  ReadChunkData();
+  if (FChunkBytes[10] != 0)
+    throw EInvalidGraphic(FormatText(SNotSupported, {SCompressionScheme, "PNG"}));
+  // (Not a test of FChunkType after the chunk: reading image data may read the next header.)
+  for (bool more = true; more;) {
+    ReadChunkHeader();
+    more = ReadChunk();
   }
-  FinishLoading();
+  // A file that ends without any image data has nothing to show.
+  if (!FImageDone) Fail(SInvalidFormat);
+  if (FDecoder) FDecoder->DecodeEnd();
+}
+
+bool TPNGGraphic::ReadChunk() {
+  switch (FChunkType) {
+    case ctIDAT:
+      if (FImageDone) {
+        ReadChunkData();  // stray image data after the image: checked and dropped
+      } else {
+        Progress(TProgressStage::psRunning, 0, STransfering);
+        LoadIDAT();
+      }
+      break;
+    case ctPLTE: LoadPLTE(); break;
+    case ctgAMA: LoadGAMA(); break;
+    case ctbKGD: LoadBKGD(); break;
+    case cttRNS: LoadTRNS(); break;
+    default:
+      if (FChunkType == ctIEND) {
+        SkipChunkData();
+        return false;
+      }
+      // Unknown ancillary chunks are skipped; an unknown critical one makes the image unreadable.
+      if (!(FChunkType >> 24 & 0x20)) throw EInvalidGraphic(SCriticalChunk);
+      SkipChunkData();
+  }
+  return true;
 }
 
 void TPNGGraphic::FinishLoading() {

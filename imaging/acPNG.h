@@ -81,6 +81,12 @@ class TPNGGraphic : public TBitmap {
  private:
   void ReadImageProperties(TStream& stream, std::int64_t start);
   void Progress(TProgressStage stage, int percent, const std::string& message);
+  // Clears what a previous load left and points the decoding at the stream.
+  void BeginLoading(TStream& stream);
+  // The header's data, then every chunk up to IEND.
+  void ReadChunks();
+  // The chunk whose header was just read; false once it was IEND.
+  bool ReadChunk();
   void FinishLoading();
 
   // Chunks: header (length and type), data with the CRC check, or skipped.

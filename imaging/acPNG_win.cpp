@@ -25,6 +25,21 @@ HBITMAP CreateMask(int width, int height, const std::vector<bool>& transparent) 
   return CreateBitmap(width, height, 1, 1, bits.data());
 }
 
+// A 32-bit image blends in a work copy of the destination, then puts the result back in one copy.
+void DrawBlended(const TPNGGraphic& image, HDC dc, int x, int y, int width, int height) {
+  const int workHeight = image.Reflected ? height + height / 2 : height;
+  TBitmap work;
+  if (!work.SetSize(width, workHeight, TPixelFormat::pf32bit) || !work.Handle()) return;
+  {
+    TBitmapDC workDC(work);
+    if (!workDC) return;
+    BitBlt(workDC.Handle(), 0, 0, width, workHeight, dc, x, y, SRCCOPY);
+  }
+  GdiFlush();  // the scan lines are read and written directly
+  AlphaBlendImage(work, 0, 0, width, height, image, image.Reflected);
+  BlitBitmap(dc, x, y, width, workHeight, work);
+}
+
 }  // namespace
 
 HICON TPNGGraphic::MakeIcon(bool force) {
@@ -61,28 +76,19 @@ HICON TPNGGraphic::MakeIcon(bool force) {
 void TPNGGraphic::Draw(TCanvas& canvas, int x, int y, int width, int height) const {
   if (Empty() || !Handle() || width <= 0 || height <= 0) return;
   HDC dc = canvas.Handle();
+  if (PixelFormat() == TPixelFormat::pf32bit) {
+    DrawBlended(*this, dc, x, y, width, height);
+    return;
+  }
   TMemoryDC mem(CreateCompatibleDC(dc));
   if (!mem) return;
-  if (PixelFormat() == TPixelFormat::pf32bit) {
-    // Blend in a work copy of the destination, then put the result back in one copy.
-    const int workHeight = Reflected ? height + height / 2 : height;
-    TBitmap work;
-    if (work.SetSize(width, workHeight, TPixelFormat::pf32bit) && work.Handle()) {
-      TSelectObject select(mem.Get(), static_cast<HBITMAP>(work.Handle()));
-      BitBlt(mem.Get(), 0, 0, width, workHeight, dc, x, y, SRCCOPY);
-      GdiFlush();  // the scan lines are read and written directly
-      AlphaBlendImage(work, 0, 0, width, height, *this, Reflected);
-      BitBlt(dc, x, y, width, workHeight, mem.Get(), 0, 0, SRCCOPY);
-    }
+  TSelectObject select(mem.Get(), static_cast<HBITMAP>(Handle()));
+  if (Transparent && TransparentColor != clNone) {
+    TransparentBlt(dc, x, y, width, height, mem.Get(), 0, 0, Width(), Height(), ColorToRGB(TransparentColor));
   } else {
-    TSelectObject select(mem.Get(), static_cast<HBITMAP>(Handle()));
-    if (Transparent && TransparentColor != clNone) {
-      TransparentBlt(dc, x, y, width, height, mem.Get(), 0, 0, Width(), Height(), ColorToRGB(TransparentColor));
-    } else {
-      const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
-      StretchBlt(dc, x, y, width, height, mem.Get(), 0, 0, Width(), Height(), SRCCOPY);
-      SetStretchBltMode(dc, oldMode);
-    }
+    const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
+    StretchBlt(dc, x, y, width, height, mem.Get(), 0, 0, Width(), Height(), SRCCOPY);
+    SetStretchBltMode(dc, oldMode);
   }
 }
 

@@ -181,36 +181,58 @@ void TacSkinConvertor::Parse() {
   }
 }
 
-// Inflates one entry, reading the source in blocks; afterwards the source stands right after
-// the zlib trailer, where the next entry begins, since no compressed length is stored. zlib
-// inflates the raw data straight into the entry's bytes; the two-byte header and the Adler-32
-// trailer are checked here, with zlib's own words, because our checksum runs in vectors.
-std::vector<std::uint8_t> TacSkinConvertor::Inflate(const std::string& name, std::int64_t size, std::int64_t& total) {
-  TStream& src = *FSource;
-  if (!FBlock) FBlock.reset(new std::uint8_t[BlockSize]);
-  std::uint8_t* const in = FBlock.get();
-  std::size_t inPos = 0, inEnd = 0;
-  auto refill = [&] {
-    inEnd = src.Read(in, BlockSize);
-    inPos = 0;
-    if (inEnd == 0) Damaged("it ends inside the data of \"%s\".", {Printable(name)});
-  };
-  auto refused = [&](const std::string& why) { Damaged("the data of \"%s\" cannot be unpacked (%s).", {Printable(name), why}); };
+namespace {
 
+// The compressed bytes of one entry, read from the source a block at a time. Every complaint
+// names the entry.
+class TEntryInput {
+ public:
+  TEntryInput(TStream& source, std::uint8_t* block, const std::string& name)
+      : FSource(source), FBlock(block), FName(name) {}
+
+  std::uint8_t Byte() {
+    Fill();
+    return FBlock[FPos++];
+  }
+  // At least one unread byte in the block: a source that ends here is a damaged archive.
+  void Fill() {
+    if (FPos != FEnd) return;
+    FEnd = FSource.Read(FBlock, TacSkinConvertor::BlockSize);
+    FPos = 0;
+    if (FEnd == 0) Damaged("it ends inside the data of \"%s\".", {Printable(FName)});
+  }
+  std::uint8_t* Next() const { return FBlock + FPos; }
+  std::size_t Unread() const { return FEnd - FPos; }
+  void Leave(std::size_t unread) { FPos = FEnd - unread; }
+  // Puts the source right after the bytes taken, where the next entry begins.
+  void GiveBackUnread() { FSource.SetPosition(FSource.Position() - static_cast<std::int64_t>(FEnd - FPos)); }
+  [[noreturn]] void Refused(const std::string& why) const {
+    Damaged("the data of \"%s\" cannot be unpacked (%s).", {Printable(FName), why});
+  }
+  const std::string& Name() const { return FName; }
+
+ private:
+  TStream& FSource;
+  std::uint8_t* const FBlock;
+  const std::string& FName;
+  std::size_t FPos = 0, FEnd = 0;
+};
+
+// The two-byte zlib header, refused in zlib's own words.
+void CheckZlibHeader(TEntryInput& in) {
   std::uint8_t header[2];
-  for (std::uint8_t& b : header) {
-    if (inPos == inEnd) refill();
-    b = in[inPos++];
-  }
-  if ((header[0] << 8 | header[1]) % 31 != 0) refused("incorrect header check");
-  if ((header[0] & 15) != Z_DEFLATED) refused("unknown compression method");
-  if ((header[0] >> 4) + 8 > MAX_WBITS) refused("invalid window size");
+  for (std::uint8_t& b : header) b = in.Byte();
+  if ((header[0] << 8 | header[1]) % 31 != 0) in.Refused("incorrect header check");
+  if ((header[0] & 15) != Z_DEFLATED) in.Refused("unknown compression method");
+  if ((header[0] >> 4) + 8 > MAX_WBITS) in.Refused("invalid window size");
   if (header[1] & 0x20) {  // a preset dictionary, which no skin has; zlib asks for it after reading its id
-    for (int i = 0; i < 4; ++i, ++inPos)
-      if (inPos == inEnd) refill();
-    refused("zlib error " + std::to_string(Z_NEED_DICT));
+    for (int i = 0; i < 4; ++i) in.Byte();
+    in.Refused("zlib error " + std::to_string(Z_NEED_DICT));
   }
+}
 
+// The raw deflate data of an entry that claims SIZE bytes, with the Adler-32 of what it made.
+std::vector<std::uint8_t> InflateRaw(TEntryInput& in, std::int64_t size, std::uint32_t& adler) {
   TInflater inf;
   if (inflateInit2(&inf.zs, -MAX_WBITS) != Z_OK) throw ESkinArchiveError("The skin archive cannot be unpacked: zlib refused to start.");
   inf.open = true;
@@ -219,15 +241,14 @@ std::vector<std::uint8_t> TacSkinConvertor::Inflate(const std::string& name, std
   // with real output.
   std::vector<std::uint8_t> data(static_cast<std::size_t>(std::min<std::int64_t>(size, std::int64_t{1} << 20)));
   std::size_t produced = 0;
-  std::uint32_t adler = 1;
   std::uint8_t spare[1];  // room for one byte past the claim, to notice a longer stream
   for (;;) {
-    if (inPos == inEnd) refill();
+    in.Fill();
     if (produced == data.size() && data.size() < static_cast<std::size_t>(size))
       data.resize(static_cast<std::size_t>(std::min<std::int64_t>(size, std::int64_t(data.size()) * 2)));
     const bool full = produced == data.size();
-    inf.zs.next_in = in + inPos;
-    inf.zs.avail_in = static_cast<uInt>(inEnd - inPos);
+    inf.zs.next_in = in.Next();
+    inf.zs.avail_in = static_cast<uInt>(in.Unread());
     inf.zs.next_out = full ? spare : data.data() + produced;
     inf.zs.avail_out = full ? 1 : static_cast<uInt>(data.size() - produced);
     const uInt inBefore = inf.zs.avail_in, outBefore = inf.zs.avail_out;
@@ -235,27 +256,45 @@ std::vector<std::uint8_t> TacSkinConvertor::Inflate(const std::string& name, std
     // allocates one nor copies the entry's last 32 KB into it; otherwise it carries on as usual.
     const int rc = inflate(&inf.zs, Z_FINISH);
     const std::size_t made = outBefore - inf.zs.avail_out;
-    inPos = inEnd - inf.zs.avail_in;
+    in.Leave(inf.zs.avail_in);
     if (full && made > 0)
-      Damaged("\"%s\" unpacks to more than the %s bytes it claims.", {Printable(name), std::to_string(size)});
+      Damaged("\"%s\" unpacks to more than the %s bytes it claims.", {Printable(in.Name()), std::to_string(size)});
     adler = Adler32(adler, data.data() + produced, made);
     produced += made;
     if (rc == Z_STREAM_END) break;
-    if (rc != Z_OK && rc != Z_BUF_ERROR) refused(inf.zs.msg ? inf.zs.msg : "zlib error " + std::to_string(rc));
+    if (rc != Z_OK && rc != Z_BUF_ERROR) in.Refused(inf.zs.msg ? inf.zs.msg : "zlib error " + std::to_string(rc));
     // With input and room for output inflate always moves; a stall would be a loop for ever.
     if (made == 0 && inf.zs.avail_in == inBefore && inf.zs.avail_in > 0)
-      Damaged("the data of \"%s\" cannot be unpacked.", {Printable(name)});
+      Damaged("the data of \"%s\" cannot be unpacked.", {Printable(in.Name())});
   }
+  if (produced != static_cast<std::size_t>(size)) data.resize(produced);
+  return data;
+}
+
+// The big-endian Adler-32 trailer must match the bytes made.
+void CheckAdlerTrailer(TEntryInput& in, std::uint32_t adler) {
   std::uint32_t stored = 0;
-  for (int i = 0; i < 4; ++i) {
-    if (inPos == inEnd) refill();
-    stored = stored << 8 | in[inPos++];
-  }
-  if (stored != adler) refused("incorrect data check");
-  if (produced != static_cast<std::size_t>(size))
+  for (int i = 0; i < 4; ++i) stored = stored << 8 | in.Byte();
+  if (stored != adler) in.Refused("incorrect data check");
+}
+
+}  // namespace
+
+// Inflates one entry, reading the source in blocks; afterwards the source stands right after
+// the zlib trailer, where the next entry begins, since no compressed length is stored. zlib
+// inflates the raw data straight into the entry's bytes; the two-byte header and the Adler-32
+// trailer are checked here, with zlib's own words, because our checksum runs in vectors.
+std::vector<std::uint8_t> TacSkinConvertor::Inflate(const std::string& name, std::int64_t size, std::int64_t& total) {
+  if (!FBlock) FBlock.reset(new std::uint8_t[BlockSize]);
+  TEntryInput in(*FSource, FBlock.get(), name);
+  CheckZlibHeader(in);
+  std::uint32_t adler = 1;
+  std::vector<std::uint8_t> data = InflateRaw(in, size, adler);
+  CheckAdlerTrailer(in, adler);
+  if (data.size() != static_cast<std::size_t>(size))
     Damaged("\"%s\" unpacks to %s bytes, not the %s it claims.",
-            {Printable(name), std::to_string(produced), std::to_string(size)});
-  src.SetPosition(src.Position() - static_cast<std::int64_t>(inEnd - inPos));
+            {Printable(name), std::to_string(data.size()), std::to_string(size)});
+  in.GiveBackUnread();
   total += size;
   return data;
 }

@@ -7,6 +7,7 @@
 #include "framework/Controls.h"
 #include "framework/Forms.h"
 #include "framework/Graphics.h"
+#include "framework/Handles.h"
 #include "framework/Properties.h"
 #include "skin/sPaintEngine.h"
 
@@ -134,7 +135,7 @@ void TsCommonData::SetSkinSection(const std::string& section) {
   if (m && !m->Tables().Sections().empty()) UpdateIndexes();
   else SkinIndex = -1;
   if (!FOwnerControl) {
-    BGChanged = true;
+    FStale = true;
     if (Hooks.SkinRefresh) Hooks.SkinRefresh();
     return;
   }
@@ -156,7 +157,7 @@ const TsGeneralData* TsCommonData::Section() const {
 }
 
 void TsCommonData::UpdateIndexes() {
-  BGChanged = true;
+  FStale = true;
   const TsSkinManager* m = SkinManager();
   // The manager marks its skin active only after telling every window of it, so the tables
   // themselves say whether the section exists.
@@ -201,8 +202,8 @@ void TsCommonData::RecomputeFastResize() {
   const bool panel = FOwnerControl ? dynamic_cast<TPanel*>(FOwnerControl) != nullptr : FOwnerObject != nullptr;
   if (!panel) return;
   const TsSkinTables& t = SkinManager()->Tables();
-  if (BorderIndex >= 0 && BorderIndex < static_cast<int>(t.Masks().size())) {
-    const TsMaskData& b = t.Masks()[static_cast<std::size_t>(BorderIndex)];
+  if (const TsMaskData* border = t.MaskAt(BorderIndex)) {
+    const TsMaskData& b = *border;
     if (b.WL + b.WR > 30 || b.WT + b.WB > 30) return;
   }
   FFastResize = s->Transparency == 0 && s->ImagePercent <= 0 && s->GradientPercent <= 0;
@@ -219,7 +220,7 @@ void TsCommonData::SkinChanged() {
 
 void TsCommonData::Invalidate() {
   if (!FOwnerControl || FOwnerControl->IsDestroying() || FOwnerControl->IsLoading()) return;
-  BGChanged = true;
+  FStale = true;
   if (HWND w = Window(); w && IsWindowVisible(w)) InvalidateRect(w, nullptr, FALSE);
 }
 
@@ -283,73 +284,93 @@ TCacheInfo TsCommonData::ParentCacheInfo(TacPoint& offset) const {
 }
 
 bool TsCommonData::PaintCache(const std::function<void(TBitmap&)>& content, int disabledKind) {
-  if (Updating || !Skinned()) return false;
+  TsCachePaint how;
+  if (content) how.Content = [&content](TBitmap& cache, int) { content(cache); };
+  how.DisabledKind = disabledKind;
+  return PaintCache(how);
+}
+
+bool TsCommonData::PaintCache(const TsCachePaint& how) {
+  if ((Updating && !how.WhileUpdating) || !Skinned()) return false;
   TacPoint offset;
   const TCacheInfo parent = ParentCacheInfo(offset);
   PrepareCache();
-  if (FCache->Empty()) {
-    BGChanged = false;
+  TsCacheKey key = CurrentKey();
+  if (FCache->Empty() || !FCache->Handle()) {
+    FStale = false;
+    FBuiltKey = key;
     return true;
   }
   const TsSkinManager* m = SkinManager();
   const TRect all{0, 0, FCache->Width(), FCache->Height()};
-  PaintItem(m->Tables(), SkinIndex, FSkinSection, parent, Texture, HotTexture, *FCache, offset, all, ControlState(),
-            true);
-  if (content) content(*FCache);
-  if (FOwnerControl && !FOwnerControl->Enabled()) DisabledLook(*FCache, disabledKind, ParentColor(), offset, parent);
-  BGChanged = false;
+  PaintItem(m->Tables(), SkinIndex, FSkinSection, parent, Texture, HotTexture, *FCache, offset, all, key.State, true);
+  if (how.Content) how.Content(*FCache, key.State);
+  if (FOwnerControl && !FOwnerControl->Enabled()) {
+    const TColor ground = how.DisabledGround ? how.DisabledGround() : ParentColor();
+    DisabledLook(*FCache, how.DisabledKind, ground, offset, parent);
+  }
+  FStale = false;
+  FBuiltKey = key;
   return true;
 }
 
-void TsCommonData::AnswerBGRequest(TacBGInfo& info) const {
-  auto fill = [&](TColor c) {
-    info.BgType = btFill;
-    info.Color = c;
-    if (info.PleaseDraw && info.DrawDC && c != clSkinFuchsia) {
-      HBRUSH brush = CreateSolidBrush(c & 0xFFFFFF);
-      FillRect(info.DrawDC, &info.R, brush);
-      DeleteObject(brush);
-    }
-  };
-  const TsGeneralData* s = Section();
-  if (!s || FCustomColor) return fill(OwnColor());
-  const bool hot = ControlState() > 0;
-  const int t = Transparency(*s, hot);
-  if (t == 0 && GradientShare(*s, hot) <= 0 && ImageShare(*s, hot) <= 0) return fill(ControlColor(hot));
-  const TsSkinTables& tables = SkinManager()->Tables();
-  const bool smallBorder = BorderIndex < 0 || BorderIndex >= static_cast<int>(tables.Masks().size()) ||
-                           (tables.Masks()[static_cast<std::size_t>(BorderIndex)].WL +
-                                    tables.Masks()[static_cast<std::size_t>(BorderIndex)].WR <= 24 &&
-                            tables.Masks()[static_cast<std::size_t>(BorderIndex)].WT +
-                                    tables.Masks()[static_cast<std::size_t>(BorderIndex)].WB <= 24);
-  if (t == 100 && smallBorder) {
-    HWND p = ParentHandle();
-    const int left = FOwnerControl ? FOwnerControl->Left() : 0, top = FOwnerControl ? FOwnerControl->Top() : 0;
-    if (p) {
-      // The request goes on in the parent's coordinates.
-      info.BgType = btNone;
-      if (info.PleaseDraw) info.X = SatAdd(info.X, left), info.Y = SatAdd(info.Y, top);
-      SendMessageA(p, SM_QUENCHCMD, SkinCommand(TacCommand::GetBG), reinterpret_cast<LPARAM>(&info));
-      if (info.BgType == btCache && !info.PleaseDraw) info.X = SatAdd(info.X, left), info.Y = SatAdd(info.Y, top);
-      if (info.BgType != btNone) return;
-    }
-    // No parent, or one that does not answer: the colour a skinned form shows.
-    return fill(ColorToRGB(SkinManager()->GetGlobalColor()) & 0xFFFFFF);
+namespace {
+
+void AnswerFill(TacBGInfo& info, TColor c) {
+  info.BgType = btFill;
+  info.Color = c;
+  if (info.PleaseDraw && info.DrawDC && c != clSkinFuchsia) {
+    const TBrushHandle brush(CreateSolidBrush(c & 0xFFFFFF));
+    FillRect(info.DrawDC, &info.R, brush.Get());
   }
-  if (!FCache || FCache->Empty()) return fill(t == 100 ? ParentColor() : clSkinFuchsia);
+}
+
+bool ThinBorder(const TsSkinTables& tables, int borderIndex) {
+  const TsMaskData* border = tables.MaskAt(borderIndex);
+  if (!border) return true;
+  const TsMaskData& b = *border;
+  return b.WL + b.WR <= 24 && b.WT + b.WB <= 24;
+}
+
+}  // namespace
+
+bool TsCommonData::PassBGRequestToParent(TacBGInfo& info) const {
+  HWND p = ParentHandle();
+  if (!p) return false;
+  const int left = FOwnerControl ? FOwnerControl->Left() : 0, top = FOwnerControl ? FOwnerControl->Top() : 0;
+  // The request goes on in the parent's coordinates.
+  info.BgType = btNone;
+  if (info.PleaseDraw) info.X = SatAdd(info.X, left), info.Y = SatAdd(info.Y, top);
+  SendMessageA(p, SM_QUENCHCMD, SkinCommand(TacCommand::GetBG), reinterpret_cast<LPARAM>(&info));
+  if (info.BgType == btCache && !info.PleaseDraw) info.X = SatAdd(info.X, left), info.Y = SatAdd(info.Y, top);
+  return info.BgType != btNone;
+}
+
+void TsCommonData::AnswerFromCache(TacBGInfo& info) const {
   info.BgType = btCache;
-  if (info.PleaseDraw) {
-    if (!info.DrawDC || !FCache->Handle()) return;
-    HDC mem = CreateCompatibleDC(info.DrawDC);
-    HGDIOBJ old = SelectObject(mem, static_cast<HBITMAP>(FCache->Handle()));
-    BitBlt(info.DrawDC, info.R.left, info.R.top, info.R.right - info.R.left, info.R.bottom - info.R.top, mem, info.X,
-           info.Y, SRCCOPY);
-    SelectObject(mem, old);
-    DeleteDC(mem);
+  if (!info.PleaseDraw) {
+    info.Bmp = FCache.get();
+    info.X = 0, info.Y = 0;
     return;
   }
-  info.Bmp = FCache.get();
-  info.X = 0, info.Y = 0;
+  if (!info.DrawDC || !FCache->Handle()) return;
+  BlitBitmap(info.DrawDC, info.R.left, info.R.top, info.R.right - info.R.left, info.R.bottom - info.R.top, *FCache,
+             info.X, info.Y);
+}
+
+void TsCommonData::AnswerBGRequest(TacBGInfo& info) const {
+  const TsGeneralData* s = Section();
+  if (!s || FCustomColor) return AnswerFill(info, OwnColor());
+  const bool hot = ControlState() > 0;
+  const int t = Transparency(*s, hot);
+  if (t == 0 && GradientShare(*s, hot) <= 0 && ImageShare(*s, hot) <= 0) return AnswerFill(info, ControlColor(hot));
+  if (t == 100 && ThinBorder(SkinManager()->Tables(), BorderIndex)) {
+    if (PassBGRequestToParent(info)) return;
+    // No parent, or one that does not answer: the colour a skinned form shows.
+    return AnswerFill(info, ColorToRGB(SkinManager()->GetGlobalColor()) & 0xFFFFFF);
+  }
+  if (!FCache || FCache->Empty()) return AnswerFill(info, t == 100 ? ParentColor() : clSkinFuchsia);
+  AnswerFromCache(info);
 }
 
 void TsCommonData::ApplyEditColors(bool skinned) {
@@ -417,7 +438,7 @@ void TsCommonData::MouseEnter() {
   if (DefaultManager()) gHotWindow = Window();
   if (!NoGlowOnHover(CtrlKind)) ShowGlow(false);
   if (RedrawsFrame(CtrlKind)) {
-    BGChanged = true;
+    FStale = true;
     RedrawFrame();
   }
 }
@@ -427,7 +448,7 @@ void TsCommonData::MouseLeave() {
   if (gHotWindow && gHotWindow == Window()) gHotWindow = nullptr;
   if (!NoGlowOnHover(CtrlKind)) RemoveGlow();  // its own glow only: others may glow on
   if (RedrawsFrame(CtrlKind)) {
-    BGChanged = true;
+    FStale = true;
     if (HWND w = Window(); w && IsWindowVisible(w)) RedrawFrame();
   }
 }
@@ -441,144 +462,206 @@ void TsCommonData::EnabledChanged() {
 void TsCommonData::VisibleChanged(bool visible) {
   if (!FCache) return;
   if (visible) {
-    BGChanged = true;
+    FStale = true;
     Updating = false;
   } else {
     FCache->SetSize(0, 0, TPixelFormat::pf24bit);
   }
 }
 
-LRESULT TsCommonData::Command(TacCommand command, WORD param, LPARAM lp, bool& consumed) {
-  consumed = false;
-  auto answer = [&](LRESULT r) {
-    consumed = true;
-    return r;
-  };
-  switch (command) {
+int TsSkinClient::CacheState(const TsCommonData& data) const { return data.ControlState(); }
+
+namespace {
+// An owner without operations of its own: every command goes to the skin data.
+TsSkinClient& PlainClient() {
+  static TsSkinClient client;
+  return client;
+}
+}  // namespace
+
+bool TsSkinCommand::Default() { return Data.DefaultCommand(*this); }
+
+TsCacheKey TsCommonData::CurrentKey() const {
+  const TsSkinClient& client = FClient ? *FClient : PlainClient();
+  TsCacheKey key;
+  key.Width = FOwnerControl ? std::max(FOwnerControl->Width(), 0) : (FCache ? FCache->Width() : 0);
+  key.Height = FOwnerControl ? std::max(FOwnerControl->Height(), 0) : (FCache ? FCache->Height() : 0);
+  key.State = client.CacheState(*this);
+  key.SkinIndex = SkinIndex;
+  HWND w = Window();
+  key.Focused = Focused || (w && GetFocus() == w);
+  key.Enabled = !FOwnerControl || FOwnerControl->Enabled();
+  key.Look = client.CacheLook();
+  return key;
+}
+
+bool TsCommonData::NeedsRebuild() const {
+  // A cache emptied or resized outside a build (hidden, skin removed) no longer shows the key's look.
+  if (FStale || !FCache || FCache->Width() != FBuiltKey.Width || FCache->Height() != FBuiltKey.Height) return true;
+  return CurrentKey() != FBuiltKey;
+}
+
+void TsCommonData::ApplySkin() { UpdateSectionFromKind(); }
+
+void TsCommonData::ForgetSkin() {
+  if (FManager && FManager->IsDestroying()) {
+    if (FLink) FManager->RemoveFreeNotification(FLink.get());
+    FManager = nullptr;
+  }
+  SkinIndex = BorderIndex = Texture = HotTexture = -1;
+  Updating = true;
+  if (FCache) FCache->SetSize(0, 0, TPixelFormat::pf24bit);
+  ApplyEditColors(false);
+}
+
+void TsCommonData::RefreshSkin() {
+  FStale = true;
+  Updating = false;
+  if (Skinned()) {
+    ApplyEditColors(true);
+    RefreshChildren();
+  }
+  RecomputeFastResize();
+  Invalidate();
+}
+
+LRESULT TsCommonData::DependsOnParentAnswer() const {
+  const TsGeneralData* s = Section();
+  if (!s) return 0;
+  const bool hot = ControlState() > 0;
+  if (Transparency(*s, hot) == 100) {
+    HWND p = ParentHandle();
+    return p ? SendMessageA(p, SM_QUENCHCMD, SkinCommand(TacCommand::DependsOnParent), 0) : 0;
+  }
+  return GradientShare(*s, hot) > 0 || ImageShare(*s, hot) > 0 || DependsOnParent();
+}
+
+void TsCommonData::FollowParentMove(WORD param) {
+  FStale = FStale || DependsOnParent();
+  HWND w = Window();
+  if (!w) return;
+  if (param == 1) RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+  for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    SendMessageA(c, SM_QUENCHCMD, SkinCommand(TacCommand::ParentMoved, param), 0);
+}
+
+LRESULT TsCommonData::ChildColorAnswer() const {
+  const TsGeneralData* s = Section();
+  if (!s || FCustomColor) return OwnColor();
+  const int t = Transparency(*s, false);
+  const TColor c = SectionColor(*s, false);
+  return t > 0 ? MixChildColor(ParentColor(), c, t) : c;
+}
+
+LRESULT TsCommonData::FastResizeAnswer(WORD param, bool& consumed) {
+  consumed = true;
+  if (param != 1) return FFastResize;
+  RecomputeFastResize();
+  return 0;
+}
+
+bool TsCommonData::DefaultCommand(TsSkinCommand& c) {
+  const WORD param = c.Param;
+  const LPARAM lp = c.Message.LParam;
+  switch (c.Command) {
     case TacCommand::SetNewSkin:
-      if (OwnManager(lp)) UpdateSectionFromKind();
-      return 0;
+      if (c.OwnManager) ApplySkin();
+      return false;
     case TacCommand::RemoveSkin:
-      if (!OwnManager(lp)) return 0;
-      if (FManager && FManager->IsDestroying()) {
-        if (FLink) FManager->RemoveFreeNotification(FLink.get());
-        FManager = nullptr;
-      }
-      SkinIndex = BorderIndex = Texture = HotTexture = -1;
-      Updating = true;
-      if (FCache) FCache->SetSize(0, 0, TPixelFormat::pf24bit);
-      ApplyEditColors(false);
-      return 0;
+      if (c.OwnManager) ForgetSkin();
+      return false;
     case TacCommand::Refresh:
-      if (!OwnManager(lp)) return 0;
-      BGChanged = true;
-      Updating = false;
-      if (Skinned()) {
-        ApplyEditColors(true);
-        RefreshChildren();
-      }
-      RecomputeFastResize();
-      Invalidate();
-      return 0;
-    case TacCommand::CtrlHandled: return answer(1);
-    case TacCommand::SetUpdating: Updating = param == 1; return 0;
-    case TacCommand::ParentUpdating: FParentUpdating = param == 1; return 0;
-    case TacCommand::IsChanged: return answer(BGChanged || Updating);
-    case TacCommand::IsHalfVisible: return answer(FHalfVisible);
+      if (c.OwnManager) RefreshSkin();
+      return false;
+    case TacCommand::CtrlHandled: return c.Answer(1);
+    case TacCommand::SetUpdating: Updating = param == 1; return false;
+    case TacCommand::ParentUpdating: FParentUpdating = param == 1; return false;
+    case TacCommand::IsChanged: return c.Answer(NeedsRebuild() || Updating);
+    case TacCommand::IsHalfVisible: return c.Answer(FHalfVisible);
     case TacCommand::ParentChanged:
-      if (param == 1 && DependsOnParent()) BGChanged = true;
-      return 0;
+      if (param == 1 && DependsOnParent()) FStale = true;
+      return false;
     case TacCommand::SectionChanged:
       if (!gChangingSection.empty() && gChangingSection == FSkinSection) Invalidate();
-      return 0;
-    case TacCommand::Invalidate: BGChanged = true; return 0;
-    case TacCommand::DependsOnParent: {
-      const TsGeneralData* s = Section();
-      if (!s) return answer(0);
-      const bool hot = ControlState() > 0;
-      if (Transparency(*s, hot) == 100) {
-        HWND p = ParentHandle();
-        return answer(p ? SendMessageA(p, SM_QUENCHCMD, SkinCommand(TacCommand::DependsOnParent), 0) : 0);
-      }
-      return answer(GradientShare(*s, hot) > 0 || ImageShare(*s, hot) > 0 || DependsOnParent());
-    }
-    case TacCommand::ParentMoved: {
-      BGChanged = BGChanged || DependsOnParent();
-      HWND w = Window();
-      if (!w) return 0;
-      if (param == 1) RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
-      for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        SendMessageA(c, SM_QUENCHCMD, SkinCommand(TacCommand::ParentMoved, param), 0);
-      return 0;
-    }
-    case TacCommand::ChildColor: {
-      const TsGeneralData* s = Section();
-      if (!s || FCustomColor) return answer(OwnColor());
-      const int t = Transparency(*s, false);
-      const TColor c = SectionColor(*s, false);
-      return answer(t > 0 ? MixChildColor(ParentColor(), c, t) : c);
-    }
-    case TacCommand::SetHalfVisible: FHalfVisible = true; return 0;
-    case TacCommand::GetSkinIndex: return answer(Skinned() ? SkinIndex + 1 : 0);
+      return false;
+    case TacCommand::Invalidate: FStale = true; return false;
+    case TacCommand::DependsOnParent: return c.Answer(DependsOnParentAnswer());
+    case TacCommand::ParentMoved: FollowParentMove(param); return false;
+    case TacCommand::ChildColor: return c.Answer(ChildColorAnswer());
+    case TacCommand::SetHalfVisible: FHalfVisible = true; return false;
+    case TacCommand::GetSkinIndex: return c.Answer(Skinned() ? SkinIndex + 1 : 0);
     case TacCommand::GetBG:
       if (lp) AnswerBGRequest(*reinterpret_cast<TacBGInfo*>(lp));
-      return answer(0);
-    case TacCommand::FastResize:
-      if (param == 1) {
-        RecomputeFastResize();
-        return answer(0);
-      }
-      return answer(FFastResize);
-    case TacCommand::GetApplication: return answer(reinterpret_cast<LRESULT>(Application));
-    default: return 0;
+      return c.Answer(0);
+    case TacCommand::FastResize: {
+      bool consumed = false;
+      c.Message.Result = FastResizeAnswer(param, consumed);
+      return consumed;
+    }
+    case TacCommand::GetApplication: return c.Answer(reinterpret_cast<LRESULT>(Application));
+    default: return false;
   }
 }
 
-bool TsCommonData::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
-  switch (msg) {
-    case SM_QUENCHCMD: {
-      bool consumed = false;
-      result = Command(CommandOf(wp), CommandParam(wp), lp, consumed);
-      return consumed;
-    }
-    case WM_MOVE:
-      if (DependsOnParent()) {
-        BGChanged = true;
-        SendToSelf(TacCommand::ParentMoved, 1);
-        RemoveGlow();
-      }
-      return false;
-    case WM_SIZE:
-      if (Skinned()) {
-        BGChanged = true;
-        if (Section()->GradientPercent > 0) {
-          if (HWND w = Window())
-            for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-              SendMessageA(c, SM_QUENCHCMD, SkinCommand(TacCommand::ParentMoved, 1), 0);
-        }
-        RemoveGlow();
-      }
-      return false;
+bool TsCommonData::DispatchCommand(TMessage& m) {
+  TsSkinCommand c{*this, m, CommandOf(m.WParam), CommandParam(m.WParam), OwnManager(m.LParam)};
+  TsSkinClient& client = FClient ? *FClient : PlainClient();
+  switch (c.Command) {
+    case TacCommand::SetNewSkin: return client.OnSkinApplied(c);
+    case TacCommand::RemoveSkin: return client.OnSkinRemoved(c);
+    case TacCommand::Refresh: return client.OnSkinRefreshed(c);
+    case TacCommand::ParentUpdateEnded: return client.OnParentUpdateEnded(c);
+    case TacCommand::StopFade: return client.OnStopFade(c);
+    case TacCommand::PrepareCache: return client.OnPrepareCache(c);
+    case TacCommand::DrawFrame: return client.OnFadeFrame(c);
+    case TacCommand::IsChanged: return client.OnChangedQuery(c);
+    case TacCommand::GetBG: return client.OnBackgroundRequest(c);
+    default: return c.Default();
+  }
+}
+
+void TsCommonData::Moved() {
+  if (!DependsOnParent()) return;
+  FStale = true;
+  SendToSelf(TacCommand::ParentMoved, 1);
+  RemoveGlow();
+}
+
+void TsCommonData::Sized() {
+  if (!Skinned()) return;
+  FStale = true;
+  if (Section()->GradientPercent > 0) {
+    if (HWND w = Window())
+      for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        SendMessageA(c, SM_QUENCHCMD, SkinCommand(TacCommand::ParentMoved, 1), 0);
+  }
+  RemoveGlow();
+}
+
+void TsCommonData::FocusChanged(bool focused) {
+  if (!FOwnerControl) return;
+  FStale = true;
+  Focused = focused;
+  if (RedrawsFrame(CtrlKind) && (Focused || FOwnerControl->Visible())) RedrawFrame();
+}
+
+bool TsCommonData::HandleMessage(TMessage& m) {
+  switch (m.Msg) {
+    case SM_QUENCHCMD: return DispatchCommand(m);
+    case WM_MOVE: Moved(); return false;
+    case WM_SIZE: Sized(); return false;
     case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-      if (FOwnerControl) {
-        BGChanged = true;
-        Focused = msg == WM_SETFOCUS;
-        if (RedrawsFrame(CtrlKind) && (Focused || FOwnerControl->Visible())) RedrawFrame();
-      }
-      return false;
-    case WM_ENABLE:
-      EnabledChanged();
-      return false;
+    case WM_KILLFOCUS: FocusChanged(m.Msg == WM_SETFOCUS); return false;
+    case WM_ENABLE: EnabledChanged(); return false;
     case WM_SHOWWINDOW:
-      if (lp == 0) VisibleChanged(wp != 0);
+      if (m.LParam == 0) VisibleChanged(m.WParam != 0);
       return false;
     case WM_UPDATEUISTATE:
       if (!Skinned()) return false;
-      result = 1;
+      m.Result = 1;
       return true;
     case WM_PARENTNOTIFY:
-      if (FOwnerControl && (LOWORD(wp) == WM_CREATE || LOWORD(wp) == WM_DESTROY)) RefreshChildren();
+      if (FOwnerControl && (LOWORD(m.WParam) == WM_CREATE || LOWORD(m.WParam) == WM_DESTROY)) RefreshChildren();
       return false;
     default: return false;
   }

@@ -12,6 +12,7 @@
 
 #include "framework/Bitmap.h"
 #include "framework/Classes.h"
+#include "framework/Messages.h"
 #include "skin/sCommonKinds.h"
 #include "skin/sGraphUtils.h"
 #include "skin/sPaintEngine.h"
@@ -69,6 +70,60 @@ struct TsOwnerHooks {
   std::function<void()> SkinRefresh;                        // a form skinning owner redraws its frame
 };
 
+// One engine command on its way to the skin data's owner: decoded once, with whether its
+// manager is the data's own. Default() is what the skin data does with it when the owner has
+// nothing of its own to add; every handler returns true when it answered (Message.Result).
+struct TsSkinCommand {
+  TsCommonData& Data;
+  TMessage& Message;
+  TacCommand Command;
+  WORD Param;
+  bool OwnManager;  // a skin-change command that this data's manager sent
+  bool Default();
+  bool Answer(LRESULT result) {
+    Message.Result = result;
+    return true;
+  }
+};
+
+// What an owner of skin data (a control, an adapter, a form's skinning) does on the engine's
+// commands. The skin data decodes each command once and calls the one operation it names; the
+// defaults leave the command to the skin data, so an owner overrides only what it adds.
+class TsSkinClient {
+ public:
+  virtual ~TsSkinClient() = default;
+  virtual bool OnSkinApplied(TsSkinCommand& c) { return c.Default(); }     // a new skin is loaded
+  virtual bool OnSkinRemoved(TsSkinCommand& c) { return c.Default(); }     // the skin is gone
+  virtual bool OnSkinRefreshed(TsSkinCommand& c) { return c.Default(); }   // rebuild and repaint
+  virtual bool OnParentUpdateEnded(TsSkinCommand& c) { return c.Default(); }
+  virtual bool OnStopFade(TsSkinCommand& c) { return c.Default(); }
+  virtual bool OnPrepareCache(TsSkinCommand& c) { return c.Default(); }    // paint the current look now
+  virtual bool OnFadeFrame(TsSkinCommand& c) { return c.Default(); }       // a fade shows a frame
+  virtual bool OnChangedQuery(TsSkinCommand& c) { return c.Default(); }    // must the image be rebuilt?
+  virtual bool OnBackgroundRequest(TsSkinCommand& c) { return c.Default(); }  // lParam a TacBGInfo
+  // The state a cached look is painted in (the skin data's ControlState by default), and
+  // anything else of the owner's own that the look depends on, for the cache's validity.
+  virtual int CacheState(const TsCommonData& data) const;
+  virtual unsigned CacheLook() const { return 0; }
+};
+
+// What a cached look was built from; a cache whose key differs from the current one is stale.
+struct TsCacheKey {
+  int Width = -1, Height = -1, State = -1, SkinIndex = -1;
+  bool Focused = false, Enabled = false;
+  unsigned Look = 0;
+  bool operator==(const TsCacheKey&) const = default;
+};
+
+// How a cache is painted beyond the section's item: the owner's content over it and the
+// disabled look's kind and ground.
+struct TsCachePaint {
+  std::function<void(TBitmap& cache, int state)> Content;
+  int DisabledKind = acDisabledBlended;
+  std::function<TColor()> DisabledGround;  // default: the parent's colour
+  bool WhileUpdating = false;              // paint even while painting is suspended
+};
+
 class TsCommonData : public TPersistent {
  public:
   TsCommonData();  // the owner comes later through SetOwner
@@ -106,7 +161,6 @@ class TsCommonData : public TPersistent {
   // Indexes into the manager's tables, -1 for none.
   int SkinIndex = -1, BorderIndex = -1, Texture = -1, HotTexture = -1;
   int GlowID = -1;
-  bool BGChanged = true;  // the cache must be rebuilt
   bool Updating = false;  // painting is suspended
   bool Focused = false;
   bool MouseAbove = false;
@@ -120,7 +174,18 @@ class TsCommonData : public TPersistent {
   const TsGeneralData* Section() const;  // the section record while skinned
   void UpdateIndexes();
   void UpdateSectionFromKind();
+  // Marks the cache stale and repaints the window (not while loading or going away).
   void Invalidate();
+  // Cache validity: a rebuild is due when something the key cannot see changed (a skin change,
+  // a caption, a parent's image) or when the key differs from the last build's.
+  void InvalidateCache() { FStale = true; }
+  // The cache holds the look on screen; a state change fades from it instead of redrawing.
+  void MarkCacheCurrent() { FStale = false; }
+  bool CacheMarkedStale() const { return FStale; }
+  bool NeedsRebuild() const;
+  TsCacheKey CurrentKey() const;
+  // The owner's operations on engine commands (null: the skin data alone).
+  void SetClient(TsSkinClient* client) { FClient = client; }
   void PrepareCache();
   int ControlState() const;
   TColor ControlColor(bool hot) const;  // RGB
@@ -132,6 +197,7 @@ class TsCommonData : public TPersistent {
   // Rebuilds the cache for the current state: item, the owner's content, disabled look.
   // False (and nothing painted) while unskinned or Updating.
   bool PaintCache(const std::function<void(TBitmap& cache)>& content = {}, int disabledKind = acDisabledBlended);
+  bool PaintCache(const TsCachePaint& how);
   // Answers a background request as described at TacBGInfo.
   void AnswerBGRequest(TacBGInfo& info) const;
 
@@ -144,10 +210,13 @@ class TsCommonData : public TPersistent {
   void RemoveGlow();
   bool GlowShown() const;  // GlowID names a glow that still shows
 
-  // The engine's message and the standard messages; true when consumed, with the result.
-  bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+  // The engine's message and the standard messages; true when consumed, result in m.Result.
+  bool HandleMessage(TMessage& m);
+  // The skin data's own handling of a command, without the owner's operations.
+  bool DefaultCommand(TsSkinCommand& c);
 
  private:
+  friend struct TsSkinCommand;
   class TManagerLink;
   const TsGeneralData* TableSection() const;  // the section while the tables hold it, active or not
   HWND Window() const;
@@ -158,7 +227,19 @@ class TsCommonData : public TPersistent {
   void RedrawFrame() const;
   void RefreshChildren() const;
   void SendToSelf(TacCommand command, WORD param);
-  LRESULT Command(TacCommand command, WORD param, LPARAM lp, bool& consumed);
+  bool DispatchCommand(TMessage& m);
+  bool PassBGRequestToParent(TacBGInfo& info) const;  // false: no parent answered
+  void AnswerFromCache(TacBGInfo& info) const;
+  void ApplySkin();
+  void ForgetSkin();
+  void RefreshSkin();
+  LRESULT DependsOnParentAnswer() const;
+  void FollowParentMove(WORD param);
+  LRESULT ChildColorAnswer() const;
+  LRESULT FastResizeAnswer(WORD param, bool& consumed);
+  void Sized();
+  void Moved();
+  void FocusChanged(bool focused);
   bool OwnManager(LPARAM lp) const { return ForManager(lp, SkinManager()); }
 
   TComponent* FOwnerObject = nullptr;
@@ -171,6 +252,9 @@ class TsCommonData : public TPersistent {
   bool FFastResize = false;
   bool FParentUpdating = false;
   bool FHalfVisible = false;
+  bool FStale = true;     // a rebuild is due whatever the key says
+  TsCacheKey FBuiltKey;   // the key of the last build
+  TsSkinClient* FClient = nullptr;
 };
 
 // The window under the mouse among skinned controls (null when none), as the default manager

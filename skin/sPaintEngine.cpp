@@ -14,7 +14,6 @@ using pixels::TilePiece;
 namespace {
 
 bool ValidSection(const TsSkinTables& t, int i) { return i >= 0 && i < static_cast<int>(t.Sections().size()); }
-bool ValidMask(const TsSkinTables& t, int i) { return i >= 0 && i < static_cast<int>(t.Masks().size()); }
 bool ValidPattern(const TsSkinTables& t, int i) {
   return i >= 0 && i < static_cast<int>(t.Patterns().size()) && t.Patterns()[i].Img;
 }
@@ -49,11 +48,12 @@ TLook ChooseLook(const TsSkinTables& tables, int sectionIndex, std::string_view 
   }
   const int given = hot ? hotTexture : texture;
   const char* const key = hot ? "HOTPATTERN" : "PATTERN";
-  if (ValidMask(tables, given) && tables.Masks()[given].MaskType == 0) {
+  const TsMaskData* givenMask = tables.MaskAt(given);
+  if (givenMask && givenMask->MaskType == 0) {
     l.Mask = given;
   } else {
     l.Mask = tables.GetMaskIndex(sectionIndex, sectionName, key);
-    if (!ValidMask(tables, l.Mask)) {
+    if (!tables.MaskAt(l.Mask)) {
       l.Mask = -1;
       l.Pattern = tables.GetPatternIndex(sectionIndex, sectionName, key);
       if (!ValidPattern(tables, l.Pattern)) l.Pattern = -1;
@@ -104,8 +104,9 @@ bool ParentCovers(const TCacheInfo& p, const TRect& rect) {
 
 // A masked texture tiled over the rectangle through its mask, over what is there already.
 void DrawMaskedTexture(const TsSkinTables& tables, int maskIndex, TBitmap& target, const TRect& rect) {
+  const TsMaskData* mask = tables.MaskAt(maskIndex);
   TacStateImage img;
-  if (!GetStateImage(tables.Masks()[maskIndex], tables.MasterBitmap(), 0, img) || !img.Masked) return;
+  if (!mask || !GetStateImage(*mask, tables.MasterBitmap(), 0, img) || !img.Masked) return;
   TCopyOptions o;
   o.Mode = TCopy::Masked;
   o.MaskOffsetY = img.MaskOffsetY;
@@ -113,7 +114,8 @@ void DrawMaskedTexture(const TsSkinTables& tables, int maskIndex, TBitmap& targe
 }
 
 bool IsOverlayTexture(const TsSkinTables& tables, int i) {
-  return ValidMask(tables, i) && tables.Masks()[i].MaskType > 0 && tables.Masks()[i].StretchMode == 10;
+  const TsMaskData* mask = tables.MaskAt(i);
+  return mask && mask->MaskType > 0 && mask->StretchMode == 10;
 }
 
 }  // namespace
@@ -123,7 +125,8 @@ bool DrawTexture(const TsSkinTables& tables, int maskIndex, int patternIndex, TB
   const TacView d = TacView::Of(&target);
   if (!d.Valid() || IsEmpty(rect)) return false;
   const TRect clip = Intersect(rect, BoundsOf(target));
-  if (!ValidMask(tables, maskIndex)) {
+  const TsMaskData* mask = tables.MaskAt(maskIndex);
+  if (!mask) {
     if (!ValidPattern(tables, patternIndex)) return false;
     // Patterns are large images, always tiled.
     const TBitmap& image = *tables.Patterns()[patternIndex].Img;
@@ -138,9 +141,8 @@ bool DrawTexture(const TsSkinTables& tables, int maskIndex, int patternIndex, TB
     TilePiece(d, rect, clip, v, TRect{0, 0, v.Width, v.Height}, {});
     return true;
   }
-  const TsMaskData& mask = tables.Masks()[maskIndex];
   TacStateImage img;
-  if (!GetStateImage(mask, tables.MasterBitmap(), 0, img)) return false;
+  if (!GetStateImage(*mask, tables.MasterBitmap(), 0, img)) return false;
   TCopyOptions o;
   if (img.Masked) {
     // Through its mask the texture shows the colour under it.
@@ -156,7 +158,7 @@ bool DrawTexture(const TsSkinTables& tables, int maskIndex, int patternIndex, TB
   auto rest = [&](const TRect& area) {
     if (!img.Masked) FillRect(target, Intersect(area, clip), color);
   };
-  switch (mask.StretchMode) {
+  switch (mask->StretchMode) {
     case 1: stretch(r); break;
     case 2: tile(TRect{r.Left, r.Top, r.Right, r.Top + h}), rest(TRect{r.Left, r.Top + h, r.Right, r.Bottom}); break;
     case 3: tile(TRect{r.Left, r.Top, r.Left + w, r.Bottom}), rest(TRect{r.Left + w, r.Top, r.Right, r.Bottom}); break;
@@ -199,8 +201,8 @@ void PaintItemBackground(const TsSkinTables& tables, int sectionIndex, std::stri
   if (state == 0 && customColor == clSkinFuchsia) {
     if (IsOverlayTexture(tables, l.Mask)) {
       DrawMaskedTexture(tables, l.Mask, target, rect);
-    } else if ((!ValidMask(tables, l.Mask) || tables.Masks()[l.Mask].MaskType == 0) &&
-               IsOverlayTexture(tables, hotTextureIndex)) {
+    } else if (const TsMaskData* own = tables.MaskAt(l.Mask);
+               (!own || own->MaskType == 0) && IsOverlayTexture(tables, hotTextureIndex)) {
       DrawMaskedTexture(tables, hotTextureIndex, target, rect);
     }
   }
@@ -228,9 +230,9 @@ void PaintItem(const TsSkinTables& tables, int sectionIndex, std::string_view se
   inside.Width = rect.Width(), inside.Height = rect.Height();
   const int corners[4] = {s.ImgTL, s.ImgTR, s.ImgBL, s.ImgBR};
   for (int c = 0; c < 4; ++c) {
-    if (!ValidMask(tables, corners[c])) continue;
+    const TsMaskData* corner = tables.MaskAt(corners[c]);
     TacStateImage img;
-    if (!GetStateImage(tables.Masks()[corners[c]], tables.MasterBitmap(), state, img)) continue;
+    if (!corner || !GetStateImage(*corner, tables.MasterBitmap(), state, img)) continue;
     const int x = (c == 1 || c == 3) ? rect.Width() - img.W : 0;
     const int y = (c >= 2) ? rect.Height() - img.H : 0;
     TCopyOptions o;
@@ -239,10 +241,10 @@ void PaintItem(const TsSkinTables& tables, int sectionIndex, std::string_view se
     o.Alpha = img.Alpha;
     CopyPiece(inside, x, y, img.View, img.X, img.Y, img.W, img.H, o);
   }
-  if (ValidMask(tables, s.BorderIndex)) {
+  if (const TsMaskData* border = tables.MaskAt(s.BorderIndex)) {
     TCacheInfo p = parent;
     p.X = SatAdd(p.X, offset.X), p.Y = SatAdd(p.Y, offset.Y);
-    DrawBorderMask(target, rect, fillCentre, true, state, tables.Masks()[s.BorderIndex], tables.MasterBitmap(), p);
+    DrawBorderMask(target, rect, fillCentre, true, state, *border, tables.MasterBitmap(), p);
   }
 }
 

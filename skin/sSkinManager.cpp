@@ -100,12 +100,26 @@ void UnregisterAdapterWindow(HWND wnd) {
   gAdapterWindows.erase(std::remove(gAdapterWindows.begin(), gAdapterWindows.end(), wnd), gAdapterWindows.end());
 }
 
+namespace {
+
+bool IsChildOf(const TWinControl& parent, const TControl* control) {
+  for (int i = 0; i < parent.ControlCount(); ++i)
+    if (parent.Controls(i) == control) return true;
+  return false;
+}
+
+}  // namespace
+
 void SendSkinCommandToControls(TWinControl* parent, WPARAM wp, LPARAM lp) {
-  for (int i = 0; i < parent->ControlCount(); ++i) {
-    TControl* control = parent->Controls(i);
-    if (control->IsDestroying()) continue;
+  // A child may free itself or a sibling on hearing the command: the walk goes over a copy and
+  // touches only controls that are still children.
+  std::vector<TControl*> children;
+  for (int i = 0; i < parent->ControlCount(); ++i) children.push_back(parent->Controls(i));
+  for (TControl* control : children) {
+    if (!IsChildOf(*parent, control) || control->IsDestroying()) continue;
     // On the control's message path: graphic controls and windows not yet created hear it too.
     control->Perform(SM_QUENCHCMD, wp, lp);
+    if (!IsChildOf(*parent, control)) continue;
     if (auto* child = dynamic_cast<TWinControl*>(control); child && !dynamic_cast<TacSkinCommandRelay*>(child))
       SendSkinCommandToControls(child, wp, lp);
   }
@@ -347,51 +361,12 @@ bool TsSkinManager::TryLoadSkin(const TacSkinChoice& choice, std::string& proble
   TsImageLoader images;
   auto cache = std::make_shared<TsSkinImageCache>();
   try {
-    bool read = true;
-    switch (choice.Source) {
-      case ssArchive:
-        FSkinData.SkinPath = IncludeSkinDirDelimiter(ResolveSkinDirectory(FSkinDirectory, ProgramFolder()));
-        read = LoadArchiveFile(*FFiles, choice.FileName, reader, true);
-        break;
-      case ssFolder: {
-        FSkinData.SkinPath = choice.SkinPath;
-        const std::int64_t length = FFiles->FileSize(choice.FileName);
-        if (length > static_cast<std::int64_t>(TsSkinOptions::MaxFileSize))
-          throw ESkinOptionsError("Soubor nastavení vzhledu je příliš velký (" + std::to_string(length) + " bajtů).");
-        const std::vector<std::uint8_t> text = FFiles->ReadFile(choice.FileName);
-        options.SetText(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-        images = FolderImageLoader(*FFiles, choice.SkinPath, cache);
-        break;
-      }
-      default:
-        FSkinData.SkinPath.clear();
-        FSkinName = choice.SkinName;
-        read = ReadStoredSkin(*FInternalSkins.Skin(choice.InternalIndex), reader);
-        break;
-    }
-    if (!read) {
+    if (!ReadSkinSource(choice, reader, options, images, cache)) {
       problem = warning.empty() ? std::string("Archiv vzhledu nelze přečíst.") : warning;
       type = mtWarning;
       return false;
     }
-    if (choice.Source != ssFolder) {
-      options = ArchiveOptions(reader);
-      images = ArchiveImageLoader(reader, cache);
-      FFromArchive = true;
-    }
-    TsSkinOptions common;
-    TsSkinBuild build;
-    build.HueOffset = FHueOffset;
-    build.Saturation = FSaturation;
-    build.Manager = this;
-    if (!FCommonSections.empty()) {
-      std::string text;
-      for (const std::string& line : FCommonSections) text += line + "\n";
-      common.SetText(text);
-      build.Common = &common;
-      build.CommonFiles = FolderImageLoader(*FFiles, FSkinData.SkinPath, cache);
-    }
-    BuildSkinTables(FTables, options, images, build);
+    BuildTables(options, images, cache);
     problem = SkinDefect(FTables);
   } catch (const Exception& e) {
     problem = e.Message();
@@ -408,6 +383,56 @@ bool TsSkinManager::TryLoadSkin(const TacSkinChoice& choice, std::string& proble
   }
   TakeGlobals();
   return true;
+}
+
+bool TsSkinManager::ReadSkinSource(const TacSkinChoice& choice, TacSkinConvertor& reader, TsSkinOptions& options,
+                                   TsImageLoader& images, const std::shared_ptr<TsSkinImageCache>& cache) {
+  bool read = true;
+  switch (choice.Source) {
+    case ssArchive:
+      FSkinData.SkinPath = IncludeSkinDirDelimiter(ResolveSkinDirectory(FSkinDirectory, ProgramFolder()));
+      read = LoadArchiveFile(*FFiles, choice.FileName, reader, true);
+      break;
+    case ssFolder: {
+      FSkinData.SkinPath = choice.SkinPath;
+      const std::int64_t length = FFiles->FileSize(choice.FileName);
+      if (length > static_cast<std::int64_t>(TsSkinOptions::MaxFileSize))
+        throw ESkinOptionsError("Soubor nastavení vzhledu je příliš velký (" + std::to_string(length) + " bajtů).");
+      const std::vector<std::uint8_t> text = FFiles->ReadFile(choice.FileName);
+      options.SetText(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+      images = FolderImageLoader(*FFiles, choice.SkinPath, cache);
+      break;
+    }
+    default:
+      FSkinData.SkinPath.clear();
+      FSkinName = choice.SkinName;
+      read = ReadStoredSkin(*FInternalSkins.Skin(choice.InternalIndex), reader);
+      break;
+  }
+  if (!read) return false;
+  if (choice.Source != ssFolder) {
+    options = ArchiveOptions(reader);
+    images = ArchiveImageLoader(reader, cache);
+    FFromArchive = true;
+  }
+  return true;
+}
+
+void TsSkinManager::BuildTables(const TsSkinOptions& options, const TsImageLoader& images,
+                                const std::shared_ptr<TsSkinImageCache>& cache) {
+  TsSkinOptions common;
+  TsSkinBuild build;
+  build.HueOffset = FHueOffset;
+  build.Saturation = FSaturation;
+  build.Manager = this;
+  if (!FCommonSections.empty()) {
+    std::string text;
+    for (const std::string& line : FCommonSections) text += line + "\n";
+    common.SetText(text);
+    build.Common = &common;
+    build.CommonFiles = FolderImageLoader(*FFiles, FSkinData.SkinPath, cache);
+  }
+  BuildSkinTables(FTables, options, images, build);
 }
 
 // The skin-wide values of freshly built tables, and a word when the skin is newer than the engine.

@@ -98,6 +98,8 @@ class TacMenuSupport : public TPersistent {
 };
 
 struct TacSkinChoice;
+class TacSkinConvertor;
+class TsSkinImageCache;
 
 class TsSkinManager : public TComponent {
  public:
@@ -147,7 +149,7 @@ class TsSkinManager : public TComponent {
   const TsCachedIndexes& Cached() const { return FCached; }
   bool FromArchive() const { return FFromArchive; }
   bool IsValidSkinIndex(int i) const { return FSkinData.Active && i >= 0 && i < static_cast<int>(FTables.Sections().size()); }
-  bool IsValidImgIndex(int i) const { return i >= 0 && i < static_cast<int>(FTables.Masks().size()); }
+  bool IsValidImgIndex(int i) const { return FTables.MaskAt(i) != nullptr; }
   TColor GetGlobalColor() const;
   TColor GetGlobalFontColor() const;
   TColor GetActiveEditFontColor() const;
@@ -173,6 +175,12 @@ class TsSkinManager : public TComponent {
   bool LoadSkin();
   // One source: true with the tables built; else empty tables and the reason in problem.
   bool TryLoadSkin(const TacSkinChoice& choice, std::string& problem, TMsgDlgType& type);
+  // The options and images of the chosen source; false when its archive cannot be read.
+  bool ReadSkinSource(const TacSkinChoice& choice, TacSkinConvertor& reader, TsSkinOptions& options,
+                      TsImageLoader& images, const std::shared_ptr<TsSkinImageCache>& cache);
+  // The tables of what was read, with the common sections and the colour changes merged in.
+  void BuildTables(const TsSkinOptions& options, const TsImageLoader& images,
+                   const std::shared_ptr<TsSkinImageCache>& cache);
   void TakeGlobals();
   void ChangeSkin(bool repaint);
   void ApplySkin(bool repaint);

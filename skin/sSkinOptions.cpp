@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstring>
 #include <climits>
+#include <optional>
 
 namespace evesk {
 
@@ -203,6 +204,12 @@ struct TsSkinOptions::TData {
     ++KeyCount;
     return true;
   }
+  // Room for the keys and sections of a text about as dense as skins are.
+  void Reserve();
+  // The section a "[name]" line opens or continues; -1 when the file has too many sections.
+  std::ptrdiff_t OpenSection(std::string_view name, std::ptrdiff_t current, bool& reopened);
+  // The value of a "name = value" line (eq: where its "=" is); false when it adds no key.
+  bool AddValue(std::string_view line, std::size_t eq, std::ptrdiff_t current);
   // Lets each section see its keys as one run. Keys of a section that the file opens again
   // after another one are moved behind its earlier keys, keeping their order.
   void GroupKeys(bool reopened) {
@@ -239,18 +246,68 @@ struct SectionName {
 
 }  // namespace
 
+void TsSkinOptions::TData::Reserve() {
+  // Room for a key per 24 bytes, about what skins have (a key line takes at least three).
+  const std::size_t expected = std::min(Text.size() / 24 + 16, MaxKeys + 1);
+  Keys.reserve(expected);
+  std::size_t slots = 16;
+  while (slots < expected * 2) slots *= 2;
+  Resize(slots);
+  SectionIndex.Reserve(std::min(Text.size() / 64 + 8, MaxSections));
+}
+
+std::ptrdiff_t TsSkinOptions::TData::OpenSection(std::string_view name, std::ptrdiff_t current, bool& reopened) {
+  // A repeated section continues the first one, whose values win.
+  const std::uint32_t hash = TsNameIndex::Hash(name);
+  std::ptrdiff_t found = SectionIndex.Find(name, hash, SectionName{Sections});
+  if (found < 0) {
+    if (Sections.size() >= MaxSections) return -1;
+    found = static_cast<std::ptrdiff_t>(Sections.size());
+    Sections.push_back(TSection{name, {}, hash});
+    SectionIndex.Add(name, hash, Sections.size() - 1, SectionName{Sections});
+  } else if (found != current && !Keys.empty() && Keys.back().Section != static_cast<std::uint32_t>(found)) {
+    reopened = true;
+  }
+  return found;
+}
+
+bool TsSkinOptions::TData::AddValue(std::string_view line, std::size_t eq, std::ptrdiff_t current) {
+  const std::string_view name = Trim(line.substr(0, eq));
+  if (name.empty()) return false;
+  return AddKey(TKey{name, Trim(line.substr(eq + 1)), TsNameIndex::Hash(name), static_cast<std::uint32_t>(current)});
+}
+
+namespace {
+
+// The trimmed line at pos, and pos moved to the next one; eq is where the line's first "=" is
+// within the trimmed line, or npos.
+std::string_view NextLine(std::string_view text, std::size_t& pos, std::size_t& eq) {
+  const std::size_t end = LineEnd(text, pos, eq);
+  const std::string_view raw = text.substr(pos, end - pos);
+  const std::string_view line = Trim(raw);
+  const std::size_t start = pos + static_cast<std::size_t>(line.data() - raw.data());
+  if (eq != std::string_view::npos) eq -= start;
+  // The empty line between the two bytes of a "\r\n" would be skipped anyway.
+  pos = end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? end + 2 : end + 1;
+  return line;
+}
+
+// The name of a "[name]" line; nothing for any other line.
+std::optional<std::string_view> SectionHeader(std::string_view line) {
+  if (line.front() != '[') return std::nullopt;
+  const std::size_t close = line.find(']');
+  if (close == std::string_view::npos) return std::nullopt;
+  return Trim(line.substr(1, close - 1));
+}
+
+}  // namespace
+
 void TsSkinOptions::SetText(std::string_view source) {
   if (source.size() > MaxFileSize) throw ESkinOptionsError("The skin options file is too big");
   auto data = std::make_shared<TData>();
   data->Text.assign(source.data(), source.size());
   const std::string_view text = data->Text;
-  // Room for a key per 24 bytes, about what skins have (a key line takes at least three).
-  const std::size_t expected = std::min(text.size() / 24 + 16, MaxKeys + 1);
-  data->Keys.reserve(expected);
-  std::size_t slots = 16;
-  while (slots < expected * 2) slots *= 2;
-  data->Resize(slots);
-  data->SectionIndex.Reserve(std::min(text.size() / 64 + 8, MaxSections));
+  data->Reserve();
   bool reopened = false;  // a section opened again after another one
   // Limits end the parse with the sections and keys read so far, as they always have.
   auto fail = [&](const char* message) {
@@ -259,44 +316,19 @@ void TsSkinOptions::SetText(std::string_view source) {
     throw ESkinOptionsError(message);
   };
   std::ptrdiff_t current = -1;
-  std::size_t pos = 0;
   // Editors that save UTF-8 put a byte order mark before the first section.
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") pos = 3;
+  std::size_t pos = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
   while (pos < text.size()) {
-    std::size_t eq;  // where the first "=" of the line is, if anywhere
-    const std::size_t end = LineEnd(text, pos, eq);
-    const std::string_view raw = text.substr(pos, end - pos);
-    const std::string_view line = Trim(raw);
-    const std::size_t start = pos + static_cast<std::size_t>(line.data() - raw.data());
-    // The empty line between the two bytes of a "\r\n" would be skipped anyway.
-    pos = end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? end + 2 : end + 1;
+    std::size_t eq;
+    const std::string_view line = NextLine(text, pos, eq);
     if (line.empty() || line.front() == ';') continue;
-    if (line.front() == '[') {
-      const std::size_t close = line.find(']');
-      if (close != std::string_view::npos) {
-        // A repeated section continues the first one, whose values win.
-        const std::string_view name = Trim(line.substr(1, close - 1));
-        const std::uint32_t hash = TsNameIndex::Hash(name);
-        std::ptrdiff_t found = data->SectionIndex.Find(name, hash, SectionName{data->Sections});
-        if (found < 0) {
-          if (data->Sections.size() >= MaxSections) fail("The skin options file has too many sections");
-          found = static_cast<std::ptrdiff_t>(data->Sections.size());
-          data->Sections.push_back(TSection{name, {}, hash});
-          data->SectionIndex.Add(name, hash, data->Sections.size() - 1, SectionName{data->Sections});
-        } else if (found != current && !data->Keys.empty() &&
-                   data->Keys.back().Section != static_cast<std::uint32_t>(found)) {
-          reopened = true;
-        }
-        current = found;
-        continue;
-      }
+    if (const std::optional<std::string_view> name = SectionHeader(line)) {
+      current = data->OpenSection(*name, current, reopened);
+      if (current < 0) fail("The skin options file has too many sections");
+      continue;
     }
     if (current < 0 || eq == std::string_view::npos) continue;  // not a value line
-    eq -= start;
-    const std::string_view name = Trim(line.substr(0, eq));
-    if (name.empty()) continue;
-    const TKey key{name, Trim(line.substr(eq + 1)), TsNameIndex::Hash(name), static_cast<std::uint32_t>(current)};
-    if (!data->AddKey(key)) continue;
+    if (!data->AddValue(line, eq, current)) continue;
     if (data->KeyCount > MaxKeys) fail("The skin options file has too many values");
   }
   data->GroupKeys(reopened);

@@ -83,6 +83,131 @@ bool ReadRect(std::string_view value, TRect& r) {
 
 std::uint16_t U16(int v) { return static_cast<std::uint16_t>(v); }
 
+// How reading one form of image reference ended.
+enum class TRefRead { Kept, Absent, Malformed };
+
+// "@" glyph: rectangle, state count, mask type.
+TRefRead ReadGlyphForm(std::string_view value, TReference& ref) {
+  TsMaskData& m = ref.Mask;
+  int a = 0, b = 0;
+  if (!ReadRect(value, m.R) || !Field(value, 22, 1, a) || !Field(value, 24, 1, b)) return TRefRead::Malformed;
+  m.ImageCount = U16(a);
+  m.MaskType = U16(b);
+  m.ImgType = itisaGlyph;
+  return TRefRead::Kept;
+}
+
+// "^" border: rectangle, four margins, state count, mask type, stretch mode, border width.
+TRefRead ReadBorderForm(std::string_view value, TReference& ref) {
+  TsMaskData& m = ref.Mask;
+  int a = 0, b = 0, c = 0, d = 0, e = 0, f = 0, g = 0, h = 0;
+  if (!ReadRect(value, m.R) || !Field(value, 22, 4, a) || !Field(value, 27, 4, b) || !Field(value, 32, 4, c) ||
+      !Field(value, 37, 4, d) || !Field(value, 42, 1, e) || !Field(value, 44, 1, f) || !Field(value, 46, 1, g) ||
+      !Field(value, 48, 1, h))
+    return TRefRead::Malformed;
+  m.WL = U16(a), m.WT = U16(b), m.WR = U16(c), m.WB = U16(d);
+  m.ImageCount = U16(e), m.MaskType = U16(f), m.StretchMode = U16(g), m.BorderWidth = U16(h);
+  m.ImgType = itisaBorder;
+  ref.DeriveMargins = true;
+  return TRefRead::Kept;
+}
+
+// "~" texture: rectangle, stretch mode and an optional mask type.
+TRefRead ReadTextureForm(std::string_view value, TReference& ref) {
+  TsMaskData& m = ref.Mask;
+  int a = 0, b = 0;
+  if (!ReadRect(value, m.R) || !Field(value, 22, 2, a)) return TRefRead::Malformed;
+  if (value.size() >= 25 && !Field(value, 25, 1, b)) return TRefRead::Malformed;
+  m.ImageCount = 1;
+  m.StretchMode = U16(a);
+  m.MaskType = U16(b);
+  m.ImgType = itisaTexture;
+  return TRefRead::Kept;
+}
+
+// "!file!count!masktype!type" with four margins or without: no more than eight fields.
+TRefRead ReadFileForm(std::string_view value, TReference& ref) {
+  TsMaskData& m = ref.Mask;
+  std::string_view f[8];
+  std::size_t fields = 0;
+  for (std::size_t start = 1; fields <= 8; ++fields) {
+    const std::size_t end = value.find('!', start);
+    if (fields < 8) f[fields] = value.substr(start, end == std::string_view::npos ? end : end - start);
+    if (end == std::string_view::npos) {
+      ++fields;
+      break;
+    }
+    start = end + 1;
+  }
+  if (fields != 4 && fields != 8) return TRefRead::Absent;
+  if (!Contains(f[0], ".BMP") && !Contains(f[0], ".PNG")) return TRefRead::Absent;
+  std::uint16_t type;
+  if (!Word16(f[1], m.ImageCount) || !Word16(f[2], m.MaskType) || !Word16(f[3], type)) return TRefRead::Malformed;
+  m.ImgType = static_cast<TacImgType>(std::min<int>(type, itisaGlow));
+  if (fields == 8) {
+    if (!Word16(f[4], m.WL) || !Word16(f[5], m.WT) || !Word16(f[6], m.WR) || !Word16(f[7], m.WB))
+      return TRefRead::Malformed;
+  } else {
+    ref.DeriveMargins = true;
+  }
+  m.StretchMode = 4;
+  ref.File = std::string(f[0]);
+  return TRefRead::Kept;
+}
+
+// A plain bitmap file name: three states over their mask.
+TRefRead ReadPlainBitmap(std::string_view value, TReference& ref) {
+  TsMaskData& m = ref.Mask;
+  ref.UpperNames = true;
+  m.ImageCount = 3;
+  m.MaskType = 1;
+  m.ImgType = itisaBorder;
+  ref.File = std::string(value);
+  ref.DeriveMargins = true;
+  return TRefRead::Kept;
+}
+
+// The bracket form: a name with "#", the rectangle in brackets, then optionally the state
+// count, mask type, border width and stretch mode in brackets (a short list keeps the rest).
+TRefRead ReadBracketForm(std::string_view value, TReference& ref) {
+  TsMaskData& m = ref.Mask;
+  const std::vector<std::string_view> words = Words(value, " \t()");
+  if (words.size() < 2) return TRefRead::Absent;
+  const std::vector<std::string_view> rect = Words(words[1], " ,");
+  if (rect.size() != 4 || !TryStrToInt(rect[0], m.R.Left) || !TryStrToInt(rect[1], m.R.Top) ||
+      !TryStrToInt(rect[2], m.R.Right) || !TryStrToInt(rect[3], m.R.Bottom))
+    return TRefRead::Malformed;
+  int v[4] = {1, 0, 0, 1};  // ImageCount, MaskType, BorderWidth, StretchMode
+  if (words.size() > 2) {
+    const std::vector<std::string_view> nums = Words(words[2], " ,");
+    for (std::size_t i = 0; i < nums.size() && i < 4; ++i)
+      if (!TryStrToInt(nums[i], v[i])) return TRefRead::Malformed;
+  }
+  m.ImageCount = U16(std::clamp(v[0], 1, 0xFFFF));
+  m.MaskType = U16(std::clamp(v[1], 0, 0xFFFF));
+  m.BorderWidth = U16(std::clamp(v[2], 0, 0xFFFF));
+  m.StretchMode = U16(std::clamp(v[3], 0, 0xFFFF));
+  ref.UpperNames = true;
+  m.ImgType = itisaBorder;
+  ref.DeriveMargins = true;
+  return TRefRead::Kept;
+}
+
+// The form a value is written in decides how it is read.
+TRefRead ReadReferenceForm(std::string_view value, TReference& ref) {
+  switch (value.front()) {
+    case '@': return ReadGlyphForm(value, ref);
+    case '^': return ReadBorderForm(value, ref);
+    case '~': return ReadTextureForm(value, ref);
+    case '!': return ReadFileForm(value, ref);
+    default: break;
+  }
+  if (Contains(value, ".") && !Contains(value, "#") && Contains(UpperCase(value), ".BMP"))
+    return ReadPlainBitmap(value, ref);
+  if (Contains(value, "#") && value != "#") return ReadBracketForm(value, ref);
+  return TRefRead::Absent;
+}
+
 // Classifies a value; nothing when it is no image reference or a malformed one (a malformed
 // number leaves that one reference out rather than the whole skin). The mask is named by the
 // caller once it is kept.
@@ -93,91 +218,12 @@ std::optional<TReference> ParseReference(std::string_view value, bool& malformed
   if (first != '@' && first != '^' && first != '~' && first != '!' &&
       std::none_of(value.begin(), value.end(), [](char c) { return c == '#' || c == '.'; }))
     return std::nullopt;
-  // A number field that does not read as one: the reference is malformed, not just absent.
-  auto bad = [&malformed]() -> std::optional<TReference> {
-    malformed = true;
-    return std::nullopt;
-  };
   TReference ref;
+  const TRefRead read = ReadReferenceForm(value, ref);
+  // A number field that does not read as one: the reference is malformed, not just absent.
+  malformed = read == TRefRead::Malformed;
+  if (read != TRefRead::Kept) return std::nullopt;
   TsMaskData& m = ref.Mask;
-  int a = 0, b = 0, c = 0, d = 0;
-  if (first == '@') {
-    if (!ReadRect(value, m.R) || !Field(value, 22, 1, a) || !Field(value, 24, 1, b)) return bad();
-    m.ImageCount = U16(a);
-    m.MaskType = U16(b);
-    m.ImgType = itisaGlyph;
-  } else if (first == '^') {
-    int e = 0, f = 0, g = 0, h = 0;
-    if (!ReadRect(value, m.R) || !Field(value, 22, 4, a) || !Field(value, 27, 4, b) || !Field(value, 32, 4, c) ||
-        !Field(value, 37, 4, d) || !Field(value, 42, 1, e) || !Field(value, 44, 1, f) || !Field(value, 46, 1, g) ||
-        !Field(value, 48, 1, h))
-      return bad();
-    m.WL = U16(a), m.WT = U16(b), m.WR = U16(c), m.WB = U16(d);
-    m.ImageCount = U16(e), m.MaskType = U16(f), m.StretchMode = U16(g), m.BorderWidth = U16(h);
-    m.ImgType = itisaBorder;
-    ref.DeriveMargins = true;
-  } else if (first == '~') {
-    if (!ReadRect(value, m.R) || !Field(value, 22, 2, a)) return bad();
-    if (value.size() >= 25 && !Field(value, 25, 1, b)) return bad();
-    m.ImageCount = 1;
-    m.StretchMode = U16(a);
-    m.MaskType = U16(b);
-    m.ImgType = itisaTexture;
-  } else if (first == '!') {
-    // "!file!count!masktype!type" with four margins or without: no more than eight fields.
-    std::string_view f[8];
-    std::size_t fields = 0;
-    for (std::size_t start = 1; fields <= 8; ++fields) {
-      const std::size_t end = value.find('!', start);
-      if (fields < 8) f[fields] = value.substr(start, end == std::string_view::npos ? end : end - start);
-      if (end == std::string_view::npos) {
-        ++fields;
-        break;
-      }
-      start = end + 1;
-    }
-    if (fields != 4 && fields != 8) return std::nullopt;
-    if (!Contains(f[0], ".BMP") && !Contains(f[0], ".PNG")) return std::nullopt;
-    std::uint16_t type;
-    if (!Word16(f[1], m.ImageCount) || !Word16(f[2], m.MaskType) || !Word16(f[3], type)) return bad();
-    m.ImgType = static_cast<TacImgType>(std::min<int>(type, itisaGlow));
-    if (fields == 8) {
-      if (!Word16(f[4], m.WL) || !Word16(f[5], m.WT) || !Word16(f[6], m.WR) || !Word16(f[7], m.WB)) return bad();
-    } else {
-      ref.DeriveMargins = true;
-    }
-    m.StretchMode = 4;
-    ref.File = std::string(f[0]);
-  } else if (Contains(value, ".") && !Contains(value, "#") && Contains(UpperCase(value), ".BMP")) {
-    ref.UpperNames = true;
-    m.ImageCount = 3;
-    m.MaskType = 1;
-    m.ImgType = itisaBorder;
-    ref.File = std::string(value);
-    ref.DeriveMargins = true;
-  } else if (Contains(value, "#") && value != "#") {
-    const std::vector<std::string_view> words = Words(value, " \t()");
-    if (words.size() < 2) return std::nullopt;
-    const std::vector<std::string_view> rect = Words(words[1], " ,");
-    if (rect.size() != 4 || !TryStrToInt(rect[0], m.R.Left) || !TryStrToInt(rect[1], m.R.Top) ||
-        !TryStrToInt(rect[2], m.R.Right) || !TryStrToInt(rect[3], m.R.Bottom))
-      return bad();
-    int v[4] = {1, 0, 0, 1};  // ImageCount, MaskType, BorderWidth, StretchMode
-    if (words.size() > 2) {
-      const std::vector<std::string_view> nums = Words(words[2], " ,");
-      for (std::size_t i = 0; i < nums.size() && i < 4; ++i)
-        if (!TryStrToInt(nums[i], v[i])) return bad();
-    }
-    m.ImageCount = U16(std::clamp(v[0], 1, 0xFFFF));
-    m.MaskType = U16(std::clamp(v[1], 0, 0xFFFF));
-    m.BorderWidth = U16(std::clamp(v[2], 0, 0xFFFF));
-    m.StretchMode = U16(std::clamp(v[3], 0, 0xFFFF));
-    ref.UpperNames = true;
-    m.ImgType = itisaBorder;
-    ref.DeriveMargins = true;
-  } else {
-    return std::nullopt;
-  }
   // Painting divides by the number of state pictures; a skin that says 0 shows its one picture.
   if (m.ImageCount == 0) m.ImageCount = 1;
   if (m.R.Right < m.R.Left || m.R.Bottom < m.R.Top) return std::nullopt;

@@ -145,6 +145,11 @@ class TsSkinTables {
   const TBitmap* MasterBitmap() const { return FMaster.get(); }
   const std::vector<TsGeneralData>& Sections() const { return FSections; }
   const std::vector<TsMaskData>& Masks() const { return FMasks; }
+  // The mask at an index, or null for one the table does not hold (-1 and stale indexes alike):
+  // indexes come from skins and from controls that may outlive the skin they were taken from.
+  const TsMaskData* MaskAt(int index) const {
+    return index >= 0 && index < static_cast<int>(FMasks.size()) ? &FMasks[static_cast<std::size_t>(index)] : nullptr;
+  }
   const std::vector<TsPatternData>& Patterns() const { return FPatterns; }
 
   int GetSectionIndex(std::string_view name) const;

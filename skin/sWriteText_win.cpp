@@ -79,7 +79,7 @@ void WriteControlText(TCanvas& canvas, const std::string& text, bool enabled, bo
   if (TWinControl* c = data.OwnerControl()) font.Assign(*c->Font());
   if (hot && data.SkinSection() == "WEBBUTTON") font.SetStyle(font.Style() | fsUnderline);
   TSavedDC saved(dc);  // declared after the font: the context lets go of it before it is deleted
-  SelectObject(dc, font.Handle());
+  TSelectObject selected(dc, font.Handle());
   SetBkMode(dc, TRANSPARENT);
   IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
 
@@ -101,16 +101,6 @@ void WriteControlText(TCanvas& canvas, const std::string& text, bool enabled, bo
     colour = hot ? s.HotFontColor : s.FontColor;
   }
   Pass(dc, text, colour, rect, 0, 0, format | DT_NOCLIP);
-}
-
-TBitmapDC::TBitmapDC(TBitmap& bitmap) : FDC(CreateCompatibleDC(nullptr)) {
-  if (FDC && bitmap.Handle()) FOld = SelectObject(FDC, static_cast<HBITMAP>(bitmap.Handle()));
-}
-
-TBitmapDC::~TBitmapDC() {
-  if (!FDC) return;
-  if (FOld) SelectObject(FDC, FOld);
-  DeleteDC(FDC);
 }
 
 }  // namespace evesk

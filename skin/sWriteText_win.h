@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/Graphics.h"
+#include "framework/Handles.h"  // TBitmapDC, which the callers of these draw through
 #include "skin/sCommonData.h"
 
 namespace evesk {
@@ -25,19 +26,5 @@ void WriteControlText(TCanvas& canvas, const std::string& text, bool enabled, bo
 // The section whose font colours a control's caption takes: the control's own, or for controls
 // that show their parent through them the section of the first ancestor that gives its font.
 int FontSectionOf(const TsCommonData& data, bool hot);
-
-// A device context over a bitmap for the canvas calls above; the bitmap is selected while it lives.
-class TBitmapDC {
- public:
-  explicit TBitmapDC(TBitmap& bitmap);
-  ~TBitmapDC();
-  TBitmapDC(const TBitmapDC&) = delete;
-  TBitmapDC& operator=(const TBitmapDC&) = delete;
-  HDC Handle() const { return FDC; }
-
- private:
-  HDC FDC = nullptr;
-  HGDIOBJ FOld = nullptr;
-};
 
 }  // namespace evesk

@@ -7,6 +7,7 @@
 
 #include "skin/sCommonData.h"
 #include "skin/sGraphUtils.h"
+#include "skinctrls/sFade.h"
 
 namespace evesk {
 
@@ -14,41 +15,49 @@ namespace {
 
 const char* const kGlowClass = "TacGlowForm";
 
-LRESULT CALLBACK GlowWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-  switch (msg) {
-    case WM_NCHITTEST: return HTTRANSPARENT;  // clicks go to whatever lies under the glow
-    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
-    default: return DefWindowProcA(wnd, msg, wp, lp);
+// The owner of every glow shown now, by rising id. An id is given once and never again, so an
+// owner whose glow went with all the others (a skin applied or removed) holds an id that names
+// nothing: freeing it frees nobody else's glow, and the owner sees that it has none.
+class TGlowList {
+  using TItems = std::vector<std::pair<int, std::unique_ptr<TacGlowEffect>>>;
+  template <class Items>
+  static auto At(Items& items, int id) {
+    return std::find_if(items.begin(), items.end(), [id](const auto& item) { return item.first == id; });
   }
-}
 
-void EnsureGlowClass() {
-  static bool registered = false;
-  if (registered) return;
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = GlowWndProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = kGlowClass;
-  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  registered = RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
-// The glows shown now, by rising id. An id is given once and never again, so an owner whose
-// glow went with all the others (a skin applied or removed) holds an id that names nothing:
-// freeing it frees nobody else's glow, and the owner sees that it has none.
-struct TGlowList {
-  std::vector<std::pair<int, std::unique_ptr<TacGlowEffect>>> Items;
-  int Next = 0;
-
-  auto Find(int id) {
-    return std::find_if(Items.begin(), Items.end(), [id](const auto& item) { return item.first == id; });
+ public:
+  int Add(std::unique_ptr<TacGlowEffect> glow) {
+    const int id = NewId();
+    FItems.emplace_back(id, std::move(glow));
+    return id;
   }
+  TacGlowEffect* Find(int id) const {
+    const auto found = At(FItems, id);
+    return found == FItems.end() ? nullptr : found->second.get();
+  }
+  // Each glow leaves the list before its window goes: messages of the dying window may reach it.
+  void Remove(int id) {
+    const auto found = At(FItems, id);
+    if (found == FItems.end()) return;
+    std::unique_ptr<TacGlowEffect> gone = std::move(found->second);
+    FItems.erase(found);
+  }
+  void Clear() {
+    TItems gone;
+    gone.swap(FItems);
+  }
+  int Count() const { return static_cast<int>(FItems.size()); }
+
+ private:
   int NewId() {
     // Ids run out only after two thousand million glows; then they start again, past the live ones.
-    do Next = Next == std::numeric_limits<int>::max() ? 0 : Next + 1;
-    while (Find(Next) != Items.end());
-    return Next;
+    do FNext = FNext == std::numeric_limits<int>::max() ? 0 : FNext + 1;
+    while (At(FItems, FNext) != FItems.end());
+    return FNext;
   }
+
+  TItems FItems;
+  int FNext = 0;
 };
 
 TGlowList& Glows() {
@@ -89,8 +98,9 @@ class TGlowProvider : public TacGlowProvider {
 bool PaintGlowImage(TBitmap& out, const TsSkinTables& tables, int maskIndex, int width, int height, int margin,
                     int alpha) {
   out.SetSize(0, 0, TPixelFormat::pf32bit);
-  if (maskIndex < 0 || maskIndex >= static_cast<int>(tables.Masks().size())) return false;
-  const TsMaskData& mask = tables.Masks()[static_cast<std::size_t>(maskIndex)];
+  const TsMaskData* found = tables.MaskAt(maskIndex);
+  if (!found) return false;
+  const TsMaskData& mask = *found;
   const TBitmap* source = mask.Bmp ? mask.Bmp.get() : tables.MasterBitmap();
   const TacView src = TacView::Of(source);
   if (!src.Valid()) return false;
@@ -130,7 +140,32 @@ TacGlowEffect::TacGlowEffect(TsSkinManager* manager, int maskIndex, int margin)
 
 TacGlowEffect::~TacGlowEffect() {
   FFormLink.Restore();
-  if (FWindow) DestroyWindow(FWindow);
+  FWindow.Reset();
+}
+
+LRESULT CALLBACK TacGlowEffect::GlowWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_NCHITTEST: return HTTRANSPARENT;  // clicks go to whatever lies under the glow
+    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+    case WM_NCDESTROY:
+      // Gone with its form: the glow must not destroy the handle again later, when it may
+      // name another window.
+      if (auto* glow = reinterpret_cast<TacGlowEffect*>(GetWindowLongPtrA(wnd, GWLP_USERDATA)))
+        if (glow->FWindow.Get() == wnd) (void)glow->FWindow.Release();
+      return DefWindowProcA(wnd, msg, wp, lp);
+    default: return DefWindowProcA(wnd, msg, wp, lp);
+  }
+}
+
+void TacGlowEffect::EnsureGlowClass() {
+  static bool registered = false;
+  if (registered) return;
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = GlowWndProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = kGlowClass;
+  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  registered = RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 bool TacGlowEffect::Show(const RECT& control, const RECT& visible, HWND form, int alpha) {
@@ -140,7 +175,7 @@ bool TacGlowEffect::Show(const RECT& control, const RECT& visible, HWND form, in
   if (!PaintGlowImage(image, tables, FMaskIndex, control.right - control.left, control.bottom - control.top, FMargin,
                       alpha))
     return false;
-  const TsMaskData& mask = tables.Masks()[static_cast<std::size_t>(FMaskIndex)];
+  const TsMaskData& mask = *tables.MaskAt(FMaskIndex);  // PaintGlowImage found it
   // The whole glow on screen, then only the part around what is visible of the control.
   RECT glow{control.left + FMargin - mask.WL, control.top + FMargin - mask.WT, 0, 0};
   glow.right = glow.left + image.Width();
@@ -158,38 +193,50 @@ bool TacGlowEffect::Show(const RECT& control, const RECT& visible, HWND form, in
                   cropped.ScanLine(y));
     push = &cropped;
   }
-  if (!FWindow) {
-    EnsureGlowClass();
-    DWORD ex = WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TRANSPARENT;
-    if (form && (GetWindowLongA(form, GWL_EXSTYLE) & WS_EX_TOPMOST)) ex |= WS_EX_TOPMOST;
-    FWindow = CreateWindowExA(ex, kGlowClass, "", WS_POPUP, shown.left, shown.top, push->Width(), push->Height(), form,
-                              nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (!FWindow) return false;
-    // The glow is the form's ornament: it must not stay behind when the form hides or moves.
-    if (form)
-      FFormLink = SubclassWindow(form, [this](TMessage& m, const TWndMethod& inherited) {
-        inherited(m);
-        bool hide = m.Msg == WM_SHOWWINDOW && !m.WParam;
-        if (m.Msg == WM_WINDOWPOSCHANGED && m.LParam) {
-          const auto* pos = reinterpret_cast<const WINDOWPOS*>(m.LParam);
-          hide = (pos->flags & SWP_HIDEWINDOW) || !(pos->flags & SWP_NOMOVE);
-        }
-        if (hide && FWindow && IsWindowVisible(FWindow)) ShowWindow(FWindow, SW_HIDE);
-      });
+  if (!FWindow && !CreateGlowWindow(shown, form)) return false;
+  return Push(*push, shown);
+}
+
+bool TacGlowEffect::CreateGlowWindow(const RECT& at, HWND form) {
+  EnsureGlowClass();
+  DWORD ex = WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TRANSPARENT;
+  if (form && (GetWindowLongA(form, GWL_EXSTYLE) & WS_EX_TOPMOST)) ex |= WS_EX_TOPMOST;
+  FWindow.Reset(CreateWindowExA(ex, kGlowClass, "", WS_POPUP, at.left, at.top, at.right - at.left, at.bottom - at.top,
+                                form, nullptr, GetModuleHandleA(nullptr), nullptr));
+  if (!FWindow) return false;
+  SetWindowLongPtrA(FWindow.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  if (form) FollowForm(form);
+  return true;
+}
+
+// The glow is the form's ornament: it must not stay behind when the form hides or moves.
+void TacGlowEffect::FollowForm(HWND form) {
+  FFormLink = SubclassWindow(form, [this](TMessage& m, const TWndMethod& inherited) {
+    inherited(m);
+    bool hide = m.Msg == WM_SHOWWINDOW && !m.WParam;
+    if (m.Msg == WM_WINDOWPOSCHANGED && m.LParam) {
+      const auto* pos = reinterpret_cast<const WINDOWPOS*>(m.LParam);
+      hide = (pos->flags & SWP_HIDEWINDOW) || !(pos->flags & SWP_NOMOVE);
+    }
+    if (hide && FWindow && IsWindowVisible(FWindow.Get())) ShowWindow(FWindow.Get(), SW_HIDE);
+  });
+}
+
+bool TacGlowEffect::Push(const TBitmap& image, const RECT& at) {
+  HWND wnd = FWindow.Get();
+  SetWindowPos(wnd, nullptr, at.left, at.top, image.Width(), image.Height(), SWP_NOACTIVATE | SWP_NOZORDER);
+  BOOL pushed = FALSE;
+  {
+    TWindowDC screen(nullptr);
+    TMemoryDC mem(CreateCompatibleDC(screen.Get()));
+    TSelectObject select(mem.Get(), static_cast<HBITMAP>(image.Handle()));
+    POINT pos{at.left, at.top}, zero{0, 0};
+    SIZE size{image.Width(), image.Height()};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    pushed = UpdateLayeredWindow(wnd, screen.Get(), &pos, &size, mem.Get(), &zero, 0, &blend, ULW_ALPHA);
   }
-  SetWindowPos(FWindow, nullptr, shown.left, shown.top, push->Width(), push->Height(), SWP_NOACTIVATE | SWP_NOZORDER);
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  HGDIOBJ old = SelectObject(mem, static_cast<HBITMAP>(push->Handle()));
-  POINT pos{shown.left, shown.top}, zero{0, 0};
-  SIZE size{push->Width(), push->Height()};
-  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  const BOOL pushed = UpdateLayeredWindow(FWindow, screen, &pos, &size, mem, &zero, 0, &blend, ULW_ALPHA);
-  SelectObject(mem, old);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
   if (!pushed) return false;
-  ShowWindow(FWindow, SW_SHOWNOACTIVATE);
+  ShowWindow(wnd, SW_SHOWNOACTIVATE);
   return true;
 }
 
@@ -210,35 +257,21 @@ int ShowGlowImage(TsSkinManager* manager, int maskIndex, int margin, const RECT&
   if (!manager || !manager->SkinData().Active || !manager->IsValidImgIndex(maskIndex)) return -1;
   auto glow = std::make_unique<TacGlowEffect>(manager, maskIndex, margin);
   if (!glow->Show(control, visible, form, alpha)) return -1;
-  TGlowList& list = Glows();
-  const int id = list.NewId();
-  list.Items.emplace_back(id, std::move(glow));
-  return id;
+  return Glows().Add(std::move(glow));
 }
 
-void HideGlow(int id) {
-  TGlowList& list = Glows();
-  const auto found = list.Find(id);
-  if (found == list.Items.end()) return;
-  // Out of the list before its window goes: messages of the dying window may reach the list.
-  std::unique_ptr<TacGlowEffect> gone = std::move(found->second);
-  list.Items.erase(found);
-}
+void HideGlow(int id) { Glows().Remove(id); }
 
-void ClearGlows() {
-  // Taken out first, for the same reason.
-  std::vector<std::pair<int, std::unique_ptr<TacGlowEffect>>> gone;
-  gone.swap(Glows().Items);
-}
+void ClearGlows() { Glows().Clear(); }
 
-bool GlowShown(int id) { return Glows().Find(id) != Glows().Items.end(); }
+bool GlowShown(int id) { return Glows().Find(id) != nullptr; }
 
 HWND GlowWindow(int id) {
-  const auto found = Glows().Find(id);
-  return found == Glows().Items.end() ? nullptr : found->second->Window();
+  const TacGlowEffect* glow = Glows().Find(id);
+  return glow ? glow->Window() : nullptr;
 }
 
-int GlowListSize() { return static_cast<int>(Glows().Items.size()); }
+int GlowListSize() { return Glows().Count(); }
 
 void InstallGlowEffects() {
   static TGlowProvider provider;
@@ -270,19 +303,14 @@ LRESULT TOutputWindow::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_ERASEBKGND: return 1;
     case WM_NCPAINT: return 0;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = wp ? reinterpret_cast<HDC>(wp) : BeginPaint(FHandle, &ps);
-      if (!FSnapshot.Empty() && FSnapshot.Handle()) {
-        HDC mem = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(mem, static_cast<HBITMAP>(FSnapshot.Handle()));
-        BitBlt(dc, 0, 0, FSnapshot.Width(), FSnapshot.Height(), mem, 0, 0, SRCCOPY);
-        SelectObject(mem, old);
-        DeleteDC(mem);
+    case WM_PAINT:
+      if (wp) {
+        BlitBitmap(reinterpret_cast<HDC>(wp), 0, 0, FSnapshot);
+      } else {
+        TPaintDC dc(FHandle);
+        BlitBitmap(dc.Get(), 0, 0, FSnapshot);
       }
-      if (!wp) EndPaint(FHandle, &ps);
       return 0;
-    }
     default: return TWinControl::WndProc(msg, wp, lp);
   }
 }
@@ -294,13 +322,12 @@ void TOutputWindow::Cover(TWinControl& control) {
   GetWindowRect(target, &r);
   const int w = r.right - r.left, h = r.bottom - r.top;
   if (w <= 0 || h <= 0 || !FSnapshot.SetSize(w, h, TPixelFormat::pf24bit)) return;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  HGDIOBJ old = SelectObject(mem, static_cast<HBITMAP>(FSnapshot.Handle()));
-  BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  SelectObject(mem, old);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
+  {
+    TWindowDC screen(nullptr);
+    TMemoryDC mem(CreateCompatibleDC(screen.Get()));
+    TSelectObject select(mem.Get(), static_cast<HBITMAP>(FSnapshot.Handle()));
+    BitBlt(mem.Get(), 0, 0, w, h, screen.Get(), r.left, r.top, SRCCOPY);
+  }
   DestroyHandle();
   if (TWinControl* parent = control.Parent()) {
     FPopup = false;

@@ -9,6 +9,7 @@
 
 #include "framework/Bitmap.h"
 #include "framework/Controls.h"
+#include "framework/Handles.h"
 #include "framework/Messages.h"
 #include "skin/sSkinManager.h"
 
@@ -24,13 +25,28 @@ class TacGlowEffect {
   // Shows the glow around the control's screen rectangle, cropped to what lies around the
   // visible part; false when the image cannot be drawn or the window not made.
   bool Show(const RECT& control, const RECT& visible, HWND form, int alpha);
-  HWND Window() const { return FWindow; }
+  // Null once the window is gone, also when it went with its form.
+  HWND Window() const { return FWindow.Get(); }
+
+  // The window's own: its handle (owned by the form, which may destroy it first).
+  struct TWindowTraits {
+    using Type = HWND;
+    static constexpr Type Null() noexcept { return nullptr; }
+    static bool IsValid(Type h) noexcept { return h != nullptr; }
+    static void Close(Type h) noexcept { DestroyWindow(h); }
+  };
 
  private:
+  bool CreateGlowWindow(const RECT& at, HWND form);
+  void FollowForm(HWND form);
+  bool Push(const TBitmap& image, const RECT& at);
+  static LRESULT CALLBACK GlowWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  static void EnsureGlowClass();
+
   TsSkinManager* FManager;
   int FMaskIndex;
   int FMargin;
-  HWND FWindow = nullptr;
+  THandle<TWindowTraits> FWindow;
   TWndProcLink FFormLink;  // hides the glow when its form hides or moves
 };
 
@@ -40,8 +56,9 @@ class TacGlowEffect {
 bool PaintGlowImage(TBitmap& out, const TsSkinTables& tables, int maskIndex, int width, int height, int margin,
                     int alpha);
 
-// The process-wide glows. A glow is known by its id (-1 for none): ids are never given twice,
-// so a freed glow's id stays dead and freeing it touches no other owner's glow.
+// The process-wide glows, owned by one list (a glow is never freed but through it). A glow is
+// known by its id (-1 for none): ids are never given twice, so a freed glow's id stays dead and
+// freeing it touches no other owner's glow.
 // The image is the section's "<image>0" (or "<image>"); -1 without one.
 int ShowGlow(const RECT& control, const RECT& visible, const std::string& section, TsSkinManager* manager, HWND form,
              int alpha, int margin, const std::string& image = "GLOW");

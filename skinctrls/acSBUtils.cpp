@@ -8,6 +8,7 @@
 #include "framework/Controls.h"
 #include "framework/Graphics.h"
 #include "framework/Handles.h"
+#include "framework/Themes.h"
 #include "skin/sMaskPaint.h"
 #include "skin/sPaintEngine.h"
 #include "skin/sWriteText_win.h"
@@ -25,18 +26,6 @@ namespace {
 std::map<HWND, TacMainWnd*>& Adapters() {
   static auto* map = new std::map<HWND, TacMainWnd*>;
   return *map;
-}
-
-using TSetWindowTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-// Themes exist only from Windows XP on; elsewhere nothing is switched.
-TSetWindowTheme SetWindowThemeProc() {
-  static TSetWindowTheme proc = [] {
-    HMODULE lib = GetModuleHandleA("uxtheme.dll");
-    if (!lib) lib = LoadLibraryA("uxtheme.dll");
-    return lib ? reinterpret_cast<TSetWindowTheme>(reinterpret_cast<void*>(GetProcAddress(lib, "SetWindowTheme")))
-               : nullptr;
-  }();
-  return proc;
 }
 
 std::string LowerClassName(HWND wnd) {
@@ -57,17 +46,6 @@ std::string WindowText(HWND wnd) {
 }
 
 // Blits a bitmap (a DIB section) to a DC at a point.
-void Blit(HDC dc, int x, int y, const TBitmap& bmp, int sx = 0, int sy = 0, int w = -1, int h = -1) {
-  if (!dc || !bmp.Handle()) return;
-  if (w < 0) w = bmp.Width();
-  if (h < 0) h = bmp.Height();
-  HDC mem = CreateCompatibleDC(dc);
-  HGDIOBJ old = SelectObject(mem, static_cast<HBITMAP>(bmp.Handle()));
-  BitBlt(dc, x, y, w, h, mem, sx, sy, SRCCOPY);
-  SelectObject(mem, old);
-  DeleteDC(mem);
-}
-
 // Where the window's top-left corner lies in its parent's client area.
 POINT PlaceInParent(HWND wnd) {
   RECT r{};
@@ -98,15 +76,14 @@ void WriteInFont(TBitmap& bmp, HWND wnd, const std::string& text, bool enabled, 
   TBitmapCanvas canvas(bmp);
   HFONT font = reinterpret_cast<HFONT>(SendMessageA(wnd, WM_GETFONT, 0, 0));
   if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  SelectObject(canvas.Handle(), font);
+  TSelectObject selected(canvas.Handle(), font);
   WriteText(canvas, text, enabled, manager, hot, section, format, r);
 }
 
 SIZE TextSize(HWND wnd, const std::string& text) {
   TWindowDC screen;
-  TSavedDC saved(screen.Get());
   HFONT font = reinterpret_cast<HFONT>(SendMessageA(wnd, WM_GETFONT, 0, 0));
-  if (font) SelectObject(screen.Get(), font);
+  TSelectObject selected(screen.Get(), font);
   SIZE s{0, 0};
   const std::string t = text.empty() ? std::string("W") : text;
   GetTextExtentPoint32A(screen.Get(), t.data(), static_cast<int>(t.size()), &s);
@@ -144,7 +121,7 @@ void TacMainWnd::Init(const std::string& section) {
   if (SkinData && !Manager) Manager = SkinData->SkinManager();
   if (!Manager) Manager = DefaultManager();
   if (section != "DIALOG" && Window)
-    if (TSetWindowTheme set = SetWindowThemeProc()) {
+    if (TSetWindowThemeProc set = SetWindowThemeProc()) {
       set(Window, L" ", L" ");
       FThemeOff = true;
     }
@@ -173,7 +150,7 @@ void TacMainWnd::Unhook() {
   Destroyed = true;
   const bool alive = Window && IsWindow(Window);
   if (alive && FThemeOff && !TearingDown)
-    if (TSetWindowTheme set = SetWindowThemeProc()) set(Window, nullptr, nullptr);
+    if (TSetWindowThemeProc set = SetWindowThemeProc()) set(Window, nullptr, nullptr);
   FLink.Restore();
   if (Window) {
     auto it = Adapters().find(Window);
@@ -251,12 +228,21 @@ void TacMainWnd::PaintClient(TBitmap& bmp) {
 
 void TacMainWnd::CopyToWindow(HDC dc, const TBitmap& bmp) const {
   if (dc) {
-    Blit(dc, 0, 0, bmp);
+    BlitBitmap(dc, 0, 0, bmp);
     return;
   }
-  HDC own = GetDC(Window);
-  Blit(own, 0, 0, bmp);
-  ReleaseDC(Window, own);
+  TWindowDC own(Window);
+  BlitBitmap(own.Get(), 0, 0, bmp);
+}
+
+// The client image painted anew onto a DC of the client area (null: the window's own).
+void TacMainWnd::PaintInto(HDC dc) {
+  const SIZE s = ClientSize();
+  TBitmap bmp;
+  if (s.cx > 0 && s.cy > 0 && bmp.SetSize(s.cx, s.cy, TPixelFormat::pf24bit)) {
+    PaintClient(bmp);
+    CopyToWindow(dc, bmp);
+  }
 }
 
 void TacMainWnd::RepaintNow() {
@@ -270,124 +256,115 @@ void TacMainWnd::RepaintNow() {
 }
 
 void TacMainWnd::WndProc(TMessage& m) {
+  if (CommonMessage(m)) return;
+  if (m.Msg == SM_QUENCHCMD && SkinChange(m)) return;
+  if (!SkinActive()) return DefaultProc(m);
+  if (m.Msg == SM_QUENCHCMD) return OnSkinCommand(m);
+  if (PaintsClient() && ClientMessage(m)) return;
+  DefaultProc(m);
+}
+
+// Messages followed whether the skin is active or not.
+bool TacMainWnd::CommonMessage(TMessage& m) {
   switch (m.Msg) {
     case WM_DESTROY:
-    case WM_NCDESTROY:
-      Unhook();
-      DefaultProc(m);
-      return;
-    case WM_UPDATEUISTATE:
-      m.Result = 0;
-      return;
-    case WM_SIZE:
-      SetChanged();
-      DefaultProc(m);
-      return;
+    case WM_NCDESTROY: Unhook(); break;
+    case WM_UPDATEUISTATE: m.Result = 0; return true;
+    case WM_SIZE: SetChanged(); break;
     case WM_SETTEXT:
       DefaultProc(m);
       ReadCaption();
       if (PaintsClient() && SkinActive()) RepaintNow();
-      return;
-    case WM_MOUSEMOVE:
-      if (!FMouseAbove && IsWindowEnabled(Window)) {
-        FMouseAbove = true;
-        TRACKMOUSEEVENT t{sizeof(t), TME_LEAVE, Window, 0};
-        TrackMouseEvent(&t);
-        if (PaintsClient()) InvalidateRect(Window, nullptr, FALSE);
-      }
-      DefaultProc(m);
-      return;
-    case WM_MOUSELEAVE:
-      FMouseAbove = false;
-      if (PaintsClient()) InvalidateRect(Window, nullptr, FALSE);
-      DefaultProc(m);
-      return;
-    default: break;
-  }
-  if (m.Msg == SM_QUENCHCMD) {
-    const TacCommand command = CommandOf(m.WParam);
-    const bool own = ForManager(m.LParam, Manager);
-    switch (command) {
-      case TacCommand::CtrlHandled: m.Result = 1; return;
-      case TacCommand::SetNewSkin:
-        if (own) {
-          SkinData->UpdateIndexes();
-          SetChanged();
-          RedrawWindow(Window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-        }
-        return;
-      case TacCommand::RemoveSkin:
-        if (own) {
-          SkinData->HandleMessage(m.Msg, m.WParam, m.LParam, m.Result);
-          RemoveSkin();
-          RedrawWindow(Window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-        }
-        return;
-      default: break;
-    }
-  }
-  if (!SkinActive()) {
-    DefaultProc(m);
-    return;
-  }
-  if (m.Msg == SM_QUENCHCMD) {
-    const TacCommand command = CommandOf(m.WParam);
-    const bool own = ForManager(m.LParam, Manager);
-    switch (command) {
-      case TacCommand::Refresh:
-        if (own) {
-          SkinData->UpdateIndexes();
-          SetChanged();
-          SkinData->Updating = false;
-          RedrawWindow(Window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-        }
-        return;
-      case TacCommand::IsChanged: m.Result = SkinData->Updating; return;
-      case TacCommand::DependsOnParent: SkinData->HandleMessage(m.Msg, m.WParam, m.LParam, m.Result); return;
-      case TacCommand::ChildColor:
-        DefaultProc(m);
-        if (m.Result == 0) m.Result = static_cast<LRESULT>(SkinData->Section()->Color & 0xFFFFFF);
-        return;
-      case TacCommand::PrepareCache: SetChanged(); return;
-      case TacCommand::GetBG:
-        if (auto* info = reinterpret_cast<TacBGInfo*>(m.LParam)) {
-          info->BgType = btFill;
-          info->Color = SkinData->Section()->Color & 0xFFFFFF;
-        }
-        return;
-      case TacCommand::GetApplication: m.Result = reinterpret_cast<LRESULT>(Application); return;
-      default: DefaultProc(m); return;
-    }
-  }
-  if (PaintsClient()) {
-    switch (m.Msg) {
-      case WM_ERASEBKGND: m.Result = 1; return;
-      case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Window, &ps);
-        const SIZE s = ClientSize();
-        TBitmap bmp;
-        if (s.cx > 0 && s.cy > 0 && bmp.SetSize(s.cx, s.cy, TPixelFormat::pf24bit)) {
-          PaintClient(bmp);
-          CopyToWindow(dc, bmp);
-        }
-        EndPaint(Window, &ps);
-        m.Result = 0;
-        return;
-      }
-      case WM_PRINTCLIENT: {
-        const SIZE s = ClientSize();
-        TBitmap bmp;
-        if (s.cx > 0 && s.cy > 0 && bmp.SetSize(s.cx, s.cy, TPixelFormat::pf24bit)) {
-          PaintClient(bmp);
-          CopyToWindow(reinterpret_cast<HDC>(m.WParam), bmp);
-        }
-        return;
-      }
-      default: break;
-    }
+      return true;
+    case WM_MOUSEMOVE: MouseEntered(); break;
+    case WM_MOUSELEAVE: MouseLeft(); break;
+    default: return false;
   }
   DefaultProc(m);
+  return true;
+}
+
+void TacMainWnd::MouseEntered() {
+  if (FMouseAbove || !IsWindowEnabled(Window)) return;
+  FMouseAbove = true;
+  TRACKMOUSEEVENT t{sizeof(t), TME_LEAVE, Window, 0};
+  TrackMouseEvent(&t);
+  if (PaintsClient()) InvalidateRect(Window, nullptr, FALSE);
+}
+
+void TacMainWnd::MouseLeft() {
+  FMouseAbove = false;
+  if (PaintsClient()) InvalidateRect(Window, nullptr, FALSE);
+}
+
+void TacMainWnd::Redraw() {
+  RedrawWindow(Window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+// A skin applied or removed is heard even while the adapter shows none.
+bool TacMainWnd::SkinChange(TMessage& m) {
+  const bool own = ForManager(m.LParam, Manager);
+  switch (CommandOf(m.WParam)) {
+    case TacCommand::CtrlHandled: m.Result = 1; return true;
+    case TacCommand::SetNewSkin:
+      if (own) {
+        SkinData->UpdateIndexes();
+        SetChanged();
+        Redraw();
+      }
+      return true;
+    case TacCommand::RemoveSkin:
+      if (own) {
+        SkinData->HandleMessage(m);
+        RemoveSkin();
+        Redraw();
+      }
+      return true;
+    default: return false;
+  }
+}
+
+void TacMainWnd::OnSkinCommand(TMessage& m) {
+  switch (CommandOf(m.WParam)) {
+    case TacCommand::Refresh:
+      if (ForManager(m.LParam, Manager)) {
+        SkinData->UpdateIndexes();
+        SetChanged();
+        SkinData->Updating = false;
+        Redraw();
+      }
+      return;
+    case TacCommand::IsChanged: m.Result = SkinData->Updating; return;
+    case TacCommand::DependsOnParent: SkinData->HandleMessage(m); return;
+    case TacCommand::ChildColor:
+      DefaultProc(m);
+      if (m.Result == 0) m.Result = static_cast<LRESULT>(SkinData->Section()->Color & 0xFFFFFF);
+      return;
+    case TacCommand::PrepareCache: SetChanged(); return;
+    case TacCommand::GetBG:
+      if (auto* info = reinterpret_cast<TacBGInfo*>(m.LParam)) {
+        info->BgType = btFill;
+        info->Color = SkinData->Section()->Color & 0xFFFFFF;
+      }
+      return;
+    case TacCommand::GetApplication: m.Result = reinterpret_cast<LRESULT>(Application); return;
+    default: DefaultProc(m); return;
+  }
+}
+
+// The client of an adapter that paints it: from its image, never from the control's own drawing.
+bool TacMainWnd::ClientMessage(TMessage& m) {
+  switch (m.Msg) {
+    case WM_ERASEBKGND: m.Result = 1; return true;
+    case WM_PAINT: {
+      TPaintDC paint(Window);
+      PaintInto(paint.Get());
+      m.Result = 0;
+      return true;
+    }
+    case WM_PRINTCLIENT: PaintInto(reinterpret_cast<HDC>(m.WParam)); return true;
+    default: return false;
+  }
 }
 
 // ---- statics ----------------------------------------------------------------------------------
@@ -417,12 +394,10 @@ void TacIconWnd::PaintClient(TBitmap& bmp) {
     HBITMAP image = reinterpret_cast<HBITMAP>(SendMessageA(Window, STM_GETIMAGE, IMAGE_BITMAP, 0));
     BITMAP info{};
     if (!image || !GetObjectA(image, sizeof(info), &info)) return;
-    HDC mem = CreateCompatibleDC(dc.Handle());
-    HGDIOBJ old = SelectObject(mem, image);
+    TMemoryDC mem(CreateCompatibleDC(dc.Handle()));
+    TSelectObject selected(mem.Get(), image);
     const int x = centre ? (bmp.Width() - info.bmWidth) / 2 : 0, y = centre ? (bmp.Height() - info.bmHeight) / 2 : 0;
-    BitBlt(dc.Handle(), x, y, info.bmWidth, info.bmHeight, mem, 0, 0, SRCCOPY);
-    SelectObject(mem, old);
-    DeleteDC(mem);
+    BitBlt(dc.Handle(), x, y, info.bmWidth, info.bmHeight, mem.Get(), 0, 0, SRCCOPY);
     return;
   }
   HICON icon = reinterpret_cast<HICON>(SendMessageA(Window, STM_GETICON, 0, 0));
@@ -430,10 +405,10 @@ void TacIconWnd::PaintClient(TBitmap& bmp) {
   int w = GetSystemMetrics(SM_CXICON), h = GetSystemMetrics(SM_CYICON);
   ICONINFO ii{};
   if (GetIconInfo(icon, &ii)) {
+    // The icon's bitmaps are copies made for the caller.
+    const TBitmapHandle colour(ii.hbmColor), mask(ii.hbmMask);
     BITMAP info{};
-    if (ii.hbmColor && GetObjectA(ii.hbmColor, sizeof(info), &info)) w = info.bmWidth, h = info.bmHeight;
-    if (ii.hbmColor) DeleteObject(ii.hbmColor);
-    if (ii.hbmMask) DeleteObject(ii.hbmMask);
+    if (colour && GetObjectA(colour.Get(), sizeof(info), &info)) w = info.bmWidth, h = info.bmHeight;
   }
   const int x = centre ? (bmp.Width() - w) / 2 : 0, y = centre ? (bmp.Height() - h) / 2 : 0;
   DrawIconEx(dc.Handle(), x, y, icon, w, h, 0, nullptr, DI_NORMAL);
@@ -548,8 +523,8 @@ void TacCheckBoxWnd::PaintClient(TBitmap& bmp) {
   const int state = !enabled ? 0 : (SendMessageA(Window, BM_GETSTATE, 0, 0) & BST_PUSHED) ? 2 : FMouseAbove ? 1 : 0;
   int glyphW = 13, glyphH = 13;
   const TacPoint offset{};  // the parent image already starts under the control
-  if (Manager->IsValidImgIndex(mask)) {
-    const TsMaskData& md = Tables()->Masks()[static_cast<std::size_t>(mask)];
+  if (const TsMaskData* found = Tables()->MaskAt(mask)) {
+    const TsMaskData& md = *found;
     TacStateImage image;
     if (GetStateImage(md, Tables()->MasterBitmap(), state, image)) {
       glyphW = image.W, glyphH = image.H;
@@ -600,23 +575,19 @@ void TacGroupBoxWnd::PaintClient(TBitmap& bmp) {
 
 // ---- edits ------------------------------------------------------------------------------------
 
-TacEditWnd::~TacEditWnd() {
-  Unhook();
-  if (FBrush) DeleteObject(FBrush);
-}
+TacEditWnd::~TacEditWnd() { Unhook(); }
 
 HBRUSH TacEditWnd::ColorBrush(HDC dc) {
   const TsGeneralData* s = SkinData->Section();
   if (!s) return nullptr;
   const TColor colour = ColorToRGB(s->Color) & 0xFFFFFF;
   if (!FBrush || FBrushColor != colour) {
-    if (FBrush) DeleteObject(FBrush);
-    FBrush = CreateSolidBrush(colour);
+    FBrush.Reset(CreateSolidBrush(colour));
     FBrushColor = colour;
   }
   SetTextColor(dc, ColorToRGB(s->FontColor) & 0xFFFFFF);
   SetBkColor(dc, colour);
-  return FBrush;
+  return FBrush.Get();
 }
 
 void TacEditWnd::PaintFrame() {
@@ -633,11 +604,9 @@ void TacEditWnd::PaintFrame() {
   const int state = IsWindowEnabled(Window) && (GetFocus() == Window || FMouseAbove) ? 1 : 0;
   PaintItem(*Tables(), SectionIndex(), SkinData->SkinSection(), parent, SkinData->Texture, SkinData->HotTexture, bmp,
             TacPoint{}, BoundsOf(bmp), state, true);
-  HDC dc = GetWindowDC(Window);
-  if (!dc) return;
-  ExcludeClipRect(dc, co.x, co.y, co.x + cs.cx, co.y + cs.cy);
-  Blit(dc, 0, 0, bmp);
-  ReleaseDC(Window, dc);
+  TWindowDC dc(Window, TWindowDC::Whole);
+  PaintNonClient(dc.Get(), static_cast<HBITMAP>(bmp.Handle()), SIZE{w, h},
+                 RECT{co.x, co.y, co.x + cs.cx, co.y + cs.cy});
 }
 
 void TacEditWnd::WndProc(TMessage& m) {
@@ -705,6 +674,25 @@ void TacDialogWnd::PaintClient(TBitmap& bmp) {
                       bmp, TacPoint{}, BoundsOf(bmp), 0);
 }
 
+// The image under the dialog's children: its background, or its colour when it has none.
+void TacDialogWnd::AnswerBackground(TacBGInfo& info) {
+  EnsureBackground();
+  if (FBackground.Empty()) {
+    info.BgType = btFill;
+    info.Color = SkinData->Section()->Color & 0xFFFFFF;
+  } else {
+    info.BgType = btCache;
+    info.Bmp = &FBackground;
+    info.X = 0, info.Y = 0;
+  }
+}
+
+bool TacDialogWnd::FrameMessage(TMessage& m) {
+  if (!FFrame) return false;
+  TacFrame::TInherited call(*FFrame, Previous());
+  return FFrame->WndProc(m);
+}
+
 void TacDialogWnd::WndProc(TMessage& m) {
   if (!SkinActive() || m.Msg == WM_DESTROY || m.Msg == WM_NCDESTROY) {
     TacMainWnd::WndProc(m);
@@ -712,19 +700,7 @@ void TacDialogWnd::WndProc(TMessage& m) {
   }
   if (m.Msg == SM_QUENCHCMD) {
     const TacCommand command = CommandOf(m.WParam);
-    if (command == TacCommand::GetBG && m.LParam) {
-      auto* info = reinterpret_cast<TacBGInfo*>(m.LParam);
-      EnsureBackground();
-      if (FBackground.Empty()) {
-        info->BgType = btFill;
-        info->Color = SkinData->Section()->Color & 0xFFFFFF;
-      } else {
-        info->BgType = btCache;
-        info->Bmp = &FBackground;
-        info->X = 0, info->Y = 0;
-      }
-      return;
-    }
+    if (command == TacCommand::GetBG && m.LParam) return AnswerBackground(*reinterpret_cast<TacBGInfo*>(m.LParam));
     TacMainWnd::WndProc(m);
     if ((command == TacCommand::SetNewSkin || command == TacCommand::Refresh) && FFrame) {
       FFrame->UpdateMetrics();
@@ -732,12 +708,12 @@ void TacDialogWnd::WndProc(TMessage& m) {
     }
     return;
   }
-  if (FFrame && FFrame->WndProc(m, Previous())) return;
+  if (FrameMessage(m)) return;
   switch (m.Msg) {
     case WM_ERASEBKGND:
       EnsureBackground();
       if (!FBackground.Empty()) {
-        Blit(reinterpret_cast<HDC>(m.WParam), 0, 0, FBackground);
+        BlitBitmap(reinterpret_cast<HDC>(m.WParam), 0, 0, FBackground);
         m.Result = 1;
         return;
       }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "framework/Bitmap.h"
+#include "framework/Handles.h"
 #include "framework/Messages.h"
 #include "skin/sCommonData.h"
 #include "skin/sSkinManager.h"
@@ -81,11 +82,19 @@ class TacMainWnd {
   // Whether the adapter paints the client itself on WM_PAINT.
   virtual bool PaintsClient() const { return false; }
   void ReadCaption();
+  void PaintInto(HDC dc);
+  void Redraw();
 
   bool FMouseAbove = false;
 
  private:
   void Init(const std::string& section);
+  bool CommonMessage(TMessage& m);
+  bool SkinChange(TMessage& m);
+  void OnSkinCommand(TMessage& m);
+  bool ClientMessage(TMessage& m);
+  void MouseEntered();
+  void MouseLeft();
   void Dispatch(TMessage& m, const TWndMethod& inherited);
   TWndProcLink FLink;
   const TWndMethod* FPrevious = nullptr;
@@ -160,7 +169,7 @@ class TacEditWnd : public TacMainWnd {
 
  private:
   void PaintFrame();
-  HBRUSH FBrush = nullptr;
+  TBrushHandle FBrush;
   TColor FBrushColor = clNone;
 };
 
@@ -182,6 +191,8 @@ class TacDialogWnd : public TacMainWnd {
 
  private:
   void EnsureBackground();
+  void AnswerBackground(TacBGInfo& info);
+  bool FrameMessage(TMessage& m);
   TBitmap FBackground;
   std::unique_ptr<TacFrame> FFrame;
 };

@@ -1,7 +1,9 @@
 #include "skinctrls/sButton.h"
 
 #include <algorithm>
+#include <optional>
 
+#include "framework/Handles.h"
 #include "framework/Properties.h"
 #include "skin/sWriteText_win.h"
 #include "skinctrls/acGlow.h"
@@ -36,12 +38,11 @@ const TClassInfo& TsButton::StaticClassInfo() {
 TsButton::TsButton(TComponent* owner) : TsSkinned(owner) {
   FControlStyle &= ~(csOpaque | csDoubleClicks);
   InstallGlowEffects();
-  FButtonLink = ReplaceWindowProc([this](TMessage& m, const TWndMethod& inherited) { ButtonMessage(m, inherited); });
 }
 
 TsButton::~TsButton() {
-  if (FAlive) *FAlive = false;
-  StopFade(FFadeTimer, FSkinData);
+  FLife.End();
+  FFade.Stop();
   FSkinData.RemoveGlow();
 }
 
@@ -107,8 +108,8 @@ bool TsButton::HandleReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) 
     // The window asks for its look when its pushed state changes (a press, the space bar);
     // the look comes from the cache on the next paint.
     const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
-    if ((item->itemAction & ODA_SELECT) && !FadeRunning(FFadeTimer)) {
-      FSkinData.BGChanged = true;
+    if ((item->itemAction & ODA_SELECT) && !FFade.Running()) {
+      FSkinData.InvalidateCache();
       InvalidateRect(FHandle, nullptr, FALSE);
     }
     result = 1;
@@ -141,23 +142,23 @@ RECT TsButton::CaptionRect(HDC dc, int state) {
   return r;
 }
 
+int TsButton::CacheState(const TsCommonData&) const { return const_cast<TsButton*>(this)->CurrentState(); }
+
 void TsButton::PrepareCache() {
-  if (!FSkinData.Skinned() || FSkinData.Updating) return;
-  TacPoint offset;
-  const TCacheInfo parent = FSkinData.ParentCacheInfo(offset);
-  FSkinData.PrepareCache();
-  TBitmap& cache = *FSkinData.Cache();
-  FSkinData.BGChanged = false;
-  if (cache.Empty()) return;
-  const int state = CurrentState();
-  TsSkinManager* m = FSkinData.SkinManager();
-  const TsSkinTables& tables = m->Tables();
-  const TsGeneralData& section = *FSkinData.Section();
-  PaintItem(tables, FSkinData.SkinIndex, FSkinData.SkinSection(), parent, FSkinData.Texture, FSkinData.HotTexture, cache,
-            offset, TRect{0, 0, cache.Width(), cache.Height()}, state, true);
+  TsCachePaint how;
+  how.Content = [this](TBitmap& cache, int state) { PaintContent(cache, state); };
+  how.DisabledKind = static_cast<int>(FDisabledKind);
+  how.DisabledGround = [this] { return ColorToRGB(FSkinData.SkinManager()->GetGlobalColor()) & 0xFFFFFF; };
+  FSkinData.PaintCache(how);
+}
+
+// Over the section's item: the frame whose corners give the window region, the caption and
+// the focus frame.
+void TsButton::PaintContent(TBitmap& cache, int state) {
+  const TsSkinTables& tables = FSkinData.SkinManager()->Tables();
   FRegionCuts.clear();
-  if (m->IsValidImgIndex(FSkinData.BorderIndex))
-    FRegionCuts = DrawBorderMaskWithRegion(cache, state, tables.Masks()[static_cast<std::size_t>(FSkinData.BorderIndex)],
+  if (const TsMaskData* border = tables.MaskAt(FSkinData.BorderIndex))
+    FRegionCuts = DrawBorderMaskWithRegion(cache, state, *border,
                                            tables.MasterBitmap(), true);
   RECT caption{};
   {
@@ -169,13 +170,11 @@ void TsButton::PrepareCache() {
                      DT_CENTER | DT_EXPANDTABS | (FWordWrap ? DT_WORDBREAK : 0), caption);
   }
   GdiFlush();
-  if (Enabled() && GetFocus() == FHandle && !Caption().empty() && section.ShowFocus && FShowFocus) {
+  if (Enabled() && GetFocus() == FHandle && !Caption().empty() && FSkinData.Section()->ShowFocus && FShowFocus) {
     RECT f = caption;
     InflateRect(&f, FFocusMargin, FFocusMargin);
     DrawFocusFrame(cache, TRect{f.left, f.top, f.right, f.bottom});
   }
-  if (!Enabled())
-    DisabledLook(cache, static_cast<int>(FDisabledKind), ColorToRGB(m->GetGlobalColor()) & 0xFFFFFF, offset, parent);
 }
 
 void TsButton::ApplyRegion() {
@@ -183,29 +182,32 @@ void TsButton::ApplyRegion() {
   const bool first = !FRegionApplied;
   // The region follows the corners; it is given to the window again only when they changed.
   if (first || FRegionCuts != FAppliedCuts || FRegionSize.cx != Width() || FRegionSize.cy != Height()) {
-    HRGN rgn = nullptr;
+    TRegionHandle rgn;
     if (!FRegionCuts.empty()) {
-      rgn = CreateRectRgn(0, 0, Width(), Height());
+      rgn.Reset(CreateRectRgn(0, 0, Width(), Height()));
       for (const TRect& c : FRegionCuts) {
-        HRGN cut = CreateRectRgn(c.Left, c.Top, c.Right, c.Bottom);
-        CombineRgn(rgn, rgn, cut, RGN_DIFF);
-        DeleteObject(cut);
+        TRegionHandle cut(CreateRectRgn(c.Left, c.Top, c.Right, c.Bottom));
+        CombineRgn(rgn.Get(), rgn.Get(), cut.Get(), RGN_DIFF);
       }
     }
-    if (rgn || !FAppliedCuts.empty()) {
-      if (!SetWindowRgn(FHandle, rgn, first || SkinApplying()) && rgn) DeleteObject(rgn);
-    }
+    // The window owns a region it accepted; one it refused is still ours to free.
+    if ((rgn.Get() || !FAppliedCuts.empty()) && SetWindowRgn(FHandle, rgn.Get(), first || SkinApplying()))
+      (void)rgn.Release();
     FAppliedCuts = FRegionCuts;
     FRegionSize = SIZE{Width(), Height()};
     FRegionApplied = true;
   }
-  // The parent shows through where the old outer corners were cut; it repaints there.
+  InvalidateOldCorners();
+}
+
+// The parent shows through where the old outer corners were cut; it repaints there.
+void TsButton::InvalidateOldCorners() {
   const RECT b = BoundsRect();
   TsSkinManager* m = FSkinData.SkinManager();
   if (FHaveLastBounds && Parent() && Parent()->HandleAllocated() && m && m->IsValidImgIndex(FSkinData.BorderIndex) &&
       (b.right - b.left < FLastBounds.right - FLastBounds.left ||
        b.bottom - b.top < FLastBounds.bottom - FLastBounds.top)) {
-    const TsMaskData& mask = m->Tables().Masks()[static_cast<std::size_t>(FSkinData.BorderIndex)];
+    const TsMaskData& mask = *m->Tables().MaskAt(FSkinData.BorderIndex);  // checked above
     const RECT& o = FLastBounds;
     const RECT corners[3] = {{o.right - mask.WR, o.top, o.right, o.top + mask.WT},
                              {o.right - mask.WR, o.bottom - mask.WB, o.right, o.bottom},
@@ -217,22 +219,19 @@ void TsButton::ApplyRegion() {
 }
 
 void TsButton::Paint(HDC given) {
-  PAINTSTRUCT ps{};
-  HDC dc = given ? given : BeginPaint(FHandle, &ps);
-  if (dc && !FSkinData.Updating && !FadeRunning(FFadeTimer)) {
-    if (TWinControl* p = Parent()) {
-      const RECT b = BoundsRect();
-      if (b.left < 0 || b.top < 0 || b.right > p->Width() || b.bottom > p->Height())
-        SendMessageA(FHandle, SM_QUENCHCMD, SkinCommand(TacCommand::SetHalfVisible), 0);
-    }
-    FSkinData.BGChanged = true;
-    PrepareCache();
-    if (!given) ApplyRegion();
-    const int saved = SaveDC(dc);
-    DrawBitmap(dc, 0, 0, *FSkinData.Cache());
-    RestoreDC(dc, saved);
+  std::optional<TPaintDC> own;
+  HDC dc = given ? given : own.emplace(FHandle).Get();
+  if (!dc || FFade.PaintFrame(dc) || FSkinData.Updating) return;
+  if (TWinControl* p = Parent()) {
+    const RECT b = BoundsRect();
+    if (b.left < 0 || b.top < 0 || b.right > p->Width() || b.bottom > p->Height())
+      SendMessageA(FHandle, SM_QUENCHCMD, SkinCommand(TacCommand::SetHalfVisible), 0);
   }
-  if (!given) EndPaint(FHandle, &ps);
+  FSkinData.InvalidateCache();  // a paint always shows the look as it is now
+  PrepareCache();
+  if (!given) ApplyRegion();
+  TSavedDC saved(dc);
+  BlitBitmap(dc, 0, 0, *FSkinData.Cache());
 }
 
 void TsButton::Repaint() {
@@ -247,83 +246,84 @@ void TsButton::SetRedraw(bool on) {
 }
 
 void TsButton::StatePaint(bool clicked, TacAnimatEvent event) {
-  RequestStatePaint(FFadeTimer, FSkinData, clicked, AnimationEnabled(event, FAnimatEvents, FSkinData.SkinManager()));
+  FFade.Request(clicked, AnimationEnabled(event, FAnimatEvents, FSkinData.SkinManager()));
 }
 
-bool TsButton::HandleCommand(TMessage& m, const TWndMethod& inherited) {
-  const bool own = ForManager(m.LParam, FSkinData.SkinManager());
-  switch (CommandOf(m.WParam)) {
-    case TacCommand::SetNewSkin:
-      if (!own) return false;
-      StopFade(FFadeTimer, FSkinData);
-      inherited(m);
-      FRegionApplied = false;
-      if (FSkinData.SkinIndex >= 0) SetOwnerDraw(true);
-      return true;
-    case TacCommand::RemoveSkin:
-      if (!own) return false;
-      StopFade(FFadeTimer, FSkinData);
-      inherited(m);
-      SetOwnerDraw(false);
-      FRegionCuts.clear();
-      FAppliedCuts.clear();
-      FRegionApplied = false;
-      if (HandleAllocated()) SetWindowRgn(FHandle, nullptr, TRUE);
-      Repaint();
-      return true;
-    case TacCommand::Refresh:
-      StopFade(FFadeTimer, FSkinData);
-      inherited(m);
-      if (own && FSkinData.Skinned() && !OwnerDrawn()) SetOwnerDraw(true);
-      Repaint();
-      return true;
-    case TacCommand::CtrlHandled: m.Result = 1; return true;
-    case TacCommand::StopFade: {
-      // What changed while the fade ran (the focus a click gives, say) is shown once it ends.
-      const bool stale = FadeRunning(FFadeTimer) && FSkinData.BGChanged;
-      StopFade(FFadeTimer, FSkinData);
-      if (stale) Repaint();
-      m.Result = 0;
-      return true;
-    }
-    case TacCommand::PrepareCache: PrepareCache(); m.Result = 0; return true;
-    case TacCommand::DrawFrame: m.Result = 0; return true;
-    case TacCommand::ParentUpdateEnded:
-      FSkinData.Updating = false;
-      Repaint();
-      m.Result = 0;
-      return true;
-    default: return false;
-  }
+bool TsButton::OnSkinApplied(TsSkinCommand& c) {
+  if (!c.OwnManager) return false;
+  FFade.Stop();
+  c.Default();
+  FRegionApplied = false;
+  if (FSkinData.SkinIndex >= 0) SetOwnerDraw(true);
+  return c.Answer(0);
 }
 
-void TsButton::ButtonMessage(TMessage& m, const TWndMethod& inherited) {
-  if (m.Msg == SM_QUENCHCMD) {
-    if (!HandleCommand(m, inherited)) inherited(m);
-    return;
+bool TsButton::OnSkinRemoved(TsSkinCommand& c) {
+  if (!c.OwnManager) return false;
+  FFade.Stop();
+  c.Default();
+  SetOwnerDraw(false);
+  ForgetRegion();
+  Repaint();
+  return c.Answer(0);
+}
+
+bool TsButton::OnSkinRefreshed(TsSkinCommand& c) {
+  FFade.Stop();
+  c.Default();
+  if (c.OwnManager && FSkinData.Skinned() && !OwnerDrawn()) SetOwnerDraw(true);
+  Repaint();
+  return c.Answer(0);
+}
+
+bool TsButton::OnStopFade(TsSkinCommand& c) {
+  // What changed while the fade ran (the focus a click gives, say) is shown once it ends.
+  const bool stale = FFade.Running() && FSkinData.CacheMarkedStale();
+  FFade.Stop();
+  if (stale) Repaint();
+  return c.Answer(0);
+}
+
+bool TsButton::OnPrepareCache(TsSkinCommand& c) {
+  PrepareCache();
+  return c.Answer(0);
+}
+
+bool TsButton::OnFadeFrame(TsSkinCommand& c) { return c.Answer(0); }
+
+bool TsButton::OnParentUpdateEnded(TsSkinCommand& c) {
+  FSkinData.Updating = false;
+  Repaint();
+  return c.Answer(0);
+}
+
+void TsButton::ForgetRegion() {
+  FRegionCuts.clear();
+  FAppliedCuts.clear();
+  FRegionApplied = false;
+  if (HandleAllocated()) SetWindowRgn(FHandle, nullptr, TRUE);
+}
+
+void TsButton::SkinMessage(TMessage& m, const TWndMethod& inherited) {
+  const TNext next = [this, &inherited](TMessage& msg) { DataFirst(msg, inherited); };
+  if (m.Msg == BM_SETSTYLE) StyleMessage(m, next);
+  else if (m.Msg == SM_QUENCHCMD || !Ready()) next(m);
+  else SkinnedMessage(m, next);
+}
+
+void TsButton::StyleMessage(TMessage& m, const TNext& next) {
+  if (m.WParam & OwnStyleCall) {
+    m.WParam &= 0xFFFF;
+  } else {
+    // The dialog marks its default button; an owner-drawn one shows that itself.
+    FDefaultLook = (m.WParam & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+    if (OwnerDrawn()) m.WParam = (m.WParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW;
+    FSkinData.InvalidateCache();
   }
-  if (m.Msg == BM_SETSTYLE) {
-    if (m.WParam & OwnStyleCall) {
-      m.WParam &= 0xFFFF;
-    } else {
-      // The dialog marks its default button; an owner-drawn one shows that itself.
-      FDefaultLook = (m.WParam & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
-      if (OwnerDrawn()) m.WParam = (m.WParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW;
-      FSkinData.BGChanged = true;
-    }
-    inherited(m);
-    return;
-  }
-  if (!Ready()) {
-    inherited(m);
-    return;
-  }
-  bool alive = true;
-  bool* outer = std::exchange(FAlive, &alive);
-  auto restore = [&] {
-    if (alive) FAlive = outer;
-    else if (outer) *outer = false;
-  };
+  next(m);
+}
+
+void TsButton::SkinnedMessage(TMessage& m, const TNext& next) {
   switch (m.Msg) {
     case WM_PAINT:
     case WM_PRINTCLIENT:
@@ -333,137 +333,167 @@ void TsButton::ButtonMessage(TMessage& m, const TWndMethod& inherited) {
     case WM_ERASEBKGND:
     case WM_UPDATEUISTATE:
       if (Visible()) m.Result = 1;
-      else inherited(m);
+      else next(m);
       break;
     case WM_ENABLE: m.Result = 0; break;
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:  // the window class counts a quick second click as a press too
-      if (Enabled()) {
-        FSkinData.Updating = false;
-        FMouseDown = true;
-        if (!FDown) {
-          FSkinData.BGChanged = false;
-          FForcePressed = true;
-          StatePaint(true, aeMouseDown);
-          FForcePressed = false;
-        }
-      }
-      if (alive) inherited(m);
-      break;
-    case WM_LBUTTONUP:
-      if (!Enabled()) {
-        inherited(m);
-        break;
-      }
-      // A release without our press is not a click; the window still lets go of a capture it holds.
-      if (!FMouseDown && GetCapture() != FHandle) break;
-      FMouseDown = false;
-      if (FadeRunning(FFadeTimer)) {
-        // A quick click: show the pressed look before the release fades it away.
-        StopFade(FFadeTimer, FSkinData);
-        FSkinData.BGChanged = true;
-        FForcePressed = true;
-        RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-        FForcePressed = false;
-        Sleep(30);
-      }
-      FSkinData.Updating = false;
-      FSkinData.BGChanged = false;
-      FReleasing = true;
-      StatePaint(true, aeMouseUp);
-      FReleasing = false;
-      if (alive) inherited(m);
-      break;
-    case CM_MOUSEENTER:
-      if (m.LParam != 0 || !Enabled() || FSkinData.MouseAbove) {
-        inherited(m);
-        break;
-      }
-      inherited(m);
-      if (!alive) break;
-      FSkinData.MouseEnter();
-      FSkinData.BGChanged = false;
-      StatePaint(false, aeMouseEnter);
-      break;
-    case CM_MOUSELEAVE:
-      inherited(m);
-      if (!alive || m.LParam != 0) break;
-      FSkinData.MouseLeave();
-      FSkinData.BGChanged = false;
-      StatePaint(false, aeMouseLeave);
-      break;
-    case WM_KEYUP:
-      inherited(m);
-      if (alive && m.WParam == VK_SPACE) {
-        FSkinData.BGChanged = true;
-        Repaint();
-      }
-      break;
-    case WM_CHAR:
-      if (m.WParam == VK_SPACE && Enabled() && GetFocus() == FHandle) {
-        StopFade(FFadeTimer, FSkinData);
-        FSkinData.BGChanged = true;
-        FSkinData.RemoveGlow();
-        Repaint();
-      }
-      inherited(m);
-      break;
-    case WM_SETFOCUS:
-      SetRedraw(false);
-      inherited(m);
-      if (!alive) break;
-      SetRedraw(true);
-      if (FadeRunning(FFadeTimer)) {
-        FFadeTimer->Step();
-        FSkinData.BGChanged = true;
-      } else {
-        FSkinData.Invalidate();
-      }
-      break;
-    case WM_KILLFOCUS:
-      StopFade(FFadeTimer, FSkinData);
-      SetRedraw(false);
-      inherited(m);
-      if (!alive) break;
-      SetRedraw(true);
-      FSkinData.Focused = false;
-      FSkinData.Invalidate();
-      break;
+    case WM_LBUTTONDBLCLK: MouseDown(m, next); break;  // the class counts a quick second click as a press
+    case WM_LBUTTONUP: MouseUp(m, next); break;
+    case CM_MOUSEENTER: MouseEnter(m, next); break;
+    case CM_MOUSELEAVE: MouseLeave(m, next); break;
+    case WM_KEYUP: SpaceReleased(m, next); break;
+    case WM_CHAR: CharTyped(m, next); break;
+    case WM_SETFOCUS: FocusGained(m, next); break;
+    case WM_KILLFOCUS: FocusLost(m, next); break;
     case WM_SETFONT:
-    case CM_ENABLEDCHANGED:
-      inherited(m);
-      if (!alive) break;
-      if (m.Msg == CM_ENABLEDCHANGED) FSkinData.EnabledChanged();
-      FSkinData.Updating = false;
-      FSkinData.Invalidate();
-      break;
-    case CM_VISIBLECHANGED:
-      inherited(m);
-      if (!alive) break;
-      FSkinData.BGChanged = true;
-      if (Visible()) Repaint();
-      break;
-    case WM_MOVE: {
-      inherited(m);
-      if (!alive) break;
-      const TsGeneralData* s = FSkinData.Section();
-      if (s && (s->Transparency > 0 || (s->HotTransparency > 0 && FSkinData.ControlState() != 0))) {
-        FSkinData.BGChanged = true;
-        Repaint();
-      }
-      break;
-    }
+    case CM_ENABLEDCHANGED: FontOrEnabledChanged(m, next); break;
+    case CM_VISIBLECHANGED: VisibilityChanged(m, next); break;
+    case WM_MOVE: ButtonMoved(m, next); break;
     case WM_SIZE:
-      inherited(m);
+      next(m);
       FSkinData.RemoveGlow();  // the glow fits the old size; other controls' glows stay
       break;
     case WM_WINDOWPOSCHANGED:
-      inherited(m);
-      FSkinData.BGChanged = true;
+      next(m);
+      FSkinData.InvalidateCache();
       break;
-    default: inherited(m); break;
+    default: next(m); break;
   }
-  restore();
+}
+
+void TsButton::MouseDown(TMessage& m, const TNext& next) {
+  const TLifeWatch alive = FLife.Watch();
+  if (Enabled()) {
+    FSkinData.Updating = false;
+    FMouseDown = true;
+    if (!FDown) {
+      FSkinData.MarkCacheCurrent();
+      FForcePressed = true;
+      StatePaint(true, aeMouseDown);
+      if (!alive) return;
+      FForcePressed = false;
+    }
+  }
+  next(m);
+}
+
+// A quick click: show the pressed look before the release fades it away.
+void TsButton::ShowQuickPress() {
+  FFade.Stop();
+  FSkinData.InvalidateCache();
+  FForcePressed = true;
+  RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  FForcePressed = false;
+  Sleep(30);
+}
+
+void TsButton::MouseUp(TMessage& m, const TNext& next) {
+  if (!Enabled()) return next(m);
+  // A release without our press is not a click; the window still lets go of a capture it holds.
+  if (!FMouseDown && GetCapture() != FHandle) return;
+  FMouseDown = false;
+  const TLifeWatch alive = FLife.Watch();
+  if (FFade.Running()) ShowQuickPress();
+  if (!alive) return;
+  FSkinData.Updating = false;
+  FSkinData.MarkCacheCurrent();
+  FReleasing = true;
+  StatePaint(true, aeMouseUp);
+  if (!alive) return;
+  FReleasing = false;
+  next(m);
+}
+
+void TsButton::MouseEnter(TMessage& m, const TNext& next) {
+  if (m.LParam != 0 || !Enabled() || FSkinData.MouseAbove) return next(m);
+  const TLifeWatch alive = FLife.Watch();
+  next(m);
+  if (!alive) return;
+  FSkinData.MouseEnter();
+  FSkinData.MarkCacheCurrent();
+  StatePaint(false, aeMouseEnter);
+}
+
+void TsButton::MouseLeave(TMessage& m, const TNext& next) {
+  const TLifeWatch alive = FLife.Watch();
+  next(m);
+  if (!alive || m.LParam != 0) return;
+  FSkinData.MouseLeave();
+  FSkinData.MarkCacheCurrent();
+  StatePaint(false, aeMouseLeave);
+}
+
+void TsButton::SpaceReleased(TMessage& m, const TNext& next) {
+  const TLifeWatch alive = FLife.Watch();
+  next(m);
+  if (alive && m.WParam == VK_SPACE) {
+    FSkinData.InvalidateCache();
+    Repaint();
+  }
+}
+
+void TsButton::CharTyped(TMessage& m, const TNext& next) {
+  if (m.WParam == VK_SPACE && Enabled() && GetFocus() == FHandle) {
+    FFade.Stop();
+    FSkinData.InvalidateCache();
+    FSkinData.RemoveGlow();
+    Repaint();
+  }
+  next(m);
+}
+
+void TsButton::FocusGained(TMessage& m, const TNext& next) {
+  const TLifeWatch alive = FLife.Watch();
+  SetRedraw(false);
+  next(m);
+  if (!alive) return;
+  SetRedraw(true);
+  if (FFade.Running()) {
+    FFade.Step();
+    FSkinData.InvalidateCache();
+  } else {
+    FSkinData.Invalidate();
+  }
+}
+
+void TsButton::FocusLost(TMessage& m, const TNext& next) {
+  const TLifeWatch alive = FLife.Watch();
+  FFade.Stop();
+  SetRedraw(false);
+  next(m);
+  if (!alive) return;
+  SetRedraw(true);
+  FSkinData.Focused = false;
+  FSkinData.Invalidate();
+}
+
+void TsButton::FontOrEnabledChanged(TMessage& m, const TNext& next) {
+  const TLifeWatch alive = FLife.Watch();
+  next(m);
+  if (!alive) return;
+  if (m.Msg == CM_ENABLEDCHANGED) FSkinData.EnabledChanged();
+  FSkinData.Updating = false;
+  FSkinData.Invalidate();
+}
+
+void TsButton::VisibilityChanged(TMessage& m, const TNext& next) {
+  const TLifeWatch alive = FLife.Watch();
+  next(m);
+  if (!alive) return;
+  FSkinData.InvalidateCache();
+  if (Visible()) Repaint();
+}
+
+// A button the parent shows through repaints when it moves over another part of the parent.
+void TsButton::ButtonMoved(TMessage& m, const TNext& next) {
+  const TLifeWatch alive = FLife.Watch();
+  next(m);
+  if (!alive) return;
+  const TsGeneralData* s = FSkinData.Section();
+  if (s && (s->Transparency > 0 || (s->HotTransparency > 0 && FSkinData.ControlState() != 0))) {
+    FSkinData.InvalidateCache();
+    Repaint();
+  }
 }
 
 }  // namespace evesk

@@ -3,6 +3,7 @@
 // its window region, fades between looks and glows under the pointer. Without a skin it is the
 // standard button.
 #pragma once
+#include "framework/Lifetime.h"
 #include "skinctrls/sControls.h"
 #include "skinctrls/sFade.h"
 
@@ -36,15 +37,41 @@ class TsButton : public TsSkinned<TButton, ckButton> {
   // The caption rectangle of the current look, in the button's coordinates.
   RECT CaptionRect(HDC dc, int state);
   bool OwnerDrawn();
-  TsFadeTimer* FadeTimer() const { return FFadeTimer; }
+  TsFadeTimer* FadeTimer() const { return FFade.Timer(); }
 
  protected:
   void CreateParams(TCreateParams& params) override;
   bool HandleReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  void SkinMessage(TMessage& m, const TWndMethod& inherited) override;
+  bool OnSkinApplied(TsSkinCommand& c) override;
+  bool OnSkinRemoved(TsSkinCommand& c) override;
+  bool OnSkinRefreshed(TsSkinCommand& c) override;
+  bool OnStopFade(TsSkinCommand& c) override;
+  bool OnPrepareCache(TsSkinCommand& c) override;
+  bool OnFadeFrame(TsSkinCommand& c) override;
+  bool OnParentUpdateEnded(TsSkinCommand& c) override;
+  int CacheState(const TsCommonData& data) const override;
 
  private:
-  void ButtonMessage(TMessage& m, const TWndMethod& inherited);
-  bool HandleCommand(TMessage& m, const TWndMethod& inherited);
+  // The skin data's handling and then the button's, for the handlers below.
+  using TNext = TWndMethod;
+  void StyleMessage(TMessage& m, const TNext& next);
+  void SkinnedMessage(TMessage& m, const TNext& next);
+  void MouseDown(TMessage& m, const TNext& next);
+  void MouseUp(TMessage& m, const TNext& next);
+  void MouseEnter(TMessage& m, const TNext& next);
+  void MouseLeave(TMessage& m, const TNext& next);
+  void SpaceReleased(TMessage& m, const TNext& next);
+  void CharTyped(TMessage& m, const TNext& next);
+  void FocusGained(TMessage& m, const TNext& next);
+  void FocusLost(TMessage& m, const TNext& next);
+  void FontOrEnabledChanged(TMessage& m, const TNext& next);
+  void VisibilityChanged(TMessage& m, const TNext& next);
+  void ButtonMoved(TMessage& m, const TNext& next);
+  void ShowQuickPress();
+  void PaintContent(TBitmap& cache, int state);
+  void ForgetRegion();
+  void InvalidateOldCorners();
   void Paint(HDC given);
   void ApplyRegion();
   void SetOwnerDraw(bool on);
@@ -72,9 +99,8 @@ class TsButton : public TsSkinned<TButton, ckButton> {
   SIZE FRegionSize{-1, -1};
   RECT FLastBounds{};               // bounds at the last region update
   bool FHaveLastBounds = false;
-  TsFadeTimer* FFadeTimer = nullptr;
-  bool* FAlive = nullptr;     // cleared when the button goes while one of its handlers runs
-  TWndProcLink FButtonLink;   // in front of the skin data
+  TsFade FFade{*this, FSkinData};
+  TLifetime FLife;  // ends when the button goes, perhaps while one of its handlers runs
 };
 
 }  // namespace evesk

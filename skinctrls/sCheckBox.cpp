@@ -6,25 +6,11 @@
 
 #include "framework/Application.h"
 #include "framework/Handles.h"
+#include "framework/Themes.h"
 #include "skin/sMaskPaint.h"
 #include "skin/sWriteText_win.h"
 
 namespace evesk {
-
-namespace {
-
-// The theme functions exist from XP on and are looked up when first needed.
-void SetTheme(HWND wnd, const wchar_t* app, const wchar_t* ids) {
-  using TSetWindowTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-  static const TSetWindowTheme proc = [] {
-    HMODULE lib = LoadLibraryA("uxtheme.dll");
-    return lib ? reinterpret_cast<TSetWindowTheme>(reinterpret_cast<void*>(GetProcAddress(lib, "SetWindowTheme")))
-               : nullptr;
-  }();
-  if (proc && wnd) proc(wnd, app, ids);
-}
-
-}  // namespace
 
 const TClassInfo& TsCheckBox::StaticClassInfo() {
   using P = Prop<TsCheckBox>;
@@ -40,20 +26,18 @@ const TClassInfo& TsCheckBox::StaticClassInfo() {
   return info;
 }
 
-TsCheckBox::TsCheckBox(TComponent* owner) : TCheckBox(owner), FSkinData(this, ckCheckBox) {
+TsCheckBox::TsCheckBox(TComponent* owner) : TsSkinned(owner) {
   // A control made after the skin was applied takes it from here.
   FSkinData.Loaded();
 }
 
 TsCheckBox::~TsCheckBox() {
   Destroying();
-  StopFade();
   if (FImages) FImages->RemoveFreeNotification(this);
 }
 
 void TsCheckBox::Loaded() {
-  TCheckBox::Loaded();
-  FSkinData.Loaded();
+  TsSkinned::Loaded();
   AdjustSize();
 }
 
@@ -156,10 +140,9 @@ TsCheckBox::TGlyph TsCheckBox::Glyph() {
       if (!FImageGlyph) FImageGlyph = std::make_unique<TBitmap>();
       if (FImageGlyph->SetSize(w, h, TPixelFormat::pf24bit) && FImageGlyph->Handle()) {
         TBitmapDC dc(*FImageGlyph);
-        HBRUSH key = CreateSolidBrush(clSkinFuchsia & 0xFFFFFF);
+        const TBrushHandle key(CreateSolidBrush(clSkinFuchsia & 0xFFFFFF));
         RECT all{0, 0, w, h};
-        ::FillRect(dc.Handle(), &all, key);
-        DeleteObject(key);
+        ::FillRect(dc.Handle(), &all, key.Get());
         ImageList_Draw(FImages->Handle(), index, dc.Handle(), 0, 0, ILD_NORMAL);
         GdiFlush();
         g.Bitmap = FImageGlyph.get();
@@ -177,8 +160,9 @@ TsCheckBox::TGlyph TsCheckBox::Glyph() {
   if (!m) return g;
   static const char* const kNames[] = {"BOXUNCHECKED", "BOXCHECKED", "BOXGRAYED"};
   const int index = m->Tables().GetMaskIndex("GLOBALINFO", kNames[FState]);
-  if (!m->IsValidImgIndex(index)) return g;
-  const TsMaskData& mask = m->Tables().Masks()[static_cast<std::size_t>(index)];
+  const TsMaskData* found = m->Tables().MaskAt(index);
+  if (!found) return g;
+  const TsMaskData& mask = *found;
   const int count = mask.Bmp ? 3 : std::max<int>(mask.ImageCount, 1);
   const int parts = mask.Bmp ? 2 : mask.MaskType + 1;
   g.W = mask.R.Width() / count, g.H = mask.R.Height() / parts;
@@ -237,7 +221,7 @@ void TsCheckBox::AdjustSize() {
   if (w < 0 || h < 0) return;  // a negative margin larger than the content: keep the size
   if (w != FWidth || h != FHeight) {
     SetBounds(FLeft, FTop, w, h);
-    FSkinData.BGChanged = true;
+    FSkinData.InvalidateCache();
   }
 }
 
@@ -249,28 +233,32 @@ void TsCheckBox::PaintGlyph(TBitmap& cache, const TGlyph& g, const RECT& at) {
   if (g.Bitmap) {
     const TRect frame{state * g.W, 0, state * g.W + g.W, g.H};
     MaskedCopy(cache, TacPoint{at.left, at.top}, *g.Bitmap, frame, g.H, TCacheInfo{});
-  } else if (g.MaskIndex >= 0) {
-    const TsSkinManager* m = FSkinData.SkinManager();
+  } else if (const TsMaskData* mask = FSkinData.SkinManager()->Tables().MaskAt(g.MaskIndex)) {
     // Key pixels keep what the cache already shows.
-    ::evesk::DrawGlyph(cache, TacPoint{at.left, at.top}, state, TCacheInfo{},
-                       m->Tables().Masks()[static_cast<std::size_t>(g.MaskIndex)], m->Tables().MasterBitmap(), 1);
+    ::evesk::DrawGlyph(cache, TacPoint{at.left, at.top}, state, TCacheInfo{}, *mask,
+                       FSkinData.SkinManager()->Tables().MasterBitmap(), 1);
   }
 }
 
+int TsCheckBox::CacheState(const TsCommonData& data) const { return data.ControlState() > 0 && !ReadOnly() ? 1 : 0; }
+
+// The glyph shows the check state and the pressed look, which the background does not.
+unsigned TsCheckBox::CacheLook() const { return static_cast<unsigned>(FState) << 2 | static_cast<unsigned>(VisualState()); }
+
 void TsCheckBox::PrepareCache() {
-  const TsSkinManager* m = FSkinData.SkinManager();
-  if (!m || !FSkinData.Skinned()) return;
-  TacPoint offset;
-  const TCacheInfo parent = FSkinData.ParentCacheInfo(offset);
-  FSkinData.PrepareCache();
-  TBitmap& cache = *FSkinData.Cache();
-  if (cache.Empty() || !cache.Handle()) {
-    FSkinData.BGChanged = false;
-    return;
-  }
-  const bool hot = FSkinData.ControlState() > 0 && !ReadOnly();
-  PaintItem(m->Tables(), FSkinData.SkinIndex, FSkinData.SkinSection(), parent, FSkinData.Texture,
-            FSkinData.HotTexture, cache, offset, TRect{0, 0, cache.Width(), cache.Height()}, hot ? 1 : 0, true);
+  if (!FSkinData.SkinManager()) return;
+  TsCachePaint how;
+  how.WhileUpdating = true;  // a fade asks for the current look whatever the parent does
+  how.Content = [this](TBitmap& cache, int state) { PaintContent(cache, state != 0); };
+  how.DisabledKind = (FDisabledKind & dkBlended ? acDisabledBlended : 0) | (FDisabledKind & dkGrayed ? acDisabledGrayed : 0);
+  how.DisabledGround = [this] {
+    return FParent ? ColorToRGB(FParent->Color()) & 0xFFFFFF : ColorToRGB(clBtnFace) & 0xFFFFFF;
+  };
+  FSkinData.PaintCache(how);
+}
+
+// Over the section's item: caption, focus frame and the box glyph.
+void TsCheckBox::PaintContent(TBitmap& cache, bool hot) {
   if (!FCaption.empty()) {
     RECT r = CaptionRect();
     {
@@ -290,44 +278,35 @@ void TsCheckBox::PrepareCache() {
   const TGlyph g = Glyph();
   const RECT gr = GlyphRect();
   PaintGlyph(cache, g, gr);
-  if (!FEnabled) {
-    const int mode = (FDisabledKind & dkBlended ? acDisabledBlended : 0) | (FDisabledKind & dkGrayed ? acDisabledGrayed : 0);
-    const TColor parentColor = FParent ? ColorToRGB(FParent->Color()) & 0xFFFFFF : ColorToRGB(clBtnFace) & 0xFFFFFF;
-    DisabledLook(cache, mode, parentColor, offset, parent);
-  }
-  FSkinData.BGChanged = false;
 }
 
 void TsCheckBox::Paint(HDC dc) {
   TSavedDC saved(dc);
+  if (FFade.PaintFrame(dc)) return;  // the fade shows its frames itself
   if (FSkinData.Updating) {
     FPaintDue = true;
     return;
   }
   FPaintDue = false;
-  if (FadeRunning(FFadeTimer)) return;  // the fade shows its frames itself
   PrepareCache();
   TBitmap* cache = FSkinData.Cache();
   if (!cache || cache->Empty() || !cache->Handle()) return;
   const TsSkinManager* m = FSkinData.SkinManager();
-  if (m && m->IsValidImgIndex(FSkinData.BorderIndex)) {
+  if (const TsMaskData* border = m ? m->Tables().MaskAt(FSkinData.BorderIndex) : nullptr) {
     TacPoint offset;
-    RepaintCorners(*cache, FSkinData.ControlState(), acCornersAll,
-                   m->Tables().Masks()[static_cast<std::size_t>(FSkinData.BorderIndex)], m->Tables().MasterBitmap(),
+    RepaintCorners(*cache, FSkinData.ControlState(), acCornersAll, *border, m->Tables().MasterBitmap(),
                    FSkinData.ParentCacheInfo(offset));
   }
-  TBitmapDC mem(*cache);
-  BitBlt(dc, 0, 0, FWidth, FHeight, mem.Handle(), 0, 0, SRCCOPY);
+  BlitBitmap(dc, 0, 0, FWidth, FHeight, *cache);
 }
 
 void TsCheckBox::StatePaint(TacAnimatEvent event, bool clicked, bool animate) {
   if (!FHandle) return;
-  RequestStatePaint(FFadeTimer, FSkinData, clicked,
-                    animate && AnimationEnabled(event, FAnimatEvents, FSkinData.SkinManager()));
+  FFade.Request(clicked, animate && AnimationEnabled(event, FAnimatEvents, FSkinData.SkinManager()));
 }
 
 void TsCheckBox::Repaint() {
-  FSkinData.BGChanged = true;
+  FSkinData.InvalidateCache();
   if (HandleAllocated() && IsWindowVisible(FHandle)) {
     InvalidateRect(FHandle, nullptr, FALSE);
     UpdateWindow(FHandle);
@@ -357,177 +336,138 @@ void TsCheckBox::TakeFocus() {
   if (FHandle && GetFocus() != FHandle) ::SetFocus(FHandle);
 }
 
-bool TsCheckBox::SkinCmd(TacCommand command, LPARAM lp, LRESULT& result) {
-  const bool own = ForManager(lp, FSkinData.SkinManager());
-  LRESULT ignored = 0;
-  const WPARAM wp = ::evesk::SkinCommand(command);
-  switch (command) {
-    case TacCommand::SetNewSkin:
-      if (!own) return false;
-      StopFade();
-      State();  // the window still holds the state: take it before painting it ourselves
-      FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
-      // The manager marks its skin active after telling everyone; size and paint then.
-      if (FHandle) PostMessageA(FHandle, SM_QUENCHCMD, ::evesk::SkinCommand(TacCommand::Refresh), lp);
-      result = 0;
+bool TsCheckBox::OnSkinApplied(TsSkinCommand& c) {
+  if (!c.OwnManager) return false;
+  StopFade();
+  State();  // the window still holds the state: take it before painting it ourselves
+  c.Default();
+  // The manager marks its skin active after telling everyone; size and paint then.
+  if (FHandle) PostMessageA(FHandle, SM_QUENCHCMD, ::evesk::SkinCommand(TacCommand::Refresh), c.Message.LParam);
+  return c.Answer(0);
+}
+
+bool TsCheckBox::OnSkinRemoved(TsSkinCommand& c) {
+  if (!c.OwnManager) return false;
+  StopFade();
+  c.Default();
+  FPressed = false;
+  if (FHandle) {
+    SendMessageA(FHandle, BM_SETCHECK, FState, 0);
+    SetWindowThemeOf(FHandle, nullptr, nullptr);
+    RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+  }
+  return c.Answer(0);
+}
+
+bool TsCheckBox::OnSkinRefreshed(TsSkinCommand& c) {
+  if (!c.OwnManager) return false;
+  StopFade();
+  c.Default();
+  AdjustSize();
+  if (Skinned()) Repaint();
+  return c.Answer(0);
+}
+
+bool TsCheckBox::OnParentUpdateEnded(TsSkinCommand& c) {
+  if (!FSkinData.Updating) return c.Default();
+  FSkinData.Updating = false;
+  Repaint();
+  return c.Answer(0);
+}
+
+bool TsCheckBox::OnStopFade(TsSkinCommand& c) {
+  StopFade();
+  return c.Answer(0);
+}
+
+bool TsCheckBox::OnPrepareCache(TsSkinCommand& c) {
+  if (Skinned()) PrepareCache();
+  return c.Default();  // then go on as usual
+}
+
+void TsCheckBox::SkinMessage(TMessage& m, const TWndMethod& inherited) {
+  if (m.Msg == SM_QUENCHCMD) return DataFirst(m, inherited);  // the operations above
+  const bool skinned = Skinned() && !IsDestroying();
+  if (skinned && SkinnedFirst(m, inherited)) return;
+  if (!Ready()) return inherited(m);
+  if (FSkinData.HandleMessage(m)) return;
+  if (skinned ? SkinnedMessage(m, inherited) : UnskinnedMessage(m, inherited)) return;
+  inherited(m);
+}
+
+bool TsCheckBox::SkinnedFirst(TMessage& m, const TWndMethod& inherited) {
+  switch (m.Msg) {
+    case WM_SETFOCUS: FocusGained(m, inherited); return true;
+    case WM_KILLFOCUS: FocusLost(m, inherited); return true;
+    case CM_MOUSEENTER:
+    case CM_MOUSELEAVE: PointerMoved(m); return false;  // the class library hears of it too
+    case WM_UPDATEUISTATE:
+      SetWindowThemeOf(FHandle, L" ", L" ");
+      m.Result = 0;
       return true;
-    case TacCommand::RemoveSkin:
-      if (!own) return false;
-      StopFade();
-      FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
-      FPressed = false;
-      if (FHandle) {
-        SendMessageA(FHandle, BM_SETCHECK, FState, 0);
-        SetTheme(FHandle, nullptr, nullptr);
-        RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
-      }
-      result = 0;
-      return true;
-    case TacCommand::Refresh:
-      if (!own) return false;
-      StopFade();
-      FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
-      AdjustSize();
-      if (Skinned()) Repaint();
-      result = 0;
-      return true;
-    case TacCommand::ParentUpdateEnded:
-      if (!FSkinData.Updating) return false;
-      FSkinData.Updating = false;
-      Repaint();
-      result = 0;
-      return true;
-    case TacCommand::CtrlHandled: result = 1; return true;
-    case TacCommand::StopFade: StopFade(); result = 0; return true;
-    case TacCommand::PrepareCache:  // then go on as usual
-      if (Skinned()) PrepareCache();
-      return false;
-    case TacCommand::GetApplication: result = reinterpret_cast<LRESULT>(Application); return true;
     default: return false;
   }
 }
 
-LRESULT TsCheckBox::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
-  LRESULT result = 0;
-  if (msg == SM_QUENCHCMD && SkinCmd(CommandOf(wp), lp, result)) return result;
-  const bool skinned = Skinned() && !IsDestroying();
-  if (skinned) {
-    switch (msg) {
-      case WM_SETFOCUS:
-        if (!FEnabled) return 0;
-        FSkinData.HandleMessage(msg, wp, lp, result);
-        TCheckBox::WndProc(msg, wp, lp);
-        FSkinData.BGChanged = true;
-        if (FadeRunning(FFadeTimer)) FFadeTimer->Step();
-        else Repaint();
-        return 0;
-      case WM_KILLFOCUS:
-        StopFade();
-        FSkinData.HandleMessage(msg, wp, lp, result);
-        TCheckBox::WndProc(msg, wp, lp);
-        FSkinData.Focused = false;
-        FSkinData.MouseAbove = false;
-        // A key held down when the focus went never comes up here.
-        FPressed = false;
-        FSkinData.Invalidate();
-        return 0;
-      case CM_MOUSEENTER:
-        if (lp == 0 && !FSkinData.MouseAbove) {
-          FSkinData.MouseEnter();
-          StatePaint(aeMouseEnter, false);
-        }
-        break;
-      case CM_MOUSELEAVE:
-        if (lp == 0) {
-          FSkinData.MouseLeave();
-          FPressed = false;
-          StatePaint(aeMouseLeave, false);
-        }
-        break;
-      case WM_UPDATEUISTATE:
-        SetTheme(FHandle, L" ", L" ");
-        return 0;
-    }
-  }
-  if (!Ready()) return TCheckBox::WndProc(msg, wp, lp);
-  if (FSkinData.HandleMessage(msg, wp, lp, result)) return result;
-  if (skinned ? SkinnedMessage(msg, wp, lp, result) : UnskinnedMessage(msg, wp, lp, result)) return result;
-  return TCheckBox::WndProc(msg, wp, lp);
+void TsCheckBox::FocusGained(TMessage& m, const TWndMethod& inherited) {
+  m.Result = 0;
+  if (!FEnabled) return;
+  FSkinData.HandleMessage(m);
+  inherited(m);
+  m.Result = 0;
+  FSkinData.InvalidateCache();
+  if (FFade.Running()) FFade.Step();
+  else Repaint();
 }
 
-bool TsCheckBox::SkinnedMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
-  result = 0;
-  const TShiftState shift = KeyShiftState();
-  switch (msg) {
-    case WM_PAINT:
-      if (wp) {
-        Paint(reinterpret_cast<HDC>(wp));
-      } else {
-        TPaintDC dc(FHandle);
-        Paint(dc.Get());
-      }
-      return true;
+void TsCheckBox::FocusLost(TMessage& m, const TWndMethod& inherited) {
+  StopFade();
+  FSkinData.HandleMessage(m);
+  inherited(m);
+  m.Result = 0;
+  FSkinData.Focused = false;
+  FSkinData.MouseAbove = false;
+  // A key held down when the focus went never comes up here.
+  FPressed = false;
+  FSkinData.Invalidate();
+}
+
+void TsCheckBox::PointerMoved(TMessage& m) {
+  if (m.LParam != 0) return;
+  if (m.Msg == CM_MOUSEENTER) {
+    if (FSkinData.MouseAbove) return;
+    FSkinData.MouseEnter();
+    StatePaint(aeMouseEnter, false);
+  } else {
+    FSkinData.MouseLeave();
+    FPressed = false;
+    StatePaint(aeMouseLeave, false);
+  }
+}
+
+bool TsCheckBox::SkinnedMessage(TMessage& m, const TWndMethod& inherited) {
+  m.Result = 0;
+  switch (m.Msg) {
+    case WM_PAINT: PaintMessage(m); return true;
     case WM_PRINT:
       FSkinData.Updating = false;
-      if (wp) Paint(reinterpret_cast<HDC>(wp));
+      if (m.WParam) Paint(reinterpret_cast<HDC>(m.WParam));
       return true;  // the window class would print the standard look over it
-    case WM_ERASEBKGND: result = 1; return true;
+    case WM_ERASEBKGND: m.Result = 1; return true;
     case WM_NCPAINT:
     case WM_ENABLE:
     case BM_SETSTATE: return true;
-    case BM_SETCHECK:
-      if (FFadeTimer && FFadeTimer->FadeLevel < FFadeTimer->Iterations) StopFade();
-      FState = static_cast<TCheckBoxState>(std::min<WPARAM>(wp, cbGrayed));
-      // The window keeps the state too, for the time without a skin and for other programs.
-      DefaultHandler(msg, FState, 0);
-      // A user's toggle fades to the new state afterwards; other changes show at once.
-      if (!FUserToggle) Repaint();
-      return true;
-    case BM_GETCHECK: result = FState; return true;
+    case BM_SETCHECK: CheckSet(m); return true;
+    case BM_GETCHECK: m.Result = FState; return true;
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
-      if (ReadOnly()) return true;
-      FPressed = true;
-      StatePaint(aeMouseDown, true);
-      TakeFocus();
-      const POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
-      if (msg == WM_LBUTTONDBLCLK && OnDblClick) OnDblClick(this);
-      else if (OnMouseDown) OnMouseDown(this, mbLeft, shift, pt.x, pt.y);
-      return true;
-    }
-    case WM_LBUTTONUP: {
-      if (ReadOnly()) return true;
-      if (FPressed) {
-        FPressed = false;
-        ToggleByUser();
-      }
-      if (OnMouseUp) OnMouseUp(this, mbLeft, shift, static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
-      return true;
-    }
-    case WM_KEYDOWN: {
-      if (wp != VK_SPACE) return false;
-      if (ReadOnly()) return true;
-      FPressed = true;
-      TakeFocus();
-      StatePaint(aeMouseDown, true, false);
-      WORD key = static_cast<WORD>(wp);
-      if (OnKeyDown) OnKeyDown(this, key, shift);
-      return true;
-    }
-    case WM_KEYUP: {
-      if (ReadOnly()) return true;
-      if (FPressed) {
-        FPressed = false;
-        ToggleByUser();
-      }
-      WORD key = static_cast<WORD>(wp);
-      if (OnKeyUp) OnKeyUp(this, key, shift);
-      return true;
-    }
-    case WM_CHAR:
-      return wp == ' ';  // the window class would press itself on it
+    case WM_LBUTTONDBLCLK: MousePressed(m); return true;
+    case WM_LBUTTONUP: MouseReleased(m); return true;
+    case WM_KEYDOWN: return KeyPressed(m);
+    case WM_KEYUP: KeyReleased(m); return true;
+    case WM_CHAR: return m.WParam == ' ';  // the window class would press itself on it
     case CM_ENABLEDCHANGED:
-      TCheckBox::WndProc(msg, wp, lp);
+      inherited(m);
+      m.Result = 0;
       FSkinData.Invalidate();
       return true;
     case CM_TEXTCHANGED:
@@ -536,38 +476,99 @@ bool TsCheckBox::SkinnedMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
       return true;
     case CM_FONTCHANGED:
     case CM_PARENTFONTCHANGED:
-      TCheckBox::WndProc(msg, wp, lp);
+      inherited(m);
+      m.Result = 0;
       AdjustSize();
       Repaint();
       return true;
+    default: return false;
   }
-  return false;
 }
 
-bool TsCheckBox::UnskinnedMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+void TsCheckBox::PaintMessage(TMessage& m) {
+  if (m.WParam) {
+    Paint(reinterpret_cast<HDC>(m.WParam));
+  } else {
+    TPaintDC dc(FHandle);
+    Paint(dc.Get());
+  }
+}
+
+void TsCheckBox::CheckSet(TMessage& m) {
+  if (const TsFadeTimer* t = FFade.Timer(); t && t->FadeLevel < t->Iterations) StopFade();
+  FState = static_cast<TCheckBoxState>(std::min<WPARAM>(m.WParam, cbGrayed));
+  // The window keeps the state too, for the time without a skin and for other programs.
+  DefaultHandler(m.Msg, FState, 0);
+  // A user's toggle fades to the new state afterwards; other changes show at once.
+  if (!FUserToggle) Repaint();
+}
+
+void TsCheckBox::MousePressed(TMessage& m) {
+  if (ReadOnly()) return;
+  const TShiftState shift = KeyShiftState();
+  FPressed = true;
+  StatePaint(aeMouseDown, true);
+  TakeFocus();
+  const POINT pt{static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam))};
+  if (m.Msg == WM_LBUTTONDBLCLK && OnDblClick) OnDblClick(this);
+  else if (OnMouseDown) OnMouseDown(this, mbLeft, shift, pt.x, pt.y);
+}
+
+void TsCheckBox::MouseReleased(TMessage& m) {
+  if (ReadOnly()) return;
+  const TShiftState shift = KeyShiftState();
+  if (FPressed) {
+    FPressed = false;
+    ToggleByUser();
+  }
+  if (OnMouseUp)
+    OnMouseUp(this, mbLeft, shift, static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam)));
+}
+
+bool TsCheckBox::KeyPressed(TMessage& m) {
+  if (m.WParam != VK_SPACE) return false;
+  if (ReadOnly()) return true;
+  const TShiftState shift = KeyShiftState();
+  FPressed = true;
+  TakeFocus();
+  StatePaint(aeMouseDown, true, false);
+  WORD key = static_cast<WORD>(m.WParam);
+  if (OnKeyDown) OnKeyDown(this, key, shift);
+  return true;
+}
+
+void TsCheckBox::KeyReleased(TMessage& m) {
+  if (ReadOnly()) return;
+  const TShiftState shift = KeyShiftState();
+  if (FPressed) {
+    FPressed = false;
+    ToggleByUser();
+  }
+  WORD key = static_cast<WORD>(m.WParam);
+  if (OnKeyUp) OnKeyUp(this, key, shift);
+}
+
+bool TsCheckBox::UnskinnedMessage(TMessage& m, const TWndMethod& inherited) {
   // Read-only without a skin: the window class may press itself, but the state stays.
-  switch (msg) {
+  switch (m.Msg) {
     case WM_KEYDOWN:
     case WM_LBUTTONDOWN:
       FPressed = true;
-      result = TCheckBox::WndProc(msg, wp, lp);
+      inherited(m);
       return true;
     case WM_KEYUP:
     case WM_LBUTTONUP:
-      result = TCheckBox::WndProc(msg, wp, lp);
+      inherited(m);
       FPressed = false;
       return true;
     case BM_SETCHECK:
-    case BM_SETSTATE:
-      if (FPressed && ReadOnly()) return true;
-      return false;
-    case WM_LBUTTONDBLCLK:
-      return ReadOnly();
+    case BM_SETSTATE: return FPressed && ReadOnly();
+    case WM_LBUTTONDBLCLK: return ReadOnly();
     case WM_KILLFOCUS:
       FPressed = false;  // its key or button comes up elsewhere
       return false;
+    default: return false;
   }
-  return false;
 }
 
 LRESULT TsCheckBox::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {

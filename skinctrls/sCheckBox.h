@@ -10,13 +10,12 @@
 namespace evesk {
 
 
-class TsCheckBox : public TCheckBox {
+class TsCheckBox : public TsSkinned<TCheckBox, ckCheckBox> {
  public:
   explicit TsCheckBox(TComponent* owner);
   ~TsCheckBox() override;
   static const TClassInfo& StaticClassInfo();
   const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
-  TsCommonData* SkinData() { return &FSkinData; }
 
   unsigned AnimatEvents() const { return FAnimatEvents; }
   void SetAnimatEvents(unsigned v) { FAnimatEvents = v; }
@@ -46,7 +45,7 @@ class TsCheckBox : public TCheckBox {
   // While the left button or the space key is held down on the box.
   bool Pressed() const { return FPressed; }
   bool Skinned() const { return FSkinData.Skinned(true); }
-  TsFadeTimer* FadeTimer() const { return FFadeTimer; }
+  TsFadeTimer* FadeTimer() const { return FFade.Timer(); }
   // 2 pressed, 1 hot (focused or under the pointer, unless read-only), else 0.
   int VisualState() const;
   // Where the box glyph lies in the control and the caption's rectangle (empty without caption).
@@ -60,21 +59,40 @@ class TsCheckBox : public TCheckBox {
  protected:
   void Loaded() override;
   void CreateWnd() override;
-  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  void SkinMessage(TMessage& m, const TWndMethod& inherited) override;
   LRESULT DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) override;
   void Toggle() override;
   void Notification(TComponent* component, TOperation operation) override;
+  bool OnSkinApplied(TsSkinCommand& c) override;
+  bool OnSkinRemoved(TsSkinCommand& c) override;
+  bool OnSkinRefreshed(TsSkinCommand& c) override;
+  bool OnParentUpdateEnded(TsSkinCommand& c) override;
+  bool OnStopFade(TsSkinCommand& c) override;
+  bool OnPrepareCache(TsSkinCommand& c) override;
+  int CacheState(const TsCommonData& data) const override;
+  unsigned CacheLook() const override;
 
  private:
   bool Ready() const;
-  bool SkinCmd(TacCommand command, LPARAM lp, LRESULT& result);
-  bool SkinnedMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
-  bool UnskinnedMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+  // Messages a skinned box handles before anything else; true when done with.
+  bool SkinnedFirst(TMessage& m, const TWndMethod& inherited);
+  bool SkinnedMessage(TMessage& m, const TWndMethod& inherited);
+  bool UnskinnedMessage(TMessage& m, const TWndMethod& inherited);
+  void FocusGained(TMessage& m, const TWndMethod& inherited);
+  void FocusLost(TMessage& m, const TWndMethod& inherited);
+  void PointerMoved(TMessage& m);
+  void PaintMessage(TMessage& m);
+  void CheckSet(TMessage& m);
+  void MousePressed(TMessage& m);
+  void MouseReleased(TMessage& m);
+  bool KeyPressed(TMessage& m);
+  void KeyReleased(TMessage& m);
+  void PaintContent(TBitmap& cache, bool hot);
   void Paint(HDC dc);
   void Repaint();
   void TakeFocus();
   void ToggleByUser();
-  void StopFade() { ::evesk::StopFade(FFadeTimer, FSkinData); }
+  void StopFade() { FFade.Stop(); }
   // Repaints after a change of the visual state, fading when the event animates.
   void StatePaint(TacAnimatEvent event, bool clicked, bool animate = true);
   // The glyph picture for the current check state and its frame size; false for none.
@@ -88,7 +106,6 @@ class TsCheckBox : public TCheckBox {
   TAlignment EffectiveAlignment() const { return FAlignment; }
   SIZE CaptionExtent();
 
-  TsCommonData FSkinData;
   unsigned FAnimatEvents = aeGlobalDef;
   unsigned FDisabledKind = dkBlended;
   TBitmap FGlyphChecked, FGlyphUnChecked;
@@ -100,7 +117,7 @@ class TsCheckBox : public TCheckBox {
   bool FPressed = false;
   bool FPaintDue = false;
   bool FUserToggle = false;  // the state changes by the user's click or key: it fades
-  TsFadeTimer* FFadeTimer = nullptr;
+  TsFade FFade{*this, FSkinData};
 };
 
 }  // namespace evesk

@@ -13,15 +13,16 @@ namespace evesk {
 // Disabled looks of the skinned controls (TsDisabledKind, a set): blended with the background, and/or grey.
 enum TsDisabledKindFlag : unsigned { dkBlended = 1, dkGrayed = 2 };
 
-// A standard control with its skin data: the data sits in front of the control's own message
-// handling, answers the engine's commands and follows the skin; the control keeps painting.
+// A standard control with its skin data, the one way a skinned control is wired: the data sits
+// in one link in front of the control's own message handling, answers the engine's commands and
+// follows the skin; the control adds to a command by overriding the operation that names it
+// (TsSkinClient) and to other messages by overriding SkinMessage.
 template <class Base, int Kind>
-class TsSkinned : public Base {
+class TsSkinned : public Base, public TsSkinClient {
  public:
   explicit TsSkinned(TComponent* owner) : Base(owner), FSkinData(this, Kind) {
-    FSkinLink = this->ReplaceWindowProc([this](TMessage& m, const TWndMethod& inherited) {
-      if (!FSkinData.HandleMessage(m.Msg, m.WParam, m.LParam, m.Result)) inherited(m);
-    });
+    FSkinData.SetClient(this);
+    FSkinLink = this->ReplaceWindowProc([this](TMessage& m, const TWndMethod& inherited) { SkinMessage(m, inherited); });
   }
   TsCommonData* SkinData() { return &FSkinData; }
 
@@ -29,6 +30,12 @@ class TsSkinned : public Base {
   void Loaded() override {
     Base::Loaded();
     FSkinData.Loaded();
+  }
+  // Every message of the control on its way in; inherited is the control's own handling.
+  virtual void SkinMessage(TMessage& m, const TWndMethod& inherited) { DataFirst(m, inherited); }
+  // The skin data's handling, then the control's own when the data left the message.
+  void DataFirst(TMessage& m, const TWndMethod& inherited) {
+    if (!FSkinData.HandleMessage(m)) inherited(m);
   }
 
   TsCommonData FSkinData;

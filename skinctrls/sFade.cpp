@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "framework/Application.h"
+#include "framework/Handles.h"
 #include "skin/sGraphUtils.h"
 #include "skin/sSkinManager.h"
 
@@ -34,45 +35,6 @@ bool LeftButtonHeldOn(TControl& control) {
   return w && GetCapture() == w;
 }
 
-void StartFade(TsFadeTimer*& timer, TsCommonData& data, TControl& control, bool clicked, int direction) {
-  const TsGeneralData* s = data.Section();
-  if (!s || !s->FadingEnabled) return;
-  int previous = fdNone;
-  std::unique_ptr<TBitmap> shown;  // what the screen shows now when a fade is under way
-  if (!timer) {
-    timer = new TsFadeTimer(&control);
-    timer->SetEnabled(false);
-    timer->FadeLevel = 1;
-  } else {
-    previous = timer->Direction;
-    if (timer->Enabled() && timer->LastFrame()) {
-      shown = std::make_unique<TBitmap>();
-      shown->Assign(*timer->LastFrame());
-    }
-    timer->SetEnabled(false);
-    timer->FadeLevel = s->FadingIterations;
-  }
-  timer->OwnerData = &data;
-  // Starting from the frame on screen rather than the cache keeps a reversed fade from jumping.
-  if (shown) {
-    timer->From = std::move(shown);
-  } else {
-    timer->From = std::make_unique<TBitmap>();
-    GdiFlush();
-    timer->From->Assign(*data.Cache());
-  }
-  timer->SetInterval(10);
-  timer->Iterations = s->FadingIterations;
-  if (previous == fdForward) timer->Iterations = timer->FadeLevel;
-  else if (previous == fdBackward) timer->Iterations -= timer->FadeLevel;
-  if (clicked) timer->Iterations /= 2;
-  if (timer->FadeLevel >= timer->Iterations || timer->FadeLevel <= 0) timer->FadeLevel = 1;
-  Command(control, TacCommand::PrepareCache);
-  if (timer->FadeLevel < 0) timer->FadeLevel = 1;
-  timer->Direction = direction;
-  if (direction != fdNone) timer->SetEnabled(true);
-}
-
 }  // namespace
 
 bool AnimationEnabled(TacAnimatEvent event, TacAnimatEvents events, const TsSkinManager* manager) {
@@ -90,13 +52,13 @@ bool AnimationEnabled(TacAnimatEvent event, TacAnimatEvents events, const TsSkin
   return (const_cast<TsSkinManager*>(manager)->AnimEffects()->Buttons()->Events & member) != 0;
 }
 
-TsFadeTimer::TsFadeTimer(TComponent* owner) : TTimer(owner) {
+TsFadeTimer::TsFadeTimer() : TTimer(nullptr) {
   SetEnabled(false);
   OnTimer = [this](TObject* sender) { Tick(sender); };
 }
 
 TsFadeTimer::~TsFadeTimer() {
-  *FAlive = false;
+  FLife.End();
   SetEnabled(false);
 }
 
@@ -111,9 +73,9 @@ void TsFadeTimer::Tick(TObject*) {
     Direction = fdNone;
   if (FadeLevel > Iterations || FadeLevel < 0 || !control) {
     // The control frees this timer on the command; a control that does not still gets it stopped.
-    const std::shared_ptr<bool> alive = FAlive;
+    const TLifeWatch alive = FLife.Watch();
     if (control) Command(*control, TacCommand::StopFade);
-    if (*alive) {
+    if (alive) {
       SetEnabled(false);
       Direction = fdNone;
     }
@@ -139,30 +101,25 @@ void TsFadeTimer::Step() {
   GdiFlush();
   // A cache of another size (the control was resized meanwhile) shows the old look unblended.
   if (cache->Width() == FFrame->Width() && cache->Height() == FFrame->Height() &&
-      cache->PixelFormat() == TPixelFormat::pf24bit)
-    BlendBitmaps(*FFrame, *cache, Weight(FadeLevel, Iterations), TacPoint{0, 0}, BoundsOf(*cache));
-  POINT origin;
-  if (HWND wnd = PaintWindow(*control, origin)) {
-    HDC dc = GetDC(wnd);
-    if (dc) {
-      const int saved = SaveDC(dc);
-      if (Command(*control, TacCommand::DrawFrame, reinterpret_cast<LPARAM>(FFrame.get())) == 0)
-        DrawBitmap(dc, origin.x, origin.y, *FFrame);
-      RestoreDC(dc, saved);
-      ReleaseDC(wnd, dc);
-    }
+      cache->PixelFormat() == TPixelFormat::pf24bit) {
+    const int weight = Weight(FadeLevel, Iterations);
+    // The blend divides by 256 and would leave the last frame a shade off the new look.
+    if (weight == 0) FFrame->Assign(*cache);
+    else BlendBitmaps(*FFrame, *cache, weight, TacPoint{0, 0}, BoundsOf(*cache));
   }
-  ++FadeLevel;
+  const TLifeWatch alive = FLife.Watch();
+  ShowFrame(*control);
+  if (alive) ++FadeLevel;
 }
 
-void DrawBitmap(HDC dc, int x, int y, const TBitmap& bitmap) {
-  if (!dc || !bitmap.Handle() || bitmap.Empty()) return;
-  HDC mem = CreateCompatibleDC(dc);
-  if (!mem) return;
-  HGDIOBJ old = SelectObject(mem, static_cast<HBITMAP>(bitmap.Handle()));
-  BitBlt(dc, x, y, bitmap.Width(), bitmap.Height(), mem, 0, 0, SRCCOPY);
-  SelectObject(mem, old);
-  DeleteDC(mem);
+void TsFadeTimer::ShowFrame(TControl& control) {
+  if (Command(control, TacCommand::DrawFrame, reinterpret_cast<LPARAM>(FFrame.get())) != 0) return;
+  // Through the control's WM_PAINT, like any other picture of it: the frame then also comes
+  // back when the control is uncovered mid-fade.
+  auto* w = dynamic_cast<TWinControl*>(&control);
+  if (!w || !w->HandleAllocated()) return;
+  InvalidateRect(w->Handle(), nullptr, FALSE);
+  UpdateWindow(w->Handle());
 }
 
 void DrawFocusFrame(TBitmap& bitmap, const TRect& r) {
@@ -186,15 +143,6 @@ void DrawFocusFrame(TBitmap& bitmap, const TRect& r) {
   }
 }
 
-void StopFade(TsFadeTimer*& timer, TsCommonData&) {
-  if (!timer || timer->IsDestroying()) return;
-  TsFadeTimer* t = timer;
-  timer = nullptr;
-  t->SetEnabled(false);
-  t->Direction = fdNone;
-  delete t;
-}
-
 void UpdateGlow(TsCommonData& data, bool clicked) {
   const TsGeneralData* s = data.Section();
   const TsSkinManager* m = data.SkinManager();
@@ -208,23 +156,104 @@ void UpdateGlow(TsCommonData& data, bool clicked) {
   data.ShowGlow(false);
 }
 
-void RequestStatePaint(TsFadeTimer*& timer, TsCommonData& data, bool clicked, bool animate, int direction) {
-  if (!data.Skinned()) return;
-  TControl* control = ControlOf(data);
-  if (!control) return;
-  const TsGeneralData* s = data.Section();
-  if (animate && !SkinApplying() && s->FadingEnabled && data.Cache() && !data.Cache()->Empty() && !data.BGChanged) {
-    data.BGChanged = true;
-    StartFade(timer, data, *control, clicked, direction);
-  } else {
-    data.BGChanged = true;
-    StopFade(timer, data);
-    if (auto* w = dynamic_cast<TWinControl*>(control); w && w->HandleAllocated())
-      RedrawWindow(w->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    else
-      control->Invalidate();
+// ---- the control's fade ----
+
+TsFade::TsFade(TWinControl& control, TsCommonData& data) : FControl(control), FData(data) {
+  FLink = control.ReplaceWindowProc([this](TMessage& m, const TWndMethod& inherited) { ControlMessage(m, inherited); });
+}
+
+TsFade::~TsFade() { Stop(); }
+
+void TsFade::ControlMessage(TMessage& m, const TWndMethod& inherited) {
+  if (FTimer && (m.Msg == WM_DESTROY || m.Msg == WM_SIZE)) {
+    const TBitmap* from = FTimer->From.get();
+    const bool fits = from && from->Width() == LOWORD(m.LParam) && from->Height() == HIWORD(m.LParam);
+    if (m.Msg == WM_DESTROY || !fits) {
+      const bool shown = Running();
+      Stop();
+      // The last frame on screen has the old size: the control shows its look at the new one.
+      if (shown && m.Msg == WM_SIZE) InvalidateRect(FControl.Handle(), nullptr, FALSE);
+    }
   }
-  UpdateGlow(data, clicked);
+  inherited(m);
+}
+
+void TsFade::Stop() {
+  // Out of the field first: whatever the timer's end sets off sees no fade.
+  std::unique_ptr<TsFadeTimer> gone = std::move(FTimer);
+  if (!gone) return;
+  gone->SetEnabled(false);
+  gone->Direction = fdNone;
+}
+
+void TsFade::Step() {
+  if (FTimer) FTimer->Step();
+}
+
+bool TsFade::PaintFrame(HDC dc) const {
+  if (!Running()) return false;
+  if (TBitmap* frame = FTimer->LastFrame()) {
+    TSavedDC saved(dc);
+    BlitBitmap(dc, 0, 0, *frame);
+  }
+  return true;
+}
+
+void TsFade::Start(bool clicked, int direction) {
+  const TsGeneralData* s = FData.Section();
+  if (!s || !s->FadingEnabled) return;
+  int previous = fdNone;
+  std::unique_ptr<TBitmap> shown;  // what the screen shows now when a fade is under way
+  if (!FTimer) {
+    FTimer = std::make_unique<TsFadeTimer>();
+    FTimer->FadeLevel = 1;
+  } else {
+    previous = FTimer->Direction;
+    if (FTimer->Enabled() && FTimer->LastFrame()) {
+      shown = std::make_unique<TBitmap>();
+      shown->Assign(*FTimer->LastFrame());
+    }
+    FTimer->SetEnabled(false);
+    FTimer->FadeLevel = s->FadingIterations;
+  }
+  TsFadeTimer& t = *FTimer;
+  t.OwnerData = &FData;
+  // Starting from the frame on screen rather than the cache keeps a reversed fade from jumping.
+  if (shown) {
+    t.From = std::move(shown);
+  } else {
+    t.From = std::make_unique<TBitmap>();
+    GdiFlush();
+    t.From->Assign(*FData.Cache());
+  }
+  t.SetInterval(10);
+  t.Iterations = s->FadingIterations;
+  if (previous == fdForward) t.Iterations = t.FadeLevel;
+  else if (previous == fdBackward) t.Iterations -= t.FadeLevel;
+  if (clicked) t.Iterations /= 2;
+  if (t.FadeLevel >= t.Iterations || t.FadeLevel <= 0) t.FadeLevel = 1;
+  const TLifeWatch alive = t.Watch();
+  Command(FControl, TacCommand::PrepareCache);
+  if (!alive) return;  // the control stopped the fade while painting its new look
+  if (t.FadeLevel < 0) t.FadeLevel = 1;
+  t.Direction = direction;
+  if (direction != fdNone) t.SetEnabled(true);
+}
+
+void TsFade::Request(bool clicked, bool animate, int direction) {
+  if (!FData.Skinned()) return;
+  if (!ControlOf(FData)) return;
+  const TsGeneralData* s = FData.Section();
+  if (animate && !SkinApplying() && s->FadingEnabled && FData.Cache() && !FData.Cache()->Empty() && !FData.CacheMarkedStale()) {
+    FData.InvalidateCache();
+    Start(clicked, direction);
+  } else {
+    FData.InvalidateCache();
+    Stop();
+    if (FControl.HandleAllocated()) RedrawWindow(FControl.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    else FControl.Invalidate();
+  }
+  UpdateGlow(FData, clicked);
 }
 
 }  // namespace evesk

@@ -8,6 +8,7 @@
 
 #include "framework/Bitmap.h"
 #include "framework/Controls.h"
+#include "framework/Lifetime.h"
 #include "framework/Timer.h"
 #include "skin/sCommonData.h"
 
@@ -32,12 +33,12 @@ bool AnimationEnabled(TacAnimatEvent event, TacAnimatEvents events, const TsSkin
 
 enum TacFadeDirection : int { fdNone = 0, fdForward = 1, fdBackward = 2 };
 
-// The timer of one running fade, owned by the control whose state it animates. Each tick blends
-// the look before the change (From) into the control's cache by a falling weight and shows the
-// frame; the last frame is the new look itself.
+// The timer of one running fade. Each tick blends the look before the change (From) into the
+// control's cache by a falling weight and has the control show the frame; the last frame is the
+// new look itself. Held by the control's TsFade, which alone makes and frees it.
 class TsFadeTimer : public TTimer {
  public:
-  explicit TsFadeTimer(TComponent* owner);
+  TsFadeTimer();
   ~TsFadeTimer() override;
 
   int Direction = fdNone;
@@ -51,25 +52,55 @@ class TsFadeTimer : public TTimer {
   static int Weight(int level, int iterations);
   // One step, as a tick runs it; also used to show the current step at once.
   void Step();
+  TLifeWatch Watch() const { return FLife.Watch(); }
 
  private:
   void Tick(TObject*);
+  // Puts the frame on screen through the control's own paint (TsFade::PaintFrame).
+  void ShowFrame(TControl& control);
   std::unique_ptr<TBitmap> FFrame;  // the frame last shown
-  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);  // false once freed
+  TLifetime FLife;                  // a tick may have the control free this timer
 };
 
-// Called by a control after its state changed: starts a fade when the skin allows it and the
-// event animates, else stops any fade and repaints at once; then updates the control's glow.
-// clicked halves the fade and hides the glow. The old look is taken from the cache, so the
-// caller clears the skin data's BGChanged first (a cache already marked changed is not faded
-// from). A control that fades answers TacCommand::PrepareCache by painting its current look
-// into the cache, TacCommand::StopFade by StopFade, and does not paint itself while FadeRunning.
-void RequestStatePaint(TsFadeTimer*& timer, TsCommonData& data, bool clicked, bool animate,
-                       int direction = fdForward);
-// Stops and frees the fade timer, if any, and empties the field.
-void StopFade(TsFadeTimer*& timer, TsCommonData& data);
 // Whether a fade is showing frames now (the control then leaves painting to it).
 inline bool FadeRunning(const TsFadeTimer* timer) { return timer && timer->Enabled(); }
+
+// The fade of one skinned control, a member of it: the only owner of its timer. It stops the
+// fade when the control's size changes (the frames no longer fit) or its window goes, and
+// when the control itself goes.
+class TsFade {
+ public:
+  TsFade(TWinControl& control, TsCommonData& data);
+  ~TsFade();
+  TsFade(const TsFade&) = delete;
+  TsFade& operator=(const TsFade&) = delete;
+
+  // Called by the control after its state changed: starts a fade when the skin allows it and
+  // the event animates, else stops any fade and repaints at once; then updates the control's
+  // glow. clicked halves the fade and hides the glow. The old look is taken from the cache, so
+  // the caller marks the skin data's cache current first (MarkCacheCurrent; a cache marked
+  // stale is not faded from). The control answers TacCommand::PrepareCache by painting its current look
+  // into the cache and TacCommand::StopFade by Stop, and paints through PaintFrame.
+  void Request(bool clicked, bool animate, int direction = fdForward);
+  // Stops and frees the timer, if any.
+  void Stop();
+  bool Running() const { return FadeRunning(FTimer.get()); }
+  // Shows the current step at once (the focus came while fading).
+  void Step();
+  // For the control's paint: while a fade runs it puts the last frame on DC (nothing before
+  // the first) and answers true, and the control paints nothing of its own.
+  bool PaintFrame(HDC dc) const;
+  TsFadeTimer* Timer() const { return FTimer.get(); }
+
+ private:
+  void Start(bool clicked, int direction);
+  void ControlMessage(TMessage& m, const TWndMethod& inherited);
+
+  TWinControl& FControl;
+  TsCommonData& FData;
+  std::unique_ptr<TsFadeTimer> FTimer;  // empty while no fade runs
+  TWndProcLink FLink;                   // in the control's message path: size and window end
+};
 
 // Shows or hides the control's glow after a state change.
 void UpdateGlow(TsCommonData& data, bool clicked);
@@ -77,8 +108,5 @@ void UpdateGlow(TsCommonData& data, bool clicked);
 // The dotted focus frame of skinned controls over a rectangle of a 24-bit cache: every third
 // pixel of each edge black, with a white one diagonally above left of it; clipped to the bitmap.
 void DrawFocusFrame(TBitmap& bitmap, const TRect& r);
-
-// Copies a bitmap to a device context at a point (the cache to the window, a frame, ...).
-void DrawBitmap(HDC dc, int x, int y, const TBitmap& bitmap);
 
 }  // namespace evesk

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <cmath>
+#include <utility>
 
 #include "framework/Application.h"
 #include "framework/Handles.h"
@@ -11,6 +12,11 @@
 namespace evesk {
 
 namespace {
+
+void ShellOpen(HWND owner, const std::string& url, int show) {
+  ShellExecuteA(owner, "open", url.c_str(), nullptr, nullptr, show);  // failures are the shell's to show
+}
+TWebLabelOpener gOpenWebLabel = ShellOpen;
 
 // One label paints at a time; font changes it makes meanwhile are its own.
 bool gLabelPainting = false;
@@ -130,8 +136,7 @@ void TsCustomLabel::Paint(TCanvas& canvas) {
     if (back.SetSize(FWidth, FHeight, TPixelFormat::pf24bit) && back.Handle()) {
       PaintItem(DefaultManager()->Tables(), section, FSkinSection, parent, -1, -1, back, TacPoint{FLeft, FTop},
                 TRect{0, 0, FWidth, FHeight}, 0, true);
-      TBitmapDC mem(back);
-      BitBlt(canvas.Handle(), 0, 0, FWidth, FHeight, mem.Handle(), 0, 0, SRCCOPY);
+      BlitBitmap(canvas.Handle(), 0, 0, FWidth, FHeight, back);
     }
   }
   if (!FEnabled && ActiveManager()) {
@@ -185,6 +190,10 @@ const TClassInfo& TsWebLabel::StaticClassInfo() {
   return info;
 }
 
+TWebLabelOpener SetWebLabelOpener(TWebLabelOpener opener) {
+  return std::exchange(gOpenWebLabel, opener ? opener : ShellOpen);
+}
+
 TsWebLabel::TsWebLabel(TComponent* owner) : TsCustomLabel(owner) {
   FCursor = crHandPoint;
   FNormalFont.Assign(FFont);
@@ -236,8 +245,7 @@ LRESULT TsWebLabel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONDOWN: {
       const LRESULT r = TsCustomLabel::WndProc(msg, wp, lp);
       if (!FURL.empty())
-        ShellExecuteA(Application ? Application->Handle() : nullptr, "open", FURL.c_str(), nullptr, nullptr,
-                      static_cast<int>(FShowMode));
+        gOpenWebLabel(Application ? Application->Handle() : nullptr, FURL, static_cast<int>(FShowMode));
       return r;
     }
     case WM_ERASEBKGND: return 0;

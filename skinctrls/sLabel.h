@@ -34,6 +34,11 @@ enum TsWindowShowMode {
   soRestore, soDefault
 };
 
+// How a web label has its address opened (the shell's "open" by default); a test puts a
+// recorder here. Returns the one it replaces.
+using TWebLabelOpener = void (*)(HWND owner, const std::string& url, int show);
+TWebLabelOpener SetWebLabelOpener(TWebLabelOpener opener);
+
 class TsWebLabel : public TsCustomLabel {
  public:
   explicit TsWebLabel(TComponent* owner);

@@ -16,9 +16,8 @@ constexpr UINT RedrawFlags = RDW_FRAME | RDW_UPDATENOW | RDW_ERASE | RDW_INVALID
 
 
 void FillSolid(HDC dc, const RECT& r, TColor color) {
-  HBRUSH brush = CreateSolidBrush(ColorToRGB(color) & 0xFFFFFF);
-  ::FillRect(dc, &r, brush);
-  DeleteObject(brush);
+  const TBrushHandle brush(CreateSolidBrush(ColorToRGB(color) & 0xFFFFFF));
+  ::FillRect(dc, &r, brush.Get());
 }
 
 }  // namespace
@@ -28,17 +27,12 @@ const TClassInfo& TsPanel::StaticClassInfo() {
   return info;
 }
 
-TsPanel::TsPanel(TComponent* owner) : TPanel(owner), FSkinData(this, ckPanel) {
+TsPanel::TsPanel(TComponent* owner) : TsSkinned(owner) {
   // A control made after the skin was applied takes it from here.
   FSkinData.Loaded();
 }
 
 TsPanel::~TsPanel() { Destroying(); }
-
-void TsPanel::Loaded() {
-  TPanel::Loaded();
-  FSkinData.Loaded();
-}
 
 bool TsPanel::Ready() const {
   return FHandle && !(ComponentState() & (csLoading | csReading | csDestroying)) && FParent;
@@ -91,8 +85,7 @@ void TsPanel::PaintDirect(HDC dc) {
   FSkinData.Updating = false;
   BuildCache();
   if (TBitmap* cache = FSkinData.Cache(); cache && cache->Handle() && !cache->Empty()) {
-    TBitmapDC mem(*cache);
-    BitBlt(dc, 0, 0, FWidth, FHeight, mem.Handle(), 0, 0, SRCCOPY);
+    BlitBitmap(dc, 0, 0, FWidth, FHeight, *cache);
   } else {
     FillSolid(dc, RECT{0, 0, FWidth, FHeight}, FColor);
   }
@@ -108,7 +101,7 @@ void TsPanel::PaintPanel(HDC dc, bool sendUpdated) {
   if (CachedMode()) {
     if (FSkinData.Updating) return;
     TBitmap* cache = FSkinData.Cache();
-    if (FSkinData.BGChanged || FPartlyShown || cache->Width() != FWidth || cache->Height() != FHeight) BuildCache();
+    if (FSkinData.NeedsRebuild() || FPartlyShown) BuildCache();
     RECT clip;
     GetClipBox(dc, &clip);
     FPartlyShown = clip.left > 0 || clip.top > 0 || clip.right < FWidth || clip.bottom < FHeight;
@@ -122,150 +115,167 @@ void TsPanel::PaintPanel(HDC dc, bool sendUpdated) {
           ExcludeClipRect(dc, b.left, b.top, b.right, b.bottom);
         }
       }
-      TBitmapDC mem(*cache);
-      BitBlt(dc, 0, 0, FWidth, FHeight, mem.Handle(), 0, 0, SRCCOPY);
+      BlitBitmap(dc, 0, 0, FWidth, FHeight, *cache);
     }
     PaintGraphicChildren(*this, dc);
   } else {
     PaintDirect(dc);
   }
-  if (sendUpdated) {
-    for (TControl* c : std::vector<TControl*>(FControls)) {
-      auto* w = dynamic_cast<TWinControl*>(c);
-      if (!w) c->Perform(SM_QUENCHCMD, SkinCommand(TacCommand::ParentUpdateEnded), 0);
-      else if (w->HandleAllocated() &&
-               SendMessageA(w->Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled), 0) == 1)
-        SendMessageA(w->Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::ParentUpdateEnded), 0);
-    }
+  if (sendUpdated) TellChildrenUpdateEnded();
+}
+
+void TsPanel::TellChildrenUpdateEnded() {
+  for (TControl* c : std::vector<TControl*>(FControls)) {
+    auto* w = dynamic_cast<TWinControl*>(c);
+    if (!w) c->Perform(SM_QUENCHCMD, SkinCommand(TacCommand::ParentUpdateEnded), 0);
+    else if (w->HandleAllocated() &&
+             SendMessageA(w->Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled), 0) == 1)
+      SendMessageA(w->Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::ParentUpdateEnded), 0);
   }
 }
 
-void TsPanel::Relay(WPARAM wp, LPARAM lp) { SendSkinCommandToControls(this, wp, lp); }
+void TsPanel::Relay(const TsSkinCommand& c) { SendSkinCommandToControls(this, c.Message.WParam, c.Message.LParam); }
 
 void TsPanel::RedrawNow() {
   if (FHandle && IsWindowVisible(FHandle)) RedrawWindow(FHandle, nullptr, nullptr, RedrawFlags);
 }
 
-bool TsPanel::SkinCmd(TacCommand command, WPARAM wp, LPARAM lp, LRESULT& result) {
-  const bool own = ForManager(lp, FSkinData.SkinManager());
-  LRESULT ignored = 0;
-  result = 0;
-  switch (command) {
-    case TacCommand::SetNewSkin:
-      FControlStyle &= ~csOpaque;
-      Relay(wp, lp);
-      if (own) FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
-      return true;
-    case TacCommand::RemoveSkin:
-      FControlStyle &= ~csOpaque;
-      if (own) {
-        FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
-        if (FHandle) RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
-      }
-      Relay(wp, lp);
-      return true;
-    case TacCommand::Refresh:
-      if (own) {
-        FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, ignored);
-        FSkinData.BGChanged = true;
-        RedrawNow();
-      }
-      Relay(wp, lp);
-      return true;
-    case TacCommand::ParentUpdateEnded:
-      if (FSkinData.Updating) {
-        FSkinData.Updating = false;
-        RedrawNow();
-      }
-      Relay(wp, lp);
-      return true;
-    case TacCommand::CtrlHandled: result = 1; return true;
-    case TacCommand::IsChanged: result = FSkinData.Updating; return true;
-    case TacCommand::GetApplication: result = reinterpret_cast<LRESULT>(Application); return true;
-    case TacCommand::GetBG: {
-      auto* info = reinterpret_cast<TacBGInfo*>(lp);
-      if (!info) return true;
-      if (FSkinData.BGChanged && !FSkinData.Updating && Skinned()) BuildCache();
-      FSkinData.AnswerBGRequest(*info);
-      RECT client{0, 0, FWidth, FHeight};
-      if (FHandle) GetClientRect(FHandle, &client);
-      const int frame = (FWidth - (client.right - client.left)) / 2;
-      // Children lie in the client area, the cache covers the frame too.
-      if (frame > 0 && info->BgType == btCache && !info->PleaseDraw) {
-        info->X += frame;
-        info->Y += frame;
-      }
-      return true;
-    }
-    default: return FSkinData.HandleMessage(SM_QUENCHCMD, wp, lp, result);
+// The panel passes every skin change on to its children, whichever manager sent it.
+bool TsPanel::OnSkinApplied(TsSkinCommand& c) {
+  FControlStyle &= ~csOpaque;
+  Relay(c);
+  if (c.OwnManager) c.Default();
+  return c.Answer(0);
+}
+
+bool TsPanel::OnSkinRemoved(TsSkinCommand& c) {
+  FControlStyle &= ~csOpaque;
+  if (c.OwnManager) {
+    c.Default();
+    if (FHandle) RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+  }
+  Relay(c);
+  return c.Answer(0);
+}
+
+bool TsPanel::OnSkinRefreshed(TsSkinCommand& c) {
+  if (c.OwnManager) {
+    c.Default();
+    FSkinData.InvalidateCache();
+    RedrawNow();
+  }
+  Relay(c);
+  return c.Answer(0);
+}
+
+bool TsPanel::OnParentUpdateEnded(TsSkinCommand& c) {
+  if (FSkinData.Updating) {
+    FSkinData.Updating = false;
+    RedrawNow();
+  }
+  Relay(c);
+  return c.Answer(0);
+}
+
+bool TsPanel::OnChangedQuery(TsSkinCommand& c) { return c.Answer(FSkinData.Updating); }
+
+bool TsPanel::OnBackgroundRequest(TsSkinCommand& c) {
+  if (auto* info = reinterpret_cast<TacBGInfo*>(c.Message.LParam)) AnswerBackground(*info);
+  return c.Answer(0);
+}
+
+void TsPanel::AnswerBackground(TacBGInfo& info) {
+  if (FSkinData.NeedsRebuild() && !FSkinData.Updating && Skinned()) BuildCache();
+  FSkinData.AnswerBGRequest(info);
+  RECT client{0, 0, FWidth, FHeight};
+  if (FHandle) GetClientRect(FHandle, &client);
+  const int frame = (FWidth - (client.right - client.left)) / 2;
+  // Children lie in the client area, the cache covers the frame too.
+  if (frame > 0 && info.BgType == btCache && !info.PleaseDraw) {
+    info.X += frame;
+    info.Y += frame;
   }
 }
 
-LRESULT TsPanel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
-  LRESULT result = 0;
-  if (msg == SM_QUENCHCMD && SkinCmd(CommandOf(wp), wp, lp, result)) return result;
-  if (!Ready()) return TPanel::WndProc(msg, wp, lp);
-  if (!Skinned()) {
-    if (FSkinData.HandleMessage(msg, wp, lp, result)) return result;
-    if (msg == WM_PRINT && OnPaint && wp) {
-      TCanvas canvas(reinterpret_cast<HDC>(wp));
-      OnPaint(this, canvas);
-      return 0;
-    }
-    return TPanel::WndProc(msg, wp, lp);
+void TsPanel::SkinMessage(TMessage& m, const TWndMethod& inherited) {
+  if (m.Msg == SM_QUENCHCMD) return DataFirst(m, inherited);  // the operations above
+  if (!Ready()) return inherited(m);
+  if (!Skinned()) return UnskinnedMessage(m, inherited);
+  if (FSkinData.HandleMessage(m)) return;
+  if (!SkinnedMessage(m, inherited)) inherited(m);
+}
+
+void TsPanel::UnskinnedMessage(TMessage& m, const TWndMethod& inherited) {
+  if (FSkinData.HandleMessage(m)) return;
+  if (m.Msg == WM_PRINT && OnPaint && m.WParam) {
+    TCanvas canvas(reinterpret_cast<HDC>(m.WParam));
+    OnPaint(this, canvas);
+    m.Result = 0;
+    return;
   }
-  if (FSkinData.HandleMessage(msg, wp, lp, result)) return result;
-  switch (msg) {
-    case WM_PAINT: {
-      if (!IsWindowVisible(FHandle)) break;
-      if (!CachedMode() && FSkinData.DependsOnParent()) {
-        TPaintDC dc(FHandle);  // painted on erasing
-        return 0;
-      }
-      if (wp) {
-        PaintPanel(reinterpret_cast<HDC>(wp), false);
-      } else {
-        TPaintDC dc(FHandle);
-        PaintPanel(dc.Get(), false);
-      }
-      return 0;
-    }
+  inherited(m);
+}
+
+// True when the message is answered; false lets the class library have it (too).
+bool TsPanel::SkinnedMessage(TMessage& m, const TWndMethod& inherited) {
+  switch (m.Msg) {
+    case WM_PAINT:
+      if (!IsWindowVisible(FHandle)) return false;
+      PaintMessage(m);
+      return true;
     case WM_ERASEBKGND:
-      if (!CachedMode() && !FSkinData.Updating && wp) PaintDirect(reinterpret_cast<HDC>(wp));
-      return 1;
-    case WM_PRINT: {
-      FSkinData.Updating = false;
-      BuildCache();
-      TBitmap* cache = FSkinData.Cache();
-      if (wp && cache && cache->Handle() && !cache->Empty()) {
-        TBitmapDC mem(*cache);
-        BitBlt(reinterpret_cast<HDC>(wp), 0, 0, FWidth, FHeight, mem.Handle(), 0, 0, SRCCOPY);
-      }
-      if (!CachedMode() && cache) cache->SetSize(0, 0, TPixelFormat::pf24bit);
-      return 0;
-    }
+      if (!CachedMode() && !FSkinData.Updating && m.WParam) PaintDirect(reinterpret_cast<HDC>(m.WParam));
+      m.Result = 1;
+      return true;
+    case WM_PRINT: PrintMessage(m); return true;
     case WM_SIZE:
-    case WM_WINDOWPOSCHANGING: FSkinData.BGChanged = true; break;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS: return TPanel::WndProc(msg, wp, lp);
+    case WM_WINDOWPOSCHANGING: FSkinData.InvalidateCache(); return false;
     case CM_VISIBLECHANGED:
-      FSkinData.BGChanged = true;
+      FSkinData.InvalidateCache();
       FSkinData.Updating = false;
-      break;
+      return false;
     case CM_COLORCHANGED:
-      if (FSkinData.CustomColor()) FSkinData.BGChanged = true;
-      break;
-    case CM_TEXTCHANGED: FSkinData.Invalidate(); return 0;
-    case CM_FONTCHANGED:
-      result = TPanel::WndProc(msg, wp, lp);
-      if (!FCaption.empty()) FSkinData.Invalidate();
-      return result;
-    case CM_ENABLEDCHANGED:
-      result = TPanel::WndProc(msg, wp, lp);
+      if (FSkinData.CustomColor()) FSkinData.InvalidateCache();
+      return false;
+    case CM_TEXTCHANGED:
       FSkinData.Invalidate();
-      return result;
+      m.Result = 0;
+      return true;
+    case CM_FONTCHANGED:
+      inherited(m);
+      if (!FCaption.empty()) FSkinData.Invalidate();
+      return true;
+    case CM_ENABLEDCHANGED:
+      inherited(m);
+      FSkinData.Invalidate();
+      return true;
+    default: return false;
   }
-  return TPanel::WndProc(msg, wp, lp);
+}
+
+void TsPanel::PaintMessage(TMessage& m) {
+  m.Result = 0;
+  if (!CachedMode() && FSkinData.DependsOnParent()) {
+    TPaintDC dc(FHandle);  // painted on erasing
+    return;
+  }
+  if (m.WParam) {
+    PaintPanel(reinterpret_cast<HDC>(m.WParam), false);
+  } else {
+    TPaintDC dc(FHandle);
+    PaintPanel(dc.Get(), false);
+  }
+}
+
+void TsPanel::PrintMessage(TMessage& m) {
+  m.Result = 0;
+  FSkinData.Updating = false;
+  BuildCache();
+  TBitmap* cache = FSkinData.Cache();
+  if (m.WParam && cache && cache->Handle() && !cache->Empty()) {
+    BlitBitmap(reinterpret_cast<HDC>(m.WParam), 0, 0, FWidth, FHeight, *cache);
+  }
+  if (!CachedMode() && cache) cache->SetSize(0, 0, TPixelFormat::pf24bit);
 }
 
 void PaintGraphicChildren(TWinControl& container, HDC dc, POINT offset) {

@@ -6,13 +6,12 @@
 
 namespace evesk {
 
-class TsPanel : public TPanel, public TacSkinCommandRelay {
+class TsPanel : public TsSkinned<TPanel, ckPanel>, public TacSkinCommandRelay {
  public:
   explicit TsPanel(TComponent* owner);
   ~TsPanel() override;
   static const TClassInfo& StaticClassInfo();
   const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
-  TsCommonData* SkinData() { return &FSkinData; }
   bool Skinned() const { return FSkinData.Skinned(true); }
 
   // Paints the panel (and its graphic children) onto DC, or onto its own window without one;
@@ -24,19 +23,28 @@ class TsPanel : public TPanel, public TacSkinCommandRelay {
   void BuildCache();
 
  protected:
-  void Loaded() override;
-  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  void SkinMessage(TMessage& m, const TWndMethod& inherited) override;
+  bool OnSkinApplied(TsSkinCommand& c) override;
+  bool OnSkinRemoved(TsSkinCommand& c) override;
+  bool OnSkinRefreshed(TsSkinCommand& c) override;
+  bool OnParentUpdateEnded(TsSkinCommand& c) override;
+  bool OnChangedQuery(TsSkinCommand& c) override;
+  bool OnBackgroundRequest(TsSkinCommand& c) override;
 
  private:
   bool Ready() const;
   bool CachedMode() { return FSkinData.Cache() != nullptr && !FSkinData.CustomColor(); }
-  bool SkinCmd(TacCommand command, WPARAM wp, LPARAM lp, LRESULT& result);
-  void Relay(WPARAM wp, LPARAM lp);
+  void UnskinnedMessage(TMessage& m, const TWndMethod& inherited);
+  bool SkinnedMessage(TMessage& m, const TWndMethod& inherited);
+  void PaintMessage(TMessage& m);
+  void PrintMessage(TMessage& m);
+  void AnswerBackground(TacBGInfo& info);
+  void TellChildrenUpdateEnded();
+  void Relay(const TsSkinCommand& c);
   void RedrawNow();
   void PaintDirect(HDC dc);
   RECT CaptionArea() const;
 
-  TsCommonData FSkinData;
   bool FPartlyShown = false;  // the last paint covered only a part of the panel
 };
 

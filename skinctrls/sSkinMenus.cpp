@@ -50,15 +50,6 @@ void PurgeGone() {
               owned.end());
 }
 
-void Blit(HDC dc, int x, int y, const TBitmap& bmp, int sx, int sy, int w, int h) {
-  if (!dc || !bmp.Handle()) return;
-  HDC mem = CreateCompatibleDC(dc);
-  HGDIOBJ old = SelectObject(mem, static_cast<HBITMAP>(bmp.Handle()));
-  BitBlt(dc, x, y, w, h, mem, sx, sy, SRCCOPY);
-  SelectObject(mem, old);
-  DeleteDC(mem);
-}
-
 int CALLBACK FontFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM lp) {
   *reinterpret_cast<bool*>(lp) = true;
   return 0;
@@ -115,10 +106,9 @@ void DrawSystemGlyph(HDC dc, UINT command, const RECT& box, COLORREF colour) {
     }
     case SC_RESTORE: {
       RECT back{cx - h + 2, cy - h, cx + h + 1, cy + h - 2}, front{cx - h, cy - h + 3, cx + h - 2, cy + h + 1};
-      HBRUSH b = CreateSolidBrush(colour);
-      FrameRect(dc, &back, b);
-      FrameRect(dc, &front, b);
-      DeleteObject(b);
+      const TBrushHandle b(CreateSolidBrush(colour));
+      FrameRect(dc, &back, b.Get());
+      FrameRect(dc, &front, b.Get());
       break;
     }
     default: line(cx - h, cy - h, cx + h + 1, cy + h + 1), line(cx + h, cy - h, cx - h - 1, cy + h + 1); break;
@@ -156,8 +146,9 @@ int TsSkinableMenus::SkinBorderWidth() const {
   const int section = t.GetSectionIndex("MAINMENU");
   if (section < 0) return 0;
   const int border = t.Sections()[static_cast<std::size_t>(section)].BorderIndex;
-  if (!FManager->IsValidImgIndex(border)) return 0;
-  const int w = t.Masks()[static_cast<std::size_t>(border)].BorderWidth;
+  const TsMaskData* borderMask = t.MaskAt(border);
+  if (!borderMask) return 0;
+  const int w = borderMask->BorderWidth;
   return w <= 0 ? 3 : w;
 }
 
@@ -337,6 +328,39 @@ void TsSkinableMenus::DropBackground(HWND menuWnd) {
   FMenuOfWindow.erase(menuWnd);
 }
 
+// What one item's drawing needs to know.
+struct TsSkinableMenus::TItemPaint {
+  TPopupMenu* Menu;
+  TMenuItem* Item;
+  TOwnerDrawState State;
+  TacMenuItemKind Kind;
+  bool Enabled, Hot;
+  HWND Wnd;                 // its popup window, if known
+  const TBitmap* Background;  // the popup's image, if known
+  TCacheInfo Under;         // the popup background, where this item lies in it
+  int W, H;
+  int ItemSection;
+};
+
+namespace {
+
+// The popup window the item lies in: the one the DC belongs to, else the newest popup.
+HWND ItemWindow(HDC dc) {
+  HWND wnd = WindowFromDC(dc);
+  TacMenuWnd* adapter = nullptr;
+  for (TacMenuWnd* a : MenuWindows())
+    if (a->Window == wnd && !a->Destroyed) adapter = a;
+  if (!adapter && !MenuWindows().empty() && !MenuWindows().back()->Destroyed) adapter = MenuWindows().back();
+  if (adapter) adapter->SkinnedItems = true;
+  return adapter ? adapter->Window : nullptr;
+}
+
+bool HasGlyph(const TPopupMenu* menu, const TMenuItem* item) {
+  return menu->Images() && item->ImageIndex() >= 0 && item->ImageIndex() < menu->Images()->Count();
+}
+
+}  // namespace
+
 void TsSkinableMenus::DrawItem(TPopupMenu* menu, TMenuItem* item, TCanvas& canvas, const RECT& rect,
                                TOwnerDrawState state) {
   const int w = rect.right - rect.left, h = rect.bottom - rect.top;
@@ -344,125 +368,129 @@ void TsSkinableMenus::DrawItem(TPopupMenu* menu, TMenuItem* item, TCanvas& canva
     item->DrawItem(canvas, rect, state, menu->Images());
     return;
   }
-  // The popup window the item lies in: the one the DC belongs to, else the newest popup.
-  HWND wnd = WindowFromDC(canvas.Handle());
-  TacMenuWnd* adapter = nullptr;
-  for (TacMenuWnd* a : MenuWindows())
-    if (a->Window == wnd && !a->Destroyed) adapter = a;
-  if (!adapter && !MenuWindows().empty() && !MenuWindows().back()->Destroyed) adapter = MenuWindows().back();
-  wnd = adapter ? adapter->Window : nullptr;
-  if (adapter) adapter->SkinnedItems = true;
+  const HWND wnd = ItemWindow(canvas.Handle());
   if (wnd) FMenuOfWindow[wnd] = menu;
   const TBitmap* bg = wnd ? PopupBackground(wnd) : nullptr;
   const POINT origin = wnd ? ClientOffset(wnd) : POINT{0, 0};
   const TsSkinTables& t = FManager->Tables();
   TBitmap bmp;
   if (!bmp.SetSize(w, h, TPixelFormat::pf24bit)) return;
-  TCacheInfo under;  // the popup background, where this item lies in it
+  TItemPaint p{menu, item, state, KindOf(item), false, false, wnd, bg, TCacheInfo{}, w, h, t.GetSectionIndex("MENUITEM")};
   if (bg) {
-    under.Bmp = bg;
-    under.X = rect.left + origin.x, under.Y = rect.top + origin.y;
-    under.Ready = true;
+    p.Under.Bmp = bg;
+    p.Under.X = rect.left + origin.x, p.Under.Y = rect.top + origin.y;
+    p.Under.Ready = true;
   } else {
     const int s = t.GetSectionIndex("MAINMENU");
-    under.FillColor = s >= 0 ? t.Sections()[static_cast<std::size_t>(s)].Color & 0xFFFFFF : 0xFFFFFF;
+    p.Under.FillColor = s >= 0 ? t.Sections()[static_cast<std::size_t>(s)].Color & 0xFFFFFF : 0xFFFFFF;
   }
-  CopyParent(bmp, BoundsOf(bmp), under);
-  const TacMenuItemKind kind = KindOf(item);
-  const bool enabled = item->Enabled() && !(state & (odDisabled | odGrayed));
-  const bool hot = enabled && (state & odSelected);
-  const SIZE glyph = GlyphSize(menu, item);
-  const TacPoint offset{};  // the background image already starts under the item
-  const int itemSection = t.GetSectionIndex("MENUITEM");
-  {
-    if (kind == smSeparator) {
-      // Right of the icon strip, in from the right edge.
-      const int extra = FManager->MenuSupport()->UseExtraLine ? FManager->MenuSupport()->ExtraLineWidth : 0;
-      const int stripRight = (bg ? StripLeft(wnd) - under.X : 0) + extra + IcoLineWidth(menu);
-      const int left = std::max(stripRight + 2, Margin + Spacing);
-      const TRect line{left, 0, w - (2 * Margin + Spacing), h};
-      if (!IsEmpty(line)) {
-        const int divider = t.GetSectionIndex("DIVIDERV");
-        PaintItem(t, divider, "DIVIDERV", under, -1, -1, bmp, offset, line, 0, true);
-      }
-    } else if (kind == smCaption) {
-      const int toolbar = t.GetSectionIndex("TOOLBAR");
-      PaintItem(t, toolbar, "TOOLBAR", under, -1, -1, bmp, offset, BoundsOf(bmp), 0, true);
-    } else {
-      PaintItem(t, itemSection, "MENUITEM", under, -1, -1, bmp, offset, BoundsOf(bmp), hot ? 1 : 0, true);
-      const bool hasGlyph = menu->Images() && item->ImageIndex() >= 0 && item->ImageIndex() < menu->Images()->Count();
-      if (item->Checked() && !hasGlyph && item->Command() == 0) {
-        const TsCachedIndexes& c = FManager->Cached();
-        int mask = item->RadioItem() ? c.RadioChecked : t.GetMaskIndex(c.GlobalInfo, "GLOBALINFO", "CHECK");
-        if (!FManager->IsValidImgIndex(mask)) mask = c.BoxChecked;
-        if (FManager->IsValidImgIndex(mask)) {
-          const TsMaskData& md = t.Masks()[static_cast<std::size_t>(mask)];
-          TacStateImage image;
-          const int st = hot ? 1 : 0;
-          if (GetStateImage(md, t.MasterBitmap(), st, image)) {
-            TCacheInfo self;
-            self.Bmp = &bmp;
-            self.Ready = true;
-            DrawGlyph(bmp, TacPoint{Margin, (h - image.H) / 2}, st, self, md, t.MasterBitmap(), 1);
-          }
-        }
-      }
-    }
-  }
-  {
-    TBitmapCanvas c(bmp);
-    HDC dc = c.Handle();
-    if (kind == smNormal) {
-      const bool hasGlyph = menu->Images() && item->ImageIndex() >= 0 && item->ImageIndex() < menu->Images()->Count();
-      if (hasGlyph) {
-        menu->Images()->Draw(c, Margin, (h - menu->Images()->Height()) / 2, item->ImageIndex(), enabled);
-      } else if (item->Command() != 0) {
-        const TsGeneralData* s = itemSection >= 0 ? &t.Sections()[static_cast<std::size_t>(itemSection)] : nullptr;
-        const TColor colour = s ? (hot ? s->HotFontColor : s->FontColor) : 0;
-        RECT box{Margin, (h - glyph.cy) / 2, Margin + glyph.cx, (h - glyph.cy) / 2 + glyph.cy};
-        DrawSystemGlyph(dc, item->Command(), box, ColorToRGB(colour) & 0xFFFFFF);
-      }
-      TFontHandle font(MakeMenuFont(item->Default() || (state & odDefault)));
-      TSelectObject select(dc, font.Get());
-      std::string text = item->Caption();
-      UINT format = (Alignment == taCenter ? DT_CENTER : Alignment == taRightJustify ? DT_RIGHT : DT_LEFT) |
-                    DT_SINGLELINE | DT_VCENTER | DT_EXPANDTABS | DT_NOCLIP;
-      if (!text.empty() && text[0] == '\b') {
-        text = text.substr(1) + "      ";
-        format = (format & ~(DT_CENTER | DT_LEFT)) | DT_RIGHT;
-      }
-      // A shortcut after a tab stands right-aligned, 8 pixels in from the right edge.
-      std::string shortcut;
-      if (const auto tab = text.find('\t'); tab != std::string::npos) {
-        shortcut = text.substr(tab + 1);
-        text.resize(tab);
-      }
-      RECT r{static_cast<LONG>(glyph.cx) + 2 * Margin + Spacing, 0, w, h};
-      WriteText(c, text, true, FManager, hot, itemSection, format, r);
-      if (!shortcut.empty()) {
-        RECT sr{r.left, 0, w - 8, h};
-        WriteText(c, shortcut, true, FManager, hot, itemSection, DT_RIGHT | DT_SINGLELINE | DT_VCENTER, sr);
-      }
-    } else if (kind == smCaption) {
-      TSelectObject select(dc, FCaptionFont.Handle());
-      RECT r{0, 0, w, h};
-      WriteText(c, item->Caption().substr(1, item->Caption().size() - 2), true, FManager, false,
-                t.GetSectionIndex("TOOLBAR"), DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_HIDEPREFIX, r);
-    }
-    if (OnDrawItem) {
-      RECT r{0, 0, w, h};
-      OnDrawItem(item, c, kind, state, r);
-    }
-  }
+  CopyParent(bmp, BoundsOf(bmp), p.Under);
+  p.Enabled = item->Enabled() && !(state & (odDisabled | odGrayed));
+  p.Hot = p.Enabled && (state & odSelected);
+  PaintItemFace(p, bmp);
+  WriteItem(p, bmp);
   // A disabled item fades toward the background under it.
-  if (!enabled && kind == smNormal) {
+  if (!p.Enabled && p.Kind == smNormal) {
     TBitmap back;
     if (back.SetSize(w, h, TPixelFormat::pf24bit)) {
-      CopyParent(back, BoundsOf(back), under);
+      CopyParent(back, BoundsOf(back), p.Under);
       MixImage(bmp, TacPoint{}, clSkinFuchsia, 0.4, BoundsOf(back), back);
     }
   }
-  Blit(canvas.Handle(), rect.left, rect.top, bmp, 0, 0, w, h);
+  BlitBitmap(canvas.Handle(), rect.left, rect.top, w, h, bmp, 0, 0);
+}
+
+// The item's background by its kind: separator line, caption band, or item (hot or not) with its check.
+void TsSkinableMenus::PaintItemFace(const TItemPaint& p, TBitmap& bmp) {
+  const TsSkinTables& t = FManager->Tables();
+  const TacPoint offset{};  // the background image already starts under the item
+  if (p.Kind == smSeparator) {
+    // Right of the icon strip, in from the right edge.
+    const int extra = FManager->MenuSupport()->UseExtraLine ? FManager->MenuSupport()->ExtraLineWidth : 0;
+    const int stripRight = (p.Background ? StripLeft(p.Wnd) - p.Under.X : 0) + extra + IcoLineWidth(p.Menu);
+    const int left = std::max(stripRight + 2, Margin + Spacing);
+    const TRect line{left, 0, p.W - (2 * Margin + Spacing), p.H};
+    if (!IsEmpty(line)) {
+      const int divider = t.GetSectionIndex("DIVIDERV");
+      PaintItem(t, divider, "DIVIDERV", p.Under, -1, -1, bmp, offset, line, 0, true);
+    }
+  } else if (p.Kind == smCaption) {
+    const int toolbar = t.GetSectionIndex("TOOLBAR");
+    PaintItem(t, toolbar, "TOOLBAR", p.Under, -1, -1, bmp, offset, BoundsOf(bmp), 0, true);
+  } else {
+    PaintItem(t, p.ItemSection, "MENUITEM", p.Under, -1, -1, bmp, offset, BoundsOf(bmp), p.Hot ? 1 : 0, true);
+    if (p.Item->Checked() && !HasGlyph(p.Menu, p.Item) && p.Item->Command() == 0) PaintCheck(p, bmp);
+  }
+}
+
+void TsSkinableMenus::PaintCheck(const TItemPaint& p, TBitmap& bmp) {
+  const TsSkinTables& t = FManager->Tables();
+  const TsCachedIndexes& c = FManager->Cached();
+  int mask = p.Item->RadioItem() ? c.RadioChecked : t.GetMaskIndex(c.GlobalInfo, "GLOBALINFO", "CHECK");
+  if (!FManager->IsValidImgIndex(mask)) mask = c.BoxChecked;
+  const TsMaskData* found = t.MaskAt(mask);
+  if (!found) return;
+  const TsMaskData& md = *found;
+  TacStateImage image;
+  const int st = p.Hot ? 1 : 0;
+  if (!GetStateImage(md, t.MasterBitmap(), st, image)) return;
+  TCacheInfo self;
+  self.Bmp = &bmp;
+  self.Ready = true;
+  DrawGlyph(bmp, TacPoint{Margin, (p.H - image.H) / 2}, st, self, md, t.MasterBitmap(), 1);
+}
+
+// The glyph and text of an item, or a caption item's text; then the application's own drawing.
+void TsSkinableMenus::WriteItem(const TItemPaint& p, TBitmap& bmp) {
+  TBitmapCanvas c(bmp);
+  if (p.Kind == smNormal) {
+    WriteNormalItem(p, c);
+  } else if (p.Kind == smCaption) {
+    TSelectObject select(c.Handle(), FCaptionFont.Handle());
+    RECT r{0, 0, p.W, p.H};
+    const std::string& caption = p.Item->Caption();
+    WriteText(c, caption.substr(1, caption.size() - 2), true, FManager, false,
+              FManager->Tables().GetSectionIndex("TOOLBAR"), DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_HIDEPREFIX, r);
+  }
+  if (OnDrawItem) {
+    RECT r{0, 0, p.W, p.H};
+    OnDrawItem(p.Item, c, p.Kind, p.State, r);
+  }
+}
+
+void TsSkinableMenus::WriteNormalItem(const TItemPaint& p, TBitmapCanvas& c) {
+  HDC dc = c.Handle();
+  const TsSkinTables& t = FManager->Tables();
+  const SIZE glyph = GlyphSize(p.Menu, p.Item);
+  if (HasGlyph(p.Menu, p.Item)) {
+    p.Menu->Images()->Draw(c, Margin, (p.H - p.Menu->Images()->Height()) / 2, p.Item->ImageIndex(), p.Enabled);
+  } else if (p.Item->Command() != 0) {
+    const TsGeneralData* s = p.ItemSection >= 0 ? &t.Sections()[static_cast<std::size_t>(p.ItemSection)] : nullptr;
+    const TColor colour = s ? (p.Hot ? s->HotFontColor : s->FontColor) : 0;
+    RECT box{Margin, (p.H - glyph.cy) / 2, Margin + glyph.cx, (p.H - glyph.cy) / 2 + glyph.cy};
+    DrawSystemGlyph(dc, p.Item->Command(), box, ColorToRGB(colour) & 0xFFFFFF);
+  }
+  TFontHandle font(MakeMenuFont(p.Item->Default() || (p.State & odDefault)));
+  TSelectObject select(dc, font.Get());
+  std::string text = p.Item->Caption();
+  UINT format = (Alignment == taCenter ? DT_CENTER : Alignment == taRightJustify ? DT_RIGHT : DT_LEFT) |
+                DT_SINGLELINE | DT_VCENTER | DT_EXPANDTABS | DT_NOCLIP;
+  if (!text.empty() && text[0] == '\b') {
+    text = text.substr(1) + "      ";
+    format = (format & ~(DT_CENTER | DT_LEFT)) | DT_RIGHT;
+  }
+  // A shortcut after a tab stands right-aligned, 8 pixels in from the right edge.
+  std::string shortcut;
+  if (const auto tab = text.find('\t'); tab != std::string::npos) {
+    shortcut = text.substr(tab + 1);
+    text.resize(tab);
+  }
+  RECT r{static_cast<LONG>(glyph.cx) + 2 * Margin + Spacing, 0, p.W, p.H};
+  WriteText(c, text, true, FManager, p.Hot, p.ItemSection, format, r);
+  if (!shortcut.empty()) {
+    RECT sr{r.left, 0, p.W - 8, p.H};
+    WriteText(c, shortcut, true, FManager, p.Hot, p.ItemSection, DT_RIGHT | DT_SINGLELINE | DT_VCENTER, sr);
+  }
 }
 
 // ---- the popup window -------------------------------------------------------------------------
@@ -485,17 +513,14 @@ void TacMenuWnd::PaintFrame(HDC given) {
   TsSkinableMenus* menus = Menus();
   const TBitmap* bg = menus ? menus->PopupBackground(Window) : nullptr;
   if (!bg) return;
-  HDC dc = given ? given : GetWindowDC(Window);
-  if (!dc) return;
   const POINT origin = ClientOffset(Window);
   RECT cr{};
   GetClientRect(Window, &cr);
-  {
-    TSavedDC saved(dc);
-    ExcludeClipRect(dc, origin.x, origin.y, origin.x + cr.right, origin.y + cr.bottom);
-    Blit(dc, 0, 0, *bg, 0, 0, bg->Width(), bg->Height());
-  }
-  if (!given) ReleaseDC(Window, dc);
+  const RECT client{origin.x, origin.y, origin.x + cr.right, origin.y + cr.bottom};
+  const SIZE size{bg->Width(), bg->Height()};
+  if (given) return PaintNonClient(given, static_cast<HBITMAP>(bg->Handle()), size, client);
+  TWindowDC dc(Window, TWindowDC::Whole);
+  PaintNonClient(dc.Get(), static_cast<HBITMAP>(bg->Handle()), size, client);
 }
 
 void TacMenuWnd::PaintClientFrame() {
@@ -511,79 +536,82 @@ void TacMenuWnd::PaintClientFrame() {
     UnionRect(&items, &items, &r);
   }
   if (IsRectEmpty(&items)) return;
-  HDC dc = GetDC(Window);
+  TWindowDC dc(Window);
   if (!dc) return;
   const POINT origin = ClientOffset(Window);
   RECT cr{};
   GetClientRect(Window, &cr);
-  {
-    TSavedDC saved(dc);
-    ExcludeClipRect(dc, items.left, items.top, items.right, items.bottom);
-    Blit(dc, 0, 0, *bg, origin.x, origin.y, cr.right, cr.bottom);
-  }
-  ReleaseDC(Window, dc);
+  TSavedDC saved(dc.Get());
+  ExcludeClipRect(dc.Get(), items.left, items.top, items.right, items.bottom);
+  BlitBitmap(dc.Get(), 0, 0, cr.right, cr.bottom, *bg, origin.x, origin.y);
 }
 
 void TacMenuWnd::WndProc(TMessage& m) {
-  if (m.Msg == SM_QUENCHCMD) {
-    switch (CommandOf(m.WParam)) {
-      case TacCommand::CtrlHandled: m.Result = 1; return;
-      case TacCommand::MenuShown: Visible = true; return;
-      case TacCommand::SetUpdating: m.Result = Visible; return;  // a menu window answers whether it was shown
-      case TacCommand::GetApplication: m.Result = reinterpret_cast<LRESULT>(Application); return;
-      default: break;
-    }
+  if (m.Msg == SM_QUENCHCMD && MenuCommand(m)) return;
+  if (m.Msg == WM_DESTROY || m.Msg == WM_NCDESTROY) return OnDestroy(m);
+  if (!SkinActive() || !Manager->SkinData().Active || !SkinnedMessage(m)) TacMainWnd::WndProc(m);
+}
+
+bool TacMenuWnd::MenuCommand(TMessage& m) {
+  switch (CommandOf(m.WParam)) {
+    case TacCommand::CtrlHandled: m.Result = 1; return true;
+    case TacCommand::MenuShown: Visible = true; return true;
+    case TacCommand::SetUpdating: m.Result = Visible; return true;  // a menu window answers whether it was shown
+    case TacCommand::GetApplication: m.Result = reinterpret_cast<LRESULT>(Application); return true;
+    default: return false;
   }
-  if (m.Msg == WM_DESTROY || m.Msg == WM_NCDESTROY) {
-    if (TsSkinableMenus* menus = Menus()) menus->DropBackground(Window);
-    const HWND self = Window;
-    TacMainWnd::WndProc(m);  // unhooks
-    auto& list = MenuList();
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
-    // The other open menus lie partly under where this one was.
-    for (TacMenuWnd* other : std::vector<TacMenuWnd*>(list))
-      if (other->Window != self && IsWindow(other->Window))
-        RedrawWindow(other->Window, nullptr, nullptr, RDW_FRAME | RDW_UPDATENOW | RDW_INVALIDATE);
-    return;
-  }
-  if (!SkinActive() || !Manager->SkinData().Active) {
-    TacMainWnd::WndProc(m);
-    return;
-  }
+}
+
+void TacMenuWnd::OnDestroy(TMessage& m) {
+  if (TsSkinableMenus* menus = Menus()) menus->DropBackground(Window);
+  const HWND self = Window;
+  TacMainWnd::WndProc(m);  // unhooks
+  auto& list = MenuList();
+  list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  // The other open menus lie partly under where this one was.
+  for (TacMenuWnd* other : std::vector<TacMenuWnd*>(list))
+    if (other->Window != self && IsWindow(other->Window))
+      RedrawWindow(other->Window, nullptr, nullptr, RDW_FRAME | RDW_UPDATENOW | RDW_INVALIDATE);
+}
+
+bool TacMenuWnd::SkinnedMessage(TMessage& m) {
   switch (m.Msg) {
     case WM_PAINT:
       // Items are drawn (and known to be ours) while the window paints; some systems draw the
       // popup's border inside the client area around them: the skin's frame goes over it.
       TacMainWnd::WndProc(m);
       if (SkinnedItems) PaintClientFrame();
-      return;
-    case WM_ERASEBKGND: {
-      TsSkinableMenus* menus = Menus();
-      const TBitmap* bg = SkinnedItems && menus ? menus->PopupBackground(Window) : nullptr;
-      if (!bg) break;
-      const POINT origin = ClientOffset(Window);
-      RECT cr{};
-      GetClientRect(Window, &cr);
-      Blit(reinterpret_cast<HDC>(m.WParam), 0, 0, *bg, origin.x, origin.y, cr.right, cr.bottom);
+      return true;
+    case WM_ERASEBKGND:
+      if (!EraseBackground(reinterpret_cast<HDC>(m.WParam))) return false;
       m.Result = 1;
-      return;
-    }
+      return true;
     case WM_NCPAINT:
-      if (!SkinnedItems) break;
+      if (!SkinnedItems) return false;
       PaintFrame(nullptr);
       m.Result = 0;
-      return;
+      return true;
     case WM_PRINT:
       TacMainWnd::WndProc(m);
       if (SkinnedItems && (m.LParam & PRF_NONCLIENT)) PaintFrame(reinterpret_cast<HDC>(m.WParam));
-      return;
+      return true;
     case WM_WINDOWPOSCHANGED:
       TacMainWnd::WndProc(m);
       if (IsWindowVisible(Window)) Visible = true;
-      return;
-    default: break;
+      return true;
+    default: return false;
   }
-  TacMainWnd::WndProc(m);
+}
+
+bool TacMenuWnd::EraseBackground(HDC dc) {
+  TsSkinableMenus* menus = Menus();
+  const TBitmap* bg = SkinnedItems && menus ? menus->PopupBackground(Window) : nullptr;
+  if (!bg) return false;
+  const POINT origin = ClientOffset(Window);
+  RECT cr{};
+  GetClientRect(Window, &cr);
+  BlitBitmap(dc, 0, 0, cr.right, cr.bottom, *bg, origin.x, origin.y);
+  return true;
 }
 
 // ---- lists ------------------------------------------------------------------------------------

@@ -78,6 +78,11 @@ class TsSkinableMenus : public TComponent {
  private:
   struct TMeasure;
   struct TDraw;
+  struct TItemPaint;
+  void PaintItemFace(const TItemPaint& p, TBitmap& bmp);
+  void PaintCheck(const TItemPaint& p, TBitmap& bmp);
+  void WriteItem(const TItemPaint& p, TBitmap& bmp);
+  void WriteNormalItem(const TItemPaint& p, TBitmapCanvas& c);
   struct THooked {
     TPopupMenu* Menu;
     bool WasOwnerDraw;
@@ -104,6 +109,10 @@ class TacMenuWnd : public TacMainWnd {
  private:
   void PaintFrame(HDC dc);
   void PaintClientFrame();
+  bool MenuCommand(TMessage& m);
+  void OnDestroy(TMessage& m);
+  bool SkinnedMessage(TMessage& m);
+  bool EraseBackground(HDC dc);
   TsSkinableMenus* Menus() const;
 };
 

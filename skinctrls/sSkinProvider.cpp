@@ -18,39 +18,14 @@ namespace {
 
 constexpr int kFormKind = 224;
 
-// Lets the system handle a message that would paint its own caption, without letting it paint.
-LRESULT WithoutSystemPainting(HWND wnd, TMessage& m, const TWndMethod& inherited) {
-  const LONG style = GetWindowLongA(wnd, GWL_STYLE);
-  if (style & WS_VISIBLE) SetWindowLongA(wnd, GWL_STYLE, style & ~WS_VISIBLE);
-  inherited(m);
-  if (style & WS_VISIBLE) SetWindowLongA(wnd, GWL_STYLE, GetWindowLongA(wnd, GWL_STYLE) | WS_VISIBLE);
-  return m.Result;
-}
-
 const TsMaskData* MaskAt(const TsSkinManager* m, int index) {
-  return m && m->IsValidImgIndex(index) ? &m->Tables().Masks()[static_cast<std::size_t>(index)] : nullptr;
+  return m ? m->Tables().MaskAt(index) : nullptr;
 }
 
 std::unordered_map<const TForm*, TsSkinProvider*>& Providers() {
   static std::unordered_map<const TForm*, TsSkinProvider*> map;
   return map;
 }
-
-// The device context of the whole window, frame included.
-class TFrameDC {
- public:
-  explicit TFrameDC(HWND wnd) noexcept : FWnd(wnd), FDC(GetWindowDC(wnd)) {}
-  ~TFrameDC() {
-    if (FDC) ReleaseDC(FWnd, FDC);
-  }
-  TFrameDC(const TFrameDC&) = delete;
-  TFrameDC& operator=(const TFrameDC&) = delete;
-  HDC Get() const noexcept { return FDC; }
-
- private:
-  HWND FWnd;
-  HDC FDC;
-};
 
 }  // namespace
 
@@ -65,7 +40,7 @@ TacFrame::TacFrame(HWND wnd, TsCommonData& data, TacFrameOptions options)
 }
 
 TacFrame::~TacFrame() {
-  *FAlive = false;
+  FLife.End();
   HideButtonGlow();
 }
 
@@ -88,13 +63,22 @@ void TacFrame::UpdateMetrics() {
   FBorderW = FBorderH = FCaptionH = 0;
   FIconRect = RECT{};
   if (!IsWindow(FWnd)) return;
+  MeasureFrame();
+  TsSkinManager* m = FData.SkinManager();
+  if (!m || !FData.Skinned()) return;
+  FTitleIndex = m->Tables().GetSectionIndex(FOptions.TitleSection);
+  PlaceIcon(m->Tables().Globals());
+  PlaceButtons(*m);
+}
+
+void TacFrame::MeasureFrame() {
   RECT wr, cr;
   GetWindowRect(FWnd, &wr);
   GetClientRect(FWnd, &cr);
   POINT origin{0, 0};
   ClientToScreen(FWnd, &origin);
-  const int winW = wr.right - wr.left, winH = wr.bottom - wr.top;
-  const LONG style = GetWindowLongA(FWnd, GWL_STYLE), exStyle = GetWindowLongA(FWnd, GWL_EXSTYLE);
+  const int winH = wr.bottom - wr.top;
+  const LONG style = GetWindowLongA(FWnd, GWL_STYLE);
   // The frame covers what the system reserved around the client area; the client never moves.
   FBorderW = std::max(0, static_cast<int>(origin.x - wr.left));
   const int top = std::max(0, static_cast<int>(origin.y - wr.top));
@@ -105,25 +89,26 @@ void TacFrame::UpdateMetrics() {
   } else {
     FCaptionH = (style & WS_CAPTION) == WS_CAPTION ? top - FBorderH : 0;
   }
+}
 
-  TsSkinManager* m = FData.SkinManager();
-  if (!m || !FData.Skinned()) return;
-  const TsSkinTables& t = m->Tables();
-  FTitleIndex = t.GetSectionIndex(FOptions.TitleSection);
-  const TsSkinGlobals& g = t.Globals();
-  const int band = FBorderH + FCaptionH;
-
+void TacFrame::PlaceIcon(const TsSkinGlobals& g) {
+  const LONG style = GetWindowLongA(FWnd, GWL_STYLE);
   const int iconW = GetSystemMetrics(SM_CXSMICON), iconH = GetSystemMetrics(SM_CYSMICON);
   if (FOptions.ShowIcon && (style & WS_SYSMENU) && FCaptionH > 0) {
     const int left = FBorderW + g.BILeft;
-    const int y = (band - iconH) / 2;
+    const int y = (FBorderH + FCaptionH - iconH) / 2;
     FIconRect = RECT{left, y, left + iconW, y + iconH};
   }
-  if (FCaptionH <= 0 || !(style & WS_SYSMENU)) return;
+}
 
+void TacFrame::PlaceButtons(const TsSkinManager& m) {
+  const LONG style = GetWindowLongA(FWnd, GWL_STYLE), exStyle = GetWindowLongA(FWnd, GWL_EXSTYLE);
+  if (FCaptionH <= 0 || !(style & WS_SYSMENU)) return;
+  const TsSkinTables& t = m.Tables();
+  const TsSkinGlobals& g = t.Globals();
   const bool large = FOptions.LargeButtons >= 0 ? FOptions.LargeButtons != 0
                                                 : !(exStyle & (WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME));
-  const int gi = m->Cached().GlobalInfo >= 0 ? m->Cached().GlobalInfo : t.GetSectionIndex("GLOBALINFO");
+  const int gi = m.Cached().GlobalInfo >= 0 ? m.Cached().GlobalInfo : t.GetSectionIndex("GLOBALINFO");
   auto image = [&](const char* key) { return t.GetMaskIndex(gi, "GLOBALINFO", key); };
   const bool smallSet = !large && image("SICONCLOSE") >= 0;
   auto pick = [&](const char* bigKey, const char* smallKey) {
@@ -146,11 +131,13 @@ void TacFrame::UpdateMetrics() {
   // Without maximise and minimise boxes the system has neither, whatever the border.
   if (!maxBox && !minBox) plan[tbMax].exists = plan[tbMin].exists = false;
 
-  const int space = smallSet ? 0 : g.BISpace;
-  int right = winW - FBorderW - g.BIRight - space;
+  RECT wr;
+  GetWindowRect(FWnd, &wr);
+  const int band = FBorderH + FCaptionH, space = smallSet ? 0 : g.BISpace;
+  int right = (wr.right - wr.left) - FBorderW - g.BIRight - space;
   for (int b = 0; b < tbCount; ++b) {
     TsTitleButtonRec& rec = FButtons[b];
-    const TsMaskData* mask = MaskAt(m, plan[b].image);
+    const TsMaskData* mask = MaskAt(&m, plan[b].image);
     TacStateImage img;
     if (!plan[b].exists || !mask || !GetStateImage(*mask, t.MasterBitmap(), 0, img)) continue;
     const int w = img.W, h = img.H;
@@ -161,11 +148,7 @@ void TacFrame::UpdateMetrics() {
       y = (band - h) / 2;
       if (h < 16) y += 2;
     }
-    rec.State = 0;
-    rec.ImageIndex = plan[b].image;
-    rec.Large = !smallSet;
-    rec.Enabled = plan[b].enabled;
-    rec.Rect = RECT{right - w, y, right, y + h};
+    rec = TsTitleButtonRec{0, plan[b].image, !smallSet, plan[b].enabled, RECT{right - w, y, right, y + h}, -1};
     right = right - w - space;
   }
 }
@@ -206,11 +189,17 @@ void TacFrame::PrepareCache() {
 }
 
 void TacFrame::PaintTitle(TBitmap& cache) {
-  const TsSkinManager* m = FData.SkinManager();
-  const TsSkinTables& t = m->Tables();
   const int band = FBorderH + FCaptionH;
-  const int w = cache.Width();
   if (FCaptionH <= 0 || FTitleIndex < 0 || band > cache.Height()) return;
+  PaintTitleBand(cache, band);
+  PaintCaption(cache, band);
+  PaintIcon(cache);
+  PaintButtons(cache);
+}
+
+void TacFrame::PaintTitleBand(TBitmap& cache, int band) {
+  const TsSkinTables& t = FData.SkinManager()->Tables();
+  const int w = cache.Width();
   const int state = FActive ? 1 : 0;
   const std::string& title = FOptions.TitleSection;
   // The band is painted apart and kept: button redraws restore what lies under a button from it.
@@ -230,7 +219,7 @@ void TacFrame::PaintTitle(TBitmap& cache) {
   own.Bmp = &background;
   own.Ready = true;
   PaintItem(t, FTitleIndex, title, own, texture, hotTexture, *FTitle, TacPoint{}, TRect{0, 0, w, band}, state, true);
-  if (const TsMaskData* bar = MaskAt(m, t.GetMaskIndex(FTitleIndex, title, "TITLEBAR"))) {
+  if (const TsMaskData* bar = MaskAt(FData.SkinManager(), t.GetMaskIndex(FTitleIndex, title, "TITLEBAR"))) {
     TacStateImage img;
     if (GetStateImage(*bar, t.MasterBitmap(), state, img)) {
       TCacheInfo parent;
@@ -240,39 +229,42 @@ void TacFrame::PaintTitle(TBitmap& cache) {
     }
   }
   CopyRect(cache, TacPoint{}, *FTitle, TRect{0, 0, w, band});
+}
 
-  // Caption: the window's font in bold at the caption font's height, cut with an ellipsis.
-  int textRight = w - FBorderW - 6;
+// The window's font in bold at the caption font's height, cut with an ellipsis.
+void TacFrame::PaintCaption(TBitmap& cache, int band) {
+  const TsSkinManager* m = FData.SkinManager();
+  int textRight = cache.Width() - FBorderW - 6;
   for (const auto& b : FButtons)
     if (b.State >= 0) textRight = std::min(textRight, static_cast<int>(b.Rect.left) - 6);
   const int iconW = FIconRect.right > FIconRect.left ? FIconRect.right - FIconRect.left : 0;
-  RECT text{iconW + FBorderW + t.Globals().BILeft + 4, FBorderH, textRight, band};
+  RECT text{iconW + FBorderW + m->Tables().Globals().BILeft + 4, FBorderH, textRight, band};
   char caption[512] = {};
   GetWindowTextA(FWnd, caption, sizeof caption);
-  if (caption[0] && text.right > text.left) {
-    LOGFONTA lf{};
-    auto font = reinterpret_cast<HFONT>(SendMessageA(FWnd, WM_GETFONT, 0, 0));
-    if (!font || !GetObjectA(font, sizeof lf, &lf)) GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
-    NONCLIENTMETRICSA ncm{};
-    ncm.cbSize = sizeof ncm;
-    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) lf.lfHeight = ncm.lfCaptionFont.lfHeight;
-    lf.lfWeight = FW_BOLD;
-    TFontHandle bold(CreateFontIndirectA(&lf));
-    TBitmapDC dc(cache);
-    TSelectObject selected(dc.Handle(), bold.Get());
-    TCanvas canvas(dc.Handle());
-    UINT align = FOptions.CaptionAlignment == taRightJustify ? DT_RIGHT
-                 : FOptions.CaptionAlignment == taCenter     ? DT_CENTER
-                                                             : DT_LEFT;
-    WriteText(canvas, caption, true, m, FActive, FTitleIndex,
-              align | DT_VCENTER | DT_EXPANDTABS | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS, text);
-  }
-  if (FIconRect.right > FIconRect.left) {
-    TBitmapDC dc(cache);
-    DrawIconEx(dc.Handle(), FIconRect.left, FIconRect.top, FrameIcon(), FIconRect.right - FIconRect.left,
-               FIconRect.bottom - FIconRect.top, 0, nullptr, DI_NORMAL);
-  }
-  PaintButtons(cache);
+  if (!caption[0] || text.right <= text.left) return;
+  LOGFONTA lf{};
+  auto font = reinterpret_cast<HFONT>(SendMessageA(FWnd, WM_GETFONT, 0, 0));
+  if (!font || !GetObjectA(font, sizeof lf, &lf)) GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+  NONCLIENTMETRICSA ncm{};
+  ncm.cbSize = sizeof ncm;
+  if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) lf.lfHeight = ncm.lfCaptionFont.lfHeight;
+  lf.lfWeight = FW_BOLD;
+  TFontHandle bold(CreateFontIndirectA(&lf));
+  TBitmapDC dc(cache);
+  TSelectObject selected(dc.Handle(), bold.Get());
+  TCanvas canvas(dc.Handle());
+  UINT align = FOptions.CaptionAlignment == taRightJustify ? DT_RIGHT
+               : FOptions.CaptionAlignment == taCenter     ? DT_CENTER
+                                                           : DT_LEFT;
+  WriteText(canvas, caption, true, m, FActive, FTitleIndex,
+            align | DT_VCENTER | DT_EXPANDTABS | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS, text);
+}
+
+void TacFrame::PaintIcon(TBitmap& cache) {
+  if (FIconRect.right <= FIconRect.left) return;
+  TBitmapDC dc(cache);
+  DrawIconEx(dc.Handle(), FIconRect.left, FIconRect.top, FrameIcon(), FIconRect.right - FIconRect.left,
+             FIconRect.bottom - FIconRect.top, 0, nullptr, DI_NORMAL);
 }
 
 void TacFrame::PaintButtons(TBitmap& cache) {
@@ -309,26 +301,31 @@ void TacFrame::PaintButton(TBitmap& cache, int b) {
 
 void TacFrame::PaintFrame() {
   if (!Skinned() || !IsWindowVisible(FWnd)) return;
+  TWindowDC dc(FWnd, TWindowDC::Whole);
+  PaintImage(dc.Get());
+}
+
+// The frame part of the window image onto a DC of the whole window.
+void TacFrame::PaintImage(HDC dc) {
   PrepareCache();
   TBitmap* cache = FData.Cache();
-  if (!cache || cache->Empty() || !cache->Handle()) return;
-  TFrameDC dc(FWnd);
-  if (!dc.Get()) return;
+  if (!dc || !cache || cache->Empty() || !cache->Handle()) return;
+  PaintNonClient(dc, static_cast<HBITMAP>(cache->Handle()), SIZE{cache->Width(), cache->Height()}, ClientInWindow());
+}
+
+RECT TacFrame::ClientInWindow() const {
   RECT cr;
   GetClientRect(FWnd, &cr);
   const int cx = FBorderW, cy = FBorderH + FCaptionH;
-  ExcludeClipRect(dc.Get(), cx, cy, cx + cr.right, cy + cr.bottom);
-  TBitmapDC src(*cache);
-  BitBlt(dc.Get(), 0, 0, cache->Width(), cache->Height(), src.Handle(), 0, 0, SRCCOPY);
+  return RECT{cx, cy, cx + cr.right, cy + cr.bottom};
 }
 
 void TacFrame::PaintClient(HDC dc, const RECT& r) {
   PrepareCache();
   TBitmap* cache = FData.Cache();
   if (Skinned() && cache && !cache->Empty() && cache->Handle()) {
-    TBitmapDC src(*cache);
-    BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, src.Handle(), r.left + FBorderW,
-           r.top + FBorderH + FCaptionH, SRCCOPY);
+    BlitBitmap(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, *cache, r.left + FBorderW,
+               r.top + FBorderH + FCaptionH);
     return;
   }
   TBrushHandle brush(CreateSolidBrush(FData.ControlColor(false) & 0xFFFFFF));
@@ -343,13 +340,12 @@ void TacFrame::RedrawButtons() {
   }
   PaintButtons(*cache);
   if (!IsWindowVisible(FWnd) || !cache->Handle()) return;
-  TFrameDC dc(FWnd);
+  TWindowDC dc(FWnd, TWindowDC::Whole);
   if (!dc.Get()) return;
-  TBitmapDC src(*cache);
   for (const auto& b : FButtons)
     if (b.State >= 0)
-      BitBlt(dc.Get(), b.Rect.left, b.Rect.top, b.Rect.right - b.Rect.left, b.Rect.bottom - b.Rect.top,
-             src.Handle(), b.Rect.left, b.Rect.top, SRCCOPY);
+      BlitBitmap(dc.Get(), b.Rect.left, b.Rect.top, b.Rect.right - b.Rect.left, b.Rect.bottom - b.Rect.top, *cache,
+                 b.Rect.left, b.Rect.top);
 }
 
 void TacFrame::UpdateRegion(bool redraw) {
@@ -435,10 +431,7 @@ void TacFrame::SetHot(int b) {
   HideButtonGlow();
   if (b != tbNone) {
     ShowButtonGlow(b);
-    if (!FTracking) {
-      TRACKMOUSEEVENT tme{sizeof tme, TME_LEAVE | TME_NONCLIENT, FWnd, 0};
-      FTracking = TrackMouseEvent(&tme) != FALSE;
-    }
+    TrackLeave();
   }
   RedrawButtons();
 }
@@ -510,221 +503,253 @@ POINT TacFrame::WindowPoint(LPARAM screenPoint) const {
   return POINT{static_cast<short>(LOWORD(screenPoint)) - wr.left, static_cast<short>(HIWORD(screenPoint)) - wr.top};
 }
 
+POINT TacFrame::ClientWindowPoint(LPARAM clientPoint) const {
+  POINT p{static_cast<short>(LOWORD(clientPoint)), static_cast<short>(HIWORD(clientPoint))};
+  ClientToScreen(FWnd, &p);
+  return WindowPoint(MAKELPARAM(p.x, p.y));
+}
+
+// The system menu opens here from the icon and from the keyboard.
+POINT TacFrame::BelowIcon() const {
+  RECT wr;
+  GetWindowRect(FWnd, &wr);
+  return POINT{wr.left + FBorderW, wr.top + FBorderH + FCaptionH};
+}
+
 void TacFrame::OpenSystemMenu(POINT screen) {
   // The menu runs its own loop, during which the window and this frame may go away.
   std::unique_ptr<TsSystemMenu> menu = std::move(FMenu);
   if (!menu) menu = std::make_unique<TsSystemMenu>(nullptr, FWnd);
-  const std::shared_ptr<bool> alive = FAlive;
+  const TLifeWatch alive = FLife.Watch();
   menu->PopupAt(screen);
-  if (*alive) FMenu = std::move(menu);
+  if (alive) FMenu = std::move(menu);
 }
 
-bool TacFrame::WndProc(TMessage& m, const TWndMethod& inherited) {
+void TacFrame::CallInherited(TMessage& m) {
+  if (FInherited) (*FInherited)(m);
+  else m.Result = DefWindowProcA(FWnd, m.Msg, m.WParam, m.LParam);
+}
+
+// Lets the system handle a message that would paint its own caption, without letting it paint.
+void TacFrame::InheritedWithoutPainting(TMessage& m) {
+  const HWND wnd = FWnd;
+  const LONG style = GetWindowLongA(wnd, GWL_STYLE);
+  if (style & WS_VISIBLE) SetWindowLongA(wnd, GWL_STYLE, style & ~WS_VISIBLE);
+  CallInherited(m);
+  if (style & WS_VISIBLE) SetWindowLongA(wnd, GWL_STYLE, GetWindowLongA(wnd, GWL_STYLE) | WS_VISIBLE);
+}
+
+void TacFrame::TrackLeave() {
+  if (FTracking) return;
+  TRACKMOUSEEVENT tme{sizeof tme, TME_LEAVE | TME_NONCLIENT, FWnd, 0};
+  FTracking = TrackMouseEvent(&tme) != FALSE;
+}
+
+bool TacFrame::WndProc(TMessage& m) {
   const bool skinned = Skinned();
+  // Followed whether the frame is drawn by us or not.
+  switch (m.Msg) {
+    case WM_NCACTIVATE: return OnNcActivate(m, skinned);
+    case WM_NCMOUSELEAVE: return OnNcMouseLeave(skinned);
+    case WM_CAPTURECHANGED: return OnCaptureChanged(m);
+    case WM_SIZE:
+    case WM_STYLECHANGED: return OnResized(m, skinned);
+    case WM_WINDOWPOSCHANGED: return OnPosChanged(m, skinned);
+    case WM_PRINT: return OnPrint(m, skinned);
+    default: break;
+  }
+  if (!skinned) return false;
   switch (m.Msg) {
     case WM_NCPAINT:
-      if (!skinned) return false;
       PaintFrame();
       m.Result = 0;
-      return true;
-    case WM_NCACTIVATE:
-      FActive = m.WParam != 0;
-      FChanged = true;
-      if (!skinned) return false;
-      if (!FActive) SetHot(tbNone);
-      m.LParam = -1;
-      WithoutSystemPainting(FWnd, m, inherited);
-      m.Result = TRUE;
-      PaintFrame();
       return true;
     case WM_SETTEXT:
-    case WM_SETICON:
-      if (!skinned) return false;
-      WithoutSystemPainting(FWnd, m, inherited);
-      FChanged = true;
-      PaintFrame();
-      return true;
-    case WM_NCHITTEST: {
-      if (!skinned) return false;
-      inherited(m);
-      RECT wr;
-      GetWindowRect(FWnd, &wr);
-      m.Result = HitTest(POINT{static_cast<short>(LOWORD(m.LParam)) - wr.left,
-                               static_cast<short>(HIWORD(m.LParam)) - wr.top},
-                         m.Result);
-      return true;
-    }
-    case WM_NCMOUSEMOVE:
-      if (!skinned) return false;
-      if (!FTracking) {
-        TRACKMOUSEEVENT tme{sizeof tme, TME_LEAVE | TME_NONCLIENT, FWnd, 0};
-        FTracking = TrackMouseEvent(&tme) != FALSE;
-      }
-      if (m.WParam == HTCLOSE || m.WParam == HTMINBUTTON || m.WParam == HTMAXBUTTON || m.WParam == HTHELP ||
-          m.WParam == HTSYSMENU) {
-        m.Result = 0;
-        return true;
-      }
-      return false;
-    case WM_NCMOUSELEAVE:
-      FTracking = false;
-      if (!skinned) return false;
-      if (FPressed == tbNone) SetHot(tbNone);
-      return false;
-    case WM_NCLBUTTONDOWN: {
-      if (!skinned) return false;
-      int b = tbNone;
-      switch (m.WParam) {
-        case HTCLOSE: b = tbClose; break;
-        case HTMAXBUTTON: b = tbMax; break;
-        case HTMINBUTTON: b = tbMin; break;
-        case HTHELP: b = tbHelp; break;
-      }
-      if (b != tbNone && FButtons[b].State >= 0) {
-        Press(b);  // the system would draw its own pressed button
-        m.Result = 0;
-        return true;
-      }
-      if (m.WParam == HTSYSMENU) {
-        RECT wr;
-        GetWindowRect(FWnd, &wr);
-        if (OnSystemMenu) OnSystemMenu(POINT{wr.left + FBorderW, wr.top + FBorderH + FCaptionH});
-        m.Result = 0;
-        return true;
-      }
-      if (Minimized() && m.WParam == HTCAPTION) {
-        SendMessageA(FWnd, WM_SYSCOMMAND, SC_MOVE | 2, m.LParam);
-        m.Result = 0;
-        return true;
-      }
-      if (m.WParam == HTCAPTION) {
-        // The system's move loop repaints the caption its own way on some systems: keep ours.
-        inherited(m);
-        if (IsWindow(FWnd)) PaintFrame();
-        return true;
-      }
-      return false;
-    }
-    case WM_NCLBUTTONUP:
-      if (!skinned) return false;
-      if (FPressed != tbNone) {
-        Release(WindowPoint(m.LParam));
-        m.Result = 0;
-        return true;
-      }
-      if (m.WParam == HTCLOSE || m.WParam == HTMINBUTTON || m.WParam == HTMAXBUTTON || m.WParam == HTHELP) {
-        m.Result = 0;
-        return true;
-      }
-      return false;
-    case WM_MOUSEMOVE:
-      if (!skinned) return false;
-      if (FPressed != tbNone) {
-        POINT p{static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam))};
-        ClientToScreen(FWnd, &p);
-        const POINT wp = WindowPoint(MAKELPARAM(p.x, p.y));
-        const int state = PtInRect(&FButtons[FPressed].Rect, wp) ? 2 : 0;
-        if (state != FButtons[FPressed].State) {
-          FButtons[FPressed].State = state;
-          RedrawButtons();
-        }
-        m.Result = 0;
-        return true;
-      }
-      if (FHot != tbNone) SetHot(tbNone);
-      return false;
-    case WM_LBUTTONUP:
-      if (!skinned || FPressed == tbNone) return false;
-      {
-        POINT p{static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam))};
-        ClientToScreen(FWnd, &p);
-        Release(WindowPoint(MAKELPARAM(p.x, p.y)));
-      }
-      m.Result = 0;
-      return true;
-    case WM_CAPTURECHANGED:
-      if (FPressed != tbNone && reinterpret_cast<HWND>(m.LParam) != FWnd) {
-        FButtons[FPressed].State = 0;
-        FPressed = FHot = tbNone;
-        RedrawButtons();
-      }
-      return false;
-    case WM_NCLBUTTONDBLCLK:
-      if (!skinned) return false;
-      if (m.WParam == HTSYSMENU) {
-        PostMessageA(FWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-      } else if (m.WParam == HTCAPTION) {
-        const LONG style = GetWindowLongA(FWnd, GWL_STYLE);
-        if (Maximized() || Minimized()) PostMessageA(FWnd, WM_SYSCOMMAND, SC_RESTORE, 0);
-        else if ((style & WS_MAXIMIZEBOX) && FButtons[tbMax].State >= 0 && FButtons[tbMax].Enabled)
-          PostMessageA(FWnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-      }
-      m.Result = 0;
-      return true;
+    case WM_SETICON: return OnCaptionChanged(m);
+    case WM_NCHITTEST: return OnNcHitTest(m);
+    case WM_NCMOUSEMOVE: return OnNcMouseMove(m);
+    case WM_NCLBUTTONDOWN: return OnNcLButtonDown(m);
+    case WM_NCLBUTTONUP: return OnNcLButtonUp(m);
+    case WM_MOUSEMOVE: return OnMouseMove(m);
+    case WM_LBUTTONUP: return OnLButtonUp(m);
+    case WM_NCLBUTTONDBLCLK: return OnNcDoubleClick(m);
     case WM_NCRBUTTONDOWN:
-      if (!skinned || (m.WParam != HTCAPTION && m.WParam != HTSYSMENU)) return false;
-      m.Result = 0;
-      return true;
-    case WM_NCRBUTTONUP:
-      if (!skinned || (m.WParam != HTCAPTION && m.WParam != HTSYSMENU)) return false;
-      if (OnSystemMenu)
-        OnSystemMenu(POINT{static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam))});
-      m.Result = 0;
-      return true;
-    case WM_CONTEXTMENU:
-      // The system would open its own system menu after a right click on the title.
-      if (skinned && reinterpret_cast<HWND>(m.WParam) == FWnd) {
-        POINT p{static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam))};
-        const POINT wp = WindowPoint(m.LParam);
-        if (p.x != -1 && wp.y < FBorderH + FCaptionH) {
-          m.Result = 0;
-          return true;
-        }
-      }
-      return false;
-    case WM_SYSCOMMAND:
-      // Alt+Space opens the skinned system menu below the icon, as a click on the icon does.
-      if (skinned && (m.WParam & 0xFFF0) == SC_KEYMENU && m.LParam == ' ' && OnSystemMenu) {
-        RECT wr;
-        GetWindowRect(FWnd, &wr);
-        OnSystemMenu(POINT{wr.left + FBorderW, wr.top + FBorderH + FCaptionH});
-        m.Result = 0;
-        return true;
-      }
-      return false;
-    case WM_SIZE:
-    case WM_STYLECHANGED:
-      inherited(m);
-      UpdateMetrics();
-      if (skinned) UpdateRegion(true);
-      return true;
-    case WM_WINDOWPOSCHANGED: {
-      inherited(m);
-      const auto* pos = reinterpret_cast<const WINDOWPOS*>(m.LParam);
-      if (pos && (!(pos->flags & SWP_NOSIZE) || (pos->flags & SWP_FRAMECHANGED))) {
-        UpdateMetrics();
-        if (skinned) UpdateRegion(false);
-      }
-      return true;
-    }
-    case WM_PRINT:
-      inherited(m);
-      if (skinned && (m.LParam & PRF_NONCLIENT) && m.WParam) {
-        PrepareCache();
-        if (TBitmap* cache = FData.Cache(); cache && !cache->Empty() && cache->Handle()) {
-          HDC dc = reinterpret_cast<HDC>(m.WParam);
-          TSavedDC saved(dc);
-          RECT cr;
-          GetClientRect(FWnd, &cr);
-          const int cx = FBorderW, cy = FBorderH + FCaptionH;
-          ExcludeClipRect(dc, cx, cy, cx + cr.right, cy + cr.bottom);
-          TBitmapDC src(*cache);
-          BitBlt(dc, 0, 0, cache->Width(), cache->Height(), src.Handle(), 0, 0, SRCCOPY);
-        }
-      }
-      return true;
+    case WM_NCRBUTTONUP: return OnNcRightButton(m);
+    case WM_CONTEXTMENU: return OnContextMenu(m);
+    case WM_SYSCOMMAND: return OnSysCommand(m);
     default: return false;
   }
+}
+
+bool TacFrame::OnNcActivate(TMessage& m, bool skinned) {
+  FActive = m.WParam != 0;
+  FChanged = true;
+  if (!skinned) return false;
+  if (!FActive) SetHot(tbNone);
+  m.LParam = -1;
+  InheritedWithoutPainting(m);
+  m.Result = TRUE;
+  PaintFrame();
+  return true;
+}
+
+bool TacFrame::OnCaptionChanged(TMessage& m) {
+  InheritedWithoutPainting(m);
+  FChanged = true;
+  PaintFrame();
+  return true;
+}
+
+bool TacFrame::OnNcHitTest(TMessage& m) {
+  CallInherited(m);
+  m.Result = HitTest(WindowPoint(m.LParam), m.Result);
+  return true;
+}
+
+bool TacFrame::OnNcMouseMove(TMessage& m) {
+  TrackLeave();
+  // The system would show its own hot buttons and icon.
+  if (m.WParam == HTCLOSE || m.WParam == HTMINBUTTON || m.WParam == HTMAXBUTTON || m.WParam == HTHELP ||
+      m.WParam == HTSYSMENU) {
+    m.Result = 0;
+    return true;
+  }
+  return false;
+}
+
+bool TacFrame::OnNcMouseLeave(bool skinned) {
+  FTracking = false;
+  if (skinned && FPressed == tbNone) SetHot(tbNone);
+  return false;
+}
+
+bool TacFrame::OnNcLButtonDown(TMessage& m) {
+  const int b = m.WParam == HTCLOSE       ? tbClose
+                : m.WParam == HTMAXBUTTON ? tbMax
+                : m.WParam == HTMINBUTTON ? tbMin
+                : m.WParam == HTHELP      ? tbHelp
+                                          : tbNone;
+  if (b != tbNone && FButtons[b].State >= 0) {
+    Press(b);  // the system would draw its own pressed button
+  } else if (m.WParam == HTSYSMENU) {
+    if (OnSystemMenu) OnSystemMenu(BelowIcon());
+  } else if (Minimized() && m.WParam == HTCAPTION) {
+    SendMessageA(FWnd, WM_SYSCOMMAND, SC_MOVE | 2, m.LParam);
+  } else if (m.WParam == HTCAPTION) {
+    // The system's move loop repaints the caption its own way on some systems: keep ours.
+    const TLifeWatch alive = FLife.Watch();
+    CallInherited(m);
+    if (alive && IsWindow(FWnd)) PaintFrame();
+    return true;
+  } else {
+    return false;
+  }
+  m.Result = 0;
+  return true;
+}
+
+bool TacFrame::OnNcLButtonUp(TMessage& m) {
+  if (FPressed != tbNone) {
+    Release(WindowPoint(m.LParam));
+  } else if (m.WParam != HTCLOSE && m.WParam != HTMINBUTTON && m.WParam != HTMAXBUTTON && m.WParam != HTHELP) {
+    return false;
+  }
+  m.Result = 0;
+  return true;
+}
+
+// While a title button is held (the window has the capture), it shows pressed only under the pointer.
+bool TacFrame::OnMouseMove(TMessage& m) {
+  if (FPressed == tbNone) {
+    if (FHot != tbNone) SetHot(tbNone);
+    return false;
+  }
+  const POINT wp = ClientWindowPoint(m.LParam);
+  const int state = PtInRect(&FButtons[FPressed].Rect, wp) ? 2 : 0;
+  if (state != FButtons[FPressed].State) {
+    FButtons[FPressed].State = state;
+    RedrawButtons();
+  }
+  m.Result = 0;
+  return true;
+}
+
+bool TacFrame::OnLButtonUp(TMessage& m) {
+  if (FPressed == tbNone) return false;
+  Release(ClientWindowPoint(m.LParam));
+  m.Result = 0;
+  return true;
+}
+
+bool TacFrame::OnCaptureChanged(TMessage& m) {
+  if (FPressed != tbNone && reinterpret_cast<HWND>(m.LParam) != FWnd) {
+    FButtons[FPressed].State = 0;
+    FPressed = FHot = tbNone;
+    RedrawButtons();
+  }
+  return false;
+}
+
+bool TacFrame::OnNcDoubleClick(TMessage& m) {
+  if (m.WParam == HTSYSMENU) {
+    PostMessageA(FWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+  } else if (m.WParam == HTCAPTION) {
+    const LONG style = GetWindowLongA(FWnd, GWL_STYLE);
+    if (Maximized() || Minimized()) PostMessageA(FWnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+    else if ((style & WS_MAXIMIZEBOX) && FButtons[tbMax].State >= 0 && FButtons[tbMax].Enabled)
+      PostMessageA(FWnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  }
+  m.Result = 0;
+  return true;
+}
+
+// A right click on the title or the icon opens the skinned system menu when the button comes up.
+bool TacFrame::OnNcRightButton(TMessage& m) {
+  if (m.WParam != HTCAPTION && m.WParam != HTSYSMENU) return false;
+  if (m.Msg == WM_NCRBUTTONUP && OnSystemMenu)
+    OnSystemMenu(POINT{static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam))});
+  m.Result = 0;
+  return true;
+}
+
+// The system would open its own system menu after a right click on the title.
+bool TacFrame::OnContextMenu(TMessage& m) {
+  if (reinterpret_cast<HWND>(m.WParam) != FWnd) return false;
+  const POINT p{static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam))};
+  if (p.x == -1 || WindowPoint(m.LParam).y >= FBorderH + FCaptionH) return false;
+  m.Result = 0;
+  return true;
+}
+
+// Alt+Space opens the skinned system menu below the icon, as a click on the icon does.
+bool TacFrame::OnSysCommand(TMessage& m) {
+  if ((m.WParam & 0xFFF0) != SC_KEYMENU || m.LParam != ' ' || !OnSystemMenu) return false;
+  OnSystemMenu(BelowIcon());
+  m.Result = 0;
+  return true;
+}
+
+bool TacFrame::OnResized(TMessage& m, bool skinned) {
+  CallInherited(m);
+  UpdateMetrics();
+  if (skinned) UpdateRegion(true);
+  return true;
+}
+
+bool TacFrame::OnPosChanged(TMessage& m, bool skinned) {
+  CallInherited(m);
+  const auto* pos = reinterpret_cast<const WINDOWPOS*>(m.LParam);
+  if (pos && (!(pos->flags & SWP_NOSIZE) || (pos->flags & SWP_FRAMECHANGED))) {
+    UpdateMetrics();
+    if (skinned) UpdateRegion(false);
+  }
+  return true;
+}
+
+bool TacFrame::OnPrint(TMessage& m, bool skinned) {
+  CallInherited(m);
+  if (skinned && (m.LParam & PRF_NONCLIENT) && m.WParam) PaintImage(reinterpret_cast<HDC>(m.WParam));
+  return true;
 }
 
 // --- glows of title buttons ------------------------------------------------------------------
@@ -827,6 +852,7 @@ TsSkinProvider::TsSkinProvider(TComponent* owner) : TComponent(owner) {
   Providers()[FForm] = this;
   FSkinData.SetOwner(FForm, kFormKind);
   FSkinData.SetSkinSection("FORM");
+  FSkinData.SetClient(this);
   FLink = FForm->ReplaceWindowProc([this](TMessage& m, const TWndMethod& inherited) { Handle(m, inherited); });
   EnsureFrame();
 }
@@ -915,104 +941,111 @@ void TsSkinProvider::PaintClient(TMessage& m, const TWndMethod& inherited) {
 
 void TsSkinProvider::Handle(TMessage& m, const TWndMethod& inherited) {
   if (FInert) return inherited(m);
-  if (m.Msg == SM_QUENCHCMD) {
-    const TacCommand command = CommandOf(m.WParam);
-    const bool ownManager = ForManager(m.LParam, FSkinData.SkinManager());
-    switch (command) {
-      case TacCommand::CtrlHandled: m.Result = 1; return;
-      case TacCommand::SetNewSkin:
-        if (!ownManager) break;
-        FSkinData.UpdateIndexes();
-        if (FFrame) FFrame->UpdateMetrics();
-        SendSkinCommandToControls(FForm, m.WParam, m.LParam);
-        m.Result = 0;
-        return;
-      case TacCommand::RemoveSkin:
-        if (!ownManager) break;
-        SendSkinCommandToControls(FForm, m.WParam, m.LParam);
-        FSkinData.HandleMessage(m.Msg, m.WParam, m.LParam, m.Result);
-        RemoveSkin();
-        m.Result = 0;
-        return;
-      case TacCommand::Refresh:
-        if (!ownManager) break;
-        FSkinData.UpdateIndexes();
-        FSkinData.HandleMessage(m.Msg, m.WParam, m.LParam, m.Result);
-        SendSkinCommandToControls(FForm, m.WParam, m.LParam);
-        if (EnsureFrame()) {
-          FFrame->UpdateMetrics();
-          FFrame->UpdateRegion(false);
-          if (FForm->HandleAllocated() && IsWindowVisible(FForm->Handle()))
-            RedrawWindow(FForm->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-        }
-        m.Result = 0;
-        return;
-      case TacCommand::StopFade:  // all forms are repainted next: the controls end their fades
-        SendSkinCommandToControls(FForm, m.WParam, m.LParam);
-        m.Result = 0;
-        return;
-      case TacCommand::GetBG:
-        if (m.LParam && FFrame && FFrame->Skinned()) {
-          auto& info = *reinterpret_cast<TacBGInfo*>(m.LParam);
-          const int cx = FFrame->BorderWidth(), cy = FFrame->BorderHeight() + FFrame->CaptionHeight();
-          FFrame->PrepareCache();
-          if (info.PleaseDraw) info.X = SatAdd(info.X, cx), info.Y = SatAdd(info.Y, cy);
-          FSkinData.AnswerBGRequest(info);
-          // The window image starts at the frame, the children count from the client area.
-          if (info.BgType == btCache && !info.PleaseDraw) info.X = cx, info.Y = cy;
-          m.Result = 0;
-          return;
-        }
-        break;
-      default: break;
-    }
-    if (FSkinData.HandleMessage(m.Msg, m.WParam, m.LParam, m.Result)) return;
-    return inherited(m);
+  switch (m.Msg) {
+    case SM_QUENCHCMD: return OnSkinCommand(m, inherited);
+    case WM_NCDESTROY: return OnNcDestroy(m, inherited);
+    case WM_NCACTIVATE: OnNcActivate(); break;
+    default: break;
   }
-
-  if (m.Msg == WM_NCDESTROY) {
-    if (FFrame) UnregisterSkinnedForm(FFrame->Window());
-    FFrame.reset();
-    if (FAdapter) FAdapter->Clear();
-    FAdapter.reset();
-    return inherited(m);
-  }
-  if (!FFrame && m.Msg == WM_NCACTIVATE) EnsureFrame();
   if (!FFrame) return inherited(m);
   const bool skinned = FFrame->Skinned();
-  switch (m.Msg) {
-    case WM_NCACTIVATE:
-      if (!FAdapter) AdapterCreate();
-      break;
-    case WM_ERASEBKGND:
-      if (!skinned) break;
-      m.Result = 1;
-      return;
-    case WM_PAINT:
-      if (!skinned) break;
-      PaintClient(m, inherited);
-      return;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-      if (!skinned) break;
-      inherited(m);
-      {
-        // Standard children show the form's colour behind their text.
-        const TsGeneralData* s = FSkinData.Section();
-        HDC dc = reinterpret_cast<HDC>(m.WParam);
-        SetBkMode(dc, TRANSPARENT);
-        if (s) SetTextColor(dc, ColorToRGB(s->FontColor) & 0xFFFFFF);
-        const TColor color = FSkinData.ControlColor(false) & 0xFFFFFF;
-        if (!FBrush || FBrushColor != color) {
-          FBrush.Reset(CreateSolidBrush(color));
-          FBrushColor = color;
-        }
-        m.Result = reinterpret_cast<LRESULT>(FBrush.Get());
-      }
-      return;
+  if (skinned && m.Msg == WM_ERASEBKGND) {
+    m.Result = 1;
+    return;
   }
-  if (FFrame->WndProc(m, inherited)) return;
+  if (skinned && m.Msg == WM_PAINT) return PaintClient(m, inherited);
+  if (skinned && (m.Msg == WM_CTLCOLORSTATIC || m.Msg == WM_CTLCOLORBTN)) return ColorChild(m, inherited);
+  FrameMessage(m, inherited);
+}
+
+void TsSkinProvider::FrameMessage(TMessage& m, const TWndMethod& inherited) {
+  {
+    TacFrame::TInherited call(*FFrame, inherited);
+    if (FFrame->WndProc(m)) return;
+  }
   inherited(m);
+}
+
+void TsSkinProvider::OnSkinCommand(TMessage& m, const TWndMethod& inherited) {
+  if (FSkinData.HandleMessage(m)) return;
+  inherited(m);
+}
+
+bool TsSkinProvider::OnSkinApplied(TsSkinCommand& c) {
+  if (!c.OwnManager) return c.Default();
+  FSkinData.UpdateIndexes();
+  if (FFrame) FFrame->UpdateMetrics();
+  SendSkinCommandToControls(FForm, c.Message.WParam, c.Message.LParam);
+  return c.Answer(0);
+}
+
+bool TsSkinProvider::OnSkinRemoved(TsSkinCommand& c) {
+  if (!c.OwnManager) return c.Default();
+  SendSkinCommandToControls(FForm, c.Message.WParam, c.Message.LParam);
+  c.Default();
+  RemoveSkin();
+  return c.Answer(0);
+}
+
+bool TsSkinProvider::OnSkinRefreshed(TsSkinCommand& c) {
+  if (!c.OwnManager) return c.Default();
+  FSkinData.UpdateIndexes();
+  c.Default();
+  SendSkinCommandToControls(FForm, c.Message.WParam, c.Message.LParam);
+  if (EnsureFrame()) {
+    FFrame->UpdateMetrics();
+    FFrame->UpdateRegion(false);
+    if (FForm->HandleAllocated() && IsWindowVisible(FForm->Handle()))
+      RedrawWindow(FForm->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  }
+  return c.Answer(0);
+}
+
+bool TsSkinProvider::OnStopFade(TsSkinCommand& c) {
+  // All forms are repainted next: the controls end their fades.
+  SendSkinCommandToControls(FForm, c.Message.WParam, c.Message.LParam);
+  return c.Answer(0);
+}
+
+bool TsSkinProvider::OnBackgroundRequest(TsSkinCommand& c) {
+  if (!c.Message.LParam || !FFrame || !FFrame->Skinned()) return c.Default();
+  auto& info = *reinterpret_cast<TacBGInfo*>(c.Message.LParam);
+  const int cx = FFrame->BorderWidth(), cy = FFrame->BorderHeight() + FFrame->CaptionHeight();
+  FFrame->PrepareCache();
+  if (info.PleaseDraw) info.X = SatAdd(info.X, cx), info.Y = SatAdd(info.Y, cy);
+  FSkinData.AnswerBGRequest(info);
+  // The window image starts at the frame, the children count from the client area.
+  if (info.BgType == btCache && !info.PleaseDraw) info.X = cx, info.Y = cy;
+  return c.Answer(0);
+}
+
+void TsSkinProvider::OnNcDestroy(TMessage& m, const TWndMethod& inherited) {
+  if (FFrame) UnregisterSkinnedForm(FFrame->Window());
+  FFrame.reset();
+  if (FAdapter) FAdapter->Clear();
+  FAdapter.reset();
+  inherited(m);
+}
+
+// The frame comes with the first activation of a form whose window was made before the provider.
+void TsSkinProvider::OnNcActivate() {
+  if (!FFrame) EnsureFrame();
+  if (FFrame && !FAdapter) AdapterCreate();
+}
+
+// Standard children show the form's colour behind their text.
+void TsSkinProvider::ColorChild(TMessage& m, const TWndMethod& inherited) {
+  inherited(m);
+  const TsGeneralData* s = FSkinData.Section();
+  HDC dc = reinterpret_cast<HDC>(m.WParam);
+  SetBkMode(dc, TRANSPARENT);
+  if (s) SetTextColor(dc, ColorToRGB(s->FontColor) & 0xFFFFFF);
+  const TColor color = FSkinData.ControlColor(false) & 0xFFFFFF;
+  if (!FBrush || FBrushColor != color) {
+    FBrush.Reset(CreateSolidBrush(color));
+    FBrushColor = color;
+  }
+  m.Result = reinterpret_cast<LRESULT>(FBrush.Get());
 }
 
 // --- TacCtrlAdapter --------------------------------------------------------------------------

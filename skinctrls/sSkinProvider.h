@@ -10,9 +10,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/Forms.h"
+#include "framework/Lifetime.h"
 #include "framework/Menus.h"
 #include "framework/Messages.h"
 #include "skin/sCommonData.h"
@@ -66,7 +68,27 @@ class TacFrame {
   // Handles the frame's messages: WM_NCPAINT, WM_NCACTIVATE, WM_NCHITTEST, the non-client mouse
   // messages and the mouse while a title button is held, WM_SETTEXT, WM_SETICON, WM_SIZE,
   // WM_WINDOWPOSCHANGED, WM_STYLECHANGED, WM_PRINT. True when handled (m.Result is the answer).
-  bool WndProc(TMessage& m, const TWndMethod& inherited);
+  // Some of them let the window's own procedure run first: the owner names it for the message
+  // on its way with a TInherited around the call (without one, the system's default runs).
+  bool WndProc(TMessage& m);
+
+  // The window's procedure under the frame while one message is on its way.
+  class TInherited {
+   public:
+    TInherited(TacFrame& frame, const TWndMethod& inherited)
+        : FFrame(frame), FAlive(frame.FLife.Watch()), FSaved(std::exchange(frame.FInherited, &inherited)) {}
+    // The message may have freed the frame (its window destroyed meanwhile).
+    ~TInherited() {
+      if (FAlive) FFrame.FInherited = FSaved;
+    }
+    TInherited(const TInherited&) = delete;
+    TInherited& operator=(const TInherited&) = delete;
+
+   private:
+    TacFrame& FFrame;
+    TLifeWatch FAlive;
+    const TWndMethod* FSaved;
+  };
 
   // Whether the frame is drawn by us now (a skin with the section, a window with a caption or border).
   bool Skinned() const;
@@ -112,10 +134,41 @@ class TacFrame {
   void HideButtonGlow();
   HICON FrameIcon() const;
   POINT WindowPoint(LPARAM screenPoint) const;
-  LRESULT SystemHitTest(TMessage& m, const TWndMethod& inherited);
+  POINT ClientWindowPoint(LPARAM clientPoint) const;
+  RECT ClientInWindow() const;
+  POINT BelowIcon() const;
   bool Maximized() const;
   bool Minimized() const;
   void OpenSystemMenu(POINT screen);
+  void MeasureFrame();
+  void PlaceIcon(const TsSkinGlobals& g);
+  void PlaceButtons(const TsSkinManager& m);
+  void PaintTitleBand(TBitmap& cache, int band);
+  void PaintCaption(TBitmap& cache, int band);
+  void PaintIcon(TBitmap& cache);
+  void PaintImage(HDC dc);
+  void CallInherited(TMessage& m);
+  void InheritedWithoutPainting(TMessage& m);
+  void TrackLeave();
+
+  // One handler per message; true when the message is consumed (m.Result is the answer).
+  bool OnNcActivate(TMessage& m, bool skinned);
+  bool OnCaptionChanged(TMessage& m);
+  bool OnNcHitTest(TMessage& m);
+  bool OnNcMouseMove(TMessage& m);
+  bool OnNcMouseLeave(bool skinned);
+  bool OnNcLButtonDown(TMessage& m);
+  bool OnNcLButtonUp(TMessage& m);
+  bool OnMouseMove(TMessage& m);
+  bool OnLButtonUp(TMessage& m);
+  bool OnCaptureChanged(TMessage& m);
+  bool OnNcDoubleClick(TMessage& m);
+  bool OnNcRightButton(TMessage& m);
+  bool OnContextMenu(TMessage& m);
+  bool OnSysCommand(TMessage& m);
+  bool OnResized(TMessage& m, bool skinned);
+  bool OnPosChanged(TMessage& m, bool skinned);
+  bool OnPrint(TMessage& m, bool skinned);
 
   HWND FWnd;
   TsCommonData& FData;
@@ -135,7 +188,8 @@ class TacFrame {
   std::vector<TRect> FRegionCuts;
   int FGlowButton = tbNone;
   std::unique_ptr<class TsSystemMenu> FMenu;
-  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+  const TWndMethod* FInherited = nullptr;
+  TLifetime FLife;
 };
 
 // A glow around a title button (screen rectangle) through the skin data's glow seam; -1 when
@@ -160,7 +214,7 @@ class TsSystemMenu : public TPopupMenu {
 };
 
 // The frame provider of a class-library form.
-class TsSkinProvider : public TComponent {
+class TsSkinProvider : public TComponent, private TsSkinClient {
  public:
   // owner must be a form (else EComponentError with the class library's text).
   explicit TsSkinProvider(TComponent* owner);
@@ -191,6 +245,18 @@ class TsSkinProvider : public TComponent {
 
  private:
   void Handle(TMessage& m, const TWndMethod& inherited);
+  void OnSkinCommand(TMessage& m, const TWndMethod& inherited);
+  // The engine's commands the form answers itself (its skin data decodes them); the others
+  // are the skin data's.
+  bool OnSkinApplied(TsSkinCommand& c) override;
+  bool OnSkinRemoved(TsSkinCommand& c) override;
+  bool OnSkinRefreshed(TsSkinCommand& c) override;
+  bool OnStopFade(TsSkinCommand& c) override;
+  bool OnBackgroundRequest(TsSkinCommand& c) override;
+  void OnNcDestroy(TMessage& m, const TWndMethod& inherited);
+  void OnNcActivate();
+  void ColorChild(TMessage& m, const TWndMethod& inherited);
+  void FrameMessage(TMessage& m, const TWndMethod& inherited);
   bool EnsureFrame();
   void Forward(TMessage& m);
   void PaintClient(TMessage& m, const TWndMethod& inherited);

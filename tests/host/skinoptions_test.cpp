@@ -2,6 +2,7 @@
 // and their lookups.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <map>
 
@@ -354,6 +355,22 @@ TEST(SkinTables, RebuildAndClear) {
   EXPECT_TRUE(b.Tables.Sections().empty());
   EXPECT_EQ(b.Tables.GetSectionIndex("B"), -1);
   EXPECT_EQ(b.Tables.GetMaskIndex(0, "B", "X"), -1);
+}
+
+// Controls keep mask indexes across skin changes: an index of the old skin must give nothing.
+TEST(SkinTables, MaskAtGivesOnlyMasksOfTheTablesAsTheyAreNow) {
+  TBuilt b(std::string(Master) + "[A]\nX=@0000@0000@0010@0010@1@0\nY=@0010@0000@0020@0010@1@0\n");
+  ASSERT_EQ(b.Tables.Masks().size(), 2u);
+  EXPECT_EQ(b.Tables.MaskAt(1), &b.Tables.Masks()[1]);
+  EXPECT_EQ(b.Tables.MaskAt(1)->R.Left, 10);
+  EXPECT_EQ(b.Tables.MaskAt(-1), nullptr);
+  EXPECT_EQ(b.Tables.MaskAt(2), nullptr);
+  EXPECT_EQ(b.Tables.MaskAt(INT_MIN), nullptr);
+  b.Tables.Build(TsSkinOptions(std::string(Master) + "[A]\nX=@0000@0000@0010@0010@1@0\n"), b.Images.Loader(), nullptr);
+  EXPECT_NE(b.Tables.MaskAt(0), nullptr);
+  EXPECT_EQ(b.Tables.MaskAt(1), nullptr);
+  b.Tables.Clear();
+  EXPECT_EQ(b.Tables.MaskAt(0), nullptr);
 }
 
 TEST(SkinTables, DeepParentChainsEndWithTheDefault) {

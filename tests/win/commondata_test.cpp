@@ -34,9 +34,9 @@ class TDataPanel : public TPanel {
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
-    LRESULT r = 0;
-    if (Data.HandleMessage(msg, wp, lp, r)) return r;
-    if (msg == WM_PAINT && Data.BGChanged && Data.PaintCache()) ++Rebuilds;
+    TMessage m{msg, wp, lp, 0};
+    if (Data.HandleMessage(m)) return m.Result;
+    if (msg == WM_PAINT && Data.NeedsRebuild() && Data.PaintCache()) ++Rebuilds;
     return TPanel::WndProc(msg, wp, lp);
   }
 };
@@ -143,14 +143,14 @@ TEST_F(CommonDataTest, TheDefaultManagerIsNotStoredAndAGoneManagerIsForgotten) {
 }
 
 TEST_F(CommonDataTest, AMovedTransparentControlRebuildsItsCacheAndAnOpaqueOneKeepsIt) {
-  ASSERT_FALSE(box->Data.BGChanged);
-  ASSERT_FALSE(button->Data.BGChanged);
+  ASSERT_FALSE(box->Data.NeedsRebuild());
+  ASSERT_FALSE(button->Data.NeedsRebuild());
   const int boxBefore = box->Rebuilds, buttonBefore = button->Rebuilds;
   EXPECT_GE(boxBefore, 1);
   box->SetBounds(12, 52, 120, 17);
   button->SetBounds(12, 12, 75, 25);
-  EXPECT_TRUE(box->Data.BGChanged);
-  EXPECT_FALSE(button->Data.BGChanged);
+  EXPECT_TRUE(box->Data.NeedsRebuild());
+  EXPECT_FALSE(button->Data.NeedsRebuild());
   UpdateWindow(form->Handle());
   RedrawWindow(form->Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   EXPECT_EQ(box->Rebuilds, boxBefore + 1);

@@ -148,4 +148,23 @@ TEST_F(GlowTest, RemovingOrApplyingTheSkinTakesEveryGlow) {
   first->Perform(CM_MOUSELEAVE);
 }
 
+TEST_F(GlowTest, AGlowGoesWithItsOwnerAndForgetsAWindowThatWentWithItsForm) {
+  first->Perform(CM_MOUSEENTER);
+  const int a = Glow(first);
+  const HWND wa = GlowWindow(a);
+  ASSERT_TRUE(IsWindow(wa));
+  delete first;
+  EXPECT_FALSE(GlowShown(a));
+  EXPECT_FALSE(IsWindow(wa));
+
+  // The glow's window belongs to the form and goes with the form's window: the glow then has
+  // no window, and never destroys that handle again (it may name another window by then).
+  second->Perform(CM_MOUSEENTER);
+  const int b = Glow(second);
+  ASSERT_TRUE(IsWindow(GlowWindow(b)));
+  DestroyWindow(form->Handle());
+  EXPECT_EQ(GlowWindow(b), nullptr);
+  EXPECT_EQ(GlowListSize(), 1);  // until its owner lets it go, as the form's end does below
+}
+
 }  // namespace

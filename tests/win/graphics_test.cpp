@@ -114,6 +114,35 @@ TEST(Canvas, StretchDrawAndTextReachTheTarget) {
   EXPECT_GT(ink, 5);
 }
 
+TEST(Blit, CopiesThePieceAtItsSourceOffsetAndNothingElse) {
+  TBitmap source, target, empty;
+  ASSERT_TRUE(source.SetSize(4, 4, TPixelFormat::pf32bit));
+  ASSERT_TRUE(target.SetSize(8, 8, TPixelFormat::pf32bit));
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) reinterpret_cast<std::uint32_t*>(source.ScanLine(y))[x] = 0x10000u * (x + 1) + 0x100u * (y + 1);
+  const DWORD before = GdiCount();
+  for (int round = 0; round < 200; ++round) {
+    TBitmapDC dc(target);
+    ASSERT_TRUE(dc);
+    EXPECT_TRUE(BlitBitmap(dc.Handle(), 5, 6, 2, 2, source, 1, 2));
+    EXPECT_FALSE(BlitBitmap(dc.Handle(), 0, 0, empty));  // no pixels: nothing to copy
+    EXPECT_FALSE(BlitBitmap(nullptr, 0, 0, source));
+  }
+  EXPECT_LE(GdiCount(), before + guiobjects::kSlack);
+  GdiFlush();
+  EXPECT_EQ(Pixel(target, 5, 6), Pixel(source, 1, 2));
+  EXPECT_EQ(Pixel(target, 6, 6), Pixel(source, 2, 2));
+  EXPECT_EQ(Pixel(target, 6, 7), Pixel(source, 2, 3));
+  EXPECT_EQ(Pixel(target, 4, 6), 0u);  // outside the piece
+  EXPECT_EQ(Pixel(target, 7, 7), 0u);
+  {
+    TBitmapDC dc(target);
+    EXPECT_TRUE(BlitBitmap(dc.Handle(), 0, 0, source));  // the whole bitmap
+  }
+  EXPECT_EQ(Pixel(target, 3, 3), Pixel(source, 3, 3));
+  EXPECT_EQ(Pixel(target, 4, 4), 0u);
+}
+
 TEST(Regions, RectangleListGivesItsBoundingBoxAndRectangleCount) {
   TRegionHandle region = RegionFromRects({{0, 0, 10, 2}, {2, 2, 8, 5}, {20, 10, 30, 12}, {5, 5, 5, 9}});
   ASSERT_TRUE(region);
