@@ -11,6 +11,7 @@
 #include "framework/Forms.h"
 #include "framework/Properties.h"
 #include "framework/SharedWindow.h"
+#include "imaging/acAlphaImageList.h"
 
 namespace evesk {
 
@@ -73,6 +74,8 @@ void TTrayIconHandler::WndProc(TMessage& m) {
 TTrayIcon::TShellNotify TTrayIcon::ShellNotify = [](DWORD message, TNotifyIconDataA& data) {
   return Shell_NotifyIconA(message, reinterpret_cast<PNOTIFYICONDATAA>(&data));
 };
+
+std::function<int()> TTrayIcon::TrayIconSize = [] { return GetSystemMetrics(SM_CXSMICON); };
 
 HWND TTrayIcon::HandlerWindow() { return gIcons.Window(); }
 
@@ -287,7 +290,15 @@ void TTrayIcon::SetWantEnterExitEvents(bool value) {
 
 void TTrayIcon::CopyListIcon(int index) {
   // An index without an image leaves the icon empty.
-  FIcon.SetHandle(FIconList ? FIconList->GetIcon(index) : nullptr);
+  FIcon.SetHandle(FIconList ? ListIcon(*FIconList, index) : nullptr);
+}
+
+// The picture at the tray's size where the list has pictures of several sizes; the shell would
+// otherwise stretch the list's one size, blurring a small picture on a large display scale.
+HICON TTrayIcon::ListIcon(TCustomImageList& list, int index) {
+  auto* alpha = dynamic_cast<TsAlphaImageList*>(&list);
+  const int size = TrayIconSize ? TrayIconSize() : 0;
+  return alpha && size > 0 ? alpha->GetIconOfSize(index, size) : list.GetIcon(index);
 }
 
 // ---------------------------------------------------------------------------------------------

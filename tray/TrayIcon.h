@@ -128,6 +128,9 @@ class TTrayIcon : public TComponent {
   // Every call to the shell goes through here; tests may put a recorder in its place.
   using TShellNotify = std::function<BOOL(DWORD message, TNotifyIconDataA& data)>;
   static TShellNotify ShellNotify;
+  // The side in pixels of the icons the tray shows: the system's small-icon size, which follows
+  // the display scale. Tests may put another source in its place.
+  static std::function<int()> TrayIconSize;
 
  protected:
   void Loaded() override;
@@ -157,6 +160,7 @@ class TTrayIcon : public TComponent {
   bool SendToShell(DWORD message);
   void FillRecord();
   void CopyListIcon(int index);
+  static HICON ListIcon(TCustomImageList& list, int index);
   void CycleTick();
   void ClickTimerTick();
   void ExitPollTick();
