@@ -14,6 +14,7 @@
 #include "framework/Controls.h"
 #include "framework/Icon.h"
 #include "framework/ImgList.h"
+#include "framework/Lifetime.h"
 #include "framework/Menus.h"
 #include "framework/Messages.h"
 #include "tray/SimpleTimer.h"
@@ -151,6 +152,12 @@ class TTrayIcon : public TComponent {
  private:
   friend struct TTrayIconHandler;
   void HandleCallback(UINT event);
+  bool HandleBalloonEvent(UINT event);
+  void PointerMoved(TShiftState shift, POINT pt);
+  void LeftButtonDown(TShiftState shift, POINT pt);
+  void LeftButtonUp(TShiftState shift, POINT pt);
+  void LeftDoubleClick();
+  void RightButtonDown(TShiftState shift, POINT pt);
   bool AppHook(UINT msg, WPARAM wp, LPARAM lp);
   bool OwnerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
   void OwnerProc(TMessage& m, const TWndMethod& inherited);
@@ -182,8 +189,8 @@ class TTrayIcon : public TComponent {
   int FHookId = 0;
   TApplication* FHookApp = nullptr;
   TWndProcLink FOwnerLink;
-  // Cleared on destruction: an event handler may free the component that raised it.
-  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+  // Ended on destruction: an event handler may free the component that raised it.
+  TLifetime FLifetime;
 };
 
 void RegisterTrayIcon();
