@@ -166,6 +166,7 @@ void TsAlphaImageList::BuildFromItems() {
   {
     TFlagGuard guard(FGuard);
     ImageList_Remove(FHandle, -1);
+    FSized.clear();  // a build that fails part way leaves no pictures of an earlier one
     for (int i = 0; i < FItems->Count(); ++i) {
       TsImgListItem& item = *FItems->Item(i);
       const std::vector<std::uint8_t>& bytes = item.ImgData().Bytes();
