@@ -37,7 +37,7 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${EVESK_WINE_RUN})
 # The main window's description, packed (assets inlined, code page 1250) and compiled in as
 # RCDATA; the program and the tests of the main window link the same resource.
 set(EVESK_FORM_BIN ${CMAKE_BINARY_DIR}/Unit1.form.bin)
-file(GLOB evesk_assets CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/*.png)
+file(GLOB evesk_assets CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/*.png ${CMAKE_SOURCE_DIR}/assets/*.ico)
 
 # The skin "Topaz" is packed from its folder by our own packer, built natively in a tree of its
 # own (the packer must run on the build machine).

@@ -1,11 +1,14 @@
 #include "imaging/acAlphaImageList.h"
 
+#include <algorithm>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "framework/Properties.h"
 #include "framework/IcoFile.h"
 #include "imaging/acPNG.h"
+#include "imaging/acResample.h"
 
 namespace evesk {
 
@@ -48,6 +51,31 @@ std::vector<std::uint32_t> ReadPixels32(HBITMAP bitmap, int& width, int& height)
   const int rows = GetDIBits(dc.Get(), bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
   if (rows != height) return {};
   return pixels;
+}
+
+// The width of an icon's picture, 0 when it cannot be read.
+int IconWidth(HICON icon) {
+  ICONINFO info{};
+  if (!icon || !GetIconInfo(icon, &info)) return 0;
+  TGdiObject colour(info.hbmColor), mask(info.hbmMask);
+  BITMAP bm{};
+  return GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bm, &bm) ? bm.bmWidth : 0;
+}
+
+// An icon of 32-bit top-down pixels whose alpha decides the transparency (the mask stays clear).
+HICON IconFromPixels(const std::vector<std::uint32_t>& pixels, int width, int height) {
+  TBitmap colour;
+  if (!colour.SetSize(width, height, TPixelFormat::pf32bit) || !colour.Handle()) return nullptr;
+  for (int y = 0; y < height; ++y)
+    std::memcpy(colour.ScanLine(y), &pixels[static_cast<std::size_t>(y) * width], static_cast<std::size_t>(width) * 4);
+  const std::vector<std::uint8_t> clear(static_cast<std::size_t>((width + 15) / 16 * 2) * height, 0);
+  TGdiObject mask(CreateBitmap(width, height, 1, 1, clear.data()));
+  if (!mask.Get()) return nullptr;
+  ICONINFO info{};
+  info.fIcon = TRUE;
+  info.hbmColor = static_cast<HBITMAP>(colour.Handle());
+  info.hbmMask = static_cast<HBITMAP>(mask.Get());
+  return CreateIconIndirect(&info);
 }
 
 TColor FromColorRef(COLORREF c) {
@@ -138,6 +166,7 @@ void TsAlphaImageList::BuildFromItems() {
   {
     TFlagGuard guard(FGuard);
     ImageList_Remove(FHandle, -1);
+    FSized.clear();  // a build that fails part way leaves no pictures of an earlier one
     for (int i = 0; i < FItems->Count(); ++i) {
       TsImgListItem& item = *FItems->Item(i);
       const std::vector<std::uint8_t>& bytes = item.ImgData().Bytes();
@@ -152,6 +181,7 @@ void TsAlphaImageList::BuildFromItems() {
         AppendIcon(icon.Get(), i);
       }
     }
+    BuildSizedLists();
     if (FItems->Count() > 0) {
       FGenerated = true;
       // At run time each image is held once, as an icon in the list.
@@ -167,6 +197,95 @@ void TsAlphaImageList::AppendIcon(HICON icon, int item) {
     throw EOutOfResources("Cannot add image " + std::to_string(item) + " to the image list");
 }
 
+void TsAlphaImageList::AppendIcon(HIMAGELIST list, HICON icon, int item) {
+  if (!icon || ImageList_ReplaceIcon(list, -1, icon) < 0)
+    throw EOutOfResources("Cannot add image " + std::to_string(item) + " to the image list");
+}
+
+// The item's picture at SIZE: the one drawn for it when the file has one, else its best one resized.
+HICON TsAlphaImageList::ItemIcon(const TsImgListItem& item, int size) {
+  const std::vector<std::uint8_t>& bytes = item.ImgData().Bytes();
+  TIconHandle icon;
+  if (item.ImageFormat() == ifICO) {
+    icon.Reset(CreateIconFromICO(bytes, size, size));
+  } else {
+    TPNGGraphic png;
+    TMemoryStream stream(bytes);
+    png.LoadFromStream(stream);
+    icon.Reset(png.MakeIcon(false));
+  }
+  if (!icon.Get() || IconWidth(icon.Get()) == size) return icon.Release();
+  return ResizeIcon(icon.Get(), size);
+}
+
+// One list per further size the ICO items were drawn at, each holding every item at that size,
+// so that a display scale's picture is the one drawn for it and not a resized one.
+void TsAlphaImageList::BuildSizedLists() {
+  FSized.clear();
+  std::set<int> sizes;
+  for (int i = 0; i < FItems->Count(); ++i) {
+    const TsImgListItem& item = *FItems->Item(i);
+    if (item.ImageFormat() != ifICO) continue;
+    for (int size : IcoSquareSizes(item.ImgData().Bytes()))
+      if (!(size == FWidth && size == FHeight)) sizes.insert(size);
+  }
+  for (int size : sizes) {
+    auto list = std::make_unique<TSizedList>(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, FItems->Count(), 4));
+    if (!list->Handle) throw EOutOfResources("Cannot create an image list of " + std::to_string(size) + " pixels");
+    ImageList_SetBkColor(list->Handle, CLR_NONE);
+    for (int i = 0; i < FItems->Count(); ++i) {
+      const TsImgListItem& item = *FItems->Item(i);
+      if (item.ImageFormat() != ifPNG && item.ImageFormat() != ifICO) continue;  // no image in the main list either
+      TIconHandle icon(ItemIcon(item, size));
+      AppendIcon(list->Handle, icon.Get(), i);
+    }
+    FSized[size] = std::move(list);
+  }
+}
+
+void TsAlphaImageList::CopySizedLists(const TsAlphaImageList& source) {
+  FSized.clear();
+  for (const auto& [size, list] : source.FSized)
+    if (HIMAGELIST copy = ImageList_Duplicate(list->Handle)) FSized[size] = std::make_unique<TSizedList>(copy);
+}
+
+std::vector<int> TsAlphaImageList::Sizes() const {
+  std::vector<int> sizes;
+  if (FWidth == FHeight) sizes.push_back(FWidth);
+  for (const auto& entry : FSized) sizes.push_back(entry.first);
+  std::sort(sizes.begin(), sizes.end());
+  sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+  return sizes;
+}
+
+// A list of another size that no longer matches the main one (cleared or replaced through the
+// class library) is not used.
+HIMAGELIST TsAlphaImageList::ListOfSize(int size) {
+  if (size == FWidth && size == FHeight) return FHandle;
+  auto it = FSized.find(size);
+  if (it == FSized.end() || ImageList_GetImageCount(it->second->Handle) != ImageList_GetImageCount(FHandle))
+    return nullptr;
+  return it->second->Handle;
+}
+
+HICON TsAlphaImageList::GetIconOfSize(int index, int size) {
+  if (!FHandle || index < 0 || index >= ImageList_GetImageCount(FHandle)) return nullptr;
+  if (size <= 0) return GetIcon(index);
+  size = std::min(size, 256);
+  if (HIMAGELIST exact = ListOfSize(size)) return ImageList_GetIcon(exact, index, DrawingFlags());
+  // Shrinking a larger picture loses little; growing a smaller one blurs it.
+  HIMAGELIST from = nullptr;
+  for (int candidate : Sizes()) {
+    HIMAGELIST list = ListOfSize(candidate);
+    if (!list) continue;
+    from = list;
+    if (candidate > size) break;
+  }
+  if (!from) return nullptr;
+  TIconHandle picture(ImageList_GetIcon(from, index, DrawingFlags()));
+  return picture.Get() ? ResizeIcon(picture.Get(), size) : nullptr;
+}
+
 void TsAlphaImageList::Draw(TCanvas& canvas, int x, int y, int index, bool) {
   if (!FHandle) return;
   ImageList_SetBkColor(FHandle, CLR_NONE);
@@ -175,6 +294,7 @@ void TsAlphaImageList::Draw(TCanvas& canvas, int x, int y, int index, bool) {
 }
 
 void TsAlphaImageList::ReleaseHandle() {
+  FSized.clear();
   if (FHandle && !FShareImages) ImageList_Destroy(FHandle);
   FHandle = nullptr;
 }
@@ -188,6 +308,7 @@ void TsAlphaImageList::Assign(TCustomImageList* source) {
   }
   auto* alpha = dynamic_cast<TsAlphaImageList*>(source);
   if (!alpha) {
+    FSized.clear();
     AssignPlainImageList(*this, *source);
     return;
   }
@@ -234,7 +355,9 @@ void TsAlphaImageList::CopyImages(TCustomImageList& source) {
   }
   ImageList_Remove(FHandle, -1);
   ImageList_SetBkColor(FHandle, CLR_NONE);
+  FSized.clear();
   if (!source.HandleAllocated()) return;
+  if (alpha) CopySizedLists(*alpha);
   HIMAGELIST from = source.Handle();
   const int count = ImageList_GetImageCount(from);
   for (int i = 0; i < count; ++i) {
@@ -300,6 +423,42 @@ HICON CreateIconFromICO(const std::vector<std::uint8_t>& data, int width, int he
   }
   if (!icon) throw EInvalidGraphic(FormatText(SInvalidFormat, {"ICO"}));
   return icon;
+}
+
+std::vector<int> IcoSquareSizes(const std::vector<std::uint8_t>& data) {
+  constexpr std::size_t kMaxSizes = 8;
+  if (data.size() < 6 || data[0] || data[1] || data[2] != 1 || data[3]) return {};
+  const std::size_t count = std::min<std::size_t>(data[4] | data[5] << 8, (data.size() - 6) / 16);
+  std::set<int> claimed, sizes;
+  for (std::size_t i = 0; i < count; ++i) claimed.insert(data[6 + 16 * i] ? data[6 + 16 * i] : 256);
+  for (int side : claimed) {
+    if (sizes.size() == kMaxSizes) break;
+    try {
+      // The directory may claim what the image does not hold: the image's own header decides.
+      const TIcoImage image = SelectIcoImage(data.data(), data.size(), side, side);
+      if (image.Width == image.Height && image.Width >= 8 && image.Width <= 256) sizes.insert(image.Width);
+    } catch (const EInvalidGraphic&) {
+      return {};
+    }
+  }
+  return {sizes.begin(), sizes.end()};
+}
+
+HICON ResizeIcon(HICON source, int size) {
+  ICONINFO info{};
+  if (!source || size <= 0 || !GetIconInfo(source, &info)) return nullptr;
+  TGdiObject colourBitmap(info.hbmColor), maskBitmap(info.hbmMask);
+  int w = 0, h = 0, mw = 0, mh = 0;
+  std::vector<std::uint32_t> pixels = ReadPixels32(info.hbmColor, w, h);
+  if (pixels.empty()) return nullptr;
+  // A picture without alpha is opaque wherever its mask shows it.
+  if (std::none_of(pixels.begin(), pixels.end(), [](std::uint32_t p) { return (p >> 24) != 0; })) {
+    const std::vector<std::uint32_t> mask = ReadPixels32(info.hbmMask, mw, mh);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+      if (mask.size() != pixels.size() || (mask[i] & 0xFFFFFF) == 0) pixels[i] |= 0xFF000000u;
+  }
+  const std::vector<std::uint32_t> resized = ResizeArea(pixels, w, h, size, size);
+  return resized.empty() ? nullptr : IconFromPixels(resized, size, size);
 }
 
 void RegisterAlphaImageList() { TClassRegistry::Register(TsAlphaImageList::StaticClassInfo()); }

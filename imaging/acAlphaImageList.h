@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -81,6 +82,14 @@ class TsAlphaImageList : public TCustomImageList {
   bool KeepItems() const { return FKeepItems; }
   void SetKeepItems(bool v) { FKeepItems = v; }
 
+  // The square sizes the list holds pictures of, ascending: Width (when square) and every size
+  // its ICO items were drawn at.
+  std::vector<int> Sizes() const;
+  // A new icon of image `index` at size × size pixels: the picture drawn for that size when the
+  // list has one, else the nearest larger one shrunk (the largest grown only when none is
+  // larger). Null when there is no such image. The caller destroys it.
+  HICON GetIconOfSize(int index, int size);
+
   // Images are drawn as they are, with their alpha, whatever the style or enabled state.
   void Draw(TCanvas& canvas, int x, int y, int index, bool enabled = true) override;
 
@@ -92,14 +101,30 @@ class TsAlphaImageList : public TCustomImageList {
   void Change() override;
 
  private:
+  // A common-controls image list of one size besides the main one.
+  struct TSizedList {
+    HIMAGELIST Handle = nullptr;
+    explicit TSizedList(HIMAGELIST handle) : Handle(handle) {}
+    TSizedList(const TSizedList&) = delete;
+    TSizedList& operator=(const TSizedList&) = delete;
+    ~TSizedList() { if (Handle) ImageList_Destroy(Handle); }
+  };
+
   void ReleaseHandle();
   void AppendIcon(HICON icon, int item);
+  void AppendIcon(HIMAGELIST list, HICON icon, int item);
+  HICON ItemIcon(const TsImgListItem& item, int size);
+  void BuildSizedLists();
+  void CopySizedLists(const TsAlphaImageList& source);
+  HIMAGELIST ListOfSize(int size);
   void CopyImages(TCustomImageList& source);
   void RepairAlpha(int index);
   void ReadBitmapData(const std::vector<std::uint8_t>&) {}  // the images always come from Items
   TCollection* ItemsCollection() { return FItems.get(); }
 
   std::unique_ptr<TsImgListItems> FItems;
+  // Pictures drawn for other display scales, by size; built with the main list from the items.
+  std::map<int, std::unique_ptr<TSizedList>> FSized;
   bool FGenerated = false;
   bool FGuard = false;
   bool FKeepItems = false;
@@ -108,6 +133,13 @@ class TsAlphaImageList : public TCustomImageList {
 // An icon of the ICO file's image that best fits width × height; the caller destroys it.
 // Raises EInvalidGraphic for data that is not a usable ICO file.
 HICON CreateIconFromICO(const std::vector<std::uint8_t>& data, int width, int height);
+
+// The square sizes of an ICO file's usable images as their own headers give them, ascending
+// (at most 8 sizes from 8 to 256); empty for data that is not an ICO file.
+std::vector<int> IcoSquareSizes(const std::vector<std::uint8_t>& data);
+
+// A new icon of SOURCE's picture resized to size × size with a good filter; null on failure.
+HICON ResizeIcon(HICON source, int size);
 
 void RegisterAlphaImageList();
 

@@ -1,12 +1,20 @@
 #!/usr/bin/env python3
-"""Writes the tray icons assets/star_grey.png (resting) and assets/star_gold.png (news):
-16 x 16 RGBA five-pointed stars whose alpha is the supersampled coverage of the shape, with
-a darker rim and a top-to-bottom shade; and the program's icon assets/evesk.ico, the gold star
-at 16 and 32 pixels as 32-bit bitmaps (which every Windows from XP on reads). Standard library
-only; the output is deterministic.
+"""Writes the tray icons, a grey star (resting) and a gold star (news): RGBA five-pointed stars
+whose alpha is the supersampled coverage of the shape, with a darker rim and a top-to-bottom
+shade, each size drawn from the shape at that size (a small-icon size for each usual display
+scale, and 48 so that an odd size is always shrunk, never grown):
+
+  star_grey.png, star_gold.png          16 x 16 (100 %)
+  star_grey_N.png, star_gold_N.png      N = 20 (125 %), 24 (150 %), 32 (200 %), 48
+  star_grey.ico, star_gold.ico          all five sizes, each entry the PNG file above, byte for byte
+
+The form holds the .ico files; the PNG files are the pictures a test compares with. Also writes
+the program's icon assets/evesk.ico, the gold star at 16, 20, 24, 32 and 48 pixels as 32-bit
+bitmaps (which every Windows from XP on reads). Standard library only; the output is deterministic.
 
 usage: tools/mkstars.py [OUTPUT_DIR]   (default: assets/ next to this script's folder)
 """
+import functools
 import math
 import os
 import struct
@@ -14,6 +22,7 @@ import sys
 import zlib
 
 SIZE = 16
+SIZES = (16, 20, 24, 32, 48)
 SUB = 16  # samples per pixel side
 CENTER = (8.0, 8.45)
 
@@ -40,6 +49,11 @@ def inside(poly, x, y):
     return hit
 
 
+@functools.lru_cache(maxsize=None)
+def star_coverage(outer, inner, size):
+    return coverage(star(outer, inner, size), size)
+
+
 def coverage(poly, size=SIZE):
     cov = [[0.0] * size for _ in range(size)]
     for py in range(size):
@@ -58,8 +72,8 @@ def mix(a, b, t):
 
 
 def render(top, bottom, rim, size=SIZE):
-    outer = coverage(star(7.9, 3.4, size), size)
-    core = coverage(star(6.5, 2.6, size), size)
+    outer = star_coverage(7.9, 3.4, size)
+    core = star_coverage(6.5, 2.6, size)
     rows = []
     for y in range(size):
         row = bytearray()
@@ -79,8 +93,20 @@ def chunk(kind, data):
 
 def png(rows):
     raw = b"".join(b"\0" + r for r in rows)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)) +
+    n = len(rows)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", n, n, 8, 6, 0, 0, 0)) +
             chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
+def png_ico(files):
+    """An icon file whose entries are whole PNG files of square RGBA images."""
+    head = struct.pack("<HHH", 0, 1, len(files))
+    offset = 6 + 16 * len(files)
+    entries, data = b"", b""
+    for size, blob in files:
+        entries += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(blob), offset + len(data))
+        data += blob
+    return head + entries + data
 
 
 def ico(images):
@@ -106,14 +132,21 @@ def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "assets")
     os.makedirs(out, exist_ok=True)
     icons = {
-        "star_grey.png": ((222, 222, 222), (150, 150, 150), (92, 92, 92)),
-        "star_gold.png": ((255, 232, 110), (246, 172, 22), (168, 104, 0)),
+        "star_grey": ((222, 222, 222), (150, 150, 150), (92, 92, 92)),
+        "star_gold": ((255, 232, 110), (246, 172, 22), (168, 104, 0)),
     }
-    for name, colours in icons.items():
-        with open(os.path.join(out, name), "wb") as f:
-            f.write(png(render(*colours)))
+    for stem, colours in icons.items():
+        files = []
+        for size in SIZES:
+            blob = png(render(*colours, size))
+            files.append((size, blob))
+            name = stem + (".png" if size == SIZE else "_%d.png" % size)
+            with open(os.path.join(out, name), "wb") as f:
+                f.write(blob)
+        with open(os.path.join(out, stem + ".ico"), "wb") as f:
+            f.write(png_ico(files))
     with open(os.path.join(out, "evesk.ico"), "wb") as f:
-        f.write(ico([render(*icons["star_gold.png"], size) for size in (16, 32)]))
+        f.write(ico([render(*icons["star_gold"], size) for size in SIZES]))
 
 
 if __name__ == "__main__":

@@ -11,6 +11,7 @@
 #include "framework/Forms.h"
 #include "framework/Properties.h"
 #include "framework/SharedWindow.h"
+#include "imaging/acAlphaImageList.h"
 
 namespace evesk {
 
@@ -73,6 +74,8 @@ void TTrayIconHandler::WndProc(TMessage& m) {
 TTrayIcon::TShellNotify TTrayIcon::ShellNotify = [](DWORD message, TNotifyIconDataA& data) {
   return Shell_NotifyIconA(message, reinterpret_cast<PNOTIFYICONDATAA>(&data));
 };
+
+std::function<int()> TTrayIcon::TrayIconSize = [] { return GetSystemMetrics(SM_CXSMICON); };
 
 HWND TTrayIcon::HandlerWindow() { return gIcons.Window(); }
 
@@ -155,7 +158,7 @@ TTrayIcon::TTrayIcon(TComponent* owner) : TComponent(owner), FIconId(NextIconId(
 }
 
 TTrayIcon::~TTrayIcon() {
-  *FAlive = false;
+  FLifetime.End();
   RemoveTrayIcon();
   FCycleTimer.reset();
   FClickTimer.reset();
@@ -287,7 +290,15 @@ void TTrayIcon::SetWantEnterExitEvents(bool value) {
 
 void TTrayIcon::CopyListIcon(int index) {
   // An index without an image leaves the icon empty.
-  FIcon.SetHandle(FIconList ? FIconList->GetIcon(index) : nullptr);
+  FIcon.SetHandle(FIconList ? ListIcon(*FIconList, index) : nullptr);
+}
+
+// The picture at the tray's size where the list has pictures of several sizes; the shell would
+// otherwise stretch the list's one size, blurring a small picture on a large display scale.
+HICON TTrayIcon::ListIcon(TCustomImageList& list, int index) {
+  auto* alpha = dynamic_cast<TsAlphaImageList*>(&list);
+  const int size = TrayIconSize ? TrayIconSize() : 0;
+  return alpha && size > 0 ? alpha->GetIconOfSize(index, size) : list.GetIcon(index);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -346,92 +357,104 @@ void TTrayIcon::HideBalloonMessage() {
 // Shell callbacks and timers
 
 void TTrayIcon::HandleCallback(UINT event) {
-  auto alive = FAlive;
-  switch (event) {  // balloon events come whether or not the icon is enabled
-    case kNinBalloonShow:
-      if (OnBalloonHintShow) OnBalloonHintShow(this);
-      return;
-    case kNinBalloonHide:
-      if (OnBalloonHintHide) OnBalloonHintHide(this);
-      return;
-    case kNinBalloonTimeout:
-      if (OnBalloonHintTimeout) OnBalloonHintTimeout(this);
-      return;
-    case kNinBalloonUserClick:
-      if (OnBalloonHintClick) OnBalloonHintClick(this);
-      return;
-  }
-  if (!FEnabled) return;
+  if (HandleBalloonEvent(event) || !FEnabled) return;  // balloon events come even when disabled
   const TShiftState shift = KeyShiftState();
   POINT pt{0, 0};
   GetCursorPos(&pt);
   switch (event) {
-    case WM_MOUSEMOVE:
-      if (FWantEnterExitEvents && FDidExit) {
-        MouseEnter();
-        if (!*alive) return;
-        FDidExit = false;
-      }
-      MouseMove(shift, pt.x, pt.y);
-      if (!*alive) return;
-      FLastMove = pt;
-      break;
-    case WM_LBUTTONDOWN:
-      if (OnDblClick) {
-        FClickTimer->SetInterval(GetDoubleClickTime());
-        FClickTimer->Start();
-      }
-      MouseDown(mbLeft, shift | ssLeft, pt.x, pt.y);
-      if (!*alive) return;
-      FClickStart = true;
-      if (FLeftPopup && FPopupMenu && FPopupMenu->AutoPopup) {
-        SetForegroundWindow(HandlerWindow());
-        PopupAtCursor();
-      }
-      break;
-    case WM_LBUTTONUP:
-      if (FClickStart) FClickReady = true;
-      if (FClickStart && !FClickTimer->Enabled()) {
-        FClickStart = false;
-        FClickReady = false;
-        Click();
-        if (!*alive) return;
-      }
-      FClickStart = false;
-      MouseUp(mbLeft, shift | ssLeft, pt.x, pt.y);
-      break;
-    case WM_LBUTTONDBLCLK:
-      FClickReady = false;
-      FDblClick = true;
-      DblClick();
-      if (!*alive) return;
-      if (FPopupMenu && FPopupMenu->AutoPopup && !FLeftPopup) {
-        for (int i = 0; i < FPopupMenu->Count(); ++i) {
-          TMenuItem* item = FPopupMenu->Items(i);
-          if (!item->Default()) continue;
-          // A disabled item cannot be chosen in the menu either.
-          if (item->Enabled()) item->Click();
-          break;
-        }
-      }
-      break;
-    case WM_RBUTTONDOWN:
-      MouseDown(mbRight, shift | ssRight, pt.x, pt.y);
-      if (!*alive) return;
-      if (FPopupMenu && FPopupMenu->AutoPopup) {
-        SetForegroundWindow(HandlerWindow());
-        PopupAtCursor();
-      }
-      break;
-    case WM_RBUTTONUP:
-      MouseUp(mbRight, shift | ssRight, pt.x, pt.y);
-      break;
-    case WM_MBUTTONDOWN:
-      MouseDown(mbMiddle, shift | ssMiddle, pt.x, pt.y);
-      break;
-    case WM_MBUTTONUP:
-      MouseUp(mbMiddle, shift | ssMiddle, pt.x, pt.y);
-      break;
+    case WM_MOUSEMOVE: PointerMoved(shift, pt); break;
+    case WM_LBUTTONDOWN: LeftButtonDown(shift, pt); break;
+    case WM_LBUTTONUP: LeftButtonUp(shift, pt); break;
+    case WM_LBUTTONDBLCLK: LeftDoubleClick(); break;
+    case WM_RBUTTONDOWN: RightButtonDown(shift, pt); break;
+    case WM_RBUTTONUP: MouseUp(mbRight, shift | ssRight, pt.x, pt.y); break;
+    case WM_MBUTTONDOWN: MouseDown(mbMiddle, shift | ssMiddle, pt.x, pt.y); break;
+    case WM_MBUTTONUP: MouseUp(mbMiddle, shift | ssMiddle, pt.x, pt.y); break;
+  }
+}
+
+bool TTrayIcon::HandleBalloonEvent(UINT event) {
+  switch (event) {
+    case kNinBalloonShow:
+      if (OnBalloonHintShow) OnBalloonHintShow(this);
+      return true;
+    case kNinBalloonHide:
+      if (OnBalloonHintHide) OnBalloonHintHide(this);
+      return true;
+    case kNinBalloonTimeout:
+      if (OnBalloonHintTimeout) OnBalloonHintTimeout(this);
+      return true;
+    case kNinBalloonUserClick:
+      if (OnBalloonHintClick) OnBalloonHintClick(this);
+      return true;
+  }
+  return false;
+}
+
+void TTrayIcon::PointerMoved(TShiftState shift, POINT pt) {
+  const TLifeWatch alive = FLifetime.Watch();
+  if (FWantEnterExitEvents && FDidExit) {
+    MouseEnter();
+    if (!alive) return;
+    FDidExit = false;
+  }
+  MouseMove(shift, pt.x, pt.y);
+  if (!alive) return;
+  FLastMove = pt;
+}
+
+void TTrayIcon::LeftButtonDown(TShiftState shift, POINT pt) {
+  const TLifeWatch alive = FLifetime.Watch();
+  if (OnDblClick) {
+    FClickTimer->SetInterval(GetDoubleClickTime());
+    FClickTimer->Start();
+  }
+  MouseDown(mbLeft, shift | ssLeft, pt.x, pt.y);
+  if (!alive) return;
+  FClickStart = true;
+  if (FLeftPopup && FPopupMenu && FPopupMenu->AutoPopup) {
+    SetForegroundWindow(HandlerWindow());
+    PopupAtCursor();
+  }
+}
+
+void TTrayIcon::LeftButtonUp(TShiftState shift, POINT pt) {
+  const TLifeWatch alive = FLifetime.Watch();
+  if (FClickStart) FClickReady = true;
+  if (FClickStart && !FClickTimer->Enabled()) {
+    FClickStart = false;
+    FClickReady = false;
+    Click();
+    if (!alive) return;
+  }
+  FClickStart = false;
+  MouseUp(mbLeft, shift | ssLeft, pt.x, pt.y);
+}
+
+// A double click runs the menu's default item, as the menu itself would.
+void TTrayIcon::LeftDoubleClick() {
+  const TLifeWatch alive = FLifetime.Watch();
+  FClickReady = false;
+  FDblClick = true;
+  DblClick();
+  if (!alive) return;
+  if (!FPopupMenu || !FPopupMenu->AutoPopup || FLeftPopup) return;
+  for (int i = 0; i < FPopupMenu->Count(); ++i) {
+    TMenuItem* item = FPopupMenu->Items(i);
+    if (!item->Default()) continue;
+    // A disabled item cannot be chosen in the menu either.
+    if (item->Enabled()) item->Click();
+    break;
+  }
+}
+
+void TTrayIcon::RightButtonDown(TShiftState shift, POINT pt) {
+  const TLifeWatch alive = FLifetime.Watch();
+  MouseDown(mbRight, shift | ssRight, pt.x, pt.y);
+  if (!alive) return;
+  if (FPopupMenu && FPopupMenu->AutoPopup) {
+    SetForegroundWindow(HandlerWindow());
+    PopupAtCursor();
   }
 }
 
@@ -439,9 +462,9 @@ void TTrayIcon::ClickTimerTick() {
   FClickTimer->SetEnabled(false);
   if (!FDblClick && FClickReady) {
     FClickReady = false;
-    auto alive = FAlive;
+    const TLifeWatch alive = FLifetime.Watch();
     Click();
-    if (!*alive) return;
+    if (!alive) return;
   }
   FDblClick = false;
 }
@@ -459,9 +482,9 @@ void TTrayIcon::ExitPollTick() {
 void TTrayIcon::CycleTick() {
   if (!FIconList) return;
   CopyListIcon(FIconIndex);
-  auto alive = FAlive;
+  const TLifeWatch alive = FLifetime.Watch();
   Cycle();
-  if (!*alive || !FIconList) return;
+  if (!alive || !FIconList) return;
   SetIconIndex(FIconIndex < FIconList->Count() - 1 ? FIconIndex + 1 : 0);
 }
 
@@ -516,15 +539,15 @@ void TTrayIcon::Popup(int x, int y) {
   HWND wnd = HandlerWindow();
   // The menu closes on a click elsewhere only when its owner is the foreground window.
   SetForegroundWindow(wnd);
-  auto alive = FAlive;
+  const TLifeWatch alive = FLifetime.Watch();
   if (Application) Application->ProcessMessages();
-  if (!*alive || !FPopupMenu) return;
+  if (!alive || !FPopupMenu) return;
   TPopupMenu* menu = FPopupMenu;
   menu->PopupComponent = this;
   HWND saved = menu->PopupWindow;
   menu->PopupWindow = wnd;
   menu->Popup(x, y);
-  if (!*alive) return;
+  if (!alive) return;
   if (FPopupMenu == menu) menu->PopupWindow = saved;
   if (HWND owner = OwnerWindow()) PostMessageA(owner, WM_NULL, 0, 0);
 }
@@ -576,13 +599,13 @@ void TTrayIcon::SubclassOwner() {
 void TTrayIcon::UnsubclassOwner() { FOwnerLink.Restore(); }
 
 void TTrayIcon::OwnerProc(TMessage& m, const TWndMethod& inherited) {
-  auto alive = FAlive;
+  const TLifeWatch alive = FLifetime.Watch();
   bool handled = false;
   GuardEvent([&] { handled = OwnerMessage(m.Msg, m.WParam, m.LParam, m.Result); });
   if (handled) return;
   inherited(m);
   // The main form is the program's taskbar window: its minimising is the program's.
-  if (*alive && m.Msg == WM_SIZE && m.WParam == SIZE_MINIMIZED && FMinimizeToTray && Application &&
+  if (alive && m.Msg == WM_SIZE && m.WParam == SIZE_MINIMIZED && FMinimizeToTray && Application &&
       Application->MainForm() == Owner())
     GuardEvent([&] { DoMinimizeToTray(); });
 }
@@ -597,9 +620,9 @@ bool TTrayIcon::OwnerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
       msg == WM_SHOWWINDOW && wp == 0 && lp == SW_PARENTCLOSING && !(Application && Application->Terminated());
   const bool minimize = msg == WM_SYSCOMMAND && wp == SC_MINIMIZE;
   if ((parentClosing || minimize) && FMinimizeToTray && OnMinimizeToTray) {
-    auto alive = FAlive;
+    const TLifeWatch alive = FLifetime.Watch();
     OnMinimizeToTray(this);
-    if (!*alive) return false;
+    if (!alive) return false;
     DoMinimizeToTray();
     result = 1;
     return true;

@@ -14,6 +14,7 @@
 #include "framework/Controls.h"
 #include "framework/Icon.h"
 #include "framework/ImgList.h"
+#include "framework/Lifetime.h"
 #include "framework/Menus.h"
 #include "framework/Messages.h"
 #include "tray/SimpleTimer.h"
@@ -128,6 +129,9 @@ class TTrayIcon : public TComponent {
   // Every call to the shell goes through here; tests may put a recorder in its place.
   using TShellNotify = std::function<BOOL(DWORD message, TNotifyIconDataA& data)>;
   static TShellNotify ShellNotify;
+  // The side in pixels of the icons the tray shows: the system's small-icon size, which follows
+  // the display scale. Tests may put another source in its place.
+  static std::function<int()> TrayIconSize;
 
  protected:
   void Loaded() override;
@@ -148,6 +152,12 @@ class TTrayIcon : public TComponent {
  private:
   friend struct TTrayIconHandler;
   void HandleCallback(UINT event);
+  bool HandleBalloonEvent(UINT event);
+  void PointerMoved(TShiftState shift, POINT pt);
+  void LeftButtonDown(TShiftState shift, POINT pt);
+  void LeftButtonUp(TShiftState shift, POINT pt);
+  void LeftDoubleClick();
+  void RightButtonDown(TShiftState shift, POINT pt);
   bool AppHook(UINT msg, WPARAM wp, LPARAM lp);
   bool OwnerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
   void OwnerProc(TMessage& m, const TWndMethod& inherited);
@@ -157,6 +167,7 @@ class TTrayIcon : public TComponent {
   bool SendToShell(DWORD message);
   void FillRecord();
   void CopyListIcon(int index);
+  static HICON ListIcon(TCustomImageList& list, int index);
   void CycleTick();
   void ClickTimerTick();
   void ExitPollTick();
@@ -178,8 +189,8 @@ class TTrayIcon : public TComponent {
   int FHookId = 0;
   TApplication* FHookApp = nullptr;
   TWndProcLink FOwnerLink;
-  // Cleared on destruction: an event handler may free the component that raised it.
-  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+  // Ended on destruction: an event handler may free the component that raised it.
+  TLifetime FLifetime;
 };
 
 void RegisterTrayIcon();

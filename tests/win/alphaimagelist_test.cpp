@@ -12,6 +12,8 @@
 #include "framework/Graphics.h"
 #include "imaging/acAlphaImageList.h"
 #include "imaging/acPNG.h"
+#include "imaging/acPixelOps.h"
+#include "imaging/acResample.h"
 // GCC 12 at -O2 reports overflows in the builder's inlined vector inserts that cannot happen.
 #pragma GCC diagnostic ignored "-Wstringop-overflow"
 #pragma GCC diagnostic ignored "-Wstringop-overread"
@@ -34,10 +36,10 @@ class TTestRoot : public TComponent {
 
 Bytes Asset(const char* name) { return ReadFileBytes(std::string(EVESK_FIXTURES) + "/../../assets/" + name); }
 
-std::string ListText(const std::string& name, const std::vector<Bytes>& files) {
+std::string ListText(const std::string& name, const std::vector<Bytes>& files, const char* format = "ifPNG") {
   std::string s = "  object " + name + ": TsAlphaImageList\n    DrawingStyle = dsTransparent\n    Items = <";
   for (const Bytes& f : files) {
-    s += "\n      item\n        ImageFormat = ifPNG\n        ImgData = {";
+    s += "\n      item\n        ImageFormat = " + std::string(format) + "\n        ImgData = {";
     char hex[3];
     for (std::uint8_t b : f) s += (std::snprintf(hex, sizeof hex, "%02X", b), hex);
     s += "}\n      end";
@@ -90,6 +92,23 @@ Bytes RgbPng(int side = 16) {
   for (int y = 0; y < side; ++y)
     for (int x = 0; x < side; ++x) rows[y].insert(rows[y].end(), {std::uint8_t(Inside(x, y, side) ? 255 : 0), std::uint8_t(Inside(x, y, side) ? 0 : 255), 0});
   return pngtest::Png({pngtest::IHDR(side, side, 8, 2), pngtest::Chunk("IDAT", pngtest::Zlib(pngtest::Rows(rows))), pngtest::IEND()});
+}
+
+// The pixels of a PNG asset as an icon holds them (BGRA, top row first).
+std::vector<std::uint32_t> AssetPixels(const std::string& name) {
+  TPNGGraphic png;
+  Decode(Asset(name.c_str()), png);
+  std::vector<std::uint32_t> px;
+  for (int y = 0; y < png.Height(); ++y)
+    for (int x = 0; x < png.Width(); ++x) {
+      const TPaletteEntry p = PixelAt(png, x, y);
+      px.push_back(std::uint32_t(p.Reserved) << 24 | p.Red << 16 | p.Green << 8 | p.Blue);
+    }
+  return px;
+}
+
+std::string StarName(const char* stem, int size) {
+  return size == 16 ? std::string(stem) + ".png" : std::string(stem) + "_" + std::to_string(size) + ".png";
 }
 
 struct AlphaImageListTest : ::testing::Test {
@@ -268,4 +287,58 @@ TEST_F(AlphaImageListTest, DrawingBlendsByAlphaWhateverTheEnabledState) {
       ASSERT_EQ(0, std::memcmp(disabled.At(20 + x, y), rgb.ScanLine(y) + x * 3, 3));
     }
   EXPECT_EQ(0, std::memcmp(enabled.At(38, 5), bg, 3));  // beside the image: untouched
+}
+
+TEST_F(AlphaImageListTest, StarIconFilesGiveThePictureDrawnForEachSize) {
+  Read(ListText("Png", {grey, gold}) + ListText("L", {Asset("star_grey.ico"), Asset("star_gold.ico")}, "ifICO"));
+  TsAlphaImageList* list = List("L");
+  EXPECT_EQ(list->Items()->Count(), 0);
+  EXPECT_EQ(list->Sizes(), (std::vector<int>{16, 20, 24, 32, 48}));
+  for (int i = 0; i < 2; ++i) {
+    const char* stem = i ? "star_gold" : "star_grey";
+    // The list's own size is the picture the PNG items gave before.
+    EXPECT_EQ(IconPixels(list->GetIcon(i)), IconPixels(List("Png")->GetIcon(i))) << stem;
+    for (int size : {16, 20, 24, 32, 48})
+      EXPECT_EQ(IconPixels(list->GetIconOfSize(i, size)), AssetPixels(StarName(stem, size))) << stem << " " << size;
+  }
+  // A size without its own picture is shrunk from the next larger one, never grown from 16.
+  const std::vector<std::uint32_t> from48 = ResizeArea(AssetPixels("star_gold_48.png"), 48, 48, 40, 40);
+  EXPECT_EQ(IconPixels(list->GetIconOfSize(1, 40)), from48);
+  EXPECT_EQ(IconPixels(list->GetIconOfSize(1, 18)), ResizeArea(AssetPixels("star_gold_20.png"), 20, 20, 18, 18));
+  EXPECT_EQ(IconPixels(list->GetIconOfSize(1, 64)).size(), 64u * 64u);  // beyond the largest: grown from it
+  EXPECT_EQ(list->GetIconOfSize(2, 20), nullptr);
+  EXPECT_EQ(list->GetIconOfSize(-1, 20), nullptr);
+
+  // A copy made after the files were dropped keeps every size.
+  TsAlphaImageList copy(&root);
+  copy.Assign(list);
+  EXPECT_EQ(copy.Sizes(), list->Sizes());
+  EXPECT_EQ(IconPixels(copy.GetIconOfSize(1, 24)), AssetPixels("star_gold_24.png"));
+  copy.Assign(List("Png"));
+  EXPECT_EQ(copy.Sizes(), std::vector<int>{16});
+}
+
+TEST_F(AlphaImageListTest, IcoDirectoriesThatClaimWhatTheImagesDoNotHoldAreReadSafely) {
+  // One 16-pixel PNG entry whose directory claims 32 pixels, then entries out of bounds.
+  Bytes ico = {0, 0, 1, 0, 3, 0};
+  auto entry = [&](int side, std::uint32_t size, std::uint32_t offset) {
+    ico.insert(ico.end(), {std::uint8_t(side), std::uint8_t(side), 0, 0, 1, 0, 32, 0});
+    for (std::uint32_t v : {size, offset})
+      for (int s = 0; s < 32; s += 8) ico.push_back(static_cast<std::uint8_t>(v >> s));
+  };
+  entry(32, static_cast<std::uint32_t>(grey.size()), 6 + 48);
+  entry(48, 0xFFFFFF00u, 6 + 48);
+  entry(24, 100, 0xFFFFFFF0u);
+  ico.insert(ico.end(), grey.begin(), grey.end());
+  EXPECT_EQ(IcoSquareSizes(ico), std::vector<int>{16});
+  TsAlphaImageList* list = Built(ico, ifICO);
+  EXPECT_EQ(list->Sizes(), std::vector<int>{16});
+  EXPECT_EQ(IconPixels(list->GetIconOfSize(0, 16)), AssetPixels("star_grey.png"));
+  // Not an icon file, a cut directory, a count far beyond the data: no sizes, no fault.
+  EXPECT_TRUE(IcoSquareSizes(grey).empty());
+  EXPECT_TRUE(IcoSquareSizes(Bytes(ico.begin(), ico.begin() + 20)).empty());
+  Bytes many = {0, 0, 1, 0, 0xFF, 0xFF, 16, 16};
+  EXPECT_TRUE(IcoSquareSizes(many).empty());
+  // A PNG item has one picture: other sizes are made from it, whatever they are.
+  EXPECT_EQ(IconPixels(Built(gold, ifPNG)->GetIconOfSize(0, 24)).size(), 24u * 24u);
 }

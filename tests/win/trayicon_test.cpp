@@ -10,6 +10,10 @@
 #include "framework/Application.h"
 #include "framework/FormReader.h"
 #include "framework/Forms.h"
+#include "imaging/acAlphaImageList.h"
+#include "imaging/acPNG.h"
+#include "imaging/acPixelOps.h"
+#include "imaging/acResample.h"
 #include "tray/TrayIcon.h"
 #include "tests/win/MessagePump.h"
 
@@ -102,9 +106,13 @@ struct TrayFixture : ::testing::Test {
   }
   void SetUp() override {
     saved = TTrayIcon::ShellNotify;
+    savedSize = TTrayIcon::TrayIconSize;
     TTrayIcon::ShellNotify = [this](DWORD m, TNotifyIconDataA& d) { return shell(m, d); };
   }
-  void TearDown() override { TTrayIcon::ShellNotify = saved; }
+  void TearDown() override {
+    TTrayIcon::ShellNotify = saved;
+    TTrayIcon::TrayIconSize = savedSize;
+  }
 
   // A tray icon on a form, running as configured after loading, with its icon in the tray.
   TTrayIcon* LoadedTray(TTestForm& form, const std::string& props = "") {
@@ -119,6 +127,7 @@ struct TrayFixture : ::testing::Test {
   TApplication app;
   TFakeShell shell;
   TTrayIcon::TShellNotify saved;
+  std::function<int()> savedSize;
   std::vector<std::string> log;
 };
 
@@ -426,6 +435,104 @@ TEST_F(TrayFixture, CyclingStepsThroughTheListAndReportsTheNextIndex) {
   PumpFor(100);
   EXPECT_TRUE(cycles.empty());
   EXPECT_EQ(shell.Calls.size(), calls);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The star at the display scale's size
+
+namespace {
+
+std::vector<std::uint8_t> Asset(const std::string& name) {
+  return ReadFileBytes(std::string(EVESK_FIXTURES) + "/../../assets/" + name);
+}
+
+// The pixels (BGRA, top row first) and side of an icon; side 0 for no icon.
+std::vector<std::uint32_t> IconPixels(HICON icon, int& side) {
+  ICONINFO ii{};
+  side = 0;
+  if (!icon || !GetIconInfo(icon, &ii)) return {};
+  BITMAP bm{};
+  GetObjectA(ii.hbmColor, sizeof bm, &bm);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), bm.bmWidth, -bm.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  std::vector<std::uint32_t> px(static_cast<std::size_t>(bm.bmWidth) * bm.bmHeight);
+  HDC dc = GetDC(nullptr);
+  GetDIBits(dc, ii.hbmColor, 0, bm.bmHeight, px.data(), &bi, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(ii.hbmColor);
+  DeleteObject(ii.hbmMask);
+  side = bm.bmWidth == bm.bmHeight ? bm.bmWidth : -1;
+  return px;
+}
+
+std::vector<std::uint32_t> StarPixels(const char* stem, int size) {
+  TPNGGraphic png;
+  TMemoryStream s(Asset(size == 16 ? std::string(stem) + ".png" : std::string(stem) + "_" + std::to_string(size) + ".png"));
+  png.LoadFromStream(s);
+  std::vector<std::uint32_t> px;
+  for (int y = 0; y < png.Height(); ++y)
+    for (int x = 0; x < png.Width(); ++x) {
+      const TPaletteEntry p = PixelAt(png, x, y);
+      px.push_back(std::uint32_t(p.Reserved) << 24 | p.Red << 16 | p.Green << 8 | p.Blue);
+    }
+  return px;
+}
+
+// The program's news list: the grey and the gold star, each file holding every size.
+TsAlphaImageList* StarList(TComponent* owner) {
+  auto* list = new TsAlphaImageList(owner);
+  list->SetDrawingStyle(dsTransparent);
+  for (const char* file : {"star_grey.ico", "star_gold.ico"}) {
+    TsImgListItem* item = list->Items()->AddItem();
+    item->SetImageFormat(ifICO);
+    item->SetImgData(Asset(file));
+  }
+  list->BuildFromItems();
+  return list;
+}
+
+}  // namespace
+
+TEST_F(TrayFixture, TheShellGetsTheStarDrawnForTheTraysSizeAndItBlinksAtThatSize) {
+  TTestForm form(&app);
+  TTrayIcon* tray = LoadedTray(form);
+  TsAlphaImageList* stars = StarList(&form);
+  for (int size : {16, 20, 24, 32}) {
+    TTrayIcon::TrayIconSize = [size] { return size; };
+    tray->SetIconList(stars);
+    int side = 0;
+    EXPECT_EQ(IconPixels(shell.Last().hIcon, side), StarPixels("star_grey", size)) << size;
+    EXPECT_EQ(side, size);
+    tray->SetIconIndex(1);
+    EXPECT_EQ(IconPixels(shell.Last().hIcon, side), StarPixels("star_gold", size)) << size;
+  }
+  // Blinking by the cycle timer keeps the size: grey and gold alternate at 24 pixels.
+  TTrayIcon::TrayIconSize = [] { return 24; };
+  tray->SetIconList(stars);
+  std::vector<std::vector<std::uint32_t>> shown;
+  tray->OnCycle = [&](TObject*, int) {
+    int side = 0;
+    shown.push_back(IconPixels(tray->NotifyData().hIcon, side));
+  };
+  tray->SetCycleInterval(20);
+  tray->SetCycleIcons(true);
+  ASSERT_TRUE(PumpUntil([&] { return shown.size() >= 3; }));
+  tray->SetCycleIcons(false);
+  EXPECT_EQ(shown[0], StarPixels("star_grey", 24));
+  EXPECT_EQ(shown[1], StarPixels("star_gold", 24));
+  EXPECT_EQ(shown[2], StarPixels("star_grey", 24));
+
+  // A size the program has no picture for is shrunk from the next larger one (48), not grown
+  // from 16; a size the system does not report keeps the list's own.
+  TTrayIcon::TrayIconSize = [] { return 40; };
+  tray->SetIconIndex(1);
+  int side = 0;
+  EXPECT_EQ(IconPixels(shell.Last().hIcon, side), ResizeArea(StarPixels("star_gold", 48), 48, 48, 40, 40));
+  EXPECT_EQ(side, 40);
+  EXPECT_NE(IconPixels(shell.Last().hIcon, side), ResizeArea(StarPixels("star_gold", 16), 16, 16, 40, 40));
+  TTrayIcon::TrayIconSize = [] { return 0; };
+  tray->SetIconIndex(0);
+  EXPECT_EQ(IconPixels(shell.Last().hIcon, side), StarPixels("star_grey", 16));
 }
 
 TEST_F(TrayFixture, IconIndexIsKeptWithinTheList) {
