@@ -89,7 +89,7 @@ class TPixelSum {
   // Ties go to the visible pixels, so that a one-pixel line between key pixels survives.
   void Write(const TBitmap& s, TBitmap& t, int x, int y, int blockStep, int targetStep) const {
     std::uint8_t* o = t.ScanLine(y) + static_cast<std::size_t>(x) * FBpp;
-    if (FKey >= FVisible && FBestKey >= 0) {
+    if (FKey > FVisible && FBestKey >= 0) {
       for (std::size_t b = 0; b <= FBlocks.size() / 4; ++b)
         std::memcpy(t.ScanLine(y + static_cast<int>(b) * targetStep) + static_cast<std::size_t>(x) * FBpp,
                     s.ScanLine(FKeyY + static_cast<int>(b) * blockStep) + static_cast<std::size_t>(FKeyX) * FBpp,

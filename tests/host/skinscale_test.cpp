@@ -95,6 +95,8 @@ TEST(SkinScaler, InvisiblePixelsLendNoColourAtThirtyTwoBits) {
 // corner), a border frame with fixed edges of 2 pixels (its edge columns 1 pixel dark lines)
 // and a masked glyph whose mask is dark where its picture is key-free; and an own PNG-like
 // glyph strip at 32 bits.
+const TColor Light = RGBColor(250, 240, 230);
+
 struct TSkin {
   TsSkinOptions Options;
   TsSkinTables Tables;
@@ -107,12 +109,14 @@ struct TSkin {
       FillRect(*Master, TRect{k * 5, 0, k * 5 + 5, 4}, frames[k]);
       FillRect(*Master, TRect{k * 5, 0, k * 5 + 1, 1}, clSkinFuchsia);
     }
-    // Frame at (0, 10), 9 × 6: edges of 2, a dark line on the outer pixel of each edge.
+    // Frame at (0, 10), 9 × 6: edges of 2, a dark outer and a light inner line, a yellow middle.
     FillRect(*Master, TRect{0, 10, 9, 16}, RGBColor(200, 200, 0));
     FillRect(*Master, TRect{0, 10, 1, 16}, RGBColor(0, 0, 0));
     FillRect(*Master, TRect{8, 10, 9, 16}, RGBColor(0, 0, 0));
     FillRect(*Master, TRect{0, 10, 9, 11}, RGBColor(0, 0, 0));
     FillRect(*Master, TRect{0, 15, 9, 16}, RGBColor(0, 0, 0));
+    FillRect(*Master, TRect{1, 11, 8, 15}, Light);
+    FillRect(*Master, TRect{2, 12, 7, 14}, RGBColor(200, 200, 0));
     // Masked glyph at (20, 0): 4 × 4 picture over a 4 × 4 mask; key left column, mask 0 elsewhere.
     FillRect(*Master, TRect{20, 0, 24, 4}, RGBColor(9, 99, 199));
     FillRect(*Master, TRect{20, 0, 21, 4}, clSkinFuchsia);
@@ -193,10 +197,14 @@ TEST(SkinScale, FixedEdgesScaleApartFromTheMiddle) {
   EXPECT_EQ(frame.WB, 3);
   TacStateImage img;
   ASSERT_TRUE(GetStateImage(frame, s.Tables.MasterBitmap(), 0, img));
-  // The middle, scaled by itself, is the middle colour only: no dark line bled in from an edge.
-  for (int y = frame.WT; y < img.H - frame.WB; ++y)
-    for (int x = frame.WL; x < img.W - frame.WR; ++x)
-      ASSERT_EQ(Px(*img.Source, img.X + x, img.Y + y), RGBColor(200, 200, 0)) << x << "," << y;
+  // Edges and middle are scaled apart: the inner line of each edge keeps its colour next to
+  // the middle's, with nothing of one mixed into the other.
+  for (int y = frame.WT; y < img.H - frame.WB; ++y) {
+    const int row = img.Y + y;
+    EXPECT_EQ(Px(*img.Source, img.X + frame.WL - 1, row), Light) << y;
+    EXPECT_EQ(Px(*img.Source, img.X + img.W - frame.WR, row), Light) << y;
+    for (int x = frame.WL; x < img.W - frame.WR; ++x) ASSERT_EQ(Px(*img.Source, img.X + x, row), RGBColor(200, 200, 0));
+  }
 }
 
 TEST(SkinScale, MeasuresScaleWithMulDivRoundingAndTheRestStays) {
