@@ -324,98 +324,121 @@ std::pair<int, int> LayOutMaster(const std::vector<TsMaskData>& masks, std::vect
   return {width, std::max(1, y + rowHeight)};
 }
 
+// One scale of a table set: planned and counted before a pixel is allocated, then built aside,
+// so that a refused or failed scale leaves the skin as it was.
+class TScaleJob {
+ public:
+  TScaleJob(int to, int from) : FTo(to), FFrom(from) {}
+
+  void Plan(const std::vector<TsMaskData>& masks, const TBitmap* master, const std::vector<TsPatternData>& patterns) {
+    FPlans.reserve(masks.size());
+    for (const TsMaskData& m : masks) FPlans.push_back(PlanMask(m, master, FTo, FFrom));
+    if (master) {
+      FMasterSize = LayOutMaster(masks, FPlans, ScaleLength(master->Width(), FTo, FFrom));
+      Reserve(Used, FMasterSize.first, FMasterSize.second, FTo);
+    }
+    for (std::size_t i = 0; i < masks.size(); ++i) {
+      const TBitmap* own = masks[i].Bmp.get();
+      if (!own) continue;
+      if (FPlans[i].Paintable) Reserve(Used, FPlans[i].Width(), FPlans[i].Height(), FTo);
+      else Reserve(Used, own->Width(), own->Height(), FTo);  // kept as it is
+    }
+    for (const TsPatternData& p : patterns)
+      if (p.Img) Reserve(Used, Length(p.Img->Width()), Length(p.Img->Height()), FTo);
+  }
+
+  void Build(const std::vector<TsMaskData>& masks, const TBitmap* master, const std::vector<TsPatternData>& patterns) {
+    // The tables hold 24 and 32 bits; a picture in any other format is drawn as 24.
+    std::unique_ptr<TBitmap> masterCopy;
+    if (master) {
+      if (!Native(*master)) master = (masterCopy = Converted(*master)).get();
+      Master = NewBitmap(FMasterSize.first, FMasterSize.second, master->PixelFormat());
+    }
+    FOwn.resize(masks.size());
+    for (std::size_t i = 0; i < masks.size(); ++i)
+      if (FPlans[i].Paintable && FPlans[i].SameAs < 0) BuildMask(masks[i], FPlans[i], master, FOwn[i]);
+    FPatterns.resize(patterns.size());
+    for (std::size_t i = 0; i < patterns.size(); ++i) {
+      const TBitmap* img = patterns[i].Img.get();
+      if (!img) continue;
+      FPatterns[i] = ScaleBitmap(*img, Length(img->Width()), Length(img->Height()), false);
+      if (!FPatterns[i]) throw std::bad_alloc();
+    }
+  }
+
+  // Puts what Build made into the tables; nothing here can fail.
+  void Apply(std::vector<TsMaskData>& masks, std::vector<TsPatternData>& patterns) noexcept {
+    for (std::size_t i = 0; i < masks.size(); ++i) {
+      TsMaskData& m = masks[i];
+      const TMaskPlan& plan = FPlans[i];
+      if (plan.Paintable) {
+        if (m.Bmp) m.Bmp = std::move(FOwn[i]);
+        m.R = TRect{plan.X, plan.Y, plan.X + plan.Width(), plan.Y + plan.Height()};
+      } else if (!m.Bmp) {
+        m.R = TRect{};  // it lay outside the old master; it must not land on a piece of the new one
+      }
+      for (std::uint16_t* v : {&m.WL, &m.WT, &m.WR, &m.WB, &m.BorderWidth}) *v = ScaleWord(*v, FTo, FFrom);
+    }
+    for (std::size_t i = 0; i < patterns.size(); ++i)
+      if (FPatterns[i]) patterns[i].Img = std::move(FPatterns[i]);
+  }
+
+  std::unique_ptr<TBitmap> Master;
+  std::int64_t Used = 0;  // pixels of every picture after the scale
+
+ private:
+  int Length(int v) const { return ScaleLength(v, FTo, FFrom); }
+  static std::unique_ptr<TBitmap> Converted(const TBitmap& b) {
+    std::unique_ptr<TBitmap> copy = To24BitCopy(b);
+    if (!copy) throw std::bad_alloc();
+    return copy;
+  }
+  // A mask into its own new bitmap, or into its place in the new master.
+  void BuildMask(const TsMaskData& m, const TMaskPlan& plan, const TBitmap* master, std::unique_ptr<TBitmap>& own) {
+    const TBitmap* source = m.Bmp ? m.Bmp.get() : master;
+    std::unique_ptr<TBitmap> copy;
+    if (!Native(*source)) source = (copy = Converted(*source)).get();
+    TBitmap* target = Master.get();
+    if (m.Bmp) {
+      own = NewBitmap(plan.Width(), plan.Height(), source->PixelFormat());
+      own->Transparent = m.Bmp->Transparent;
+      own->TransparentColor = m.Bmp->TransparentColor;
+      target = own.get();
+    }
+    // Planned inside both bitmaps and in one format, the piece always fits.
+    ScalePiece(*source, *target, PieceOf(m, plan, FTo, FFrom));
+  }
+
+  int FTo, FFrom;
+  std::vector<TMaskPlan> FPlans;
+  std::pair<int, int> FMasterSize{0, 0};
+  std::vector<std::unique_ptr<TBitmap>> FOwn, FPatterns;
+};
+
+void ScaleMeasures(std::vector<TsGeneralData>& sections, TsSkinGlobals& g, int to, int from) {
+  for (TsGeneralData& s : sections) s.GlowMargin = ScaleDpi(s.GlowMargin, to, from);
+  for (int* v : {&g.Shadow1Offset, &g.BISpace, &g.BIRight, &g.BILeft, &g.BICloseGlowMargin, &g.BIMaxGlowMargin,
+                 &g.BIMinGlowMargin})
+    *v = ScaleDpi(*v, to, from);
+  if (g.Shadow1Blur > 0) g.Shadow1Blur = ScaleDpi(g.Shadow1Blur, to, from);  // -1: no blur
+}
+
 }  // namespace
 
 void TsSkinTables::Rescale(int to, int from) {
   if (to <= 0 || from <= 0) throw EConvertError("Neplatné rozlišení obrazovky: " + std::to_string(to) + " dpi.");
   if (to == from) return;
-  // Everything is planned and counted before a pixel is allocated, and built aside before
-  // the tables change: a refused or failed scale leaves the skin as it was.
-  std::vector<TMaskPlan> plans;
-  plans.reserve(FMasks.size());
-  for (const TsMaskData& m : FMasks) plans.push_back(PlanMask(m, FMaster.get(), to, from));
-  std::int64_t used = 0;
-  std::pair<int, int> masterSize{0, 0};
-  if (FMaster) {
-    masterSize = LayOutMaster(FMasks, plans, ScaleLength(FMaster->Width(), to, from));
-    Reserve(used, masterSize.first, masterSize.second, to);
+  TScaleJob job(to, from);
+  job.Plan(FMasks, FMaster.get(), FPatterns);
+  job.Build(FMasks, FMaster.get(), FPatterns);
+  if (job.Master) {
+    job.Master->Transparent = FMaster->Transparent;
+    job.Master->TransparentColor = FMaster->TransparentColor;
+    FMaster = std::move(job.Master);
   }
-  for (std::size_t i = 0; i < FMasks.size(); ++i) {
-    if (!FMasks[i].Bmp) continue;
-    if (plans[i].Paintable) Reserve(used, plans[i].Width(), plans[i].Height(), to);
-    else Reserve(used, FMasks[i].Bmp->Width(), FMasks[i].Bmp->Height(), to);  // kept as it is
-  }
-  for (const TsPatternData& p : FPatterns)
-    if (p.Img) Reserve(used, ScaleLength(p.Img->Width(), to, from), ScaleLength(p.Img->Height(), to, from), to);
-
-  std::unique_ptr<TBitmap> master;
-  if (FMaster) {
-    master = NewBitmap(masterSize.first, masterSize.second, Native(*FMaster) ? FMaster->PixelFormat() : TPixelFormat::pf24bit);
-    master->Transparent = FMaster->Transparent;
-    master->TransparentColor = FMaster->TransparentColor;
-  }
-  // The tables hold 24 and 32 bits; a picture in any other format is drawn as 24.
-  std::unique_ptr<TBitmap> masterCopy;
-  const TBitmap* masterSource = FMaster.get();
-  if (FMaster && !Native(*FMaster)) {
-    masterCopy = To24BitCopy(*FMaster);
-    if (!masterCopy) throw std::bad_alloc();
-    masterSource = masterCopy.get();
-  }
-  std::vector<std::unique_ptr<TBitmap>> own(FMasks.size());
-  for (std::size_t i = 0; i < FMasks.size(); ++i) {
-    const TsMaskData& m = FMasks[i];
-    const TMaskPlan& plan = plans[i];
-    if (!plan.Paintable || plan.SameAs >= 0) continue;
-    const TBitmap* source = m.Bmp ? m.Bmp.get() : masterSource;
-    std::unique_ptr<TBitmap> converted;
-    if (!Native(*source)) {
-      converted = To24BitCopy(*source);
-      if (!converted) throw std::bad_alloc();
-      source = converted.get();
-    }
-    TBitmap* target = master.get();
-    if (m.Bmp) {
-      own[i] = NewBitmap(plan.Width(), plan.Height(), source->PixelFormat());
-      own[i]->Transparent = m.Bmp->Transparent;
-      own[i]->TransparentColor = m.Bmp->TransparentColor;
-      target = own[i].get();
-    }
-    // Planned inside both bitmaps and in one format, the piece always fits.
-    ScalePiece(*source, *target, PieceOf(m, plan, to, from));
-  }
-  std::vector<std::unique_ptr<TBitmap>> patterns(FPatterns.size());
-  for (std::size_t i = 0; i < FPatterns.size(); ++i) {
-    const TBitmap* img = FPatterns[i].Img.get();
-    if (!img) continue;
-    patterns[i] = ScaleBitmap(*img, ScaleLength(img->Width(), to, from), ScaleLength(img->Height(), to, from), false);
-    if (!patterns[i]) throw std::bad_alloc();
-  }
-
-  // From here on nothing can fail.
-  if (master) FMaster = std::move(master);
-  for (std::size_t i = 0; i < FMasks.size(); ++i) {
-    TsMaskData& m = FMasks[i];
-    const TMaskPlan& plan = plans[i];
-    if (plan.Paintable) {
-      if (m.Bmp) m.Bmp = std::move(own[i]);
-      m.R = TRect{plan.X, plan.Y, plan.X + plan.Width(), plan.Y + plan.Height()};
-    } else if (!m.Bmp) {
-      m.R = TRect{};  // it lay outside the old master; it must not land on a piece of the new one
-    }
-    m.WL = ScaleWord(m.WL, to, from), m.WT = ScaleWord(m.WT, to, from);
-    m.WR = ScaleWord(m.WR, to, from), m.WB = ScaleWord(m.WB, to, from);
-    m.BorderWidth = ScaleWord(m.BorderWidth, to, from);
-  }
-  for (std::size_t i = 0; i < FPatterns.size(); ++i)
-    if (patterns[i]) FPatterns[i].Img = std::move(patterns[i]);
-  for (TsGeneralData& s : FSections) s.GlowMargin = ScaleDpi(s.GlowMargin, to, from);
-  TsSkinGlobals& g = FGlobals;
-  for (int* v : {&g.Shadow1Offset, &g.BISpace, &g.BIRight, &g.BILeft, &g.BICloseGlowMargin, &g.BIMaxGlowMargin,
-                 &g.BIMinGlowMargin})
-    *v = ScaleDpi(*v, to, from);
-  if (g.Shadow1Blur > 0) g.Shadow1Blur = ScaleDpi(g.Shadow1Blur, to, from);  // -1: no blur
-  FPixels = used;
+  job.Apply(FMasks, FPatterns);
+  ScaleMeasures(FSections, FGlobals, to, from);
+  FPixels = job.Used;
 }
 
 }  // namespace evesk
