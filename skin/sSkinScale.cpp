@@ -64,16 +64,17 @@ std::uint8_t Rounded(std::int64_t sum, std::int64_t total) {
 // blocks below it over the same visible weights.
 class TPixelSum {
  public:
-  TPixelSum(int bpp, int blocks) : FBpp(bpp), FBlocks(static_cast<std::size_t>(blocks - 1) * 4, 0) {}
+  TPixelSum(int bpp, int blocks, bool keyed)
+      : FBpp(bpp), FKeyed(keyed), FBlocks(static_cast<std::size_t>(blocks - 1) * 4, 0) {}
   void Reset() {
     FVisible = FKey = FAlpha = 0, FBestKey = -1;
     std::fill(std::begin(FColour), std::end(FColour), 0);
     std::fill(std::begin(FStraight), std::end(FStraight), 0);
     std::fill(FBlocks.begin(), FBlocks.end(), 0);
   }
-  void Add(const TBitmap& s, int x, int y, int blockStep, std::int64_t w, bool keyed) {
+  void Add(const TBitmap& s, int x, int y, int blockStep, std::int64_t w) {
     const std::uint8_t* p = s.ScanLine(y) + static_cast<std::size_t>(x) * FBpp;
-    if (keyed && IsKey(p)) {
+    if (FKeyed && IsKey(p)) {
       FKey += w;
       if (w > FBestKey) FBestKey = w, FKeyX = x, FKeyY = y;
       return;
@@ -98,8 +99,9 @@ class TPixelSum {
     }
     for (int c = 0; c < 3; ++c) o[c] = FAlpha > 0 ? Rounded(FColour[c], FAlpha) : Rounded(FStraight[c], FVisible);
     if (FBpp == 4) o[3] = Rounded(FAlpha, FVisible);
-    // A visible average that lands exactly on the key colour would turn transparent.
-    if (FKey > 0 && IsKey(o)) o[1] = 1;
+    // A visible average that rounds onto the key colour (of 254, 0, 255 and 255, 0, 254, say)
+    // would turn transparent.
+    if (FKeyed && IsKey(o)) o[1] = 1;
     for (std::size_t b = 0; b * 4 < FBlocks.size(); ++b) {
       std::uint8_t* m = t.ScanLine(y + static_cast<int>(b + 1) * targetStep) + static_cast<std::size_t>(x) * FBpp;
       for (int c = 0; c < FBpp; ++c) m[c] = Rounded(FBlocks[b * 4 + c], FVisible);
@@ -108,6 +110,7 @@ class TPixelSum {
 
  private:
   int FBpp;
+  bool FKeyed;
   std::int64_t FVisible = 0, FKey = 0, FAlpha = 0, FBestKey = -1;
   int FKeyX = 0, FKeyY = 0;
   std::int64_t FColour[3] = {}, FStraight[3] = {};
@@ -126,14 +129,14 @@ void CopyPixels(const TBitmap& s, TBitmap& t, const TsScalePiece& p, const TTaps
 }
 
 void AveragePixels(const TBitmap& s, TBitmap& t, const TsScalePiece& p, const TTaps& xs, const TTaps& ys, int bpp) {
-  TPixelSum sum(bpp, p.Blocks);
+  TPixelSum sum(bpp, p.Blocks, p.Keyed);
   for (const TTarget& ty : ys.Targets)
     for (const TTarget& tx : xs.Targets) {
       sum.Reset();
       for (int j = ty.First; j < ty.First + ty.Count; ++j)
         for (int i = tx.First; i < tx.First + tx.Count; ++i)
           sum.Add(s, p.FromX + xs.Taps[i].Src, p.FromY + ys.Taps[j].Src, p.FromBlockHeight,
-                  xs.Taps[i].Weight * ys.Taps[j].Weight, p.Keyed);
+                  xs.Taps[i].Weight * ys.Taps[j].Weight);
       sum.Write(s, t, p.ToX + tx.Pos, p.ToY + ty.Pos, p.FromBlockHeight, p.ToBlockHeight);
     }
 }
@@ -249,10 +252,11 @@ namespace {
 struct TMaskPlan {
   bool Paintable = false;
   int Count = 1, Rows = 1, W = 0, H = 0, W2 = 0, H2 = 0;
-  int X = 0, Y = 0;   // in the new master; 0, 0 in an own bitmap
-  int SameAs = -1;    // an earlier mask of the master with the same piece, drawn once
-  int Width() const { return Count * W2; }
-  int Height() const { return Rows * H2; }
+  // Wide enough for any DPI a caller may pass: the budget is checked on these before use.
+  std::int64_t X = 0, Y = 0;  // in the new master; 0, 0 in an own bitmap
+  int SameAs = -1;            // an earlier mask of the master with the same piece, drawn once
+  std::int64_t Width() const { return std::int64_t{Count} * W2; }
+  std::int64_t Height() const { return std::int64_t{Rows} * H2; }
 };
 
 // A mask only counts as a picture when painting would find a whole frame in its source.
@@ -273,7 +277,7 @@ TMaskPlan PlanMask(const TsMaskData& m, const TBitmap* master, int to, int from)
 
 TsScalePiece PieceOf(const TsMaskData& m, const TMaskPlan& plan, int to, int from) {
   TsScalePiece p;
-  p.FromX = m.R.Left, p.FromY = m.R.Top, p.ToX = plan.X, p.ToY = plan.Y;
+  p.FromX = m.R.Left, p.FromY = m.R.Top, p.ToX = static_cast<int>(plan.X), p.ToY = static_cast<int>(plan.Y);
   const TsScaleAxis frame = FrameAxis(plan.W, plan.W2, m.WL, m.WR, ScaleDpi(m.WL, to, from), ScaleDpi(m.WR, to, from));
   for (int k = 0; k < plan.Count; ++k)
     for (TsScaleRun r : frame) {
@@ -286,29 +290,33 @@ TsScalePiece PieceOf(const TsMaskData& m, const TMaskPlan& plan, int to, int fro
   return p;
 }
 
-[[noreturn]] void TooLarge(int to, std::int64_t pixels) {
-  throw ESkinTooLarge("Obrázky vzhledu by při " + std::to_string(to) + " dpi potřebovaly " + std::to_string(pixels) +
-                      " bodů, víc než " + std::to_string(TsSkinTables::MaxTotalPixels) + ".");
+[[noreturn]] void TooLarge(int to) {
+  throw ESkinTooLarge("Obrázky vzhledu by při " + std::to_string(to) + " dpi potřebovaly víc než " +
+                      std::to_string(TsSkinTables::MaxTotalPixels) + " bodů.");
 }
 
 // Room in the budget for a picture of width × height, counted into used; refuses beyond it.
 void Reserve(std::int64_t& used, std::int64_t width, std::int64_t height, int to) {
+  constexpr std::int64_t budget = TsSkinTables::MaxTotalPixels;
+  // The sides are checked before their product, which a DPI no display has would overflow.
+  if (width > budget || height > budget || width * height > budget - used) TooLarge(to);
   used += width * height;
-  if (width > INT_MAX || height > INT_MAX || used > TsSkinTables::MaxTotalPixels) TooLarge(to, used);
 }
 
 // The pieces of the master the masks use, each scaled and laid out in rows of a new master:
 // scaling the old master whole would mix neighbouring pieces and put frames off their grid.
 // Masks naming the same piece share it. Returns the new master's size.
-std::pair<int, int> LayOutMaster(const std::vector<TsMaskData>& masks, std::vector<TMaskPlan>& plans, int width) {
+std::pair<std::int64_t, std::int64_t> LayOutMaster(const std::vector<TsMaskData>& masks, std::vector<TMaskPlan>& plans,
+                                                   std::int64_t width) {
   std::map<std::tuple<int, int, int, int, int, int, int, int, int, int>, int> seen;
   for (std::size_t i = 0; i < plans.size(); ++i)
     if (plans[i].Paintable && !masks[i].Bmp) width = std::max(width, plans[i].Width());
-  int x = 0, y = 0, rowHeight = 0;
+  std::int64_t x = 0, y = 0, rowHeight = 0;
   for (std::size_t i = 0; i < plans.size(); ++i) {
     TMaskPlan& plan = plans[i];
     const TsMaskData& m = masks[i];
     if (!plan.Paintable || m.Bmp) continue;
+    if (y > TsSkinTables::MaxTotalPixels) break;  // refused by its size anyway; no sum may overflow
     const auto key = std::make_tuple(m.R.Left, m.R.Top, m.R.Right, m.R.Bottom, plan.Count, plan.Rows, m.WL, m.WT, m.WR, m.WB);
     if (const auto it = seen.find(key); it != seen.end()) {
       plan.SameAs = it->second;
@@ -321,7 +329,7 @@ std::pair<int, int> LayOutMaster(const std::vector<TsMaskData>& masks, std::vect
     x += plan.Width();
     rowHeight = std::max(rowHeight, plan.Height());
   }
-  return {width, std::max(1, y + rowHeight)};
+  return {width, std::max<std::int64_t>(1, y + rowHeight)};
 }
 
 // One scale of a table set: planned and counted before a pixel is allocated, then built aside,
@@ -352,7 +360,7 @@ class TScaleJob {
     std::unique_ptr<TBitmap> masterCopy;
     if (master) {
       if (!Native(*master)) master = (masterCopy = Converted(*master)).get();
-      Master = NewBitmap(FMasterSize.first, FMasterSize.second, master->PixelFormat());
+      Master = NewBitmap(static_cast<int>(FMasterSize.first), static_cast<int>(FMasterSize.second), master->PixelFormat());
     }
     FOwn.resize(masks.size());
     for (std::size_t i = 0; i < masks.size(); ++i)
@@ -373,7 +381,8 @@ class TScaleJob {
       const TMaskPlan& plan = FPlans[i];
       if (plan.Paintable) {
         if (m.Bmp) m.Bmp = std::move(FOwn[i]);
-        m.R = TRect{plan.X, plan.Y, plan.X + plan.Width(), plan.Y + plan.Height()};
+        m.R = TRect{static_cast<int>(plan.X), static_cast<int>(plan.Y), static_cast<int>(plan.X + plan.Width()),
+                    static_cast<int>(plan.Y + plan.Height())};
       } else if (!m.Bmp) {
         m.R = TRect{};  // it lay outside the old master; it must not land on a piece of the new one
       }
@@ -400,7 +409,7 @@ class TScaleJob {
     if (!Native(*source)) source = (copy = Converted(*source)).get();
     TBitmap* target = Master.get();
     if (m.Bmp) {
-      own = NewBitmap(plan.Width(), plan.Height(), source->PixelFormat());
+      own = NewBitmap(static_cast<int>(plan.Width()), static_cast<int>(plan.Height()), source->PixelFormat());
       own->Transparent = m.Bmp->Transparent;
       own->TransparentColor = m.Bmp->TransparentColor;
       target = own.get();
@@ -411,7 +420,7 @@ class TScaleJob {
 
   int FTo, FFrom;
   std::vector<TMaskPlan> FPlans;
-  std::pair<int, int> FMasterSize{0, 0};
+  std::pair<std::int64_t, std::int64_t> FMasterSize{0, 0};
   std::vector<std::unique_ptr<TBitmap>> FOwn, FPatterns;
 };
 

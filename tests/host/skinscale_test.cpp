@@ -77,6 +77,10 @@ TEST(SkinScaler, OtherFactorsKeepFlatColoursFlatAndNeverMixTheKey) {
     for (int x = 0; x < 9; ++x) seen.insert(Px(*out, x, y));
   EXPECT_EQ(seen, (std::set<TColor>{blue, clSkinFuchsia}));
   // Without the key, the same picture mixes (mask halves and patterns are plain pictures).
+  // Two visible colours whose average rounds onto the key stay visible.
+  auto nearKey = Filled(2, 1, RGBColor(254, 0, 255));
+  FillRect(*nearKey, TRect{1, 0, 2, 1}, RGBColor(255, 0, 254));
+  EXPECT_NE(Px(*ScaleBitmap(*nearKey, 3, 1, true), 1, 0), clSkinFuchsia);
   auto plain = ScaleBitmap(*stripes, 9, 9, false);
   EXPECT_NE(Px(*plain, 1, 0), blue);
   EXPECT_NE(Px(*plain, 1, 0), clSkinFuchsia);
@@ -263,6 +267,8 @@ TEST(SkinScale, SameDpiTouchesNothingAndRefusalsLeaveTheSkinAsItWas) {
   EXPECT_EQ(s.Tables.Globals().BILeft, 5);
   EXPECT_THROW(s.Tables.Rescale(0, 96), EConvertError);
   EXPECT_THROW(s.Tables.Rescale(144, -1), EConvertError);
+  EXPECT_THROW(s.Tables.Rescale(2000000000, 1), ESkinTooLarge);  // a DPI no display has
+  EXPECT_EQ(s.Tables.MasterBitmap(), master);
 
   // A 1100 × 1100 picture fits at 96 and 144 dpi but not at 192 (4.84 M pixels).
   TsSkinTables big;
