@@ -4,11 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <set>
 #include <string>
 
-#include "png_builder.h"
 #include "skin/sPaintEngine.h"
 #include "skin/sSkinLoader.h"
 #include "skin/sSkinOptions.h"
@@ -306,8 +304,7 @@ struct TTopaz {
 };
 
 // The program's own skin at each scale: every state picture it can show at 96 dpi it shows at
-// the new one, at the rounded size. A sheet of items painted at 96 and 144 dpi is written to
-// the build tree for a person to look at.
+// the new one, at the rounded size.
 TEST(SkinScale, TopazShowsEveryPictureAtEachScale) {
   const TTopaz at96(96);
   for (int dpi : {120, 144, 192}) {
@@ -324,43 +321,6 @@ TEST(SkinScale, TopazShowsEveryPictureAtEachScale) {
       }
     }
   }
-  const TTopaz at144(144);
-  auto sheet = Filled(420, 200, RGBColor(236, 233, 216));
-  auto paint = [&](const TTopaz& t, const char* section, const TRect& r, int state) {
-    const int sec = t.Tables.GetSectionIndex(section);
-    TBitmap item;
-    item.SetSize(r.Width(), r.Height(), TPixelFormat::pf24bit);
-    PaintItem(t.Tables, sec, section, TCacheInfo{sheet.get(), 0, 0, clSkinFuchsia, true}, -1, -1, item,
-              TacPoint{r.Left, r.Top}, BoundsOf(item), state, true);
-    for (int y = 0; y < r.Height(); ++y)
-      std::memcpy(sheet->ScanLine(r.Top + y) + r.Left * 3, item.ScanLine(y), static_cast<std::size_t>(r.Width()) * 3);
-  };
-  auto glyph = [&](const TTopaz& t, const char* key, int x, int y, int state) {
-    DrawGlyph(*sheet, TacPoint{x, y}, state, TCacheInfo{}, t.Tables.Masks()[t.Tables.GetMaskIndex("GLOBALINFO", key)],
-              t.Tables.MasterBitmap(), 1);
-  };
-  for (int state = 0; state < 2; ++state) {
-    paint(at96, "BUTTON", TRect{4 + state * 80, 4, 79 + state * 80, 29}, state);
-    paint(at144, "BUTTON", TRect{4 + state * 120, 40, 117 + state * 120, 78}, state);
-  }
-  paint(at96, "FORMTITLE", TRect{4, 90, 204, 114}, 0);
-  paint(at144, "FORMTITLE", TRect{4, 120, 304, 156}, 0);
-  glyph(at96, "BICONCLOSE", 250, 90, 0), glyph(at144, "BICONCLOSE", 320, 120, 0);
-  glyph(at96, "BOXCHECKED", 4, 170, 0), glyph(at144, "BOXCHECKED", 30, 166, 0);
-  std::vector<pngtest::Bytes> rows;
-  for (int y = 0; y < sheet->Height(); ++y) {
-    pngtest::Bytes row;
-    for (int x = 0; x < sheet->Width(); ++x) {
-      const TColor c = Px(*sheet, x, y);
-      row.insert(row.end(), {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8), static_cast<std::uint8_t>(c >> 16)});
-    }
-    rows.push_back(row);
-  }
-  const pngtest::Bytes png = pngtest::Png({pngtest::IHDR(static_cast<std::uint32_t>(sheet->Width()),
-                                                         static_cast<std::uint32_t>(sheet->Height()), 8, 2),
-                                           pngtest::Chunk("IDAT", pngtest::Zlib(pngtest::Rows(rows))), pngtest::IEND()});
-  std::ofstream(std::string(EVESK_BUILD_DIR) + "/topaz_scaled_96_144.png", std::ios::binary)
-      .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
 }
 
 }  // namespace
