@@ -141,6 +141,12 @@ class TsSkinTables {
   // and border colours) through colour, and the master bitmap and every mask bitmap through image.
   void Recolor(const std::function<TColor(TColor)>& colour, const std::function<void(TBitmap&)>& image);
 
+  // Takes the pictures and pixel measures from the from DPI to the to DPI (sSkinScale.cpp):
+  // frames, mask halves and fixed edges scaled apart, colours and counts untouched. Nothing
+  // changes when the two are equal. A result beyond MaxTotalPixels raises ESkinTooLarge, a DPI
+  // of 0 or less EConvertError; either way the tables stay as they were.
+  void Rescale(int to, int from);
+
   const TsSkinGlobals& Globals() const { return FGlobals; }
   const TBitmap* MasterBitmap() const { return FMaster.get(); }
   const std::vector<TsGeneralData>& Sections() const { return FSections; }
