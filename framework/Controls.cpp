@@ -114,10 +114,14 @@ void TControl::SetBounds(int left, int top, int width, int height) {
 
 void TControl::ChangeScale(int to, int from) {
   if (to == from || to <= 0 || from <= 0) return;
+  ScaleBounds(to, from);
   ScaleOwnFont(to, from);
+  Perform(CM_DPICHANGED, static_cast<WPARAM>(to), static_cast<LPARAM>(from));
+}
+
+void TControl::ScaleBounds(int to, int from) {
   SetBounds(ScaleDpi(FLeft, to, from), ScaleDpi(FTop, to, from), ScaleDpi(FWidth, to, from),
             ScaleDpi(FHeight, to, from));
-  Perform(CM_DPICHANGED, static_cast<WPARAM>(to), static_cast<LPARAM>(from));
 }
 
 void TControl::ScaleOwnFont(int to, int from) {
@@ -425,9 +429,13 @@ void TWinControl::SetTabOrder(int order) {
 }
 
 void TWinControl::ChangeScale(int to, int from) {
-  // The own font first: children that inherit it take the scaled one and scale only their bounds.
-  TControl::ChangeScale(to, from);
+  if (to == from || to <= 0 || from <= 0) return;
+  // Fonts last: a child that sizes itself to its text (and inherits the font) measures it at
+  // its scaled place, not scaled twice.
+  ScaleBounds(to, from);
   ScaleChildren(to, from);
+  ScaleOwnFont(to, from);
+  Perform(CM_DPICHANGED, static_cast<WPARAM>(to), static_cast<LPARAM>(from));
 }
 
 void TWinControl::ScaleChildren(int to, int from) {

@@ -119,6 +119,7 @@ class TControl : public TComponent {
   void InheritFont();
   void InheritColor();
   void ScaleOwnFont(int to, int from);
+  void ScaleBounds(int to, int from);
   // Mouse messages in client coordinates, turned into the events.
   bool MouseMessage(UINT msg, WPARAM wp, LPARAM lp);
 

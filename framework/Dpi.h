@@ -7,13 +7,14 @@ namespace evesk {
 constexpr int DesignDpi = 96;
 
 // value * to / from, rounded half away from zero as the platform's MulDiv does, so that a value
-// scaled up and back (96 -> 144 -> 96) returns exactly. A zero `from` leaves the value.
+// scaled up and back (96 -> 144 -> 96) returns exactly. A zero `from` leaves the value; a result
+// beyond int saturates.
 constexpr int ScaleDpi(int value, int to, int from = DesignDpi) {
   if (from == 0 || to == from) return value;
   const long long num = static_cast<long long>(value) * to;
   const long long mag = num < 0 ? -num : num, den = from < 0 ? -static_cast<long long>(from) : from;
-  const long long q = (mag + den / 2) / den;
-  return static_cast<int>((num < 0) != (from < 0) ? -q : q);
+  const long long q = (mag + den / 2) / den, r = (num < 0) != (from < 0) ? -q : q;
+  return r > 2147483647LL ? 2147483647 : r < -2147483647LL - 1 ? -2147483647 - 1 : static_cast<int>(r);
 }
 
 }  // namespace evesk

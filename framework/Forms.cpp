@@ -116,11 +116,11 @@ void TForm::ChangeScale(int to, int from) {
   if (to == from || to <= 0 || from <= 0) return;
   // A form keeps its place; its outer size follows from the client size when the window is made,
   // or from the rectangle the system suggests when the DPI changes.
-  ScaleOwnFont(to, from);
   FClientWidth = ScaleDpi(FClientWidth, to, from);
   FClientHeight = ScaleDpi(FClientHeight, to, from);
-  Perform(CM_DPICHANGED, static_cast<WPARAM>(to), static_cast<LPARAM>(from));
   ScaleChildren(to, from);
+  ScaleOwnFont(to, from);
+  Perform(CM_DPICHANGED, static_cast<WPARAM>(to), static_cast<LPARAM>(from));
 }
 
 void TForm::DpiChanged(int dpi, const RECT& suggested) {

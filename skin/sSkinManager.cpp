@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "framework/Application.h"
+#include "framework/Dpi.h"
+#include "framework/Dpi_win.h"
 #include "framework/Forms.h"
 #include "framework/Properties.h"
 #include "skin/acSkinPack.h"
@@ -304,6 +306,15 @@ void TsSkinManager::SetSkinName(const std::string& v) {
   ChangeSkin(true);
 }
 
+int TsSkinManager::Dpi() const { return FDpi > 0 ? FDpi : SystemDpi(); }
+
+void TsSkinManager::SetDpi(int dpi) {
+  if (dpi == FDpi) return;
+  const int before = Dpi();
+  FDpi = dpi;
+  if (Dpi() != before && FActive && !IsLoading()) ChangeSkin(true);
+}
+
 void TsSkinManager::ChangeSkin(bool repaint) {
   if (OnBeforeChange) OnBeforeChange(this);
   {
@@ -368,6 +379,8 @@ bool TsSkinManager::TryLoadSkin(const TacSkinChoice& choice, std::string& proble
     }
     BuildTables(options, images, cache);
     problem = SkinDefect(FTables);
+    // Skins are drawn for 96 DPI: scaled once here, from the pictures as read.
+    if (problem.empty() && Dpi() != DesignDpi) FTables.Rescale(Dpi(), DesignDpi);
   } catch (const Exception& e) {
     problem = e.Message();
   } catch (const std::bad_alloc&) {

@@ -132,6 +132,10 @@ class TsSkinManager : public TComponent {
   void SetSkinDirectory(const std::string& v);
   const std::string& SkinName() const { return FSkinName; }
   void SetSkinName(const std::string& v);
+  // The DPI the skin's pictures and measures are scaled to when it loads (0: the screen's);
+  // a new DPI reloads the skin scaled afresh from its source.
+  int Dpi() const;
+  void SetDpi(int dpi);
   // The loaded skin's version ("6.14"), or "N/A" without an active skin.
   std::string SkinInfo() const;
   void SetSkinInfo(const std::string&) {}  // read-only; stored descriptions carry it
@@ -201,6 +205,7 @@ class TsSkinManager : public TComponent {
   unsigned FSkinningRules = srStdForms | srStdDialogs | srThirdParty;
   TsSkinData FSkinData;
   TsSkinTables FTables;
+  int FDpi = 0;
   TsCachedIndexes FCached;
   bool FFromArchive = false;
   TacDiskFiles FDisk;

@@ -8,6 +8,7 @@
 #include <string>
 #include <tuple>
 
+#include "framework/Dpi.h"
 #include "imaging/acPixelOps.h"
 #include "skin/sSkinTables.h"
 
@@ -155,14 +156,6 @@ std::unique_ptr<TBitmap> NewBitmap(int width, int height, TPixelFormat format) {
     for (int x = 0; x < width; ++x) row[x * bpp] = 0xFF, row[x * bpp + 2] = 0xFF;
   }
   return b;
-}
-
-// value × to / from, halves away from zero, as the platform's MulDiv rounds (the class
-// library's DPI scaling rounds the same way).
-int ScaleDpi(int value, int to, int from) {
-  const std::int64_t p = std::int64_t{value} * to;
-  const std::int64_t q = p >= 0 ? (p + from / 2) / from : -((-p + from / 2) / from);
-  return static_cast<int>(std::clamp<std::int64_t>(q, INT_MIN, INT_MAX));
 }
 
 // A picture length at the new DPI: never less than one pixel.

@@ -945,6 +945,7 @@ void TsSkinProvider::Handle(TMessage& m, const TWndMethod& inherited) {
     case SM_QUENCHCMD: return OnSkinCommand(m, inherited);
     case WM_NCDESTROY: return OnNcDestroy(m, inherited);
     case WM_NCACTIVATE: OnNcActivate(); break;
+    case CM_DPICHANGED: OnDpiChanged(static_cast<int>(m.WParam)); break;
     default: break;
   }
   if (!FFrame) return inherited(m);
@@ -1017,6 +1018,16 @@ bool TsSkinProvider::OnBackgroundRequest(TsSkinCommand& c) {
   // The window image starts at the frame, the children count from the client area.
   if (info.BgType == btCache && !info.PleaseDraw) info.X = cx, info.Y = cy;
   return c.Answer(0);
+}
+
+void TsSkinProvider::OnDpiChanged(int dpi) {
+  // The form was laid out for another DPI: the skin follows, and every control's image is
+  // rebuilt over its parent's new one.
+  TsSkinManager* manager = FSkinData.SkinManager();
+  if (!manager) return;
+  manager->SetDpi(dpi);
+  const WPARAM refresh = SkinCommand(TacCommand::Refresh);
+  if (FForm->HandleAllocated()) SendMessageA(FForm->Handle(), SM_QUENCHCMD, refresh, reinterpret_cast<LPARAM>(manager));
 }
 
 void TsSkinProvider::OnNcDestroy(TMessage& m, const TWndMethod& inherited) {

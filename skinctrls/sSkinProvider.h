@@ -255,6 +255,7 @@ class TsSkinProvider : public TComponent, private TsSkinClient {
   bool OnBackgroundRequest(TsSkinCommand& c) override;
   void OnNcDestroy(TMessage& m, const TWndMethod& inherited);
   void OnNcActivate();
+  void OnDpiChanged(int dpi);
   void ColorChild(TMessage& m, const TWndMethod& inherited);
   void FrameMessage(TMessage& m, const TWndMethod& inherited);
   bool EnsureFrame();
