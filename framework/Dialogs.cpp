@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "framework/Application.h"
+#include "framework/Dpi.h"
+#include "framework/Dpi_win.h"
 #include "framework/Properties.h"
 
 namespace evesk {
@@ -47,8 +49,13 @@ void TMessageForm::Build(const std::string& text, TMsgDlgType type, TMsgDlgButto
   FEscape = (buttons & Btn(mbCancel)) ? mbCancel : (buttons & Btn(mbNo)) ? mbNo : mbOK;
   FHasEscape = (buttons & Btn(FEscape)) != 0;
 
+  // Laid out at the DPI of the main form (of the screen before there is one); the font is already
+  // the main form's, and the icon is the system's size for that DPI.
+  FPixelsPerInch = Application && Application->MainForm() ? Application->MainForm()->PixelsPerInch() : SystemDpi();
+  const auto px = [this](int v) { return ScaleDpi(v, FPixelsPerInch); };
+
   // Measure the text with the dialog font to size the form.
-  RECT textRect{0, 0, 280, 0};
+  RECT textRect{0, 0, px(280), 0};
   SIZE avg{};
   {
     TWindowDC dc;
@@ -57,8 +64,9 @@ void TMessageForm::Build(const std::string& text, TMsgDlgType type, TMsgDlgButto
     GetTextExtentPoint32A(dc.Get(), "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &avg);
   }
 
-  const int margin = 8, iconSize = FIcon ? 32 : 0, gap = FIcon ? 10 : 0;
-  const int buttonWidth = 75, buttonHeight = 25, buttonGap = 8;
+  const int margin = px(8), iconSize = FIcon ? GetSystemMetrics(SM_CXICON) : 0, gap = FIcon ? px(10) : 0;
+  const int buttonWidth = px(75), buttonHeight = px(25), buttonGap = px(8);
+  FIconAt = margin;
   int count = 0;
   for (int b = mbYes; b <= mbHelp; ++b) count += (buttons >> b) & 1;
   const int buttonsWidth = count * buttonWidth + (count - 1) * buttonGap;
@@ -75,7 +83,7 @@ void TMessageForm::Build(const std::string& text, TMsgDlgType type, TMsgDlgButto
                    textRect.right, textRect.bottom);
 
   int x = (contentWidth - buttonsWidth) / 2;
-  const int y = margin + textHeight + 16;
+  const int y = margin + textHeight + px(16);
   for (int b = mbYes; b <= mbHelp; ++b) {
     if (!((buttons >> b) & 1)) continue;
     auto* button = new TDialogButton(this, static_cast<TMsgDlgBtn>(b));
@@ -122,7 +130,7 @@ LRESULT TMessageForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void TMessageForm::PaintWindow(HDC dc) {
-  if (FIcon) DrawIcon(dc, 8, 8, FIcon);
+  if (FIcon) DrawIcon(dc, FIconAt, FIconAt, FIcon);
 }
 
 int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) {

@@ -37,6 +37,7 @@ class TMessageForm : public TForm {
   void PaintWindow(HDC dc) override;
   void CreateWnd() override;
   HICON FIcon = nullptr;
+  int FIconAt = 8;  // the icon's left and top
   TMsgDlgBtn FDefault = mbOK, FEscape = mbOK;
   bool FHasEscape = false;
 };

@@ -206,6 +206,15 @@ void TsWebLabel::Loaded() {
   TakeFont();
 }
 
+void TsWebLabel::ChangeScale(int to, int from) {
+  // Both fonts the label switches between follow the scale; Font is the one it shows now.
+  if (to == from || to <= 0 || from <= 0) return;
+  ScaleFontHeight(FNormalFont, to, from);
+  ScaleFontHeight(FHoverFont, to, from);
+  TsCustomLabel::ChangeScale(to, from);
+  TakeFont();
+}
+
 void TsWebLabel::SetFont(const TFont& font) {
   FNormalFont.Assign(font);
   TakeFont();

@@ -55,6 +55,7 @@ class TsWebLabel : public TsCustomLabel {
   void SetHoverFont(const TFont& font);
   bool Hot() const { return FHot; }
   TFont* CurrentFont() override { return FHot ? &FHoverFont : &FNormalFont; }
+  void ChangeScale(int to, int from) override;
 
  protected:
   void Loaded() override;

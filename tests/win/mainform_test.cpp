@@ -8,6 +8,9 @@
 #include "app/Startup.h"
 #include "app/Unit1.h"
 #include "framework/Application.h"
+#include "framework/Dpi.h"
+#include "framework/Dpi_win.h"
+#include "framework/Handles.h"
 #include "framework/Registry.h"
 #include "framework/SysUtils.h"
 #include "framework/SysUtils_win.h"
@@ -219,4 +222,84 @@ TEST_F(NetworkWaitTest, TheReadersOkNeverWaits) {
   ASSERT_TRUE(Failed(1));
   EXPECT_TRUE(ended);
   EXPECT_EQ(failures, 1);
+}
+
+namespace {
+
+// The category boxes' layout at the form's present DPI: every box inside its panel, no two
+// siblings overlapping, every caption fitting its box in the box's own font, and the point at
+// the centre of each box's square belonging to that box's window (where a click lands).
+void ExpectCategoriesLaidOut(TMainForm* form, int dpi) {
+  SCOPED_TRACE(dpi);
+  for (int i = 0; i < 24; ++i) {
+    TsCheckBox* box = form->CategoryBox(i);
+    const RECT b = box->BoundsRect();
+    TWinControl* parent = box->Parent();
+    ASSERT_NE(parent, nullptr);
+    EXPECT_LE(b.right, parent->Width()) << box->Caption();
+    for (int j = 0; j < parent->ControlCount(); ++j) {
+      TControl* other = parent->Controls(j);
+      if (other == box || !other->Visible()) continue;
+      RECT o = other->BoundsRect(), common;
+      EXPECT_FALSE(IntersectRect(&common, &b, &o)) << box->Caption() << " overlaps " << other->Name();
+    }
+    TWindowDC dc(box->Handle());
+    TSelectObject font(dc.Get(), box->Font()->Handle());
+    SIZE text{};
+    GetTextExtentPoint32A(dc.Get(), box->Caption().c_str(), static_cast<int>(box->Caption().size()), &text);
+    const RECT caption = box->CaptionRect(), glyph = box->GlyphRect();
+    EXPECT_GE(caption.right - caption.left, text.cx) << box->Caption();
+    EXPECT_LE(caption.right, box->Width()) << box->Caption();
+    POINT square{(glyph.left + glyph.right) / 2, (glyph.top + glyph.bottom) / 2};
+    ClientToScreen(box->Handle(), &square);
+    EXPECT_EQ(WindowFromPoint(square), box->Handle()) << box->Caption();
+  }
+}
+
+void SendDpiChange(TMainForm* form, int dpi) {
+  RECT w;
+  GetWindowRect(form->Handle(), &w);
+  const int from = form->PixelsPerInch();
+  RECT suggested{w.left, w.top, w.left + ScaleDpi(w.right - w.left, dpi, from),
+                 w.top + ScaleDpi(w.bottom - w.top, dpi, from)};
+  SendMessageA(form->Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+}  // namespace
+
+// A window moved to a screen of another DPI lays itself out anew and scales its skin; moved
+// back, it is exactly as before, and the change leaves no GDI object behind.
+TEST_F(MainFormTest, ADpiChangeRelaysTheWindowAndItsSkinAndBackLeavesNothingBehind) {
+  auto* manager = dynamic_cast<TsSkinManager*>(form->FindComponent("sSkinManager1"));
+  ASSERT_NE(manager, nullptr);
+  form->Show();
+  SendDpiChange(form, 96);  // settles what the first show allocates
+  ASSERT_EQ(form->PixelsPerInch(), 96);
+  ExpectCategoriesLaidOut(form, 96);
+  const RECT okBefore = dynamic_cast<TControl*>(form->FindComponent("sButton1"))->BoundsRect();
+  const int boxSquare = form->CategoryBox(0)->GlyphRect().right - form->CategoryBox(0)->GlyphRect().left;
+  const DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+
+  SendDpiChange(form, 144);
+  EXPECT_EQ(form->PixelsPerInch(), 144);
+  EXPECT_EQ(manager->Dpi(), 144);
+  RECT c;
+  GetClientRect(form->Handle(), &c);
+  EXPECT_EQ(c.right, 618);
+  EXPECT_EQ(c.bottom, 609);
+  EXPECT_EQ(form->CategoryBox(0)->GlyphRect().right - form->CategoryBox(0)->GlyphRect().left,
+            ScaleDpi(boxSquare, 144));
+  ExpectCategoriesLaidOut(form, 144);
+
+  SendDpiChange(form, 96);
+  EXPECT_EQ(manager->Dpi(), 96);
+  GetClientRect(form->Handle(), &c);
+  EXPECT_EQ(c.right, 412);
+  EXPECT_EQ(c.bottom, 406);
+  const RECT okAfter = dynamic_cast<TControl*>(form->FindComponent("sButton1"))->BoundsRect();
+  EXPECT_TRUE(EqualRect(&okBefore, &okAfter));
+  ExpectCategoriesLaidOut(form, 96);
+  EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdiBefore);
 }
