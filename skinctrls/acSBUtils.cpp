@@ -257,11 +257,19 @@ void TacMainWnd::RepaintNow() {
 
 void TacMainWnd::WndProc(TMessage& m) {
   if (CommonMessage(m)) return;
-  if (m.Msg == SM_QUENCHCMD && SkinChange(m)) return;
+  if (m.Msg == SM_QUENCHCMD) return SkinCommandMessage(m);
   if (!SkinActive()) return DefaultProc(m);
-  if (m.Msg == SM_QUENCHCMD) return OnSkinCommand(m);
   if (PaintsClient() && ClientMessage(m)) return;
   DefaultProc(m);
+}
+
+// The engine's command, decoded once with whether this adapter's manager sent it. The adapter
+// answers for a window of its own: what it leaves goes to the window, not to the skin data.
+void TacMainWnd::SkinCommandMessage(TMessage& m) {
+  TsSkinCommand c{*SkinData, m, CommandOf(m.WParam), CommandParam(m.WParam), ForManager(m.LParam, Manager)};
+  if (SkinChange(c)) return;
+  if (!SkinActive()) return DefaultProc(m);
+  OnSkinCommand(c);
 }
 
 // Messages followed whether the skin is active or not.
@@ -302,19 +310,19 @@ void TacMainWnd::Redraw() {
 }
 
 // A skin applied or removed is heard even while the adapter shows none.
-bool TacMainWnd::SkinChange(TMessage& m) {
-  const bool own = ForManager(m.LParam, Manager);
-  switch (CommandOf(m.WParam)) {
+bool TacMainWnd::SkinChange(TsSkinCommand& c) {
+  TMessage& m = c.Message;
+  switch (c.Command) {
     case TacCommand::CtrlHandled: m.Result = 1; return true;
     case TacCommand::SetNewSkin:
-      if (own) {
+      if (c.OwnManager) {
         SkinData->UpdateIndexes();
         SetChanged();
         Redraw();
       }
       return true;
     case TacCommand::RemoveSkin:
-      if (own) {
+      if (c.OwnManager) {
         SkinData->HandleMessage(m);
         RemoveSkin();
         Redraw();
@@ -324,10 +332,11 @@ bool TacMainWnd::SkinChange(TMessage& m) {
   }
 }
 
-void TacMainWnd::OnSkinCommand(TMessage& m) {
-  switch (CommandOf(m.WParam)) {
+void TacMainWnd::OnSkinCommand(TsSkinCommand& c) {
+  TMessage& m = c.Message;
+  switch (c.Command) {
     case TacCommand::Refresh:
-      if (ForManager(m.LParam, Manager)) {
+      if (c.OwnManager) {
         SkinData->UpdateIndexes();
         SetChanged();
         SkinData->Updating = false;

@@ -90,8 +90,9 @@ class TacMainWnd {
  private:
   void Init(const std::string& section);
   bool CommonMessage(TMessage& m);
-  bool SkinChange(TMessage& m);
-  void OnSkinCommand(TMessage& m);
+  void SkinCommandMessage(TMessage& m);
+  bool SkinChange(TsSkinCommand& c);
+  void OnSkinCommand(TsSkinCommand& c);
   bool ClientMessage(TMessage& m);
   void MouseEntered();
   void MouseLeft();
