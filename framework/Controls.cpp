@@ -657,28 +657,11 @@ LRESULT TWinControl::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
 bool TWinControl::HandleReflected(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 
 LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
-  HWND child = nullptr;
   switch (msg) {
-    case WM_COMMAND: child = reinterpret_cast<HWND>(lp); break;
-    case WM_NOTIFY: child = reinterpret_cast<NMHDR*>(lp)->hwndFrom; break;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORLISTBOX:
-    case WM_DRAWITEM:
-      child = msg == WM_DRAWITEM ? reinterpret_cast<DRAWITEMSTRUCT*>(lp)->hwndItem : reinterpret_cast<HWND>(lp);
-      break;
     case WM_PAINT:
       // Our own classes paint here; system classes only when graphic children need it.
       if (FDefProc == DefWindowProcA || HasVisibleGraphicChild()) {
-        if (wp) {
-          PaintWindow(reinterpret_cast<HDC>(wp));
-          PaintControls(reinterpret_cast<HDC>(wp));
-        } else {
-          TPaintDC dc(FHandle);
-          PaintWindow(dc.Get());
-          PaintControls(dc.Get());
-        }
+        PaintNow(reinterpret_cast<HDC>(wp));
         return 0;
       }
       break;
@@ -687,32 +670,15 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (FMouseInControl) Perform(CM_MOUSELEAVE);
       break;
     case WM_SETCURSOR:
-      if (reinterpret_cast<HWND>(wp) == FHandle && LOWORD(lp) == HTCLIENT) {
-        POINT pt;
-        GetCursorPos(&pt);
-        ScreenToClient(FHandle, &pt);
-        TGraphicControl* under = FCaptureControl ? FCaptureControl : GraphicControlAt(pt);
-        const TCursor cursor = under ? under->Cursor() : FCursor;
-        if (cursor != crDefault) {
-          ::SetCursor(CursorHandle(cursor));
-          return TRUE;
-        }
-      }
+      if (SetOwnCursor(wp, lp)) return TRUE;
       break;
     case WM_CAPTURECHANGED:
       if (reinterpret_cast<HWND>(lp) != FHandle) FCaptureControl = nullptr;
       break;
     case WM_KEYDOWN:
-    case WM_KEYUP: {
-      WORD key = static_cast<WORD>(wp);
-      const TKeyEvent& event = msg == WM_KEYDOWN ? OnKeyDown : OnKeyUp;
-      if (event) {
-        event(this, key, KeyShiftState());
-        if (key == 0) return 0;  // the handler took the key
-        wp = key;
-      }
+    case WM_KEYUP:
+      if (!KeyEvent(msg, wp)) return 0;  // the handler took the key
       break;
-    }
     case CM_ENABLEDCHANGED:
     case CM_TEXTCHANGED:
       return 0;  // the window itself shows the change
@@ -720,23 +686,10 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       Invalidate();
       for (TControl* c : std::vector<TControl*>(FControls)) c->Perform(CM_PARENTCOLORCHANGED);
       return 0;
-    case WM_NCDESTROY: {
-      HWND wnd = FHandle;
-      LRESULT r = DefaultHandler(msg, wp, lp);
-      RemovePropA(wnd, kPropName);
-      RemovePropA(wnd, kDefProcName);
-      FHandle = nullptr;
-      FForeignLink = TWndProcLink();
-      FHotControl = FCaptureControl = nullptr;
-      return r;
-    }
+    case WM_NCDESTROY: return NcDestroy(msg, wp, lp);
   }
-  if (child && child != FHandle) {
-    if (TWinControl* c = FromHandle(child)) {
-      LRESULT result = 0;
-      if (c->HandleReflected(msg, wp, lp, result)) return result;
-    }
-  }
+  LRESULT result = 0;
+  if (ReflectToChild(msg, wp, lp, result)) return result;
   if (IsMouseMessage(msg)) {
     if (msg == WM_MOUSEMOVE && !FMouseInControl && FHandle) {
       TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, FHandle, 0};
@@ -746,6 +699,69 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     if (RouteMouse(msg, wp, lp)) return 0;
   }
   return TControl::WndProc(msg, wp, lp);
+}
+
+void TWinControl::PaintNow(HDC given) {
+  if (given) {
+    PaintWindow(given);
+    PaintControls(given);
+    return;
+  }
+  TPaintDC dc(FHandle);
+  PaintWindow(dc.Get());
+  PaintControls(dc.Get());
+}
+
+bool TWinControl::SetOwnCursor(WPARAM wp, LPARAM lp) {
+  if (reinterpret_cast<HWND>(wp) != FHandle || LOWORD(lp) != HTCLIENT) return false;
+  POINT pt;
+  GetCursorPos(&pt);
+  ScreenToClient(FHandle, &pt);
+  TGraphicControl* under = FCaptureControl ? FCaptureControl : GraphicControlAt(pt);
+  const TCursor cursor = under ? under->Cursor() : FCursor;
+  if (cursor == crDefault) return false;
+  ::SetCursor(CursorHandle(cursor));
+  return true;
+}
+
+bool TWinControl::KeyEvent(UINT msg, WPARAM& wp) {
+  WORD key = static_cast<WORD>(wp);
+  const TKeyEvent& event = msg == WM_KEYDOWN ? OnKeyDown : OnKeyUp;
+  if (!event) return true;
+  event(this, key, KeyShiftState());
+  if (key == 0) return false;
+  wp = key;
+  return true;
+}
+
+LRESULT TWinControl::NcDestroy(UINT msg, WPARAM wp, LPARAM lp) {
+  HWND wnd = FHandle;
+  LRESULT r = DefaultHandler(msg, wp, lp);
+  RemovePropA(wnd, kPropName);
+  RemovePropA(wnd, kDefProcName);
+  FHandle = nullptr;
+  FForeignLink = TWndProcLink();
+  FHotControl = FCaptureControl = nullptr;
+  return r;
+}
+
+// A notification to the parent (command, notify, colour, owner drawing) goes back to the child
+// control it came from, which may answer it itself.
+bool TWinControl::ReflectToChild(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  HWND child = nullptr;
+  switch (msg) {
+    case WM_COMMAND: child = reinterpret_cast<HWND>(lp); break;
+    case WM_NOTIFY: child = reinterpret_cast<NMHDR*>(lp)->hwndFrom; break;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX: child = reinterpret_cast<HWND>(lp); break;
+    case WM_DRAWITEM: child = reinterpret_cast<DRAWITEMSTRUCT*>(lp)->hwndItem; break;
+    default: return false;
+  }
+  if (!child || child == FHandle) return false;
+  TWinControl* c = FromHandle(child);
+  return c && c->HandleReflected(msg, wp, lp, result);
 }
 
 LRESULT CALLBACK TWinControl::OwnClassWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -228,6 +228,14 @@ class TWinControl : public TControl {
   void FontChanged() override;
   virtual HWND ParentWindow();
   void UpdateBounds();  // reads the window's rectangle back into Left/Top/Width/Height
+  // Parts of WndProc: painting the window and its graphic children (into a given DC or for
+  // WM_PAINT), the cursor over a graphic child, the key events, the window's end, and the
+  // notifications passed back to the child they came from.
+  void PaintNow(HDC given);
+  bool SetOwnCursor(WPARAM wp, LPARAM lp);
+  bool KeyEvent(UINT msg, WPARAM& wp);  // false: the handler took the key
+  LRESULT NcDestroy(UINT msg, WPARAM wp, LPARAM lp);
+  bool ReflectToChild(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
   void ScaleChildren(int to, int from);
 
   HWND FHandle = nullptr;
