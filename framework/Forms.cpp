@@ -224,6 +224,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (!IsIconic(FHandle)) UpdateBounds();
       break;
     case WM_DPICHANGED:
+      if (!lp) break;  // the system always suggests a rectangle
       DpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
       return 0;
   }
