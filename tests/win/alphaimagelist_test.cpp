@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "IconPixels.h"
 #include "framework/FormReader.h"
 #include "framework/Graphics.h"
 #include "imaging/acAlphaImageList.h"
@@ -49,19 +50,9 @@ std::string ListText(const std::string& name, const std::vector<Bytes>& files, c
 
 // The colour pixels (BGRA) of an icon, top row first; the icon is destroyed.
 std::vector<std::uint32_t> IconPixels(HICON icon) {
-  ICONINFO ii{};
-  if (!icon || !GetIconInfo(icon, &ii)) return {};
-  BITMAP bm{};
-  GetObjectA(ii.hbmColor, sizeof bm, &bm);
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), bm.bmWidth, -bm.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  std::vector<std::uint32_t> px(static_cast<std::size_t>(bm.bmWidth) * bm.bmHeight);
-  HDC dc = GetDC(nullptr);
-  GetDIBits(dc, ii.hbmColor, 0, bm.bmHeight, px.data(), &info, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, dc);
-  DeleteObject(ii.hbmColor);
-  DeleteObject(ii.hbmMask);
-  DestroyIcon(icon);
+  int side = 0;
+  std::vector<std::uint32_t> px = IconPixels(icon, side);
+  if (icon) DestroyIcon(icon);
   return px;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "IconPixels.h"
 #include "framework/Application.h"
 #include "framework/FormReader.h"
 #include "framework/Forms.h"
@@ -444,25 +445,6 @@ namespace {
 
 std::vector<std::uint8_t> Asset(const std::string& name) {
   return ReadFileBytes(std::string(EVESK_FIXTURES) + "/../../assets/" + name);
-}
-
-// The pixels (BGRA, top row first) and side of an icon; side 0 for no icon.
-std::vector<std::uint32_t> IconPixels(HICON icon, int& side) {
-  ICONINFO ii{};
-  side = 0;
-  if (!icon || !GetIconInfo(icon, &ii)) return {};
-  BITMAP bm{};
-  GetObjectA(ii.hbmColor, sizeof bm, &bm);
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), bm.bmWidth, -bm.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  std::vector<std::uint32_t> px(static_cast<std::size_t>(bm.bmWidth) * bm.bmHeight);
-  HDC dc = GetDC(nullptr);
-  GetDIBits(dc, ii.hbmColor, 0, bm.bmHeight, px.data(), &bi, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, dc);
-  DeleteObject(ii.hbmColor);
-  DeleteObject(ii.hbmMask);
-  side = bm.bmWidth == bm.bmHeight ? bm.bmWidth : -1;
-  return px;
 }
 
 std::vector<std::uint32_t> StarPixels(const char* stem, int size) {
