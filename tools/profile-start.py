@@ -23,6 +23,10 @@ sys.path.insert(0, str(root / "tests" / "e2e"))
 import harness  # noqa: E402
 
 SETTINGS = r"\software\dorlen\evesk"
+# The main phases of the start, in their order.
+ANCHORS = ["process created", "WinMain", "application ready", "components made", "skin manager loading",
+           "skin loaded and applied", "form window", "child windows made", "components loaded", "OnCreate done",
+           "form placed", "ShowWindow done", "shown", "first idle"]
 
 
 def build(tree: Path) -> None:
@@ -55,6 +59,7 @@ def main() -> int:
     parser.add_argument("--runs", type=int, default=9)
     parser.add_argument("--build", type=Path, default=root / "build" / "profile")
     parser.add_argument("--no-build", action="store_true")
+    parser.add_argument("--detail", action="store_true", help="every stamp, not only the main phases")
     args = parser.parse_args()
     tree = args.build.resolve()
     if not args.no_build:
@@ -86,6 +91,9 @@ def main() -> int:
             if run == 0:
                 continue
             marks, windows, by_phase = read_profile(result)
+            if not args.detail:
+                times = dict(reversed(marks))  # the first time of each stamp
+                marks = [(m, times[m]) for m in ANCHORS if m in times]
             for (a, ta), (b, tb) in zip(marks, marks[1:]):
                 key = f"{a} -> {b}"
                 if key not in order:
@@ -98,7 +106,7 @@ def main() -> int:
     rest = 0.0
     for key in order:
         m = statistics.median(phases[key])
-        if m < 0.5:
+        if m < 0.5 and args.detail:
             rest += m
             continue
         print(f"{m:8.2f} ms  {10 * m / total:4.1f}/10  {key}")
