@@ -2,8 +2,9 @@
 """Where the program's start goes, from a profiling build.
 
 Builds (once) a tree with EVESK_PROFILE_START on, starts its evesk.exe RUNS times in that tree's
-prefix and prints, for each phase between two stamps, the median in milliseconds and its share
-of the start in tenths; then the painting messages of the last start per window class (hidden
+prefix and prints, for each phase between two stamps, the median in milliseconds, its share of the
+start in tenths and the least time seen (on a shared machine some starts take several times
+longer: compare the least times, or medians of runs on a quiet machine); then the painting messages of the last start per window class (hidden
 and visible counts) and the windows that got any of them more than once.
 
     python3 tools/profile-start.py [--runs 9] [--build build/profile]
@@ -109,7 +110,7 @@ def main() -> int:
         if m < 0.5 and args.detail:
             rest += m
             continue
-        print(f"{m:8.2f} ms  {10 * m / total:4.1f}/10  {key}")
+        print(f"{m:8.2f} ms  {10 * m / total:4.1f}/10  (least {min(phases[key]):7.2f} ms)  {key}")
     print(f"{rest:8.2f} ms  {10 * rest / total:4.1f}/10  the phases under 0.5 ms each")
     by_class: dict[str, list[int]] = defaultdict(lambda: [0] * 7)
     repeated = []
