@@ -4,8 +4,9 @@
 Builds (once) a tree with EVESK_PROFILE_START on, starts its evesk.exe RUNS times in that tree's
 prefix and prints, for each phase between two stamps, the median in milliseconds, its share of the
 start in tenths and the least time seen (on a shared machine some starts take several times
-longer: compare the least times, or medians of runs on a quiet machine); then the painting messages of the last start per window class (hidden
-and visible counts) and the windows that got any of them more than once.
+longer: compare the least times, or medians of runs on a quiet machine); then the painting
+messages of the last start per window class (hidden and visible counts) and the windows that
+got any of them more than once.
 
     python3 tools/profile-start.py [--runs 9] [--build build/profile]
 """
