@@ -8,6 +8,7 @@
 #include "app/Startup.h"
 #include "app/Unit1.h"
 #include "framework/Application.h"
+#include "framework/StartProfile.h"
 #ifdef EVESK_UNSKINNED
 #include "skin/sSkinManager.h"
 #endif
@@ -23,6 +24,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       ActivateRunningCopy("TMainForm", "Dorlen e-VESK vizedu", 10000);
     return 0;
   }
+  EVESK_START_MARK("WinMain");
   LocaliseDialogs();
   RegisterProgramClasses();
 #ifdef EVESK_UNSKINNED
@@ -39,6 +41,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   try {
     app.Initialize();
     app.SetTitle("Dorlen e-VESK vizedu");
+    EVESK_START_MARK("application ready");
     app.CreateForm<TMainForm>();
     app.Run();
   } catch (const std::exception& e) {

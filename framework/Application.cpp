@@ -8,6 +8,7 @@
 #include "framework/Exception.h"
 #include "framework/Forms.h"
 #include "framework/Properties.h"
+#include "framework/StartProfile.h"
 
 namespace evesk {
 
@@ -57,7 +58,9 @@ void TApplication::InitForm(TForm* form) {
   if (!FMainForm) FMainForm = form;
   // OnCreate runs after the description; an exception there is shown and creation goes on.
   try {
+    EVESK_START_MARK("description read");
     form->DoCreate();
+    EVESK_START_MARK("OnCreate done");
   } catch (const std::exception& e) {
     ShowException(e);
   }
@@ -91,8 +94,15 @@ void TApplication::ProcessMessages() {
 }
 
 void TApplication::Run() {
+  EVESK_START_MARK("run");
   if (FMainForm && ShowMainForm && !FTerminated) FMainForm->Show();
-  while (!FTerminated) HandleMessage();
+  EVESK_START_MARK("shown");
+  MSG msg;
+  while (!FTerminated) {
+    if (ProcessMessage(msg)) continue;
+    EVESK_START_IDLE();
+    WaitMessage();
+  }
 }
 
 void TApplication::Terminate() {

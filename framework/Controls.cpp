@@ -10,6 +10,7 @@
 #include "framework/Dpi.h"
 #include "framework/Forms.h"
 #include "framework/Properties.h"
+#include "framework/StartProfile.h"
 
 namespace evesk {
 
@@ -365,6 +366,7 @@ void TWinControl::RemoveChild(TControl* child) {
 void TWinControl::SetBounds(int left, int top, int width, int height) {
   TControl::SetBounds(left, top, width, height);
   if (FHandle) SetWindowPos(FHandle, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  else if (FWindowDeferred && !OutOfView()) CreateWnd();
 }
 
 void TWinControl::SetCaption(const std::string& caption) {
@@ -517,13 +519,47 @@ void TWinControl::CreateWnd() {
   if (FVisible && (params.Style & WS_CHILD)) params.Style |= WS_VISIBLE;
   if (!FEnabled) params.Style |= WS_DISABLED;
   HMENU id = (params.Style & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(TabOrder() + 100)) : nullptr;
+  FWindowDeferred = false;
   HWND wnd = CreateWindowExA(params.ExStyle, params.ClassName.c_str(), FCaption.c_str(), params.Style, FLeft, FTop,
                              FWidth, FHeight, parent, id, GetModuleHandleA(nullptr), this);
   if (!wnd) throw EOutOfResources("Error creating window of class " + params.ClassName);
   if (!FHandle) Attach(wnd);
+  if (params.Style & WS_CHILD) TakeZOrderPlace();
   SendMessageA(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Handle()), FALSE);
+  EVESK_START_MARK(("window " + Name()).c_str());
+  CreateChildren();
+}
+
+void TWinControl::CreateChildren() {
+  for (TWinControl* c : std::vector<TWinControl*>(FWinControls)) {
+    if (c->FHandle) continue;
+    if (c->OutOfView()) c->FWindowDeferred = true;
+    else c->CreateWnd();
+  }
+}
+
+bool TWinControl::OutOfView() const {
+  if (!FParent || !FParent->FHandle) return false;
+  RECT client;
+  GetClientRect(FParent->FHandle, &client);
+  return FLeft >= client.right || FTop >= client.bottom || FLeft + FWidth <= 0 || FTop + FHeight <= 0;
+}
+
+void TWinControl::CreateUncoveredChildren() {
   for (TWinControl* c : std::vector<TWinControl*>(FWinControls))
-    if (!c->FHandle) c->CreateWnd();
+    if (c->FWindowDeferred && !c->FHandle && !c->OutOfView()) c->CreateWnd();
+}
+
+// A window made after its later siblings goes where its tab order puts it, not last.
+void TWinControl::TakeZOrderPlace() {
+  if (!FParent) return;
+  const auto& list = FParent->FWinControls;
+  auto self = std::find(list.begin(), list.end(), this);
+  if (self == list.end() || std::none_of(self + 1, list.end(), [](TWinControl* c) { return c->FHandle; })) return;
+  HWND after = HWND_TOP;
+  for (auto it = list.begin(); it != self; ++it)
+    if ((*it)->FHandle) after = (*it)->FHandle;
+  SetWindowPos(FHandle, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
 }
 
 void TWinControl::PaintWindow(HDC dc) {
@@ -687,6 +723,9 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       for (TControl* c : std::vector<TControl*>(FControls)) c->Perform(CM_PARENTCOLORCHANGED);
       return 0;
     case WM_NCDESTROY: return NcDestroy(msg, wp, lp);
+    case WM_SIZE:
+      CreateUncoveredChildren();
+      break;
   }
   LRESULT result = 0;
   if (ReflectToChild(msg, wp, lp, result)) return result;

@@ -197,7 +197,10 @@ class TWinControl : public TControl {
   // The topmost visible graphic child at a client point, or null.
   TGraphicControl* GraphicControlAt(POINT pt) const;
 
-  HWND Handle();  // creates the window (and its parents' windows) when needed
+  // Creates the window (and its parents' windows) when needed. A child lying wholly outside its
+  // parent's client area gets its window only when first needed: asked for it here, shown, moved
+  // into view or uncovered by its parent growing.
+  HWND Handle();
   bool HandleAllocated() const { return FHandle != nullptr; }
   // Takes over the messages of a window the program did not create (a control of a system
   // dialog, say): they go along this control's message path until DetachHandle, which leaves
@@ -254,6 +257,11 @@ class TWinControl : public TControl {
   bool RouteMouse(UINT msg, WPARAM wp, LPARAM lp);
   void SetHotControl(TGraphicControl* control);
   bool HasVisibleGraphicChild() const;
+  bool OutOfView() const;
+  void CreateChildren();
+  void CreateUncoveredChildren();
+  void TakeZOrderPlace();
+  bool FWindowDeferred = false;  // its window waits until it is needed
   WNDPROC FDefProc = nullptr;
   TWndProcLink FForeignLink;                // the subclassing of an attached window
   const TWndMethod* FInherited = nullptr;   // its next procedure while a message is on its way

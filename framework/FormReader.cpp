@@ -1,5 +1,7 @@
 #include "framework/FormReader.h"
 
+#include "framework/StartProfile.h"
+
 #include <cctype>
 #include <cstdlib>
 
@@ -279,8 +281,13 @@ class TInstantiator {
     ApplyAll(FRoot, node.Props);
     for (const TObjectNode& child : node.Children) Create(child, &FRoot);
     Resolve();
+    EVESK_START_MARK("components made");
     for (TComponent* c : FLoaded) c->ClearState(csReading);
-    for (TComponent* c : FLoaded) c->Loaded();
+    for (TComponent* c : FLoaded) {
+      c->Loaded();
+      EVESK_START_MARK(("loaded " + c->Name()).c_str());
+    }
+    EVESK_START_MARK("components loaded");
   }
 
  private:
@@ -379,6 +386,7 @@ TObjectNode ParseFormDescription(const std::string& text) { return TParser(text)
 
 void ReadComponentRoot(TComponent& root, const std::string& text) {
   TObjectNode node = ParseFormDescription(text);
+  EVESK_START_MARK("description parsed");
   TInstantiator(root).Run(node);
 }
 

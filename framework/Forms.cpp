@@ -5,6 +5,7 @@
 #include "framework/Dpi_win.h"
 #include "framework/FormReader.h"
 #include "framework/Properties.h"
+#include "framework/StartProfile.h"
 #include "framework/SysUtils.h"
 
 namespace evesk {
@@ -89,8 +90,10 @@ void TForm::CreateWnd() {
     FWidth = r.right - r.left;
     FHeight = r.bottom - r.top;
   }
+  EVESK_START_MARK("form window");
   TWinControl::CreateWnd();
   FitClientArea();
+  EVESK_START_MARK("child windows made");
 }
 
 void TForm::FitClientArea() {
@@ -150,8 +153,11 @@ void TForm::SetVisible(bool visible) {
     FPlaced = true;
     if (FPosition == poScreenCenter || FPosition == poDesktopCenter) CenterOnScreen();
   }
+  EVESK_START_MARK("form placed");
   ShowWindow(FHandle, IsIconic(FHandle) ? SW_RESTORE : SW_SHOW);
+  EVESK_START_MARK("ShowWindow done");
   SetForegroundWindow(FHandle);
+  EVESK_START_MARK("foreground");
   if (changed) Perform(CM_VISIBLECHANGED);
 }
 

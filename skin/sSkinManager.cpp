@@ -8,6 +8,7 @@
 #include "framework/Dpi_win.h"
 #include "framework/Forms.h"
 #include "framework/Properties.h"
+#include "framework/StartProfile.h"
 #include "skin/acSkinPack.h"
 #include "skin/sSkinLoader.h"
 #include "skin/sSkinSources.h"
@@ -267,7 +268,9 @@ void TsSkinManager::Loaded() {
   if (FMenuSupport.IcoLineSkin.empty()) FMenuSupport.IcoLineSkin = "ICOLINE";
   FThirdParty.FillEmpty();
   RefreshThirdLists();
+  EVESK_START_MARK("skin manager loading");
   if (FActive && !FSkinName.empty()) ChangeSkin(false);
+  EVESK_START_MARK("skin loaded and applied");
   // The form that holds the manager is still being built and not yet among the application's
   // forms: its controls, loaded before the manager, learn of the skin here.
   if (FSkinData.Active && gDefault == this)
@@ -473,6 +476,7 @@ void TsSkinManager::TakeGlobals() {
 
 void TsSkinManager::ApplySkin(bool repaint) {
   if (IsLoading()) return;
+  EVESK_START_MARK("skin read, applying");
   ManagerServices().ClearGlows();  // drawn from the tables just replaced
   std::vector<TForm*> suspended;
   if (repaint && gDefault == this)

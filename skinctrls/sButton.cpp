@@ -177,6 +177,16 @@ void TsButton::PaintContent(TBitmap& cache, int state) {
   }
 }
 
+void TsButton::CreateWnd() {
+  TsSkinned::CreateWnd();
+  // The corners are cut before the button first shows: cut at its first paint, they would
+  // paint the button and the form around it a second time.
+  if (Ready() && !IsWindowVisible(FHandle)) {
+    PrepareCache();
+    ApplyRegion();
+  }
+}
+
 void TsButton::ApplyRegion() {
   if (!HandleAllocated()) return;
   const bool first = !FRegionApplied;

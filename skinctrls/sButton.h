@@ -41,6 +41,7 @@ class TsButton : public TsSkinned<TButton, ckButton> {
 
  protected:
   void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
   bool HandleReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   void SkinMessage(TMessage& m, const TWndMethod& inherited) override;
   bool OnSkinApplied(TsSkinCommand& c) override;

@@ -887,8 +887,10 @@ bool TsSkinProvider::EnsureFrame() {
   FSkinData.UpdateIndexes();
   FFrame = std::make_unique<TacFrame>(FForm->Handle(), FSkinData, options);
   RegisterSkinnedForm(FForm->Handle());
+  // The shape is set while the form may still be hidden: set when it shows, it would paint the
+  // form and every control a second time.
+  if (FFrame->Skinned()) FFrame->UpdateRegion(false);
   if (FFrame->Skinned() && IsWindowVisible(FForm->Handle())) {
-    FFrame->UpdateRegion(false);
     RedrawWindow(FForm->Handle(), nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <vector>
+
 #include "framework/Application.h"
 #include "framework/Dialogs.h"
 #include "framework/Dpi_win.h"
@@ -213,4 +215,76 @@ TEST_F(AppFixture, DpiChangeTakesTheSuggestedRectangleAndRescales) {
   GetWindowRect(button->Handle(), &b);
   EXPECT_EQ(b.right - b.left, 113);
   EXPECT_EQ(b.bottom - b.top, 38);
+}
+
+namespace {
+
+// The window order of a form's children, first to last.
+std::vector<HWND> ChildOrder(HWND parent) {
+  std::vector<HWND> order;
+  for (HWND w = GetWindow(parent, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) order.push_back(w);
+  return order;
+}
+
+const char* const kWideForm =
+    "object F: TTestForm\n  ClientWidth = 200\n  ClientHeight = 100\n"
+    "  object A: TEdit\n    Left = 10\n    Top = 10\n    Width = 80\n    Height = 21\n  end\n"
+    "  object G: TGroupBox\n    Left = 300\n    Top = 10\n    Width = 100\n    Height = 60\n"
+    "    object C: TCheckBox\n      Left = 8\n      Top = 20\n      Width = 80\n      Height = 17\n"
+    "      Caption = 'Box'\n      Checked = True\n    end\n  end\n"
+    "  object E: TEdit\n    Left = 10\n    Top = 150\n    Width = 80\n    Height = 21\n    Text = 'later'\n  end\n"
+    "  object Z: TButton\n    Left = 10\n    Top = 40\n    Width = 80\n    Height = 21\n  end\nend\n";
+
+}  // namespace
+
+// Controls wholly outside the client area get their windows when first needed, in their place
+// in the tab order and with everything set on them before.
+TEST_F(AppFixture, ControlsOutsideTheClientAreaGetTheirWindowsWhenNeeded) {
+  TTestForm form(&app);
+  ReadComponentRoot(form, kWideForm);
+  form.Show();
+  auto* a = dynamic_cast<TWinControl*>(form.FindComponent("A"));
+  auto* g = dynamic_cast<TWinControl*>(form.FindComponent("G"));
+  auto* c = dynamic_cast<TCheckBox*>(form.FindComponent("C"));
+  auto* e = dynamic_cast<TWinControl*>(form.FindComponent("E"));
+  auto* z = dynamic_cast<TWinControl*>(form.FindComponent("Z"));
+  ASSERT_TRUE(a && g && c && e && z);
+  EXPECT_TRUE(a->HandleAllocated());
+  EXPECT_TRUE(z->HandleAllocated());
+  EXPECT_FALSE(g->HandleAllocated());
+  EXPECT_FALSE(c->HandleAllocated());
+  EXPECT_FALSE(e->HandleAllocated());
+  EXPECT_TRUE(c->Checked());
+  EXPECT_EQ(e->Text(), "later");
+
+  // Asked for: made at once, before the later sibling in the window order.
+  HWND edit = e->Handle();
+  ASSERT_NE(edit, nullptr);
+  char text[16] = {};
+  GetWindowTextA(edit, text, sizeof text);
+  EXPECT_STREQ(text, "later");
+  EXPECT_EQ(ChildOrder(form.Handle()), (std::vector<HWND>{a->Handle(), edit, z->Handle()}));
+
+  // Moved into view: made with its own children.
+  g->SetLeft(100);
+  ASSERT_TRUE(g->HandleAllocated());
+  ASSERT_TRUE(c->HandleAllocated());
+  EXPECT_EQ(GetParent(c->Handle()), g->Handle());
+  EXPECT_EQ(SendMessageA(c->Handle(), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_TRUE(IsWindowVisible(c->Handle()));
+  EXPECT_EQ(ChildOrder(form.Handle()), (std::vector<HWND>{a->Handle(), g->Handle(), edit, z->Handle()}));
+}
+
+TEST_F(AppFixture, GrowingAFormMakesTheWindowsOfTheControlsItUncovers) {
+  TTestForm form(&app);
+  ReadComponentRoot(form, kWideForm);
+  form.Show();
+  auto* g = dynamic_cast<TWinControl*>(form.FindComponent("G"));
+  auto* e = dynamic_cast<TWinControl*>(form.FindComponent("E"));
+  ASSERT_TRUE(g && e);
+  form.SetClientWidth(450);
+  EXPECT_TRUE(g->HandleAllocated());
+  EXPECT_FALSE(e->HandleAllocated());  // still below the client area
+  form.SetClientHeight(200);
+  EXPECT_TRUE(e->HandleAllocated());
 }
