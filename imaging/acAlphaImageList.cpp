@@ -166,7 +166,10 @@ void TsAlphaImageList::BuildFromItems() {
   {
     TFlagGuard guard(FGuard);
     ImageList_Remove(FHandle, -1);
-    FSized.clear();  // a build that fails part way leaves no pictures of an earlier one
+    // A build that fails part way leaves no pictures of an earlier one.
+    FSized.clear();
+    FSizes.clear();
+    FSizeSources.reset();
     for (int i = 0; i < FItems->Count(); ++i) {
       TsImgListItem& item = *FItems->Item(i);
       const std::vector<std::uint8_t>& bytes = item.ImgData().Bytes();
@@ -181,7 +184,7 @@ void TsAlphaImageList::BuildFromItems() {
         AppendIcon(icon.Get(), i);
       }
     }
-    BuildSizedLists();
+    CollectSizeSources();
     if (FItems->Count() > 0) {
       FGenerated = true;
       // At run time each image is held once, as an icon in the list.
@@ -203,14 +206,13 @@ void TsAlphaImageList::AppendIcon(HIMAGELIST list, HICON icon, int item) {
 }
 
 // The item's picture at SIZE: the one drawn for it when the file has one, else its best one resized.
-HICON TsAlphaImageList::ItemIcon(const TsImgListItem& item, int size) {
-  const std::vector<std::uint8_t>& bytes = item.ImgData().Bytes();
+HICON TsAlphaImageList::ItemIcon(const TSizeSource& item, int size) {
   TIconHandle icon;
-  if (item.ImageFormat() == ifICO) {
-    icon.Reset(CreateIconFromICO(bytes, size, size));
+  if (item.Format == ifICO) {
+    icon.Reset(CreateIconFromICO(item.Bytes, size, size));
   } else {
     TPNGGraphic png;
-    TMemoryStream stream(bytes);
+    TMemoryStream stream(item.Bytes);
     png.LoadFromStream(stream);
     icon.Reset(png.MakeIcon(false));
   }
@@ -218,41 +220,58 @@ HICON TsAlphaImageList::ItemIcon(const TsImgListItem& item, int size) {
   return ResizeIcon(icon.Get(), size);
 }
 
-// One list per further size the ICO items were drawn at, each holding every item at that size,
-// so that a display scale's picture is the one drawn for it and not a resized one.
-void TsAlphaImageList::BuildSizedLists() {
+// The further sizes the ICO items were drawn at, and the items' files to make a list of each
+// from, so that a display scale's picture is the one drawn for it and not a resized one.
+void TsAlphaImageList::CollectSizeSources() {
   FSized.clear();
-  std::set<int> sizes;
+  FSizes.clear();
+  FSizeSources.reset();
   for (int i = 0; i < FItems->Count(); ++i) {
     const TsImgListItem& item = *FItems->Item(i);
     if (item.ImageFormat() != ifICO) continue;
     for (int size : IcoSquareSizes(item.ImgData().Bytes()))
-      if (!(size == FWidth && size == FHeight)) sizes.insert(size);
+      if (!(size == FWidth && size == FHeight)) FSizes.insert(size);
   }
-  for (int size : sizes) {
-    auto list = std::make_unique<TSizedList>(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, FItems->Count(), 4));
-    if (!list->Handle) throw EOutOfResources("Cannot create an image list of " + std::to_string(size) + " pixels");
-    ImageList_SetBkColor(list->Handle, CLR_NONE);
-    for (int i = 0; i < FItems->Count(); ++i) {
-      const TsImgListItem& item = *FItems->Item(i);
-      if (item.ImageFormat() != ifPNG && item.ImageFormat() != ifICO) continue;  // no image in the main list either
-      TIconHandle icon(ItemIcon(item, size));
-      AppendIcon(list->Handle, icon.Get(), i);
+  if (FSizes.empty()) return;
+  auto sources = std::make_shared<std::vector<TSizeSource>>();
+  for (int i = 0; i < FItems->Count(); ++i)
+    sources->push_back({FItems->Item(i)->ImageFormat(), FItems->Item(i)->ImgData().Bytes()});
+  FSizeSources = std::move(sources);
+}
+
+// The list of SIZE holding every item at that size, made now; null when it cannot be made.
+HIMAGELIST TsAlphaImageList::BuildSizedList(int size) {
+  if (!FSizeSources || !FSizes.count(size)) return nullptr;
+  const auto& sources = *FSizeSources;
+  auto list = std::make_unique<TSizedList>(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK,
+                                                            static_cast<int>(sources.size()), 4));
+  if (!list->Handle) return nullptr;
+  ImageList_SetBkColor(list->Handle, CLR_NONE);
+  try {
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      if (sources[i].Format != ifPNG && sources[i].Format != ifICO) continue;  // no image in the main list either
+      TIconHandle icon(ItemIcon(sources[i], size));
+      AppendIcon(list->Handle, icon.Get(), static_cast<int>(i));
     }
-    FSized[size] = std::move(list);
+  } catch (const Exception&) {
+    return nullptr;  // the main list was built from the same files; the picture is resized instead
   }
+  HIMAGELIST handle = list->Handle;
+  FSized[size] = std::move(list);
+  return handle;
 }
 
 void TsAlphaImageList::CopySizedLists(const TsAlphaImageList& source) {
   FSized.clear();
+  FSizes = source.FSizes;
+  FSizeSources = source.FSizeSources;
   for (const auto& [size, list] : source.FSized)
     if (HIMAGELIST copy = ImageList_Duplicate(list->Handle)) FSized[size] = std::make_unique<TSizedList>(copy);
 }
 
 std::vector<int> TsAlphaImageList::Sizes() const {
-  std::vector<int> sizes;
+  std::vector<int> sizes(FSizes.begin(), FSizes.end());
   if (FWidth == FHeight) sizes.push_back(FWidth);
-  for (const auto& entry : FSized) sizes.push_back(entry.first);
   std::sort(sizes.begin(), sizes.end());
   sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
   return sizes;
@@ -263,9 +282,9 @@ std::vector<int> TsAlphaImageList::Sizes() const {
 HIMAGELIST TsAlphaImageList::ListOfSize(int size) {
   if (size == FWidth && size == FHeight) return FHandle;
   auto it = FSized.find(size);
-  if (it == FSized.end() || ImageList_GetImageCount(it->second->Handle) != ImageList_GetImageCount(FHandle))
-    return nullptr;
-  return it->second->Handle;
+  HIMAGELIST list = it != FSized.end() ? it->second->Handle : BuildSizedList(size);
+  if (!list || ImageList_GetImageCount(list) != ImageList_GetImageCount(FHandle)) return nullptr;
+  return list;
 }
 
 HICON TsAlphaImageList::GetIconOfSize(int index, int size) {
@@ -273,14 +292,16 @@ HICON TsAlphaImageList::GetIconOfSize(int index, int size) {
   if (size <= 0) return GetIcon(index);
   size = std::min(size, 256);
   if (HIMAGELIST exact = ListOfSize(size)) return ImageList_GetIcon(exact, index, DrawingFlags());
-  // Shrinking a larger picture loses little; growing a smaller one blurs it.
+  // Shrinking a larger picture loses little; growing a smaller one blurs it: the nearest larger
+  // size first, then the smaller ones from the largest down (only the list used is made).
+  std::vector<int> order, sizes = Sizes();
+  for (int candidate : sizes)
+    if (candidate > size) order.push_back(candidate);
+  for (auto it = sizes.rbegin(); it != sizes.rend(); ++it)
+    if (*it < size) order.push_back(*it);
   HIMAGELIST from = nullptr;
-  for (int candidate : Sizes()) {
-    HIMAGELIST list = ListOfSize(candidate);
-    if (!list) continue;
-    from = list;
-    if (candidate > size) break;
-  }
+  for (int candidate : order)
+    if ((from = ListOfSize(candidate))) break;
   if (!from) return nullptr;
   TIconHandle picture(ImageList_GetIcon(from, index, DrawingFlags()));
   return picture.Get() ? ResizeIcon(picture.Get(), size) : nullptr;
@@ -295,6 +316,8 @@ void TsAlphaImageList::Draw(TCanvas& canvas, int x, int y, int index, bool) {
 
 void TsAlphaImageList::ReleaseHandle() {
   FSized.clear();
+  FSizes.clear();
+  FSizeSources.reset();
   if (FHandle && !FShareImages) ImageList_Destroy(FHandle);
   FHandle = nullptr;
 }
@@ -309,6 +332,8 @@ void TsAlphaImageList::Assign(TCustomImageList* source) {
   auto* alpha = dynamic_cast<TsAlphaImageList*>(source);
   if (!alpha) {
     FSized.clear();
+    FSizes.clear();
+    FSizeSources.reset();
     AssignPlainImageList(*this, *source);
     return;
   }
@@ -356,6 +381,8 @@ void TsAlphaImageList::CopyImages(TCustomImageList& source) {
   ImageList_Remove(FHandle, -1);
   ImageList_SetBkColor(FHandle, CLR_NONE);
   FSized.clear();
+  FSizes.clear();
+  FSizeSources.reset();
   if (!source.HandleAllocated()) return;
   if (alpha) CopySizedLists(*alpha);
   HIMAGELIST from = source.Handle();

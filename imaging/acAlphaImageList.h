@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "framework/Bitmap.h"
@@ -110,11 +111,18 @@ class TsAlphaImageList : public TCustomImageList {
     ~TSizedList() { if (Handle) ImageList_Destroy(Handle); }
   };
 
+  // An item's file, kept for the lists of other sizes, which are made when first asked for.
+  struct TSizeSource {
+    TsImageFormat Format;
+    std::vector<std::uint8_t> Bytes;
+  };
+
   void ReleaseHandle();
   void AppendIcon(HICON icon, int item);
   void AppendIcon(HIMAGELIST list, HICON icon, int item);
-  HICON ItemIcon(const TsImgListItem& item, int size);
-  void BuildSizedLists();
+  static HICON ItemIcon(const TSizeSource& item, int size);
+  void CollectSizeSources();
+  HIMAGELIST BuildSizedList(int size);
   void CopySizedLists(const TsAlphaImageList& source);
   HIMAGELIST ListOfSize(int size);
   void CopyImages(TCustomImageList& source);
@@ -123,7 +131,10 @@ class TsAlphaImageList : public TCustomImageList {
   TCollection* ItemsCollection() { return FItems.get(); }
 
   std::unique_ptr<TsImgListItems> FItems;
-  // Pictures drawn for other display scales, by size; built with the main list from the items.
+  // Pictures drawn for other display scales, by size: the sizes the items were drawn at, the
+  // items' files, and the lists made from them so far (most programs never need one).
+  std::set<int> FSizes;
+  std::shared_ptr<const std::vector<TSizeSource>> FSizeSources;
   std::map<int, std::unique_ptr<TSizedList>> FSized;
   bool FGenerated = false;
   bool FGuard = false;
