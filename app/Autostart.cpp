@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <exception>
+
 #include "app/CategoryMask.h"
 #include "framework/Registry.h"
 
@@ -21,6 +23,17 @@ bool RemoveAutostartOf(const std::string& exePath) {
   if (!reg.OpenKey(kAutostartKey, false)) return false;
   if (!AutostartStarts(reg.ReadString(kAutostartValue), exePath)) return false;
   return reg.DeleteValue(kAutostartValue);
+}
+
+bool WriteAutostartOf(const std::string& exePath) {
+  TRegistry reg;
+  if (exePath.empty() || !reg.OpenKey(kAutostartKey, true)) return false;
+  try {
+    reg.WriteString(kAutostartValue, AutostartCommand(exePath));
+  } catch (const std::exception&) {
+    return false;  // a refused write leaves the reader's autostart as it was
+  }
+  return true;
 }
 
 }  // namespace evesk

@@ -15,4 +15,7 @@ std::string ProgramPath();
 // copy of the program (a portable one, another folder) stays. Returns whether it deleted one.
 bool RemoveAutostartOf(const std::string& exePath);
 
+// Sets the reader's autostart value to start exePath at log-on. Returns whether it was written.
+bool WriteAutostartOf(const std::string& exePath);
+
 }  // namespace evesk

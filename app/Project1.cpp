@@ -22,6 +22,9 @@ bool Switch(const char* name) { return __argc > 1 && std::string(__argv[1]) == n
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // The installer's switches: "-konec" ends the running copy (an upgrade is about to replace
   // this file); "-odinstalace" also removes the reader's autostart value if it starts this file.
+  // "-autostart" writes the autostart command of this file, as a ticked box and OK would: an
+  // upgrade puts back the reader's choice after the older version's removal.
+  if (Switch("-autostart")) return WriteAutostartOf(ProgramPath()) ? 0 : 1;
   if (Switch("-konec") || Switch("-odinstalace")) {
     const bool ended = EndRunningCopy("TMainForm", "Dorlen e-VESK vizedu", 10000);
     if (Switch("-odinstalace")) RemoveAutostartOf(ProgramPath());
