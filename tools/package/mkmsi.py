@@ -25,6 +25,10 @@ import peinfo  # noqa: E402
 SOURCE = HERE.parents[1]
 NAMESPACE = uuid.UUID("5d1e7c3a-9b2f-4c86-a0d4-e6f1b2c3d4a5")  # the program's own, fixed for good
 
+# wixl has no component conditions: the folder is kept in the registry of the installing context.
+FOLDER_KEY = "Software\\Dorlen\\e-VESK vizedu"  # where evesk.wxs keeps the folder, per context
+COMPONENT_CONDITIONS = {"UserFolderKept": "NOT ALLUSERS", "MachineFolderKept": "ALLUSERS=1"}
+
 # wixl writes only ASCII text correctly; the Czech messages go in afterwards in code page 1250.
 MESSAGES = {
     "EVESK_MSG_SAME": "Tato verze e-VESK vizedu je již nainstalována. Nic nebylo změněno.",
@@ -66,6 +70,14 @@ def build(exe: Path, out: Path) -> str:
         run(args + ["evesk.wxs"], stage)
         (stage / "_ForceCodepage.idt").write_bytes(b"\r\n\r\n1250\t_ForceCodepage\r\n")
         run(["msibuild", "evesk.msi", "-i", "_ForceCodepage.idt"], stage)
+        for prop, root in (("USERDIR", 1), ("MACHINEDIR", 2)):
+            run(["msibuild", "evesk.msi", "-q",
+                 f"INSERT INTO `RegLocator` (`Signature_`, `Root`, `Key`, `Name`, `Type`) VALUES ('{prop}Search', {root}, "
+                 f"'{FOLDER_KEY}', 'InstallDir', 2)", "-q",
+                 f"INSERT INTO AppSearch (Property, Signature_) VALUES ('{prop}', '{prop}Search')"], stage)
+        for component, condition in COMPONENT_CONDITIONS.items():
+            run(["msibuild", "evesk.msi", "-q",
+                 f"UPDATE Component SET Condition='{condition}' WHERE Component='{component}'"], stage)
         for token, text in MESSAGES.items():
             run(["msibuild", "evesk.msi", "-q",
                  f"UPDATE LaunchCondition SET Description='{text}' WHERE Description='{token}'"], stage)
