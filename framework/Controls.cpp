@@ -120,8 +120,8 @@ void TControl::ChangeScale(int to, int from) {
 }
 
 void TControl::ScaleBounds(int to, int from) {
-  SetBounds(ScaleDpi(FLeft, to, from), ScaleDpi(FTop, to, from), ScaleDpi(FWidth, to, from),
-            ScaleDpi(FHeight, to, from));
+  const auto b = FScaleAnchor.Scale({FLeft, FTop, FWidth, FHeight}, to, from);
+  SetBounds(b[0], b[1], b[2], b[3]);
 }
 
 void TControl::ScaleOwnFont(int to, int from) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/Classes.h"
+#include "framework/Dpi.h"
 #include "framework/Graphics.h"
 #include "framework/Messages.h"
 
@@ -124,6 +125,7 @@ class TControl : public TComponent {
   bool MouseMessage(UINT msg, WPARAM wp, LPARAM lp);
 
   int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+  TDpiAnchor<4> FScaleAnchor;
   std::string FCaption;
   bool FVisible = true;
   bool FEnabled = true;

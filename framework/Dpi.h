@@ -1,6 +1,8 @@
 // Display scale: forms are described at 96 dots per inch and scaled to the DPI of the screen
 // they show on. Portable arithmetic here; the platform queries in Dpi_win.h.
 #pragma once
+#include <array>
+#include <cstddef>
 
 namespace evesk {
 
@@ -16,5 +18,30 @@ constexpr int ScaleDpi(int value, int to, int from = DesignDpi) {
   const long long q = (mag + den / 2) / den, r = (num < 0) != (from < 0) ? -q : q;
   return r > 2147483647LL ? 2147483647 : r < -2147483647LL - 1 ? -2147483647 - 1 : static_cast<int>(r);
 }
+
+// Lengths that are scaled from one DPI to the next (a control's bounds). Each step scales from the
+// lengths as they were last set by hand, not from the last rounded result, so that a window moved
+// through several screens (96 -> 144 -> 120 -> 96) comes back exactly; a length changed between two
+// steps is taken as the new anchor.
+template <std::size_t N>
+class TDpiAnchor {
+ public:
+  using Lengths = std::array<int, N>;
+  Lengths Scale(const Lengths& now, int to, int from) {
+    if (!FValid || now != FLast || from != FLastDpi) {
+      FAnchor = now;
+      FAnchorDpi = from;
+    }
+    for (std::size_t i = 0; i < N; ++i) FLast[i] = ScaleDpi(FAnchor[i], to, FAnchorDpi);
+    FLastDpi = to;
+    FValid = true;
+    return FLast;
+  }
+
+ private:
+  Lengths FAnchor{}, FLast{};
+  int FAnchorDpi = DesignDpi, FLastDpi = DesignDpi;
+  bool FValid = false;
+};
 
 }  // namespace evesk

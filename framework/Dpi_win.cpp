@@ -49,4 +49,13 @@ int WindowDpi(HWND wnd) {
   return SystemDpi();
 }
 
+bool FrameForDpi(DWORD style, DWORD exStyle, int dpi, RECT& margins) {
+  using TAdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  auto adjust = UserEntry<TAdjustForDpi>("AdjustWindowRectExForDpi");
+  RECT r{0, 0, 0, 0};
+  if (!adjust || dpi <= 0 || !adjust(&r, style, FALSE, exStyle, static_cast<UINT>(dpi))) return false;
+  margins = RECT{-r.left, -r.top, r.right, r.bottom};
+  return true;
+}
+
 }  // namespace evesk

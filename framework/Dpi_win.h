@@ -17,5 +17,8 @@ void DeclareDpiAwareness();
 int SystemDpi();
 // The DPI a window is shown at; the system DPI where the system cannot tell per window.
 int WindowDpi(HWND wnd);
+// The frame a window of these styles has at DPI, as margins around its client area (left, top,
+// right, bottom, all positive); false where the system cannot tell for another DPI.
+bool FrameForDpi(DWORD style, DWORD exStyle, int dpi, RECT& margins);
 
 }  // namespace evesk

@@ -116,8 +116,9 @@ void TForm::ChangeScale(int to, int from) {
   if (to == from || to <= 0 || from <= 0) return;
   // A form keeps its place; its outer size follows from the client size when the window is made,
   // or from the rectangle the system suggests when the DPI changes.
-  FClientWidth = ScaleDpi(FClientWidth, to, from);
-  FClientHeight = ScaleDpi(FClientHeight, to, from);
+  const auto client = FClientScaleAnchor.Scale({FClientWidth, FClientHeight}, to, from);
+  FClientWidth = client[0];
+  FClientHeight = client[1];
   ScaleChildren(to, from);
   ScaleOwnFont(to, from);
   Perform(CM_DPICHANGED, static_cast<WPARAM>(to), static_cast<LPARAM>(from));
@@ -223,12 +224,29 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
       if (!IsIconic(FHandle)) UpdateBounds();
       break;
+    case WM_NCCALCSIZE:
+      if (wp && lp && FPixelsPerInch != SystemDpi()) return FrameForOwnDpi(*reinterpret_cast<NCCALCSIZE_PARAMS*>(lp));
+      break;
     case WM_DPICHANGED:
       if (!lp) break;  // the system always suggests a rectangle
       DpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
       return 0;
   }
   return TWinControl::WndProc(msg, wp, lp);
+}
+
+LRESULT TForm::FrameForOwnDpi(NCCALCSIZE_PARAMS& p) {
+  // A system that scales the frame of a window on another monitor (per-monitor version 2) has
+  // done it already; one that does not (version 1, and Wine) would leave the title bar at the
+  // first screen's size, too small for the title buttons drawn at this DPI.
+  const RECT window = p.rgrc[0];
+  const LRESULT result = TWinControl::WndProc(WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&p));
+  RECT m;
+  if (FrameForDpi(GetWindowLongA(FHandle, GWL_STYLE), GetWindowLongA(FHandle, GWL_EXSTYLE), FPixelsPerInch, m)) {
+    const RECT wanted{window.left + m.left, window.top + m.top, window.right - m.right, window.bottom - m.bottom};
+    if (wanted.right > wanted.left && wanted.bottom > wanted.top) p.rgrc[0] = wanted;
+  }
+  return result;
 }
 
 void TForm::ReadDescription(const std::string& text) {

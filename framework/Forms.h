@@ -74,11 +74,14 @@ class TForm : public TWinControl {
   // The window moved to a screen of another DPI: the system suggests its new rectangle.
   void DpiChanged(int dpi, const RECT& suggested);
   void FitClientArea();
+  // WM_NCCALCSIZE at a DPI other than the system's: the frame the system gives a window at this DPI.
+  LRESULT FrameForOwnDpi(NCCALCSIZE_PARAMS& p);
 
   TBorderStyle FBorderStyle = bsSizeable;
   unsigned FBorderIcons = biSystemMenu | biMinimize | biMaximize;
   TPosition FPosition = poDesigned;
   int FClientWidth = 0, FClientHeight = 0;
+  TDpiAnchor<2> FClientScaleAnchor;
   int FPixelsPerInch = 96;
   bool FPlaced = false;
   bool FInModal = false;

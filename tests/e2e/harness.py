@@ -340,10 +340,11 @@ class WineSession:
     def __init__(self, prefix: str | os.PathLike, wininspect: str | os.PathLike | None = None,
                  artifacts: str | os.PathLike | None = None, *, use_display: str | None = None,
                  deadline: float | None = None, desktop: str = DESKTOP_NAME,
-                 desktop_size: tuple[int, int] = DESKTOP_SIZE, fresh: bool = True):
+                 desktop_size: tuple[int, int] = DESKTOP_SIZE, fresh: bool = True, screen: str = SCREEN):
         """use_display: an X display to use instead of a private Xvfb (e.g. os.environ['DISPLAY']).
         deadline: seconds after start() at which any wait raises HarnessTimeout (SIGALRM).
-        fresh: end every Wine process of the prefix before starting."""
+        fresh: end every Wine process of the prefix before starting.
+        screen: the private Xvfb's screen, WIDTHxHEIGHTxDEPTH, large enough for the desktop."""
         self.prefix = Path(prefix).resolve()
         self.wininspect = Path(wininspect).resolve() if wininspect else None
         self.artifacts = Path(artifacts).resolve() if artifacts else self.prefix.parent / "e2e-artifacts"
@@ -352,6 +353,7 @@ class WineSession:
         self.desktop = desktop
         self.desktop_size = desktop_size
         self.fresh = fresh
+        self.screen = screen
         self.display: str | None = None
         self._xvfb: subprocess.Popen | None = None
         self._desktop_proc: subprocess.Popen | None = None
@@ -425,7 +427,7 @@ class WineSession:
         read_fd, write_fd = os.pipe()
         try:
             # -displayfd lets the server pick a free display and tell us which one.
-            self._xvfb = _popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", SCREEN,
+            self._xvfb = _popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", self.screen,
                                  "-nolisten", "tcp"], pass_fds=(write_fd,),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             os.close(write_fd)

@@ -11,6 +11,14 @@
 //   wininspect frames L T W H N MS [X Y]  N captures of a desktop rectangle, MS apart, after
 //                                    putting the pointer at X, Y when given; one line each:
 //                                    milliseconds since the first, then the RGB bytes in hex
+//   wininspect textwidth FONT WEIGHT HEIGHT TEXT...  the width and height of each TEXT in a font
+//                                    of this process at its DPI: FONT "menu" is the system's menu
+//                                    font (HEIGHT 0 keeps its size), else a face name; Central
+//                                    European characters; one "cx cy ink" line per text, ink
+//                                    being the width its pixels cover drawn black on white
+//   wininspect checks WINDOW         BM_GETCHECK of every descendant: one "hwnd state" line each
+//   wininspect hitgrid WINDOW X0 Y0 X1 Y1 STEP   WM_NCHITTEST answers over a grid of desktop
+//                                    points: one "x y answer" line each
 //   wininspect textwatch SECONDS     every 100 ms asks every top-level window for its text,
 //                                    with GetWindowTextA and SendMessageTimeout(WM_GETTEXT),
 //                                    as task switchers do; fails when one call blocks 10 s
@@ -340,6 +348,87 @@ int Frames(int argc, wchar_t** argv) {
   return 0;
 }
 
+// The extent of a text in a font made as the program makes its own, in this process, which runs
+// in the same prefix and at the same DPI as the program.
+int TextWidth(int argc, wchar_t** argv) {
+  if (argc < 6) return Usage();
+  LOGFONTW lf{};
+  if (std::wstring(argv[2]) == L"menu") {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return 1;
+    lf = metrics.lfMenuFont;
+  } else {
+    lstrcpynW(lf.lfFaceName, argv[2], LF_FACESIZE);
+  }
+  lf.lfWeight = static_cast<LONG>(std::wcstol(argv[3], nullptr, 10));
+  if (const long height = std::wcstol(argv[4], nullptr, 10)) lf.lfHeight = height;
+  lf.lfCharSet = EASTEUROPE_CHARSET;
+  HFONT font = CreateFontIndirectW(&lf);
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old = SelectObject(dc, font);
+  bool ok = true;
+  for (int i = 5; i < argc; ++i) {
+    const int length = static_cast<int>(std::wcslen(argv[i]));
+    SIZE size{};
+    ok = GetTextExtentPoint32W(dc, argv[i], length, &size) && ok;
+    // The text drawn black on white, as a screenshot shows it: the width its ink covers.
+    const int w = size.cx + 2 * size.cy, h = size.cy;
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    long first = -1, last = -1;
+    if (dib && bits && w > 0 && h > 0) {
+      HGDIOBJ oldBitmap = SelectObject(dc, dib);
+      RECT all{0, 0, w, h};
+      FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+      SetTextColor(dc, RGB(0, 0, 0));
+      SetBkMode(dc, TRANSPARENT);
+      TextOutW(dc, size.cy, 0, argv[i], length);
+      GdiFlush();
+      const auto* px = static_cast<const DWORD*>(bits);
+      for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y)
+          if ((px[y * w + x] & 0xFF) < 110) {
+            if (first < 0) first = x;
+            last = x;
+            break;
+          }
+      SelectObject(dc, oldBitmap);
+    }
+    if (dib) DeleteObject(dib);
+    std::printf("%ld %ld %ld\n", static_cast<long>(size.cx), static_cast<long>(size.cy), first < 0 ? 0 : last - first + 1);
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(font);
+  return ok ? 0 : 1;
+}
+
+BOOL CALLBACK CheckOne(HWND hwnd, LPARAM) {
+  DWORD_PTR state = 0;
+  if (!SendMessageTimeoutW(hwnd, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &state)) state = static_cast<DWORD_PTR>(-1);
+  std::printf("%s %ld\n", HandleText(hwnd).c_str(), static_cast<long>(state));
+  return TRUE;
+}
+
+int HitGrid(HWND hwnd, int argc, wchar_t** argv) {
+  if (argc != 8) return Usage();
+  long v[5];
+  for (int i = 0; i < 5; ++i) v[i] = std::wcstol(argv[3 + i], nullptr, 0);
+  if (v[4] <= 0) return Usage();
+  for (long y = v[1]; y <= v[3]; y += v[4])
+    for (long x = v[0]; x <= v[2]; x += v[4]) {
+      DWORD_PTR answer = 0;
+      SendMessageTimeoutW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 5000, &answer);
+      std::printf("%ld %ld %ld\n", x, y, static_cast<long>(answer));
+    }
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -383,6 +472,17 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("%s\n", HandleText(GetForegroundWindow()).c_str());
   } else if (command == L"frames") {
     rc = Frames(argc, argv);
+  } else if (command == L"textwidth") {
+    rc = TextWidth(argc, argv);
+  } else if (command == L"checks" || command == L"hitgrid") {
+    if (argc < 3) return Usage();
+    HWND hwnd = ResolveWindow(argv[2]);
+    if (!hwnd) {
+      std::fprintf(stderr, "wininspect: no such window\n");
+      return 1;
+    }
+    if (command == L"checks") EnumChildWindows(hwnd, CheckOne, 0);
+    else rc = HitGrid(hwnd, argc, argv);
   } else if (command == L"textwatch") {
     rc = WatchTexts(argc, argv);
   } else if (command == L"region") {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <vector>
 
 #include "app/Startup.h"
 #include "app/Unit1.h"
@@ -16,6 +17,9 @@
 #include "framework/SysUtils_win.h"
 #include "skin/sCommonData.h"
 #include "skin/sSkinManager.h"
+#include "skinctrls/sButton.h"
+#include "skinctrls/sCheckBox.h"
+#include "skinctrls/sSkinProvider.h"
 
 using namespace evesk;
 
@@ -226,34 +230,76 @@ TEST_F(NetworkWaitTest, TheReadersOkNeverWaits) {
 
 namespace {
 
-// The category boxes' layout at the form's present DPI: every box inside its panel, no two
-// siblings overlapping, every caption fitting its box in the box's own font, and the point at
-// the centre of each box's square belonging to that box's window (where a click lands).
-void ExpectCategoriesLaidOut(TMainForm* form, int dpi) {
+SIZE TextExtent(HWND wnd, TFont* font, const std::string& text) {
+  TWindowDC dc(wnd);
+  TSelectObject select(dc.Get(), font->Handle());
+  SIZE size{};
+  GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
+  return size;
+}
+
+// Every control a reader sees in PARENT (the part of it inside the parent's client area): no two
+// siblings overlap, and each caption fits its control in the control's own font.
+void ExpectControlsLaidOut(TMainForm* form, TWinControl* parent) {
+  RECT client;
+  GetClientRect(parent->Handle(), &client);
+  std::vector<TControl*> shown;
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TControl* c = parent->Controls(i);
+    RECT b = c->BoundsRect(), seen;
+    if (c->Visible() && IntersectRect(&seen, &b, &client)) shown.push_back(c);
+  }
+  for (size_t i = 0; i < shown.size(); ++i) {
+    const RECT b = shown[i]->BoundsRect();
+    EXPECT_LE(b.right, client.right) << shown[i]->Name();
+    EXPECT_LE(b.bottom, client.bottom) << shown[i]->Name();
+    for (size_t j = i + 1; j < shown.size(); ++j) {
+      RECT o = shown[j]->BoundsRect(), common;
+      EXPECT_FALSE(IntersectRect(&common, &b, &o)) << shown[i]->Name() << " overlaps " << shown[j]->Name();
+    }
+    TControl* c = shown[i];
+    const SIZE text = TextExtent(form->Handle(), c->Font(), c->Caption());
+    if (auto* box = dynamic_cast<TsCheckBox*>(c)) {
+      const RECT caption = box->CaptionRect();
+      EXPECT_GE(caption.right - caption.left, text.cx) << c->Name();
+      EXPECT_LE(caption.right, box->Width()) << c->Name();
+    } else if (dynamic_cast<TCustomLabel*>(c) || dynamic_cast<TsButton*>(c)) {
+      EXPECT_LE(text.cx, c->Width()) << c->Name();
+      EXPECT_LE(text.cy, c->Height()) << c->Name();
+    }
+    if (auto* inner = dynamic_cast<TWinControl*>(c); inner && inner->ControlCount() > 0)
+      ExpectControlsLaidOut(form, inner);
+  }
+}
+
+// The main window's layout at its present DPI: the controls as above, the point at the centre of
+// each category box's square belonging to that box's window (where a click lands), and the title
+// buttons inside the title bar.
+void ExpectLaidOut(TMainForm* form, int dpi) {
   SCOPED_TRACE(dpi);
+  ExpectControlsLaidOut(form, form);
   for (int i = 0; i < 24; ++i) {
     TsCheckBox* box = form->CategoryBox(i);
-    const RECT b = box->BoundsRect();
-    TWinControl* parent = box->Parent();
-    ASSERT_NE(parent, nullptr);
-    EXPECT_LE(b.right, parent->Width()) << box->Caption();
-    for (int j = 0; j < parent->ControlCount(); ++j) {
-      TControl* other = parent->Controls(j);
-      if (other == box || !other->Visible()) continue;
-      RECT o = other->BoundsRect(), common;
-      EXPECT_FALSE(IntersectRect(&common, &b, &o)) << box->Caption() << " overlaps " << other->Name();
-    }
-    TWindowDC dc(box->Handle());
-    TSelectObject font(dc.Get(), box->Font()->Handle());
-    SIZE text{};
-    GetTextExtentPoint32A(dc.Get(), box->Caption().c_str(), static_cast<int>(box->Caption().size()), &text);
-    const RECT caption = box->CaptionRect(), glyph = box->GlyphRect();
-    EXPECT_GE(caption.right - caption.left, text.cx) << box->Caption();
-    EXPECT_LE(caption.right, box->Width()) << box->Caption();
+    const RECT glyph = box->GlyphRect();
     POINT square{(glyph.left + glyph.right) / 2, (glyph.top + glyph.bottom) / 2};
     ClientToScreen(box->Handle(), &square);
     EXPECT_EQ(WindowFromPoint(square), box->Handle()) << box->Caption();
   }
+  TacFrame* frame = ProviderOf(form)->Frame();
+  ASSERT_NE(frame, nullptr);
+  RECT window;
+  GetWindowRect(form->Handle(), &window);
+  POINT client{0, 0};
+  ClientToScreen(form->Handle(), &client);
+  for (int b : {tbClose, tbMin}) {
+    const RECT r = frame->Button(b).Rect;  // window coordinates
+    EXPECT_GT(r.bottom - r.top, 0) << b;
+    EXPECT_GE(r.top, 0) << b;
+    EXPECT_LE(r.bottom, client.y - window.top) << b;
+    EXPECT_LE(r.right, window.right - window.left) << b;
+  }
+  const RECT close = frame->Button(tbClose).Rect, minimise = frame->Button(tbMin).Rect;
+  EXPECT_LE(minimise.right, close.left);
 }
 
 void SendDpiChange(TMainForm* form, int dpi) {
@@ -277,7 +323,7 @@ TEST_F(MainFormTest, ADpiChangeRelaysTheWindowAndItsSkinAndBackLeavesNothingBehi
   form->Show();
   SendDpiChange(form, 96);  // settles what the first show allocates
   ASSERT_EQ(form->PixelsPerInch(), 96);
-  ExpectCategoriesLaidOut(form, 96);
+  ExpectLaidOut(form, 96);
   const RECT okBefore = dynamic_cast<TControl*>(form->FindComponent("sButton1"))->BoundsRect();
   const int boxSquare = form->CategoryBox(0)->GlyphRect().right - form->CategoryBox(0)->GlyphRect().left;
   const DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
@@ -291,7 +337,9 @@ TEST_F(MainFormTest, ADpiChangeRelaysTheWindowAndItsSkinAndBackLeavesNothingBehi
   EXPECT_EQ(c.bottom, 609);
   EXPECT_EQ(form->CategoryBox(0)->GlyphRect().right - form->CategoryBox(0)->GlyphRect().left,
             ScaleDpi(boxSquare, 144));
-  ExpectCategoriesLaidOut(form, 144);
+  ExpectLaidOut(form, 144);
+  SendDpiChange(form, 120);
+  ExpectLaidOut(form, 120);
 
   SendDpiChange(form, 96);
   EXPECT_EQ(manager->Dpi(), 96);
@@ -300,6 +348,6 @@ TEST_F(MainFormTest, ADpiChangeRelaysTheWindowAndItsSkinAndBackLeavesNothingBehi
   EXPECT_EQ(c.bottom, 406);
   const RECT okAfter = dynamic_cast<TControl*>(form->FindComponent("sButton1"))->BoundsRect();
   EXPECT_TRUE(EqualRect(&okBefore, &okAfter));
-  ExpectCategoriesLaidOut(form, 96);
+  ExpectLaidOut(form, 96);
   EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdiBefore);
 }
