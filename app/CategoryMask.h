@@ -23,4 +23,9 @@ std::optional<TCategorySelection> RestoreMask(const std::string& stored);
 // The command that starts the program at log-on: the quoted path keeps blanks in it one argument.
 std::string AutostartCommand(const std::string& exePath);
 
+// Whether an autostart command starts the program at exePath: the path quoted or bare, then
+// nothing or arguments. Letters compare without case (ASCII only), as Windows paths do; a path
+// that differs in any other way is someone else's and must be left alone.
+bool AutostartStarts(const std::string& command, const std::string& exePath);
+
 }  // namespace evesk

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/Autostart.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
 #include "app/Unit1.h"
@@ -15,12 +16,26 @@
 
 using namespace evesk;
 
+namespace {
+bool Switch(const char* name) { return __argc > 1 && std::string(__argv[1]) == name; }
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // The installer's switches: "-konec" ends the running copy (an upgrade is about to replace
+  // this file); "-odinstalace" also removes the reader's autostart value if it starts this file.
+  // "-autostart" writes the autostart command of this file, as a ticked box and OK would: an
+  // upgrade puts back the reader's choice after the older version's removal.
+  if (Switch("-autostart")) return WriteAutostartOf(ProgramPath()) ? 0 : 1;
+  if (Switch("-konec") || Switch("-odinstalace")) {
+    const bool ended = EndRunningCopy("TMainForm", "Dorlen e-VESK vizedu", 10000);
+    if (Switch("-odinstalace")) RemoveAutostartOf(ProgramPath());
+    return ended ? 0 : 1;
+  }
   // A second start of the reader's own hand brings the running copy forward; the logon
   // start ("-auto") has nothing to show and just ends.
   TSingleInstance instance("Local\\Dorlen e-VESK vizedu");
   if (!instance.First()) {
-    if (!(__argc > 1 && std::string(__argv[1]) == "-auto"))
+    if (!Switch("-auto"))
       ActivateRunningCopy("TMainForm", "Dorlen e-VESK vizedu", 10000);
     return 0;
   }

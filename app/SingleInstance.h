@@ -11,6 +11,8 @@ namespace evesk {
 
 // The message a second start posts to the running copy's main window: show yourself.
 UINT ShowRunningCopyMessage();
+// The message that asks the running copy to end as its tray item "Konec" does (uninstall, upgrade).
+UINT EndRunningCopyMessage();
 
 class TSingleInstance {
  public:
@@ -26,5 +28,10 @@ class TSingleInstance {
 // Asks the running copy's main window (class and title given) to show itself and come to the
 // front; waits up to timeoutMs for a copy that is still starting. Returns whether one answered.
 bool ActivateRunningCopy(const char* windowClass, const char* title, DWORD timeoutMs);
+
+// Asks the running copy (if any) to end and waits up to timeoutMs for its process to go. A copy
+// that does not answer in time is ended by force, since the installer must replace its file.
+// Returns false only when a copy was found and could not be ended at all.
+bool EndRunningCopy(const char* windowClass, const char* title, DWORD timeoutMs);
 
 }  // namespace evesk

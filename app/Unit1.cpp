@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "app/Autostart.h"
 #include "app/CategoryMask.h"
 #include "app/NewsReply.h"
 #include "app/ServiceHost.h"
@@ -19,16 +20,8 @@ TNotifierState Notifier;
 
 namespace {
 const char* const kNoCategories = "Nemáte vybrané žádné kategorie ke sledování";
-const char* const kAutostartKey = "\\software\\microsoft\\windows\\currentversion\\run";
-const char* const kAutostartValue = "e-vesk vizedu";
 const char* const kRestingHint = "e-VESK Vizedu";
 const char* const kWaitingHint = "e-VESK Vizedu – čekám na připojení k síti";
-
-std::string ProgramPath() {
-  char path[MAX_PATH * 2] = {};
-  DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path));
-  return std::string(path, n);
-}
 }  // namespace
 
 const TClassInfo& TMainForm::StaticClassInfo() {
@@ -302,6 +295,10 @@ void TMainForm::TrayIcon1BalloonHintClick(TObject*) {
 LRESULT TMainForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == ShowRunningCopyMessage()) {
     Nastaven1Click(this);  // a second start of the program: this copy shows itself instead
+    return 1;
+  }
+  if (msg == EndRunningCopyMessage()) {
+    Konec1Click(this);  // an uninstall or upgrade: end as the tray item does, with no question
     return 1;
   }
   return TForm::WndProc(msg, wp, lp);

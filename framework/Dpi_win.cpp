@@ -21,6 +21,10 @@ void DeclareDpiAwareness() {
   // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 and _PER_MONITOR_AWARE, as the headers define them.
   const auto perMonitorV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4));
   const auto perMonitor = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3));
+  using TIsAware = BOOL(WINAPI*)();
+  // The manifest normally declared it already (the system then refuses a second declaration);
+  // this call only serves a copy that lost its manifest.
+  if (auto isAware = UserEntry<TIsAware>("IsProcessDPIAware"); isAware && isAware()) return;
   if (auto setContext = UserEntry<TSetContext>("SetProcessDpiAwarenessContext")) {
     if (setContext(perMonitorV2) || setContext(perMonitor)) return;
   }

@@ -6,7 +6,7 @@ set -euo pipefail
 need=(wine wine32:i386 wine64 g++-mingw-w64-i686 libz-mingw-w64-dev xvfb xdotool imagemagick
       fonts-wine cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev zlib1g-dev libpng-dev
       libjpeg62-turbo-dev clang libclang-rt-14-dev python3 dpkg-dev x11-utils xauth locales
-      openssl ca-certificates)
+      openssl ca-certificates wixl msitools osslsigncode)
 
 missing=()
 arch_ok=1

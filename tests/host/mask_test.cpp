@@ -52,3 +52,19 @@ TEST(CategoryMask, RestoreNeedsFortySevenCharactersOtherThanAllZero) {
 TEST(CategoryMask, AutostartCommandQuotesAPathWithBlanks) {
   EXPECT_EQ(AutostartCommand("C:\\Program Files\\evesk.exe"), "\"C:\\Program Files\\evesk.exe\" -auto");
 }
+
+TEST(CategoryMask, AutostartStartsOnlyThisProgram) {
+  const std::string exe = "C:\\Users\\Eva\\AppData\\Local\\Programs\\e-VESK vizedu\\evesk.exe";
+  EXPECT_TRUE(AutostartStarts(AutostartCommand(exe), exe));
+  EXPECT_TRUE(AutostartStarts("\"c:\\users\\eva\\appdata\\local\\programs\\E-VESK VIZEDU\\EVESK.EXE\" -auto", exe));
+  EXPECT_TRUE(AutostartStarts("C:\\Tools\\evesk.exe -auto", "C:\\Tools\\evesk.exe"));  // bare, no blanks
+  EXPECT_TRUE(AutostartStarts("\"C:\\Tools\\evesk.exe\"", "C:\\Tools\\evesk.exe"));
+  // Another copy, a longer name, a folder of the same name, a broken quote: not ours.
+  EXPECT_FALSE(AutostartStarts("\"D:\\Portable\\evesk.exe\" -auto", exe));
+  EXPECT_FALSE(AutostartStarts("\"C:\\Tools\\evesk.exe2\" -auto", "C:\\Tools\\evesk.exe"));
+  EXPECT_FALSE(AutostartStarts("C:\\Tools\\evesk.exe\\x.exe", "C:\\Tools\\evesk.exe"));
+  EXPECT_FALSE(AutostartStarts("\"C:\\Tools\\evesk.exe -auto", "C:\\Tools\\evesk.exe"));
+  EXPECT_FALSE(AutostartStarts("\"C:\\Tools\\evesk", "C:\\Tools\\evesk.exe"));
+  EXPECT_FALSE(AutostartStarts("", exe));
+  EXPECT_FALSE(AutostartStarts("old", ""));
+}

@@ -1,0 +1,329 @@
+#!/usr/bin/env python3
+"""End to end: the release packages. The Windows Installer package is installed, upgraded and
+removed by Wine's msiexec, each case in a fresh copy of a new prefix; the version resource, the
+manifest and the signatures are read back on Linux.
+
+    python3 tests/e2e/test_install.py --exe build/win/evesk.exe \\
+        --wininspect build/win/wininspect.exe --prefix build/win/wineprefix
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+import xml.etree.ElementTree as ET
+import zipfile
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+import harness  # noqa: E402
+from fixture_server import FixtureServer, Reply  # noqa: E402
+from program_case import TITLE, SETTINGS, RUN, MASK  # noqa: E402
+import test_tray  # noqa: E402
+
+sys.path.insert(0, str(harness.TOOLS_DIR / "package"))
+import peinfo  # noqa: E402
+
+PACKAGE = harness.TOOLS_DIR / "package.sh"
+AUTOSTART_BOX = "Kontrolovat aktualizace  automaticky po startu počítače"
+SAME_REFUSED = "Tato verze e-VESK vizedu je již nainstalována."
+OLDER_REFUSED = "Je nainstalována novější verze e-VESK vizedu"
+RUN_VALUE = "e-vesk vizedu"
+BM_GETCHECK = 0x00F0
+UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+
+
+def package(exe: Path, out: Path, env: dict | None = None) -> subprocess.CompletedProcess:
+    return subprocess.run([str(PACKAGE), "--exe", str(exe), "--out", str(out)], capture_output=True, text=True,
+                          env={**os.environ, **(env or {})}, timeout=300)
+
+
+def built_packages(exe: Path, out: Path) -> tuple[Path, str]:
+    result = package(exe, out)
+    if result.returncode != 0:
+        raise harness.HarnessError(f"package.sh failed: {result.stderr}")
+    version = peinfo.product_version(exe)
+    return out / f"evesk-{version}.msi", version
+
+
+class Packages:
+    """The packages of this build and of its older copy, made once for all cases."""
+    tmp = None
+
+    @classmethod
+    def get(cls):
+        if cls.tmp is None:
+            cls.tmp = Path(tempfile.mkdtemp(prefix="evesk-install-"))
+            cfg = harness.config()
+            cls.new, cls.new_version = built_packages(cfg.exe, cls.tmp / "new")
+            cls.old, cls.old_version = built_packages(cfg.exe.parent / "evesk_previous.exe", cls.tmp / "old")
+        return cls
+
+
+def tearDownModule():
+    if Packages.tmp:
+        shutil.rmtree(Packages.tmp, ignore_errors=True)
+
+
+class InstallCase(unittest.TestCase):
+    """Each test in a fresh copy of a prefix made once (as a new prefix is) beside the build's own."""
+
+    def setUp(self):
+        self.pkgs = Packages.get()
+        cfg = harness.config()
+        root = cfg.prefix.parent / "install-prefixes"
+        template = root / "template"
+        subprocess.run([str(harness.TOOLS_DIR / "wine-prefix.sh"), str(template)], check=True, timeout=300)
+        self.prefix = root / self.id().rsplit(".", 1)[-1]
+        shutil.rmtree(self.prefix, ignore_errors=True)
+        subprocess.run(["cp", "-a", str(template), str(self.prefix)], check=True, timeout=300)
+        self.wine = harness.WineSession(self.prefix, cfg.wininspect, cfg.artifacts / "install",
+                                        use_display=cfg.display, deadline=400)
+        self.wine.start()
+        self.addCleanup(shutil.rmtree, self.prefix, True)
+        self.addCleanup(self.wine.close)
+        self.server = FixtureServer().start()
+        self.addCleanup(self.server.stop)
+        self.server.default(Reply(body="ok"))
+
+    # -- helpers ---------------------------------------------------------------------------
+    def msiexec(self, *args: str, log: str = "msi") -> tuple[int, str]:
+        """Runs msiexec quietly with a log; returns its exit code (as Unix keeps it) and the log."""
+        log_file = self.prefix / "drive_c" / f"{log}.log"
+        result = self.wine.wine("msiexec", *args, "/qn", "/l*v", f"C:\\{log}.log", timeout=180)
+        text = log_file.read_bytes().decode("cp1250", "replace") if log_file.exists() else ""
+        return result.returncode, text
+
+    def user_dir(self) -> Path:
+        return next((self.prefix / "drive_c" / "users").glob("*/AppData"))
+
+    def installed_exe(self) -> Path:
+        return self.user_dir() / "Local" / "Programs" / "e-VESK vizedu" / "evesk.exe"
+
+    def shortcut(self) -> Path:
+        return self.user_dir() / "Roaming" / "Microsoft" / "Windows" / "Start Menu" / "Programs" / "e-VESK vizedu.lnk"
+
+    def windows_path(self, path: Path) -> str:
+        return "C:\\" + str(path.relative_to(self.prefix / "drive_c")).replace("/", "\\")
+
+    def entries(self) -> list[str]:
+        """The product codes of e-VESK vizedu in the installed-programs list."""
+        out = self.wine.wine("uninstaller", "--list", timeout=60).stdout.decode("utf-8", "replace")
+        return [line.split("|")[0] for line in out.splitlines() if line.endswith("|e-VESK vizedu")]
+
+    def star(self):
+        return test_tray.TrayTest.star(self)  # reads only self.wine
+
+    def start_installed(self) -> harness.WineProcess:
+        self.wine.reg_set(SETTINGS, "data", MASK)
+        self.wine.reg_set(SETTINGS, "verze", "1700000000")
+        self.wine.reg_set(SETTINGS, "server", self.server.address)
+        program = self.wine.launch(self.windows_path(self.installed_exe()))
+        self.wine.wait_window(TITLE, timeout=60, process=program, cls="TMainForm")
+        self.wine.wait_for(self.star, 30, what="the star in the notification area")
+        return program
+
+    def assert_settings_kept(self):
+        self.assertEqual(self.wine.reg_get(SETTINGS, "data"), MASK)
+        self.assertEqual(self.wine.reg_get(SETTINGS, "verze"), "1700000000")
+        self.assertEqual(self.wine.reg_get(SETTINGS, "server"), self.server.address)
+
+
+class PerUserTest(InstallCase):
+    def test_install_start_autostart_then_uninstall_ends_the_running_copy(self):
+        code, log = self.msiexec("/i", str(self.pkgs.new))
+        self.assertEqual(code, 0, log[-2000:])
+        exe = self.installed_exe()
+        self.assertEqual(exe.read_bytes(), harness.config().exe.read_bytes())
+        self.assertTrue(self.shortcut().exists())
+        [product] = self.entries()
+        self.assertEqual(self.wine.reg_get(f"{UNINSTALL}\\{product}", "DisplayVersion"), self.pkgs.new_version)
+        self.assertEqual(self.wine.reg_get(f"{UNINSTALL}\\{product}", "Publisher"), "Dorlen")
+        # The list's icon: the installer keeps it per product (in the user's profile for a per-user product).
+        self.assertTrue(list((self.prefix / "drive_c").glob(f"**/Installer/{product}/evesk.ico")))
+
+        # The installed program runs, and its autostart choice names the installed file.
+        program = self.start_installed()
+        window = self.wine.wait_window(TITLE, timeout=10, cls="TMainForm")
+        boxes = {c.text: c for c in self.wine.children(window) if c.cls.upper() == "BUTTON"}
+        if self.wine.send_message(boxes[AUTOSTART_BOX], BM_GETCHECK) != 1:  # ticked on a first start
+            self.wine.click_child(boxes[AUTOSTART_BOX])
+        self.wine.click_child(next(c for c in self.wine.children(window) if c.text == "OK"))
+        expected = f'"{self.windows_path(exe)}" -auto'
+        self.wine.wait_for(lambda: self.wine.reg_get(RUN, RUN_VALUE) == expected, 20,
+                           what="the autostart command", on_timeout=lambda: str(self.wine.reg_get(RUN, RUN_VALUE)))
+        print(f"screenshot: {self.wine.screenshot('install-running')}", flush=True)
+
+        code, log = self.msiexec("/x", str(self.pkgs.new))
+        self.assertEqual(code, 0, log[-2000:])
+        self.assertEqual(program.wait(timeout=20), 0)  # ended by its own hand, not killed
+        self.wine.wait_for(lambda: not self.star(), 10, what="the tray icon to go")
+        print(f"screenshot: {self.wine.screenshot('install-removed')}", flush=True)
+        self.assertFalse(exe.exists())
+        self.assertFalse(exe.parent.exists())
+        self.assertFalse(self.shortcut().exists())
+        self.assertEqual(self.entries(), [])
+        self.assertIsNone(self.wine.reg_get(RUN, RUN_VALUE))
+        self.assert_settings_kept()
+
+    def test_uninstall_leaves_an_autostart_of_another_copy(self):
+        self.assertEqual(self.msiexec("/i", str(self.pkgs.new))[0], 0)
+        self.wine.reg_set(RUN, RUN_VALUE, r'"D:\Prenosne\evesk.exe" -auto')
+        self.assertEqual(self.msiexec("/x", str(self.pkgs.new))[0], 0)
+        self.assertFalse(self.installed_exe().exists())
+        self.assertEqual(self.wine.reg_get(RUN, RUN_VALUE), r'"D:\Prenosne\evesk.exe" -auto')
+
+
+class UpgradeTest(InstallCase):
+    def test_upgrade_keeps_choices_and_refuses_the_same_or_an_older_version(self):
+        self.assertNotEqual(self.pkgs.old_version, self.pkgs.new_version)
+        self.assertEqual(self.msiexec("/i", str(self.pkgs.old))[0], 0)
+        exe = self.installed_exe()
+        self.assertEqual(peinfo.product_version(exe), self.pkgs.old_version)
+        [old_product] = self.entries()
+        program = self.start_installed()
+        # The older version's own switch writes the command, as its OK button would.
+        self.assertEqual(self.wine.wine(self.windows_path(exe), "-autostart", timeout=60).returncode, 0)
+        command = f'"{self.windows_path(exe)}" -auto'
+        self.assertEqual(self.wine.reg_get(RUN, RUN_VALUE), command)
+
+        code, log = self.msiexec("/i", str(self.pkgs.new), log="upgrade")
+        self.assertEqual(code, 0, log[-2000:])
+        self.assertEqual(program.wait(timeout=20), 0)  # the running older copy was ended first
+        self.assertEqual(peinfo.product_version(exe), self.pkgs.new_version)
+        [new_product] = self.entries()
+        self.assertNotEqual(new_product, old_product)
+        self.assertEqual(self.wine.reg_get(RUN, RUN_VALUE), command)
+        self.assert_settings_kept()
+
+        before = exe.read_bytes()
+        for msi, message in ((self.pkgs.new, SAME_REFUSED), (self.pkgs.old, OLDER_REFUSED)):
+            with self.subTest(msi=msi.name):
+                # With the basic interface, as a reader who opens the file: a message, then nothing.
+                setup = self.wine.launch("msiexec", "/i", self.windows_path_of_package(msi), "/qb")
+                box = self.wine.wait_for(lambda: next((w for w in self.wine.windows() if any(
+                    message in c.text for c in self.wine.children(w))), None), 60, what="the refusal")
+                print(f"screenshot: {self.wine.screenshot('install-refused-' + msi.stem)}", flush=True)
+                self.wine.click_child(next(c for c in self.wine.children(box) if c.text == "OK"))
+                self.assertEqual(setup.wait(timeout=30), 1603 & 0xFF, "a fatal error, 1603, as Unix keeps it")
+                self.assertEqual(self.entries(), [new_product])
+                self.assertEqual(exe.read_bytes(), before)
+                self.assertEqual(self.wine.reg_get(RUN, RUN_VALUE), command)
+
+    @staticmethod
+    def windows_path_of_package(msi: Path) -> str:
+        return "Z:" + str(msi).replace("/", "\\")
+
+
+class PerMachineTest(InstallCase):
+    def test_all_users_install_goes_to_program_files_and_is_removed_whole(self):
+        code, log = self.msiexec("/i", str(self.pkgs.new), "ALLUSERS=1")
+        self.assertEqual(code, 0, log[-2000:])
+        exe = self.prefix / "drive_c" / "Program Files" / "e-VESK vizedu" / "evesk.exe"
+        # Windows puts the item in the all-users menu; Wine's installer keeps its menu folder
+        # the user's whatever ALLUSERS says, so the test accepts either place.
+        menus = [self.prefix / "drive_c" / "ProgramData" / "Microsoft" / "Windows" / "Start Menu" / "Programs",
+                 self.shortcut().parent]
+        self.assertTrue(exe.exists())
+        self.assertTrue(any((m / "e-VESK vizedu.lnk").exists() for m in menus))
+        self.assertFalse(self.installed_exe().exists())
+        self.assertEqual(len(self.entries()), 1)
+        code, log = self.msiexec("/x", str(self.pkgs.new))
+        self.assertEqual(code, 0, log[-2000:])
+        self.assertFalse(exe.exists())
+        self.assertFalse(any((m / "e-VESK vizedu.lnk").exists() for m in menus))
+        self.assertEqual(self.entries(), [])
+        self.assertIsNone(self.wine.reg_get(r"HKLM\Software\Dorlen\e-VESK vizedu", "InstallDir"))
+
+
+class ProgramFileTest(unittest.TestCase):
+    """What the exe says about itself; no Wine needed."""
+
+    def test_version_resource_and_manifest(self):
+        exe = harness.config().exe
+        pe, info, manifest = peinfo.read(exe)
+        self.assertEqual(pe.timestamp, 0, "a link time stamp makes two builds differ")
+        version = peinfo.product_version(exe)
+        strings = info["Strings"]["040504E2"]
+        self.assertEqual(strings["CompanyName"], "Dorlen")
+        self.assertEqual(strings["ProductName"], "e-VESK vizedu")
+        self.assertEqual(strings["FileVersion"], version)
+        self.assertEqual(strings["ProductVersion"], version)
+        self.assertIn("upozornění", strings["FileDescription"])
+        self.assertEqual(info["FixedFileVersion"], tuple(map(int, version.split("."))) + (0,))
+        self.assertEqual(info["Translations"], [(0x0405, 1250)])
+        self.assertEqual(peinfo.product_version(exe.parent / "evesk_previous.exe"), "0.9.0")
+
+        root = ET.fromstring(manifest)
+        ns = {"v1": "urn:schemas-microsoft-com:asm.v1", "v3": "urn:schemas-microsoft-com:asm.v3",
+              "c": "urn:schemas-microsoft-com:compatibility.v1",
+              "w5": "http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+              "w16": "http://schemas.microsoft.com/SMI/2016/WindowsSettings"}
+        level = root.find(".//v3:requestedExecutionLevel", ns)
+        self.assertEqual(level.get("level"), "asInvoker")
+        self.assertEqual(len(root.findall(".//c:supportedOS", ns)), 4)
+        self.assertEqual(root.find(".//w16:dpiAwareness", ns).text, "PerMonitorV2, PerMonitor")
+        self.assertEqual(root.find(".//w5:dpiAware", ns).text, "true/pm")
+        self.assertEqual(root.find("v1:assemblyIdentity", ns).get("version"), version + ".0")
+
+
+class SigningTest(unittest.TestCase):
+    """Signing with a throwaway authority made for this run; no Wine needed."""
+
+    def test_signed_with_a_given_certificate_and_unsigned_without(self):
+        with tempfile.TemporaryDirectory(prefix="evesk-sign-") as tmp:
+            tmp = Path(tmp)
+            ca, chain, key = self.make_authority(tmp)
+            exe = harness.config().exe
+            result = package(exe, tmp / "signed", {"EVESK_SIGN_CERT": str(chain), "EVESK_SIGN_KEY": str(key)})
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertIn("signed", result.stdout)
+            version = peinfo.product_version(exe)
+            msi, archive = tmp / "signed" / f"evesk-{version}.msi", tmp / "signed" / f"evesk-{version}.zip"
+            with zipfile.ZipFile(archive) as z:
+                self.assertEqual(sorted(z.namelist()), ["CTIMNE.txt", "evesk.exe"])
+                (tmp / "zip-evesk.exe").write_bytes(z.read("evesk.exe"))
+                self.assertTrue(z.read("CTIMNE.txt").startswith(b"\xef\xbb\xbf"))
+            subprocess.run(["msiextract", "-C", str(tmp / "msi"), str(msi)], check=True, capture_output=True)
+            [from_msi] = (tmp / "msi").rglob("evesk.exe")
+            for signed in (msi, tmp / "zip-evesk.exe", from_msi):
+                with self.subTest(file=signed.name):
+                    self.assertEqual(self.verify(signed, ca).returncode, 0, self.verify(signed, ca).stdout)
+            sums = (tmp / "signed" / f"evesk-{version}.sha256").read_text()
+            self.assertEqual(subprocess.run(["sha256sum", "-c", "--quiet", "-"], input=sums, text=True,
+                                            cwd=tmp / "signed").returncode, 0)
+
+            result = package(exe, tmp / "unsigned", {"EVESK_SIGN_CERT": "", "EVESK_SIGN_KEY": ""})
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertIn("NOT SIGNED", result.stdout)
+            self.assertNotEqual(self.verify(tmp / "unsigned" / f"evesk-{version}.msi", ca).returncode, 0)
+            # Half a signing setup is an error, not a quiet unsigned release.
+            self.assertNotEqual(package(exe, tmp / "half", {"EVESK_SIGN_CERT": str(chain)}).returncode, 0)
+
+    @staticmethod
+    def verify(path: Path, ca: Path) -> subprocess.CompletedProcess:
+        return subprocess.run(["osslsigncode", "verify", "-CAfile", str(ca), "-in", str(path)],
+                              capture_output=True, text=True)
+
+    @staticmethod
+    def make_authority(tmp: Path) -> tuple[Path, Path, Path]:
+        def openssl(*args):
+            subprocess.run(["openssl", *args], check=True, capture_output=True, cwd=tmp)
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem", "-days", "2",
+                "-subj", "/CN=e-VESK test authority", "-addext", "basicConstraints=critical,CA:TRUE",
+                "-addext", "keyUsage=critical,keyCertSign")
+        openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "sign.key", "-out", "sign.csr",
+                "-subj", "/CN=Dorlen test signing")
+        (tmp / "ext").write_text("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n"
+                                 "extendedKeyUsage=codeSigning\n")
+        openssl("x509", "-req", "-in", "sign.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+                "-out", "sign.pem", "-days", "2", "-extfile", "ext")
+        (tmp / "chain.pem").write_text((tmp / "sign.pem").read_text() + (tmp / "ca.pem").read_text())
+        return tmp / "ca.pem", tmp / "chain.pem", tmp / "sign.key"
+
+
+if __name__ == "__main__":
+    harness.e2e_main()
