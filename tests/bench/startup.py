@@ -6,9 +6,8 @@ clock at the program's first idle (WaitForInputIdle: its GUI thread has found no
 the first paints of its windows included) and counts the start only if the window of the
 expected class is visible by then. It waits in the Wine server instead of polling, so it loads
 neither the server nor the X server the programs use. Each round starts evesk.exe, the yardstick
-and evesk.exe once more, in an order that rotates from round to round; the medians and their
-ratio are printed, and evesk.exe timed against itself ("A vs A") tells what difference a run can
-resolve. The yardstick is minimaltray.exe (one window and one tray icon, the least a tray
+and evesk.exe once more, in one of the six orders in turn; the medians and their ratio are
+printed, and evesk.exe timed against itself ("A vs A") tells what difference a run can resolve. The yardstick is minimaltray.exe (one window and one tray icon, the least a tray
 program does); with --unskinned it is evesk_unskinned.exe, the same program whose skin manager
 stays inactive: the ratio is then what the skin costs.
 

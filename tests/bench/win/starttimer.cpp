@@ -4,7 +4,7 @@
 //     Times each start from CreateProcess to the program's first idle: the moment its GUI
 //     thread finds no message left, painting included (WaitForInputIdle). A start counts only if
 //     a visible window of the given class is there by then. Each round starts A, B and A once
-//     more, in an order that rotates from round to round, so that both programs meet the same
+//     more, in an order that changes from round to round, so that both programs meet the same
 //     load and A timed against itself shows what difference a run can resolve.
 //
 //   starttimer hold PROGRAM CLASS SECONDS MARKER
@@ -99,12 +99,14 @@ double Quantile(std::vector<double> v, double q) {
 int Time(int runs, const char* a, const char* aClass, const char* b, const char* bClass) {
   TimeStart(a, aClass);  // warms the prefix and the file cache
   TimeStart(b, bClass);
-  // Slots: 0 = A, 1 = B, 2 = A again. Rotating the order puts each in every position equally.
-  static const int kOrders[3][3] = {{0, 1, 2}, {1, 2, 0}, {2, 0, 1}};
+  // Slots: 0 = A, 1 = B, 2 = A again. All six orders in turn put each in every position and
+  // after every other equally often: a start right after the same program finds more in the
+  // caches, and A against itself must not gain from that.
+  static const int kOrders[6][3] = {{0, 1, 2}, {1, 2, 0}, {2, 0, 1}, {0, 2, 1}, {2, 1, 0}, {1, 0, 2}};
   std::vector<double> a1, b1, a2, self;
   for (int i = 0; i < runs; ++i) {
     double t[3] = {};
-    for (int slot : kOrders[i % 3]) {
+    for (int slot : kOrders[i % 6]) {
       t[slot] = slot == 1 ? TimeStart(b, bClass) : TimeStart(a, aClass);
       if (t[slot] < 0) {
         std::fprintf(stderr, "starttimer: run %d: %s did not reach an idle visible window\n", i + 1, slot == 1 ? b : a);
