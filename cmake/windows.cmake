@@ -15,17 +15,30 @@ set_target_properties(evesk_jpeg PROPERTIES IMPORTED_LOCATION ${EVESK_JPEG_DIR}/
                       INTERFACE_INCLUDE_DIRECTORIES ${EVESK_JPEG_DIR}/include)
 target_link_libraries(evesk_core PUBLIC evesk_jpeg)
 
+# Readers of descriptions, options, archives and tables run once per start or skin; built for
+# size like the Windows layer. The pixel and decoding work keeps the full optimisation.
+foreach(src app/CategoryMask.cpp app/NewsReply.cpp app/RetrySchedule.cpp app/ServiceAddress.cpp app/Stamp.cpp
+            framework/Classes.cpp framework/DateUtils.cpp framework/Exception.cpp framework/FormReader.cpp
+            framework/IcoFile.cpp framework/Stream.cpp framework/SysUtils.cpp imaging/acImageSize.cpp
+            net/HTTPText.cpp skin/acSkinPack.cpp skin/acSkinPackWriter.cpp skin/sCommonKinds.cpp skin/sSkinLoader.cpp skin/sSkinOptions.cpp
+            skin/sSkinSources.cpp skin/sSkinTables.cpp skin/sStoredSkins.cpp)
+  set_property(SOURCE ${CMAKE_SOURCE_DIR}/${src} APPEND PROPERTY COMPILE_OPTIONS $<$<CONFIG:Release>:-Os>)
+endforeach()
+
 get_property(winsrc GLOBAL PROPERTY EVESK_WINDOWS_SOURCES)
 add_library(evesk_win STATIC ${winsrc})
 target_include_directories(evesk_win PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(evesk_win PRIVATE ${EVESK_WARNINGS})
+# The Windows layer handles messages and calls the system: its speed is the system's, so it is
+# built for size. The pixel work lives in the portable library, which keeps the full optimisation.
+target_compile_options(evesk_win PRIVATE $<$<CONFIG:Release>:-Os>)
 target_compile_definitions(evesk_win PUBLIC EVESK_SERVICE_HOST="${EVESK_SERVICE_HOST}")
 target_link_libraries(evesk_win PUBLIC evesk_core evesk_jpeg wininet comctl32 gdi32 user32 shell32
                       advapi32 msimg32 ole32 uuid)
 get_property(startupsrc GLOBAL PROPERTY EVESK_STARTUP_SOURCES)
 add_library(evesk_startup OBJECT ${startupsrc})
 target_include_directories(evesk_startup PRIVATE ${CMAKE_SOURCE_DIR})
-target_compile_options(evesk_startup PRIVATE ${EVESK_WARNINGS})
+target_compile_options(evesk_startup PRIVATE ${EVESK_WARNINGS} $<$<CONFIG:Release>:-Os>)
 # Whatever links the Windows library gets these objects on its own link line, ahead of the library.
 target_link_libraries(evesk_win INTERFACE $<TARGET_OBJECTS:evesk_startup>)
 add_dependencies(evesk_win evesk_startup)

@@ -138,7 +138,8 @@ void TCanvas::GradientFill(const RECT& r, TColor from, TColor to, bool vertical)
   };
   TRIVERTEX v[2] = {vertex(r.left, r.top, a), vertex(r.right, r.bottom, b)};
   GRADIENT_RECT g{0, 1};
-  ::GradientFill(FDC, v, 2, &g, 1, vertical ? GRADIENT_FILL_RECT_V : GRADIENT_FILL_RECT_H);
+  // GDI's own entry: msimg32's GradientFill only forwards here, and would cost a library at start.
+  GdiGradientFill(FDC, v, 2, &g, 1, vertical ? GRADIENT_FILL_RECT_V : GRADIENT_FILL_RECT_H);
 }
 
 RECT TCanvas::ClipRect() const {

@@ -3,7 +3,6 @@
 // selected into a DC). Every handle the class library holds goes through these.
 #pragma once
 #include <windows.h>
-#include <wininet.h>
 
 #include <utility>
 
@@ -61,8 +60,8 @@ struct TGdiTraits : TNullHandleTraits<T> {
 struct TRegKeyTraits : TNullHandleTraits<HKEY> {
   static void Close(HKEY h) noexcept { RegCloseKey(h); }
 };
-struct TInternetTraits : TNullHandleTraits<HINTERNET> {
-  static void Close(HINTERNET h) noexcept { InternetCloseHandle(h); }
+struct TModuleTraits : TNullHandleTraits<HMODULE> {
+  static void Close(HMODULE h) noexcept { FreeLibrary(h); }
 };
 struct TIconTraits : TNullHandleTraits<HICON> {
   static void Close(HICON h) noexcept { DestroyIcon(h); }
@@ -82,7 +81,7 @@ using TPenHandle = THandle<TGdiTraits<HPEN>>;
 using TFontHandle = THandle<TGdiTraits<HFONT>>;
 using TRegionHandle = THandle<TGdiTraits<HRGN>>;
 using TRegKeyHandle = THandle<TRegKeyTraits>;
-using TInternetHandle = THandle<TInternetTraits>;
+using TModuleHandle = THandle<TModuleTraits>;
 using TIconHandle = THandle<TIconTraits>;
 using TMemoryDC = THandle<TMemoryDCTraits>;
 using TMenuHandle = THandle<TMenuTraits>;

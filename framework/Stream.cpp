@@ -1,9 +1,9 @@
 #include "framework/Stream.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <memory>
 
 #include "framework/Exception.h"
 
@@ -39,9 +39,22 @@ void TMemoryStream::SetPosition(std::int64_t position) {
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw EStreamError("Cannot open file \"" + path + "\"");
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  // stdio rather than file streams: the streams bring the whole locale machinery into the exe.
+  struct TFileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file) throw EStreamError("Cannot open file \"" + path + "\"");
+  std::vector<std::uint8_t> bytes;
+  std::uint8_t chunk[16384];
+  for (;;) {
+    const std::size_t n = std::fread(chunk, 1, sizeof chunk, file.get());
+    bytes.insert(bytes.end(), chunk, chunk + n);
+    if (n < sizeof chunk) break;
+  }
+  // A read that fails part-way must not pass for a shorter file.
+  if (std::ferror(file.get())) throw EStreamError("Cannot read file \"" + path + "\"");
+  return bytes;
 }
 
 }  // namespace evesk

@@ -1,8 +1,9 @@
 #include "framework/SysUtils.h"
 
-#include <charconv>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 
 namespace evesk {
@@ -167,10 +168,12 @@ std::string FloatToStr(long double value, const TFormatSettings& settings) {
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   if (value == 0.0L) return "0";
 
-  // Fifteen significant digits, correctly rounded from the extended value.
+  // Fifteen significant digits, correctly rounded from the extended value. The C library's
+  // conversion is exact for a fixed precision and far smaller in the exe than to_chars' tables.
   char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
-  std::string sci(buf, res.ptr);  // "d.ddddddddddddddde[+-]XX"
+  const int length = std::snprintf(buf, sizeof buf, "%.14Le", std::fabs(value));
+  std::string sci(buf, static_cast<std::size_t>(std::clamp(length, 0, static_cast<int>(sizeof buf) - 1)));
+  // "d.ddddddddddddddde[+-]XX"
   std::size_t ePos = sci.find('e');
   std::string digits = sci.substr(0, 1) + sci.substr(2, ePos - 2);
   int exponent = std::stoi(sci.substr(ePos + 1));

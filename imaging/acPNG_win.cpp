@@ -84,7 +84,8 @@ void TPNGGraphic::Draw(TCanvas& canvas, int x, int y, int width, int height) con
   if (!mem) return;
   TSelectObject select(mem.Get(), static_cast<HBITMAP>(Handle()));
   if (Transparent && TransparentColor != clNone) {
-    TransparentBlt(dc, x, y, width, height, mem.Get(), 0, 0, Width(), Height(), ColorToRGB(TransparentColor));
+    // GDI's own entry (msimg32's TransparentBlt forwards to it), so msimg32 is not loaded.
+    GdiTransparentBlt(dc, x, y, width, height, mem.Get(), 0, 0, Width(), Height(), ColorToRGB(TransparentColor));
   } else {
     const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
     StretchBlt(dc, x, y, width, height, mem.Get(), 0, 0, Width(), Height(), SRCCOPY);

@@ -7,6 +7,7 @@
 #include "framework/Handles.h"
 #include "framework/Properties.h"
 #include "net/HTTPText.h"
+#include "net/WinInetApi.h"
 
 namespace evesk {
 
@@ -17,10 +18,10 @@ const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(
 // Without explicit limits a server that accepts and then stays silent holds the request (and
 // every later check, which is ignored while one runs) for as long as it likes. Set on every
 // handle: some WinINet versions take a limit only from the handle it was set on.
-void SetTimeouts(HINTERNET handle, DWORD timeout) {
+void SetTimeouts(const TWinInetApi& api, HINTERNET handle, DWORD timeout) {
   for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
                        INTERNET_OPTION_DATA_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
-    InternetSetOptionA(handle, option, &timeout, sizeof timeout);
+    api.InternetSetOptionA(handle, option, &timeout, sizeof timeout);
 }
 
 constexpr char kFormHeader[] = "Content-Type: application/x-www-form-urlencoded";
@@ -99,28 +100,31 @@ bool THTTPGetThread::Run() {
   TURLParts url;
   if (!SplitURL(s.URL, url)) return Fail(F::hfOther);
   if (Terminated()) return Fail(F::hfCancelled);
+  // The library could not be loaded: the request fails as one whose session cannot be opened.
+  if (!s.Api) return Fail(F::hfOther, s.ApiError);
+  const TWinInetApi& api = *s.Api;
 
-  TInternetHandle session(InternetOpenA(OrNull(s.Agent),
-                                        s.Proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY,
-                                        OrNull(s.Proxy), s.Proxy.empty() ? nullptr : OrNull(s.ProxyBypass), 0));
+  TInternetHandle session(api, api.InternetOpenA(OrNull(s.Agent),
+                                                 s.Proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY,
+                                                 OrNull(s.Proxy), s.Proxy.empty() ? nullptr : OrNull(s.ProxyBypass), 0));
   if (!session.Get()) return Fail(F::hfOther, GetLastError());
-  SetTimeouts(session.Get(), s.Timeout);
-  TInternetHandle connection(InternetConnectA(session.Get(), url.Host.c_str(), url.Port, OrNull(s.UserName),
-                                              OrNull(s.Password), INTERNET_SERVICE_HTTP, 0, 0));
+  SetTimeouts(api, session.Get(), s.Timeout);
+  TInternetHandle connection(api, api.InternetConnectA(session.Get(), url.Host.c_str(), url.Port, OrNull(s.UserName),
+                                                       OrNull(s.Password), INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection.Get()) return Fail(F::hfOther, GetLastError());
-  SetTimeouts(connection.Get(), s.Timeout);
+  SetTimeouts(api, connection.Get(), s.Timeout);
   const bool post = !s.PostData.empty();
   const char* accept[] = {s.AcceptTypes.empty() ? nullptr : s.AcceptTypes.c_str(), nullptr};
   DWORD flags = s.UseCache ? 0 : INTERNET_FLAG_RELOAD;
   // A secure request gets the platform's full certificate checks: no flag here may relax them.
   if (url.Secure) flags |= INTERNET_FLAG_SECURE;
-  TInternetHandle request(HttpOpenRequestA(connection.Get(), post ? "POST" : "GET", url.Object.c_str(), "HTTP/1.0",
-                                           OrNull(s.Referer), accept, flags, 0));
+  TInternetHandle request(api, api.HttpOpenRequestA(connection.Get(), post ? "POST" : "GET", url.Object.c_str(),
+                                                    "HTTP/1.0", OrNull(s.Referer), accept, flags, 0));
   if (!request.Get()) return Fail(F::hfOther, GetLastError());
-  SetTimeouts(request.Get(), s.Timeout);
-  BOOL sent = post ? HttpSendRequestA(request.Get(), kFormHeader, sizeof kFormHeader - 1,
-                                      const_cast<char*>(s.PostData.data()), static_cast<DWORD>(s.PostData.size()))
-                   : HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0);
+  SetTimeouts(api, request.Get(), s.Timeout);
+  BOOL sent = post ? api.HttpSendRequestA(request.Get(), kFormHeader, sizeof kFormHeader - 1,
+                                          const_cast<char*>(s.PostData.data()), static_cast<DWORD>(s.PostData.size()))
+                   : api.HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0);
   const DWORD sendError = sent ? 0 : GetLastError();
   if (Terminated()) return Fail(F::hfCancelled);
   // No reply at all (no network, unknown host, refused connection) is a failure in every mode,
@@ -131,7 +135,7 @@ bool THTTPGetThread::Run() {
   char header[1024];
   DWORD headerSize = sizeof header;
   DWORD index = 0;
-  const bool haveLength = HttpQueryInfoA(request.Get(), HTTP_QUERY_CONTENT_LENGTH, header, &headerSize, &index);
+  const bool haveLength = api.HttpQueryInfoA(request.Get(), HTTP_QUERY_CONTENT_LENGTH, header, &headerSize, &index);
   if (Terminated()) return Fail(F::hfCancelled);
   if (!haveLength && s.BinaryData) return Fail(F::hfReply);
   if (haveLength) {
@@ -163,7 +167,7 @@ bool THTTPGetThread::ReceiveBody(void* request, bool haveLength) {
     if (Terminated()) return Fail(F::hfCancelled);
     DWORD read = 0;
     // A read that fails part-way (the connection dropped) must not pass for a whole body.
-    if (!InternetReadFile(request, chunk, sizeof chunk, &read)) return Fail(F::hfReply, GetLastError());
+    if (!FSettings.Api->InternetReadFile(request, chunk, sizeof chunk, &read)) return Fail(F::hfReply, GetLastError());
     if (read == 0) break;
     if (static_cast<std::int64_t>(FBytesTotal) + read > (s.ToFile ? INT32_MAX : kMaxTextBody))
       return Fail(F::hfReply);
@@ -244,6 +248,9 @@ void THTTPGet::Request(bool toFile) {
   s.UseCache = FUseCache;
   s.ToFile = toFile;
   s.Timeout = FTimeout;
+  // Loaded here, on the GUI thread, at the first request; a failure is reported by the worker
+  // like any other failed request.
+  s.Api = TWinInetApi::Load(s.ApiError);
   auto* thread = new THTTPGetThread(std::move(s));
   thread->OnProgress = OnProgress;
   thread->FHasProgress = static_cast<bool>(OnProgress);

@@ -20,6 +20,7 @@ using TOnDoneStringEvent = std::function<void(TObject* sender, const std::string
 constexpr std::int32_t kMaxTextBody = 16 * 1024 * 1024;
 
 class THTTPGet;
+class TWinInetApi;
 
 // Why a request failed, for the OnError handler: a caller may wait for a network that is not
 // up yet, but must not take a server's bad answer for one.
@@ -43,6 +44,10 @@ class THTTPGetThread final : public TThread {
     std::string AcceptTypes, Agent, URL, FileName, UserName, Password, PostData, Referer, Proxy, ProxyBypass;
     bool BinaryData = false, UseCache = false, ToFile = false;
     unsigned Timeout = kDefaultTimeout;
+    // The platform's HTTP library, loaded by the first request; null with ApiError when it
+    // could not be.
+    std::shared_ptr<const TWinInetApi> Api;
+    unsigned long ApiError = 0;
   };
   explicit THTTPGetThread(TSettings settings);
 

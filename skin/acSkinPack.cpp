@@ -11,10 +11,9 @@ namespace evesk {
 
 const char* const SNotSkinArchive = "Loaded data is not packed QuenchSkin file";
 const char* const SkinOptionsFileName = "Options.dat";
+const char SkinArchiveMagic[4] = {'A', 'S', 'z', 'f'};
 
 namespace {
-
-const char Magic[4] = {'A', 'S', 'z', 'f'};
 
 std::string Upper(std::string s) {
   for (char& c : s)
@@ -60,13 +59,6 @@ std::int32_t ReadInt(TStream& s, const std::string& what) {
                                    static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24);
 }
 
-void WriteInt(TStream& s, std::int32_t v) {
-  const auto u = static_cast<std::uint32_t>(v);
-  const std::uint8_t b[4] = {static_cast<std::uint8_t>(u), static_cast<std::uint8_t>(u >> 8),
-                             static_cast<std::uint8_t>(u >> 16), static_cast<std::uint8_t>(u >> 24)};
-  s.WriteBuffer(b, 4);
-}
-
 // Ends the zlib stream however the entry's reading ends.
 struct TInflater {
   z_stream zs{};
@@ -77,6 +69,8 @@ struct TInflater {
 };
 
 }  // namespace
+
+std::string PrintableSkinName(const std::string& name) { return Printable(name); }
 
 bool IsSkinEntryName(const std::string& name) {
   if (name.empty() || name.size() > static_cast<std::size_t>(TacSkinConvertor::MaxNameLength)) return false;
@@ -144,7 +138,7 @@ void TacSkinConvertor::Parse() {
     if (n == 0) break;
     got += n;
   }
-  if (got < 4 || std::memcmp(magic, Magic, 4) != 0) throw ESkinArchiveError(SNotSkinArchive);
+  if (got < 4 || std::memcmp(magic, SkinArchiveMagic, 4) != 0) throw ESkinArchiveError(SNotSkinArchive);
 
   const std::int32_t count = ReadInt(src, "the entry count");
   if (count < 0 || count > MaxEntries)
@@ -318,35 +312,6 @@ bool LoadArchiveFile(const TacFileSystem& files, const std::string& fileName, Ta
   }
   if (freeSource) reader.ReleaseSource();
   return ok;
-}
-
-void WriteSkinArchive(TStream& out, const std::vector<TacSkinFile>& files) {
-  if (files.size() > static_cast<std::size_t>(TacSkinConvertor::MaxEntries))
-    throw ESkinArchiveError(FormatText("A skin archive holds at most %s files.", {std::to_string(TacSkinConvertor::MaxEntries)}));
-  std::vector<std::string> seen;
-  std::int64_t total = 0;
-  for (const auto& f : files) {
-    if (!IsSkinEntryName(f.Name))
-      throw ESkinArchiveError(FormatText("\"%s\" cannot be a file name in a skin archive.", {Printable(f.Name)}));
-    if (std::find(seen.begin(), seen.end(), Upper(f.Name)) != seen.end())
-      throw ESkinArchiveError(FormatText("\"%s\" is in the skin twice.", {Printable(f.Name)}));
-    seen.push_back(Upper(f.Name));
-    total += static_cast<std::int64_t>(f.Data.size());
-    if (static_cast<std::int64_t>(f.Data.size()) > TacSkinConvertor::MaxEntrySize || total > TacSkinConvertor::MaxTotalSize)
-      throw ESkinArchiveError(FormatText("\"%s\" makes the skin too large for an archive.", {Printable(f.Name)}));
-  }
-  out.WriteBuffer(Magic, 4);
-  WriteInt(out, static_cast<std::int32_t>(files.size()));
-  for (const auto& f : files) {
-    WriteInt(out, static_cast<std::int32_t>(f.Name.size()));
-    out.WriteBuffer(f.Name.data(), f.Name.size());
-    WriteInt(out, static_cast<std::int32_t>(f.Data.size()));
-    uLongf packedSize = compressBound(static_cast<uLong>(f.Data.size()));
-    std::vector<std::uint8_t> packed(packedSize);
-    if (compress2(packed.data(), &packedSize, f.Data.data(), static_cast<uLong>(f.Data.size()), Z_BEST_COMPRESSION) != Z_OK)
-      throw ESkinArchiveError(FormatText("\"%s\" cannot be compressed.", {Printable(f.Name)}));
-    out.WriteBuffer(packed.data(), packedSize);
-  }
 }
 
 std::vector<TacSkinFile> ReadFolderSkin(const TacFileSystem& files, const std::string& folder) {

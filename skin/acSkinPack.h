@@ -18,6 +18,7 @@ EVESK_EXCEPTION(ESkinArchiveError, Exception);
 
 extern const char* const SNotSkinArchive;  // "Loaded data is not packed QuenchSkin file"
 extern const char* const SkinOptionsFileName;  // "Options.dat"
+extern const char SkinArchiveMagic[4];         // "ASzf", the first four bytes of an archive
 
 struct TacImageEntry {
   std::string Name;      // as stored, case kept
@@ -87,6 +88,8 @@ bool LoadArchiveFile(const TacFileSystem& files, const std::string& fileName, Ta
 
 // True for a name an archive may hold: a plain file name that Windows can create, no path.
 bool IsSkinEntryName(const std::string& name);
+// An entry's name as messages show it: at most 64 bytes, control bytes escaped.
+std::string PrintableSkinName(const std::string& name);
 
 struct TacSkinFile {
   std::string Name;

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <bit>
-#include <charconv>
-#include <cstring>
+#include <cerrno>
 #include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 
 namespace evesk {
@@ -378,16 +380,21 @@ double TsSkinOptions::ReadFloat(std::string_view section, std::string_view key, 
   const std::string_view* value = FindValue(section, key);
   if (!value) return def;
   // Digits with at most one "." and an optional sign, nothing else (no exponent, no "inf").
-  // from_chars ignores the locale and rounds correctly, so "6.29" compares equal to 6.29.
+  // strtod rounds correctly, so "6.29" compares equal to 6.29, and the program keeps the C
+  // locale, whose decimal point is "."; from_chars does the same with 40 KB more in the exe.
   std::string_view t = Trim(*value);
   if (!t.empty() && t.front() == '+') t.remove_prefix(1);
   const std::string_view body = !t.empty() && t.front() == '-' ? t.substr(1) : t;
   if (body.empty() || body.find_first_not_of("0123456789.") != std::string_view::npos ||
       body.find_first_of("0123456789") == std::string_view::npos || body.find('.') != body.rfind('.'))
     return def;
-  double result = def;
-  const auto [end, error] = std::from_chars(t.data(), t.data() + t.size(), result);
-  return error == std::errc() && end == t.data() + t.size() ? result : def;
+  const std::string text(t);
+  char* end = nullptr;
+  errno = 0;
+  const double result = std::strtod(text.c_str(), &end);
+  // Out of range (to infinity or to zero from digits that are not all zero) keeps the default.
+  if (errno == ERANGE && (std::isinf(result) || result == 0)) return def;
+  return end == text.c_str() + text.size() ? result : def;
 }
 
 bool TsSkinOptions::ReadBool(std::string_view section, std::string_view key, bool def) const {

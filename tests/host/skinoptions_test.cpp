@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <limits>
 #include <filesystem>
 #include <map>
 
@@ -128,6 +129,19 @@ TEST(SkinOptionsIni, ValueForms) {
   EXPECT_TRUE(ini.ReadBool("S", "T2", false));
   EXPECT_FALSE(ini.ReadBool("S", "F", true));
   EXPECT_TRUE(ini.ReadBool("S", "MISSING", true));
+}
+
+// Rounded as a compiler rounds the literal; out of range in either direction keeps the default,
+// but digits that are all zero are a plain zero, not an underflow.
+TEST(SkinOptionsIni, FloatRangeAndRounding) {
+  const TsSkinOptions ini("[S]\nLONG=0.1000000000000000055511151231257827\nHUGE=1" + std::string(400, '0') +
+                          "\nTINY=0." + std::string(400, '0') + "1\nZERO=0.000\nMAX=17976931348623157" +
+                          std::string(292, '0') + "\n");
+  EXPECT_EQ(ini.ReadFloat("S", "LONG", 0), 0.1);
+  EXPECT_EQ(ini.ReadFloat("S", "HUGE", 7), 7);
+  EXPECT_EQ(ini.ReadFloat("S", "TINY", 7), 7);
+  EXPECT_EQ(ini.ReadFloat("S", "ZERO", 7), 0);
+  EXPECT_EQ(ini.ReadFloat("S", "MAX", 7), std::numeric_limits<double>::max());
 }
 
 TEST(SkinOptionsIni, HostileBytesAndLimits) {
