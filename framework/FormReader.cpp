@@ -113,66 +113,17 @@ class TParser {
     v.Line = FLine;
     if (c == '\'' || c == '#') {
       v.ValueKind = TValue::Kind::String;
-      v.Text = StringPart();
-      while (Peek() == '+') {
-        ++FPos;
-        char n = Peek();
-        if (n != '\'' && n != '#') Fail(FLine, "string expected after '+'");
-        v.Text += StringPart();
-      }
+      v.Text = StringSequence();
     } else if (c == '-' || c == '+' || std::isdigit(static_cast<unsigned char>(c)) || c == '$') {
       Number(v);
     } else if (c == '[') {
-      ++FPos;
-      v.ValueKind = TValue::Kind::Set;
-      if (Peek() != ']') {
-        v.Elements.push_back(Ident());
-        while (Peek() == ',') { ++FPos; v.Elements.push_back(Ident()); }
-      }
-      Expect(']');
+      SetValue(v);
     } else if (c == '{') {
-      ++FPos;
-      v.ValueKind = TValue::Kind::Binary;
-      int high = -1;
-      for (;;) {
-        char h = Peek();
-        if (h == '}') { ++FPos; break; }
-        if (!std::isxdigit(static_cast<unsigned char>(h))) Fail(FLine, "hexadecimal digit expected in binary data");
-        int d = std::isdigit(static_cast<unsigned char>(h)) ? h - '0' : (std::tolower(h) - 'a' + 10);
-        ++FPos;
-        if (high < 0) high = d;
-        else { v.Bytes.push_back(static_cast<std::uint8_t>(high * 16 + d)); high = -1; }
-      }
-      if (high >= 0) Fail(v.Line, "odd number of hexadecimal digits in binary data");
+      BinaryValue(v);
     } else if (c == '(') {
-      ++FPos;
-      v.ValueKind = TValue::Kind::List;
-      for (char n = Peek(); n != ')'; n = Peek()) {
-        if (n != '\'' && n != '#') Fail(n ? FLine : v.Line, n ? "string or ')' expected in a list" : "list has no ')'");
-        std::string item = StringPart();
-        while (Peek() == '+') {
-          ++FPos;
-          if (Peek() != '\'' && Peek() != '#') Fail(FLine, "string expected after '+'");
-          item += StringPart();
-        }
-        v.Elements.push_back(std::move(item));
-      }
-      ++FPos;
+      ListValue(v);
     } else if (c == '<') {
-      ++FPos;
-      v.ValueKind = TValue::Kind::Collection;
-      while (Peek() != '>') {
-        if (!AtKeyword("item")) Fail(FLine, "'item' or '>' expected");
-        FPos += 4;
-        TItemValues item;
-        while (!AtKeyword("end")) {
-          if (FPos >= FText.size()) Fail(v.Line, "collection item has no 'end'");
-          ParseProperty(item);
-        }
-        FPos += 3;
-        v.Items.push_back(std::move(item));
-      }
-      ++FPos;
+      CollectionValue(v);
     } else if (IsIdentStart(c)) {
       v.ValueKind = TValue::Kind::Ident;
       v.Text = QualifiedIdent();
@@ -180,6 +131,70 @@ class TParser {
       Fail(FLine, c ? std::string("unexpected character '") + c + "'" : "value expected");
     }
     return v;
+  }
+
+  // Quoted pieces joined by '+': 'one' + 'two'.
+  std::string StringSequence() {
+    std::string text = StringPart();
+    while (Peek() == '+') {
+      ++FPos;
+      if (Peek() != '\'' && Peek() != '#') Fail(FLine, "string expected after '+'");
+      text += StringPart();
+    }
+    return text;
+  }
+
+  void SetValue(TValue& v) {
+    ++FPos;
+    v.ValueKind = TValue::Kind::Set;
+    if (Peek() != ']') {
+      v.Elements.push_back(Ident());
+      while (Peek() == ',') { ++FPos; v.Elements.push_back(Ident()); }
+    }
+    Expect(']');
+  }
+
+  void BinaryValue(TValue& v) {
+    ++FPos;
+    v.ValueKind = TValue::Kind::Binary;
+    int high = -1;
+    for (;;) {
+      char h = Peek();
+      if (h == '}') { ++FPos; break; }
+      if (!std::isxdigit(static_cast<unsigned char>(h))) Fail(FLine, "hexadecimal digit expected in binary data");
+      int d = std::isdigit(static_cast<unsigned char>(h)) ? h - '0' : (std::tolower(h) - 'a' + 10);
+      ++FPos;
+      if (high < 0) high = d;
+      else { v.Bytes.push_back(static_cast<std::uint8_t>(high * 16 + d)); high = -1; }
+    }
+    if (high >= 0) Fail(v.Line, "odd number of hexadecimal digits in binary data");
+  }
+
+  void ListValue(TValue& v) {
+    ++FPos;
+    v.ValueKind = TValue::Kind::List;
+    for (char n = Peek(); n != ')'; n = Peek()) {
+      if (n != '\'' && n != '#') Fail(n ? FLine : v.Line, n ? "string or ')' expected in a list" : "list has no ')'");
+      v.Elements.push_back(StringSequence());
+    }
+    ++FPos;
+  }
+
+  void CollectionValue(TValue& v) {
+    ++FPos;
+    v.ValueKind = TValue::Kind::Collection;
+    while (Peek() != '>') {
+      if (!AtKeyword("item")) Fail(FLine, "'item' or '>' expected");
+      FPos += 4;
+      TItemValues item;
+      while (!AtKeyword("end")) {
+        if (FPos >= FText.size()) Fail(v.Line, "collection item has no 'end'");
+        ParseProperty(item);
+      }
+      FPos += 3;
+      v.Items.push_back(std::move(item));
+    }
+    ++FPos;
   }
 
   // A run of quoted pieces ('it''s') and character codes (#13) without blanks between them.

@@ -94,6 +94,21 @@ int StrToInt(const std::string& text) {
   return value;
 }
 
+// An exponent ("E-5") at i, if one is there, read up to where it ends; false for an "E" with no
+// digits. Beyond 100000 the value only matters as "far too large or small".
+static bool ReadExponent(const std::string& text, std::size_t& i, long long& exponent) {
+  const std::size_t n = text.size();
+  if (i >= n || (text[i] != 'E' && text[i] != 'e')) return true;
+  ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  const std::size_t start = i;
+  for (; i < n && IsDigit(text[i]); ++i)
+    if (exponent < 100000) exponent = exponent * 10 + (text[i] - '0');
+  if (negative) exponent = -exponent;
+  return i != start;
+}
+
 bool TryStrToFloat(const std::string& text, long double& value, const TFormatSettings& settings) {
   std::size_t i = 0, n = text.size();
   while (i < n && text[i] == ' ') ++i;
@@ -130,16 +145,7 @@ bool TryStrToFloat(const std::string& text, long double& value, const TFormatSet
   if (digits == 0) return false;
 
   long long exponent = 0;
-  if (i < n && (text[i] == 'E' || text[i] == 'e')) {
-    ++i;
-    bool expNegative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) expNegative = text[i++] == '-';
-    std::size_t start = i;
-    for (; i < n && IsDigit(text[i]); ++i)
-      if (exponent < 100000) exponent = exponent * 10 + (text[i] - '0');
-    if (i == start) return false;
-    if (expNegative) exponent = -exponent;
-  }
+  if (!ReadExponent(text, i, exponent)) return false;
   while (i < n && text[i] == ' ') ++i;
   if (i != n) return false;
 

@@ -429,6 +429,67 @@ int HitGrid(HWND hwnd, int argc, wchar_t** argv) {
   return 0;
 }
 
+// The window's region: its kind (0 none, 1 empty, 2 one rectangle, 3 more) and rectangles.
+int Region(HWND hwnd) {
+  HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+  const int kind = GetWindowRgn(hwnd, rgn);
+  const DWORD size = GetRegionData(rgn, 0, nullptr);
+  unsigned long count = 0;
+  if (kind > 1 && size) {
+    std::string data(size, '\0');
+    if (GetRegionData(rgn, size, reinterpret_cast<RGNDATA*>(data.data())))
+      count = reinterpret_cast<RGNDATA*>(data.data())->rdh.nCount;
+  }
+  DeleteObject(rgn);
+  std::printf("%d\t%lu\n", kind, count);
+  return 0;
+}
+
+// WM_NCHITTEST answers along one row of desktop points: hittest HWND Y X0 X1 STEP.
+int HitRow(HWND hwnd, int argc, wchar_t** argv) {
+  if (argc != 7) return Usage();
+  const long y = std::wcstol(argv[3], nullptr, 0), x1 = std::wcstol(argv[5], nullptr, 0);
+  const long step = std::wcstol(argv[6], nullptr, 0);
+  for (long x = std::wcstol(argv[4], nullptr, 0); x <= x1 && step > 0; x += step) {
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 5000, &answer);
+    std::printf("%ld\t%ld\n", x, static_cast<long>(answer));
+  }
+  return 0;
+}
+
+// The commands that act on one window, named by the second argument.
+int OnWindow(const std::wstring& command, int argc, wchar_t** argv) {
+  if (argc < 3) return Usage();
+  HWND hwnd = ResolveWindow(argv[2]);
+  if (!hwnd) {
+    std::fprintf(stderr, "wininspect: no such window\n");
+    return 1;
+  }
+  if (command == L"children") {
+    if (argc != 3) return Usage();
+    EnumChildWindows(hwnd, ChildOne, 0);
+    return 0;
+  }
+  if (command == L"checks") {
+    EnumChildWindows(hwnd, CheckOne, 0);
+    return 0;
+  }
+  if (command == L"hitgrid") return HitGrid(hwnd, argc, argv);
+  if (command == L"hittest") return HitRow(hwnd, argc, argv);
+  if (command == L"region") return argc == 3 ? Region(hwnd) : Usage();
+  if (command == L"foreground") return argc == 3 ? (SetForegroundWindow(hwnd) ? 0 : 1) : Usage();
+  // chars: posted, not sent, so they queue behind earlier input like typed characters do.
+  if (argc != 4) return Usage();
+  for (const wchar_t* c = argv[3]; *c; ++c) {
+    if (!PostMessageW(hwnd, WM_CHAR, static_cast<WPARAM>(*c), 1)) {
+      std::fprintf(stderr, "wininspect: post failed (error %lu)\n", static_cast<unsigned long>(GetLastError()));
+      return 1;
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -444,89 +505,19 @@ int wmain(int argc, wchar_t** argv) {
       else return Usage();
     }
     EnumWindows(ListOne, reinterpret_cast<LPARAM>(&options));
-  } else if (command == L"children") {
-    if (argc != 3) return Usage();
-    HWND hwnd = ResolveWindow(argv[2]);
-    if (!hwnd) {
-      std::fprintf(stderr, "wininspect: no such window\n");
-      return 1;
-    }
-    EnumChildWindows(hwnd, ChildOne, 0);
   } else if (command == L"send" || command == L"post") {
     rc = Message(command == L"send", argc, argv);
-  } else if (command == L"chars") {
-    if (argc != 4) return Usage();
-    HWND hwnd = ResolveWindow(argv[2]);
-    if (!hwnd) {
-      std::fprintf(stderr, "wininspect: no such window\n");
-      return 1;
-    }
-    // Posted, not sent, so they queue behind earlier input like typed characters do.
-    for (const wchar_t* c = argv[3]; *c; ++c) {
-      if (!PostMessageW(hwnd, WM_CHAR, static_cast<WPARAM>(*c), 1)) {
-        std::fprintf(stderr, "wininspect: post failed (error %lu)\n", static_cast<unsigned long>(GetLastError()));
-        return 1;
-      }
-    }
   } else if (command == L"active") {
     std::printf("%s\n", HandleText(GetForegroundWindow()).c_str());
   } else if (command == L"frames") {
     rc = Frames(argc, argv);
   } else if (command == L"textwidth") {
     rc = TextWidth(argc, argv);
-  } else if (command == L"checks" || command == L"hitgrid") {
-    if (argc < 3) return Usage();
-    HWND hwnd = ResolveWindow(argv[2]);
-    if (!hwnd) {
-      std::fprintf(stderr, "wininspect: no such window\n");
-      return 1;
-    }
-    if (command == L"checks") EnumChildWindows(hwnd, CheckOne, 0);
-    else rc = HitGrid(hwnd, argc, argv);
   } else if (command == L"textwatch") {
     rc = WatchTexts(argc, argv);
-  } else if (command == L"region") {
-    // The window's region: its kind (0 none, 1 empty, 2 one rectangle, 3 more) and rectangles.
-    if (argc != 3) return Usage();
-    HWND hwnd = ResolveWindow(argv[2]);
-    if (!hwnd) {
-      std::fprintf(stderr, "wininspect: no such window\n");
-      return 1;
-    }
-    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
-    const int kind = GetWindowRgn(hwnd, rgn);
-    const DWORD size = GetRegionData(rgn, 0, nullptr);
-    unsigned long count = 0;
-    if (kind > 1 && size) {
-      std::string data(size, '\0');
-      if (GetRegionData(rgn, size, reinterpret_cast<RGNDATA*>(data.data())))
-        count = reinterpret_cast<RGNDATA*>(data.data())->rdh.nCount;
-    }
-    DeleteObject(rgn);
-    std::printf("%d\t%lu\n", kind, count);
-  } else if (command == L"hittest") {
-    // WM_NCHITTEST answers along one row of desktop points: hittest HWND Y X0 X1 STEP.
-    if (argc != 7) return Usage();
-    HWND hwnd = ResolveWindow(argv[2]);
-    if (!hwnd) {
-      std::fprintf(stderr, "wininspect: no such window\n");
-      return 1;
-    }
-    const long y = std::wcstol(argv[3], nullptr, 0), x1 = std::wcstol(argv[5], nullptr, 0);
-    const long step = std::wcstol(argv[6], nullptr, 0);
-    for (long x = std::wcstol(argv[4], nullptr, 0); x <= x1 && step > 0; x += step) {
-      DWORD_PTR answer = 0;
-      SendMessageTimeoutW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 5000, &answer);
-      std::printf("%ld\t%ld\n", x, static_cast<long>(answer));
-    }
-  } else if (command == L"foreground") {
-    if (argc != 3) return Usage();
-    HWND hwnd = ResolveWindow(argv[2]);
-    if (!hwnd) {
-      std::fprintf(stderr, "wininspect: no such window\n");
-      return 1;
-    }
-    rc = SetForegroundWindow(hwnd) ? 0 : 1;
+  } else if (command == L"children" || command == L"chars" || command == L"checks" || command == L"hitgrid" ||
+             command == L"hittest" || command == L"region" || command == L"foreground") {
+    rc = OnWindow(command, argc, argv);
   } else {
     return Usage();
   }
