@@ -82,7 +82,10 @@ bool TApplication::ProcessMessage(MSG& msg) {
 
 bool TApplication::HandleMessage() {
   MSG msg;
-  if (!ProcessMessage(msg)) WaitMessage();
+  if (!ProcessMessage(msg)) {
+    EVESK_START_IDLE();
+    WaitMessage();
+  }
   return !FTerminated;
 }
 
@@ -97,12 +100,7 @@ void TApplication::Run() {
   EVESK_START_MARK("run");
   if (FMainForm && ShowMainForm && !FTerminated) FMainForm->Show();
   EVESK_START_MARK("shown");
-  MSG msg;
-  while (!FTerminated) {
-    if (ProcessMessage(msg)) continue;
-    EVESK_START_IDLE();
-    WaitMessage();
-  }
+  while (!FTerminated) HandleMessage();
 }
 
 void TApplication::Terminate() {

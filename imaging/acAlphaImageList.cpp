@@ -166,10 +166,7 @@ void TsAlphaImageList::BuildFromItems() {
   {
     TFlagGuard guard(FGuard);
     ImageList_Remove(FHandle, -1);
-    // A build that fails part way leaves no pictures of an earlier one.
-    FSized.clear();
-    FSizes.clear();
-    FSizeSources.reset();
+    ForgetSizes();  // a build that fails part way leaves no pictures of an earlier one
     for (int i = 0; i < FItems->Count(); ++i) {
       TsImgListItem& item = *FItems->Item(i);
       const std::vector<std::uint8_t>& bytes = item.ImgData().Bytes();
@@ -223,9 +220,7 @@ HICON TsAlphaImageList::ItemIcon(const TSizeSource& item, int size) {
 // The further sizes the ICO items were drawn at, and the items' files to make a list of each
 // from, so that a display scale's picture is the one drawn for it and not a resized one.
 void TsAlphaImageList::CollectSizeSources() {
-  FSized.clear();
-  FSizes.clear();
-  FSizeSources.reset();
+  ForgetSizes();
   for (int i = 0; i < FItems->Count(); ++i) {
     const TsImgListItem& item = *FItems->Item(i);
     if (item.ImageFormat() != ifICO) continue;
@@ -237,6 +232,12 @@ void TsAlphaImageList::CollectSizeSources() {
   for (int i = 0; i < FItems->Count(); ++i)
     sources->push_back({FItems->Item(i)->ImageFormat(), FItems->Item(i)->ImgData().Bytes()});
   FSizeSources = std::move(sources);
+}
+
+void TsAlphaImageList::ForgetSizes() {
+  FSized.clear();
+  FSizes.clear();
+  FSizeSources.reset();
 }
 
 // The list of SIZE holding every item at that size, made now; null when it cannot be made.
@@ -315,9 +316,7 @@ void TsAlphaImageList::Draw(TCanvas& canvas, int x, int y, int index, bool) {
 }
 
 void TsAlphaImageList::ReleaseHandle() {
-  FSized.clear();
-  FSizes.clear();
-  FSizeSources.reset();
+  ForgetSizes();
   if (FHandle && !FShareImages) ImageList_Destroy(FHandle);
   FHandle = nullptr;
 }
@@ -331,9 +330,7 @@ void TsAlphaImageList::Assign(TCustomImageList* source) {
   }
   auto* alpha = dynamic_cast<TsAlphaImageList*>(source);
   if (!alpha) {
-    FSized.clear();
-    FSizes.clear();
-    FSizeSources.reset();
+    ForgetSizes();
     AssignPlainImageList(*this, *source);
     return;
   }
@@ -380,9 +377,7 @@ void TsAlphaImageList::CopyImages(TCustomImageList& source) {
   }
   ImageList_Remove(FHandle, -1);
   ImageList_SetBkColor(FHandle, CLR_NONE);
-  FSized.clear();
-  FSizes.clear();
-  FSizeSources.reset();
+  ForgetSizes();
   if (!source.HandleAllocated()) return;
   if (alpha) CopySizedLists(*alpha);
   HIMAGELIST from = source.Handle();

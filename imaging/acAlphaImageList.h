@@ -122,6 +122,7 @@ class TsAlphaImageList : public TCustomImageList {
   void AppendIcon(HIMAGELIST list, HICON icon, int item);
   static HICON ItemIcon(const TSizeSource& item, int size);
   void CollectSizeSources();
+  void ForgetSizes();
   HIMAGELIST BuildSizedList(int size);
   void CopySizedLists(const TsAlphaImageList& source);
   HIMAGELIST ListOfSize(int size);
