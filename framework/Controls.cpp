@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 #include <utility>
 
 #include "framework/Application.h"
@@ -15,10 +16,29 @@
 namespace evesk {
 
 namespace {
-const char* const kPropName = "evesk.control";
-// The procedure found in the window, kept with it: it is still needed after the control let go
-// while someone else's subclassing sits on top of ours.
-const char* const kDefProcName = "evesk.defproc";
+// Which control a window belongs to, and the procedure found in the window (still needed after
+// the control let go while someone else's subclassing sits on top of ours). Kept in the process,
+// not in window properties: under Wine each property read is a round trip to the window server,
+// and every message to every control looks its control up.
+struct TWindowEntry {
+  TWinControl* Control = nullptr;
+  WNDPROC DefProc = nullptr;
+};
+
+std::unordered_map<HWND, TWindowEntry>& Windows() {
+  // Never freed: windows of static objects may still end while the program exits.
+  static auto* map = new std::unordered_map<HWND, TWindowEntry>;
+  return *map;
+}
+
+// A window's entry goes when the window's last message has passed, or when nothing of ours is
+// left in it; its handle is not reused before then.
+void ForgetControl(HWND wnd) {
+  auto it = Windows().find(wnd);
+  if (it == Windows().end()) return;
+  it->second.Control = nullptr;
+  if (!it->second.DefProc) Windows().erase(it);
+}
 
 void EnsureClass(const TCreateParams& params, WNDPROC proc) {
   static std::map<std::string, bool> registered;
@@ -484,7 +504,9 @@ void TWinControl::SetFocus() {
 }
 
 TWinControl* TWinControl::FromHandle(HWND wnd) {
-  return wnd ? static_cast<TWinControl*>(GetPropA(wnd, kPropName)) : nullptr;
+  if (!wnd) return nullptr;
+  auto it = Windows().find(wnd);
+  return it == Windows().end() ? nullptr : it->second.Control;
 }
 
 TGraphicControl* TWinControl::GraphicControlAt(POINT pt) const {
@@ -614,7 +636,8 @@ bool TWinControl::RouteMouse(UINT msg, WPARAM wp, LPARAM lp) {
 
 void TWinControl::Attach(HWND wnd) {
   FHandle = wnd;
-  SetPropA(wnd, kPropName, this);
+  TWindowEntry& entry = Windows()[wnd];
+  entry.Control = this;
   WNDPROC current = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC));
   if (current == &OwnClassWndProc) {
     FDefProc = DefWindowProcA;
@@ -623,7 +646,7 @@ void TWinControl::Attach(HWND wnd) {
     FDefProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StaticWndProc)));
   }
-  SetPropA(wnd, kDefProcName, reinterpret_cast<HANDLE>(FDefProc));
+  entry.DefProc = FDefProc;
 }
 
 void TWinControl::AttachHandle(HWND wnd) {
@@ -639,7 +662,7 @@ void TWinControl::AttachHandle(HWND wnd) {
   });
   if (!FForeignLink.Active()) return;
   FHandle = wnd;
-  SetPropA(wnd, kPropName, this);
+  Windows()[wnd].Control = this;
   UpdateBounds();
   FCaption = Text();
 }
@@ -647,7 +670,7 @@ void TWinControl::AttachHandle(HWND wnd) {
 void TWinControl::DetachHandle() {
   if (!FForeignLink.Active()) return;
   FForeignLink.Restore();
-  if (FHandle) RemovePropA(FHandle, kPropName);
+  if (FHandle) ForgetControl(FHandle);
   FHandle = nullptr;
   FHotControl = FCaptureControl = nullptr;
 }
@@ -658,9 +681,12 @@ void TWinControl::DestroyHandle() {
   HWND wnd = FHandle;
   // Detach first: a control being destroyed must not see its window's last messages. When
   // someone subclassed the window after us, ours stays in its chain and passes everything on.
-  if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)) == &StaticWndProc)
+  if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)) == &StaticWndProc) {
     SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FDefProc));
-  RemovePropA(wnd, kPropName);
+    Windows().erase(wnd);
+  } else {
+    ForgetControl(wnd);
+  }
   FHandle = nullptr;
   FHotControl = FCaptureControl = nullptr;
   // Child windows go with this one; each child control hears its own WM_NCDESTROY.
@@ -776,8 +802,7 @@ bool TWinControl::KeyEvent(UINT msg, WPARAM& wp) {
 LRESULT TWinControl::NcDestroy(UINT msg, WPARAM wp, LPARAM lp) {
   HWND wnd = FHandle;
   LRESULT r = DefaultHandler(msg, wp, lp);
-  RemovePropA(wnd, kPropName);
-  RemovePropA(wnd, kDefProcName);
+  Windows().erase(wnd);
   FHandle = nullptr;
   FForeignLink = TWndProcLink();
   FHotControl = FCaptureControl = nullptr;
@@ -815,11 +840,13 @@ LRESULT CALLBACK TWinControl::OwnClassWndProc(HWND wnd, UINT msg, WPARAM wp, LPA
 }
 
 LRESULT CALLBACK TWinControl::StaticWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-  TWinControl* self = FromHandle(wnd);
+  NoteFocusMessage(wnd, msg);
+  auto it = Windows().find(wnd);
+  TWinControl* self = it == Windows().end() ? nullptr : it->second.Control;
   if (!self) {
-    auto def = reinterpret_cast<WNDPROC>(GetPropA(wnd, kDefProcName));
-    if (msg == WM_NCDESTROY) RemovePropA(wnd, kDefProcName);
-    return CallWindowProcA(def ? def : DefWindowProcA, wnd, msg, wp, lp);
+    WNDPROC def = it == Windows().end() || !it->second.DefProc ? DefWindowProcA : it->second.DefProc;
+    if (msg == WM_NCDESTROY && it != Windows().end()) Windows().erase(it);
+    return CallWindowProcA(def, wnd, msg, wp, lp);
   }
   TMessage m{msg, wp, lp, 0};
   try {

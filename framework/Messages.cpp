@@ -56,6 +56,37 @@ void TWndProcChain::Dispatch(TMessage& msg) const {
   Run(entries, entries.size(), base, msg);
 }
 
+// ---- the focus, as our windows hear of it ----
+
+namespace {
+struct TFocus {
+  bool Known = false;
+  HWND Window = nullptr;
+};
+thread_local TFocus gFocus;
+}  // namespace
+
+HWND FocusedWindow() {
+  if (!gFocus.Known) {
+    gFocus.Window = ::GetFocus();
+    gFocus.Known = true;
+  }
+  return gFocus.Window;
+}
+
+void NoteFocusMessage(HWND wnd, UINT msg) {
+  switch (msg) {
+    case WM_SETFOCUS:
+      gFocus = {true, wnd};
+      break;
+    case WM_KILLFOCUS:
+    case WM_NCDESTROY:
+      // The window that gets the focus next hears WM_SETFOCUS after this, if it is one of ours.
+      if (gFocus.Window == wnd) gFocus.Window = nullptr;
+      break;
+  }
+}
+
 // ---- subclassing of any window ----
 
 namespace {
@@ -105,6 +136,7 @@ LRESULT CALLBACK SubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   auto it = map.find(wnd);
   if (it == map.end()) return IsWindowUnicode(wnd) ? DefWindowProcW(wnd, msg, wp, lp) : DefWindowProcA(wnd, msg, wp, lp);
   std::shared_ptr<TSubclass> sub = it->second;  // a handler may take the last link away
+  NoteFocusMessage(wnd, msg);
   TMessage m{msg, wp, lp, 0};
   sub->Chain->Dispatch(m);
   if (msg == WM_NCDESTROY) {
@@ -139,6 +171,8 @@ TWndProcLink SubclassWindow(HWND wnd, TWndHandler handler) {
     sub->Previous = reinterpret_cast<WNDPROC>(SetProc(wnd, sub->Unicode, reinterpret_cast<LONG_PTR>(&SubclassProc)));
     SetPropA(wnd, kSubclassProp, sub.get());
     it = map.emplace(wnd, std::move(sub)).first;
+    // A window that already has the focus when we take it on sent its focus message before.
+    if (::GetFocus() == wnd) NoteFocusMessage(wnd, WM_SETFOCUS);
   }
   return it->second->Chain->Replace(std::move(handler));
 }

@@ -114,6 +114,14 @@ bool IsWindowSubclassed(HWND wnd);
 // handler); false when we never did.
 bool CallPreviousWindowProc(HWND wnd, TMessage& msg);
 
+// The window of this thread that has the keyboard focus, as ::GetFocus() would say while the
+// focus is on one of our windows or on none (then, or on a window we do not handle: null).
+// Under Wine every ::GetFocus() is a round trip to the window server, and painting asks often;
+// this answer follows the focus messages that our window procedures see.
+HWND FocusedWindow();
+// Our window procedures pass every message here first.
+void NoteFocusMessage(HWND wnd, UINT msg);
+
 // Runs a handler of an event and shows what it lets escape, so that a message procedure never
 // throws into the system.
 template <class F>

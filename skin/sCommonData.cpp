@@ -234,7 +234,7 @@ void TsCommonData::PrepareCache() {
 int TsCommonData::ControlState() const {
   if (!FOwnerControl || !FOwnerControl->Visible() || !FOwnerControl->Enabled()) return 0;
   HWND w = Window();
-  if (Focused || (w && GetFocus() == w)) return 1;
+  if (Focused || (w && FocusedWindow() == w)) return 1;
   return MouseAbove && !NoMouseTracking(CtrlKind) ? 1 : 0;
 }
 
@@ -489,7 +489,7 @@ TsCacheKey TsCommonData::CurrentKey() const {
   key.State = client.CacheState(*this);
   key.SkinIndex = SkinIndex;
   HWND w = Window();
-  key.Focused = Focused || (w && GetFocus() == w);
+  key.Focused = Focused || (w && FocusedWindow() == w);
   key.Enabled = !FOwnerControl || FOwnerControl->Enabled();
   key.Look = client.CacheLook();
   return key;

@@ -170,7 +170,7 @@ void TsButton::PaintContent(TBitmap& cache, int state) {
                      DT_CENTER | DT_EXPANDTABS | (FWordWrap ? DT_WORDBREAK : 0), caption);
   }
   GdiFlush();
-  if (Enabled() && GetFocus() == FHandle && !Caption().empty() && FSkinData.Section()->ShowFocus && FShowFocus) {
+  if (Enabled() && FocusedWindow() == FHandle && !Caption().empty() && FSkinData.Section()->ShowFocus && FShowFocus) {
     RECT f = caption;
     InflateRect(&f, FFocusMargin, FFocusMargin);
     DrawFocusFrame(cache, TRect{f.left, f.top, f.right, f.bottom});
@@ -443,7 +443,7 @@ void TsButton::SpaceReleased(TMessage& m, const TNext& next) {
 }
 
 void TsButton::CharTyped(TMessage& m, const TNext& next) {
-  if (m.WParam == VK_SPACE && Enabled() && GetFocus() == FHandle) {
+  if (m.WParam == VK_SPACE && Enabled() && FocusedWindow() == FHandle) {
     FFade.Stop();
     FSkinData.InvalidateCache();
     FSkinData.RemoveGlow();

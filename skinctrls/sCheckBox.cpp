@@ -268,7 +268,7 @@ void TsCheckBox::PaintContent(TBitmap& cache, bool hot) {
                        FWordWrap ? DT_WORDBREAK | DT_CENTER : DT_SINGLELINE, r);
     }
     GdiFlush();
-    if (FShowFocus && HandleAllocated() && GetFocus() == FHandle) {
+    if (FShowFocus && HandleAllocated() && FocusedWindow() == FHandle) {
       if (!FWordWrap) --r.bottom;
       ++r.top;
       InflateRect(&r, 1, 1);
@@ -333,7 +333,7 @@ void TsCheckBox::ToggleByUser() {
 }
 
 void TsCheckBox::TakeFocus() {
-  if (FHandle && GetFocus() != FHandle) ::SetFocus(FHandle);
+  if (FHandle && FocusedWindow() != FHandle) ::SetFocus(FHandle);
 }
 
 bool TsCheckBox::OnSkinApplied(TsSkinCommand& c) {

@@ -21,7 +21,7 @@ two programs is what evesk.exe adds. --detail also prints where the last start's
     python3 tests/bench/startup.py [--runs 15] [--build build/win] [--unskinned]
     python3 tests/bench/startup.py --memory [--starts 5] [--hold 5] [--detail]
 
---exe and --yardstick put other programs in either place, for instance a build from before a
+--exe (with --exe-class) and --yardstick put other programs in either place, for instance a build from before a
 change against the one after it (their file names must differ for --memory).
 """
 import argparse
@@ -150,6 +150,7 @@ def main() -> int:
     parser.add_argument("--hold", type=int, default=5, help="seconds after the first idle to measure memory")
     parser.add_argument("--detail", action="store_true", help="with --memory: memory per mapping")
     parser.add_argument("--exe", type=Path, help="the program to measure instead of the build's evesk.exe")
+    parser.add_argument("--exe-class", default="TMainForm", help="the window class that --exe shows")
     parser.add_argument("--yardstick", nargs=2, metavar=("EXE", "CLASS"), help="another yardstick and its window class")
     args = parser.parse_args()
     build = args.build.resolve()
@@ -165,9 +166,9 @@ def main() -> int:
             other, other_class = (build / "evesk_unskinned.exe", "TMainForm") if args.unskinned else \
                 (build / "minimaltray.exe", "MinimalTray")
         if args.memory:
-            return memory(wine, build, [(exe, "TMainForm"), (other, other_class)], args.starts, args.hold, args.detail)
+            return memory(wine, build, [(exe, args.exe_class), (other, other_class)], args.starts, args.hold, args.detail)
         result = wine.run(["wine", str(build / "starttimer.exe"), "time", str(args.runs),
-                           str(exe), "TMainForm", str(other), other_class],
+                           str(exe), args.exe_class, str(other), other_class],
                           timeout=90 * (args.runs + 2))
         sys.stdout.write(result.stdout.decode("utf-8", "replace"))
         sys.stderr.write(result.stderr.decode("utf-8", "replace")[-2000:] if result.returncode else "")

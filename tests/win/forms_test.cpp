@@ -288,3 +288,41 @@ TEST_F(AppFixture, GrowingAFormMakesTheWindowsOfTheControlsItUncovers) {
   form.SetClientHeight(200);
   EXPECT_TRUE(e->HandleAllocated());
 }
+
+TEST_F(AppFixture, TheFocusOurWindowsHearOfIsTheSystemsAtEveryStep) {
+  TTestForm form(&app);
+  ReadComponentRoot(form,
+                    "object F: TTestForm\n  ClientWidth = 200\n  ClientHeight = 100\n"
+                    "  object A: TEdit\n    Left = 3\n    Top = 4\n    Width = 50\n    Height = 20\n  end\n"
+                    "  object B: TButton\n    Left = 3\n    Top = 40\n    Width = 50\n    Height = 20\n  end\nend\n");
+  form.Show();
+  HWND a = dynamic_cast<TWinControl*>(form.FindComponent("A"))->Handle();
+  HWND b = dynamic_cast<TWinControl*>(form.FindComponent("B"))->Handle();
+  // Not ours: its focus is "none of ours" until a control takes it on.
+  HWND raw = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE, 100, 4, 50, 20, form.Handle(), nullptr, nullptr,
+                             nullptr);
+  auto agrees = [&](const char* step) {
+    for (HWND w : {a, b, raw, form.Handle()})
+      EXPECT_EQ(FocusedWindow() == w, GetFocus() == w && w != raw) << step;
+  };
+  ::SetFocus(a);
+  agrees("first edit");
+  ::SetFocus(b);
+  agrees("button");
+  ::SetFocus(raw);
+  agrees("foreign window");
+  EXPECT_EQ(FocusedWindow(), nullptr);
+  {
+    TEdit attached(nullptr);
+    attached.AttachHandle(raw);  // taken on while it has the focus
+    EXPECT_EQ(FocusedWindow(), raw);
+    ::SetFocus(a);
+    EXPECT_EQ(FocusedWindow(), a);
+  }
+  ::SetFocus(b);
+  DestroyWindow(b);  // the focused window ends
+  EXPECT_EQ(FocusedWindow(), GetFocus() == form.Handle() ? form.Handle() : nullptr);
+  ::SetFocus(nullptr);
+  EXPECT_EQ(FocusedWindow(), nullptr);
+  DestroyWindow(raw);
+}
