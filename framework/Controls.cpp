@@ -929,10 +929,10 @@ UINT TCustomLabel::TextFlags() const {
 
 void TCustomLabel::AdjustSize() {
   if (!FAutoSize) return;
-  TWindowDC dc;
-  TSelectObject font(dc.Get(), FFont.Handle());
+  HDC dc = MeasuringDC();
+  TSelectObject font(dc, FFont.Handle());
   RECT r{0, 0, FWordWrap ? FWidth : 0, 0};
-  DrawTextA(dc.Get(), FCaption.empty() ? " " : FCaption.c_str(), -1, &r, DT_CALCRECT | TextFlags());
+  DrawTextA(dc, FCaption.empty() ? " " : FCaption.c_str(), -1, &r, DT_CALCRECT | TextFlags());
   SetBounds(FLeft, FTop, FWordWrap ? FWidth : r.right, r.bottom);
 }
 

@@ -58,10 +58,10 @@ void TMessageForm::Build(const std::string& text, TMsgDlgType type, TMsgDlgButto
   RECT textRect{0, 0, px(280), 0};
   SIZE avg{};
   {
-    TWindowDC dc;
-    TSelectObject font(dc.Get(), FFont.Handle());
-    DrawTextA(dc.Get(), text.c_str(), -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-    GetTextExtentPoint32A(dc.Get(), "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &avg);
+    HDC dc = MeasuringDC();
+    TSelectObject font(dc, FFont.Handle());
+    DrawTextA(dc, text.c_str(), -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &avg);
   }
 
   const int margin = px(8), iconSize = FIcon ? GetSystemMetrics(SM_CXICON) : 0, gap = FIcon ? px(10) : 0;

@@ -217,14 +217,15 @@ TRegionHandle RegionFromRects(const std::vector<TRect>& rects) {
 
 bool UpdateLayeredImage(HWND wnd, const TBitmap& image, POINT pos, BYTE alpha) {
   if (!wnd || !image.Handle() || image.PixelFormat() != TPixelFormat::pf32bit) return false;
-  TWindowDC screen;
-  TMemoryDC mem(CreateCompatibleDC(screen.Get()));
+  // No screen DC: taking one is a round trip to the window server under Wine, and without it
+  // the system uses the default palette, which a 32-bit image does not need.
+  TMemoryDC mem(CreateCompatibleDC(nullptr));
   if (!mem) return false;
   TSelectObject select(mem.Get(), static_cast<HBITMAP>(image.Handle()));
   SIZE size{image.Width(), image.Height()};
   POINT origin{0, 0};
   BLENDFUNCTION blend{AC_SRC_OVER, 0, alpha, AC_SRC_ALPHA};
-  return UpdateLayeredWindow(wnd, screen.Get(), &pos, &size, mem.Get(), &origin, 0, &blend, ULW_ALPHA) != FALSE;
+  return UpdateLayeredWindow(wnd, nullptr, &pos, &size, mem.Get(), &origin, 0, &blend, ULW_ALPHA) != FALSE;
 }
 
 void ScaleFontHeight(TFont& font, int to, int from) {

@@ -86,6 +86,21 @@ using TIconHandle = THandle<TIconTraits>;
 using TMemoryDC = THandle<TMemoryDCTraits>;
 using TMenuHandle = THandle<TMenuTraits>;
 
+// A device context to measure text in, or to read a bitmap's pixels with: a memory context
+// compatible with the screen, one per thread and kept. Taking and giving back the screen's own
+// context is a round trip to the window server each time under Wine. Whoever selects into it
+// puts back what was there (TSelectObject, TCanvas).
+inline HDC MeasuringDC() {
+  struct TKept {
+    HDC DC = CreateCompatibleDC(nullptr);
+    ~TKept() {
+      if (DC) DeleteDC(DC);
+    }
+  };
+  thread_local TKept kept;
+  return kept.DC;
+}
+
 // The DC of a window (or of the screen for null), released on leaving the scope.
 class TWindowDC {
  public:

@@ -117,8 +117,7 @@ bool TPopupMenu::OwnerMessage(UINT msg, LPARAM lp, LRESULT& result) {
     auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
     TMenuItem* item = mis->CtlType == ODT_MENU ? ItemOf(mis->itemData) : nullptr;
     if (!item) return false;
-    TWindowDC screen;
-    TCanvas canvas(screen.Get());
+    TCanvas canvas(MeasuringDC());
     int width = 0, height = 0;
     item->MeasureItem(canvas, width, height, FImages);
     if (item->OnMeasureItem) item->OnMeasureItem(item, canvas, width, height);

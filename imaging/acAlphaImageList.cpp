@@ -47,8 +47,7 @@ std::vector<std::uint32_t> ReadPixels32(HBITMAP bitmap, int& width, int& height)
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
-  TWindowDC dc;
-  const int rows = GetDIBits(dc.Get(), bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+  const int rows = GetDIBits(MeasuringDC(), bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
   if (rows != height) return {};
   return pixels;
 }

@@ -225,17 +225,7 @@ void TacGlowEffect::FollowForm(HWND form) {
 bool TacGlowEffect::Push(const TBitmap& image, const RECT& at) {
   HWND wnd = FWindow.Get();
   SetWindowPos(wnd, nullptr, at.left, at.top, image.Width(), image.Height(), SWP_NOACTIVATE | SWP_NOZORDER);
-  BOOL pushed = FALSE;
-  {
-    TWindowDC screen(nullptr);
-    TMemoryDC mem(CreateCompatibleDC(screen.Get()));
-    TSelectObject select(mem.Get(), static_cast<HBITMAP>(image.Handle()));
-    POINT pos{at.left, at.top}, zero{0, 0};
-    SIZE size{image.Width(), image.Height()};
-    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    pushed = UpdateLayeredWindow(wnd, screen.Get(), &pos, &size, mem.Get(), &zero, 0, &blend, ULW_ALPHA);
-  }
-  if (!pushed) return false;
+  if (!UpdateLayeredImage(wnd, image, POINT{at.left, at.top}, 255)) return false;
   ShowWindow(wnd, SW_SHOWNOACTIVATE);
   return true;
 }

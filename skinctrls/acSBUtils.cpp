@@ -81,12 +81,12 @@ void WriteInFont(TBitmap& bmp, HWND wnd, const std::string& text, bool enabled, 
 }
 
 SIZE TextSize(HWND wnd, const std::string& text) {
-  TWindowDC screen;
+  HDC dc = MeasuringDC();
   HFONT font = reinterpret_cast<HFONT>(SendMessageA(wnd, WM_GETFONT, 0, 0));
-  TSelectObject selected(screen.Get(), font);
+  TSelectObject selected(dc, font);
   SIZE s{0, 0};
   const std::string t = text.empty() ? std::string("W") : text;
-  GetTextExtentPoint32A(screen.Get(), t.data(), static_cast<int>(t.size()), &s);
+  GetTextExtentPoint32A(dc, t.data(), static_cast<int>(t.size()), &s);
   return s;
 }
 

@@ -180,9 +180,9 @@ RECT TsCheckBox::GlyphRect() {
 SIZE TsCheckBox::CaptionExtent() {
   SIZE s{0, 0};
   if (FCaption.empty()) return s;
-  TWindowDC dc;
-  TSelectObject font(dc.Get(), FFont.Handle());
-  GetTextExtentPoint32A(dc.Get(), FCaption.c_str(), static_cast<int>(FCaption.size()), &s);
+  HDC dc = MeasuringDC();
+  TSelectObject font(dc, FFont.Handle());
+  GetTextExtentPoint32A(dc, FCaption.c_str(), static_cast<int>(FCaption.size()), &s);
   return s;
 }
 
@@ -193,9 +193,9 @@ RECT TsCheckBox::CaptionRect() {
   const int a = FWidth - (g.W + FTextIndent + 2 * FMargin + 2);
   RECT calc{0, 0, a, 0};
   {
-    TWindowDC dc;
-    TSelectObject font(dc.Get(), FFont.Handle());
-    DrawTextA(dc.Get(), FCaption.c_str(), -1, &calc, DT_CALCRECT | (FWordWrap ? DT_WORDBREAK : DT_SINGLELINE));
+    HDC dc = MeasuringDC();
+    TSelectObject font(dc, FFont.Handle());
+    DrawTextA(dc, FCaption.c_str(), -1, &calc, DT_CALCRECT | (FWordWrap ? DT_WORDBREAK : DT_SINGLELINE));
   }
   const int tw = static_cast<int>(calc.right - calc.left), th = static_cast<int>(calc.bottom - calc.top);
   r.top = std::max((FHeight - th) / 2, FMargin);

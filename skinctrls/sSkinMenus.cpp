@@ -56,12 +56,11 @@ int CALLBACK FontFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM lp) {
 }
 
 bool FontExists(const char* face) {
-  TWindowDC screen;
   LOGFONTA lf{};
   lf.lfCharSet = DEFAULT_CHARSET;
   lstrcpynA(lf.lfFaceName, face, LF_FACESIZE);
   bool found = false;
-  EnumFontFamiliesExA(screen.Get(), &lf, FontFound, reinterpret_cast<LPARAM>(&found), 0);
+  EnumFontFamiliesExA(MeasuringDC(), &lf, FontFound, reinterpret_cast<LPARAM>(&found), 0);
   return found;
 }
 
