@@ -49,7 +49,8 @@ void EnsureClass(const TCreateParams& params, WNDPROC proc) {
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.hIcon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
+  // Only a top-level window shows its class's icon; loading it is several server requests.
+  if (!(params.Style & WS_CHILD)) wc.hIcon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
   wc.lpszClassName = params.ClassName.c_str();
   RegisterClassA(&wc);
   registered[params.ClassName] = true;

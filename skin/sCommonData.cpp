@@ -387,7 +387,10 @@ void TsCommonData::RedrawFrame() const {
 }
 
 void TsCommonData::RefreshChildren() const {
-  if (HWND w = Window()) RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+  // A hidden window is painted whole when it shows: while a form is being made, its controls
+  // skip a request to the window server each.
+  HWND w = Window();
+  if (w && IsWindowVisible(w)) RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void TsCommonData::SendToSelf(TacCommand command, WORD param) {

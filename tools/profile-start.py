@@ -8,7 +8,7 @@ longer: compare the least times, or medians of runs on a quiet machine); then th
 messages of the last start per window class (hidden and visible counts) and the windows that
 got any of them more than once.
 
-    python3 tools/profile-start.py [--runs 9] [--build build/profile]
+    python3 tools/profile-start.py [--runs 9] [--build build/profile] [--marks-only] [--detail]
 """
 import argparse
 import os
@@ -62,6 +62,8 @@ def main() -> int:
     parser.add_argument("--build", type=Path, default=root / "build" / "profile")
     parser.add_argument("--no-build", action="store_true")
     parser.add_argument("--detail", action="store_true", help="every stamp, not only the main phases")
+    parser.add_argument("--marks-only", action="store_true",
+                        help="time the phases without the hooks that count messages (they slow the start)")
     args = parser.parse_args()
     tree = args.build.resolve()
     if not args.no_build:
@@ -80,6 +82,8 @@ def main() -> int:
             result = out / f"profile-{run}.txt"
             result.unlink(missing_ok=True)
             os.environ["EVESK_PROFILE_FILE"] = "Z:" + str(result).replace("/", "\\")
+            if args.marks_only:
+                os.environ["EVESK_PROFILE_MARKS_ONLY"] = "1"
             proc = wine.launch(tree / "evesk.exe")
             deadline = time.time() + 60
             while not result.exists() and time.time() < deadline:
@@ -113,6 +117,8 @@ def main() -> int:
             continue
         print(f"{m:8.2f} ms  {10 * m / total:4.1f}/10  (least {min(phases[key]):7.2f} ms)  {key}")
     print(f"{rest:8.2f} ms  {10 * rest / total:4.1f}/10  the phases under 0.5 ms each")
+    if args.marks_only:
+        return 0
     by_class: dict[str, list[int]] = defaultdict(lambda: [0] * 7)
     repeated = []
     for w in windows:
