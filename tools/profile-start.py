@@ -8,7 +8,9 @@ longer: compare the least times, or medians of runs on a quiet machine); then th
 messages of the last start per window class (hidden and visible counts) and the windows that
 got any of them more than once.
 
-    python3 tools/profile-start.py [--runs 9] [--build build/profile] [--marks-only] [--detail]
+    python3 tools/profile-start.py [--runs 9] [--build build/profile] [--marks-only] [--detail] [--cpus 1|all]
+
+The session runs on one CPU unless --cpus says otherwise, as tests/bench/startup.py does (why: there).
 """
 import argparse
 import os
@@ -62,6 +64,7 @@ def main() -> int:
     parser.add_argument("--build", type=Path, default=root / "build" / "profile")
     parser.add_argument("--no-build", action="store_true")
     parser.add_argument("--detail", action="store_true", help="every stamp, not only the main phases")
+    parser.add_argument("--cpus", default="1", help="how many CPUs the session may use (a number or 'all')")
     parser.add_argument("--marks-only", action="store_true",
                         help="time the phases without the hooks that count messages (they slow the start)")
     args = parser.parse_args()
@@ -69,6 +72,7 @@ def main() -> int:
     if not args.no_build:
         build(tree)
     out = tree / "profile-artifacts"
+    print(f"on {harness.pin_cpus(args.cpus)}")
     out.mkdir(exist_ok=True)
     phases: dict[str, list[float]] = defaultdict(list)
     order: list[str] = []

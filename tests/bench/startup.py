@@ -21,6 +21,12 @@ two programs is what evesk.exe adds. --detail also prints where the last start's
     python3 tests/bench/startup.py [--runs 15] [--build build/win] [--unskinned]
     python3 tests/bench/startup.py --memory [--starts 5] [--hold 5] [--detail]
 
+The session runs on one CPU unless --cpus says otherwise: on a virtual machine with two CPUs,
+a round trip to the Wine server that wakes the other CPU takes many times longer than one that
+stays, and the mix varies from start to start; on one CPU the programs' own work is what is
+timed, and the program timed against itself varies by a few hundredths instead of a third.
+--cpus all times the machine as it is.
+
 --exe (with --exe-class) and --yardstick put other programs in either place, for instance a build from before a
 change against the one after it (their file names must differ for --memory).
 """
@@ -151,10 +157,12 @@ def main() -> int:
     parser.add_argument("--detail", action="store_true", help="with --memory: memory per mapping")
     parser.add_argument("--exe", type=Path, help="the program to measure instead of the build's evesk.exe")
     parser.add_argument("--exe-class", default="TMainForm", help="the window class that --exe shows")
+    parser.add_argument("--cpus", default="1", help="how many CPUs the session may use (a number or 'all')")
     parser.add_argument("--yardstick", nargs=2, metavar=("EXE", "CLASS"), help="another yardstick and its window class")
     args = parser.parse_args()
     build = args.build.resolve()
     exe = (args.exe or build / "evesk.exe").resolve()
+    print(f"on {harness.pin_cpus(args.cpus)}")
     with harness.WineSession(build / "wineprefix", build / "wininspect.exe", build / "bench-artifacts") as wine:
         # A watched choice and a stamp, so the start shows no message; no check is made.
         wine.reg_set(SETTINGS, "data", "1_" + "0_" * 22 + "1")

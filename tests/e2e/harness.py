@@ -64,6 +64,20 @@ class HarnessTimeout(HarnessError, TimeoutError):
 # ---------------------------------------------------------------------------------------------
 # Window descriptions as printed by wininspect
 
+def pin_cpus(spec: str) -> str:
+    """Keeps this process and everything it starts (Xvfb, the Wine server, the programs) on the
+    first N of the CPUs it may use ("all": no change) and says which. Timings under Wine are
+    mostly round trips to the Wine server; on a virtual machine with idle CPUs, a round trip that
+    wakes another CPU takes many times longer than one that stays, and which way each goes varies
+    from run to run, so on all CPUs the same program timed twice differs by a third."""
+    allowed = sorted(os.sched_getaffinity(0))
+    if spec == "all":
+        return f"all {len(allowed)} CPUs"
+    chosen = allowed[:max(1, int(spec))]
+    os.sched_setaffinity(0, chosen)
+    return f"CPU {', '.join(map(str, chosen))} of {len(allowed)}"
+
+
 def _unescape(text: str) -> str:
     return re.sub(r"\\(.)", lambda m: {"t": "\t", "r": "\r", "n": "\n"}.get(m.group(1), m.group(1)), text)
 
