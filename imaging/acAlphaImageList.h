@@ -104,11 +104,12 @@ class TsAlphaImageList : public TCustomImageList {
  private:
   // A common-controls image list of one size besides the main one.
   struct TSizedList {
+    std::shared_ptr<const TComCtl32Api> Api;
     HIMAGELIST Handle = nullptr;
-    explicit TSizedList(HIMAGELIST handle) : Handle(handle) {}
+    TSizedList(std::shared_ptr<const TComCtl32Api> api, HIMAGELIST handle) : Api(std::move(api)), Handle(handle) {}
     TSizedList(const TSizedList&) = delete;
     TSizedList& operator=(const TSizedList&) = delete;
-    ~TSizedList() { if (Handle) ImageList_Destroy(Handle); }
+    ~TSizedList() { if (Handle) Api->ImageList_Destroy(Handle); }
   };
 
   // An item's file, kept for the lists of other sizes, which are made when first asked for.
@@ -118,14 +119,15 @@ class TsAlphaImageList : public TCustomImageList {
   };
 
   void ReleaseHandle();
-  void AppendIcon(HICON icon, int item);
-  void AppendIcon(HIMAGELIST list, HICON icon, int item);
+  void AppendIcon(TIconHandle icon, int item);
+  void AppendIcon(TSizedList& list, HICON icon, int item);
   static HICON ItemIcon(const TSizeSource& item, int size);
   void CollectSizeSources();
   void ForgetSizes();
-  HIMAGELIST BuildSizedList(int size);
+  TSizedList* BuildSizedList(int size);
   void CopySizedLists(const TsAlphaImageList& source);
-  HIMAGELIST ListOfSize(int size);
+  bool HasListOfSize(int size);
+  HICON IconOfListSize(int size, int index);
   void CopyImages(TCustomImageList& source);
   void RepairAlpha(int index);
   void ReadBitmapData(const std::vector<std::uint8_t>&) {}  // the images always come from Items
