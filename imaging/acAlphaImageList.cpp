@@ -178,8 +178,8 @@ void TsAlphaImageList::AppendIcon(TIconHandle icon, int item) {
     throw EOutOfResources("Cannot add image " + std::to_string(item) + " to the image list");
 }
 
-void TsAlphaImageList::AppendIcon(TSizedList& list, HICON icon, int item) {
-  if (!icon || list.Api->ImageList_ReplaceIcon(list.Handle, -1, icon) < 0)
+void TsAlphaImageList::AppendIcon(TSizedList& list, TIconHandle icon, int item) {
+  if (list.AddIcon(std::move(icon)) < 0)
     throw EOutOfResources("Cannot add image " + std::to_string(item) + " to the image list");
 }
 
@@ -225,17 +225,11 @@ void TsAlphaImageList::ForgetSizes() {
 TsAlphaImageList::TSizedList* TsAlphaImageList::BuildSizedList(int size) {
   if (!FSizeSources || !FSizes.count(size)) return nullptr;
   const auto& sources = *FSizeSources;
-  std::shared_ptr<const TComCtl32Api> api = TComCtl32Api::Load();
-  if (!api) return nullptr;
-  auto list = std::make_unique<TSizedList>(
-      api, api->ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, static_cast<int>(sources.size()), 4));
-  if (!list->Handle) return nullptr;
-  api->ImageList_SetBkColor(list->Handle, CLR_NONE);
+  auto list = std::make_unique<TSizedList>(size);
   try {
     for (std::size_t i = 0; i < sources.size(); ++i) {
       if (sources[i].Format != ifPNG && sources[i].Format != ifICO) continue;  // no image in the main list either
-      TIconHandle icon(ItemIcon(sources[i], size));
-      AppendIcon(*list, icon.Get(), static_cast<int>(i));
+      AppendIcon(*list, TIconHandle(ItemIcon(sources[i], size)), static_cast<int>(i));
     }
   } catch (const Exception&) {
     return nullptr;  // the main list was built from the same files; the picture is resized instead
@@ -245,13 +239,11 @@ TsAlphaImageList::TSizedList* TsAlphaImageList::BuildSizedList(int size) {
   return made;
 }
 
+// The source's lists of other sizes are made again from the same files when asked for.
 void TsAlphaImageList::CopySizedLists(const TsAlphaImageList& source) {
   FSized.clear();
   FSizes = source.FSizes;
   FSizeSources = source.FSizeSources;
-  for (const auto& [size, list] : source.FSized)
-    if (HIMAGELIST copy = list->Api->ImageList_Duplicate(list->Handle))
-      FSized[size] = std::make_unique<TSizedList>(list->Api, copy);
 }
 
 std::vector<int> TsAlphaImageList::Sizes() const {
@@ -268,13 +260,12 @@ bool TsAlphaImageList::HasListOfSize(int size) {
   if (size == FWidth && size == FHeight) return true;
   auto it = FSized.find(size);
   TSizedList* list = it != FSized.end() ? it->second.get() : BuildSizedList(size);
-  return list && list->Api->ImageList_GetImageCount(list->Handle) == Count();
+  return list && list->Count() == Count();
 }
 
 HICON TsAlphaImageList::IconOfListSize(int size, int index) {
   if (size == FWidth && size == FHeight) return GetIcon(index);
-  const TSizedList& list = *FSized.at(size);
-  return list.Api->ImageList_GetIcon(list.Handle, index, DrawingFlags());
+  return FSized.at(size)->GetIcon(index, DrawingFlags());
 }
 
 HICON TsAlphaImageList::GetIconOfSize(int index, int size) {

@@ -102,14 +102,16 @@ class TsAlphaImageList : public TCustomImageList {
   void Change() override;
 
  private:
-  // A common-controls image list of one size besides the main one.
-  struct TSizedList {
-    std::shared_ptr<const TComCtl32Api> Api;
-    HIMAGELIST Handle = nullptr;
-    TSizedList(std::shared_ptr<const TComCtl32Api> api, HIMAGELIST handle) : Api(std::move(api)), Handle(handle) {}
-    TSizedList(const TSizedList&) = delete;
-    TSizedList& operator=(const TSizedList&) = delete;
-    ~TSizedList() { if (Handle) Api->ImageList_Destroy(Handle); }
+  // A list of one size besides the main one; like the main one, it makes its handle only when
+  // something asks for it.
+  class TSizedList : public TCustomImageList {
+   public:
+    explicit TSizedList(int size) : TCustomImageList(nullptr) {
+      SetWidth(size);
+      SetHeight(size);
+      AllocateList();
+    }
+    using TCustomImageList::AddIcon;
   };
 
   // An item's file, kept for the lists of other sizes, which are made when first asked for.
@@ -120,7 +122,7 @@ class TsAlphaImageList : public TCustomImageList {
 
   void ReleaseHandle();
   void AppendIcon(TIconHandle icon, int item);
-  void AppendIcon(TSizedList& list, HICON icon, int item);
+  static void AppendIcon(TSizedList& list, TIconHandle icon, int item);
   static HICON ItemIcon(const TSizeSource& item, int size);
   void CollectSizeSources();
   void ForgetSizes();
