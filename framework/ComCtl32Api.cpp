@@ -40,8 +40,6 @@ std::shared_ptr<const TComCtl32Api> TComCtl32Api::Load() {
   return kept;
 }
 
-bool TComCtl32Api::Loaded() { return Kept() != nullptr; }
-
 bool RegisterCommonControlClasses(DWORD classes) {
   static DWORD registered = 0;
   if ((registered & classes) == classes) return true;

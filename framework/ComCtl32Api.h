@@ -18,8 +18,6 @@ class TComCtl32Api {
   // frees the handle is still there when the holder goes, whatever the order at program end.
   // Null when it cannot be loaded (a later call tries again). GUI thread only.
   static std::shared_ptr<const TComCtl32Api> Load();
-  // Whether the library has been loaded by this program yet (for tests of the lean start).
-  static bool Loaded();
 
   decltype(&::InitCommonControlsEx) InitCommonControlsEx = nullptr;
   decltype(&::ImageList_Create) ImageList_Create = nullptr;
