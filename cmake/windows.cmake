@@ -33,7 +33,7 @@ target_compile_options(evesk_win PRIVATE ${EVESK_WARNINGS})
 # built for size. The pixel work lives in the portable library, which keeps the full optimisation.
 target_compile_options(evesk_win PRIVATE $<$<CONFIG:Release>:-Os>)
 target_compile_definitions(evesk_win PUBLIC EVESK_SERVICE_HOST="${EVESK_SERVICE_HOST}")
-target_link_libraries(evesk_win PUBLIC evesk_core evesk_jpeg wininet comctl32 gdi32 user32 shell32
+target_link_libraries(evesk_win PUBLIC evesk_core evesk_jpeg wininet gdi32 user32 shell32
                       advapi32 msimg32 ole32 uuid)
 get_property(startupsrc GLOBAL PROPERTY EVESK_STARTUP_SOURCES)
 add_library(evesk_startup OBJECT ${startupsrc})

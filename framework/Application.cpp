@@ -1,7 +1,5 @@
 #include "framework/Application.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 
 #include "framework/Dpi_win.h"
@@ -38,9 +36,9 @@ TApplication::~TApplication() {
 
 void TApplication::Initialize() {
   // Before the first window: a program that says nothing is stretched as a blurry bitmap.
+  // The common controls' classes are registered by the controls that use them, when their first
+  // window is made.
   DeclareDpiAwareness();
-  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_UPDOWN_CLASS};
-  InitCommonControlsEx(&icc);
 }
 
 void TApplication::SetTitle(const std::string& title) {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "framework/ComCtl32Api.h"
 #include "framework/Properties.h"
 
 namespace evesk {
@@ -56,6 +57,7 @@ void TDateTimePicker::CreateParams(TCreateParams& params) {
 }
 
 void TDateTimePicker::CreateWnd() {
+  RegisterCommonControlClasses(ICC_DATE_CLASSES);
   TWinControl::CreateWnd();
   SetDateTime(FDateTime);
 }
@@ -91,6 +93,7 @@ void TUpDown::CreateParams(TCreateParams& params) {
 
 void TUpDown::CreateWnd() {
   if (FAssociate) FAssociate->Handle();
+  RegisterCommonControlClasses(ICC_UPDOWN_CLASS);
   TWinControl::CreateWnd();
   if (!FHandle) return;
   ApplyRange();

@@ -4,8 +4,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
+#include <memory>
+#include <vector>
+
 #include "framework/Classes.h"
+#include "framework/ComCtl32Api.h"
 #include "framework/Graphics.h"
+#include "framework/Handles.h"
 
 namespace evesk {
 
@@ -39,34 +45,79 @@ class TCustomImageList : public TComponent {
   bool ShareImages() const { return FShareImages; }
   void SetShareImages(bool v) { FShareImages = v; }
 
-  // The list handle, created on first use.
+  // The list handle, made on first use, with the images the list was given before (null when
+  // the common controls cannot be loaded or the list cannot be made).
   HIMAGELIST Handle();
-  bool HandleAllocated() const { return FHandle != nullptr; }
+  // The list is set up: as a handle, or as images kept until something asks for the handle.
+  bool HandleAllocated() const { return FHandle != nullptr || FAllocated; }
+  // The common controls' handle itself has been made.
+  bool ListMade() const { return FHandle != nullptr; }
   // Takes over a handle (releasing the old one unless ShareImages); null releases.
   void SetHandle(HIMAGELIST handle);
   int Count() const;
   void Clear();
 
-  // A new icon of image `index` in the drawing style's flags; null when there is no such image.
-  // The caller destroys it.
-  HICON GetIcon(int index) const;
+  // A new icon of image `index` in the drawing style's flags (or FLAGS); null when there is no
+  // such image. The caller destroys it.
+  HICON GetIcon(int index) { return GetIcon(index, DrawingFlags()); }
+  HICON GetIcon(int index, UINT flags);
   // The ILD_ flags of the drawing style and image type.
   UINT DrawingFlags() const;
   virtual void Draw(TCanvas& canvas, int x, int y, int index, bool enabled = true);
+  // Draws image `index` as the common controls draw it, with STYLE (ILD_ flags); false when
+  // there is no such image or no handle.
+  bool DrawImage(HDC dc, int index, int x, int y, UINT style);
+  // The background colour of the list itself (CLR_NONE, CLR_DEFAULT or RGB); setting it leaves
+  // BkColor as it is.
+  COLORREF ListBkColor() const;
+  void SetListBkColor(COLORREF colour);
 
   TNotifyEvent OnChange;
   virtual void Change();
 
  protected:
-  virtual void CreateHandle();
+  // Sets the list up without its handle. The images added then are kept as the icons given,
+  // and icons are made from their pixels, until something needs the handle itself.
+  void AllocateList();
+  // Frees the handle (unless ShareImages) and the kept images, with no change notification.
+  void ReleaseList();
+  // Appends ICON, taken over, as the next image; its index, or -1 when it cannot be added.
+  int AddIcon(TIconHandle icon);
+  // Removes every image, with no change notification.
+  void RemoveImages();
+  // The image is kept, not yet in a handle, with its alpha.
+  bool KeptWithAlpha(int index) const;
 
   HIMAGELIST FHandle = nullptr;
+  std::shared_ptr<const TComCtl32Api> FApi;  // set with the handle, which it frees
   int FWidth = 16, FHeight = 16, FAllocBy = 4;
   TColor FBkColor = clNone, FBlendColor = clNone;
   TDrawingStyle FDrawingStyle = dsNormal;
   TImageType FImageType = itImage;
   bool FMasked = true, FShareImages = false;
+
+ private:
+  // An image added before the handle: the icon as given, and the colour pixels the list would
+  // hand back (empty when only the list itself can tell).
+  struct TKeptImage {
+    TIconHandle Icon;
+    std::vector<std::uint32_t> Pixels;
+  };
+  std::vector<TKeptImage> FKept;
+  bool FAllocated = false;
+  COLORREF FListBk = CLR_NONE;
 };
+
+// The pixels of any bitmap as 32-bit top-down rows; empty when they cannot be read.
+std::vector<std::uint32_t> ReadPixels32(HBITMAP bitmap, int& width, int& height);
+
+// What a 32-bit masked list of width x height hands back of ICON: its colour pixels unchanged,
+// when the icon is of that size, has 32-bit colour with alpha and its mask is clear or already
+// what the list makes of the alpha (see IconFromListPixels). Empty otherwise.
+std::vector<std::uint32_t> ListPixelsOfIcon(HICON icon, int width, int height);
+// The icon the list hands back for such pixels: the same colour, and a mask that is set where the
+// alpha is at most 25 (a tenth), as the common controls make it for images with alpha.
+HICON IconFromListPixels(const std::vector<std::uint32_t>& pixels, int width, int height);
 
 void RegisterImageListClasses();
 

@@ -33,25 +33,6 @@ class TFlagGuard {
   bool FOld;
 };
 
-// The pixels of any bitmap as 32-bit top-down rows; empty when they cannot be read.
-std::vector<std::uint32_t> ReadPixels32(HBITMAP bitmap, int& width, int& height) {
-  BITMAP bm{};
-  if (!bitmap || !GetObjectA(bitmap, sizeof bm, &bm) || bm.bmWidth <= 0 || bm.bmHeight <= 0) return {};
-  width = bm.bmWidth;
-  height = bm.bmHeight;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
-  const int rows = GetDIBits(MeasuringDC(), bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
-  if (rows != height) return {};
-  return pixels;
-}
-
 // The width of an icon's picture, 0 when it cannot be read.
 int IconWidth(HICON icon) {
   ICONINFO info{};
@@ -94,7 +75,10 @@ void AssignPlainImageList(TCustomImageList& target, TCustomImageList& source) {
   target.SetDrawingStyle(source.DrawingStyle());
   target.SetBkColor(static_cast<int>(source.BkColor()));
   target.SetBlendColor(static_cast<int>(source.BlendColor()));
-  target.SetHandle(source.HandleAllocated() ? ImageList_Duplicate(source.Handle()) : nullptr);
+  HIMAGELIST copy = nullptr;
+  if (source.HandleAllocated())
+    if (HIMAGELIST from = source.Handle()) copy = TComCtl32Api::Load()->ImageList_Duplicate(from);
+  target.SetHandle(copy);
 }
 
 }  // namespace
@@ -147,7 +131,7 @@ TsAlphaImageList::TsAlphaImageList(TComponent* owner)
     : TCustomImageList(owner), FItems(std::make_unique<TsImgListItems>(this)) {
   // A list made in code is ready at once; one read from a description is built in Loaded.
   if (!IsLoading()) {
-    Handle();
+    AllocateList();
     if (!FGenerated) BuildFromItems();
   }
 }
@@ -156,15 +140,15 @@ TsAlphaImageList::~TsAlphaImageList() { FItems.reset(); }
 
 void TsAlphaImageList::Loaded() {
   TCustomImageList::Loaded();
-  Handle();
+  AllocateList();
   if (!FGenerated) BuildFromItems();
 }
 
 void TsAlphaImageList::BuildFromItems() {
-  if (!FHandle) return;
+  if (!HandleAllocated()) return;
   {
     TFlagGuard guard(FGuard);
-    ImageList_Remove(FHandle, -1);
+    RemoveImages();
     ForgetSizes();  // a build that fails part way leaves no pictures of an earlier one
     for (int i = 0; i < FItems->Count(); ++i) {
       TsImgListItem& item = *FItems->Item(i);
@@ -173,11 +157,9 @@ void TsAlphaImageList::BuildFromItems() {
         TPNGGraphic png;
         TMemoryStream stream(bytes);
         png.LoadFromStream(stream);
-        TIconHandle icon(png.MakeIcon(false));
-        AppendIcon(icon.Get(), i);
+        AppendIcon(TIconHandle(png.MakeIcon(false)), i);
       } else if (item.ImageFormat() == ifICO) {
-        TIconHandle icon(CreateIconFromICO(bytes, FWidth, FHeight));
-        AppendIcon(icon.Get(), i);
+        AppendIcon(TIconHandle(CreateIconFromICO(bytes, FWidth, FHeight)), i);
       }
     }
     CollectSizeSources();
@@ -191,13 +173,13 @@ void TsAlphaImageList::BuildFromItems() {
 }
 
 // Item i must become image i: a failure here would shift every later image, so it is raised.
-void TsAlphaImageList::AppendIcon(HICON icon, int item) {
-  if (!icon || ImageList_ReplaceIcon(FHandle, -1, icon) < 0)
+void TsAlphaImageList::AppendIcon(TIconHandle icon, int item) {
+  if (AddIcon(std::move(icon)) < 0)
     throw EOutOfResources("Cannot add image " + std::to_string(item) + " to the image list");
 }
 
-void TsAlphaImageList::AppendIcon(HIMAGELIST list, HICON icon, int item) {
-  if (!icon || ImageList_ReplaceIcon(list, -1, icon) < 0)
+void TsAlphaImageList::AppendIcon(TSizedList& list, TIconHandle icon, int item) {
+  if (list.AddIcon(std::move(icon)) < 0)
     throw EOutOfResources("Cannot add image " + std::to_string(item) + " to the image list");
 }
 
@@ -240,33 +222,28 @@ void TsAlphaImageList::ForgetSizes() {
 }
 
 // The list of SIZE holding every item at that size, made now; null when it cannot be made.
-HIMAGELIST TsAlphaImageList::BuildSizedList(int size) {
+TsAlphaImageList::TSizedList* TsAlphaImageList::BuildSizedList(int size) {
   if (!FSizeSources || !FSizes.count(size)) return nullptr;
   const auto& sources = *FSizeSources;
-  auto list = std::make_unique<TSizedList>(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK,
-                                                            static_cast<int>(sources.size()), 4));
-  if (!list->Handle) return nullptr;
-  ImageList_SetBkColor(list->Handle, CLR_NONE);
+  auto list = std::make_unique<TSizedList>(size);
   try {
     for (std::size_t i = 0; i < sources.size(); ++i) {
       if (sources[i].Format != ifPNG && sources[i].Format != ifICO) continue;  // no image in the main list either
-      TIconHandle icon(ItemIcon(sources[i], size));
-      AppendIcon(list->Handle, icon.Get(), static_cast<int>(i));
+      AppendIcon(*list, TIconHandle(ItemIcon(sources[i], size)), static_cast<int>(i));
     }
   } catch (const Exception&) {
     return nullptr;  // the main list was built from the same files; the picture is resized instead
   }
-  HIMAGELIST handle = list->Handle;
+  TSizedList* made = list.get();
   FSized[size] = std::move(list);
-  return handle;
+  return made;
 }
 
+// The source's lists of other sizes are made again from the same files when asked for.
 void TsAlphaImageList::CopySizedLists(const TsAlphaImageList& source) {
   FSized.clear();
   FSizes = source.FSizes;
   FSizeSources = source.FSizeSources;
-  for (const auto& [size, list] : source.FSized)
-    if (HIMAGELIST copy = ImageList_Duplicate(list->Handle)) FSized[size] = std::make_unique<TSizedList>(copy);
 }
 
 std::vector<int> TsAlphaImageList::Sizes() const {
@@ -278,20 +255,24 @@ std::vector<int> TsAlphaImageList::Sizes() const {
 }
 
 // A list of another size that no longer matches the main one (cleared or replaced through the
-// class library) is not used.
-HIMAGELIST TsAlphaImageList::ListOfSize(int size) {
-  if (size == FWidth && size == FHeight) return FHandle;
+// class library) is not used. The main size is the list itself.
+bool TsAlphaImageList::HasListOfSize(int size) {
+  if (size == FWidth && size == FHeight) return true;
   auto it = FSized.find(size);
-  HIMAGELIST list = it != FSized.end() ? it->second->Handle : BuildSizedList(size);
-  if (!list || ImageList_GetImageCount(list) != ImageList_GetImageCount(FHandle)) return nullptr;
-  return list;
+  TSizedList* list = it != FSized.end() ? it->second.get() : BuildSizedList(size);
+  return list && list->Count() == Count();
+}
+
+HICON TsAlphaImageList::IconOfListSize(int size, int index) {
+  if (size == FWidth && size == FHeight) return GetIcon(index);
+  return FSized.at(size)->GetIcon(index, DrawingFlags());
 }
 
 HICON TsAlphaImageList::GetIconOfSize(int index, int size) {
-  if (!FHandle || index < 0 || index >= ImageList_GetImageCount(FHandle)) return nullptr;
+  if (!HandleAllocated() || index < 0 || index >= Count()) return nullptr;
   if (size <= 0) return GetIcon(index);
   size = std::min(size, 256);
-  if (HIMAGELIST exact = ListOfSize(size)) return ImageList_GetIcon(exact, index, DrawingFlags());
+  if (HasListOfSize(size)) return IconOfListSize(size, index);
   // Shrinking a larger picture loses little; growing a smaller one blurs it: the nearest larger
   // size first, then the smaller ones from the largest down (only the list used is made).
   std::vector<int> order, sizes = Sizes();
@@ -299,25 +280,24 @@ HICON TsAlphaImageList::GetIconOfSize(int index, int size) {
     if (candidate > size) order.push_back(candidate);
   for (auto it = sizes.rbegin(); it != sizes.rend(); ++it)
     if (*it < size) order.push_back(*it);
-  HIMAGELIST from = nullptr;
   for (int candidate : order)
-    if ((from = ListOfSize(candidate))) break;
-  if (!from) return nullptr;
-  TIconHandle picture(ImageList_GetIcon(from, index, DrawingFlags()));
-  return picture.Get() ? ResizeIcon(picture.Get(), size) : nullptr;
+    if (HasListOfSize(candidate)) {
+      TIconHandle picture(IconOfListSize(candidate, index));
+      return picture.Get() ? ResizeIcon(picture.Get(), size) : nullptr;
+    }
+  return nullptr;
 }
 
 void TsAlphaImageList::Draw(TCanvas& canvas, int x, int y, int index, bool) {
-  if (!FHandle) return;
-  ImageList_SetBkColor(FHandle, CLR_NONE);
-  TIconHandle icon(ImageList_GetIcon(FHandle, index, ILD_TRANSPARENT));
+  if (!HandleAllocated()) return;
+  SetListBkColor(CLR_NONE);
+  TIconHandle icon(GetIcon(index, ILD_TRANSPARENT));
   if (icon.Get()) DrawIconEx(canvas.Handle(), x, y, icon.Get(), FWidth, FHeight, 0, nullptr, DI_NORMAL);
 }
 
 void TsAlphaImageList::ReleaseHandle() {
   ForgetSizes();
-  if (FHandle && !FShareImages) ImageList_Destroy(FHandle);
-  FHandle = nullptr;
+  ReleaseList();
 }
 
 void TsAlphaImageList::Assign(TCustomImageList* source) {
@@ -335,19 +315,18 @@ void TsAlphaImageList::Assign(TCustomImageList* source) {
   }
   {
     TFlagGuard guard(FGuard);
-    if (FHandle) ImageList_Remove(FHandle, -1);
+    RemoveImages();
     FMasked = alpha->FMasked;
     FImageType = alpha->FImageType;
     FDrawingStyle = alpha->FDrawingStyle;
     FShareImages = alpha->FShareImages;
     int cx = alpha->FWidth, cy = alpha->FHeight;
-    if (alpha->FHandle) ImageList_GetIconSize(alpha->FHandle, &cx, &cy);
+    if (alpha->FHandle) alpha->FApi->ImageList_GetIconSize(alpha->FHandle, &cx, &cy);
     FWidth = cx;
     FHeight = cy;
     ReleaseHandle();
-    if (FHandle) ImageList_SetIconSize(FHandle, FWidth, FHeight);
-    else CreateHandle();
-    SetBkColor(static_cast<int>(alpha->FHandle ? FromColorRef(ImageList_GetBkColor(alpha->FHandle)) : alpha->FBkColor));
+    AllocateList();
+    SetBkColor(static_cast<int>(alpha->HandleAllocated() ? FromColorRef(alpha->ListBkColor()) : alpha->FBkColor));
     FBlendColor = alpha->FBlendColor;
     CopyImages(*alpha);
   }
@@ -366,39 +345,38 @@ void TsAlphaImageList::AssignTo(TCustomImageList* target) {
 // Through icons, so the images come over with their alpha. Lists that keep their files (or a
 // designer's) copy the files instead and build from them.
 void TsAlphaImageList::CopyImages(TCustomImageList& source) {
-  if (!FHandle) return;
-  if (HIMAGELIST from = source.HandleAllocated() ? source.Handle() : nullptr) ImageList_SetBkColor(from, CLR_NONE);
+  if (!HandleAllocated()) return;
+  if (source.HandleAllocated()) source.SetListBkColor(CLR_NONE);
   auto* alpha = dynamic_cast<TsAlphaImageList*>(&source);
   if (alpha && FKeepItems) {
     FItems->Assign(*alpha->Items());
     BuildFromItems();
     return;
   }
-  ImageList_Remove(FHandle, -1);
-  ImageList_SetBkColor(FHandle, CLR_NONE);
+  RemoveImages();
+  SetListBkColor(CLR_NONE);
   ForgetSizes();
   if (!source.HandleAllocated()) return;
   if (alpha) CopySizedLists(*alpha);
-  HIMAGELIST from = source.Handle();
-  const int count = ImageList_GetImageCount(from);
-  for (int i = 0; i < count; ++i) {
-    TIconHandle icon(ImageList_GetIcon(from, i, ILD_TRANSPARENT));
-    if (icon.Get()) ImageList_ReplaceIcon(FHandle, -1, icon.Get());
-  }
+  const int count = source.Count();
+  for (int i = 0; i < count; ++i) AddIcon(TIconHandle(source.GetIcon(i, ILD_TRANSPARENT)));
 }
 
 void TsAlphaImageList::Change() {
   TCustomImageList::Change();
-  if (FGuard || !FHandle || IsLoading() || !FGenerated || FKeepItems) return;
+  if (FGuard || !HandleAllocated() || IsLoading() || !FGenerated || FKeepItems) return;
   TFlagGuard guard(FGuard);
-  const int count = ImageList_GetImageCount(FHandle);
+  const int count = Count();
   for (int i = 0; i < count; ++i) RepairAlpha(i);
 }
 
 // An image that lost its alpha on the way in (all alpha bytes zero) gets it back: opaque
 // wherever the mask shows the image, except for the magenta key colour.
 void TsAlphaImageList::RepairAlpha(int index) {
-  TIconHandle icon(ImageList_GetIcon(FHandle, index, 0));
+  if (KeptWithAlpha(index)) return;  // kept as it came, with its alpha: nothing lost yet
+  HIMAGELIST list = Handle();
+  if (!list) return;
+  TIconHandle icon(FApi->ImageList_GetIcon(list, index, 0));
   ICONINFO info{};
   if (!icon.Get() || !GetIconInfo(icon.Get(), &info)) return;
   TGdiObject colourBitmap(info.hbmColor), maskBitmap(info.hbmMask);
@@ -424,7 +402,7 @@ void TsAlphaImageList::RepairAlpha(int index) {
   fixed.hbmColor = static_cast<HBITMAP>(repaired.Handle());
   fixed.hbmMask = info.hbmMask;
   TIconHandle newIcon(CreateIconIndirect(&fixed));
-  if (newIcon.Get()) ImageList_ReplaceIcon(FHandle, index, newIcon.Get());
+  if (newIcon.Get()) FApi->ImageList_ReplaceIcon(list, index, newIcon.Get());
 }
 
 // --- ICO files ------------------------------------------------------------------------------

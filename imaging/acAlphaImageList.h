@@ -102,13 +102,16 @@ class TsAlphaImageList : public TCustomImageList {
   void Change() override;
 
  private:
-  // A common-controls image list of one size besides the main one.
-  struct TSizedList {
-    HIMAGELIST Handle = nullptr;
-    explicit TSizedList(HIMAGELIST handle) : Handle(handle) {}
-    TSizedList(const TSizedList&) = delete;
-    TSizedList& operator=(const TSizedList&) = delete;
-    ~TSizedList() { if (Handle) ImageList_Destroy(Handle); }
+  // A list of one size besides the main one; like the main one, it makes its handle only when
+  // something asks for it.
+  class TSizedList : public TCustomImageList {
+   public:
+    explicit TSizedList(int size) : TCustomImageList(nullptr) {
+      SetWidth(size);
+      SetHeight(size);
+      AllocateList();
+    }
+    using TCustomImageList::AddIcon;
   };
 
   // An item's file, kept for the lists of other sizes, which are made when first asked for.
@@ -118,14 +121,15 @@ class TsAlphaImageList : public TCustomImageList {
   };
 
   void ReleaseHandle();
-  void AppendIcon(HICON icon, int item);
-  void AppendIcon(HIMAGELIST list, HICON icon, int item);
+  void AppendIcon(TIconHandle icon, int item);
+  static void AppendIcon(TSizedList& list, TIconHandle icon, int item);
   static HICON ItemIcon(const TSizeSource& item, int size);
   void CollectSizeSources();
   void ForgetSizes();
-  HIMAGELIST BuildSizedList(int size);
+  TSizedList* BuildSizedList(int size);
   void CopySizedLists(const TsAlphaImageList& source);
-  HIMAGELIST ListOfSize(int size);
+  bool HasListOfSize(int size);
+  HICON IconOfListSize(int size, int index);
   void CopyImages(TCustomImageList& source);
   void RepairAlpha(int index);
   void ReadBitmapData(const std::vector<std::uint8_t>&) {}  // the images always come from Items

@@ -143,7 +143,7 @@ TsCheckBox::TGlyph TsCheckBox::Glyph() {
         const TBrushHandle key(CreateSolidBrush(clSkinFuchsia & 0xFFFFFF));
         RECT all{0, 0, w, h};
         ::FillRect(dc.Handle(), &all, key.Get());
-        ImageList_Draw(FImages->Handle(), index, dc.Handle(), 0, 0, ILD_NORMAL);
+        FImages->DrawImage(dc.Handle(), index, 0, 0, ILD_NORMAL);
         GdiFlush();
         g.Bitmap = FImageGlyph.get();
       }

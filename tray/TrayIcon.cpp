@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "framework/Application.h"
+#include "framework/ComCtl32Api.h"
 #include "framework/Controls.h"
 #include "framework/Forms.h"
 #include "framework/Properties.h"
@@ -79,21 +80,15 @@ std::function<int()> TTrayIcon::TrayIconSize = [] { return GetSystemMetrics(SM_C
 
 HWND TTrayIcon::HandlerWindow() { return gIcons.Window(); }
 
+UINT TTrayIcon::TaskbarCreatedId() {
+  static const UINT id = RegisterWindowMessageA("TaskbarCreated");
+  return id;
+}
+
 UINT TTrayIcon::TaskbarCreatedMessage() {
-  // Shells that announce their restart come with common controls 4.71 or later.
-  static const UINT message = [] {
-    struct {
-      DWORD cbSize, dwMajorVersion, dwMinorVersion, dwBuildNumber, dwPlatformID;
-    } version{sizeof(version), 0, 0, 0, 0};
-    HMODULE comctl = GetModuleHandleA("comctl32.dll");
-    if (!comctl) comctl = LoadLibraryA("comctl32.dll");
-    using TGetVersion = HRESULT(CALLBACK*)(void*);
-    auto get = comctl ? reinterpret_cast<TGetVersion>(reinterpret_cast<void*>(GetProcAddress(comctl, "DllGetVersion")))
-                      : nullptr;
-    if (!get || FAILED(get(&version))) return 0u;
-    if (MAKELONG(version.dwMinorVersion, version.dwMajorVersion) < 0x00040047) return 0u;
-    return RegisterWindowMessageA("TaskbarCreated");
-  }();
+  // Shells that announce their restart come with common controls 4.71 or later. Asked only when
+  // such a message comes, so that the start does not load the controls library for it.
+  static const UINT message = CommonControlsVersion() >= 0x00040047 ? TaskbarCreatedId() : 0u;
   return message;
 }
 
@@ -146,7 +141,7 @@ TTrayIcon::TTrayIcon(TComponent* owner) : TComponent(owner), FIconId(NextIconId(
   FCycleTimer = std::make_unique<TSimpleTimer>(1000, [this](TObject*) { CycleTick(); });
   FClickTimer = std::make_unique<TSimpleTimer>(1000, [this](TObject*) { ClickTimerTick(); });
   FExitTimer = std::make_unique<TSimpleTimer>(kExitPollInterval, [this](TObject*) { ExitPollTick(); });
-  TaskbarCreatedMessage();
+  TaskbarCreatedId();
   if (Application) {
     FHookApp = Application;
     FHookId = Application->HookMainWindow([this](UINT msg, WPARAM wp, LPARAM lp, LRESULT&) {
@@ -579,7 +574,7 @@ bool TTrayIcon::AppHook(UINT msg, WPARAM wp, LPARAM) {
     form->SetVisible(true);
   }
   // The shell was restarted: a visible icon goes back into the new tray.
-  if (UINT created = TaskbarCreatedMessage(); created && msg == created && FIconVisible) AddTrayIcon();
+  if (UINT id = TaskbarCreatedId(); id && msg == id && TaskbarCreatedMessage() == id && FIconVisible) AddTrayIcon();
   return false;
 }
 

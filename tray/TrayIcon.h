@@ -125,6 +125,8 @@ class TTrayIcon : public TComponent {
   static HWND HandlerWindow();
   // The "TaskbarCreated" message, or 0 when the common controls are too old to announce it.
   static UINT TaskbarCreatedMessage();
+  // The message's number as registered, whatever the common controls' version.
+  static UINT TaskbarCreatedId();
 
   // Every call to the shell goes through here; tests may put a recorder in its place.
   using TShellNotify = std::function<BOOL(DWORD message, TNotifyIconDataA& data)>;

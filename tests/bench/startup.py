@@ -45,26 +45,6 @@ import harness  # noqa: E402
 SETTINGS = r"\software\dorlen\evesk"
 
 
-def find_linux_process(exe: Path, prefix: Path) -> int:
-    """The Linux process that runs EXE in PREFIX: Wine names the exe first on its command line
-    (as a Unix or a Windows path); other prefixes' programs of the same name are not it."""
-    forms = {str(exe).lower(), ("z:" + str(exe).replace("/", "\\")).lower()}
-    matches = []
-    for entry in Path("/proc").iterdir():
-        if not entry.name.isdigit():
-            continue
-        try:
-            first = (entry / "cmdline").read_bytes().split(b"\0")[0].decode("utf-8", "replace").lower()
-            environ = (entry / "environ").read_bytes().split(b"\0")
-        except OSError:
-            continue
-        if first in forms and f"WINEPREFIX={prefix}".encode() in environ:
-            matches.append(int(entry.name))
-    if len(matches) != 1:
-        raise harness.HarnessError(f"{len(matches)} processes run {exe} in {prefix}: {matches}")
-    return matches[0]
-
-
 def status_kib(pid: int) -> dict[str, int]:
     values = {}
     for line in Path(f"/proc/{pid}/status").read_text().splitlines():
@@ -107,7 +87,7 @@ def measure(wine, build: Path, program: Path, cls: str, hold: int, marker: Path)
         if not proc.running or time.monotonic() > deadline:
             raise harness.HarnessError(f"{program} did not reach an idle visible window: {proc.output()}")
         time.sleep(0.1)
-    pid = find_linux_process(program, wine.prefix)
+    pid = harness.find_linux_process(program, wine.prefix)
     result = {"status": status_kib(pid), "smaps": smaps_groups(pid)}
     marker.unlink()
     proc.wait(30)

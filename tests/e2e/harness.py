@@ -780,6 +780,26 @@ class WineSession:
             time.sleep(interval)
 
 
+def find_linux_process(exe: Path, prefix: Path) -> int:
+    """The Linux process that runs EXE in PREFIX: Wine names the exe first on its command line
+    (as a Unix or a Windows path); other prefixes' programs of the same name are not it."""
+    forms = {str(exe).lower(), ("z:" + str(exe).replace("/", "\\")).lower()}
+    matches = []
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            first = (entry / "cmdline").read_bytes().split(b"\0")[0].decode("utf-8", "replace").lower()
+            environ = (entry / "environ").read_bytes().split(b"\0")
+        except OSError:
+            continue
+        if first in forms and f"WINEPREFIX={prefix}".encode() in environ:
+            matches.append(int(entry.name))
+    if len(matches) != 1:
+        raise HarnessError(f"{len(matches)} processes run {exe} in {prefix}: {matches}")
+    return matches[0]
+
+
 # ---------------------------------------------------------------------------------------------
 # The demo news service, in process
 

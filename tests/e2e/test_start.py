@@ -51,6 +51,11 @@ class StartTest(unittest.TestCase):
         # No message box may stand in front of a correctly configured start.
         boxes = [w for w in self.wine.windows() if w.cls in ("#32770", "TMessageForm")]
         self.assertEqual(boxes, [], f"unexpected dialogs: {boxes}")
+        # Nothing the start shows needs the common controls: their library is not loaded (Wine
+        # maps a loaded DLL's file into the Linux process, where its maps show it).
+        pid = harness.find_linux_process(harness.config().exe.resolve(), self.wine.prefix)
+        self.assertFalse("comctl32.dll" in Path(f"/proc/{pid}/maps").read_text().lower(),
+                         "the start loaded the common-controls library")
         shot = self.wine.screenshot("start-main-window")
         print(f"screenshot: {shot}", flush=True)
         self.assertGreater(shot.stat().st_size, 0)

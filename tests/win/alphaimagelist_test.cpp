@@ -2,6 +2,7 @@
 // images without alpha, ICO items, copying between lists, bad files, alpha repair and drawing.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -53,6 +54,19 @@ std::vector<std::uint32_t> IconPixels(HICON icon) {
   int side = 0;
   std::vector<std::uint32_t> px = IconPixels(icon, side);
   if (icon) DestroyIcon(icon);
+  return px;
+}
+
+// The colour pixels of an icon followed by its mask's (0 or 0xFFFFFF each); the icon is destroyed.
+std::vector<std::uint32_t> IconColourAndMask(HICON icon) {
+  ICONINFO ii{};
+  if (!icon || !GetIconInfo(icon, &ii)) return {};
+  int w = 0, h = 0;
+  std::vector<std::uint32_t> px = ReadPixels32(ii.hbmColor, w, h), mask = ReadPixels32(ii.hbmMask, w, h);
+  px.insert(px.end(), mask.begin(), mask.end());
+  DeleteObject(ii.hbmColor);
+  DeleteObject(ii.hbmMask);
+  DestroyIcon(icon);
   return px;
 }
 
@@ -332,4 +346,62 @@ TEST_F(AlphaImageListTest, IcoDirectoriesThatClaimWhatTheImagesDoNotHoldAreReadS
   EXPECT_TRUE(IcoSquareSizes(many).empty());
   // A PNG item has one picture: other sizes are made from it, whatever they are.
   EXPECT_EQ(IconPixels(Built(gold, ifPNG)->GetIconOfSize(0, 24)).size(), 24u * 24u);
+}
+
+// Until something needs the list handle the images are kept as given and the icons are made
+// from their pixels: they must be what the common controls' own list hands back, colour and
+// mask, for every alpha (the mask threshold), for files without alpha and with a background.
+TEST_F(AlphaImageListTest, IconsBeforeTheHandleAreWhatTheCommonControlsListGives) {
+  std::vector<Bytes> rows(16);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) rows[y].insert(rows[y].end(), {std::uint8_t(x * 16), std::uint8_t(y * 16), 200, std::uint8_t(y * 16 + x)});
+  const Bytes everyAlpha = pngtest::Png({pngtest::IHDR(16, 16, 8, 6), pngtest::Chunk("IDAT", pngtest::Zlib(pngtest::Rows(rows))), pngtest::IEND()});
+  const Bytes starIco = Asset("star_gold.ico");
+  struct Case { const Bytes* file; TsImageFormat format; TColor background; };
+  const Case cases[] = {{&gold, ifPNG, clNone}, {&everyAlpha, ifPNG, clNone}, {&starIco, ifICO, clNone},
+                        {&everyAlpha, ifPNG, 0x0000FF}};
+  for (const Case& c : cases) {
+    TsAlphaImageList* list = Built(*c.file, c.format);
+    if (c.background != clNone) list->SetBkColor(static_cast<int>(c.background));
+    ASSERT_EQ(list->Count(), 1);
+    EXPECT_FALSE(list->ListMade());
+    // The reference: the same icon through a list of the common controls.
+    TIconHandle source;
+    if (c.format == ifPNG) {
+      TPNGGraphic png;
+      Decode(*c.file, png);
+      source.Reset(png.MakeIcon(false));
+    } else {
+      source.Reset(CreateIconFromICO(*c.file, 16, 16));
+    }
+    HIMAGELIST reference = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4);
+    ImageList_SetBkColor(reference, c.background == clNone ? CLR_NONE : ColorToRGB(c.background));
+    ASSERT_EQ(ImageList_ReplaceIcon(reference, -1, source.Get()), 0);
+    for (UINT flags : {UINT(ILD_NORMAL), UINT(ILD_TRANSPARENT)}) {
+      SCOPED_TRACE(testing::Message() << "case " << (&c - cases) << " flags " << flags);
+      const std::vector<std::uint32_t> want = IconColourAndMask(ImageList_GetIcon(reference, 0, flags));
+      ASSERT_FALSE(want.empty());
+      EXPECT_EQ(IconColourAndMask(list->GetIcon(0, flags)), want);
+    }
+    // Only a background shown under the image needs the list itself.
+    EXPECT_EQ(list->ListMade(), c.background != clNone);
+    ASSERT_NE(list->Handle(), nullptr);
+    EXPECT_EQ(list->Count(), 1);
+    EXPECT_EQ(IconColourAndMask(list->GetIcon(0, ILD_TRANSPARENT)),
+              IconColourAndMask(ImageList_GetIcon(reference, 0, ILD_TRANSPARENT)));
+    ImageList_Destroy(reference);
+  }
+}
+
+// A file without alpha hands its mask to the list: such images go through the list itself.
+TEST_F(AlphaImageListTest, ImagesWithoutAlphaAreTakenFromTheListItself) {
+  TsAlphaImageList* list = Built(RgbPng(), ifPNG);
+  TPNGGraphic png;
+  Decode(RgbPng(), png);
+  TIconHandle source(png.MakeIcon(false));
+  HIMAGELIST reference = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4);
+  ImageList_SetBkColor(reference, CLR_NONE);
+  ImageList_ReplaceIcon(reference, -1, source.Get());
+  EXPECT_EQ(IconColourAndMask(list->GetIcon(0)), IconColourAndMask(ImageList_GetIcon(reference, 0, ILD_TRANSPARENT)));
+  ImageList_Destroy(reference);
 }
