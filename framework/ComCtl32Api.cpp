@@ -4,12 +4,6 @@ namespace evesk {
 
 namespace {
 
-template <class F>
-bool Find(HMODULE module, const char* name, F& function) {
-  function = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-  return function != nullptr;
-}
-
 std::shared_ptr<const TComCtl32Api>& Kept() {
   static std::shared_ptr<const TComCtl32Api> kept;
   return kept;
@@ -23,19 +17,21 @@ std::shared_ptr<const TComCtl32Api> TComCtl32Api::Load() {
   auto api = std::make_shared<TComCtl32Api>();
   api->FModule = TModuleHandle(LoadLibraryA("comctl32.dll"));
   const HMODULE m = api->FModule.Get();
-  if (!m || !Find(m, "InitCommonControlsEx", api->InitCommonControlsEx) ||
-      !Find(m, "ImageList_Create", api->ImageList_Create) || !Find(m, "ImageList_Destroy", api->ImageList_Destroy) ||
-      !Find(m, "ImageList_Duplicate", api->ImageList_Duplicate) ||
-      !Find(m, "ImageList_GetImageCount", api->ImageList_GetImageCount) ||
-      !Find(m, "ImageList_SetIconSize", api->ImageList_SetIconSize) ||
-      !Find(m, "ImageList_GetIconSize", api->ImageList_GetIconSize) ||
-      !Find(m, "ImageList_SetBkColor", api->ImageList_SetBkColor) ||
-      !Find(m, "ImageList_GetBkColor", api->ImageList_GetBkColor) ||
-      !Find(m, "ImageList_ReplaceIcon", api->ImageList_ReplaceIcon) ||
-      !Find(m, "ImageList_GetIcon", api->ImageList_GetIcon) || !Find(m, "ImageList_Remove", api->ImageList_Remove) ||
-      !Find(m, "ImageList_Draw", api->ImageList_Draw))
+  if (!m || !FindProc(m, "InitCommonControlsEx", api->InitCommonControlsEx) ||
+      !FindProc(m, "ImageList_Create", api->ImageList_Create) ||
+      !FindProc(m, "ImageList_Destroy", api->ImageList_Destroy) ||
+      !FindProc(m, "ImageList_Duplicate", api->ImageList_Duplicate) ||
+      !FindProc(m, "ImageList_GetImageCount", api->ImageList_GetImageCount) ||
+      !FindProc(m, "ImageList_SetIconSize", api->ImageList_SetIconSize) ||
+      !FindProc(m, "ImageList_GetIconSize", api->ImageList_GetIconSize) ||
+      !FindProc(m, "ImageList_SetBkColor", api->ImageList_SetBkColor) ||
+      !FindProc(m, "ImageList_GetBkColor", api->ImageList_GetBkColor) ||
+      !FindProc(m, "ImageList_ReplaceIcon", api->ImageList_ReplaceIcon) ||
+      !FindProc(m, "ImageList_GetIcon", api->ImageList_GetIcon) ||
+      !FindProc(m, "ImageList_Remove", api->ImageList_Remove) ||
+      !FindProc(m, "ImageList_Draw", api->ImageList_Draw))
     return nullptr;
-  Find(m, "DllGetVersion", api->DllGetVersion);
+  FindProc(m, "DllGetVersion", api->DllGetVersion);
   kept = std::move(api);
   return kept;
 }

@@ -86,6 +86,13 @@ using TIconHandle = THandle<TIconTraits>;
 using TMemoryDC = THandle<TMemoryDCTraits>;
 using TMenuHandle = THandle<TMenuTraits>;
 
+// Looks up a function of a library loaded at run time into FUNCTION; false when it is missing.
+template <class F>
+bool FindProc(HMODULE module, const char* name, F& function) {
+  function = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+  return function != nullptr;
+}
+
 // A device context to measure text in, or to read a bitmap's pixels with: a memory context
 // compatible with the screen, one per thread and kept. Taking and giving back the screen's own
 // context is a round trip to the window server each time under Wine. Whoever selects into it

@@ -137,7 +137,7 @@ HICON TCustomImageList::GetIcon(int index, UINT flags) {
     // Drawn plainly onto nothing, the list gives back the image as it holds it; a background
     // colour, a blend or the mask alone needs the list itself.
     const bool plain = flags == ILD_TRANSPARENT || (flags == ILD_NORMAL && FListBk == CLR_NONE);
-    if (plain && !FKept[index].Pixels.empty()) return IconFromListPixels(FKept[index].Pixels, FWidth, FHeight);
+    if (plain && !FKept[index].Pixels.empty()) return IconFromPixels(FKept[index].Pixels, FWidth, FHeight, true);
     if (!Handle()) return nullptr;
   }
   return FApi->ImageList_GetIcon(FHandle, index, flags);
@@ -202,7 +202,7 @@ std::vector<std::uint32_t> ListPixelsOfIcon(HICON icon, int width, int height) {
   return pixels;
 }
 
-HICON IconFromListPixels(const std::vector<std::uint32_t>& pixels, int width, int height) {
+HICON IconFromPixels(const std::vector<std::uint32_t>& pixels, int width, int height, bool maskFromAlpha) {
   if (width <= 0 || height <= 0 || pixels.size() != static_cast<std::size_t>(width) * height) return nullptr;
   TBitmap colour;
   if (!colour.SetSize(width, height, TPixelFormat::pf32bit) || !colour.Handle()) return nullptr;
@@ -213,7 +213,8 @@ HICON IconFromListPixels(const std::vector<std::uint32_t>& pixels, int width, in
     const std::uint32_t* row = &pixels[static_cast<std::size_t>(y) * width];
     std::memcpy(colour.ScanLine(y), row, static_cast<std::size_t>(width) * 4);
     for (int x = 0; x < width; ++x)
-      if (MaskedByAlpha(row[x])) maskBits[y * stride + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+      if (maskFromAlpha && MaskedByAlpha(row[x]))
+        maskBits[y * stride + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
   }
   TGdiObject mask(CreateBitmap(width, height, 1, 1, maskBits.data()));
   if (!mask.Get()) return nullptr;

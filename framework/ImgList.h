@@ -113,11 +113,12 @@ std::vector<std::uint32_t> ReadPixels32(HBITMAP bitmap, int& width, int& height)
 
 // What a 32-bit masked list of width x height hands back of ICON: its colour pixels unchanged,
 // when the icon is of that size, has 32-bit colour with alpha and its mask is clear or already
-// what the list makes of the alpha (see IconFromListPixels). Empty otherwise.
+// what the list makes of the alpha (see IconFromPixels). Empty otherwise.
 std::vector<std::uint32_t> ListPixelsOfIcon(HICON icon, int width, int height);
-// The icon the list hands back for such pixels: the same colour, and a mask that is set where the
-// alpha is at most 25 (a tenth), as the common controls make it for images with alpha.
-HICON IconFromListPixels(const std::vector<std::uint32_t>& pixels, int width, int height);
+// An icon of 32-bit top-down pixels. With MASK_FROM_ALPHA its mask is set where the alpha is at
+// most 25 (a tenth), as the common controls make it for images with alpha: the icon a list hands
+// back for such pixels. Without, the mask stays clear and the alpha alone decides.
+HICON IconFromPixels(const std::vector<std::uint32_t>& pixels, int width, int height, bool maskFromAlpha);
 
 void RegisterImageListClasses();
 

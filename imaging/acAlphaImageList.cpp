@@ -42,22 +42,6 @@ int IconWidth(HICON icon) {
   return GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bm, &bm) ? bm.bmWidth : 0;
 }
 
-// An icon of 32-bit top-down pixels whose alpha decides the transparency (the mask stays clear).
-HICON IconFromPixels(const std::vector<std::uint32_t>& pixels, int width, int height) {
-  TBitmap colour;
-  if (!colour.SetSize(width, height, TPixelFormat::pf32bit) || !colour.Handle()) return nullptr;
-  for (int y = 0; y < height; ++y)
-    std::memcpy(colour.ScanLine(y), &pixels[static_cast<std::size_t>(y) * width], static_cast<std::size_t>(width) * 4);
-  const std::vector<std::uint8_t> clear(static_cast<std::size_t>((width + 15) / 16 * 2) * height, 0);
-  TGdiObject mask(CreateBitmap(width, height, 1, 1, clear.data()));
-  if (!mask.Get()) return nullptr;
-  ICONINFO info{};
-  info.fIcon = TRUE;
-  info.hbmColor = static_cast<HBITMAP>(colour.Handle());
-  info.hbmMask = static_cast<HBITMAP>(mask.Get());
-  return CreateIconIndirect(&info);
-}
-
 TColor FromColorRef(COLORREF c) {
   if (c == CLR_NONE) return clNone;
   if (c == CLR_DEFAULT) return clDefault;
@@ -457,7 +441,7 @@ HICON ResizeIcon(HICON source, int size) {
       if (mask.size() != pixels.size() || (mask[i] & 0xFFFFFF) == 0) pixels[i] |= 0xFF000000u;
   }
   const std::vector<std::uint32_t> resized = ResizeArea(pixels, w, h, size, size);
-  return resized.empty() ? nullptr : IconFromPixels(resized, size, size);
+  return resized.empty() ? nullptr : IconFromPixels(resized, size, size, false);
 }
 
 void RegisterAlphaImageList() { TClassRegistry::Register(TsAlphaImageList::StaticClassInfo()); }

@@ -2,16 +2,6 @@
 
 namespace evesk {
 
-namespace {
-
-template <class F>
-bool Find(HMODULE module, const char* name, F& function) {
-  function = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-  return function != nullptr;
-}
-
-}  // namespace
-
 std::shared_ptr<const TWinInetApi> TWinInetApi::Load(DWORD& error) {
   // Kept once loaded: a program that checks again (a retry, the next check) pays only once.
   static std::shared_ptr<const TWinInetApi> loaded;
@@ -20,10 +10,13 @@ std::shared_ptr<const TWinInetApi> TWinInetApi::Load(DWORD& error) {
   auto api = std::make_shared<TWinInetApi>();
   api->FModule = TModuleHandle(LoadLibraryA("wininet.dll"));
   const HMODULE m = api->FModule.Get();
-  if (!m || !Find(m, "InternetOpenA", api->InternetOpenA) || !Find(m, "InternetConnectA", api->InternetConnectA) ||
-      !Find(m, "InternetSetOptionA", api->InternetSetOptionA) || !Find(m, "InternetReadFile", api->InternetReadFile) ||
-      !Find(m, "InternetCloseHandle", api->InternetCloseHandle) || !Find(m, "HttpOpenRequestA", api->HttpOpenRequestA) ||
-      !Find(m, "HttpSendRequestA", api->HttpSendRequestA) || !Find(m, "HttpQueryInfoA", api->HttpQueryInfoA)) {
+  if (!m || !FindProc(m, "InternetOpenA", api->InternetOpenA) ||
+      !FindProc(m, "InternetConnectA", api->InternetConnectA) ||
+      !FindProc(m, "InternetSetOptionA", api->InternetSetOptionA) ||
+      !FindProc(m, "InternetReadFile", api->InternetReadFile) ||
+      !FindProc(m, "InternetCloseHandle", api->InternetCloseHandle) ||
+      !FindProc(m, "HttpOpenRequestA", api->HttpOpenRequestA) ||
+      !FindProc(m, "HttpSendRequestA", api->HttpSendRequestA) || !FindProc(m, "HttpQueryInfoA", api->HttpQueryInfoA)) {
     error = GetLastError();
     if (error == 0) error = ERROR_PROC_NOT_FOUND;
     return nullptr;  // not kept: a later request tries again
