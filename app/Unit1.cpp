@@ -61,6 +61,8 @@ void TMainForm::Loaded() {
     name += std::to_string(i + 1);
     FCategories[i] = Find<TsCheckBox>(name.c_str());
   }
+  // Enter anywhere in the window presses OK; its look stays the skin's plain one until focused.
+  SetDefaultButton(Find<TsButton>("sButton1"));
   sWebLabel1 = Find<TsWebLabel>("sWebLabel1");
   sWebLabel2 = Find<TsWebLabel>("sWebLabel2");
   Edit1 = Find<TEdit>("Edit1");

@@ -70,8 +70,13 @@ bool TApplication::ProcessMessage(MSG& msg) {
     FTerminated = true;
     return true;
   }
+  if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) FLastInputKeyboard = true;
+  else if (msg.message == WM_LBUTTONDOWN || msg.message == WM_RBUTTONDOWN || msg.message == WM_NCLBUTTONDOWN)
+    FLastInputKeyboard = false;
   HWND active = GetActiveWindow();
-  if (!(active && dynamic_cast<TForm*>(TWinControl::FromHandle(active)) && IsDialogMessageA(active, &msg))) {
+  auto* form = active ? dynamic_cast<TForm*>(TWinControl::FromHandle(active)) : nullptr;
+  if (form && form->DialogKey(msg)) return true;
+  if (!(form && IsDialogMessageA(active, &msg))) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }

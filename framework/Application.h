@@ -59,6 +59,12 @@ class TApplication : public TComponent {
   // Plain message box captioned with the application title.
   int MessageBox(const std::string& text, const std::string& caption, UINT flags);
 
+  // Whether the reader's last input to the program was a key (a window then shows its focus
+  // marks at once) or the mouse. Input that reaches us other than through the queue (the tray
+  // icon's callbacks) is told here.
+  bool LastInputWasKeyboard() const { return FLastInputKeyboard; }
+  void NoteInput(bool keyboard) { FLastInputKeyboard = keyboard; }
+
  private:
   void InitForm(TForm* form);
   static LRESULT CALLBACK StaticWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -68,6 +74,7 @@ class TApplication : public TComponent {
   HWND FHandle = nullptr;
   TForm* FMainForm = nullptr;
   bool FTerminated = false;
+  bool FLastInputKeyboard = false;
   void WndProc(TMessage& msg);
   TWndProcChain FWindowProc{[this](TMessage& m) { WndProc(m); }};
   std::vector<std::pair<int, TWndProcLink>> FHooks;

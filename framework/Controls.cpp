@@ -738,6 +738,11 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CAPTURECHANGED:
       if (reinterpret_cast<HWND>(lp) != FHandle) FCaptureControl = nullptr;
       break;
+    case WM_SETFOCUS:
+      // The form gives the focus back here when it is shown or activated again: hiding a window
+      // takes the focus away before the window hears that it is inactive.
+      if (TForm* form = ParentForm()) form->NoteFocus(this);
+      break;
     case WM_KEYDOWN:
     case WM_KEYUP:
       if (!KeyEvent(msg, wp)) return 0;  // the handler took the key

@@ -99,12 +99,8 @@ void TMessageForm::Build(const std::string& text, TMsgDlgType type, TMsgDlgButto
 
 void TMessageForm::CreateWnd() {
   TForm::CreateWnd();
-  // Focus and the default-push look go to the default button.
-  for (int i = 0; i < ControlCount(); ++i)
-    if (auto* b = dynamic_cast<TDialogButton*>(Controls(i)); b && b->Kind == FDefault) {
-      SendMessageA(FHandle, DM_SETDEFID, GetDlgCtrlID(b->Handle()), 0);
-      PostMessageA(FHandle, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(b->Handle()), TRUE);
-    }
+  // The default button has the focus when the dialog appears.
+  FActiveControl = TForm::DefaultButton();
 }
 
 LRESULT TMessageForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {

@@ -154,6 +154,7 @@ void TForm::SetVisible(bool visible) {
     if (FPosition == poScreenCenter || FPosition == poDesktopCenter) CenterOnScreen();
   }
   EVESK_START_MARK("form placed");
+  InitFocusCues();
   ShowWindow(FHandle, IsIconic(FHandle) ? SW_RESTORE : SW_SHOW);
   EVESK_START_MARK("ShowWindow done");
   SetForegroundWindow(FHandle);
@@ -205,6 +206,68 @@ void TForm::SetActiveControl(TWinControl* control) {
 
 void TForm::ForgetControl(TWinControl* control) {
   if (FActiveControl == control) FActiveControl = nullptr;
+  if (FDefaultButton == control) FDefaultButton = nullptr;
+}
+
+TButton* TForm::DefaultButton() const {
+  if (FDefaultButton) return FDefaultButton;
+  for (int i = 0; i < ControlCount(); ++i)
+    if (auto* b = dynamic_cast<TButton*>(Controls(i)); b && b->Default()) return b;
+  return nullptr;
+}
+
+namespace {
+// Its own window is shown and enabled (the form may still be on its way to the screen).
+bool Usable(TWinControl* c) {
+  return c && c->HandleAllocated() && (GetWindowLongA(c->Handle(), GWL_STYLE) & (WS_VISIBLE | WS_DISABLED)) == WS_VISIBLE;
+}
+}  // namespace
+
+bool TForm::DialogKey(const MSG& msg) {
+  if (!FHandle || (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN)) return false;
+  switch (msg.wParam) {
+    case VK_TAB: case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN:
+      ShowFocusCues();
+      return false;
+    case VK_RETURN:
+      break;
+    default:
+      return false;
+  }
+  if (msg.message != WM_KEYDOWN) return false;
+  HWND focus = GetFocus();
+  if (focus && focus != FHandle && IsChild(FHandle, focus)) {
+    MSG copy = msg;
+    if (SendMessageA(focus, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&copy)) &
+        (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE))
+      return false;
+  }
+  // A key held down repeats: one Enter makes one press.
+  if (msg.lParam & (1 << 30)) return true;
+  TButton* target = dynamic_cast<TButton*>(focus ? TWinControl::FromHandle(focus) : nullptr);
+  if (!target || !IsChild(FHandle, focus)) target = DefaultButton();
+  if (!Usable(target)) return false;
+  GuardEvent([target] { target->Click(); });
+  return true;
+}
+
+void TForm::InitFocusCues() {
+  BOOL always = FALSE;
+  SystemParametersInfoA(SPI_GETKEYBOARDCUES, 0, &always, 0);
+  const bool show = always || (Application && Application->LastInputWasKeyboard());
+  SendMessageA(FHandle, WM_CHANGEUISTATE, MAKEWPARAM(show ? UIS_CLEAR : UIS_SET, UISF_HIDEFOCUS), 0);
+}
+
+void TForm::ShowFocusCues() {
+  if (SendMessageA(FHandle, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)
+    SendMessageA(FHandle, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+}
+
+void TForm::FocusOnActivate() {
+  // The control that had the focus last, else the first tab stop: never the form itself, which
+  // no key would reach.
+  HWND target = Usable(FActiveControl) ? FActiveControl->Handle() : GetNextDlgTabItem(FHandle, nullptr, FALSE);
+  ::SetFocus(target && IsChild(FHandle, target) ? target : FHandle);
 }
 
 LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
@@ -215,12 +278,18 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         HWND focus = GetFocus();
         if (focus && IsChild(FHandle, focus))
           if (TWinControl* c = TWinControl::FromHandle(focus)) FActiveControl = c;
-      } else if (FActiveControl && FActiveControl->HandleAllocated() &&
-                 IsWindowEnabled(FActiveControl->Handle()) && IsWindowVisible(FActiveControl->Handle())) {
-        ::SetFocus(FActiveControl->Handle());
+      } else if (!HIWORD(wp)) {  // not while minimised
+        FocusOnActivate();
         return 0;
       }
       break;
+    case WM_UPDATEUISTATE: {
+      // The focused control's look depends on whether focus marks are shown.
+      const LRESULT r = TWinControl::WndProc(msg, wp, lp);
+      HWND focus = FocusedWindow();
+      if ((HIWORD(wp) & UISF_HIDEFOCUS) && focus && IsChild(FHandle, focus)) InvalidateRect(focus, nullptr, FALSE);
+      return r;
+    }
     case WM_CLOSE:
       Close();
       return 0;

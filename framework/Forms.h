@@ -55,9 +55,20 @@ class TForm : public TWinControl {
   // is neither raised nor activated by it.
   TWinControl* ActiveControl() const { return FActiveControl; }
   void SetActiveControl(TWinControl* control);
+  // A control of the form got the focus: it gets it back when the form is active again.
+  void NoteFocus(TWinControl* control) { FActiveControl = control; }
   // A control going away is forgotten as the active control.
   void ForgetControl(TWinControl* control);
   bool IsActive();
+
+  // The button Enter presses when the focused control is no button and does not take Enter
+  // itself: the one named here, else a button of the form marked Default.
+  TButton* DefaultButton() const;
+  void SetDefaultButton(TButton* button) { FDefaultButton = button; }
+  // Keys the form answers before its controls do (the message loop asks it for every key):
+  // Enter presses the focused or the default button, and the keys that move the focus show the
+  // focus marks. True when the key was used up.
+  bool DialogKey(const MSG& msg);
 
   const std::map<std::string, std::any>* MethodTable() const override { return &FMethods; }
 
@@ -87,6 +98,13 @@ class TForm : public TWinControl {
   bool FInModal = false;
   std::map<std::string, std::any> FMethods;
   TWinControl* FActiveControl = nullptr;
+  TButton* FDefaultButton = nullptr;
+
+ private:
+  // Focus marks shown at once when the window was reached by keyboard, else after a key.
+  void InitFocusCues();
+  void ShowFocusCues();
+  void FocusOnActivate();
 };
 
 // The text of the description resource of a form class (RCDATA named after the class).

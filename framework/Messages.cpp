@@ -87,6 +87,13 @@ void NoteFocusMessage(HWND wnd, UINT msg) {
   }
 }
 
+bool FocusCuesShown(HWND wnd) {
+  HWND root = wnd ? GetAncestor(wnd, GA_ROOT) : nullptr;
+  return root && !(SendMessageA(root, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+}
+
+bool FocusShown(HWND wnd) { return wnd && FocusedWindow() == wnd && FocusCuesShown(wnd); }
+
 // ---- subclassing of any window ----
 
 namespace {

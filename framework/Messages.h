@@ -121,6 +121,11 @@ bool CallPreviousWindowProc(HWND wnd, TMessage& msg);
 HWND FocusedWindow();
 // Our window procedures pass every message here first.
 void NoteFocusMessage(HWND wnd, UINT msg);
+// Whether the top-level window of WND shows focus marks: Windows hides them after mouse input
+// until the reader uses the keyboard (the window's UI state).
+bool FocusCuesShown(HWND wnd);
+// WND has the focus and its window shows focus marks: the focused look of a control.
+bool FocusShown(HWND wnd);
 
 // Runs a handler of an event and shows what it lets escape, so that a message procedure never
 // throws into the system.

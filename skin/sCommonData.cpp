@@ -234,7 +234,8 @@ void TsCommonData::PrepareCache() {
 int TsCommonData::ControlState() const {
   if (!FOwnerControl || !FOwnerControl->Visible() || !FOwnerControl->Enabled()) return 0;
   HWND w = Window();
-  if (Focused || (w && FocusedWindow() == w)) return 1;
+  // Focus shows only while the window shows focus marks (after keyboard use).
+  if ((Focused || (w && FocusedWindow() == w)) && (!w || FocusCuesShown(w))) return 1;
   return MouseAbove && !NoMouseTracking(CtrlKind) ? 1 : 0;
 }
 
@@ -492,7 +493,7 @@ TsCacheKey TsCommonData::CurrentKey() const {
   key.State = client.CacheState(*this);
   key.SkinIndex = SkinIndex;
   HWND w = Window();
-  key.Focused = Focused || (w && FocusedWindow() == w);
+  key.Focused = (Focused || (w && FocusedWindow() == w)) && (!w || FocusCuesShown(w));
   key.Enabled = !FOwnerControl || FOwnerControl->Enabled();
   key.Look = client.CacheLook();
   return key;

@@ -468,7 +468,7 @@ int TacBtnWnd::State() const {
   if (!IsWindowEnabled(Window)) return 0;
   const LRESULT s = SendMessageA(Window, BM_GETSTATE, 0, 0);
   if (s & BST_PUSHED) return 2;
-  return FMouseAbove || FocusedWindow() == Window ? 1 : 0;
+  return FMouseAbove || FocusShown(Window) ? 1 : 0;
 }
 
 void TacBtnWnd::WndProc(TMessage& m) {
@@ -511,7 +511,7 @@ void TacBtnWnd::PaintClient(TBitmap& bmp) {
   const bool noAccel = (SendMessageA(Window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL) != 0;
   if (noAccel) format |= DT_HIDEPREFIX;
   WriteInFont(bmp, Window, Caption, enabled, Manager, state > 0, SectionIndex(), format, r);
-  if (FocusedWindow() == Window && !(SendMessageA(Window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
+  if (FocusShown(Window)) {
     TBitmapDC dc(bmp);
     RECT focus{4, 4, bmp.Width() - 4, bmp.Height() - 4};
     DrawFocusRect(dc.Handle(), &focus);
@@ -550,7 +550,7 @@ void TacCheckBoxWnd::PaintClient(TBitmap& bmp) {
   UINT format = (style & BS_MULTILINE) ? DT_WORDBREAK | DT_VCENTER : DT_SINGLELINE | DT_VCENTER;
   if (SendMessageA(Window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL) format |= DT_HIDEPREFIX;
   WriteInFont(bmp, Window, Caption, enabled, Manager, state > 0, SectionIndex(), format, r);
-  if (FocusedWindow() == Window && !Caption.empty()) {
+  if (FocusShown(Window) && !Caption.empty()) {
     TBitmapDC dc(bmp);
     const SIZE t = TextSize(Window, Caption);
     RECT focus{r.left - 1, (bmp.Height() - t.cy) / 2 - 1, std::min<LONG>(r.left + t.cx + 1, bmp.Width()),
@@ -610,7 +610,7 @@ void TacEditWnd::PaintFrame() {
   if (!bmp.SetSize(w, h, TPixelFormat::pf24bit)) return;
   const TCacheInfo parent = ParentBackground();
   CopyParent(bmp, BoundsOf(bmp), parent);
-  const int state = IsWindowEnabled(Window) && (FocusedWindow() == Window || FMouseAbove) ? 1 : 0;
+  const int state = IsWindowEnabled(Window) && (FocusShown(Window) || FMouseAbove) ? 1 : 0;
   PaintItem(*Tables(), SectionIndex(), SkinData->SkinSection(), parent, SkinData->Texture, SkinData->HotTexture, bmp,
             TacPoint{}, BoundsOf(bmp), state, true);
   TWindowDC dc(Window, TWindowDC::Whole);

@@ -170,7 +170,7 @@ void TsButton::PaintContent(TBitmap& cache, int state) {
                      DT_CENTER | DT_EXPANDTABS | (FWordWrap ? DT_WORDBREAK : 0), caption);
   }
   GdiFlush();
-  if (Enabled() && FocusedWindow() == FHandle && !Caption().empty() && FSkinData.Section()->ShowFocus && FShowFocus) {
+  if (Enabled() && FocusShown(FHandle) && !Caption().empty() && FSkinData.Section()->ShowFocus && FShowFocus) {
     RECT f = caption;
     InflateRect(&f, FFocusMargin, FFocusMargin);
     DrawFocusFrame(cache, TRect{f.left, f.top, f.right, f.bottom});

@@ -268,7 +268,7 @@ void TsCheckBox::PaintContent(TBitmap& cache, bool hot) {
                        FWordWrap ? DT_WORDBREAK | DT_CENTER : DT_SINGLELINE, r);
     }
     GdiFlush();
-    if (FShowFocus && HandleAllocated() && FocusedWindow() == FHandle) {
+    if (FShowFocus && HandleAllocated() && FocusShown(FHandle)) {
       if (!FWordWrap) --r.bottom;
       ++r.top;
       InflateRect(&r, 1, 1);

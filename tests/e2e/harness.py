@@ -668,6 +668,11 @@ class WineSession:
             elif part:
                 self._xdotool("type", "--delay", "40", "--", part)
 
+    def focus(self, window: Window | int | str) -> tuple[str, str]:
+        """The focused and the active window of WINDOW's thread, as handles ("0x0" for none)."""
+        focused, active = self.inspect("focus", self._window_arg(window))[0].split("\t")
+        return focused, active
+
     def send_chars(self, window: Window | Child | int | str, text: str) -> None:
         """Delivers TEXT to a window as WM_CHAR messages (any text; the window's code page
         conversion applies as for typed characters)."""

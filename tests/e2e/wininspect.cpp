@@ -8,6 +8,7 @@
 //   wininspect chars WINDOW TEXT     posts TEXT to WINDOW as WM_CHAR messages, in order
 //   wininspect foreground WINDOW     brings WINDOW to the front
 //   wininspect active                the foreground window's handle
+//   wininspect focus WINDOW          the focused and the active window of WINDOW's thread
 //   wininspect frames L T W H N MS [X Y]  N captures of a desktop rectangle, MS apart, after
 //                                    putting the pointer at X, Y when given; one line each:
 //                                    milliseconds since the first, then the RGB bytes in hex
@@ -479,6 +480,13 @@ int OnWindow(const std::wstring& command, int argc, wchar_t** argv) {
   if (command == L"hittest") return HitRow(hwnd, argc, argv);
   if (command == L"region") return argc == 3 ? Region(hwnd) : Usage();
   if (command == L"foreground") return argc == 3 ? (SetForegroundWindow(hwnd) ? 0 : 1) : Usage();
+  if (command == L"focus") {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (argc != 3 || !GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info)) return argc != 3 ? Usage() : 1;
+    std::printf("%s\t%s\n", HandleText(info.hwndFocus).c_str(), HandleText(info.hwndActive).c_str());
+    return 0;
+  }
   // chars: posted, not sent, so they queue behind earlier input like typed characters do.
   if (argc != 4) return Usage();
   for (const wchar_t* c = argv[3]; *c; ++c) {
@@ -516,7 +524,7 @@ int wmain(int argc, wchar_t** argv) {
   } else if (command == L"textwatch") {
     rc = WatchTexts(argc, argv);
   } else if (command == L"children" || command == L"chars" || command == L"checks" || command == L"hitgrid" ||
-             command == L"hittest" || command == L"region" || command == L"foreground") {
+             command == L"hittest" || command == L"region" || command == L"foreground" || command == L"focus") {
     rc = OnWindow(command, argc, argv);
   } else {
     return Usage();
