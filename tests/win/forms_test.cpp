@@ -326,3 +326,72 @@ TEST_F(AppFixture, TheFocusOurWindowsHearOfIsTheSystemsAtEveryStep) {
   EXPECT_EQ(FocusedWindow(), nullptr);
   DestroyWindow(raw);
 }
+
+TEST_F(AppFixture, AShownFormFocusesItsFirstStopOrTheLastFocusedAndEnterPressesTheRightButton) {
+  TTestForm form(&app);
+  ReadComponentRoot(form,
+                    "object F: TTestForm\n  ClientWidth = 200\n  ClientHeight = 120\n"
+                    "  object A: TButton\n    Left = 3\n    Top = 4\n    Width = 50\n    Height = 20\n  end\n"
+                    "  object C: TCheckBox\n    Left = 3\n    Top = 30\n    Width = 90\n    Height = 20\n  end\n"
+                    "  object W: TCheckBox\n    Left = 3\n    Top = 56\n    Width = 90\n    Height = 20\n  end\n"
+                    "  object B: TButton\n    Left = 3\n    Top = 84\n    Width = 50\n    Height = 20\n  end\nend\n");
+  auto* a = dynamic_cast<TButton*>(form.FindComponent("A"));
+  auto* b = dynamic_cast<TButton*>(form.FindComponent("B"));
+  auto* c = dynamic_cast<TWinControl*>(form.FindComponent("C"));
+  auto* w = dynamic_cast<TWinControl*>(form.FindComponent("W"));
+  int aClicks = 0, bClicks = 0;
+  a->OnClick = [&](TObject*) { ++aClicks; };
+  b->OnClick = [&](TObject*) { ++bClicks; };
+  form.SetDefaultButton(b);
+  // W stands for a control that takes Enter itself (a multi-line edit, a link).
+  TWndProcLink wants = w->ReplaceWindowProc([](TMessage& m, const TWndMethod& inherited) {
+    if (m.Msg == WM_GETDLGCODE) m.Result = DLGC_WANTALLKEYS;
+    else inherited(m);
+  });
+  form.Show();
+  ASSERT_TRUE(form.IsActive());
+  EXPECT_EQ(GetFocus(), a->Handle()) << "the first tab stop, not the form";
+
+  auto enter = [&](bool repeat) {
+    MSG m{form.Handle(), WM_KEYDOWN, VK_RETURN, 1 | (repeat ? 1 << 30 : 0), 0, {}};
+    return form.DialogKey(m);
+  };
+  EXPECT_TRUE(enter(false));
+  EXPECT_EQ(aClicks, 1) << "the focused button";
+  ::SetFocus(c->Handle());
+  EXPECT_TRUE(enter(false));
+  EXPECT_TRUE(enter(true));  // held down: no second press
+  EXPECT_EQ(bClicks, 1) << "the default button, once";
+  ::SetFocus(w->Handle());
+  EXPECT_FALSE(enter(false));
+  EXPECT_EQ(bClicks, 1) << "left to the control that wants it";
+  ::SetFocus(c->Handle());
+  b->SetEnabled(false);
+  EXPECT_FALSE(enter(false));
+  EXPECT_EQ(bClicks, 1) << "a disabled default button is not pressed";
+  b->SetEnabled(true);
+
+  // Hidden and shown again (hiding takes the focus away first): the focus comes back to C.
+  form.Hide();
+  form.Show();
+  EXPECT_EQ(GetFocus(), c->Handle());
+}
+
+TEST_F(AppFixture, FocusMarksHideAfterMouseInputAndShowAfterANavigationKey) {
+  TTestForm form(&app);
+  ReadComponentRoot(form,
+                    "object F: TTestForm\n  ClientWidth = 100\n  ClientHeight = 60\n"
+                    "  object A: TButton\n    Left = 3\n    Top = 4\n    Width = 50\n    Height = 20\n  end\nend\n");
+  app.NoteInput(false);
+  form.Show();
+  HWND a = dynamic_cast<TWinControl*>(form.FindComponent("A"))->Handle();
+  ASSERT_EQ(GetFocus(), a);
+  EXPECT_FALSE(FocusShown(a));
+  MSG tab{form.Handle(), WM_KEYDOWN, VK_TAB, 1, 0, {}};
+  EXPECT_FALSE(form.DialogKey(tab)) << "Tab itself is left to the dialog manager";
+  EXPECT_TRUE(FocusShown(a));
+  form.Hide();
+  app.NoteInput(true);
+  form.Show();
+  EXPECT_TRUE(FocusShown(a)) << "reached by keyboard: marks at once";
+}

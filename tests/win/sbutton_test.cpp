@@ -40,6 +40,7 @@ class SButtonTest : public ::testing::Test {
     other->SetBounds(150, 40, 78, 33);
     manager = topaz::NewManager(form);
     ASSERT_EQ(manager->SkinInfo(), "6.14");
+    app.NoteInput(true);  // as after keyboard use: a focused control shows it
     form->Show();
     RedrawWindow(form->Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     winpump::PumpFor(50);

@@ -83,6 +83,7 @@ class SkinChecksTest : public ::testing::Test {
     form->Handle();
     manager = topaz::NewManager(form);
     ASSERT_EQ(manager->SkinInfo(), "6.14");
+    app.NoteInput(true);  // as after keyboard use: a focused control shows it
     form->Show();
     Settle();
   }
