@@ -36,6 +36,9 @@ bool ActivateRunningCopy(const char* windowClass, const char* title, DWORD timeo
 
 namespace {
 
+// How long a process start may take to reach the instance name (Wine under load: about a second).
+constexpr DWORD kStartingGrace = 3000;
+
 // Whether the copy that holds the instance object has ended: its owning thread is gone.
 bool Ended(HANDLE instance, DWORD waitMs) {
   const DWORD w = WaitForSingleObject(instance, waitMs);
@@ -48,7 +51,12 @@ bool Ended(HANDLE instance, DWORD waitMs) {
 
 bool EndRunningCopy(const char* instanceName, const char* windowClass, const char* title, DWORD timeoutMs) {
   TSingleInstance self(instanceName);
-  if (self.First()) return true;  // none runs, and one that starts now finds the name taken
+  if (self.First()) {
+    // None runs. A copy started at the same moment may still be on its way to the name: held a
+    // little longer, it finds the name taken and ends, before the installer replaces its file.
+    Sleep(kStartingGrace);
+    return true;
+  }
   if (!self.Handle()) return false;
   const DWORD start = GetTickCount();
   auto left = [&] {
