@@ -471,7 +471,9 @@ void THTTPGet::Watch(TObject*) {
   THTTPGetThread* thread = FThread;
   if (!thread) return;
   THTTPFailure verdict = THTTPFailure::hfNone;
-  if (GetTickCount() - FStarted >= FDeadline) {
+  if (thread->Terminated()) {
+    verdict = THTTPFailure::hfCancelled;  // a worker blocked in the platform would report it only later
+  } else if (GetTickCount() - FStarted >= FDeadline) {
     // A request that never reached the server (a stalled connection or handshake) is no
     // connection, worth another try later; a reply that does not end is the server's fault.
     verdict = thread->Sent ? THTTPFailure::hfReply : THTTPFailure::hfNoConnection;

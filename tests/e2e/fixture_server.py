@@ -94,7 +94,8 @@ class Reply:
     body_delay: float = 0.0
     raw: bytes | None = None
     # "lines": after the status line, header lines without end; "line": one header line without
-    # end. Bounded by FLOOD_SECONDS and FLOOD_BYTES, or until the client goes away.
+    # end; "body": a length of 2 GiB and a body without end. Bounded by FLOOD_SECONDS and
+    # FLOOD_BYTES, or until the client goes away.
     flood: str | None = None
 
     @classmethod
@@ -237,8 +238,9 @@ class _Handler(BaseHTTPRequestHandler):
         if reply.delay:
             time.sleep(reply.delay)
         if reply.flood:
-            self.wfile.write(b"HTTP/1.0 200 OK\r\n" + (b"X-Long: " if reply.flood == "line" else b""))
-            piece = b"a" * 65536 if reply.flood == "line" else (b"X-Filler: " + b"a" * 100 + b"\r\n") * 600
+            self.wfile.write(b"HTTP/1.0 200 OK\r\n" + {"line": b"X-Long: ", "lines": b"",
+                                                         "body": b"Content-Length: 2147483647\r\n\r\n"}[reply.flood])
+            piece = b"a" * 65536 if reply.flood != "lines" else (b"X-Filler: " + b"a" * 100 + b"\r\n") * 600
             end, sent = time.time() + FLOOD_SECONDS, 0
             self.connection.settimeout(5)
             try:

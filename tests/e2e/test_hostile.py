@@ -8,8 +8,10 @@ requests and keeps its memory near that of a plain check; the switches never cra
 """
 
 import shutil
+import socket
 import subprocess
 import sys
+import threading
 import time
 from pathlib import Path
 
@@ -23,6 +25,8 @@ from test_skin_fallback import pack, topaz_files  # noqa: E402
 RUN_VALUE = "e-vesk vizedu"
 # The getter's limit of redirects: the first request and this many more.
 MAX_REDIRECTS = 5
+# The getter's limit of one whole request, in seconds.
+DEADLINE = 120
 
 
 class HostileServerTest(ProgramCase):
@@ -76,14 +80,14 @@ class HostileServerTest(ProgramCase):
         self.assertEqual(self.wine.reg_get(SETTINGS, "verze"), STAMP)
         print(f"redirect loop: {len(self.server.requests)} requests, ended after {took:.1f} s", flush=True)
 
-    def test_endless_headers_end_the_check_with_memory_near_a_plain_one(self):
+    def test_endless_headers_or_body_end_the_check_with_memory_near_a_plain_one(self):
         # A plain check: the program stays in the tray with nothing to show.
         pid = self.logon_check()
         time.sleep(2)
         plain = self.peak_memory_kb(pid, lambda: True)
         self.program.kill()
         self.program.wait(10)
-        for flood in ("lines", "line"):
+        for flood in ("lines", "line", "body"):
             with self.subTest(flood=flood):
                 self.server.clear_requests()
                 self.server.default(Reply(flood=flood))
@@ -92,9 +96,38 @@ class HostileServerTest(ProgramCase):
                 peak = self.peak_memory_kb(pid, lambda: not self.program.running)
                 self.assertEqual(self.program.wait(150), 0)
                 took = time.time() - started
-                print(f"endless header {flood}: peak {peak} KB against {plain} KB plain, ended after {took:.1f} s",
+                print(f"endless {flood}: peak {peak} KB against {plain} KB plain, ended after {took:.1f} s",
                       flush=True)
                 self.assertLess(peak - plain, 16 * 1024)
+
+    def test_a_stalled_handshake_ends_at_the_deadline_and_the_logon_wait_tries_again(self):
+        # Accepts and never answers, not even the secure handshake.
+        listener = socket.socket()
+        listener.bind(("127.0.0.1", 0))
+        listener.listen(8)
+        self.addCleanup(listener.close)
+        accepted, held = [], []
+
+        def accept():
+            try:
+                while True:
+                    conn, _ = listener.accept()
+                    held.append(conn)
+                    accepted.append(time.time())
+            except OSError:
+                pass
+
+        threading.Thread(target=accept, daemon=True).start()
+        self.addCleanup(lambda: [c.close() for c in held])
+        self.wine.reg_set(SETTINGS, "server", f"https://127.0.0.1:{listener.getsockname()[1]}")
+        self.program = self.wine.launch(harness.config().exe, "-auto")
+        self.wine.wait_for(lambda: len(accepted) >= 2, DEADLINE + 60, what="a second try")
+        waited = accepted[1] - accepted[0]
+        print(f"stalled handshake: second try {waited:.1f} s after the first", flush=True)
+        # The deadline, then the logon wait's first pause of 15 s.
+        self.assertGreater(waited, DEADLINE + 10)
+        self.assertLess(waited, DEADLINE + 30)
+        self.assertTrue(self.program.running, "the logon wait goes on")
 
     def test_a_damaged_skin_lets_the_logon_check_go_out_first(self):
         skins = harness.config().prefix / "drive_c" / "Skins"
