@@ -21,14 +21,18 @@ std::string ProgramPath() {
 bool RemoveAutostartOf(const std::string& exePath) {
   TRegistry reg;
   if (!reg.OpenKey(kAutostartKey, false)) return false;
-  if (!AutostartStarts(reg.ReadString(kAutostartValue), exePath)) return false;
+  try {
+    if (!AutostartStarts(reg.ReadString(kAutostartValue), exePath)) return false;
+  } catch (const std::exception&) {
+    return false;  // not a text: nothing this program wrote, so it stays
+  }
   return reg.DeleteValue(kAutostartValue);
 }
 
 bool WriteAutostartOf(const std::string& exePath) {
-  TRegistry reg;
-  if (exePath.empty() || !reg.OpenKey(kAutostartKey, true)) return false;
   try {
+    TRegistry reg;
+    if (exePath.empty() || !reg.OpenKey(kAutostartKey, true)) return false;
     reg.WriteString(kAutostartValue, AutostartCommand(exePath));
   } catch (const std::exception&) {
     return false;  // a refused write leaves the reader's autostart as it was

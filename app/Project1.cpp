@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/Autostart.h"
+#include "app/HeldMessages.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
 #include "app/Unit1.h"
@@ -18,27 +19,39 @@ using namespace evesk;
 
 namespace {
 bool Switch(const char* name) { return __argc > 1 && std::string(__argv[1]) == name; }
+
+const char* const kInstanceName = "Local\\Dorlen e-VESK vizedu";
+
+// The installer's switches: "-konec" ends the running copy (an upgrade is about to replace
+// this file); "-odinstalace" also removes the reader's autostart value if it starts this file.
+// "-autostart" writes the autostart command of this file, as a ticked box and OK would: an
+// upgrade puts back the reader's choice after the older version's removal. The installer reads
+// the exit code, so whatever the registry holds ends in 0 or 1, never in a crash.
+int InstallerSwitch() {
+  try {
+    if (Switch("-autostart")) return WriteAutostartOf(ProgramPath()) ? 0 : 1;
+    const bool ended = EndRunningCopy(kInstanceName, "TMainForm", "Dorlen e-VESK vizedu", 10000);
+    if (Switch("-odinstalace")) RemoveAutostartOf(ProgramPath());
+    return ended ? 0 : 1;
+  } catch (...) {
+    return 1;
+  }
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  // The installer's switches: "-konec" ends the running copy (an upgrade is about to replace
-  // this file); "-odinstalace" also removes the reader's autostart value if it starts this file.
-  // "-autostart" writes the autostart command of this file, as a ticked box and OK would: an
-  // upgrade puts back the reader's choice after the older version's removal.
-  if (Switch("-autostart")) return WriteAutostartOf(ProgramPath()) ? 0 : 1;
-  if (Switch("-konec") || Switch("-odinstalace")) {
-    const bool ended = EndRunningCopy("TMainForm", "Dorlen e-VESK vizedu", 10000);
-    if (Switch("-odinstalace")) RemoveAutostartOf(ProgramPath());
-    return ended ? 0 : 1;
-  }
+  if (Switch("-autostart") || Switch("-konec") || Switch("-odinstalace")) return InstallerSwitch();
   // A second start of the reader's own hand brings the running copy forward; the logon
   // start ("-auto") has nothing to show and just ends.
-  TSingleInstance instance("Local\\Dorlen e-VESK vizedu");
+  TSingleInstance instance(kInstanceName);
   if (!instance.First()) {
     if (!Switch("-auto"))
       ActivateRunningCopy("TMainForm", "Dorlen e-VESK vizedu", 10000);
     return 0;
   }
+  // At logon the check comes first: a message about the skin waits for its reply.
+  if (Switch("-auto")) HoldSkinMessages();
   EVESK_START_MARK("WinMain");
   LocaliseDialogs();
   RegisterProgramClasses();

@@ -12,7 +12,7 @@ UINT EndRunningCopyMessage() {
   return message;
 }
 
-TSingleInstance::TSingleInstance(const std::string& name) : FMutex(CreateMutexA(nullptr, FALSE, name.c_str())) {
+TSingleInstance::TSingleInstance(const std::string& name) : FMutex(CreateMutexA(nullptr, TRUE, name.c_str())) {
   // Without a mutex (out of resources) the program runs rather than refusing to start.
   FFirst = !FMutex || GetLastError() != ERROR_ALREADY_EXISTS;
 }
@@ -34,21 +34,51 @@ bool ActivateRunningCopy(const char* windowClass, const char* title, DWORD timeo
   }
 }
 
-bool EndRunningCopy(const char* windowClass, const char* title, DWORD timeoutMs) {
-  HWND wnd = FindWindowA(windowClass, title);
-  if (!wnd) return true;
-  DWORD pid = 0;
-  GetWindowThreadProcessId(wnd, &pid);
-  TKernelHandle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
-  // Posted, not sent: the copy ends its message loop, which a sent message would be waiting in.
-  if (!PostMessageA(wnd, EndRunningCopyMessage(), 0, 0)) return !IsWindow(wnd);
-  if (!process) {
-    // Without a handle to wait on, watch the window instead.
-    const DWORD start = GetTickCount();
-    while (IsWindow(wnd) && GetTickCount() - start < timeoutMs) Sleep(100);
-    return !IsWindow(wnd);
+namespace {
+
+// How long a process start may take to reach the instance name (Wine under load: about a second).
+constexpr DWORD kStartingGrace = 3000;
+
+// Whether the copy that holds the instance object has ended: its owning thread is gone.
+bool Ended(HANDLE instance, DWORD waitMs) {
+  const DWORD w = WaitForSingleObject(instance, waitMs);
+  if (w != WAIT_OBJECT_0 && w != WAIT_ABANDONED) return false;
+  ReleaseMutex(instance);
+  return true;
+}
+
+}  // namespace
+
+bool EndRunningCopy(const char* instanceName, const char* windowClass, const char* title, DWORD timeoutMs) {
+  TSingleInstance self(instanceName);
+  if (self.First()) {
+    // None runs. A copy started at the same moment may still be on its way to the name: held a
+    // little longer, it finds the name taken and ends, before the installer replaces its file.
+    Sleep(kStartingGrace);
+    return true;
   }
-  if (WaitForSingleObject(process.Get(), timeoutMs) == WAIT_OBJECT_0) return true;
+  if (!self.Handle()) return false;
+  const DWORD start = GetTickCount();
+  auto left = [&] {
+    const DWORD spent = GetTickCount() - start;
+    return spent < timeoutMs ? timeoutMs - spent : 0;
+  };
+  // A copy that is starting has its instance object before its window: wait for the window.
+  DWORD pid = 0;
+  for (;;) {
+    if (Ended(self.Handle(), 0)) return true;
+    if (HWND wnd = FindWindowA(windowClass, title)) {
+      GetWindowThreadProcessId(wnd, &pid);
+      // Posted, not sent: the copy ends its message loop, which a sent message would be waiting in.
+      PostMessageA(wnd, EndRunningCopyMessage(), 0, 0);
+      break;
+    }
+    if (left() == 0) break;
+    Sleep(50);
+  }
+  if (Ended(self.Handle(), left())) return true;
+  TKernelHandle process(pid ? OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid) : nullptr);
+  if (!process) return false;
   return TerminateProcess(process.Get(), 1) && WaitForSingleObject(process.Get(), 5000) == WAIT_OBJECT_0;
 }
 

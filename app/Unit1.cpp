@@ -4,6 +4,7 @@
 
 #include "app/Autostart.h"
 #include "app/CategoryMask.h"
+#include "app/HeldMessages.h"
 #include "app/NewsReply.h"
 #include "app/ServiceHost.h"
 #include "app/SingleInstance.h"
@@ -184,7 +185,10 @@ void TMainForm::stampClick(TObject*) {
   if (timed->HandleAllocated() && IsWindowVisible(Handle())) timed->SetFocus();
 }
 
-void TMainForm::Nastaven1Click(TObject*) { Show(); }
+void TMainForm::Nastaven1Click(TObject*) {
+  Show();
+  ShowHeldSkinMessages();
+}
 
 void TMainForm::Konec1Click(TObject*) { Application->Terminate(); }
 
@@ -256,12 +260,14 @@ void TMainForm::HTTPGet1DoneString(TObject*, const std::string& result) {
   Notifier.ReplyText = result;
   Label2->SetCaption(Notifier.CheckURL);
   const TNewsReply reply = ParseNewsReply(result, Notifier.NewsSentence);
-  if (!reply.News) return;
+  // The logon check has its reply: a held skin message may now wait for the reader.
+  if (!reply.News) return ShowHeldSkinMessages();
   Notifier.NewsHint = reply.Hint;
   Notifier.LastStamp = reply.Stamp;  // committed to the store only by a balloon click
   TrayIcon1->SetHint(Notifier.NewsHint);
   TrayIcon1->ShowBalloonMessage("e-VESK Vizedu", Notifier.NewsHint, bitInfo, 30);
   TrayIcon1->SetIconList(sAlphaImageList1);
+  ShowHeldSkinMessages();
 }
 
 void TMainForm::HTTPGet1Error(TObject*) {

@@ -2,6 +2,10 @@
 
 #include <windows.h>
 #include <wininet.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <vector>
 
 #include "framework/Application.h"
 #include "framework/Handles.h"
@@ -40,14 +44,34 @@ void RaiseEvent(F&& call) {
 
 THTTPGetThread::THTTPGetThread(TSettings settings) : FSettings(std::move(settings)) {}
 
+// The handles of every hop, closed in the reverse order of opening (request, connection, ...,
+// session) after the outcome has been delivered: closing a reply that was not read to its end
+// may read it to its end first (Wine's library does), for as long as the server sends.
+struct THTTPGetThread::THandleList {
+  const TWinInetApi* Api = nullptr;
+  std::vector<HINTERNET> Open;
+  HINTERNET Add(HINTERNET handle) {
+    if (handle) Open.push_back(handle);
+    return handle;
+  }
+  ~THandleList() {
+    for (auto it = Open.rbegin(); it != Open.rend(); ++it) Api->InternetCloseHandle(*it);
+  }
+};
+
 void THTTPGetThread::Execute() {
+  THandleList open;
   bool ok = false;
   try {
-    ok = Run();
+    ok = Run(open);
   } catch (...) {
     ok = Fail(THTTPFailure::hfOther);  // out of memory while growing the text: a failed request
   }
   Succeeded = ok;
+  Synchronize([this] {
+    std::function<void(THTTPGetThread*)> finished = OnFinished;  // a copy: the handler may clear it
+    if (finished) finished(this);
+  });
 }
 
 namespace {
@@ -91,10 +115,28 @@ bool THTTPGetThread::Fail(THTTPFailure kind, unsigned long code) {
   return false;
 }
 
-// The request from start to end. Every way out closes what it opened (request, connection,
-// session, file: in that order, by their destructors); false is a failed request, and
-// FFailure says why.
-bool THTTPGetThread::Run() {
+namespace {
+
+// The platform's progress reports, on the worker's own thread (the requests are synchronous).
+void CALLBACK StatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD length) {
+  auto* thread = reinterpret_cast<THTTPGetThread*>(context);
+  if (!thread) return;
+  if (status == INTERNET_STATUS_REQUEST_SENT) thread->Sent = true;
+  if (status == INTERNET_STATUS_RESPONSE_RECEIVED && info && length >= sizeof(DWORD))
+    thread->Received += *static_cast<const DWORD*>(info);
+}
+
+bool IsRedirect(DWORD status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+}  // namespace
+
+// The request from start to end, redirects followed here under the getter's own rules (at most
+// kMaxRedirects, only to http and https, never from https to plain http) rather than by the
+// platform, which follows loops and downgrades. Every handle opened goes into open; false is a
+// failed request, and FFailure says why.
+bool THTTPGetThread::Run(THandleList& open) {
   using F = THTTPFailure;
   const TSettings& s = FSettings;
   TURLParts url;
@@ -103,39 +145,80 @@ bool THTTPGetThread::Run() {
   // The library could not be loaded: the request fails as one whose session cannot be opened.
   if (!s.Api) return Fail(F::hfOther, s.ApiError);
   const TWinInetApi& api = *s.Api;
+  open.Api = &api;
+  const DWORD_PTR context = reinterpret_cast<DWORD_PTR>(this);
 
-  TInternetHandle session(api, api.InternetOpenA(OrNull(s.Agent),
+  HINTERNET session = open.Add(api.InternetOpenA(OrNull(s.Agent),
                                                  s.Proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY,
                                                  OrNull(s.Proxy), s.Proxy.empty() ? nullptr : OrNull(s.ProxyBypass), 0));
-  if (!session.Get()) return Fail(F::hfOther, GetLastError());
-  SetTimeouts(api, session.Get(), s.Timeout);
-  TInternetHandle connection(api, api.InternetConnectA(session.Get(), url.Host.c_str(), url.Port, OrNull(s.UserName),
-                                                       OrNull(s.Password), INTERNET_SERVICE_HTTP, 0, 0));
-  if (!connection.Get()) return Fail(F::hfOther, GetLastError());
-  SetTimeouts(api, connection.Get(), s.Timeout);
-  const bool post = !s.PostData.empty();
-  const char* accept[] = {s.AcceptTypes.empty() ? nullptr : s.AcceptTypes.c_str(), nullptr};
-  DWORD flags = s.UseCache ? 0 : INTERNET_FLAG_RELOAD;
-  // A secure request gets the platform's full certificate checks: no flag here may relax them.
-  if (url.Secure) flags |= INTERNET_FLAG_SECURE;
-  TInternetHandle request(api, api.HttpOpenRequestA(connection.Get(), post ? "POST" : "GET", url.Object.c_str(),
-                                                    "HTTP/1.0", OrNull(s.Referer), accept, flags, 0));
-  if (!request.Get()) return Fail(F::hfOther, GetLastError());
-  SetTimeouts(api, request.Get(), s.Timeout);
-  BOOL sent = post ? api.HttpSendRequestA(request.Get(), kFormHeader, sizeof kFormHeader - 1,
-                                          const_cast<char*>(s.PostData.data()), static_cast<DWORD>(s.PostData.size()))
-                   : api.HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0);
-  const DWORD sendError = sent ? 0 : GetLastError();
-  if (Terminated()) return Fail(F::hfCancelled);
-  // No reply at all (no network, unknown host, refused connection) is a failure in every mode,
-  // including a file request, which would otherwise "succeed" with an empty file.
-  if (!sent) return Fail(SendFailure(sendError), sendError);
+  if (!session) return Fail(F::hfOther, GetLastError());
+  SetTimeouts(api, session, s.Timeout);
+  api.InternetSetStatusCallbackA(session, StatusCallback);
+  const TURLParts origin = url;
+  bool post = !s.PostData.empty();
+  for (int hop = 0;; ++hop) {
+    // Credentials go to the address they were given for, never to where a redirect points.
+    const bool home = url.Host == origin.Host && url.Port == origin.Port && url.Secure == origin.Secure;
+    HINTERNET connection =
+        open.Add(api.InternetConnectA(session, url.Host.c_str(), url.Port, home ? OrNull(s.UserName) : nullptr,
+                                      home ? OrNull(s.Password) : nullptr, INTERNET_SERVICE_HTTP, 0, context));
+    if (!connection) return Fail(F::hfOther, GetLastError());
+    SetTimeouts(api, connection, s.Timeout);
+    const char* accept[] = {s.AcceptTypes.empty() ? nullptr : s.AcceptTypes.c_str(), nullptr};
+    DWORD flags = (s.UseCache ? 0 : INTERNET_FLAG_RELOAD) | INTERNET_FLAG_NO_AUTO_REDIRECT;
+    // A secure request gets the platform's full certificate checks: no flag here may relax them.
+    if (url.Secure) flags |= INTERNET_FLAG_SECURE;
+    HINTERNET request = open.Add(api.HttpOpenRequestA(connection, post ? "POST" : "GET", url.Object.c_str(),
+                                                      "HTTP/1.0", OrNull(s.Referer), accept, flags, context));
+    if (!request) return Fail(F::hfOther, GetLastError());
+    SetTimeouts(api, request, s.Timeout);
+    InSend = true;
+    BOOL sent = post ? api.HttpSendRequestA(request, kFormHeader, sizeof kFormHeader - 1,
+                                            const_cast<char*>(s.PostData.data()), static_cast<DWORD>(s.PostData.size()))
+                     : api.HttpSendRequestA(request, nullptr, 0, nullptr, 0);
+    const DWORD sendError = sent ? 0 : GetLastError();
+    InSend = false;
+    if (Terminated()) return Fail(F::hfCancelled);
+    // No reply at all (no network, unknown host, refused connection) is a failure in every mode,
+    // including a file request, which would otherwise "succeed" with an empty file.
+    if (!sent) return Fail(SendFailure(sendError), sendError);
+    Sent = true;
 
+    DWORD status = 0, size = sizeof status, index = 0;
+    if (!api.HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, &index) ||
+        !IsRedirect(status))
+      return ReceiveReply(request);
+    char location[2048];
+    size = sizeof location - 1;
+    index = 0;
+    if (!api.HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &size, &index)) {
+      // A redirect without a target is a reply like any other; one too long for any address is not.
+      if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) return Fail(F::hfReply);
+      return ReceiveReply(request);
+    }
+    if (hop == kMaxRedirects) return Fail(F::hfReply);  // a loop, or a chain no server needs
+    TURLParts next;
+    switch (ResolveRedirect(url, std::string(location, size), next)) {
+      case TRedirect::rdRefused: return Fail(F::hfReply);
+      case TRedirect::rdInsecure: return Fail(F::hfSecurity, ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
+      case TRedirect::rdFollow: break;
+    }
+    // As browsers do: the form is sent again only where the server asks to keep the method.
+    if (status != 307 && status != 308) post = false;
+    url = next;
+    if (Terminated()) return Fail(F::hfCancelled);
+  }
+}
+
+// The length header and the body of the final reply.
+bool THTTPGetThread::ReceiveReply(void* request) {
+  using F = THTTPFailure;
+  const TSettings& s = FSettings;
   // From here on the server has answered: whatever goes wrong is its reply's fault.
   char header[1024];
   DWORD headerSize = sizeof header;
   DWORD index = 0;
-  const bool haveLength = api.HttpQueryInfoA(request.Get(), HTTP_QUERY_CONTENT_LENGTH, header, &headerSize, &index);
+  const bool haveLength = s.Api->HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, header, &headerSize, &index);
   if (Terminated()) return Fail(F::hfCancelled);
   if (!haveLength && s.BinaryData) return Fail(F::hfReply);
   if (haveLength) {
@@ -144,8 +227,7 @@ bool THTTPGetThread::Run() {
     FContentLength = length;
     if (!s.ToFile && length > kMaxTextBody) return Fail(F::hfReply);
   }
-
-  return ReceiveBody(request.Get(), haveLength);
+  return ReceiveBody(request, haveLength);
 }
 
 // Reads the body of an answered request into the file or the text, chunk by chunk.
@@ -176,6 +258,10 @@ bool THTTPGetThread::ReceiveBody(void* request, bool haveLength) {
       if (!WriteFile(file.Get(), chunk, read, &written, nullptr) || written != read)
         return Fail(F::hfOther, GetLastError());
     } else {
+      // Grown at most to the bound, not doubled past it, when no length said how much comes.
+      const std::size_t need = FResultText.size() + read;
+      if (need > FResultText.capacity())
+        FResultText.reserve(std::min<std::size_t>(std::max(need, FResultText.capacity() * 2), kMaxTextBody));
       FResultText.append(chunk, read);  // NUL bytes included: the body is kept whole
     }
     FBytesTotal += static_cast<std::int32_t>(read);
@@ -205,13 +291,37 @@ const TClassInfo& THTTPGet::StaticClassInfo() {
        P::String("UserName", &THTTPGet::SetUserName), P::String("Password", &THTTPGet::SetPassword),
        P::String("PostQuery", &THTTPGet::SetPostQuery), P::String("Referer", &THTTPGet::SetReferer),
        P::Bool("WaitThread", &THTTPGet::SetWaitThread), P::String("Proxy", &THTTPGet::SetProxy),
-       P::String("ProxyBypass", &THTTPGet::SetProxyBypass), P::Int("Timeout", &THTTPGet::SetTimeout), P::Event("OnProgress", &THTTPGet::OnProgress),
+       P::String("ProxyBypass", &THTTPGet::SetProxyBypass), P::Int("Timeout", &THTTPGet::SetTimeout), P::Int("Deadline", &THTTPGet::SetDeadline), P::Event("OnProgress", &THTTPGet::OnProgress),
        P::Event("OnDoneFile", &THTTPGet::OnDoneFile), P::Event("OnDoneString", &THTTPGet::OnDoneString),
        P::Event("OnError", &THTTPGet::OnError)}};
   return info;
 }
 
 void RegisterHTTPGet() { TClassRegistry::Register(THTTPGet::StaticClassInfo()); }
+
+namespace {
+
+// The program's private committed memory, or 0 where the system cannot tell.
+std::size_t PrivateMemory() {
+  using TGetInfo = BOOL(WINAPI*)(HANDLE, PROCESS_MEMORY_COUNTERS*, DWORD);
+  static const TGetInfo getInfo = [] {
+    TGetInfo f = nullptr;
+    // In kernel32 from Windows 7 on; before that only in psapi, which the program does not import.
+    if (!FindProc(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo", f))
+      if (HMODULE psapi = LoadLibraryA("psapi.dll")) FindProc(psapi, "GetProcessMemoryInfo", f);
+    return f;
+  }();
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (!getInfo || !getInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return counters.PagefileUsage;
+}
+
+// How often the watchdog looks: an endless header grows Wine's memory by tens of megabytes a
+// second, so a look every 50 ms keeps the overshoot to a few.
+constexpr unsigned kWatchInterval = 50;
+
+}  // namespace
 
 THTTPGet::THTTPGet(TComponent* owner) : TComponent(owner) {}
 
@@ -220,10 +330,7 @@ THTTPGet::~THTTPGet() {
   if (FThread) {
     // The worker runs on to its next checkpoint and frees itself; nothing of it reaches us.
     CancelRequest();
-    FThread->OnTerminate = nullptr;
-    FThread->OnProgress = nullptr;
-    FThread->FHasProgress = false;
-    FThread = nullptr;
+    Detach();
   }
 }
 
@@ -251,17 +358,23 @@ void THTTPGet::Request(bool toFile) {
   // Loaded here, on the GUI thread, at the first request; a failure is reported by the worker
   // like any other failed request.
   s.Api = TWinInetApi::Load(s.ApiError);
+  if (toFile) s.Budget = INT64_MAX;  // a file is as long as its length header says
   auto* thread = new THTTPGetThread(std::move(s));
   thread->OnProgress = OnProgress;
   thread->FHasProgress = static_cast<bool>(OnProgress);
   thread->FreeOnTerminate = true;
-  thread->OnTerminate = [this, thread](TObject*) { RequestDone(thread); };
+  thread->OnFinished = [this](THTTPGetThread* t) { RequestDone(t); };
   FThread = thread;
+  FStarted = GetTickCount();
+  FMemoryBase = PrivateMemory();
+  if (!FWatchdog) FWatchdog = std::make_unique<TSimpleTimer>(kWatchInterval, [this](TObject* t) { Watch(t); });
+  FWatchdog->Start();
   try {
     thread->Start();
   } catch (const EThread&) {
     // No thread could be made: still exactly one outcome for this start.
     FThread = nullptr;
+    FWatchdog->SetEnabled(false);
     delete thread;
     FSucceeded = false;
     FFailure = THTTPFailure::hfOther;
@@ -306,12 +419,18 @@ void THTTPGet::CancelRequest() {
 
 void THTTPGet::RequestDone(THTTPGetThread* thread) {
   if (FThread != thread) return;
-  std::shared_ptr<bool> alive = FAlive;
   // A cancelled request fails even when its body arrived before the worker looked.
   const bool ok = thread->Succeeded && !thread->Terminated();
+  Deliver(thread, ok, ok ? THTTPFailure::hfNone : thread->Terminated() ? THTTPFailure::hfCancelled : thread->Failure(),
+          ok ? 0 : thread->ErrorCode());
+}
+
+void THTTPGet::Deliver(THTTPGetThread* thread, bool ok, THTTPFailure failure, unsigned long code) {
+  std::shared_ptr<bool> alive = FAlive;
+  if (FWatchdog) FWatchdog->SetEnabled(false);
   FSucceeded = ok;
-  FFailure = ok ? THTTPFailure::hfNone : thread->Terminated() ? THTTPFailure::hfCancelled : thread->Failure();
-  FErrorCode = ok ? 0 : thread->ErrorCode();
+  FFailure = failure;
+  FErrorCode = code;
   // The running worker is forgotten only after the event, so a start from inside the handler
   // is ignored; a handler may also free this component, which the token tells.
   struct Forget {
@@ -332,6 +451,47 @@ void THTTPGet::RequestDone(THTTPGetThread* thread) {
     TNotifyEvent handler = OnError;
     if (handler) RaiseEvent([&] { handler(this); });
   }
+}
+
+void THTTPGet::Detach() {
+  if (FWatchdog) FWatchdog->SetEnabled(false);
+  if (!FThread) return;
+  FThread->Terminate();
+  FThread->OnFinished = nullptr;
+  FThread->OnProgress = nullptr;
+  FThread->FHasProgress = false;
+  FThread = nullptr;
+}
+
+// A worker blocked in the platform cannot look at the clock or count what the platform buffers,
+// and closing its handles from another thread while it reads crashes Wine's library. So the
+// component gives up on it here: the request fails at once, and the worker ends by itself when
+// its call returns (a program that ends on a failed check does not wait for it).
+void THTTPGet::Watch(TObject*) {
+  THTTPGetThread* thread = FThread;
+  if (!thread) return;
+  THTTPFailure verdict = THTTPFailure::hfNone;
+  if (thread->Terminated()) {
+    verdict = THTTPFailure::hfCancelled;  // a worker blocked in the platform would report it only later
+  } else if (GetTickCount() - FStarted >= FDeadline) {
+    // A request that never reached the server (a stalled connection or handshake) is no
+    // connection, worth another try later; a reply that does not end is the server's fault.
+    verdict = thread->Sent ? THTTPFailure::hfReply : THTTPFailure::hfNoConnection;
+  } else if (thread->Received > thread->Settings().Budget) {
+    verdict = THTTPFailure::hfReply;
+  } else if (thread->InSend && FMemoryBase) {
+    const std::size_t now = PrivateMemory();
+    if (now > FMemoryBase && now - FMemoryBase > kHeaderMemoryBudget) verdict = THTTPFailure::hfReply;
+  }
+  if (verdict == THTTPFailure::hfNone) return;
+  std::shared_ptr<bool> alive = FAlive;
+  Detach();
+  FSucceeded = false;
+  FFailure = verdict;
+  FErrorCode = 0;
+  // Nothing is running now: a start from inside the handler is a new request.
+  TNotifyEvent handler = OnError;
+  if (handler) RaiseEvent([&] { handler(this); });
 }
 
 }  // namespace evesk

@@ -9,6 +9,7 @@
 
 #include "framework/Classes.h"
 #include "framework/Thread.h"
+#include "tray/SimpleTimer.h"
 
 namespace evesk {
 
@@ -37,6 +38,20 @@ enum class THTTPFailure {
 // dial-up line, short enough that a stalled server ends the check as a failure.
 constexpr unsigned kDefaultTimeout = 30000;
 
+// The limits of one whole request, whatever the server does. The platform's own limits are per
+// operation: a handshake that stalls, a trickle of one byte a second or a flood of header lines
+// never trips them.
+// - Deadline: connect, handshake, redirects, headers and body together, in milliseconds.
+constexpr unsigned kDefaultDeadline = 120000;
+// - Redirects followed (the request makes at most one more than this).
+constexpr int kMaxRedirects = 5;
+// - Bytes received, headers of every hop included, that the platform reports (text requests).
+constexpr std::int64_t kReplyBudget = kMaxTextBody + 256 * 1024;
+// - Growth of the program's private memory while the platform reads a reply's headers. Wine's
+//   library reports no bytes until the headers are complete and keeps every line it reads, so
+//   an endless header is seen only as memory.
+constexpr std::size_t kHeaderMemoryBudget = 12 * 1024 * 1024;
+
 // One request: created by THTTPGet with copies of its properties, runs once and frees itself.
 class THTTPGetThread final : public TThread {
  public:
@@ -44,6 +59,7 @@ class THTTPGetThread final : public TThread {
     std::string AcceptTypes, Agent, URL, FileName, UserName, Password, PostData, Referer, Proxy, ProxyBypass;
     bool BinaryData = false, UseCache = false, ToFile = false;
     unsigned Timeout = kDefaultTimeout;
+    std::int64_t Budget = kReplyBudget;
     // The platform's HTTP library, loaded by the first request; null with ApiError when it
     // could not be.
     std::shared_ptr<const TWinInetApi> Api;
@@ -62,15 +78,26 @@ class THTTPGetThread final : public TThread {
   unsigned long ErrorCode() const { return FErrorCode; }
   // Runs on the GUI thread after each chunk; read there only, so it may be cleared any time.
   TOnProgressEvent OnProgress;
+  // What the component's watchdog reads while the worker may be blocked in the platform,
+  // written by the worker and by the platform's status reports on its thread.
+  std::atomic<bool> InSend{false};         // inside the send: the platform reads the headers
+  std::atomic<bool> Sent{false};           // the request has reached the server
+  std::atomic<std::int64_t> Received{0};   // bytes the platform reported received
 
  protected:
   void Execute() override;
 
  private:
   friend class THTTPGet;
-  bool Run();
-  bool ReceiveBody(void* request, bool haveLength);  // request: the WinINet request handle
+  struct THandleList;
+  bool Run(THandleList& open);
+  bool ReceiveReply(void* request);                  // request: the WinINet request handle
+  bool ReceiveBody(void* request, bool haveLength);
   bool Fail(THTTPFailure kind, unsigned long code = 0);
+
+  // Runs on the GUI thread with the outcome, before the handles are closed; cleared there when
+  // the component gives up on the request.
+  std::function<void(THTTPGetThread*)> OnFinished;
 
   // Whether OnProgress was assigned: spares a trip to the GUI thread per chunk when not.
   std::atomic<bool> FHasProgress{false};
@@ -127,6 +154,9 @@ class THTTPGet : public TComponent {
   // "host:port" of a proxy to use instead of the system's settings; empty: the system's.
   const std::string& Proxy() const { return FProxy; }
   void SetProxy(const std::string& v) { FProxy = v; }
+  // The limit of a whole request, in milliseconds (at least 1); kDefaultDeadline.
+  unsigned Deadline() const { return FDeadline; }
+  void SetDeadline(int v) { FDeadline = v < 1 ? 1u : static_cast<unsigned>(v); }
   // Each of the connect, send and receive limits, in milliseconds (at least 1).
   unsigned Timeout() const { return FTimeout; }
   void SetTimeout(int v) { FTimeout = v < 1 ? 1u : static_cast<unsigned>(v); }
@@ -142,6 +172,16 @@ class THTTPGet : public TComponent {
   void Request(bool toFile);
   void RequestDone(THTTPGetThread* thread);
   void WaitForRequest(THTTPGetThread* thread);
+  // Raises the outcome of the running request and then forgets it.
+  void Deliver(THTTPGetThread* thread, bool ok, THTTPFailure failure, unsigned long code);
+  // The running request is left to end by itself; nothing of it reaches this component again.
+  void Detach();
+  void Watch(TObject*);
+
+  // Checks the running request's deadline and budgets while it may be blocked in the platform.
+  std::unique_ptr<TSimpleTimer> FWatchdog;
+  DWORD FStarted = 0;
+  std::size_t FMemoryBase = 0;
 
   std::string FAcceptTypes = "*/*";
   std::string FAgent = "Pelmarin HTTPGet";
@@ -151,6 +191,7 @@ class THTTPGet : public TComponent {
   std::string FFileName, FUserName, FPassword, FPostQuery, FReferer, FProxy, FProxyBypass;
   bool FWaitThread = false;
   unsigned FTimeout = kDefaultTimeout;
+  unsigned FDeadline = kDefaultDeadline;
 
   THTTPGetThread* FThread = nullptr;
   bool FSucceeded = false;

@@ -72,6 +72,34 @@ bool SplitURL(const std::string& url, TURLParts& parts) {
   return true;
 }
 
+TRedirect ResolveRedirect(const TURLParts& base, const std::string& location, TURLParts& target) {
+  std::size_t begin = 0, end = location.size();
+  while (begin < end && (location[begin] == ' ' || location[begin] == '\t')) ++begin;
+  while (end > begin && (location[end - 1] == ' ' || location[end - 1] == '\t')) --end;
+  std::string loc = location.substr(begin, end - begin);
+  loc = loc.substr(0, loc.find('#'));  // a fragment is never sent
+  if (loc.empty()) return TRedirect::rdRefused;
+  const std::string scheme = base.Secure ? "https://" : "http://";
+  std::string absolute;
+  // A scheme is letters before a ":" that comes ahead of any "/", "?": "mailto:x", "file:/x".
+  const std::size_t colon = loc.find(':');
+  if (colon != std::string::npos && colon < loc.find_first_of("/?")) {
+    if (!StartsWithNoCase(loc, "http://") && !StartsWithNoCase(loc, "https://")) return TRedirect::rdRefused;
+    absolute = loc;
+  } else if (loc.compare(0, 2, "//") == 0) {
+    absolute = scheme + loc.substr(2);
+  } else {
+    std::string path = base.Object.substr(0, base.Object.find('?'));
+    if (loc[0] == '/') path = loc;
+    else if (loc[0] == '?') path += loc;
+    else path = path.substr(0, path.rfind('/') + 1) + loc;
+    absolute = scheme + base.Host + ":" + std::to_string(base.Port) + path;
+  }
+  if (!SplitURL(absolute, target)) return TRedirect::rdRefused;
+  if (base.Secure && !target.Secure) return TRedirect::rdInsecure;
+  return TRedirect::rdFollow;
+}
+
 bool ParseContentLength(const std::string& text, std::int32_t& length) {
   std::size_t i = 0, end = text.size();
   while (i < end && (text[i] == ' ' || text[i] == '\t')) ++i;

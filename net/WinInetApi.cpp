@@ -16,7 +16,8 @@ std::shared_ptr<const TWinInetApi> TWinInetApi::Load(DWORD& error) {
       !FindProc(m, "InternetReadFile", api->InternetReadFile) ||
       !FindProc(m, "InternetCloseHandle", api->InternetCloseHandle) ||
       !FindProc(m, "HttpOpenRequestA", api->HttpOpenRequestA) ||
-      !FindProc(m, "HttpSendRequestA", api->HttpSendRequestA) || !FindProc(m, "HttpQueryInfoA", api->HttpQueryInfoA)) {
+      !FindProc(m, "HttpSendRequestA", api->HttpSendRequestA) || !FindProc(m, "HttpQueryInfoA", api->HttpQueryInfoA) ||
+      !FindProc(m, "InternetSetStatusCallbackA", api->InternetSetStatusCallbackA)) {
     error = GetLastError();
     if (error == 0) error = ERROR_PROC_NOT_FOUND;
     return nullptr;  // not kept: a later request tries again

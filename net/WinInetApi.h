@@ -26,6 +26,7 @@ class TWinInetApi {
   decltype(&::HttpOpenRequestA) HttpOpenRequestA = nullptr;
   decltype(&::HttpSendRequestA) HttpSendRequestA = nullptr;
   decltype(&::HttpQueryInfoA) HttpQueryInfoA = nullptr;
+  decltype(&::InternetSetStatusCallbackA) InternetSetStatusCallbackA = nullptr;
 
  private:
   TModuleHandle FModule;

@@ -20,7 +20,7 @@ done
 [ -s "$dir/port" ] || { echo "with-fixture-server: the server did not start" >&2; exit 2; }
 export EVESK_HTTP_PORT=$(cat "$dir/port") EVESK_HTTP_CLOSED_PORT=$(cat "$dir/closed_port") EVESK_HTTP_DIR=$dir
 # TLS listeners (see http_fixture.py), when the server could make their certificates.
-for name in tls_port tls_wrongname_port tls_untrusted_port; do
+for name in tls_port tls_wrongname_port tls_untrusted_port silent_port; do
   [ -s "$dir/$name" ] && export "EVESK_$(echo "$name" | tr a-z A-Z)=$(cat "$dir/$name")"
 done
 "$@"

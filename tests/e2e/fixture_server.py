@@ -74,6 +74,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from typing import Iterable, Sequence, Union
 
 CONTROL_PREFIX = "/__fixture__/"
+FLOOD_SECONDS, FLOOD_BYTES = 150, 128 << 20
 
 
 @dataclass
@@ -92,6 +93,10 @@ class Reply:
     delay: float = 0.0
     body_delay: float = 0.0
     raw: bytes | None = None
+    # "lines": after the status line, header lines without end; "line": one header line without
+    # end; "body": a length of 2 GiB and a body without end. Bounded by FLOOD_SECONDS and
+    # FLOOD_BYTES, or until the client goes away.
+    flood: str | None = None
 
     @classmethod
     def from_json(cls, data: dict) -> "Reply":
@@ -232,6 +237,19 @@ class _Handler(BaseHTTPRequestHandler):
     def _send(self, reply: Reply):
         if reply.delay:
             time.sleep(reply.delay)
+        if reply.flood:
+            self.wfile.write(b"HTTP/1.0 200 OK\r\n" + {"line": b"X-Long: ", "lines": b"",
+                                                         "body": b"Content-Length: 2147483647\r\n\r\n"}[reply.flood])
+            piece = b"a" * 65536 if reply.flood != "lines" else (b"X-Filler: " + b"a" * 100 + b"\r\n") * 600
+            end, sent = time.time() + FLOOD_SECONDS, 0
+            self.connection.settimeout(5)
+            try:
+                while time.time() < end and sent < FLOOD_BYTES:
+                    self.wfile.write(piece)
+                    sent += len(piece)
+            except OSError:
+                pass
+            return
         if reply.raw is not None:
             self.wfile.write(reply.raw)
             self.wfile.flush()

@@ -81,3 +81,36 @@ TEST(ParseContentLength, DecimalThatFitsOnly) {
     EXPECT_EQ(n, 7) << bad;
   }
 }
+
+namespace {
+// Where a Location leads from base: "http(s)://host:port/object", or "refused" / "insecure".
+std::string Follow(const std::string& base, const std::string& location) {
+  TURLParts from, to;
+  EXPECT_TRUE(SplitURL(base, from)) << base;
+  switch (ResolveRedirect(from, location, to)) {
+    case TRedirect::rdRefused: return "refused";
+    case TRedirect::rdInsecure: return "insecure";
+    case TRedirect::rdFollow: break;
+  }
+  return std::string(to.Secure ? "https://" : "http://") + to.Host + ":" + std::to_string(to.Port) + to.Object;
+}
+}  // namespace
+
+TEST(ResolveRedirect, AbsoluteSchemeRelativeAndRelativeLocations) {
+  EXPECT_EQ(Follow("http://a:81/d/e?q=1", "http://b/x?y"), "http://b:80/x?y");
+  EXPECT_EQ(Follow("http://a:81/d/e?q=1", "HTTPS://b:9/x"), "https://b:9/x");
+  EXPECT_EQ(Follow("https://a/d/e", "//c:5/z"), "https://c:5/z");
+  EXPECT_EQ(Follow("http://a:81/d/e?q=1", "/root?k#frag"), "http://a:81/root?k");
+  EXPECT_EQ(Follow("http://a:81/d/e?q=1", "f/g"), "http://a:81/d/f/g");
+  EXPECT_EQ(Follow("http://a:81/d/e?q=1", "?r=2"), "http://a:81/d/e?r=2");
+  EXPECT_EQ(Follow("http://a/", "  /self  "), "http://a:80/self");
+}
+
+TEST(ResolveRedirect, OtherSchemesEmptyBrokenAndDowngradesAreNotFollowed) {
+  for (const char* loc : {"file:///c:/x", "javascript:alert(1)", "ftp://a/x", "mailto:a@b", "", "  ", "#only",
+                          "http://", "http://a:99999/", "http://u:p@a/", "/a\r\nX: y", "data:text/plain,x"})
+    EXPECT_EQ(Follow("http://a/d", loc), "refused") << loc;
+  EXPECT_EQ(Follow("https://a/d", "http://a/d"), "insecure");
+  EXPECT_EQ(Follow("https://a/d", "HTTP://b/"), "insecure");
+  EXPECT_EQ(Follow("http://a/d", "https://a/d"), "https://a:443/d");
+}

@@ -12,6 +12,8 @@
 #include <wincrypt.h>
 #include <wininet.h>
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
 #include <string>
 #include <vector>
@@ -659,4 +661,107 @@ TEST_F(HTTPGetTest, NoLeaksOver200Requests) {
   EXPECT_LE(handles1, handles0 + 5);           // one leaked handle per request would be 200
   EXPECT_LT(memory1 - memory0, 1024 * 1024);  // 100 leaked 20 KB bodies would be 2 MB
   DeleteFileA(file.c_str());
+}
+
+namespace {
+
+std::string Escaped(const std::string& url) {
+  std::string out;
+  for (char c : url) out += std::isalnum(static_cast<unsigned char>(c)) ? std::string(1, c) : Percent(std::string(1, c));
+  return out;
+}
+
+// How many requests the server saw with "id=NAME" (0 when none).
+int Requests(const std::string& id) {
+  if (GetFileAttributesA(ServerFile(id + ".count").c_str()) == INVALID_FILE_ATTRIBUTES) return 0;
+  const std::string lines = ReadAll(ServerFile(id + ".count"));
+  return static_cast<int>(std::count(lines.begin(), lines.end(), '\n'));
+}
+
+int ThreadCount() {
+  int n = 0;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 te{};
+  te.dwSize = sizeof te;
+  for (BOOL ok = Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te)) n += te.th32OwnerProcessID == GetCurrentProcessId();
+  CloseHandle(snap);
+  return n;
+}
+
+std::size_t PrivateBytes() {
+  PROCESS_MEMORY_COUNTERS pmc{};
+  GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
+  return pmc.PagefileUsage;
+}
+
+}  // namespace
+
+TEST_F(HTTPGetTest, RedirectsAreFollowedUnderTheGettersOwnRules) {
+  EXPECT_EQ(Text(Url("status=302&location=" + Escaped(Url("body=moved&id=target")))), "moved");
+  EXPECT_EQ(Requests("target"), 1);
+  EXPECT_EQ(Text(Url("status=301&body=no+target")), "no target");  // no Location: a reply like any
+  // A loop, absolute or relative, ends as a bad reply after the first request and kMaxRedirects more.
+  EXPECT_TRUE(Failed(Url("status=302&location=self&id=loop")));
+  EXPECT_EQ(get->Failure(), THTTPFailure::hfReply);
+  EXPECT_EQ(Requests("loop"), kMaxRedirects + 1);
+  EXPECT_TRUE(Failed(Url("status=307&location=" + Escaped(Url("status=302&location=self&id=loop2")))));
+  EXPECT_EQ(Requests("loop2"), kMaxRedirects);
+  for (const char* target : {"file:///c:/windows/win.ini", "ftp://127.0.0.1/x", "javascript:alert(1)", "mailto:a@b"}) {
+    EXPECT_TRUE(Failed(Url("status=302&location=" + Escaped(target)))) << target;
+    EXPECT_EQ(get->Failure(), THTTPFailure::hfReply) << target;
+  }
+}
+
+TEST_F(HTTPGetTest, HttpsNeverRedirectsToPlainHttp) {
+  ASSERT_FALSE(Env("EVESK_TLS_PORT").empty());
+  TTrustedAuthority authority(ServerFile("ca.der"));
+  const std::string secure = "https://127.0.0.1:" + Env("EVESK_TLS_PORT") + "/t?status=302&location=";
+  EXPECT_EQ(Text(secure + Escaped("/t?body=still+secure")), "still secure") << get->ErrorCode();
+  EXPECT_TRUE(Failed(secure + Escaped(Url("body=news&id=downgrade"))));
+  EXPECT_EQ(get->Failure(), THTTPFailure::hfSecurity);
+  EXPECT_EQ(Requests("downgrade"), 0);
+}
+
+// Each case ends within the deadline (shortened here) however the server behaves, and the
+// memory the platform fills while it reads stays near the budget, measured until the outcome.
+TEST_F(HTTPGetTest, AHostileServerCannotHoldTheRequestOrFloodMemory) {
+  ASSERT_FALSE(Env("EVESK_SILENT_PORT").empty()) << "run through tools/with-fixture-server.sh";
+  EXPECT_EQ(get->Deadline(), kDefaultDeadline);
+  get->SetDeadline(4000);
+  struct Case {
+    std::string url;
+    THTTPFailure failure;
+  };
+  const std::vector<Case> cases = {
+      {"https://127.0.0.1:" + Env("EVESK_SILENT_PORT") + "/t", THTTPFailure::hfNoConnection},  // stalled handshake
+      {Url("size=100000&trickle=500"), THTTPFailure::hfReply},
+      {Url("flood=lines"), THTTPFailure::hfReply},
+      {Url("flood=line"), THTTPFailure::hfReply},
+      {Url("len=none&endless=1"), THTTPFailure::hfReply},
+      {Url("len=2147483647&endless=1"), THTTPFailure::hfReply},
+  };
+  for (const Case& c : cases) {
+    // A request given up on ends by itself once its server stops (the fixture's floods are
+    // bounded); wait for that, so that each case is measured alone.
+    const int threads = ThreadCount();
+    const std::size_t before = PrivateBytes();
+    std::size_t peak = before;
+    strings = files = errors = 0;
+    get->SetURL(c.url);
+    const DWORD start = GetTickCount();
+    get->RequestString();
+    ASSERT_TRUE(PumpUntil([&] {
+      peak = std::max(peak, PrivateBytes());
+      return Outcomes() > 0;
+    }, 60000)) << c.url;
+    const DWORD took = GetTickCount() - start;
+    std::printf("%s: %lu ms, peak +%zu KB\n", c.url.c_str(), static_cast<unsigned long>(took), (peak - before) >> 10);
+    EXPECT_EQ(errors, 1) << c.url;
+    EXPECT_EQ(get->Failure(), c.failure) << c.url;
+    EXPECT_LT(took, 4000u + 1000u) << c.url;
+    // The text of a 16 MiB body may be held; headers get less than that.
+    EXPECT_LT(peak - before, static_cast<std::size_t>(kMaxTextBody) + (4u << 20)) << c.url;
+    EXPECT_FALSE(get->Running());
+    PumpUntil([&] { return ThreadCount() <= threads; }, 10000);
+  }
 }
