@@ -254,13 +254,19 @@ bool TForm::DialogKey(const MSG& msg) {
 void TForm::InitFocusCues() {
   BOOL always = FALSE;
   SystemParametersInfoA(SPI_GETKEYBOARDCUES, 0, &always, 0);
-  const bool show = always || (Application && Application->LastInputWasKeyboard());
-  SendMessageA(FHandle, WM_CHANGEUISTATE, MAKEWPARAM(show ? UIS_CLEAR : UIS_SET, UISF_HIDEFOCUS), 0);
+  SetFocusCuesHidden(!(always || (Application && Application->LastInputWasKeyboard())));
 }
 
-void TForm::ShowFocusCues() {
-  if (SendMessageA(FHandle, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)
-    SendMessageA(FHandle, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+void TForm::ShowFocusCues() { SetFocusCuesHidden(false); }
+
+void TForm::SetFocusCuesHidden(bool hidden) {
+  if (hidden == FFocusCuesHidden) return;
+  FFocusCuesHidden = hidden;
+  // The form keeps this itself (not every system keeps a window's UI state) and tells the
+  // system, whose own controls follow it.
+  SendMessageA(FHandle, WM_CHANGEUISTATE, MAKEWPARAM(hidden ? UIS_SET : UIS_CLEAR, UISF_HIDEFOCUS), 0);
+  HWND focus = FocusedWindow();
+  if (focus && IsChild(FHandle, focus)) InvalidateRect(focus, nullptr, FALSE);
 }
 
 void TForm::FocusOnActivate() {
@@ -283,12 +289,14 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       break;
-    case WM_UPDATEUISTATE: {
-      // The focused control's look depends on whether focus marks are shown.
-      const LRESULT r = TWinControl::WndProc(msg, wp, lp);
-      HWND focus = FocusedWindow();
-      if ((HIWORD(wp) & UISF_HIDEFOCUS) && focus && IsChild(FHandle, focus)) InvalidateRect(focus, nullptr, FALSE);
-      return r;
+    case WM_UPDATEUISTATE:
+      // The system's dialog manager shows the marks after a navigation key.
+      if ((HIWORD(wp) & UISF_HIDEFOCUS) && (LOWORD(wp) == UIS_SET || LOWORD(wp) == UIS_CLEAR))
+        SetFocusCuesHidden(LOWORD(wp) == UIS_SET);
+      break;
+    case WM_QUERYUISTATE: {
+      const LRESULT others = TWinControl::WndProc(msg, wp, lp) & ~static_cast<LRESULT>(UISF_HIDEFOCUS);
+      return others | (FFocusCuesHidden ? UISF_HIDEFOCUS : 0);
     }
     case WM_CLOSE:
       Close();

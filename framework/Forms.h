@@ -69,6 +69,8 @@ class TForm : public TWinControl {
   // Enter presses the focused or the default button, and the keys that move the focus show the
   // focus marks. True when the key was used up.
   bool DialogKey(const MSG& msg);
+  // The reader used the keyboard: the focused control shows its focus marks from now on.
+  void ShowFocusCues();
 
   const std::map<std::string, std::any>* MethodTable() const override { return &FMethods; }
 
@@ -103,7 +105,8 @@ class TForm : public TWinControl {
  private:
   // Focus marks shown at once when the window was reached by keyboard, else after a key.
   void InitFocusCues();
-  void ShowFocusCues();
+  void SetFocusCuesHidden(bool hidden);
+  bool FFocusCuesHidden = false;
   void FocusOnActivate();
 };
 

@@ -78,7 +78,6 @@ class FadeTest : public ::testing::Test {
     ASSERT_EQ(manager->SkinInfo(), "6.14");
     manager->SetCommonSections({"[CHECKBOX]", "FADINGENABLED=TRUE", "FADINGITERATIONS=20"});
     box->SetAutoSize(false);
-    app.NoteInput(true);  // as after keyboard use: a focused control shows it
     form->Show();
     SetActiveWindow(form->Handle());
     Settle();

@@ -40,7 +40,6 @@ class SButtonTest : public ::testing::Test {
     other->SetBounds(150, 40, 78, 33);
     manager = topaz::NewManager(form);
     ASSERT_EQ(manager->SkinInfo(), "6.14");
-    app.NoteInput(true);  // as after keyboard use: a focused control shows it
     form->Show();
     RedrawWindow(form->Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     winpump::PumpFor(50);
@@ -98,6 +97,7 @@ TEST_F(SButtonTest, ButtonCreatedWithoutSkinIsStandard) {
 }
 
 TEST_F(SButtonTest, FocusFrameFollowsTheDottedPattern) {
+  form->ShowFocusCues();  // as after keyboard use: the focused control shows it
   TBitmap b;
   b.SetSize(20, 12, TPixelFormat::pf24bit);
   FillRect(b, TRect{0, 0, 20, 12}, 0x808080);
@@ -141,6 +141,7 @@ TEST_F(SButtonTest, FocusFrameFollowsTheDottedPattern) {
 }
 
 TEST_F(SButtonTest, HoverFadesInTheSkinsStepsAndPressInHalf) {
+  form->ShowFocusCues();  // as after keyboard use: the focused control shows it
   ASSERT_TRUE(Section().FadingEnabled);
   ASSERT_EQ(Section().FadingIterations, 20);
   Hover();
@@ -317,6 +318,7 @@ std::vector<std::uint8_t> Bytes(TBitmap& b) {
 }
 
 TEST_F(SButtonTest, SpaceBarShowsThePressedLookAndClicks) {
+  form->ShowFocusCues();  // as after keyboard use: the focused control shows it
   int clicks = 0;
   button->OnClick = [&](TObject*) { ++clicks; };
   button->SetFocus();

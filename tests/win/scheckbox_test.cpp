@@ -83,7 +83,6 @@ class SkinChecksTest : public ::testing::Test {
     form->Handle();
     manager = topaz::NewManager(form);
     ASSERT_EQ(manager->SkinInfo(), "6.14");
-    app.NoteInput(true);  // as after keyboard use: a focused control shows it
     form->Show();
     Settle();
   }
@@ -286,6 +285,7 @@ TEST_F(SkinChecksTest, UserGlyphsByStateAndGrayedShowsTheUncheckedOne) {
   box->SetCheckState(cbGrayed);
   EXPECT_EQ(centre(), 0x00FFFFu);
   box->SetChecked(true);
+  form->ShowFocusCues();  // as after keyboard use: the focused control shows it
   box->SetFocus();
   EXPECT_EQ(centre(), 0x00FF00u);  // hot
   SendMessageA(box->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
@@ -326,6 +326,7 @@ TEST_F(SkinChecksTest, ImageListGlyphsComeBeforeUserGlyphs) {
 }
 
 TEST_F(SkinChecksTest, FocusFrameIsDottedAroundTheCaption) {
+  form->ShowFocusCues();  // as after keyboard use: the focused control shows it
   box->SetFocus();
   Settle();
   ASSERT_EQ(GetFocus(), box->Handle());
