@@ -1,5 +1,7 @@
 #include "framework/Forms.h"
 
+#include <oleacc.h>
+
 #include "framework/Application.h"
 #include "framework/Dpi.h"
 #include "framework/Dpi_win.h"
@@ -203,6 +205,13 @@ void TForm::SetActiveControl(TWinControl* control) {
   if (control && IsActive() && control->Handle()) ::SetFocus(control->Handle());
 }
 
+bool TForm::GetAccessibleInfo(TAccessibleInfo& info) {
+  info.Role = ROLE_SYSTEM_CLIENT;
+  info.Name = AccessibleCaption(FCaption);
+  info.State = AccessibleState() & ~STATE_SYSTEM_FOCUSABLE;
+  return true;
+}
+
 void TForm::ForgetControl(TWinControl* control) {
   if (FActiveControl == control) FActiveControl = nullptr;
 }
@@ -220,6 +229,10 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         ::SetFocus(FActiveControl->Handle());
         return 0;
       }
+      break;
+    case WM_SHOWWINDOW:
+      // As a dialog does: focus marks show after keyboard use, not when the mouse brought it.
+      if (wp) SendMessageA(FHandle, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
       break;
     case WM_CLOSE:
       Close();

@@ -58,6 +58,7 @@ class TForm : public TWinControl {
   // A control going away is forgotten as the active control.
   void ForgetControl(TWinControl* control);
   bool IsActive();
+  bool GetAccessibleInfo(TAccessibleInfo& info) override;
 
   const std::map<std::string, std::any>* MethodTable() const override { return &FMethods; }
 
