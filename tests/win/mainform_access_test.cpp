@@ -152,6 +152,12 @@ TEST_F(MainFormAccessTest, EveryControlTellsItsNameRoleAndState) {
   form->CategoryBox(1)->SetChecked(true);
   EXPECT_EQ(State(box.P) & (STATE_SYSTEM_FOCUSED | STATE_SYSTEM_CHECKED), STATE_SYSTEM_FOCUSED | STATE_SYSTEM_CHECKED);
   EXPECT_EQ(DefaultAction(box.P), L"Zrušit zaškrtnutí");
+
+  // OK made the default button as a dialog does it, whatever its owner drawing did to the style.
+  TAcc ok;
+  Of(Window("sButton1"), ok);
+  SendMessageA(Window("sButton1"), BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+  EXPECT_EQ(State(ok.P) & STATE_SYSTEM_DEFAULT, STATE_SYSTEM_DEFAULT);
 }
 
 TEST_F(MainFormAccessTest, ThePointOverALinkIsTheLinkAndItsDefaultActionOpensItsAddress) {
