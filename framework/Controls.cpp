@@ -1072,7 +1072,7 @@ void TCheckBox::SetCheckState(int state) {
   FState = static_cast<TCheckBoxState>(std::clamp(state, 0, 2));
   if (!FHandle) return;
   SendMessageA(FHandle, BM_SETCHECK, FState, 0);
-  // Screen readers hear of every change, whoever made it (the system's box tells nothing).
+  // Screen readers hear of every change, whoever made it; the window class is not relied on.
   if (FState != before) NotifyAccessibleEvent(FHandle, EVENT_OBJECT_STATECHANGE);
 }
 
