@@ -767,14 +767,8 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
       CreateUncoveredChildren();
       break;
-    case WM_GETOBJECT: {
-      LRESULT answer = 0;
-      if (FAccessible.Answer(*this, wp, lp, answer)) return answer;
-      break;
-    }
-    case CM_ACCESSIBLEACTION:
-      GuardEvent([this] { DoAccessibleAction(); });
-      return 0;
+    case WM_GETOBJECT:
+    case CM_ACCESSIBLEACTION: return AccessibleMessage(msg, wp, lp);
   }
   LRESULT result = 0;
   if (ReflectToChild(msg, wp, lp, result)) return result;
@@ -820,6 +814,15 @@ bool TWinControl::KeyEvent(UINT msg, WPARAM& wp) {
   if (key == 0) return false;
   wp = key;
   return true;
+}
+
+LRESULT TWinControl::AccessibleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == CM_ACCESSIBLEACTION) {
+    GuardEvent([this] { DoAccessibleAction(); });
+    return 0;
+  }
+  LRESULT answer = 0;
+  return FAccessible.Answer(*this, wp, lp, answer) ? answer : DefaultHandler(msg, wp, lp);
 }
 
 LRESULT TWinControl::NcDestroy(UINT msg, WPARAM wp, LPARAM lp) {

@@ -249,6 +249,8 @@ class TWinControl : public TControl {
   bool SetOwnCursor(WPARAM wp, LPARAM lp);
   bool KeyEvent(UINT msg, WPARAM& wp);  // false: the handler took the key
   LRESULT NcDestroy(UINT msg, WPARAM wp, LPARAM lp);
+  // A screen reader's request for the accessible object, or its default action.
+  LRESULT AccessibleMessage(UINT msg, WPARAM wp, LPARAM lp);
   bool ReflectToChild(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
   void ScaleChildren(int to, int from);
   // The states every control shares: invisible, unavailable, focusable (a tab stop), focused.

@@ -335,63 +335,49 @@ void TsWebLabel::PaintWindow(HDC dc) {
   BlitBitmap(dc, 0, 0, FWidth, FHeight, image);
 }
 
-bool TsWebLabel::KeyPressed(WPARAM key, LPARAM flags) {
+void TsWebLabel::KeyPressed(WPARAM key, LPARAM flags) {
   // A key held down repeats: the page opens once.
-  if ((key != VK_RETURN && key != VK_SPACE) || (flags & (1 << 30))) return false;
-  Open();
-  return true;
+  if ((key == VK_RETURN || key == VK_SPACE) && !(flags & (1 << 30))) Open();
 }
 
 LRESULT TsWebLabel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case CM_MOUSEENTER: {
-      const LRESULT r = TWinControl::WndProc(msg, wp, lp);
-      SetHot(true);
-      return r;
-    }
-    case CM_MOUSELEAVE: {
-      const LRESULT r = TWinControl::WndProc(msg, wp, lp);
-      SetHot(false);
-      return r;
-    }
-    case WM_LBUTTONDOWN: {
-      const LRESULT r = TWinControl::WndProc(msg, wp, lp);
-      Open();
-      return r;
-    }
     case WM_GETDLGCODE: {
       // Enter opens the focused link instead of pressing the dialog's default button.
       const MSG* m = reinterpret_cast<const MSG*>(lp);
       if (m && (m->message == WM_KEYDOWN || m->message == WM_CHAR) && m->wParam == VK_RETURN) return DLGC_WANTMESSAGE;
       break;
     }
-    case WM_KEYDOWN: {
-      const LRESULT r = TWinControl::WndProc(msg, wp, lp);
-      KeyPressed(wp, lp);
-      return r;
-    }
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-    case WM_UPDATEUISTATE: {
-      const LRESULT r = TWinControl::WndProc(msg, wp, lp);
-      Invalidate();
-      return r;
-    }
     case WM_ERASEBKGND: return 1;  // the paint covers everything
     case CM_TEXTCHANGED:
-    case CM_ENABLEDCHANGED:
-      Invalidate();
-      return 0;
-    case SM_QUENCHCMD:
-      switch (CommandOf(wp)) {
-        case TacCommand::CtrlHandled: return 1;  // the engine tells it of skin changes
-        case TacCommand::SetNewSkin:
-        case TacCommand::RemoveSkin:
-        case TacCommand::Refresh: Invalidate(); return 0;
-        default: return 0;
-      }
+    case CM_ENABLEDCHANGED: Invalidate(); return 0;
+    case SM_QUENCHCMD: return SkinCommandAnswer(wp);
   }
-  return TWinControl::WndProc(msg, wp, lp);
+  const LRESULT r = TWinControl::WndProc(msg, wp, lp);
+  Followed(msg, wp, lp);
+  return r;
+}
+
+void TsWebLabel::Followed(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case CM_MOUSEENTER:
+    case CM_MOUSELEAVE: SetHot(msg == CM_MOUSEENTER); break;
+    case WM_LBUTTONDOWN: Open(); break;
+    case WM_KEYDOWN: KeyPressed(wp, lp); break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE: Invalidate(); break;  // the focus mark comes or goes
+  }
+}
+
+LRESULT TsWebLabel::SkinCommandAnswer(WPARAM wp) {
+  switch (CommandOf(wp)) {
+    case TacCommand::CtrlHandled: return 1;  // so the engine tells it of skin changes
+    case TacCommand::SetNewSkin:
+    case TacCommand::RemoveSkin:
+    case TacCommand::Refresh: Invalidate(); return 0;
+    default: return 0;
+  }
 }
 
 }  // namespace evesk

@@ -80,7 +80,10 @@ class TsWebLabel : public TWinControl {
   void AdjustSize();
   // What the parent shows under the label, into the bitmap.
   void PaintParentBackground(TBitmap& into);
-  bool KeyPressed(WPARAM key, LPARAM flags);
+  void KeyPressed(WPARAM key, LPARAM flags);
+  // What the label does after the class library handled a message.
+  void Followed(UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT SkinCommandAnswer(WPARAM wp);
 
   std::string FURL;
   TsWindowShowMode FShowMode = soDefault;
