@@ -1,6 +1,7 @@
 #include "framework/Controls.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <map>
@@ -351,7 +352,8 @@ LRESULT TGraphicControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
 // ---- TWinControl ----
 
 EVESK_BASE_CLASS_INFO(TWinControl, TControl, P::Bool("TabStop", &TWinControl::SetTabStop),
-                      P::Int("TabOrder", &TWinControl::SetTabOrder))
+                      P::Int("TabOrder", &TWinControl::SetTabOrder),
+                      P::String("AccessibleName", &TWinControl::SetAccessibleName))
 
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
   FControlStyle = csOpaque | csDoubleClicks;
@@ -508,6 +510,17 @@ TWinControl* TWinControl::FromHandle(HWND wnd) {
   if (!wnd) return nullptr;
   auto it = Windows().find(wnd);
   return it == Windows().end() ? nullptr : it->second.Control;
+}
+
+bool TWinControl::GetAccessibleInfo(TAccessibleInfo&) { return false; }
+
+long TWinControl::AccessibleState() {
+  long state = 0;
+  if (!FHandle || !IsWindowVisible(FHandle)) state |= STATE_SYSTEM_INVISIBLE;
+  if (!FEnabled) state |= STATE_SYSTEM_UNAVAILABLE;
+  else if (FTabStop) state |= STATE_SYSTEM_FOCUSABLE;
+  if (FHandle && FocusedWindow() == FHandle) state |= STATE_SYSTEM_FOCUSED;
+  return state;
 }
 
 TGraphicControl* TWinControl::GraphicControlAt(POINT pt) const {
@@ -679,6 +692,7 @@ void TWinControl::DetachHandle() {
 void TWinControl::DestroyHandle() {
   if (FForeignLink.Active()) return DetachHandle();  // not ours to destroy
   if (!FHandle) return;
+  FAccessible.Disconnect();
   HWND wnd = FHandle;
   // Detach first: a control being destroyed must not see its window's last messages. When
   // someone subclassed the window after us, ours stays in its chain and passes everything on.
@@ -758,6 +772,8 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
       CreateUncoveredChildren();
       break;
+    case WM_GETOBJECT:
+    case CM_ACCESSIBLEACTION: return AccessibleMessage(msg, wp, lp);
   }
   LRESULT result = 0;
   if (ReflectToChild(msg, wp, lp, result)) return result;
@@ -805,7 +821,17 @@ bool TWinControl::KeyEvent(UINT msg, WPARAM& wp) {
   return true;
 }
 
+LRESULT TWinControl::AccessibleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == CM_ACCESSIBLEACTION) {
+    GuardEvent([this] { DoAccessibleAction(); });
+    return 0;
+  }
+  LRESULT answer = 0;
+  return FAccessible.Answer(*this, wp, lp, answer) ? answer : DefaultHandler(msg, wp, lp);
+}
+
 LRESULT TWinControl::NcDestroy(UINT msg, WPARAM wp, LPARAM lp) {
+  FAccessible.Disconnect();
   HWND wnd = FHandle;
   LRESULT r = DefaultHandler(msg, wp, lp);
   Windows().erase(wnd);
@@ -995,6 +1021,16 @@ void TButton::CreateParams(TCreateParams& params) {
   params.Style |= FDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
 }
 
+bool TButton::GetAccessibleInfo(TAccessibleInfo& info) {
+  info.Role = ROLE_SYSTEM_PUSHBUTTON;
+  info.Name = AccessibleCaption(FCaption);
+  info.State = AccessibleState();
+  const bool defaultStyle = FHandle && (GetWindowLongA(FHandle, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+  if (FDefault || defaultStyle) info.State |= STATE_SYSTEM_DEFAULT;
+  info.DefaultAction = "Stisknout";
+  return true;
+}
+
 bool TButton::HandleReflected(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
   if (msg == WM_COMMAND && HIWORD(wp) == BN_CLICKED) {
     Click();
@@ -1040,8 +1076,28 @@ TCheckBoxState TCheckBox::State() {
 }
 
 void TCheckBox::SetCheckState(int state) {
+  const TCheckBoxState before = State();
   FState = static_cast<TCheckBoxState>(std::clamp(state, 0, 2));
-  if (FHandle) SendMessageA(FHandle, BM_SETCHECK, FState, 0);
+  if (!FHandle) return;
+  SendMessageA(FHandle, BM_SETCHECK, FState, 0);
+  // Screen readers hear of every change, whoever made it; the window class is not relied on.
+  if (FState != before) NotifyAccessibleEvent(FHandle, EVENT_OBJECT_STATECHANGE);
+}
+
+bool TCheckBox::GetAccessibleInfo(TAccessibleInfo& info) {
+  info.Role = ROLE_SYSTEM_CHECKBUTTON;
+  info.Name = AccessibleCaption(FCaption);
+  const TCheckBoxState state = State();
+  info.State = AccessibleState() | (state == cbChecked ? STATE_SYSTEM_CHECKED : 0) |
+               (state == cbGrayed ? STATE_SYSTEM_MIXED : 0);
+  info.DefaultAction = state == cbChecked ? "Zrušit zaškrtnutí" : "Zaškrtnout";
+  return true;
+}
+
+void TCheckBox::DoAccessibleAction() {
+  if (!FEnabled) return;
+  Toggle();
+  Click();
 }
 
 void TCheckBox::SetAlignment(int v) {
@@ -1141,6 +1197,13 @@ void TPanel::PaintWindow(HDC dc) {
     canvas.DrawText(FCaption, text, DT_SINGLELINE | DT_VCENTER | DT_EXPANDTABS | kAlign[FAlignment]);
   }
   if (OnPaint) OnPaint(this, canvas);
+}
+
+bool TPanel::GetAccessibleInfo(TAccessibleInfo& info) {
+  info.Role = ROLE_SYSTEM_GROUPING;
+  info.Name = AccessibleName().empty() ? AccessibleCaption(FCaption) : AccessibleName();
+  info.State = AccessibleState();
+  return true;
 }
 
 LRESULT TPanel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/Accessible.h"
 #include "framework/Classes.h"
 #include "framework/Dpi.h"
 #include "framework/Graphics.h"
@@ -216,6 +217,14 @@ class TWinControl : public TControl {
   // The control object that owns a window, if it is one of ours.
   static TWinControl* FromHandle(HWND wnd);
 
+  // What a screen reader is told of the control; false leaves the answer to the system.
+  virtual bool GetAccessibleInfo(TAccessibleInfo& info);
+  // What a screen reader's default action does (press, toggle, open); called from the loop.
+  virtual void DoAccessibleAction() {}
+  // A name for screen readers where the caption says nothing (a panel of boxes, say).
+  const std::string& AccessibleName() const { return FAccessibleName; }
+  void SetAccessibleName(const std::string& name) { FAccessibleName = name; }
+
  protected:
   friend class TControl;
   friend class TGraphicControl;
@@ -240,8 +249,12 @@ class TWinControl : public TControl {
   bool SetOwnCursor(WPARAM wp, LPARAM lp);
   bool KeyEvent(UINT msg, WPARAM& wp);  // false: the handler took the key
   LRESULT NcDestroy(UINT msg, WPARAM wp, LPARAM lp);
+  // A screen reader's request for the accessible object, or its default action.
+  LRESULT AccessibleMessage(UINT msg, WPARAM wp, LPARAM lp);
   bool ReflectToChild(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
   void ScaleChildren(int to, int from);
+  // The states every control shares: invisible, unavailable, focusable (a tab stop), focused.
+  long AccessibleState();
 
   HWND FHandle = nullptr;
   bool FTabStop = false;
@@ -267,6 +280,8 @@ class TWinControl : public TControl {
   const TWndMethod* FInherited = nullptr;   // its next procedure while a message is on its way
   TGraphicControl* FHotControl = nullptr;      // the graphic child under the pointer
   TGraphicControl* FCaptureControl = nullptr;  // the graphic child a held button started on
+  std::string FAccessibleName;
+  TAccessibleHolder FAccessible;
 };
 
 // A label painted by its container: text in the font's colour on the control's colour (or on
@@ -347,6 +362,8 @@ class TButton : public TWinControl {
   bool Cancel() const { return FCancel; }
   int ModalResult = 0;
   void SetModalResult(int v) { ModalResult = v; }
+  bool GetAccessibleInfo(TAccessibleInfo& info) override;
+  void DoAccessibleAction() override { Click(); }
 
  protected:
   void CreateParams(TCreateParams& params) override;
@@ -374,6 +391,8 @@ class TCheckBox : public TWinControl {
   void SetAlignment(int v);
   bool WordWrap() const { return FWordWrap; }
   void SetWordWrap(bool v);
+  bool GetAccessibleInfo(TAccessibleInfo& info) override;
+  void DoAccessibleAction() override;
 
  protected:
   void CreateParams(TCreateParams& params) override;
@@ -414,6 +433,7 @@ class TPanel : public TWinControl {
   // The client area inside the bevels and the border.
   RECT InnerRect();
   std::function<void(TObject* sender, TCanvas& canvas)> OnPaint;
+  bool GetAccessibleInfo(TAccessibleInfo& info) override;
 
  protected:
   void CreateParams(TCreateParams& params) override;

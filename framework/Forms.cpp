@@ -1,5 +1,7 @@
 #include "framework/Forms.h"
 
+#include <oleacc.h>
+
 #include "framework/Application.h"
 #include "framework/Dpi.h"
 #include "framework/Dpi_win.h"
@@ -202,6 +204,13 @@ bool TForm::IsActive() { return FHandle && GetActiveWindow() == FHandle && GetFo
 void TForm::SetActiveControl(TWinControl* control) {
   FActiveControl = control;
   if (control && IsActive() && control->Handle()) ::SetFocus(control->Handle());
+}
+
+bool TForm::GetAccessibleInfo(TAccessibleInfo& info) {
+  info.Role = ROLE_SYSTEM_CLIENT;
+  info.Name = AccessibleCaption(FCaption);
+  info.State = AccessibleState() & ~STATE_SYSTEM_FOCUSABLE;
+  return true;
 }
 
 void TForm::ForgetControl(TWinControl* control) {

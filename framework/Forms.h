@@ -60,6 +60,7 @@ class TForm : public TWinControl {
   // A control going away is forgotten as the active control.
   void ForgetControl(TWinControl* control);
   bool IsActive();
+  bool GetAccessibleInfo(TAccessibleInfo& info) override;
 
   // The button Enter presses when the focused control is no button and does not take Enter
   // itself: the one named here, else a button of the form marked Default.

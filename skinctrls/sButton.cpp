@@ -1,5 +1,7 @@
 #include "skinctrls/sButton.h"
 
+#include <oleacc.h>
+
 #include <algorithm>
 #include <optional>
 
@@ -140,6 +142,12 @@ RECT TsButton::CaptionRect(HDC dc, int state) {
   RECT r{l - 1, t, Width() - l + 2, Height() - t};
   if (state == 2) OffsetRect(&r, 1, 1);
   return r;
+}
+
+bool TsButton::GetAccessibleInfo(TAccessibleInfo& info) {
+  TButton::GetAccessibleInfo(info);
+  if (FDefaultLook) info.State |= STATE_SYSTEM_DEFAULT;
+  return true;
 }
 
 int TsButton::CacheState(const TsCommonData&) const { return const_cast<TsButton*>(this)->CurrentState(); }

@@ -15,6 +15,8 @@ class TsButton : public TsSkinned<TButton, ckButton> {
   ~TsButton() override;
   static const TClassInfo& StaticClassInfo();
   const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+  // The default button also when a dialog made it so (its owner drawing hides the style).
+  bool GetAccessibleInfo(TAccessibleInfo& info) override;
 
   // Published properties.
   TacAnimatEvents AnimatEvents() const { return FAnimatEvents; }

@@ -1,5 +1,6 @@
 #include "skinctrls/sLabel.h"
 
+#include <oleacc.h>
 #include <shellapi.h>
 
 #include <cmath>
@@ -69,6 +70,17 @@ TColor SectionFontColor(const TControl& control, const TsSkinManager& m) {
   return m.GetGlobalFontColor();
 }
 
+// Disabled text under a skin: 40 per cent of the text's colour over 60 per cent of the
+// background the parent gives its children.
+TColor DisabledLabelText(TWinControl* parent, TColor text) {
+  TColor back = parent ? ColorToRGB(parent->Color()) : ColorToRGB(clBtnFace);
+  if (parent && parent->HandleAllocated() &&
+      SendMessageA(parent->Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled), 0) != 0)
+    back = ColorToRGB(static_cast<TColor>(
+        SendMessageA(parent->Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::ChildColor), clSkinFuchsia)));
+  return MixColors(ColorToRGB(text) & 0xFFFFFF, back & 0xFFFFFF, 0.4);
+}
+
 }  // namespace
 
 // ---- TsCustomLabel ----
@@ -104,14 +116,7 @@ TFont* TsCustomLabel::CurrentFont() {
   return &FFont;
 }
 
-TColor TsCustomLabel::DisabledTextColor() {
-  TColor back = FParent ? ColorToRGB(FParent->Color()) : ColorToRGB(clBtnFace);
-  if (FParent && FParent->HandleAllocated() &&
-      SendMessageA(FParent->Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::CtrlHandled), 0) != 0)
-    back = ColorToRGB(static_cast<TColor>(
-        SendMessageA(FParent->Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::ChildColor), clSkinFuchsia)));
-  return MixColors(ColorToRGB(FFont.Color()) & 0xFFFFFF, back & 0xFFFFFF, 0.4);
-}
+TColor TsCustomLabel::DisabledTextColor() { return DisabledLabelText(FParent, FFont.Color()); }
 
 void TsCustomLabel::Paint(TCanvas& canvas) {
   TPaintGuard guard;
@@ -181,12 +186,12 @@ LRESULT TsCustomLabel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
 const TClassInfo& TsWebLabel::StaticClassInfo() {
   using P = Prop<TsWebLabel>;
   static const TClassInfo info{
-      "TsWebLabel", &TsCustomLabel::StaticClassInfo(), [](TComponent* o) -> TComponent* { return new TsWebLabel(o); },
+      "TsWebLabel", &TWinControl::StaticClassInfo(), [](TComponent* o) -> TComponent* { return new TsWebLabel(o); },
       {P::String("URL", &TsWebLabel::SetURL),
        P::Enum("ShowMode", &TsWebLabel::SetShowMode,
                {"soHide", "soNormal", "soShowMinimized", "soMaximize", "soShowNoActivate", "soShow", "soMinimize",
                 "soShowMinNoActive", "soShowNA", "soRestore", "soDefault"}),
-       P::Object("HoverFont", &TsWebLabel::HoverFont)}};
+       P::Object("HoverFont", &TsWebLabel::HoverFont), P::Bool("AutoSize", &TsWebLabel::SetAutoSize)}};
   return info;
 }
 
@@ -194,13 +199,22 @@ TWebLabelOpener SetWebLabelOpener(TWebLabelOpener opener) {
   return std::exchange(gOpenWebLabel, opener ? opener : ShellOpen);
 }
 
-TsWebLabel::TsWebLabel(TComponent* owner) : TsCustomLabel(owner) {
+TsWebLabel::TsWebLabel(TComponent* owner) : TWinControl(owner) {
+  // Nothing under it is hidden: it paints what its parent shows there.
+  FControlStyle &= ~csOpaque;
+  FTabStop = true;
   FCursor = crHandPoint;
   FNormalFont.Assign(FFont);
 }
 
+void TsWebLabel::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  params.ClassName = "TsWebLabel";
+  params.OwnClass = true;
+}
+
 void TsWebLabel::Loaded() {
-  TsCustomLabel::Loaded();
+  TWinControl::Loaded();
   // The description writes the normal font through Font.
   FNormalFont.Assign(FFont);
   TakeFont();
@@ -211,7 +225,7 @@ void TsWebLabel::ChangeScale(int to, int from) {
   if (to == from || to <= 0 || from <= 0) return;
   ScaleFontHeight(FNormalFont, to, from);
   ScaleFontHeight(FHoverFont, to, from);
-  TsCustomLabel::ChangeScale(to, from);
+  TWinControl::ChangeScale(to, from);
   TakeFont();
 }
 
@@ -225,6 +239,23 @@ void TsWebLabel::SetHoverFont(const TFont& font) {
   TakeFont();
 }
 
+void TsWebLabel::SetAutoSize(bool v) {
+  FAutoSize = v;
+  AdjustSize();
+}
+
+void TsWebLabel::SetCaption(const std::string& caption) {
+  TWinControl::SetCaption(caption);
+  AdjustSize();
+  Invalidate();
+}
+
+void TsWebLabel::FontChanged() {
+  TWinControl::FontChanged();
+  AdjustSize();
+  Invalidate();
+}
+
 void TsWebLabel::TakeFont() {
   QuietAssign(FFont, *CurrentFont());
   FParentFont = false;
@@ -232,34 +263,121 @@ void TsWebLabel::TakeFont() {
   Invalidate();
 }
 
+void TsWebLabel::AdjustSize() {
+  if (!FAutoSize || IsLoading()) return;
+  HDC dc = MeasuringDC();
+  TSelectObject font(dc, FFont.Handle());
+  RECT r{0, 0, 0, 0};
+  DrawTextA(dc, FCaption.empty() ? " " : FCaption.c_str(), -1, &r, DT_CALCRECT | DT_EXPANDTABS | DT_SINGLELINE);
+  if (r.right != FWidth || r.bottom != FHeight) SetBounds(FLeft, FTop, r.right, r.bottom);
+}
+
 void TsWebLabel::SetHot(bool hot) {
   if (hot == FHot) return;
   FHot = hot;
   TakeFont();
-  if (FParent && FParent->HandleAllocated() && FAutoSize) UpdateWindow(FParent->Handle());
+  if (FHandle) UpdateWindow(FHandle);
+}
+
+void TsWebLabel::Open() {
+  if (!FURL.empty()) gOpenWebLabel(Application ? Application->Handle() : nullptr, FURL, static_cast<int>(FShowMode));
+}
+
+bool TsWebLabel::FocusMarkShown() {
+  return FocusShown(FHandle);
+}
+
+bool TsWebLabel::GetAccessibleInfo(TAccessibleInfo& info) {
+  info.Role = ROLE_SYSTEM_LINK;
+  info.Name = AccessibleCaption(FCaption);
+  info.State = AccessibleState() | STATE_SYSTEM_LINKED | (FHot ? STATE_SYSTEM_HOTTRACKED : 0);
+  info.DefaultAction = "Otevřít";
+  return true;
+}
+
+void TsWebLabel::PaintParentBackground(TBitmap& into) {
+  TacBGInfo bg;
+  if (FParent && FParent->HandleAllocated())
+    SendMessageA(FParent->Handle(), SM_QUENCHCMD, SkinCommand(TacCommand::GetBG), reinterpret_cast<LPARAM>(&bg));
+  TBitmapDC mem(into);
+  if (bg.BgType == btCache && bg.Bmp && bg.Bmp->Handle() && !bg.Bmp->Empty()) {
+    TBitmapDC parent(*bg.Bmp);
+    BitBlt(mem.Handle(), 0, 0, FWidth, FHeight, parent.Handle(), bg.X + FLeft, bg.Y + FTop, SRCCOPY);
+    return;
+  }
+  const TColor color = bg.BgType == btFill && bg.Color != clSkinFuchsia ? bg.Color
+                                                                        : ColorToRGB(FParent ? FParent->Color() : clBtnFace);
+  const TBrushHandle brush(CreateSolidBrush(color & 0xFFFFFF));
+  RECT all = ClientRect();
+  ::FillRect(mem.Handle(), &all, brush.Get());
+}
+
+void TsWebLabel::PaintWindow(HDC dc) {
+  if (FWidth <= 0 || FHeight <= 0) return;
+  // Off screen first: the text never flickers over a background painted a moment before.
+  TBitmap image;
+  if (!image.SetSize(FWidth, FHeight, TPixelFormat::pf24bit) || !image.Handle()) return;
+  PaintParentBackground(image);
+  {
+    TBitmapDC mem(image);
+    TCanvas canvas(mem.Handle());
+    canvas.SelectFont(FFont);
+    if (!FEnabled)
+      SetTextColor(mem.Handle(), ActiveManager() ? DisabledLabelText(FParent, FFont.Color()) : GetSysColor(COLOR_GRAYTEXT));
+    RECT r = ClientRect();
+    canvas.DrawText(FCaption, r, DT_EXPANDTABS | DT_SINGLELINE | DT_LEFT);
+    if (FocusMarkShown()) {
+      RECT mark = ClientRect();
+      DrawFocusRect(mem.Handle(), &mark);
+    }
+  }
+  GdiFlush();
+  BlitBitmap(dc, 0, 0, FWidth, FHeight, image);
+}
+
+void TsWebLabel::KeyPressed(WPARAM key, LPARAM flags) {
+  // A key held down repeats: the page opens once.
+  if ((key == VK_RETURN || key == VK_SPACE) && !(flags & (1 << 30))) Open();
 }
 
 LRESULT TsWebLabel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case CM_MOUSEENTER: {
-      const LRESULT r = TsCustomLabel::WndProc(msg, wp, lp);
-      SetHot(true);
-      return r;
+    case WM_GETDLGCODE: {
+      // Enter opens the focused link instead of pressing the dialog's default button.
+      const MSG* m = reinterpret_cast<const MSG*>(lp);
+      if (m && (m->message == WM_KEYDOWN || m->message == WM_CHAR) && m->wParam == VK_RETURN) return DLGC_WANTMESSAGE;
+      break;
     }
-    case CM_MOUSELEAVE: {
-      const LRESULT r = TsCustomLabel::WndProc(msg, wp, lp);
-      SetHot(false);
-      return r;
-    }
-    case WM_LBUTTONDOWN: {
-      const LRESULT r = TsCustomLabel::WndProc(msg, wp, lp);
-      if (!FURL.empty())
-        gOpenWebLabel(Application ? Application->Handle() : nullptr, FURL, static_cast<int>(FShowMode));
-      return r;
-    }
-    case WM_ERASEBKGND: return 0;
+    case WM_ERASEBKGND: return 1;  // the paint covers everything
+    case CM_TEXTCHANGED:
+    case CM_ENABLEDCHANGED: Invalidate(); return 0;
+    case SM_QUENCHCMD: return SkinCommandAnswer(wp);
   }
-  return TsCustomLabel::WndProc(msg, wp, lp);
+  const LRESULT r = TWinControl::WndProc(msg, wp, lp);
+  Followed(msg, wp, lp);
+  return r;
+}
+
+void TsWebLabel::Followed(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case CM_MOUSEENTER:
+    case CM_MOUSELEAVE: SetHot(msg == CM_MOUSEENTER); break;
+    case WM_LBUTTONDOWN: Open(); break;
+    case WM_KEYDOWN: KeyPressed(wp, lp); break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE: Invalidate(); break;  // the focus mark comes or goes
+  }
+}
+
+LRESULT TsWebLabel::SkinCommandAnswer(WPARAM wp) {
+  switch (CommandOf(wp)) {
+    case TacCommand::CtrlHandled: return 1;  // so the engine tells it of skin changes
+    case TacCommand::SetNewSkin:
+    case TacCommand::RemoveSkin:
+    case TacCommand::Refresh: Invalidate(); return 0;
+    default: return 0;
+  }
 }
 
 }  // namespace evesk

@@ -1,4 +1,4 @@
-// Labels painted by their container: the skinned label takes its text colour from the skin; the
+// Labels: the skinned label, painted by its container, takes its text colour from the skin; the
 // web label opens its address in the browser on a left button press and changes its font while
 // the pointer is over it.
 #pragma once
@@ -39,7 +39,10 @@ enum TsWindowShowMode {
 using TWebLabelOpener = void (*)(HWND owner, const std::string& url, int show);
 TWebLabelOpener SetWebLabelOpener(TWebLabelOpener opener);
 
-class TsWebLabel : public TsCustomLabel {
+// A link: a window of its own, so that the keyboard (a tab stop; Enter or Space opens it), the
+// dialog manager and screen readers (role link) reach it, painted over whatever its parent
+// shows under it, as the label it replaces was. It does not take the focus on a click.
+class TsWebLabel : public TWinControl {
  public:
   explicit TsWebLabel(TComponent* owner);
   static const TClassInfo& StaticClassInfo();
@@ -54,19 +57,39 @@ class TsWebLabel : public TsCustomLabel {
   void SetFont(const TFont& font);
   void SetHoverFont(const TFont& font);
   bool Hot() const { return FHot; }
-  TFont* CurrentFont() override { return FHot ? &FHoverFont : &FNormalFont; }
+  TFont* CurrentFont() { return FHot ? &FHoverFont : &FNormalFont; }
+  bool AutoSize() const { return FAutoSize; }
+  void SetAutoSize(bool v);
+  void SetCaption(const std::string& caption) override;
   void ChangeScale(int to, int from) override;
+  // Opens the address (nothing without one).
+  void Open();
+  // Whether the focus mark shows now: focused, and the window's state does not hide focus marks.
+  bool FocusMarkShown();
+  bool GetAccessibleInfo(TAccessibleInfo& info) override;
+  void DoAccessibleAction() override { Open(); }
 
  protected:
   void Loaded() override;
+  void CreateParams(TCreateParams& params) override;
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  void PaintWindow(HDC dc) override;
+  void FontChanged() override;
   void SetHot(bool hot);
   void TakeFont();
+  void AdjustSize();
+  // What the parent shows under the label, into the bitmap.
+  void PaintParentBackground(TBitmap& into);
+  void KeyPressed(WPARAM key, LPARAM flags);
+  // What the label does after the class library handled a message.
+  void Followed(UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT SkinCommandAnswer(WPARAM wp);
 
   std::string FURL;
   TsWindowShowMode FShowMode = soDefault;
   TFont FNormalFont, FHoverFont;
   bool FHot = false;
+  bool FAutoSize = true;
 };
 
 }  // namespace evesk

@@ -34,11 +34,17 @@ def dominant_ink(wine, shot, child) -> str:
     return "blue" if blue > red else "red" if red > blue else "none"
 
 
-def painted_label(window, text: str, left: int, top: int, width: int, height: int) -> harness.Child:
-    """A label of WINDOW's client area as the harness describes child windows."""
-    return harness.Child(hwnd=0, parent=window.hwnd, id=0, visible=True, enabled=True, cls="TsWebLabel", text=text,
-                         text_cp1250=text.encode("cp1250"), bounds=(left, top, width, height),
-                         screen_origin=(window.client_origin[0] + left, window.client_origin[1] + top))
+def crop(shot, window, child) -> bytes:
+    """The pixels of CHILD in a screenshot of WINDOW, as raw RGB."""
+    x, y = child.screen_origin[0] - window.rect[0], child.screen_origin[1] - window.rect[1]
+    return subprocess.run(["convert", str(shot), "-crop", f"{child.bounds[2]}x{child.bounds[3]}+{x}+{y}", "+repage",
+                           "rgb:-"], check=True, capture_output=True).stdout
+
+
+def inner(pixels: bytes, child) -> bytes:
+    """The pixels of a crop without its outermost rows and columns."""
+    w, h = child.bounds[2], child.bounds[3]
+    return b"".join(pixels[(y * w + 1) * 3:(y * w + w - 1) * 3] for y in range(1, h - 1))
 
 
 class MainWindowTest(ProgramCase):
@@ -73,6 +79,9 @@ class MainWindowTest(ProgramCase):
         found = [c for c in self.wine.children(window) if c.cls.upper() == "BUTTON"
                  and c.bounds[3] == 19]
         return found
+
+    def link(self, window, text):
+        return next(c for c in self.wine.children(window) if c.cls == "TsWebLabel" and c.text == text)
 
     def checked(self, box):
         return self.wine.send_message(box, BM_GETCHECK) == 1
@@ -174,9 +183,11 @@ class MainWindowTest(ProgramCase):
         self.wine.clear_browser_log()
         self.start()
         window = self.main_window()
-        # Labels are painted by the form and have no windows: their places are the description's.
-        info = painted_label(window, "Informace k programu", 8, 8, 103, 13)
-        news = painted_label(window, "Zobrazit všechny naposledy aktualizované dokumenty", 32, 360, 256, 13)
+        # The links are windows of their own, where the description places them.
+        info, news = self.link(window, "Informace k programu"), \
+            self.link(window, "Zobrazit všechny naposledy aktualizované dokumenty")
+        self.assertEqual(info.bounds, (8, 8, 103, 13))
+        self.assertEqual(news.bounds, (32, 360, 256, 13))
         self.wine.move(1, 1)
         time.sleep(0.3)
         self.assertEqual(dominant_ink(self.wine, self.wine.screenshot("weblabel-normal"), info), "blue")
@@ -188,6 +199,45 @@ class MainWindowTest(ProgramCase):
         base = f"http://{self.server.address}/vizedu_vesk/"
         self.wine.wait_for(lambda: len(self.wine.browser_log()) == 2, 20, what="two pages opened")
         self.assertEqual(self.wine.browser_log(), [base + "info.php", base + "index.php"])
+
+    def test_tab_reaches_the_info_link_which_shows_its_focus_and_opens_on_enter(self):
+        self.wine.reg_set(SETTINGS, "data", mask(2))
+        self.wine.reg_set(SETTINGS, "verze", "1600000000")
+        self.wine.clear_browser_log()
+        self.start()
+        window = self.main_window()
+        info = self.link(window, "Informace k programu")
+        autostart = next(b for b in self.boxes(window) if b.text.startswith("Kontrolovat"))
+        # The focus on the autostart box, the tab stop before the link, whatever the window
+        # focused when it appeared: two clicks leave it as it was.
+        self.wine.click_child(autostart)
+        time.sleep(0.6)
+        self.wine.click_child(autostart)
+        self.wine.wait_for(lambda: self.checked(autostart), 10, what="the autostart box checked again")
+        # Keys go to the window under the pointer: the title bar.
+        self.wine.move(window.rect[0] + 60, window.rect[1] + 10)
+        time.sleep(0.3)
+        before = crop(self.wine.screenshot("link-unfocused", window), window, info)
+        self.wine.key("Tab")
+        time.sleep(0.5)
+        shot = self.wine.screenshot("link-focused", window)
+        focused = crop(shot, window, info)
+        self.assertNotEqual(before, focused, "no focus mark on the link")
+        # The mark is a frame round the text: the rows between its top and bottom edge keep
+        # the text's pixels.
+        self.assertEqual(inner(before, info), inner(focused, info))
+        subprocess.run(["convert", str(shot), "-crop", f"{info.bounds[2] + 16}x{info.bounds[3] + 16}+"
+                        f"{info.screen_origin[0] - window.rect[0] - 8}+{info.screen_origin[1] - window.rect[1] - 8}",
+                        "+repage", "-scale", "800%", str(shot.with_name("link-focused-zoom.png"))], check=True)
+        asked = len(self.server.requests)
+        self.wine.key("Return")
+        base = f"http://{self.server.address}/vizedu_vesk/"
+        self.wine.wait_for(lambda: self.wine.browser_log(), 20, what="the page opened")
+        time.sleep(0.5)
+        self.assertEqual(self.wine.browser_log(), [base + "info.php"])
+        # Enter was the link's: OK would have hidden the window and asked the service.
+        self.assertTrue(self.wine.find_windows(TITLE, cls="TMainForm")[0].visible)
+        self.assertEqual(len(self.server.requests), asked)
 
     def test_close_question_escape_keeps_and_yes_ends(self):
         self.wine.reg_set(SETTINGS, "data", mask(3))

@@ -1,6 +1,7 @@
 // The web label on a skinned form: the pointer over it paints it in the hover font and away from
 // it in the normal one, whichever was set last; a left press opens its address through the
-// shell as its settings say, and a label without an address opens nothing.
+// shell as its settings say, and a label without an address opens nothing; focused by the
+// keyboard it shows a focus mark, and without the focus it looks as it did before.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -71,11 +72,28 @@ class WebLabelTest : public ::testing::Test {
       for (int x = 0; x < b.Width(); ++x) n += topaz::PixelOf(b, x, y) == c;
     return n;
   }
-  // A press and release of a button on the label, as the form hears it.
+  // A press and release of a button on the label, as its window hears it.
   void Press(UINT down, UINT up) {
-    const LPARAM at = MAKELPARAM(web->Left() + 3, web->Top() + 3);
-    SendMessageA(form->Handle(), down, 0, at);
-    SendMessageA(form->Handle(), up, 0, at);
+    const LPARAM at = MAKELPARAM(3, 3);
+    SendMessageA(web->Handle(), down, 0, at);
+    SendMessageA(web->Handle(), up, 0, at);
+  }
+  // The label's pixels on screen, as 0x00BBGGRR.
+  std::vector<TColor> Pixels() {
+    RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    TBitmap b;
+    b.SetSize(web->Width(), web->Height(), TPixelFormat::pf24bit);
+    {
+      HDC dc = GetDC(form->Handle());
+      TBitmapDC mem(b);
+      BitBlt(mem.Handle(), 0, 0, web->Width(), web->Height(), dc, web->Left(), web->Top(), SRCCOPY);
+      ReleaseDC(form->Handle(), dc);
+    }
+    GdiFlush();
+    std::vector<TColor> all;
+    for (int y = 0; y < b.Height(); ++y)
+      for (int x = 0; x < b.Width(); ++x) all.push_back(topaz::PixelOf(b, x, y));
+    return all;
   }
 
   TApplication app;
@@ -122,6 +140,35 @@ TEST_F(WebLabelTest, ALeftPressOpensTheAddressAsTheLabelSays) {
   EXPECT_EQ(gOpened[0].URL, "http://127.0.0.1:8080/vizedu_vesk/info.php");
   EXPECT_EQ(gOpened[0].Show, SW_SHOWNOACTIVATE);
   EXPECT_EQ(gOpened[0].Owner, Application->Handle());
+}
+
+TEST_F(WebLabelTest, TheFocusShowsAMarkOnlyWhileTheWindowShowsFocusMarks) {
+  TButton* other = new TButton(form);
+  other->SetParent(form);
+  other->SetBounds(8, 60, 75, 25);
+  form->SetActiveControl(other);
+  winpump::PumpFor(50);
+  const std::vector<TColor> unfocused = Pixels();
+  EXPECT_GT(Ink(kBlue), 5);
+
+  // The mouse brought the window: focus marks wait for the keyboard.
+  web->SetFocus();
+  ASSERT_EQ(GetFocus(), web->Handle());
+  EXPECT_FALSE(web->FocusMarkShown());
+  EXPECT_EQ(Pixels(), unfocused);
+  form->ShowFocusCues();
+  EXPECT_TRUE(web->FocusMarkShown());
+  const std::vector<TColor> focused = Pixels();
+  int changed = 0;
+  for (std::size_t i = 0; i < focused.size(); ++i) changed += focused[i] != unfocused[i];
+  // A dotted frame round the edge: every other pixel of it, and nothing inside.
+  const int w = web->Width(), h = web->Height();
+  EXPECT_GE(changed, w + h - 4);
+  for (int y = 1; y < h - 1; ++y)
+    for (int x = 1; x < w - 1; ++x) EXPECT_EQ(focused[y * w + x], unfocused[y * w + x]) << x << "," << y;
+
+  other->SetFocus();
+  EXPECT_EQ(Pixels(), unfocused);
 }
 
 }  // namespace
