@@ -41,8 +41,8 @@ std::string UnusableHostMessage(const std::string& value) {
   std::string shown;
   for (char c : value) shown += static_cast<unsigned char>(c) < 32 ? '?' : c;
   if (shown.size() > 80) shown = shown.substr(0, 80) + "...";
-  return "Adresu serveru \"" + shown +
-         "\" zadanou v nastavení programu (hodnota \"server\") nelze použít. "
+  return "Adresu serveru „" + shown +
+         "“ zadanou v nastavení programu (hodnota „server“) nelze použít. "
          "Kontrola aktualizací se neprovede a program bude ukončen.";
 }
 

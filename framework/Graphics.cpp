@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <string>
+#include <tuple>
 
 #include "framework/Dpi.h"
 #include "framework/Properties.h"
@@ -230,6 +233,50 @@ bool UpdateLayeredImage(HWND wnd, const TBitmap& image, POINT pos, BYTE alpha) {
 
 void ScaleFontHeight(TFont& font, int to, int from) {
   font.SetHeight(ScaleDpi(font.Height(), to, from));
+}
+
+namespace {
+
+// The darkness of a sample text drawn black on white in FONT.
+long long InkOf(HFONT font) {
+  static const wchar_t sample[] = L"HOamnsv";
+  TMemoryDC dc(CreateCompatibleDC(nullptr));
+  if (!dc) return 0;
+  TSelectObject selectFont(dc.Get(), font);
+  SIZE size{};
+  if (!GetTextExtentPoint32W(dc.Get(), sample, 7, &size) || size.cx <= 0 || size.cy <= 0) return 0;
+  TBitmap bmp;
+  if (!bmp.SetSize(size.cx + size.cy, size.cy, TPixelFormat::pf24bit)) return 0;
+  TSelectObject selectBitmap(dc.Get(), static_cast<HBITMAP>(bmp.Handle()));
+  RECT all{0, 0, bmp.Width(), bmp.Height()};
+  FillRect(dc.Get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SetBkMode(dc.Get(), TRANSPARENT);
+  SetTextColor(dc.Get(), RGB(0, 0, 0));
+  TextOutW(dc.Get(), 0, 0, sample, 7);
+  GdiFlush();
+  long long ink = 0;
+  for (int y = 0; y < bmp.Height(); ++y) {
+    const std::uint8_t* row = bmp.ScanLine(y);
+    for (int x = 0; x < bmp.Width() * 3; ++x) ink += 255 - row[x];
+  }
+  return ink;
+}
+
+}  // namespace
+
+bool BoldNeedsOverstrike(HFONT font) {
+  LOGFONTW lf{};
+  if (!font || !GetObjectW(font, sizeof lf, &lf) || lf.lfWeight < FW_SEMIBOLD) return false;
+  static std::map<std::tuple<std::wstring, LONG, BYTE>, bool> known;
+  const auto key = std::make_tuple(std::wstring(lf.lfFaceName), lf.lfHeight, lf.lfCharSet);
+  if (auto found = known.find(key); found != known.end()) return found->second;
+  lf.lfWeight = FW_NORMAL;
+  TFontHandle regular(CreateFontIndirectW(&lf));
+  const long long bold = InkOf(font), plain = regular ? InkOf(regular.Get()) : 0;
+  // A real bold cut carries a third more ink or far more; a wider spacing alone, none.
+  const bool overstrike = bold > 0 && plain > 0 && bold * 100 < plain * 115;
+  known.emplace(key, overstrike);
+  return overstrike;
 }
 
 }  // namespace evesk

@@ -143,4 +143,10 @@ bool UpdateLayeredImage(HWND wnd, const TBitmap& image, POINT pos, BYTE alpha = 
 // from one DPI to another.
 void ScaleFontHeight(TFont& font, int to, int from);
 
+// Whether a bold font draws no more ink than its face at normal weight: some systems give a
+// bold face whose outlines are the regular ones at larger sizes (only its advances grow). Such
+// text is drawn twice, one pixel apart, as the system itself emboldens faces without a bold cut.
+// The answer is kept per face, height and character set.
+bool BoldNeedsOverstrike(HFONT font);
+
 }  // namespace evesk

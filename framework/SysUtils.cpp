@@ -52,6 +52,24 @@ std::string UpperCase(std::string_view text) {
 
 std::string IntToStr(long long value) { return std::to_string(value); }
 
+std::string GroupDigits(long long value, std::string_view separator) {
+  const std::string digits = std::to_string(value);
+  const std::size_t sign = value < 0 ? 1 : 0;
+  std::string out = digits.substr(0, sign);
+  for (std::size_t i = sign; i < digits.size(); ++i) {
+    if (i > sign && (digits.size() - i) % 3 == 0) out += separator;
+    out += digits[i];
+  }
+  return out;
+}
+
+std::string CzechCount(long long value) { return GroupDigits(value, "\u00A0"); }
+
+std::string CzechBytes(long long value) {
+  const unsigned long long n = value < 0 ? 0ULL - static_cast<unsigned long long>(value) : value;
+  return CzechCount(value) + (n == 1 ? " bajt" : n >= 2 && n <= 4 ? " bajty" : " bajtů");
+}
+
 bool TryStrToInt(const std::string& text, int& value) {
   std::size_t i = 0, n = text.size();
   while (i < n && text[i] == ' ') ++i;

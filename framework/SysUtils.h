@@ -17,6 +17,14 @@ struct TFormatSettings {
 
 std::string IntToStr(long long value);
 
+// Digits in groups of three from the right joined by SEPARATOR ("243 000 054"); a minus stays in front.
+std::string GroupDigits(long long value, std::string_view separator);
+
+// A count in Czech messages: grouped as the Czech locale writes numbers, with a no-break space.
+std::string CzechCount(long long value);
+// "1 bajt", "3 bajty", "243 000 054 bajtů".
+std::string CzechBytes(long long value);
+
 // ASCII letters only, whatever the locale: for names, keys and resource names that are
 // compared without regard to case.
 std::string UpperCase(std::string_view text);

@@ -86,17 +86,17 @@ std::int64_t TacDiskFiles::FileSize(const std::string& path) const {
 std::vector<std::uint8_t> TacDiskFiles::ReadFile(const std::string& path) const {
   THandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                            nullptr));
-  if (file.Get() == INVALID_HANDLE_VALUE) throw EStreamError("Cannot open file \"" + path + "\"");
+  if (file.Get() == INVALID_HANDLE_VALUE) throw EStreamError("Soubor „" + path + "“ nelze otevřít.");
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > 0x7FFFFFFF)
-    throw EStreamError("Cannot read file \"" + path + "\"");
+    throw EStreamError("Soubor „" + path + "“ nelze přečíst.");
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.QuadPart));
   std::size_t done = 0;
   while (done < bytes.size()) {
     DWORD got = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
     if (!::ReadFile(file.Get(), bytes.data() + done, want, &got, nullptr) || got == 0)
-      throw EStreamError("Cannot read file \"" + path + "\"");
+      throw EStreamError("Soubor „" + path + "“ nelze přečíst.");
     done += got;
   }
   return bytes;

@@ -1,5 +1,6 @@
 #include "skin/acSkinPack.h"
 
+#include "framework/SysUtils.h"
 #include "imaging/acAdler32.h"
 
 #include <zlib.h>
@@ -44,7 +45,7 @@ std::string Printable(const std::string& name) {
 }
 
 [[noreturn]] void Damaged(const std::string& pattern, std::initializer_list<std::string> args) {
-  throw ESkinArchiveError("The skin archive is damaged: " + FormatText(pattern, args));
+  throw ESkinArchiveError("Archiv vzhledu je poškozený: " + FormatText(pattern, args));
 }
 
 std::int32_t ReadInt(TStream& s, const std::string& what) {
@@ -52,7 +53,7 @@ std::int32_t ReadInt(TStream& s, const std::string& what) {
   std::size_t got = 0;
   while (got < 4) {
     const std::size_t n = s.Read(b + got, 4 - got);
-    if (n == 0) Damaged("it ends inside %s.", {what});
+    if (n == 0) Damaged("končí uprostřed %s.", {what});
     got += n;
   }
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
@@ -120,7 +121,7 @@ bool TacSkinConvertor::ReadArchive() {
     // Stream errors of the source land here too; nothing half-read is kept.
     FLastError = e.Message();
   } catch (const std::bad_alloc&) {
-    FLastError = "The skin archive is too large to be loaded.";
+    FLastError = "Archiv vzhledu je příliš velký, nelze jej načíst.";
   }
   Clear();
   if (OnWarning) OnWarning(FLastError);
@@ -128,7 +129,7 @@ bool TacSkinConvertor::ReadArchive() {
 }
 
 void TacSkinConvertor::Parse() {
-  if (!FSource) throw ESkinArchiveError("There is no skin archive to read.");
+  if (!FSource) throw ESkinArchiveError("Není žádný archiv vzhledu ke čtení.");
   TStream& src = *FSource;
   src.SetPosition(0);
   char magic[4] = {};
@@ -140,32 +141,32 @@ void TacSkinConvertor::Parse() {
   }
   if (got < 4 || std::memcmp(magic, SkinArchiveMagic, 4) != 0) throw ESkinArchiveError(SNotSkinArchive);
 
-  const std::int32_t count = ReadInt(src, "the entry count");
+  const std::int32_t count = ReadInt(src, "počtu souborů");
   if (count < 0 || count > MaxEntries)
-    Damaged("it claims %s entries (at most %s are allowed).", {std::to_string(count), std::to_string(MaxEntries)});
+    Damaged("uvádí %s souborů (dovoleno je nejvýš %s).", {CzechCount(count), CzechCount(MaxEntries)});
 
   std::int64_t total = 0;
   std::vector<std::string> seen;
   for (std::int32_t i = 0; i < count; ++i) {
     const std::string number = std::to_string(i + 1);
-    const std::int32_t nameLength = ReadInt(src, "the name length of entry " + number);
+    const std::int32_t nameLength = ReadInt(src, "délky názvu souboru č. " + number);
     if (nameLength <= 0 || nameLength > MaxNameLength)
-      Damaged("entry %s has a name of %s bytes.", {number, std::to_string(nameLength)});
-    if (nameLength > src.Remaining()) Damaged("it ends inside the name of entry %s.", {number});
+      Damaged("soubor č. %s má název dlouhý %s.", {number, CzechBytes(nameLength)});
+    if (nameLength > src.Remaining()) Damaged("končí uprostřed názvu souboru č. %s.", {number});
     std::string name(static_cast<std::size_t>(nameLength), '\0');
     src.ReadBuffer(name.data(), name.size());
-    if (!IsSkinEntryName(name)) Damaged("entry %s has the name \"%s\", which is not a plain file name.", {number, Printable(name)});
+    if (!IsSkinEntryName(name)) Damaged("soubor č. %s má název „%s“, který není prostým názvem souboru.", {number, Printable(name)});
     const std::string key = Upper(name);
     if (std::find(seen.begin(), seen.end(), key) != seen.end())
-      Damaged("the name \"%s\" appears twice.", {Printable(name)});
+      Damaged("název „%s“ je v něm dvakrát.", {Printable(name)});
     seen.push_back(key);
 
-    const std::int32_t size = ReadInt(src, "the size of \"" + Printable(name) + "\"");
+    const std::int32_t size = ReadInt(src, "velikosti souboru „" + Printable(name) + "“");
     if (size < 0 || size > MaxEntrySize)
-      Damaged("\"%s\" claims a size of %s bytes.", {Printable(name), std::to_string(size)});
+      Damaged("soubor „%s“ uvádí velikost %s.", {Printable(name), CzechBytes(size)});
     if (total + size > MaxTotalSize)
-      throw ESkinArchiveError("The skin archive is too large: its files unpack to more than " +
-                              std::to_string(MaxTotalSize >> 20) + " MB.");
+      throw ESkinArchiveError("Archiv vzhledu je příliš velký: jeho soubory se rozbalí na víc než " +
+                              CzechCount(MaxTotalSize >> 20) + " MB.");
     auto data = std::make_unique<TMemoryStream>(Inflate(name, size, total));
     if (key == Upper(SkinOptionsFileName)) {
       FOptions = std::move(data);
@@ -193,7 +194,7 @@ class TEntryInput {
     if (FPos != FEnd) return;
     FEnd = FSource.Read(FBlock, TacSkinConvertor::BlockSize);
     FPos = 0;
-    if (FEnd == 0) Damaged("it ends inside the data of \"%s\".", {Printable(FName)});
+    if (FEnd == 0) Damaged("končí uprostřed dat souboru „%s“.", {Printable(FName)});
   }
   std::uint8_t* Next() const { return FBlock + FPos; }
   std::size_t Unread() const { return FEnd - FPos; }
@@ -201,7 +202,7 @@ class TEntryInput {
   // Puts the source right after the bytes taken, where the next entry begins.
   void GiveBackUnread() { FSource.SetPosition(FSource.Position() - static_cast<std::int64_t>(FEnd - FPos)); }
   [[noreturn]] void Refused(const std::string& why) const {
-    Damaged("the data of \"%s\" cannot be unpacked (%s).", {Printable(FName), why});
+    Damaged("data souboru „%s“ nelze rozbalit (%s).", {Printable(FName), why});
   }
   const std::string& Name() const { return FName; }
 
@@ -212,23 +213,23 @@ class TEntryInput {
   std::size_t FPos = 0, FEnd = 0;
 };
 
-// The two-byte zlib header, refused in zlib's own words.
+// The two-byte zlib header, refused with the check that failed.
 void CheckZlibHeader(TEntryInput& in) {
   std::uint8_t header[2];
   for (std::uint8_t& b : header) b = in.Byte();
-  if ((header[0] << 8 | header[1]) % 31 != 0) in.Refused("incorrect header check");
-  if ((header[0] & 15) != Z_DEFLATED) in.Refused("unknown compression method");
-  if ((header[0] >> 4) + 8 > MAX_WBITS) in.Refused("invalid window size");
+  if ((header[0] << 8 | header[1]) % 31 != 0) in.Refused("chybná hlavička");
+  if ((header[0] & 15) != Z_DEFLATED) in.Refused("neznámá metoda komprese");
+  if ((header[0] >> 4) + 8 > MAX_WBITS) in.Refused("neplatná velikost okna");
   if (header[1] & 0x20) {  // a preset dictionary, which no skin has; zlib asks for it after reading its id
     for (int i = 0; i < 4; ++i) in.Byte();
-    in.Refused("zlib error " + std::to_string(Z_NEED_DICT));
+    in.Refused("chyba zlib " + std::to_string(Z_NEED_DICT));
   }
 }
 
 // The raw deflate data of an entry that claims SIZE bytes, with the Adler-32 of what it made.
 std::vector<std::uint8_t> InflateRaw(TEntryInput& in, std::int64_t size, std::uint32_t& adler) {
   TInflater inf;
-  if (inflateInit2(&inf.zs, -MAX_WBITS) != Z_OK) throw ESkinArchiveError("The skin archive cannot be unpacked: zlib refused to start.");
+  if (inflateInit2(&inf.zs, -MAX_WBITS) != Z_OK) throw ESkinArchiveError("Archiv vzhledu nelze rozbalit: knihovna zlib se nespustila.");
   inf.open = true;
 
   // The declared size is only a claim: at most 1 MB is set aside up front, and the bytes grow
@@ -252,14 +253,15 @@ std::vector<std::uint8_t> InflateRaw(TEntryInput& in, std::int64_t size, std::ui
     const std::size_t made = outBefore - inf.zs.avail_out;
     in.Leave(inf.zs.avail_in);
     if (full && made > 0)
-      Damaged("\"%s\" unpacks to more than the %s bytes it claims.", {Printable(in.Name()), std::to_string(size)});
+      Damaged("soubor „%s“ se rozbalí na víc než uváděných %s.", {Printable(in.Name()), CzechBytes(size)});
     adler = Adler32(adler, data.data() + produced, made);
     produced += made;
     if (rc == Z_STREAM_END) break;
-    if (rc != Z_OK && rc != Z_BUF_ERROR) in.Refused(inf.zs.msg ? inf.zs.msg : "zlib error " + std::to_string(rc));
+    // zlib's own reasons are English; its code tells a developer enough.
+    if (rc != Z_OK && rc != Z_BUF_ERROR) in.Refused("poškozená komprimovaná data, chyba zlib " + std::to_string(rc));
     // With input and room for output inflate always moves; a stall would be a loop for ever.
     if (made == 0 && inf.zs.avail_in == inBefore && inf.zs.avail_in > 0)
-      Damaged("the data of \"%s\" cannot be unpacked.", {Printable(in.Name())});
+      Damaged("data souboru „%s“ nelze rozbalit.", {Printable(in.Name())});
   }
   if (produced != static_cast<std::size_t>(size)) data.resize(produced);
   return data;
@@ -269,7 +271,7 @@ std::vector<std::uint8_t> InflateRaw(TEntryInput& in, std::int64_t size, std::ui
 void CheckAdlerTrailer(TEntryInput& in, std::uint32_t adler) {
   std::uint32_t stored = 0;
   for (int i = 0; i < 4; ++i) stored = stored << 8 | in.Byte();
-  if (stored != adler) in.Refused("incorrect data check");
+  if (stored != adler) in.Refused("nesouhlasí kontrolní součet");
 }
 
 }  // namespace
@@ -277,7 +279,7 @@ void CheckAdlerTrailer(TEntryInput& in, std::uint32_t adler) {
 // Inflates one entry, reading the source in blocks; afterwards the source stands right after
 // the zlib trailer, where the next entry begins, since no compressed length is stored. zlib
 // inflates the raw data straight into the entry's bytes; the two-byte header and the Adler-32
-// trailer are checked here, with zlib's own words, because our checksum runs in vectors.
+// trailer are checked here, because our checksum runs in vectors.
 std::vector<std::uint8_t> TacSkinConvertor::Inflate(const std::string& name, std::int64_t size, std::int64_t& total) {
   if (!FBlock) FBlock.reset(new std::uint8_t[BlockSize]);
   TEntryInput in(*FSource, FBlock.get(), name);
@@ -286,8 +288,8 @@ std::vector<std::uint8_t> TacSkinConvertor::Inflate(const std::string& name, std
   std::vector<std::uint8_t> data = InflateRaw(in, size, adler);
   CheckAdlerTrailer(in, adler);
   if (data.size() != static_cast<std::size_t>(size))
-    Damaged("\"%s\" unpacks to %s bytes, not the %s it claims.",
-            {Printable(name), std::to_string(data.size()), std::to_string(size)});
+    Damaged("soubor „%s“ se rozbalí na %s, ne na uváděných %s.",
+            {Printable(name), CzechBytes(static_cast<long long>(data.size())), CzechBytes(size)});
   in.GiveBackUnread();
   total += size;
   return data;
@@ -300,7 +302,7 @@ bool LoadArchiveFile(const TacFileSystem& files, const std::string& fileName, Ta
   const std::int64_t fileSize = files.FileSize(fileName);
   if (fileSize > TacSkinConvertor::MaxFileSize) {
     if (reader.OnWarning)
-      reader.OnWarning(FormatText("The skin archive \"%s\" is too large (%s bytes).", {fileName, std::to_string(fileSize)}));
+      reader.OnWarning(FormatText("Archiv vzhledu „%s“ je příliš velký (%s).", {fileName, CzechBytes(fileSize)}));
     return false;
   }
   bool ok = false;
@@ -318,7 +320,7 @@ std::vector<TacSkinFile> ReadFolderSkin(const TacFileSystem& files, const std::s
   std::string base = folder;
   if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
   if (!files.FileExists(base + SkinOptionsFileName))
-    throw ESkinArchiveError(FormatText("The folder \"%s\" holds no %s.", {folder, SkinOptionsFileName}));
+    throw ESkinArchiveError(FormatText("Složka „%s“ neobsahuje soubor %s.", {folder, SkinOptionsFileName}));
   std::vector<std::string> names;
   for (const auto& entry : files.ListFolder(folder))
     if (!entry.Folder && !entry.Name.empty() && entry.Name[0] != '.' && Upper(entry.Name) != Upper(SkinOptionsFileName))

@@ -4,6 +4,7 @@
 
 #include "framework/Exception.h"
 #include "framework/Stream.h"
+#include "framework/SysUtils.h"
 #include "imaging/acBMP.h"
 #include "imaging/acImageSize.h"
 #include "imaging/acJPEG.h"
@@ -59,13 +60,13 @@ std::unique_ptr<TBitmap> DecodeSkinImage(const std::string& name, const std::uin
   const std::string upper = UpperCase(name);
   const bool bmp = EndsWith(upper, ".BMP"), jpeg = EndsWith(upper, ".JPG") || EndsWith(upper, ".JPEG"),
              png = EndsWith(upper, ".PNG");
-  if (!bmp && !jpeg && !png) throw EInvalidGraphic("Unknown image file kind: " + name);
+  if (!bmp && !jpeg && !png) throw EInvalidGraphic("Obrázek „" + name + "“ není typu BMP, JPEG ani PNG.");
   // The size is judged from the header, before the decoder takes memory for the pixels.
   TacImageSize claimed;
-  if (!ReadImageSize(data, size, claimed)) throw EInvalidGraphic("Hlavičku obrázku \"" + name + "\" nelze přečíst.");
+  if (!ReadImageSize(data, size, claimed)) throw EInvalidGraphic("Hlavičku obrázku „" + name + "“ nelze přečíst.");
   if (claimed.Pixels() > maxPixels)
-    throw ESkinTooLarge("Obrázek \"" + name + "\" je příliš velký (" + std::to_string(claimed.Width) + " x " +
-                        std::to_string(claimed.Height) + " bodů).");
+    throw ESkinTooLarge("Obrázek „" + name + "“ je příliš velký (" + CzechCount(claimed.Width) + " × " +
+                        CzechCount(claimed.Height) + " bodů).");
   if (bmp) {
     auto bitmap = std::make_unique<TBitmap>();
     LoadBMP(data, size, *bitmap);
@@ -106,7 +107,7 @@ std::unique_ptr<TBitmap> TsSkinImageCache::Get(const std::string& name, const TR
   if (!image) return nullptr;
   const std::int64_t pixels = std::int64_t{image->Width()} * image->Height();
   if (pixels > FBudget - FUsed)
-    throw ESkinTooLarge("Obrázky vzhledu potřebují víc než " + std::to_string(FBudget) + " bodů (\"" + name + "\").");
+    throw ESkinTooLarge("Obrázky vzhledu potřebují víc než " + CzechCount(FBudget) + " bodů („" + name + "“).");
   auto copy = std::make_unique<TBitmap>();
   copy->Assign(*image);
   if (copy->Width() != image->Width() || copy->Height() != image->Height()) throw std::bad_alloc();
@@ -145,7 +146,7 @@ TsImageLoader FolderImageLoader(const TacFileSystem& files, const std::string& s
       // Judged by its length first: a huge file is refused without being read.
       const std::int64_t length = files.FileSize(path);
       if (length > MaxSkinImageFileSize)
-        throw ESkinTooLarge("Soubor obrázku \"" + name + "\" je příliš velký (" + std::to_string(length) + " bajtů).");
+        throw ESkinTooLarge("Soubor obrázku „" + name + "“ je příliš velký (" + CzechBytes(length) + ").");
       return std::make_unique<std::vector<std::uint8_t>>(files.ReadFile(path));
     });
   };
@@ -155,7 +156,7 @@ std::string SkinDefect(const TsSkinTables& tables) {
   if (tables.Sections().empty()) return "Soubor nastavení vzhledu neobsahuje žádné sekce.";
   const std::string& master = tables.Globals().MasterBitmap;
   if (!master.empty() && !tables.MasterBitmap())
-    return "Hlavní obrázek vzhledu \"" + master + "\" chybí nebo jej nelze přečíst.";
+    return "Hlavní obrázek vzhledu „" + master + "“ chybí nebo jej nelze přečíst.";
   for (const char* key : {"BOXCHECKED", "BOXUNCHECKED", "BICONCLOSE", "BICONMIN"})
     if (tables.GetMaskIndex(tables.GetSectionIndex("GLOBALINFO"), "GLOBALINFO", key) < 0)
       return std::string("Vzhledu chybí použitelný obrázek ") + key + ".";

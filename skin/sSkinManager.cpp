@@ -9,6 +9,7 @@
 #include "framework/Forms.h"
 #include "framework/Properties.h"
 #include "framework/StartProfile.h"
+#include "framework/SysUtils.h"
 #include "skin/acSkinPack.h"
 #include "skin/sSkinLoader.h"
 #include "skin/sSkinSources.h"
@@ -339,8 +340,7 @@ bool TsSkinManager::LoadSkin() {
     return false;
   }
   std::string problem;
-  TMsgDlgType type = mtError;
-  if (TryLoadSkin(choice, problem, type)) return true;
+  if (TryLoadSkin(choice, problem)) return true;
   std::string text = "Vzhled „" + choice.SkinName + "“ nelze použít.\r\n" + problem + "\r\n\r\n";
   if (choice.Source != ssInternal && !internalNames.empty()) {
     TacSkinChoice internal;
@@ -348,9 +348,9 @@ bool TsSkinManager::LoadSkin() {
     internal.InternalIndex = std::max(FindInternalSkin(internalNames, FSkinName), 0);
     internal.SkinName = internalNames[static_cast<std::size_t>(internal.InternalIndex)];
     std::string second;
-    TMsgDlgType ignored;
-    if (TryLoadSkin(internal, second, ignored)) {
-      ShowSkinMessage(text + "Program použije vestavěný vzhled „" + internal.SkinName + "“.", type);
+    // One outcome, one kind of dialog, whatever the reason: the program goes on in its own skin.
+    if (TryLoadSkin(internal, second)) {
+      ShowSkinMessage(text + "Program použije vestavěný vzhled „" + internal.SkinName + "“.", mtWarning);
       return true;
     }
     text += "Vestavěný vzhled „" + internal.SkinName + "“ nelze použít také.\r\n" + second + "\r\n\r\n";
@@ -358,11 +358,11 @@ bool TsSkinManager::LoadSkin() {
   // Nothing usable: the standard look, never a skin with parts missing.
   FTables.Clear();
   FActive = false;
-  ShowSkinMessage(text + "Program se zobrazí ve standardním vzhledu Windows.", type);
+  ShowSkinMessage(text + "Program se zobrazí ve standardním vzhledu Windows.", mtError);
   return false;
 }
 
-bool TsSkinManager::TryLoadSkin(const TacSkinChoice& choice, std::string& problem, TMsgDlgType& type) {
+bool TsSkinManager::TryLoadSkin(const TacSkinChoice& choice, std::string& problem) {
   FTables.Clear();
   FFromArchive = false;
   TacSkinConvertor reader;
@@ -377,7 +377,6 @@ bool TsSkinManager::TryLoadSkin(const TacSkinChoice& choice, std::string& proble
   try {
     if (!ReadSkinSource(choice, reader, options, images, cache)) {
       problem = warning.empty() ? std::string("Archiv vzhledu nelze přečíst.") : warning;
-      type = mtWarning;
       return false;
     }
     BuildTables(options, images, cache);
@@ -388,13 +387,13 @@ bool TsSkinManager::TryLoadSkin(const TacSkinChoice& choice, std::string& proble
     problem = e.Message();
   } catch (const std::bad_alloc&) {
     problem = "Pro vzhled není dost paměti.";
-  } catch (const std::exception& e) {
-    problem = e.what();
+  } catch (const std::exception&) {
+    // The standard library's words are English and say nothing to a reader.
+    problem = "Vzhled nelze načíst kvůli vnitřní chybě programu.";
   }
   if (!problem.empty()) {
     FTables.Clear();
     FFromArchive = false;
-    type = mtError;
     return false;
   }
   TakeGlobals();
@@ -413,7 +412,7 @@ bool TsSkinManager::ReadSkinSource(const TacSkinChoice& choice, TacSkinConvertor
       FSkinData.SkinPath = choice.SkinPath;
       const std::int64_t length = FFiles->FileSize(choice.FileName);
       if (length > static_cast<std::int64_t>(TsSkinOptions::MaxFileSize))
-        throw ESkinOptionsError("Soubor nastavení vzhledu je příliš velký (" + std::to_string(length) + " bajtů).");
+        throw ESkinOptionsError("Soubor nastavení vzhledu je příliš velký (" + CzechBytes(length) + ").");
       const std::vector<std::uint8_t> text = FFiles->ReadFile(choice.FileName);
       options.SetText(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
       images = FolderImageLoader(*FFiles, choice.SkinPath, cache);

@@ -178,7 +178,7 @@ class TsSkinManager : public TComponent {
   // used whole gives way to the internal one, with one message saying why.
   bool LoadSkin();
   // One source: true with the tables built; else empty tables and the reason in problem.
-  bool TryLoadSkin(const TacSkinChoice& choice, std::string& problem, TMsgDlgType& type);
+  bool TryLoadSkin(const TacSkinChoice& choice, std::string& problem);
   // The options and images of the chosen source; false when its archive cannot be read.
   bool ReadSkinSource(const TacSkinChoice& choice, TacSkinConvertor& reader, TsSkinOptions& options,
                       TsImageLoader& images, const std::shared_ptr<TsSkinImageCache>& cache);

@@ -305,7 +305,7 @@ std::optional<std::string_view> SectionHeader(std::string_view line) {
 }  // namespace
 
 void TsSkinOptions::SetText(std::string_view source) {
-  if (source.size() > MaxFileSize) throw ESkinOptionsError("The skin options file is too big");
+  if (source.size() > MaxFileSize) throw ESkinOptionsError("Soubor nastavení vzhledu je příliš velký.");
   auto data = std::make_shared<TData>();
   data->Text.assign(source.data(), source.size());
   const std::string_view text = data->Text;
@@ -326,12 +326,12 @@ void TsSkinOptions::SetText(std::string_view source) {
     if (line.empty() || line.front() == ';') continue;
     if (const std::optional<std::string_view> name = SectionHeader(line)) {
       current = data->OpenSection(*name, current, reopened);
-      if (current < 0) fail("The skin options file has too many sections");
+      if (current < 0) fail("Soubor nastavení vzhledu má příliš mnoho sekcí.");
       continue;
     }
     if (current < 0 || eq == std::string_view::npos) continue;  // not a value line
     if (!data->AddValue(line, eq, current)) continue;
-    if (data->KeyCount > MaxKeys) fail("The skin options file has too many values");
+    if (data->KeyCount > MaxKeys) fail("Soubor nastavení vzhledu má příliš mnoho hodnot.");
   }
   data->GroupKeys(reopened);
   FData = std::move(data);

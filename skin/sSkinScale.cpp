@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "framework/Dpi.h"
+#include "framework/SysUtils.h"
 #include "imaging/acPixelOps.h"
 #include "skin/sSkinTables.h"
 
@@ -285,7 +286,7 @@ TsScalePiece PieceOf(const TsMaskData& m, const TMaskPlan& plan, int to, int fro
 
 [[noreturn]] void TooLarge(int to) {
   throw ESkinTooLarge("Obrázky vzhledu by při " + std::to_string(to) + " dpi potřebovaly víc než " +
-                      std::to_string(TsSkinTables::MaxTotalPixels) + " bodů.");
+                      CzechCount(TsSkinTables::MaxTotalPixels) + " bodů.");
 }
 
 // Room in the budget for a picture of width × height, counted into used; refuses beyond it.

@@ -6,6 +6,7 @@
 #include <bit>
 #include <optional>
 
+#include "framework/SysUtils.h"
 #include "imaging/acPixelOps.h"
 
 namespace evesk {
@@ -556,7 +557,7 @@ std::unique_ptr<TBitmap> TsSkinTables::LoadImage(const TsImageLoader& loader, co
   if (!image || image->Empty()) return nullptr;
   const std::int64_t pixels = std::int64_t{image->Width()} * image->Height();
   if (pixels > MaxTotalPixels - FPixels)
-    throw ESkinTooLarge("The skin's pictures need more than " + std::to_string(MaxTotalPixels) + " pixels (\"" + name + "\").");
+    throw ESkinTooLarge("Obrázky vzhledu potřebují víc než " + CzechCount(MaxTotalPixels) + " bodů („" + name + "“).");
   FPixels += pixels;
   return image;
 }
@@ -588,8 +589,8 @@ void TsSkinTables::LoadMasks(const TsSkinOptions& options, const TsImageLoader& 
       bool malformed = false;
       std::optional<TReference> ref = ParseReference(key.Value, malformed);
       if (malformed && StrictNumbers)
-        throw ESkinOptionsError("'" + std::string(key.Value) + "' is not a valid image reference (section " +
-                                std::string(section.Name) + ", key " + std::string(key.Name) + ")");
+        throw ESkinOptionsError("„" + std::string(key.Value) + "“ není platný odkaz na obrázek (sekce " +
+                                std::string(section.Name) + ", klíč " + std::string(key.Name) + ").");
       if (!ref) continue;
       TsMaskData& m = ref->Mask;
       if (ref->File.empty()) {

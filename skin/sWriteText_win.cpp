@@ -7,19 +7,26 @@ namespace evesk {
 
 namespace {
 
-void Pass(HDC dc, const std::string& text, TColor color, RECT r, int dx, int dy, UINT format) {
+// A bold font that draws no bolder than its regular face is overstruck one pixel to the right.
+void Pass(HDC dc, const std::string& text, TColor color, RECT r, int dx, int dy, UINT format, bool twice = false) {
   SetTextColor(dc, ColorToRGB(color));
   OffsetRect(&r, dx, dy);
   DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, format);
+  if (!twice) return;
+  OffsetRect(&r, 1, 0);
+  DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, format);
 }
 
+bool Overstruck(HDC dc) { return BoldNeedsOverstrike(static_cast<HFONT>(GetCurrentObject(dc, OBJ_FONT))); }
+
 // The contour under the text: left, top, right, bottom, each only when the colour is set.
-void Contour(HDC dc, const std::string& text, const TsGeneralData& s, bool hot, const RECT& r, UINT format) {
+void Contour(HDC dc, const std::string& text, const TsGeneralData& s, bool hot, const RECT& r, UINT format,
+             bool twice) {
   const int colours[4] = {hot ? s.HotTCLeft : s.TCLeft, hot ? s.HotTCTop : s.TCTop, hot ? s.HotTCRight : s.TCRight,
                           hot ? s.HotTCBottom : s.TCBottom};
   const int dx[4] = {-1, 0, 1, 0}, dy[4] = {0, -1, 0, 1};
   for (int i = 0; i < 4; ++i)
-    if (colours[i] != -1) Pass(dc, text, static_cast<TColor>(colours[i]), r, dx[i], dy[i], format);
+    if (colours[i] != -1) Pass(dc, text, static_cast<TColor>(colours[i]), r, dx[i], dy[i], format, twice);
 }
 
 const TsSkinManager* ManagerOr(const TsSkinManager* m) { return m ? m : DefaultManager(); }
@@ -38,16 +45,17 @@ void WriteText(TCanvas& canvas, const std::string& text, bool enabled, const TsS
     const COLORREF colour = !enabled                     ? GetSysColor(COLOR_GRAYTEXT)
                             : m && m->IsValidSkinIndex(global) ? ColorToRGB(m->GetGlobalFontColor())
                                                                : GetSysColor(COLOR_MENUTEXT);
-    Pass(dc, text, colour, rect, 0, 0, format);
+    Pass(dc, text, colour, rect, 0, 0, format, Overstruck(dc));
     return;
   }
   const TsGeneralData& s = m->Tables().Sections()[static_cast<std::size_t>(sectionIndex)];
+  const bool twice = Overstruck(dc);
   if (!enabled) {
-    Pass(dc, text, MixColors(ColorToRGB(s.FontColor), ColorToRGB(s.Color), 0.4), rect, 0, 0, format);
+    Pass(dc, text, MixColors(ColorToRGB(s.FontColor), ColorToRGB(s.Color), 0.4), rect, 0, 0, format, twice);
     return;
   }
-  Contour(dc, text, s, hot, rect, format);
-  Pass(dc, text, hot ? s.HotFontColor : s.FontColor, rect, 0, 0, format);
+  Contour(dc, text, s, hot, rect, format, twice);
+  Pass(dc, text, hot ? s.HotFontColor : s.FontColor, rect, 0, 0, format, twice);
 }
 
 int FontSectionOf(const TsCommonData& data, bool hot) {
@@ -86,21 +94,22 @@ void WriteControlText(TCanvas& canvas, const std::string& text, bool enabled, bo
   const TsSkinManager* m = data.SkinManager();
   const int index = FontSectionOf(data, hot);
   const bool valid = m && m->IsValidSkinIndex(index);
+  const bool twice = Overstruck(dc);
   if (!enabled) {
     TColor c = font.Color();
     if (valid)
       c = MixColors(ColorToRGB(m->Tables().Sections()[static_cast<std::size_t>(index)].FontColor),
                     ColorToRGB(m->GetGlobalColor()), 0.4);
-    Pass(dc, text, c, rect, 0, 0, format);
+    Pass(dc, text, c, rect, 0, 0, format, twice);
     return;
   }
   TColor colour = font.Color();
   if (valid && !data.CustomFont()) {
     const TsGeneralData& s = m->Tables().Sections()[static_cast<std::size_t>(index)];
-    Contour(dc, text, s, hot, rect, format);
+    Contour(dc, text, s, hot, rect, format, twice);
     colour = hot ? s.HotFontColor : s.FontColor;
   }
-  Pass(dc, text, colour, rect, 0, 0, format | DT_NOCLIP);
+  Pass(dc, text, colour, rect, 0, 0, format | DT_NOCLIP, twice);
 }
 
 }  // namespace evesk

@@ -162,16 +162,38 @@ class Block:
         self.rows[y][x] = tuple(clamp8(c) for c in rgb)
 
 
-def masked(states):
+def outside(layer):
+    """The clear pixels reached from the picture's edge without crossing the shape."""
+    clear = lambda x, y: layer.px[y][x][3] <= 1 / 512
+    w, h = layer.w, layer.h
+    todo = [(x, y) for x in range(w) for y in (0, h - 1)] + [(x, y) for y in range(h) for x in (0, w - 1)]
+    seen = set()
+    while todo:
+        x, y = todo.pop()
+        if (x, y) in seen or not clear(x, y):
+            continue
+        seen.add((x, y))
+        todo += [(u, v) for u, v in ((x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)) if 0 <= u < w and 0 <= v < h]
+    return seen
+
+
+def masked(states, frame=False):
     """States side by side with the transparency mask below them (mask type 1). Pixels the
-    shape does not touch carry the key colour; partly covered ones blend through the mask."""
+    shape does not touch carry the key colour; partly covered ones blend through the mask.
+    A frame keeps the key for what lies outside its outline only: the key cuts the window
+    region, so a clear pixel inside the outline is white under a mask of 255, which keeps the
+    control's own background exactly ((D - 255) x 255 + 255 x 256) div 256 = D)."""
     w, h = states[0].w, states[0].h
     b = Block(w * len(states), h * 2)
     for i, layer in enumerate(states):
+        out = outside(layer) if frame else None
         for y in range(h):
             for x in range(w):
                 r, g, bl, a = layer.px[y][x]
-                if a <= 1 / 512:
+                if a <= 1 / 512 and out is not None and (x, y) not in out:
+                    b.put(i * w + x, y, WHITE)
+                    b.put(i * w + x, h + y, WHITE)
+                elif a <= 1 / 512:
                     b.put(i * w + x, y, KEY)
                     b.put(i * w + x, h + y, WHITE)
                 else:
@@ -543,8 +565,8 @@ def build():
     def glyph(section, key, states, mask=True):
         g[(section, key)] = glyph_ref(m.add(masked(states) if mask else keyed(states)), len(states), 1 if mask else 0)
 
-    def border(section, key, states, margin, mask=True, stretch=0):
-        rect = m.add(masked(states) if mask else keyed(states))
+    def border(section, key, states, margin, mask=True, stretch=0, frame=True):
+        rect = m.add(masked(states, frame) if mask else keyed(states))
         g[(section, key)] = border_ref(rect, (margin,) * 4, len(states), 1 if mask else 0, stretch)
 
     # title buttons: close 44, maximise 26, minimise 27 pixels wide, 19 high, three states
@@ -562,10 +584,12 @@ def build():
             glyph("GLOBALINFO", prefix + mark.upper(), check_states(kind, mark))
     glyph("GLOBALINFO", "CHECK", menu_check())
     border("GLOBALINFO", "TITLEBUTTON", button_states(10, 3, (hexc("5C80B0"), hexc("9CBBE2"), hexc("0C2748")),
-                                                       None, False), 4)
+                                                       None, False), 4, frame=False)
 
     border("FORM", "BORDERSMASK", form_frame(False), 6)
-    border("FORMTITLE", "BORDERSMASK", form_frame(True), 6)
+    # The band cuts no region; its key inside shows the title's own background, and white there
+    # would lighten the outline where a scaled picture mixes the two.
+    border("FORMTITLE", "BORDERSMASK", form_frame(True), 6, frame=False)
     border("BUTTON", "BORDERSMASK", button_states(10, 3, (hexc("7A8CA5"), ACCENT, BLUE)), 4)
     border("EDIT", "BORDERSMASK", button_states(8, 2, (hexc("8FA1B8"), ACCENT), None, False), 3)
     panel = Layer(3, 3).ring(0, 0, 3, 3, 0, SOFTLINE, aa=False)
@@ -614,8 +638,9 @@ def build():
     border("MAINMENU", "BORDERSMASK", [Layer(3, 3).ring(0, 0, 3, 3, 0, LINE, aa=False)], 1, mask=False)
     menu_states = [Layer(10, 10), Layer(10, 10).ring(0, 0, 10, 10, 2.5, hexc("5B8FD0"))]
     border("MENUITEM", "BORDERSMASK", menu_states, 4, stretch=2)
-    divider = opaque(2, 6, lambda x, y: hexc("A9B6C7") if x == 0 else WHITE)
-    g[("DIVIDERV", "PATTERN")] = texture_ref(m.add(divider), 3, 0)
+    # the menu's separator: an etched line along its top, a grey row over a white one, whole width
+    divider = opaque(6, 2, lambda x, y: hexc("A9B6C7") if y == 0 else WHITE)
+    g[("DIVIDERV", "PATTERN")] = texture_ref(m.add(divider), 2, 0)
     g[("SPLITTER", "PATTERN")] = texture_ref(m.add(opaque(5, 5, lambda x, y: hexc("C9D3DF") if (x + y) % 4 == 0
                                                           else SURFACE)), 0)
     g[("GAUGE", "PROGRESS")] = texture_ref(

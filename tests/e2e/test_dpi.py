@@ -9,7 +9,8 @@ desktop tall enough for the window at 200 %. At each scale: no two sibling windo
 check box's caption is drawn whole in the form's font at that scale (its ink as wide as the text
 measured in that font, clear of the box's edge), a click on each box's square ticks that box and no
 other, the title buttons lie inside the title bar, the tray menu's default item is drawn bold, and
-the close question's icon keeps clear of its text. Saves the screen (dpi-N-main.png, dpi-N-menu.png,
+the close question's icon keeps clear of its text, and the window region of the main window and of
+the close question has no hole inside the frame's outline. Saves the screen (dpi-N-main.png, dpi-N-menu.png,
 dpi-N-close.png) and the window alone (dpi-N-window.png, dpi-N-menu-window.png,
 dpi-N-close-window.png).
 """
@@ -174,6 +175,30 @@ class DpiTest(unittest.TestCase):
             self.assertLess(max(x for x, _ in points), right)
         self.assertLess(max(x for x, _ in found[HTMINBUTTON]), min(x for x, _ in found[HTCLOSE]))
 
+    def check_region(self, window, what):
+        """The window's region has no holes: each of its rows is one run from the outline on the
+        left to the one on the right, so nothing behind shows through inside the drawn frame."""
+        lines = self.wine.inspect("region", window.handle)
+        self.assertEqual(int(lines[0].split("\t")[0]), 3, f"{what}: the corners are cut from the region")
+        rows = {}
+        for line in lines[1:]:
+            left, top, right, bottom = map(int, line.split("\t"))
+            for y in range(top, bottom):
+                rows.setdefault(y, []).append((left, right))
+        width, height = window.rect[2] - window.rect[0], window.rect[3] - window.rect[1]
+        self.assertEqual(sorted(rows), list(range(height)), f"{what}: a whole row is cut")
+        for y, spans in sorted(rows.items()):
+            merged = []
+            for left, right in sorted(spans):
+                if merged and left <= merged[-1][1]:
+                    merged[-1] = (merged[-1][0], max(right, merged[-1][1]))
+                else:
+                    merged.append((left, right))
+            self.assertEqual(len(merged), 1, f"{what}: row {y} of the region has a hole: {merged}")
+            # Only the rounded corners are cut, and never more than the frame's corner.
+            if height // 4 < y < height - height // 4:
+                self.assertEqual(merged[0], (0, width), f"{what}: row {y} is cut")
+
     def open_menu(self):
         for attempt in range(3):
             self.wine.post_message(self.wine.tray_window(), self.wine.TRAY_CALLBACK, self.wine.TRAY_ICON_ID,
@@ -212,6 +237,7 @@ class DpiTest(unittest.TestCase):
         self.wine.post_message(window, WM_CLOSE)
         dialog = self.wine.wait_window("Informace", timeout=20, cls="TMessageForm")
         text = next(c for c in self.wine.children(dialog) if c.text == CLOSE_QUESTION)
+        self.check_region(dialog, "close question")
         time.sleep(0.5)
         shot = self.wine.screenshot(f"dpi-{dpi}-close")
         self.wine.screenshot(f"dpi-{dpi}-close-window", window=dialog)
@@ -243,6 +269,7 @@ class DpiTest(unittest.TestCase):
                     self.check_siblings(window, children)
                     self.check_captions(dpi, shot, boxes)
                     self.check_title_buttons(window)
+                    self.check_region(window, "main window")
                     self.check_clicks(window, [b for b in boxes if b.parent != window.hwnd])
                     self.check_menu(dpi)
                     self.check_close_question(dpi, window)

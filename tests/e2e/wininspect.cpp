@@ -381,7 +381,7 @@ int TextWidth(int argc, wchar_t** argv) {
     bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    long first = -1, last = -1;
+    long first = -1, last = -1, dark = 0;
     if (dib && bits && w > 0 && h > 0) {
       HGDIOBJ oldBitmap = SelectObject(dc, dib);
       RECT all{0, 0, w, h};
@@ -396,12 +396,18 @@ int TextWidth(int argc, wchar_t** argv) {
           if ((px[y * w + x] & 0xFF) < 110) {
             if (first < 0) first = x;
             last = x;
-            break;
+            ++dark;
           }
       SelectObject(dc, oldBitmap);
     }
     if (dib) DeleteObject(dib);
-    std::printf("%ld %ld %ld\n", static_cast<long>(size.cx), static_cast<long>(size.cy), first < 0 ? 0 : last - first + 1);
+    // Then the dark pixels of the ink, and the weight and face the system gave for the request.
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    std::printf("%ld %ld %ld %ld %ld %s\n", static_cast<long>(size.cx), static_cast<long>(size.cy),
+                first < 0 ? 0 : last - first + 1, dark, static_cast<long>(tm.tmWeight), ToCodePage(face, CP_UTF8).c_str());
   }
   SelectObject(dc, old);
   DeleteDC(dc);
@@ -430,19 +436,24 @@ int HitGrid(HWND hwnd, int argc, wchar_t** argv) {
   return 0;
 }
 
-// The window's region: its kind (0 none, 1 empty, 2 one rectangle, 3 more) and rectangles.
+// The window's region: its kind (0 none, 1 empty, 2 one rectangle, 3 more) and the number of
+// its rectangles, then one line per rectangle (left, top, right, bottom in window coordinates).
 int Region(HWND hwnd) {
   HRGN rgn = CreateRectRgn(0, 0, 0, 0);
   const int kind = GetWindowRgn(hwnd, rgn);
   const DWORD size = GetRegionData(rgn, 0, nullptr);
+  std::string data;
   unsigned long count = 0;
   if (kind > 1 && size) {
-    std::string data(size, '\0');
+    data.assign(size, '\0');
     if (GetRegionData(rgn, size, reinterpret_cast<RGNDATA*>(data.data())))
       count = reinterpret_cast<RGNDATA*>(data.data())->rdh.nCount;
   }
   DeleteObject(rgn);
   std::printf("%d\t%lu\n", kind, count);
+  const RECT* rects = count ? reinterpret_cast<const RECT*>(reinterpret_cast<RGNDATA*>(data.data())->Buffer) : nullptr;
+  for (unsigned long i = 0; i < count; ++i)
+    std::printf("%ld\t%ld\t%ld\t%ld\n", rects[i].left, rects[i].top, rects[i].right, rects[i].bottom);
   return 0;
 }
 

@@ -465,7 +465,7 @@ TEST(SkinImages, SkinDefectNamesWhatAReaderWouldMiss) {
       {"", "žádné sekce"},
       {"; only a comment\n", "žádné sekce"},
       {"[GLOBALINFO]\nMASTERBITMAP=M.BMP\n" + glyphs + "BICONMIN=@0002@0002@0004@0004@1@0\n", ""},
-      {"[GLOBALINFO]\nMASTERBITMAP=GONE.BMP\n" + glyphs + "BICONMIN=!M.BMP!1!0!2\n", "\"GONE.BMP\""},
+      {"[GLOBALINFO]\nMASTERBITMAP=GONE.BMP\n" + glyphs + "BICONMIN=!M.BMP!1!0!2\n", "„GONE.BMP“"},
       {"[GLOBALINFO]\nMASTERBITMAP=M.BMP\n" + glyphs, "BICONMIN"},
       {"[GLOBALINFO]\nMASTERBITMAP=M.BMP\n" + glyphs + "BICONMIN=@0002@0002@0009@0009@1@0\n", "BICONMIN"},
       {"[GLOBALINFO]\nBOXCHECKED=!M.BMP!1!0!2\nBOXUNCHECKED=!M.BMP!1!0!2\nBICONCLOSE=!M.BMP!1!0!2\nBICONMIN=!M.BMP!1!0!2\n", ""},

@@ -210,7 +210,7 @@ TEST(SkinArchive, EveryTruncationOfAnArchiveIsRefusedWithAMessage) {
     Read r(Bytes(whole.begin(), whole.begin() + static_cast<long>(n)));
     EXPECT_FALSE(r.ok) << n;
     ASSERT_EQ(r.warnings.size(), 1u) << n;
-    EXPECT_EQ(r.warnings[0].rfind("The skin archive is damaged: it ends inside", 0), 0u) << n << ": " << r.warnings[0];
+    EXPECT_EQ(r.warnings[0].rfind("Archiv vzhledu je poškozený: končí uprostřed", 0), 0u) << n << ": " << r.warnings[0];
     EXPECT_EQ(r.reader.Options(), nullptr);
     EXPECT_EQ(r.reader.ImageCount(), 0);
   }
@@ -231,14 +231,14 @@ TEST(SkinArchive, LyingCountsNamesAndSizesAreRefusedBeforeAnythingIsAllocated) {
     Bytes archive;
     const char* message;
   } cases[] = {
-      {"negative count", Archive({}, -1), "claims -1 entries"},
-      {"huge count", Archive({Good("Options.dat", opts)}, 0x7FFFFFFF), "claims 2147483647 entries"},
-      {"count beyond the entries", Archive({Good("Options.dat", opts)}, 2), "ends inside the name length of entry 2"},
-      {"name beyond the data", Archive({longName}), "has a name of 2147483632 bytes"},
-      {"negative name length", Archive({negativeName}), "has a name of -5 bytes"},
-      {"empty name", Archive({Good("", opts)}), "has a name of 0 bytes"},
-      {"size beyond the cap", Archive({hugeSize}), "claims a size of 25165825 bytes"},
-      {"negative size", Archive({negativeSize}), "claims a size of -1 bytes"},
+      {"negative count", Archive({}, -1), "uvádí -1 souborů"},
+      {"huge count", Archive({Good("Options.dat", opts)}, 0x7FFFFFFF), "uvádí 2\u00A0147\u00A0483\u00A0647 souborů"},
+      {"count beyond the entries", Archive({Good("Options.dat", opts)}, 2), "končí uprostřed délky názvu souboru č. 2"},
+      {"name beyond the data", Archive({longName}), "má název dlouhý 2\u00A0147\u00A0483\u00A0632 bajtů"},
+      {"negative name length", Archive({negativeName}), "má název dlouhý -5 bajtů"},
+      {"empty name", Archive({Good("", opts)}), "má název dlouhý 0 bajtů"},
+      {"size beyond the cap", Archive({hugeSize}), "uvádí velikost 25\u00A0165\u00A0825 bajtů"},
+      {"negative size", Archive({negativeSize}), "uvádí velikost -1 bajt."},
   };
   for (const auto& c : cases) {
     Read r(c.archive);
@@ -253,13 +253,13 @@ TEST(SkinArchive, NamesThatAreNotPlainFileNamesOrRepeatAreRefused) {
     Read r(Archive({Good(name, Text("x"))}));
     EXPECT_FALSE(r.ok) << name;
     ASSERT_EQ(r.warnings.size(), 1u);
-    EXPECT_NE(r.warnings[0].find("is not a plain file name"), std::string::npos) << r.warnings[0];
+    EXPECT_NE(r.warnings[0].find("není prostým názvem souboru"), std::string::npos) << r.warnings[0];
     EXPECT_FALSE(IsSkinEntryName(name));
   }
-  EXPECT_NE(Read(Archive({Good("a\x01", Text("x"))})).warnings.at(0).find("\"a\\x01\""), std::string::npos);
+  EXPECT_NE(Read(Archive({Good("a\x01", Text("x"))})).warnings.at(0).find("„a\\x01“"), std::string::npos);
   Read twice(Archive({Good("Glow.png", Text("1")), Good("GLOW.PNG", Text("2"))}));
   EXPECT_FALSE(twice.ok);
-  EXPECT_NE(twice.warnings.at(0).find("\"GLOW.PNG\" appears twice"), std::string::npos);
+  EXPECT_NE(twice.warnings.at(0).find("název „GLOW.PNG“ je v něm dvakrát"), std::string::npos);
   EXPECT_FALSE(Read(Archive({Good("Options.dat", Text("1")), Good("options.DAT", Text("2"))})).ok);
   EXPECT_TRUE(IsSkinEntryName("Topaz (interní).bmp"));
 
@@ -291,13 +291,13 @@ TEST(SkinArchive, StreamsThatDisagreeWithTheirSizeOrDoNotInflateAreRefused) {
     Entry entry;
     const char* message;
   } cases[] = {
-      {"shorter", shorter, "unpacks to 17 bytes, not the 18 it claims"},
-      {"longer", longer, "unpacks to more than the 16 bytes it claims"},
-      {"adler", badAdler, "cannot be unpacked (incorrect data check)"},
-      {"header", badHeader, "cannot be unpacked"},
-      {"raw deflate", raw, "cannot be unpacked"},
-      {"dictionary", dictionary, "cannot be unpacked"},
-      {"bomb", bomb, "unpacks to more than the 1000 bytes it claims"},
+      {"shorter", shorter, "se rozbalí na 17 bajtů, ne na uváděných 18 bajtů"},
+      {"longer", longer, "se rozbalí na víc než uváděných 16 bajtů"},
+      {"adler", badAdler, "nelze rozbalit (nesouhlasí kontrolní součet)"},
+      {"header", badHeader, "nelze rozbalit (chybná hlavička)"},
+      {"raw deflate", raw, "nelze rozbalit"},
+      {"dictionary", dictionary, "nelze rozbalit"},
+      {"bomb", bomb, "se rozbalí na víc než uváděných 1\u00A0000 bajtů"},
   };
   for (const auto& c : cases) {
     Read r(Archive({Good("Options.dat", data), c.entry}));

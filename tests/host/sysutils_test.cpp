@@ -129,3 +129,23 @@ TEST(FloatToStr, FifteenSignificantDigits) {
   EXPECT_EQ(FloatToStr(std::numeric_limits<long double>::quiet_NaN()), "NAN");
   EXPECT_EQ(FloatToStr(-std::numeric_limits<long double>::infinity()), "-INF");
 }
+
+TEST(GroupDigits, ThreesFromTheRightWithTheSignInFront) {
+  EXPECT_EQ(GroupDigits(0, " "), "0");
+  EXPECT_EQ(GroupDigits(999, " "), "999");
+  EXPECT_EQ(GroupDigits(1000, " "), "1 000");
+  EXPECT_EQ(GroupDigits(243000054, " "), "243 000 054");
+  EXPECT_EQ(GroupDigits(-1234567, "."), "-1.234.567");
+  EXPECT_EQ(GroupDigits(-999, "."), "-999");
+  EXPECT_EQ(GroupDigits(-9223372036854775807LL - 1, ","), "-9,223,372,036,854,775,808");
+  EXPECT_EQ(CzechCount(66060288), "66\u00A0060\u00A0288");
+}
+
+TEST(GroupDigits, CzechBytesTakesTheFormOfItsNumber) {
+  EXPECT_EQ(CzechBytes(1), "1 bajt");
+  EXPECT_EQ(CzechBytes(3), "3 bajty");
+  EXPECT_EQ(CzechBytes(0), "0 bajtů");
+  EXPECT_EQ(CzechBytes(12), "12 bajtů");
+  EXPECT_EQ(CzechBytes(-1), "-1 bajt");
+  EXPECT_EQ(CzechBytes(243000054), "243\u00A0000\u00A0054 bajtů");
+}

@@ -143,7 +143,8 @@ TEST_F(Registry, ServerValueOverridesTheBuiltInHostOrIsReportedUnusable) {
     EXPECT_EQ(host().Override, bad);
   }
   const std::string message = UnusableHostMessage(std::string("a\x01") + std::string(200, 'b'));
-  EXPECT_NE(message.find("\"a?bbb"), std::string::npos) << message;
+  EXPECT_NE(message.find("„a?bbb"), std::string::npos) << message;
+  EXPECT_EQ(message.find('"'), std::string::npos) << message;
   EXPECT_LT(message.size(), 250u);
   DWORD number = 1;
   SetRaw("server", REG_DWORD, &number, sizeof number);

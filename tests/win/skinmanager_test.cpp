@@ -246,8 +246,8 @@ TEST_F(SkinManagerTest, MalformedNumberFallsBackToTheInternalSkinWithTheError) {
   TShown shown;
   m->SetSkinName("Broken");
   ASSERT_EQ(shown.Messages.size(), 1u);
-  EXPECT_EQ(shown.Messages[0].first, mtError);
-  EXPECT_NE(shown.Messages[0].second.find("@00x0"), std::string::npos);
+  EXPECT_EQ(shown.Messages[0].first, mtWarning);
+  EXPECT_NE(shown.Messages[0].second.find("„@00x0"), std::string::npos);
   EXPECT_NE(shown.Messages[0].second.find("Topaz (interní)"), std::string::npos);
   EXPECT_TRUE(m->Active());
   EXPECT_EQ(m->SkinInfo(), "6.14");
@@ -291,6 +291,9 @@ TEST_F(SkinManagerTest, DamagedSkinWithoutInternalOneLeavesTheStandardLook) {
     EXPECT_EQ(shown.Messages.size(), 1u) << name;
     if (!shown.Messages.empty()) {
       EXPECT_NE(shown.Messages[0].second.find(name), std::string::npos) << name;
+      // The standard look is always the error dialog; names stand in Czech quotes.
+      EXPECT_EQ(shown.Messages[0].first, mtError) << name;
+      EXPECT_EQ(shown.Messages[0].second.find('"'), std::string::npos) << shown.Messages[0].second;
     }
   }
   dir.AddFolderSkin("Good");

@@ -173,14 +173,30 @@ TEST_F(SkinMenusTest, SelectedItemGetsTheHotGradientAndNormalOnesTheMenuColour) 
   EXPECT_EQ(PixelOf(*disabledHot, 110, 10), SectionColor("MAINMENU"));
 }
 
+// Inside the rounded frame of the highlight the gradient goes on into the corners: no pixel
+// there shows the menu's ground (which read as white specks at the four corners).
+TEST_F(SkinMenusTest, HotItemCornersInsideItsFrameShowTheHighlight) {
+  const int w = 120, h = 20;
+  auto hot = Draw(quit, w, h, odSelected);
+  for (int y : {2, 3, h - 4, h - 3})
+    for (int x : {2, 3, w - 4, w - 3}) {
+      EXPECT_NE(PixelOf(*hot, x, y), SectionColor("MAINMENU")) << x << "," << y;
+      EXPECT_EQ(PixelOf(*hot, x, y), PixelOf(*hot, w - 12, y)) << x << "," << y;  // the row's gradient colour
+    }
+}
+
 TEST_F(SkinMenusTest, SeparatorLineStartsRightOfTheIconStrip) {
   TMenuItem* separator = menu->Items(2);
   auto line = Draw(separator, 120, 2);
   const int strip = skinner->IcoLineWidth(menu);
   for (int x = 0; x < strip + 2; ++x) EXPECT_EQ(PixelOf(*line, x, 0), SectionColor("MAINMENU")) << x;
-  int drawn = 0;
-  for (int x = strip + 2; x < 120; ++x) drawn += PixelOf(*line, x, 0) != SectionColor("MAINMENU");
+  int drawn = 0, dark = 0;
+  for (int x = strip + 2; x < 120; ++x) {
+    drawn += PixelOf(*line, x, 0) != SectionColor("MAINMENU");
+    dark += Luma(*line, x, 0) < Luma(*line, 0, 0) - 50;  // a line that is seen, not a faint band
+  }
   EXPECT_GT(drawn, 60);
+  EXPECT_GT(dark, 60);
 }
 
 // An opened popup, inspected and closed from a timer inside the menu's own loop.
