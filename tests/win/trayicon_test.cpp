@@ -355,21 +355,6 @@ TEST_F(TrayFixture, KeyboardSelectionClicksAndTheMenuKeyOpensTheMenuAtTheIcon) {
   EXPECT_EQ(gMenuSeen.Items, 2);
   EXPECT_EQ(gMenuSeen.Where.left, 308);
   EXPECT_EQ(gMenuSeen.Where.top, 288);
-  // A shell that cannot tell where the icon is: at the pointer.
-  log.clear();
-  TTrayIcon::ShellIconRect = nullptr;
-  SetCursorPos(200, 150);
-  Callback(tray, WM_CONTEXTMENU);
-  EXPECT_EQ(log, (std::vector<std::string>{"popup"}));
-  EXPECT_EQ(gMenuSeen.Where.left, 200);
-  EXPECT_EQ(gMenuSeen.Where.top, 150);
-
-  log.clear();
-  tray->SetEnabled(false);
-  Sleep(300);
-  Callback(tray, NIN_KEYSELECT);
-  Callback(tray, WM_CONTEXTMENU);
-  EXPECT_TRUE(log.empty());
 }
 
 TEST_F(TrayFixture, AMouseClickActsOnceThoughTheShellSendsItsKeyboardTwin) {
