@@ -191,7 +191,12 @@ int TForm::ShowModal() {
   Handle();
   if (owner && owner != FHandle) EnableWindow(owner, FALSE);
   Show();
-  while (ModalResult == 0 && Application && !Application->Terminated()) Application->HandleMessage();
+  while (ModalResult == 0 && Application && !Application->Terminated()) {
+    // A message sent from another thread (a WM_CLOSE) runs inside the peek, which then finds
+    // nothing: it may have ended the dialog, so that is looked at before waiting for more.
+    Application->ProcessMessages();
+    if (ModalResult == 0 && !Application->Terminated()) WaitMessage();
+  }
   if (owner && owner != FHandle) EnableWindow(owner, TRUE);
   Hide();
   FInModal = false;

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <map>
+#include <vector>
 
 #include "framework/Messages.h"
 
@@ -42,6 +43,12 @@ class TSharedWindow {
   User* Find(Id id) const {
     auto it = FUsers.find(id);
     return it == FUsers.end() ? nullptr : it->second;
+  }
+  // The ids of the users now, a copy: a user may go while the caller walks through them.
+  std::vector<Id> Ids() const {
+    std::vector<Id> ids;
+    for (const auto& user : FUsers) ids.push_back(user.first);
+    return ids;
   }
 
  private:

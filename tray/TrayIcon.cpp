@@ -12,15 +12,18 @@
 #include "framework/Forms.h"
 #include "framework/Properties.h"
 #include "framework/SharedWindow.h"
-#include "imaging/acAlphaImageList.h"
 
 namespace evesk {
 
 namespace {
 const char* const kTrayWindowClass = "EveskTrayWindow";
+constexpr UINT kNinSelect = WM_USER, kNinKeySelect = WM_USER + 1;
 constexpr UINT kNinBalloonShow = WM_USER + 2, kNinBalloonHide = WM_USER + 3, kNinBalloonTimeout = WM_USER + 4,
                kNinBalloonUserClick = WM_USER + 5;
 constexpr unsigned kExitPollInterval = 20;
+// Enter on a selected icon reaches some shells' owners twice, and a held key repeats: keyboard
+// selections this close to the one before are the same one.
+constexpr DWORD kKeySelectTwinMs = 250;
 
 // Ids count up from 1, so a late callback never reaches a newer icon at a recycled address.
 UINT NextIconId() {
@@ -38,11 +41,10 @@ void CopyText(char* field, std::size_t size, const std::string& text) {
 
 }  // namespace
 
-// The hidden window that receives the shell's callback messages of every tray icon, and the
-// live icons by id.
 // Runs the shell's callbacks that arrive at the icons' shared window.
 struct TTrayIconHandler {
   static void WndProc(TMessage& m);
+  static void SizesMayHaveChanged();
 };
 
 namespace {
@@ -68,8 +70,24 @@ void TTrayIconHandler::WndProc(TMessage& m) {
     case WM_NCDESTROY:
       m.Result = 1;
       return;
+    // The tray's icon size follows the display settings.
+    case WM_SETTINGCHANGE:
+    case WM_DISPLAYCHANGE:
+      SizesMayHaveChanged();
+      break;
   }
   m.Result = DefWindowProcA(gIcons.Window(), m.Msg, m.WParam, m.LParam);
+}
+
+void TTrayIconHandler::SizesMayHaveChanged() {
+  for (UINT id : gIcons.Ids())
+    if (TTrayIcon* icon = gIcons.Find(id); icon && icon->FIconList && icon->FFromList && icon->RefreshPictures()) {
+      GuardEvent([&] {
+        icon->SelectListPicture(icon->FIconIndex);
+        icon->UpdateTrayIcon();
+        icon->ApplyCycleTimer(false);
+      });
+    }
 }
 
 TTrayIcon::TShellNotify TTrayIcon::ShellNotify = [](DWORD message, TNotifyIconDataA& data) {
@@ -77,6 +95,24 @@ TTrayIcon::TShellNotify TTrayIcon::ShellNotify = [](DWORD message, TNotifyIconDa
 };
 
 std::function<int()> TTrayIcon::TrayIconSize = [] { return GetSystemMetrics(SM_CXSMICON); };
+
+TTrayIcon::TIconRect TTrayIcon::ShellIconRect = [](HWND window, UINT id, RECT& rect) {
+  // Shells since Windows 7 tell where an icon stands; older ones only where the pointer is.
+  struct TIdentifier {
+    DWORD cbSize;
+    HWND hWnd;
+    UINT uID;
+    GUID guidItem;
+  };
+  using TGetRect = HRESULT(WINAPI*)(const TIdentifier*, RECT*);
+  static const TGetRect getRect = [] {
+    TGetRect f = nullptr;
+    if (HMODULE shell = GetModuleHandleA("shell32.dll")) FindProc(shell, "Shell_NotifyIconGetRect", f);
+    return f;
+  }();
+  TIdentifier identifier{sizeof(TIdentifier), window, id, GUID{}};
+  return getRect && SUCCEEDED(getRect(&identifier, &rect)) && rect.right > rect.left;
+};
 
 HWND TTrayIcon::HandlerWindow() { return gIcons.Window(); }
 
@@ -132,7 +168,11 @@ void RegisterTrayIcon() { TClassRegistry::Register(TTrayIcon::StaticClassInfo())
 
 TTrayIcon::TTrayIcon(TComponent* owner) : TComponent(owner), FIconId(NextIconId()) {
   gIcons.AddUser(FIconId, this);
-  FIcon.OnChange = [this] { UpdateTrayIcon(); };
+  // A change of the icon object is the icon's own picture to show.
+  FIcon.OnChange = [this] {
+    FFromList = false;
+    UpdateTrayIcon();
+  };
   FData.cbSize = sizeof(FData);
   FData.hWnd = HandlerWindow();
   FData.uID = FIconId;
@@ -180,18 +220,17 @@ void TTrayIcon::Loaded() {
   else RemoveTrayIcon();
   SetCycleIcons(FCycleIcons);
   FExitTimer->SetEnabled(FWantEnterExitEvents);
-  // The classic callbacks: the shell reports the raw mouse messages.
-  FData.uTimeout = 0;
-  SendToShell(NIM_SETVERSION);
 }
 
 void TTrayIcon::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
   if (operation != TOperation::opRemove) return;
-  // The tray keeps the image it shows; later cycle ticks find no list and do nothing.
+  // The tray keeps the image it shows; cycling stops, as there is nothing to step through.
   if (component == FIconList) {
+    DropPictures();
     FIconList = nullptr;
     FIconIndex = 0;
+    ApplyCycleTimer(false);
   }
   if (component == FPopupMenu) FPopupMenu = nullptr;
 }
@@ -206,9 +245,12 @@ void TTrayIcon::SetDesignPreview(bool value) {
 
 void TTrayIcon::SetIconList(TCustomImageList* list) {
   if (FIconList && FIconList != list) FIconList->RemoveFreeNotification(this);
+  if (!list) DropPictures();
   FIconList = list;
   if (list) list->FreeNotification(this);
   SetIconIndex(0);
+  // Cycling goes on in its rhythm, or starts or stops when the new list differs in that.
+  ApplyCycleTimer(false);
 }
 
 void TTrayIcon::SetPopupMenu(TPopupMenu* menu) {
@@ -223,9 +265,21 @@ void TTrayIcon::SetCycleIcons(bool value) {
   if (value) {
     SetIconIndex(0);
     FCycleTimer->SetInterval(FCycleInterval);
-    FCycleTimer->SetEnabled(true);
+    ApplyCycleTimer(true);
   } else {
     FCycleTimer->SetEnabled(false);
+  }
+}
+
+// The timer runs only while a tick can change what the reader sees, or somebody listens to the
+// ticks: a list of equal pictures (the resting star) costs no wake-up and no shell call.
+void TTrayIcon::ApplyCycleTimer(bool restart) {
+  if (Loading()) return;
+  const bool wanted = FCycleIcons && FIconList && (OnCycle || !FPictures.AllAlike());
+  if (!wanted) {
+    if (FCycleTimer->Enabled()) FCycleTimer->SetEnabled(false);
+  } else if (restart || !FCycleTimer->Enabled()) {
+    FCycleTimer->SetEnabled(true);
   }
 }
 
@@ -250,6 +304,7 @@ void TTrayIcon::SetIcon(const TIcon& source) {
   FIcon.OnChange = nullptr;
   FIcon.Assign(source);
   FIcon.OnChange = std::move(notify);
+  FFromList = false;
   UpdateTrayIcon();
 }
 
@@ -267,11 +322,7 @@ void TTrayIcon::SetIconIndex(int value) {
     FIconIndex = value;
     const int count = FIconList->Count();
     if (value >= count) FIconIndex = count - 1;
-    // One update of the tray below is enough.
-    auto notify = std::move(FIcon.OnChange);
-    FIcon.OnChange = nullptr;
-    CopyListIcon(FIconIndex);
-    FIcon.OnChange = std::move(notify);
+    SelectListPicture(FIconIndex);
   } else {
     FIconIndex = 0;
   }
@@ -283,24 +334,37 @@ void TTrayIcon::SetWantEnterExitEvents(bool value) {
   if (!Loading()) FExitTimer->SetEnabled(value);
 }
 
-void TTrayIcon::CopyListIcon(int index) {
-  // An index without an image leaves the icon empty.
-  FIcon.SetHandle(FIconList ? ListIcon(*FIconList, index) : nullptr);
+// The list goes: the tray keeps showing its picture, now as the component's own icon.
+void TTrayIcon::DropPictures() {
+  if (FFromList) {
+    auto notify = std::move(FIcon.OnChange);
+    FIcon.OnChange = nullptr;
+    FIcon.SetHandle(FListIcon ? CopyIcon(FListIcon) : nullptr);
+    FIcon.OnChange = std::move(notify);
+    FFromList = false;
+  }
+  FPictures.Clear();
+  FListIcon = nullptr;
 }
 
-// The picture at the tray's size where the list has pictures of several sizes; the shell would
-// otherwise stretch the list's one size, blurring a small picture on a large display scale.
-HICON TTrayIcon::ListIcon(TCustomImageList& list, int index) {
-  auto* alpha = dynamic_cast<TsAlphaImageList*>(&list);
-  const int size = TrayIconSize ? TrayIconSize() : 0;
-  return alpha && size > 0 ? alpha->GetIconOfSize(index, size) : list.GetIcon(index);
+bool TTrayIcon::RefreshPictures() { return FPictures.Refresh(FIconList, TrayIconSize ? TrayIconSize() : 0); }
+
+// Shows picture INDEX of the list (an index without an image shows none); true when that is
+// another icon than the one shown before. Equal pictures are one icon.
+bool TTrayIcon::SelectListPicture(int index) {
+  RefreshPictures();
+  HICON icon = FPictures.Icon(index);
+  const bool changed = !FFromList || icon != FListIcon;
+  FListIcon = icon;
+  FFromList = true;
+  return changed;
 }
 
 // ---------------------------------------------------------------------------------------------
 // The shell
 
 void TTrayIcon::FillRecord() {
-  FData.hIcon = FIcon.Handle();
+  FData.hIcon = FFromList ? FListIcon : FIcon.Handle();
   if (!FHint.empty() && FShowHint) CopyText(FData.szTip, sizeof(FData.szTip), FHint);
   else std::memset(FData.szTip, 0, sizeof(FData.szTip));
 }
@@ -310,7 +374,13 @@ bool TTrayIcon::SendToShell(DWORD message) { return ShellNotify && ShellNotify(m
 bool TTrayIcon::AddTrayIcon() {
   FIconVisible = true;
   FillRecord();
-  return SendToShell(NIM_ADD);
+  if (!SendToShell(NIM_ADD)) return false;
+  // Asked again for every add: a restarted shell knows the icon only from this add.
+  const UINT timeout = FData.uTimeout;
+  FData.uTimeout = ShellVersion;
+  SendToShell(NIM_SETVERSION);
+  FData.uTimeout = timeout;
+  return true;
 }
 
 bool TTrayIcon::RemoveTrayIcon() {
@@ -356,6 +426,7 @@ void TTrayIcon::HandleCallback(UINT event) {
   const TShiftState shift = KeyShiftState();
   POINT pt{0, 0};
   GetCursorPos(&pt);
+  const bool echo = IsMouseEcho(event);
   switch (event) {
     case WM_MOUSEMOVE: PointerMoved(shift, pt); break;
     case WM_LBUTTONDOWN: LeftButtonDown(shift, pt); break;
@@ -365,7 +436,43 @@ void TTrayIcon::HandleCallback(UINT event) {
     case WM_RBUTTONUP: MouseUp(mbRight, shift | ssRight, pt.x, pt.y); break;
     case WM_MBUTTONDOWN: MouseDown(mbMiddle, shift | ssMiddle, pt.x, pt.y); break;
     case WM_MBUTTONUP: MouseUp(mbMiddle, shift | ssMiddle, pt.x, pt.y); break;
+    case kNinSelect:
+    case kNinKeySelect:
+      if (!echo) KeyboardSelect();
+      break;
+    case WM_CONTEXTMENU:
+      if (!echo) ContextMenuKey();
+      break;
   }
+}
+
+// Whether EVENT is the twin that the shell sends right after a mouse click (NIN_SELECT after the
+// left button's release, WM_CONTEXTMENU after the right's): the click has acted already.
+bool TTrayIcon::IsMouseEcho(UINT event) {
+  if (event == WM_MOUSEMOVE) return false;
+  const DWORD now = GetTickCount();
+  const bool echo = FEchoEvent != 0 && event == FEchoEvent && now - FEchoTime <= GetDoubleClickTime();
+  FEchoEvent = event == WM_LBUTTONUP ? kNinSelect : event == WM_RBUTTONUP ? WM_CONTEXTMENU : 0;
+  FEchoTime = now;
+  return echo;
+}
+
+// Enter or Space on the selected icon: what a left click does.
+void TTrayIcon::KeyboardSelect() {
+  const DWORD now = GetTickCount();
+  const bool twin = FKeySelected && now - FKeySelectTime < kKeySelectTwinMs;
+  FKeySelected = true;
+  FKeySelectTime = now;
+  if (twin) return;
+  FClickStart = FClickReady = false;
+  Click();
+}
+
+// The context-menu key or Shift+F10 on the selected icon: the menu, at the icon.
+void TTrayIcon::ContextMenuKey() {
+  if (!FPopupMenu || !FPopupMenu->AutoPopup) return;
+  SetForegroundWindow(HandlerWindow());
+  PopupAtIcon();
 }
 
 bool TTrayIcon::HandleBalloonEvent(UINT event) {
@@ -474,13 +581,18 @@ void TTrayIcon::ExitPollTick() {
   }
 }
 
+// One tick, one step; the shell hears of it only when the picture shown changes.
 void TTrayIcon::CycleTick() {
   if (!FIconList) return;
-  CopyListIcon(FIconIndex);
   const TLifeWatch alive = FLifetime.Watch();
   Cycle();
   if (!alive || !FIconList) return;
-  SetIconIndex(FIconIndex < FIconList->Count() - 1 ? FIconIndex + 1 : 0);
+  const int count = FIconList->Count();
+  const int next = FIconIndex < count - 1 ? FIconIndex + 1 : std::min(0, count - 1);
+  const bool remade = RefreshPictures();
+  FIconIndex = next;
+  if (SelectListPicture(next) || remade) UpdateTrayIcon();
+  ApplyCycleTimer(false);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -529,8 +641,15 @@ void TTrayIcon::PopupAtCursor() {
   if (GetCursorPos(&pt)) Popup(pt.x, pt.y);
 }
 
+void TTrayIcon::PopupAtIcon() {
+  RECT r{};
+  if (ShellIconRect && ShellIconRect(HandlerWindow(), FIconId, r)) Popup((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  else PopupAtCursor();
+}
+
 void TTrayIcon::Popup(int x, int y) {
-  if (!FPopupMenu) return;
+  // The shell's messages reach us inside the open menu's loop: no second menu over the first.
+  if (!FPopupMenu || FMenuOpen) return;
   HWND wnd = HandlerWindow();
   // The menu closes on a click elsewhere only when its owner is the foreground window.
   SetForegroundWindow(wnd);
@@ -541,6 +660,14 @@ void TTrayIcon::Popup(int x, int y) {
   menu->PopupComponent = this;
   HWND saved = menu->PopupWindow;
   menu->PopupWindow = wnd;
+  FMenuOpen = true;
+  struct TOpenFlag {
+    bool& Open;
+    const TLifeWatch& Alive;
+    ~TOpenFlag() {
+      if (Alive) Open = false;
+    }
+  } closing{FMenuOpen, alive};
   menu->Popup(x, y);
   if (!alive) return;
   if (FPopupMenu == menu) menu->PopupWindow = saved;

@@ -1,6 +1,6 @@
-// The notification-area icon: tip, image (also cycled through an image list), mouse events,
-// the popup menu, balloons and minimising the program into the tray. Every tray icon of the
-// process shares one hidden window, to which the shell sends the icons' callback messages.
+// The notification-area icon: tip, image (also cycled through an image list), mouse and keyboard
+// events, the popup menu, balloons and minimising the program into the tray. Every tray icon of
+// the process shares one hidden window, to which the shell sends the icons' callback messages.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
@@ -18,6 +18,7 @@
 #include "framework/Menus.h"
 #include "framework/Messages.h"
 #include "tray/SimpleTimer.h"
+#include "tray/TrayPictures.h"
 
 namespace evesk {
 
@@ -56,6 +57,9 @@ class TTrayIcon : public TComponent {
   // The callback message of every tray icon; wParam carries the icon id, lParam the event.
   static constexpr UINT CallbackMessage = 2048;
   static constexpr UINT RestingFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  // The callbacks asked of the shell: the mouse messages, and besides them selection by Enter
+  // or Space and the context-menu key (shells since Windows 2000).
+  static constexpr UINT ShellVersion = NOTIFYICON_VERSION;
 
   explicit TTrayIcon(TComponent* owner);
   ~TTrayIcon() override;
@@ -67,6 +71,8 @@ class TTrayIcon : public TComponent {
   TCustomImageList* IconList() const { return FIconList; }
   void SetIconList(TCustomImageList* list);
   bool CycleIcons() const { return FCycleIcons; }
+  // Cycling asks for a tick only while one can change something: while the list holds
+  // different pictures, or OnCycle was assigned when the cycle (or the list) was set.
   void SetCycleIcons(bool value);
   unsigned CycleInterval() const { return FCycleInterval; }
   void SetCycleInterval(unsigned value);
@@ -77,6 +83,8 @@ class TTrayIcon : public TComponent {
   void SetHint(const std::string& value);
   bool ShowHint() const { return FShowHint; }
   void SetShowHint(bool value);
+  // The icon given to the component. While a picture of IconList is selected the tray shows
+  // that picture, made once for the list, instead.
   TIcon* Icon() { return &FIcon; }
   // Copies the image of SOURCE and updates the tray once.
   void SetIcon(const TIcon& source);
@@ -108,6 +116,8 @@ class TTrayIcon : public TComponent {
   // Opens the popup menu at screen coordinates, or at the cursor.
   void Popup(int x, int y);
   void PopupAtCursor();
+  // Opens it at the icon where the shell tells where the icon is, else at the cursor.
+  void PopupAtIcon();
   // Hides the main form and the taskbar button and puts the icon into the tray.
   void MinimizeAppToTray();
   void HideMainForm();
@@ -134,6 +144,12 @@ class TTrayIcon : public TComponent {
   // The side in pixels of the icons the tray shows: the system's small-icon size, which follows
   // the display scale. Tests may put another source in its place.
   static std::function<int()> TrayIconSize;
+  // Where the icon stands on the screen; false when the shell cannot tell. Tests may put
+  // another source in its place.
+  using TIconRect = std::function<bool(HWND window, UINT id, RECT& rect)>;
+  static TIconRect ShellIconRect;
+  // The system cycle timer is running (not merely wanted).
+  bool CycleTimerRunning() const { return FCycleTimer && FCycleTimer->Enabled(); }
 
  protected:
   void Loaded() override;
@@ -160,6 +176,9 @@ class TTrayIcon : public TComponent {
   void LeftButtonUp(TShiftState shift, POINT pt);
   void LeftDoubleClick();
   void RightButtonDown(TShiftState shift, POINT pt);
+  void KeyboardSelect();
+  void ContextMenuKey();
+  bool IsMouseEcho(UINT event);
   bool AppHook(UINT msg, WPARAM wp, LPARAM lp);
   bool OwnerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
   void OwnerProc(TMessage& m, const TWndMethod& inherited);
@@ -168,8 +187,10 @@ class TTrayIcon : public TComponent {
   HWND OwnerWindow() const;
   bool SendToShell(DWORD message);
   void FillRecord();
-  void CopyListIcon(int index);
-  static HICON ListIcon(TCustomImageList& list, int index);
+  bool SelectListPicture(int index);
+  bool RefreshPictures();
+  void DropPictures();
+  void ApplyCycleTimer(bool restart);
   void CycleTick();
   void ClickTimerTick();
   void ExitPollTick();
@@ -187,6 +208,15 @@ class TTrayIcon : public TComponent {
   bool FLeftPopup = false, FWantEnterExitEvents = false, FMinimizeToTray = false;
   bool FClickStart = false, FClickReady = false, FDblClick = false, FDidExit = true;
   POINT FLastMove{0, 0};
+  // The pictures of IconList at the tray's size; while FFromList, the tray shows FListIcon.
+  TTrayPictures FPictures;
+  HICON FListIcon = nullptr;
+  bool FFromList = false;
+  // Under the shell's version 3 a mouse click is followed by its keyboard twin (NIN_SELECT after
+  // the left button's release, WM_CONTEXTMENU after the right's): the twin expected, and when.
+  UINT FEchoEvent = 0;
+  DWORD FEchoTime = 0, FKeySelectTime = 0;
+  bool FKeySelected = false, FMenuOpen = false;
   std::unique_ptr<TSimpleTimer> FCycleTimer, FClickTimer, FExitTimer;
   int FHookId = 0;
   TApplication* FHookApp = nullptr;

@@ -160,6 +160,22 @@ class TrayTest(unittest.TestCase):
         time.sleep(1)
         self.assertTrue(self.taskbar_buttons())
 
+    def test_enter_on_the_icon_shows_the_window_and_the_menu_key_opens_the_menu(self):
+        # Wine's notification area takes no keys: the test posts what the shell sends for Enter
+        # on the selected icon and for the context-menu key.
+        nin_keyselect, wm_contextmenu = 0x401, 0x7B
+        self.wine.post_message(self.window, WM_SYSCOMMAND, SC_MINIMIZE)
+        self.wine.wait_for(lambda: not self.taskbar_buttons(), 10, what="the window to hide")
+        tray = self.wine.tray_window()
+        self.wine.post_message(tray, self.wine.TRAY_CALLBACK, self.wine.TRAY_ICON_ID, nin_keyselect)
+        self.wine.wait_for(self.taskbar_buttons, 10, what="the window shown by Enter")
+        self.wine.post_message(tray, self.wine.TRAY_CALLBACK, self.wine.TRAY_ICON_ID, wm_contextmenu)
+        menu = self.wine.wait_for(lambda: self.visible("#32768"), timeout=10, what="the tray menu")[0]
+        shot = self.wine.screenshot("tray-menu-keyboard")
+        print(f"screenshot: {shot}", flush=True)
+        self.click_item(menu, 3)
+        self.assertEqual(self.program.wait(20), 0)
+
     def test_double_click_shows_the_window_and_checks_for_news(self):
         self.wine.post_message(self.window, WM_SYSCOMMAND, SC_MINIMIZE)
         self.wine.wait_for(lambda: not self.taskbar_buttons(), 10, what="the window to hide")

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <thread>
 #include <vector>
 
 #include "framework/Application.h"
@@ -109,6 +110,25 @@ TEST_F(AppFixture, MessageDialogsAreLocalisedAndAnswerEscapeAndTitleClose) {
   // The title-bar close button answers Cancel.
   PostMessageA(wnd, WM_CLOSE, 0, 0);
   EXPECT_EQ(form.ShowModal(), mrCancel);
+}
+
+// A program that ends another, or a test, sends WM_CLOSE from its own thread; that message runs
+// inside the dialog's wait for messages, and nothing else may come after it to wake the loop.
+TEST_F(AppFixture, AModalDialogClosedByAMessageFromAnotherThreadReturnsAtOnce) {
+  TMessageForm form(&app);
+  form.Build("Otázka?", mtInformation, Btn(mbYes) | Btn(mbNo));
+  HWND wnd = form.Handle();
+  std::thread closer([wnd] {
+    Sleep(200);
+    SendMessageA(wnd, WM_CLOSE, 0, 0);
+    // Only for a loop that missed it: wake it after a while, so the test ends either way.
+    Sleep(3000);
+    PostMessageA(wnd, WM_NULL, 0, 0);
+  });
+  const DWORD start = GetTickCount();
+  EXPECT_EQ(form.ShowModal(), mrCancel);
+  EXPECT_LT(GetTickCount() - start, 2500u);
+  closer.join();
 }
 
 TEST_F(AppFixture, AChildOutlivingItsParentWindowLosesItsHandleAndCanComeBack) {

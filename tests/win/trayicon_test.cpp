@@ -108,11 +108,13 @@ struct TrayFixture : ::testing::Test {
   void SetUp() override {
     saved = TTrayIcon::ShellNotify;
     savedSize = TTrayIcon::TrayIconSize;
+    savedRect = TTrayIcon::ShellIconRect;
     TTrayIcon::ShellNotify = [this](DWORD m, TNotifyIconDataA& d) { return shell(m, d); };
   }
   void TearDown() override {
     TTrayIcon::ShellNotify = saved;
     TTrayIcon::TrayIconSize = savedSize;
+    TTrayIcon::ShellIconRect = savedRect;
   }
 
   // A tray icon on a form, running as configured after loading, with its icon in the tray.
@@ -129,6 +131,7 @@ struct TrayFixture : ::testing::Test {
   TFakeShell shell;
   TTrayIcon::TShellNotify saved;
   std::function<int()> savedSize;
+  TTrayIcon::TIconRect savedRect;
   std::vector<std::string> log;
 };
 
@@ -146,6 +149,7 @@ void LogMouse(TTrayIcon* tray, std::vector<std::string>& log) {
 struct TMenuSeen {
   int Items = -1;
   UINT DefaultItem = 0;
+  RECT Where{};
 };
 TMenuSeen gMenuSeen;
 void CALLBACK InspectAndCloseMenu(HWND, UINT, UINT_PTR id, DWORD) {
@@ -154,6 +158,7 @@ void CALLBACK InspectAndCloseMenu(HWND, UINT, UINT_PTR id, DWORD) {
     HMENU h = reinterpret_cast<HMENU>(SendMessageA(menu, 0x01E1 /* MN_GETHMENU */, 0, 0));
     gMenuSeen.Items = GetMenuItemCount(h);
     gMenuSeen.DefaultItem = GetMenuDefaultItem(h, FALSE, 0);
+    GetWindowRect(menu, &gMenuSeen.Where);
   }
   EndMenu();
 }
@@ -195,7 +200,7 @@ TEST_F(TrayFixture, LoadingAddsTheRestingRecordAndDestructionRemovesIt) {
   EXPECT_EQ(d.uFlags, 7u);
   EXPECT_EQ(d.uCallbackMessage, 2048u);
   EXPECT_STREQ(d.szTip, "e-VESK Vizedu");
-  EXPECT_EQ(shell.Calls[2].Data.uTimeout, 0u);  // classic callbacks
+  EXPECT_EQ(shell.Calls[2].Data.uTimeout, 3u);  // mouse and keyboard callbacks
   const UINT id = tray->IconId();
   form.reset();
   EXPECT_EQ(shell.Calls.back().Message, static_cast<DWORD>(NIM_DELETE));
@@ -305,7 +310,6 @@ TEST_F(TrayFixture, RightButtonOpensTheMenuOnPressAndOtherButtonsDoNot) {
   Callback(tray, WM_MBUTTONDOWN);
   Callback(tray, WM_MBUTTONDBLCLK);
   Callback(tray, WM_MBUTTONUP);
-  Callback(tray, WM_CONTEXTMENU);
   EXPECT_EQ(log, (std::vector<std::string>{"down right", "popup", "up right", "down middle", "up middle"}));
 
   // The left button opens it only with LeftPopup; AutoPopup off keeps it shut.
@@ -318,6 +322,61 @@ TEST_F(TrayFixture, RightButtonOpensTheMenuOnPressAndOtherButtonsDoNot) {
   Callback(tray, WM_RBUTTONDOWN);
   Callback(tray, WM_LBUTTONDBLCLK);
   EXPECT_EQ(log, (std::vector<std::string>{"down left", "popup", "up left", "down right"}));
+}
+
+// The shell of version 3 follows a click's release with NIN_SELECT and a right click with
+// WM_CONTEXTMENU; from the keyboard it sends those alone.
+TEST_F(TrayFixture, KeyboardSelectionClicksAndTheMenuKeyOpensTheMenuAtTheIcon) {
+  TTestForm form(&app);
+  TTrayIcon* tray = LoadedTray(form);
+  TPopupMenu* menu = MenuWithDefaults(&form, log, {true, false});
+  tray->SetPopupMenu(menu);
+  LogMouse(tray, log);
+  TTrayIcon::ShellIconRect = [tray](HWND wnd, UINT id, RECT& r) {
+    r = {300, 280, 316, 296};
+    return wnd == TTrayIcon::HandlerWindow() && id == tray->IconId();
+  };
+  // Enter reaches some shells' owners twice: one click.
+  Callback(tray, NIN_KEYSELECT);
+  Callback(tray, NIN_KEYSELECT);
+  EXPECT_EQ(log, (std::vector<std::string>{"click"}));
+  Sleep(300);
+  Callback(tray, NIN_SELECT);
+  EXPECT_EQ(log, (std::vector<std::string>{"click", "click"}));
+  log.clear();
+  // The menu key: the menu at the icon, and no second one from a key pressed while it is open.
+  auto opened = menu->OnPopup;
+  menu->OnPopup = [&](TObject* s) {
+    opened(s);
+    Callback(tray, WM_CONTEXTMENU);
+  };
+  Callback(tray, WM_CONTEXTMENU);
+  EXPECT_EQ(log, (std::vector<std::string>{"popup"}));
+  EXPECT_EQ(gMenuSeen.Items, 2);
+  EXPECT_EQ(gMenuSeen.Where.left, 308);
+  EXPECT_EQ(gMenuSeen.Where.top, 288);
+}
+
+TEST_F(TrayFixture, AMouseClickActsOnceThoughTheShellSendsItsKeyboardTwin) {
+  TTestForm form(&app);
+  TTrayIcon* tray = LoadedTray(form);
+  tray->SetPopupMenu(MenuWithDefaults(&form, log, {false, true}));
+  LogMouse(tray, log);
+  for (UINT e : {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT}) Callback(tray, e);
+  EXPECT_EQ(log, (std::vector<std::string>{"down left", "click", "up left"}));
+  log.clear();
+  for (UINT e : {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT, WM_LBUTTONDBLCLK, WM_LBUTTONUP, NIN_SELECT})
+    Callback(tray, e);
+  EXPECT_EQ(log, (std::vector<std::string>{"down left", "click", "up left", "item 1", "up left"}));
+  log.clear();
+  for (UINT e : {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_CONTEXTMENU}) Callback(tray, e);
+  EXPECT_EQ(log, (std::vector<std::string>{"down right", "popup", "up right"}));
+  // A twin comes at once; a selection long after a click is the keyboard's own.
+  log.clear();
+  Callback(tray, WM_LBUTTONUP);
+  Sleep(GetDoubleClickTime() + 100);
+  Callback(tray, NIN_SELECT);
+  EXPECT_EQ(log, (std::vector<std::string>{"up left", "click"}));
 }
 
 TEST_F(TrayFixture, DisabledIconIgnoresTheMouseButReportsBalloons) {
@@ -460,11 +519,13 @@ std::vector<std::uint32_t> StarPixels(const char* stem, int size) {
   return px;
 }
 
-// The program's news list: the grey and the gold star, each file holding every size.
-TsAlphaImageList* StarList(TComponent* owner) {
+// The program's news list (the grey and the gold star) or another of its files, each file
+// holding every size.
+TsAlphaImageList* StarList(TComponent* owner,
+                           std::initializer_list<const char*> files = {"star_grey.ico", "star_gold.ico"}) {
   auto* list = new TsAlphaImageList(owner);
   list->SetDrawingStyle(dsTransparent);
-  for (const char* file : {"star_grey.ico", "star_gold.ico"}) {
+  for (const char* file : files) {
     TsImgListItem* item = list->Items()->AddItem();
     item->SetImageFormat(ifICO);
     item->SetImgData(Asset(file));
@@ -517,6 +578,80 @@ TEST_F(TrayFixture, TheShellGetsTheStarDrawnForTheTraysSizeAndItBlinksAtThatSize
   EXPECT_EQ(IconPixels(shell.Last().hIcon, side), StarPixels("star_grey", 16));
 }
 
+// Runs messages for MS; the number of simple-timer ticks among them.
+int TimerTicksDuring(DWORD ms) {
+  int ticks = 0;
+  const DWORD start = GetTickCount();
+  do {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_TIMER && msg.hwnd == TSimpleTimer::SharedWindow()) ++ticks;
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+  } while (GetTickCount() - start < ms);
+  return ticks;
+}
+
+TEST_F(TrayFixture, AtRestNothingRunsAndBlinkingSendsOneUpdatePerChange) {
+  TTestForm form(&app);
+  TTrayIcon* tray = LoadedTray(form);
+  TTrayIcon::TrayIconSize = [] { return 16; };
+  TsAlphaImageList* rest = StarList(&form, {"star_grey.ico", "star_grey.ico"});
+  TsAlphaImageList* news = StarList(&form);
+  tray->SetIconList(rest);
+  tray->SetCycleInterval(20);
+  tray->SetCycleIcons(true);
+  int side = 0;
+  EXPECT_EQ(IconPixels(shell.Last().hIcon, side), StarPixels("star_grey", 16));
+  shell.Calls.clear();
+  EXPECT_EQ(TimerTicksDuring(300), 0);
+  EXPECT_TRUE(shell.Calls.empty());
+
+  // News: the first picture at once, then one update per tick, from two icons made once.
+  tray->SetIconList(news);
+  ASSERT_EQ(shell.Calls.size(), 1u);
+  const int ticks = TimerTicksDuring(400);
+  EXPECT_GE(ticks, 4);
+  ASSERT_EQ(shell.Calls.size(), 1u + ticks);
+  std::set<HICON> icons;
+  for (std::size_t i = 0; i < shell.Calls.size(); ++i) {
+    EXPECT_EQ(shell.Calls[i].Message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(IconPixels(shell.Calls[i].Data.hIcon, side), StarPixels(i % 2 ? "star_gold" : "star_grey", 16)) << i;
+    icons.insert(shell.Calls[i].Data.hIcon);
+  }
+  EXPECT_EQ(icons.size(), 2u);
+
+  // Back to rest: the grey star once, then quiet.
+  shell.Calls.clear();
+  tray->SetIconList(rest);
+  ASSERT_EQ(shell.Calls.size(), 1u);
+  EXPECT_EQ(IconPixels(shell.Last().hIcon, side), StarPixels("star_grey", 16));
+  EXPECT_EQ(TimerTicksDuring(300), 0);
+  EXPECT_EQ(shell.Calls.size(), 1u);
+
+  // Whoever listens to the ticks gets them; the shell still hears of no equal picture.
+  int cycles = 0;
+  tray->OnCycle = [&](TObject*, int) { ++cycles; };
+  tray->SetCycleIcons(true);
+  shell.Calls.clear();
+  EXPECT_GT(TimerTicksDuring(200), 0);
+  EXPECT_GT(cycles, 0);
+  EXPECT_TRUE(shell.Calls.empty());
+  tray->OnCycle = nullptr;
+
+  // Red, red, green: the step from red to red is no change.
+  TCustomImageList mixed(nullptr);
+  for (COLORREF c : {kRed, kRed, kGreen}) AddImage(mixed, c);
+  tray->SetIconList(&mixed);
+  shell.Calls.clear();
+  const int steps = TimerTicksDuring(400);
+  int changes = 0;
+  for (int k = 1; k <= steps; ++k) changes += k % 3 != 1;
+  EXPECT_EQ(static_cast<int>(shell.Calls.size()), changes);
+}
+
 TEST_F(TrayFixture, IconIndexIsKeptWithinTheList) {
   TTestForm form(&app);
   TTrayIcon* tray = LoadedTray(form);
@@ -546,8 +681,12 @@ TEST_F(TrayFixture, ShellRestartAndMinimisingBringTheIconBack) {
   const UINT created = TTrayIcon::TaskbarCreatedMessage();
   ASSERT_NE(created, 0u);
   shell.InTray.clear();  // the shell restarted
+  shell.Calls.clear();
   SendMessageA(app.Handle(), created, 0, 0);
   EXPECT_EQ(shell.InTray.count(tray->IconId()), 1u);
+  // The new shell is asked for the keyboard's callbacks again.
+  EXPECT_EQ(shell.Messages(), (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
+  EXPECT_EQ(shell.Last().uTimeout, 3u);
 
   tray->SetIconVisible(false);
   SendMessageA(app.Handle(), created, 0, 0);
