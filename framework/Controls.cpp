@@ -1026,7 +1026,8 @@ bool TButton::GetAccessibleInfo(TAccessibleInfo& info) {
   info.Name = AccessibleCaption(FCaption);
   info.State = AccessibleState();
   const bool defaultStyle = FHandle && (GetWindowLongA(FHandle, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
-  if (FDefault || defaultStyle) info.State |= STATE_SYSTEM_DEFAULT;
+  TForm* form = ParentForm();
+  if (FDefault || defaultStyle || (form && form->DefaultButton() == this)) info.State |= STATE_SYSTEM_DEFAULT;
   info.DefaultAction = "Stisknout";
   return true;
 }
