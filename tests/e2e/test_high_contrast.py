@@ -24,13 +24,14 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
+import test_skin_fallback  # noqa: E402
 from fixture_server import FixtureServer, Reply  # noqa: E402
 from program_case import TITLE, SETTINGS, mask  # noqa: E402
 from test_tray import read_ppm  # noqa: E402
 
 TEST_KEY = r"\Software\Dorlen\evesk-test"
 COLORS_KEY = r"HKCU\Control Panel\Colors"
-WM_CLOSE, WM_RBUTTONDOWN, WM_SETTINGCHANGE, WM_SYSCOLORCHANGE = 0x0010, 0x0204, 0x001A, 0x0015
+WM_CLOSE, WM_SETTINGCHANGE, WM_SYSCOLORCHANGE = 0x0010, 0x001A, 0x0015
 BM_CLICK, SPI_SETHIGHCONTRAST = 0x00F5, 0x0043
 SM_QUENCHCMD, AC_CTRLHANDLED = 41216, 7
 NO_REGION = 0  # GetWindowRgn's ERROR: the window has none, its frame is the system's
@@ -125,17 +126,7 @@ class HighContrastTest(unittest.TestCase):
     def shoot(self, name: str, window) -> None:
         print(f"screenshot: {self.wine.screenshot(name, window)}", flush=True)
 
-    def open_menu(self):
-        for attempt in range(3):
-            self.wine.post_message(self.wine.tray_window(), self.wine.TRAY_CALLBACK, self.wine.TRAY_ICON_ID,
-                                   WM_RBUTTONDOWN)
-            try:
-                return self.wine.wait_for(
-                    lambda: [w for w in self.wine.windows() if w.cls == "#32768" and w.pid == self.window.pid],
-                    timeout=4, what="the tray menu")[0]
-            except harness.HarnessTimeout:
-                if attempt == 2:
-                    raise
+    open_menu = test_skin_fallback.SkinFallbackTest.open_menu
 
     def look_at_menu(self, name: str, standard: bool, scheme: bool = True) -> None:
         menu = self.open_menu()
