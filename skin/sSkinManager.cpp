@@ -524,7 +524,10 @@ void TsSkinManager::ApplySkin(bool repaint) {
   FSkinData.Active = true;
   ManagerServices().ActivateMenus(this);
   // The default manager skins the thread's forms and dialogs as they are activated.
-  if (gDefault == this) ManagerServices().InstallHook(this);
+  if (gDefault == this) {
+    ManagerServices().InstallHook(this);
+    ManagerServices().AttachForms(suspended);
+  }
   if (repaint) RepaintForms(suspended);
   for (TForm* form : suspended)
     if (!form->IsDestroying()) SendMessageA(form->Handle(), WM_SETREDRAW, 1, 0);

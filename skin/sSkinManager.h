@@ -263,6 +263,9 @@ class TacManagerServices {
  public:
   virtual void ClearGlows() {}
   virtual void InstallHook(TsSkinManager* /*manager*/) {}
+  // A skin that comes back (after high contrast, say) finds these forms on screen already: they
+  // get their frames now, not at their next activation.
+  virtual void AttachForms(const std::vector<TForm*>& /*forms*/) {}
   virtual void RemoveHook(TsSkinManager* /*manager*/) {}
   virtual void ActivateMenus(TsSkinManager* /*manager*/) {}
   virtual void DeactivateMenus(TsSkinManager* /*manager*/) {}

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "framework/Application.h"
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
 #include "framework/Hooks.h"
@@ -165,15 +164,8 @@ void InstallSkinHook(TsSkinManager* manager) {
   gHook.Hook->OnCreateWindow = &OnCreateWindow;
   gHook.Hook->OnActivate = [](HWND wnd) { AttachToWindow(wnd); };
   gHook.Hook->OnDestroyWindow = &OnDestroyWindow;
-  // A skin that comes back (after high contrast, say) finds its windows shown already: the
-  // active one would wait for its next activation, the others until the reader turns to them.
+  // A skin that comes back finds its window already active: it would wait for the next activation.
   if (HWND active = GetActiveWindow()) AttachToWindow(active);
-  if (!Application) return;
-  for (int i = Application->ComponentCount() - 1; i >= 0; --i) {
-    auto* form = dynamic_cast<TForm*>(Application->Components(i));
-    // Its own flag: a skin being applied holds the windows' painting, which hides them meanwhile.
-    if (form && !form->IsDestroying() && form->HandleAllocated() && form->Visible()) AttachToWindow(form->Handle());
-  }
 }
 
 void RemoveSkinHook(TsSkinManager* manager) {
