@@ -14,6 +14,10 @@
 #ifdef EVESK_UNSKINNED
 #include "skin/sSkinManager.h"
 #endif
+#ifdef EVESK_TEST_HIGH_CONTRAST
+#include "framework/HighContrast_win.h"
+#include "framework/Registry.h"
+#endif
 
 using namespace evesk;
 
@@ -38,6 +42,19 @@ int InstallerSwitch() {
   }
 }
 
+#ifdef EVESK_TEST_HIGH_CONTRAST
+// Wine cannot switch high contrast on. This test build of the program (evesk_hctest.exe, never
+// shipped) takes the text value "HighContrast" = "1" under HKCU\Software\Dorlen\evesk-test as
+// the system's word, read afresh at every question; otherwise the system answers.
+bool TestHighContrast() {
+  try {
+    TRegistry reg(KEY_READ);
+    if (reg.OpenKey("\\Software\\Dorlen\\evesk-test", false) && reg.ReadString("HighContrast") == "1") return true;
+  } catch (const std::exception&) {
+  }
+  return SystemHighContrastOn();
+}
+#endif
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -64,6 +81,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     return manager;
   };
   TClassRegistry::Register(inactive);
+#endif
+#ifdef EVESK_TEST_HIGH_CONTRAST
+  SetHighContrastSource(&TestHighContrast);
 #endif
   TApplication app;
   try {

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "framework/Application.h"
 #include "framework/Dpi.h"
 #include "framework/Dpi_win.h"
 #include "framework/Forms.h"
+#include "framework/HighContrast_win.h"
 #include "framework/Properties.h"
 #include "framework/StartProfile.h"
 #include "framework/SysUtils.h"
@@ -239,10 +241,19 @@ TsSkinManager::TsSkinManager(TComponent* owner) : TComponent(owner) {
   if (!gDefault) gDefault = this;
   FThirdParty.FillEmpty();
   RefreshThirdLists();
+  FHighContrast = HighContrastOn();
+  // The system tells its top-level windows when the reader switches high contrast: the
+  // settings change names it, and the colour scheme changes with it.
+  if (Application)
+    FSettingsLink = Application->ReplaceWindowProc([this](TMessage& m, const TWndMethod& inherited) {
+      inherited(m);
+      if (m.Msg == WM_SETTINGCHANGE || m.Msg == WM_SYSCOLORCHANGE) FollowHighContrast();
+    });
 }
 
 TsSkinManager::~TsSkinManager() {
   Destroying();
+  FSettingsLink.Restore();
   ManagerServices().RemoveHook(this);
   if (FSkinData.Active || !FTables.Sections().empty()) RemoveSkin();
   FActive = false;
@@ -270,7 +281,9 @@ void TsSkinManager::Loaded() {
   FThirdParty.FillEmpty();
   RefreshThirdLists();
   EVESK_START_MARK("skin manager loading");
-  if (FActive && !FSkinName.empty()) ChangeSkin(false);
+  // Asked here again: a start in high contrast never shows a skinned window, not even briefly.
+  FHighContrast = HighContrastOn();
+  if (Wanted() && !FSkinName.empty()) ChangeSkin(false);
   EVESK_START_MARK("skin loaded and applied");
   // The form that holds the manager is still being built and not yet among the application's
   // forms: its controls, loaded before the manager, learn of the skin here.
@@ -295,7 +308,7 @@ void TsSkinManager::SetIsDefault(bool v) {
 void TsSkinManager::SetActive(bool v) {
   if (v == FActive) return;
   FActive = v;
-  if (IsLoading()) return;
+  if (IsLoading() || FHighContrast) return;  // in high contrast the skin is away already
   if (v) {
     SetSkinName(FSkinName);
   } else {
@@ -306,8 +319,25 @@ void TsSkinManager::SetActive(bool v) {
 
 void TsSkinManager::SetSkinName(const std::string& v) {
   FSkinName = v;
-  if (!FActive || IsLoading()) return;
+  if (!Wanted() || IsLoading()) return;
   ChangeSkin(true);
+}
+
+void TsSkinManager::FollowHighContrast() {
+  if (IsDestroying() || HighContrastOn() == FHighContrast) return;
+  // A change under way (a skin's message may be open) would be cut in half: followed after it.
+  if (gChanging || gApplying || gRemoving) {
+    FHighContrastPending = true;
+    return;
+  }
+  FHighContrast = !FHighContrast;
+  if (IsLoading() || !FActive) return;
+  if (FHighContrast) {
+    RemoveSkin();
+    FCached.Refresh(FTables);
+  } else {
+    ChangeSkin(true);
+  }
 }
 
 int TsSkinManager::Dpi() const { return FDpi > 0 ? FDpi : SystemDpi(); }
@@ -316,7 +346,7 @@ void TsSkinManager::SetDpi(int dpi) {
   if (dpi == FDpi) return;
   const int before = Dpi();
   FDpi = dpi;
-  if (Dpi() != before && FActive && !IsLoading()) ChangeSkin(true);
+  if (Dpi() != before && Wanted() && !IsLoading()) ChangeSkin(true);
 }
 
 void TsSkinManager::ChangeSkin(bool repaint) {
@@ -328,6 +358,7 @@ void TsSkinManager::ChangeSkin(bool repaint) {
     else RemoveSkin();
   }
   if (OnAfterChange) OnAfterChange(this);
+  if (std::exchange(FHighContrastPending, false)) FollowHighContrast();
 }
 
 bool TsSkinManager::LoadSkin() {
@@ -492,16 +523,21 @@ void TsSkinManager::ApplySkin(bool repaint) {
   FSkinData.Active = true;
   ManagerServices().ActivateMenus(this);
   // The default manager skins the thread's forms and dialogs as they are activated.
-  if (gDefault == this) ManagerServices().InstallHook(this);
-  if (repaint) RepaintForms();
+  if (gDefault == this) {
+    ManagerServices().InstallHook(this);
+    ManagerServices().AttachForms(suspended);
+  }
+  if (repaint) RepaintForms(suspended);
   for (TForm* form : suspended)
     if (!form->IsDestroying()) SendMessageA(form->Handle(), WM_SETREDRAW, 1, 0);
 }
 
 void TsSkinManager::RepaintForms() {
+  RepaintForms(!IsLoading() && gDefault == this ? VisibleForms() : std::vector<TForm*>{});
+}
+
+void TsSkinManager::RepaintForms(const std::vector<TForm*>& forms) {
   BroadcastSkinCommand(TacCommand::StopFade, this);
-  std::vector<TForm*> forms;
-  if (!IsLoading() && gDefault == this) forms = VisibleForms();
   for (TForm* form : forms) SendMessageA(form->Handle(), WM_SETREDRAW, 0, 0);
   BroadcastSkinCommand(TacCommand::Refresh, this);
   for (TForm* form : forms) {
@@ -536,6 +572,7 @@ void TsSkinManager::ReloadForRecolor() {
     FCached.Refresh(FTables);
   }
   RepaintForms();
+  if (std::exchange(FHighContrastPending, false)) FollowHighContrast();
 }
 
 void TsSkinManager::SetHueOffset(int v) {

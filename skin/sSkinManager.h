@@ -12,6 +12,7 @@
 #include "framework/Classes.h"
 #include "framework/Dialogs.h"
 #include "framework/Graphics.h"
+#include "framework/Messages.h"
 #include "skin/acSkinFiles.h"
 #include "skin/sCommands.h"
 #include "skin/sSkinTables.h"
@@ -116,8 +117,16 @@ class TsSkinManager : public TComponent {
   TacAnimEffects* AnimEffects() { return &FAnimEffects; }
   bool IsDefault() const;
   void SetIsDefault(bool v);
+  // The published setting. While the manager stands aside for high contrast it stays as set,
+  // and no skin is applied all the same.
   bool Active() const { return FActive; }
   void SetActive(bool v);
+  // The manager stands aside for the system's high-contrast colours: no skin is loaded or
+  // applied, every window shows the standard look. Asked at load and again whenever the
+  // application's window hears of a setting or colour change.
+  bool HighContrast() const { return FHighContrast; }
+  // Asks the system again and removes or brings back the skin when the answer changed.
+  void FollowHighContrast();
   const std::vector<std::string>& CommonSections() const { return FCommonSections; }
   // Blanks are taken out of every line that is not a comment; the skin is loaded again.
   void SetCommonSections(const std::vector<std::string>& lines);
@@ -187,10 +196,14 @@ class TsSkinManager : public TComponent {
                    const std::shared_ptr<TsSkinImageCache>& cache);
   void TakeGlobals();
   void ChangeSkin(bool repaint);
+  // FORMS: the shown ones, passed in when their painting is held already (and so they look hidden).
+  void RepaintForms(const std::vector<TForm*>& forms);
   void ApplySkin(bool repaint);
   void RemoveSkin();
   void ReloadForRecolor();
   void RefreshThirdLists();
+  // A skin is wanted: set active and not standing aside for high contrast.
+  bool Wanted() const { return FActive && !FHighContrast; }
 
   TacAnimEffects FAnimEffects;
   TsStoredSkins FInternalSkins{this};
@@ -199,6 +212,9 @@ class TsSkinManager : public TComponent {
   std::vector<std::string> FThirdLists[TsThirdPartyList::KindCount];
   std::vector<std::string> FCommonSections;
   bool FActive = true;
+  bool FHighContrast = false;
+  bool FHighContrastPending = false;  // the answer changed during a skin change: follow it after
+  TWndProcLink FSettingsLink;  // on the application window's path: the system's broadcasts
   int FSaturation = 0, FHueOffset = 0;
   std::string FSkinDirectory = "c:\\Skins";
   std::string FSkinName;
@@ -247,6 +263,9 @@ class TacManagerServices {
  public:
   virtual void ClearGlows() {}
   virtual void InstallHook(TsSkinManager* /*manager*/) {}
+  // A skin that comes back (after high contrast, say) finds these forms on screen already: they
+  // get their frames now, not at their next activation.
+  virtual void AttachForms(const std::vector<TForm*>& /*forms*/) {}
   virtual void RemoveHook(TsSkinManager* /*manager*/) {}
   virtual void ActivateMenus(TsSkinManager* /*manager*/) {}
   virtual void DeactivateMenus(TsSkinManager* /*manager*/) {}

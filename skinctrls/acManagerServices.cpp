@@ -14,6 +14,10 @@ class TControlServices final : public TacManagerServices {
  public:
   void ClearGlows() override { evesk::ClearGlows(); }
   void InstallHook(TsSkinManager* manager) override { InstallSkinHook(manager); }
+  void AttachForms(const std::vector<TForm*>& forms) override {
+    for (TForm* form : forms)
+      if (!form->IsDestroying()) AttachToWindow(form->Handle());
+  }
   void RemoveHook(TsSkinManager* manager) override { RemoveSkinHook(manager); }
   void ActivateMenus(TsSkinManager* manager) override { SkinableMenusOf(manager)->Activate(); }
   void DeactivateMenus(TsSkinManager* manager) override { SkinableMenusOf(manager)->Deactivate(); }

@@ -8,6 +8,7 @@
 
 #include "framework/Application.h"
 #include "framework/Handles.h"
+#include "framework/HighContrast_win.h"
 #include "skin/sWriteText_win.h"
 
 namespace evesk {
@@ -126,6 +127,17 @@ void TsCustomLabel::Paint(TCanvas& canvas) {
     if (font != &FFont) QuietAssign(FFont, *font);
     if (section > 0) QuietColor(FFont, DefaultManager()->Tables().Sections()[static_cast<std::size_t>(section)].FontColor);
   }
+  // The reader chose the system's colours: the label's own (a blue link) may be unreadable on
+  // them. Only this paint takes the system's; the font keeps its own colour.
+  struct TContrastColor {
+    TFont& Font;
+    const TColor Own;
+    const bool On;
+    ~TContrastColor() {
+      if (On) QuietColor(Font, Own);
+    }
+  } contrast{FFont, static_cast<TColor>(FFont.Color()), guard.Owner() && HighContrastOn()};
+  if (contrast.On) QuietColor(FFont, HighContrastColor());
   if (section > 0 && FParent && FWidth > 0 && FHeight > 0) {
     // The section's own background over what the parent shows under the label.
     TacBGInfo bg;
@@ -324,6 +336,8 @@ void TsWebLabel::PaintWindow(HDC dc) {
     canvas.SelectFont(FFont);
     if (!FEnabled)
       SetTextColor(mem.Handle(), ActiveManager() ? DisabledLabelText(FParent, FFont.Color()) : GetSysColor(COLOR_GRAYTEXT));
+    else if (HighContrastOn())  // the reader's link colour, hovered or not (the underline stays)
+      SetTextColor(mem.Handle(), GetSysColor(COLOR_HOTLIGHT));
     RECT r = ClientRect();
     canvas.DrawText(FCaption, r, DT_EXPANDTABS | DT_SINGLELINE | DT_LEFT);
     if (FocusMarkShown()) {

@@ -6,6 +6,8 @@
 
 namespace evesk {
 
+constexpr TColor clHotLight = 0xFF000000u | COLOR_HOTLIGHT;  // the system's colour of links
+
 class TsCustomLabel : public TCustomLabel {
  public:
   explicit TsCustomLabel(TComponent* owner);
@@ -18,6 +20,8 @@ class TsCustomLabel : public TCustomLabel {
   virtual TFont* CurrentFont();
   // The colour of disabled text under a skin: 40 per cent text over 60 per cent background.
   TColor DisabledTextColor();
+  // The system colour the text takes while high contrast is on, whatever its own font says.
+  virtual TColor HighContrastColor() const { return clWindowText; }
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
