@@ -314,10 +314,9 @@ class WizardTablesTest(unittest.TestCase):
         welcome = [c["Text"] for (d, _), c in self.controls.items() if d == "WelcomeDlg"]
         self.assertTrue(any(WELCOME in t for t in welcome), welcome)
         self.assertTrue(any("[ProductVersion]" in t and "[Manufacturer]" in t for t in welcome), welcome)
-        for text in (WELCOME, "Kam se program nainstaluje", "Počkejte prosím", "Opravdu chcete instalaci"):
-            with self.subTest(text=text):
-                self.assertIn(text.encode("cp1250"), raw)
-                self.assertNotIn(text.encode("utf-8"), raw)
+        for text in (WELCOME, "do složky:", "Počkejte prosím", "přerušit?", DONE):
+            with self.subTest(text=text):  # found as 1250 bytes, not as UTF-8 (messages kept short)
+                self.assertTrue(text.encode("cp1250") in raw and text.encode("utf-8") not in raw)
         buttons = {c["Text"] for c in self.controls.values() if c["Type"] == "PushButton"}
         self.assertEqual(buttons, {"< &Zpět", "&Další >", "&Instalovat", "Storno", "&Dokončit", "&Ano", "&Ne"})
 
@@ -342,7 +341,7 @@ class WizardTablesTest(unittest.TestCase):
         info = subprocess.run(["msiinfo", "suminfo", str(self.msi)], capture_output=True, check=True).stdout
         raw = self.msi.read_bytes()
         for text in ("Instalační balíček", "Instalační program"):
-            self.assertIn(text.encode("cp1250"), raw)
+            self.assertTrue(text.encode("cp1250") in raw, text)
         self.assertNotIn(b"Installation Database", info)
         self.assertRegex(info.decode("cp1250"), r"Comments: .*© 20\d\d Dorlen")
         props = {p["Property"]: p["Value"] for p in self.tables["Property"]}
