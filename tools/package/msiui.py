@@ -47,8 +47,8 @@ GREYED = VISIBLE
 PRODUCT = "e-VESK vizedu"
 TITLE_STYLE, TEXT_STYLE = "EveskTitle", "EveskText"
 TEXT_STYLES = [  # (name, face, points, bold)
-    (TEXT_STYLE, "Tahoma", 8, 0),
-    (TITLE_STYLE, "Tahoma", 12, 1),
+    (TEXT_STYLE, "MS Sans Serif", 8, 0),
+    (TITLE_STYLE, "MS Sans Serif", 12, 1),
 ]
 
 # The installed program, started from the last page: normally, as from the Start menu (no
