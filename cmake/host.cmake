@@ -9,3 +9,6 @@ find_package(benchmark QUIET)
 if(benchmark_FOUND AND NOT EVESK_SANITIZE)
   add_subdirectory(tests/bench)
 endif()
+
+# The run and test commands configure before every build: that alone must leave nothing to build.
+add_test(NAME build.nothing_to_redo COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/check-no-rebuild.py ${CMAKE_BINARY_DIR})

@@ -76,7 +76,10 @@ add_custom_command(OUTPUT ${EVESK_FORM_BIN}
           ${EVESK_GENERATED_ASSETS}/assets/Topaz.asz)
 set(EVESK_FORM_RC ${CMAKE_BINARY_DIR}/evesk-form.rc)
 # The main window's description and the program's icon (its windows' classes load "MAINICON").
-file(WRITE ${EVESK_FORM_RC} "TMAINFORM RCDATA \"${EVESK_FORM_BIN}\"\nMAINICON ICON \"${CMAKE_SOURCE_DIR}/assets/evesk.ico\"\n")
+# Written only when its text changes: a new time stamp on every configure would rebuild the
+# resource and relink every program that carries it.
+file(CONFIGURE OUTPUT ${EVESK_FORM_RC}
+     CONTENT "TMAINFORM RCDATA \"${EVESK_FORM_BIN}\"\nMAINICON ICON \"${CMAKE_SOURCE_DIR}/assets/evesk.ico\"\n")
 set(EVESK_FORM_RC_DEPENDS ${EVESK_FORM_BIN} ${CMAKE_SOURCE_DIR}/assets/evesk.ico)
 set_source_files_properties(${EVESK_FORM_RC} PROPERTIES OBJECT_DEPENDS "${EVESK_FORM_RC_DEPENDS}")
 add_custom_target(evesk_form DEPENDS ${EVESK_FORM_BIN})
@@ -89,3 +92,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 add_subdirectory(tests/win)
 add_subdirectory(tests/e2e)
 add_subdirectory(tests/bench/win)
+
+# The run and test commands configure before every build: that alone must leave nothing to build.
+add_test(NAME build.nothing_to_redo
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/check-no-rebuild.py ${CMAKE_BINARY_DIR})

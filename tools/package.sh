@@ -27,9 +27,7 @@ fi
 
 if [ -z "$exe" ]; then
   install_deps
-  cmake -S "$root" -B "$root/build/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$root/build/win" -j2 --target evesk
+  build_windows --target evesk
   exe="$root/build/win/evesk.exe"
 fi
 

@@ -26,6 +26,12 @@ if [ -z "${DISPLAY:-}" ]; then
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
     export DISPLAY=":$n"; break
   done
+  # Said only to a person at a terminal; the tests that run through here read no such line.
+  if [ -t 2 ]; then
+    echo "wine-run: no DISPLAY, so the program runs on a private screen $DISPLAY that nobody sees." >&2
+    echo "  A screenshot: DISPLAY=$DISPLAY import -window root shot.png" >&2
+    echo "  To end the notifier: Ctrl+C here, or from another shell: DISPLAY=$DISPLAY $0 --prefix $prefix $1 -konec" >&2
+  fi
 fi
 
 "$here/wine-prefix.sh" "$WINEPREFIX" || exit 2

@@ -108,15 +108,28 @@ void DecodeReference(benchmark::State& state, const Bytes* file) {
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (!run.error_occurred && run.aggregate_name.empty()) {
+    for (const Run& run : runs) {
+      if (run.error_occurred) continue;
+      const double t = run.GetAdjustedRealTime();
+      if (run.aggregate_name.empty()) {
         double& best = Times[run.run_name.str()];
-        const double t = run.GetAdjustedRealTime();
         if (best == 0 || t < best) best = t;  // fastest of the repetitions
+      } else if (run.aggregate_name == "median") {
+        Medians[run.run_name.str()] = t;  // all there is with --benchmark_report_aggregates_only
       }
+    }
     ConsoleReporter::ReportRuns(runs);
   }
-  std::map<std::string, double> Times;
+  // The fastest repetition of each benchmark, or its median when only aggregates were reported.
+  double Time(const std::string& name) const {
+    if (auto it = Times.find(name); it != Times.end()) return it->second;
+    auto it = Medians.find(name);
+    return it == Medians.end() ? 0 : it->second;
+  }
+  bool OnlyMedians() const { return Times.empty() && !Medians.empty(); }
+
+ private:
+  std::map<std::string, double> Times, Medians;
 };
 
 }  // namespace
@@ -138,9 +151,10 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\nour time / reference time (1.0 or less: no slower)\n");
+  std::printf("\nour time / reference time, %s (1.0 or less: no slower)\n",
+              reporter.OnlyMedians() ? "medians" : "fastest repetitions");
   for (auto [name, file] : images) {
-    const double ours = reporter.Times[std::string("ours/") + name], ref = reporter.Times[std::string("reference/") + name];
+    const double ours = reporter.Time(std::string("ours/") + name), ref = reporter.Time(std::string("reference/") + name);
     if (ours > 0 && ref > 0) std::printf("  %-16s %.3f\n", name, ours / ref);
   }
   benchmark::Shutdown();

@@ -18,7 +18,7 @@ the exe's image, the Windows DLLs and Wine's own Unix libraries (shared file pag
 full), heaps and stacks, and the memory shared with the Wine server. The difference between the
 two programs is what evesk.exe adds. --detail also prints where the last start's memory lies.
 
-    python3 tests/bench/startup.py [--runs 15] [--build build/win] [--unskinned]
+    python3 tests/bench/startup.py [--runs 10] [--build build/win] [--unskinned]
     python3 tests/bench/startup.py --memory [--starts 5] [--hold 5] [--detail]
 
 The session runs on one CPU unless --cpus says otherwise: on a virtual machine with two CPUs,

@@ -37,7 +37,7 @@ import time
 import unittest
 import weakref
 from dataclasses import dataclass
-from pathlib import Path
+from pathlib import Path, PureWindowsPath
 from typing import Callable, Iterable, Sequence
 
 SOURCE_DIR = Path(__file__).resolve().parents[2]
@@ -551,8 +551,10 @@ class WineSession:
     # -- programs ------------------------------------------------------------------------------
     def launch(self, program: str | os.PathLike, *args: str, cwd: str | os.PathLike | None = None) -> WineProcess:
         """Starts `wine PROGRAM ARGS` in the background; its output goes to the artifacts folder."""
-        name = Path(program).name
-        log_path = self.artifacts / f"{Path(program).stem}-{len(self._launched) + 1}.log"
+        # A Windows path ("C:\\...\\evesk.exe") names its file after the last backslash.
+        path = PureWindowsPath(program) if "\\" in str(program) else Path(program)
+        name = path.name
+        log_path = self.artifacts / f"{path.stem}-{len(self._launched) + 1}.log"
         with open(log_path, "wb") as log:
             popen = _popen(["wine", str(program), *map(str, args)], env=self.env, stdout=log,
                            stderr=subprocess.STDOUT, cwd=str(cwd) if cwd else None)

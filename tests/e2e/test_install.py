@@ -7,11 +7,16 @@ manifest and the signatures are read back on Linux.
         --wininspect build/win/wininspect.exe --prefix build/win/wineprefix
 """
 
+import contextlib
+import math
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
+import threading
+import time
 import unittest
 import xml.etree.ElementTree as ET
 import zipfile
@@ -33,6 +38,10 @@ SAME_REFUSED = "Tato verze e-VESK vizedu je již nainstalována."
 OLDER_REFUSED = "Je nainstalována novější verze e-VESK vizedu"
 RUN_VALUE = "e-vesk vizedu"
 BM_GETCHECK = 0x00F0
+WIZARD = "Instalace e-VESK vizedu"  # the installer's window title on every page
+WELCOME, FOLDER, DONE = "Vítá vás průvodce instalací e-VESK vizedu", "Kam se program nainstaluje", \
+    "Instalace e-VESK vizedu je dokončena"
+LAUNCH_BOX, STOPPED = "&Spustit e-VESK vizedu", "Instalace byla přerušena"
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 
 
@@ -142,6 +151,11 @@ class PerUserTest(InstallCase):
         [product] = self.entries()
         self.assertEqual(self.wine.reg_get(f"{UNINSTALL}\\{product}", "DisplayVersion"), self.pkgs.new_version)
         self.assertEqual(self.wine.reg_get(f"{UNINSTALL}\\{product}", "Publisher"), "Dorlen")
+        # Its folder, and its size as the package gives it (Windows adds its own estimate,
+        # "EstimatedSize", from the files; Wine writes 0 there).
+        self.assertEqual(self.wine.reg_get(f"{UNINSTALL}\\{product}", "InstallLocation"),
+                         self.windows_path(exe.parent) + "\\")
+        self.assertEqual(self.wine.reg_get(f"{UNINSTALL}\\{product}", "Size"), str(math.ceil(len(exe.read_bytes()) / 1024)))
         # The list's icon: the installer keeps it per product (in the user's profile for a per-user product).
         self.assertTrue(list((self.prefix / "drive_c").glob(f"**/Installer/{product}/evesk.ico")))
 
@@ -239,6 +253,227 @@ class PerMachineTest(InstallCase):
         self.assertIsNone(self.wine.reg_get(r"HKLM\Software\Dorlen\e-VESK vizedu", "InstallDir"))
 
 
+def msi_table(msi: Path, table: str) -> list[dict[str, str]]:
+    """The rows of TABLE as msiinfo exports them (texts decoded from the package's code page)."""
+    out = subprocess.run(["msiinfo", "export", str(msi), table], capture_output=True, check=True).stdout
+    lines = out.decode("utf-8").split("\r\n")
+    names = lines[0].split("\t")
+    return [dict(zip(names, line.split("\t"))) for line in lines[3:] if line]
+
+
+class WizardTablesTest(unittest.TestCase):
+    """The wizard as the package's tables describe it; no Wine needed."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.msi = Packages.get().new
+        cls.tables = {t: msi_table(cls.msi, t) for t in ("Dialog", "Control", "ControlEvent", "ControlCondition",
+                                                           "InstallUISequence", "CustomAction", "Property",
+                                                           "CheckBox")}
+        cls.controls = {(c["Dialog_"], c["Control"]): c for c in cls.tables["Control"]}
+        cls.dialogs = {d["Dialog"]: d for d in cls.tables["Dialog"]}
+
+    def events(self, dialog: str, control: str) -> list[dict[str, str]]:
+        rows = [e for e in self.tables["ControlEvent"] if (e["Dialog_"], e["Control_"]) == (dialog, control)]
+        return sorted(rows, key=lambda e: int(e["Ordering"] or 0))
+
+    def test_pages_follow_each_other_and_every_reference_holds(self):
+        sequence = {r["Action"]: (r["Condition"], int(r["Sequence"])) for r in self.tables["InstallUISequence"]}
+        self.assertEqual(sequence["WelcomeDlg"], ("NOT Installed", 1230))
+        self.assertLess(sequence["CostFinalize"][1], 1230)
+        self.assertLess(sequence["ProgressDlg"][1], sequence["ExecuteAction"][1])
+        self.assertEqual({a: sequence[a][1] for a in ("ExitDlg", "UserExitDlg", "FatalErrorDlg")},
+                         {"ExitDlg": -1, "UserExitDlg": -2, "FatalErrorDlg": -3})
+        # The reader's path: welcome, Next to the folder, Install ends the wizard and installs.
+        self.assertEqual([(e["Event"], e["Argument"]) for e in self.events("WelcomeDlg", "Next")],
+                         [("NewDialog", "FolderDlg")])
+        self.assertEqual([(e["Event"], e["Argument"]) for e in self.events("FolderDlg", "Next")],
+                         [("EndDialog", "Return")])
+        self.assertEqual(self.controls[("FolderDlg", "Folder")]["Text"], "[INSTALLDIR]")
+        for name, dialog in self.dialogs.items():
+            with self.subTest(dialog=name):
+                for key in ("Control_First", "Control_Default", "Control_Cancel"):
+                    if dialog[key]:
+                        self.assertIn((name, dialog[key]), self.controls, key)
+                # Tab goes round every control that takes the focus, and only those.
+                chain, control = [], dialog["Control_First"]
+                while control and control not in chain:
+                    chain.append(control)
+                    control = self.controls[(name, control)]["Control_Next"]
+                focusable = {c for (d, c), row in self.controls.items() if d == name and row["Control_Next"]}
+                self.assertTrue(focusable <= set(chain), (chain, focusable))
+        for row in self.tables["ControlEvent"] + self.tables["ControlCondition"]:
+            self.assertIn((row["Dialog_"], row["Control_"]), self.controls, row)
+        for row in self.tables["ControlEvent"]:
+            if row["Event"] in ("NewDialog", "SpawnDialog"):
+                self.assertIn(row["Argument"], self.dialogs, row)
+
+    def test_texts_are_czech_in_code_page_1250(self):
+        page = subprocess.run(["msiinfo", "export", str(self.msi), "_ForceCodepage"], capture_output=True,
+                              check=True).stdout
+        self.assertIn(b"1250\t_ForceCodepage", page)
+        raw = self.msi.read_bytes()
+        welcome = [c["Text"] for (d, _), c in self.controls.items() if d == "WelcomeDlg"]
+        self.assertTrue(any(WELCOME in t for t in welcome), welcome)
+        self.assertTrue(any("[ProductVersion]" in t and "[Manufacturer]" in t for t in welcome), welcome)
+        for text in (WELCOME, "do složky:", "Počkejte prosím", "přerušit?", DONE):
+            with self.subTest(text=text):  # found as 1250 bytes, not as UTF-8 (messages kept short)
+                self.assertTrue(text.encode("cp1250") in raw and text.encode("utf-8") not in raw)
+        buttons = {c["Text"] for c in self.controls.values() if c["Type"] == "PushButton"}
+        self.assertEqual(buttons, {"< &Zpět", "&Další >", "&Instalovat", "Storno", "&Dokončit", "&Ano", "&Ne"})
+
+    def test_final_page_starts_the_installed_program_when_ticked(self):
+        box = self.controls[("ExitDlg", "Launch")]
+        self.assertEqual((box["Type"], box["Text"]), ("CheckBox", LAUNCH_BOX))
+        prop = box["Property"]
+        self.assertIn({"Property": prop, "Value": "1"}, self.tables["Property"])  # ticked by default
+        self.assertIn({"Property": prop, "Value": "1"}, self.tables["CheckBox"])
+        finish = self.events("ExitDlg", self.dialogs["ExitDlg"]["Control_Default"])
+        self.assertEqual([e["Event"] for e in finish], ["DoAction", "EndDialog"])
+        self.assertIn(f"{prop}=1", finish[0]["Condition"])
+        self.assertIn("NOT REMOVE", finish[0]["Condition"])
+        [action] = [a for a in self.tables["CustomAction"] if a["Action"] == finish[0]["Argument"]]
+        kind = int(action["Type"])
+        self.assertEqual(kind & 0x3F, 18, "an installed file run as a program")
+        self.assertEqual(action["Source"], "evesk.exe")
+        self.assertEqual(action["Target"], "", "a normal start, not -auto")
+        self.assertTrue(kind & 0x80, "the installer does not wait for the program")
+
+    def test_summary_and_installed_programs_entry(self):
+        info = subprocess.run(["msiinfo", "suminfo", str(self.msi)], capture_output=True, check=True).stdout
+        raw = self.msi.read_bytes()
+        for text in ("Instalační balíček", "Instalační program"):
+            self.assertTrue(text.encode("cp1250") in raw, text)
+        self.assertNotIn(b"Installation Database", info)
+        self.assertRegex(info.decode("cp1250"), r"Comments: .*© 20\d\d Dorlen")
+        props = {p["Property"]: p["Value"] for p in self.tables["Property"]}
+        self.assertEqual(int(props["ARPSIZE"]), math.ceil(harness.config().exe.stat().st_size / 1024))
+        self.assertIn({"Action": "InstallLocation", "Type": "2099", "Source": "ARPINSTALLLOCATION",
+                       "Target": "[INSTALLDIR]", "ExtendedType": ""}, self.tables["CustomAction"])
+
+
+class WizardTest(InstallCase):
+    """The interactive install, driven by keys as a reader would, with a screenshot of each page."""
+
+    def start_wizard(self, log: str) -> harness.WineProcess:
+        return self.wine.launch("msiexec", "/i", UpgradeTest.windows_path_of_package(self.pkgs.new),
+                                "/l*v", f"C:\\{log}.log")
+
+    def page(self, heading: str, setup: harness.WineProcess, timeout: float = 60) -> tuple[harness.Window, list]:
+        """Waits for the wizard page with HEADING; parks the pointer on its title bar for the keys."""
+        def shown():
+            for window in self.wine.find_windows(WIZARD):
+                try:
+                    children = self.wine.children(window)
+                except harness.HarnessError:  # a page that closed since the list was taken
+                    continue
+                if any(c.text == heading and c.visible for c in children):
+                    return window, children
+            if not setup.running:
+                raise harness.HarnessError(f"msiexec ended ({setup.exit_code}) before the page {heading!r}")
+            return None
+        window, children = self.wine.wait_for(shown, timeout, what=f"the page {heading!r}")
+        self.wine.move(window.rect[0] + 60, window.rect[1] + 8)
+        time.sleep(0.3)
+        return window, children
+
+    @contextlib.contextmanager
+    def frames(self, name: str):
+        """Screenshots taken one after the other while the block runs: the progress page lasts
+        a second or two, less than a look through the window inspector takes."""
+        shots: list[Path] = []
+        stop = threading.Event()
+
+        def grab():
+            while not stop.is_set():
+                shots.append(self.wine.screenshot(f"{name}-frame{len(shots):02d}"))
+        thread = threading.Thread(target=grab, daemon=True)
+        thread.start()
+        try:
+            yield shots
+        finally:
+            stop.set()
+            thread.join(timeout=30)
+
+    def keep_progress_frame(self, shots: list[Path]) -> None:
+        """Keeps the first frame that shows neither the page before nor the last page."""
+        def pixels(path: Path) -> bytes:
+            return self.wine.run(["convert", str(path), "rgb:-"], timeout=60, check=True).stdout
+        ends = {pixels(shots[0]), pixels(shots[-1])} if shots else set()
+        kept = next((shot for shot in shots[1:-1] if pixels(shot) not in ends), None)
+        if kept:
+            print(f"screenshot: {kept.rename(kept.with_name('wizard-3-progress.png'))}", flush=True)
+        else:
+            print("the progress page passed between two screenshots", flush=True)
+        for shot in shots:
+            shot.unlink(missing_ok=True)
+
+    def log(self, name: str) -> str:
+        return (self.prefix / "drive_c" / f"{name}.log").read_bytes().decode("cp1250", "replace")
+
+    def test_pages_by_keys_and_the_ticked_box_starts_the_program(self):
+        setup = self.start_wizard("wizard")
+        _, children = self.page(WELCOME, setup)
+        texts = " ".join(c.text for c in children)
+        self.assertIn(f"verze {self.pkgs.new_version} od společnosti Dorlen", texts)
+        print(f"screenshot: {self.wine.screenshot('wizard-1-welcome')}", flush=True)
+        self.wine.key("Return")
+        _, children = self.page(FOLDER, setup)
+        self.assertIn(self.windows_path(self.installed_exe().parent) + "\\", [c.text for c in children])
+        print(f"screenshot: {self.wine.screenshot('wizard-2-folder')}", flush=True)
+        with self.frames("wizard-3-progress") as frames:
+            self.wine.key("Return")
+            window, children = self.page(DONE, setup, timeout=120)
+        self.keep_progress_frame(frames)
+        [box] = [c for c in children if c.text == LAUNCH_BOX]
+        self.assertEqual(self.wine.send_message(box, BM_GETCHECK), 1)
+        print(f"screenshot: {self.wine.screenshot('wizard-4-done')}", flush=True)
+        self.wine.key("Return")
+        self.assertEqual(setup.wait(timeout=60), 0)
+        self.assertIn("Action start", self.log("wizard"))
+        self.assertRegex(self.log("wizard"), r"Action start [\d:]+: StartInstalledProgram\.")
+        # The installed file runs, as a normal start: it shows its window (first start: no
+        # categories yet, so it says so first).
+        exe = self.installed_exe()
+        self.wine.wait_window(TITLE, timeout=60, cls="TMessageForm")
+        print(f"screenshot: {self.wine.screenshot('wizard-5-started')}", flush=True)
+        pid = harness.find_linux_process(Path(self.windows_path(exe)), self.prefix)
+        args = (Path("/proc") / str(pid) / "cmdline").read_bytes().split(b"\0")
+        self.assertNotIn(b"-auto", args)
+
+    def test_cancel_changes_nothing_and_a_cleared_box_starts_nothing(self):
+        setup = self.start_wizard("cancelled")
+        self.page(WELCOME, setup)
+        self.wine.key("Escape")
+        self.page("Opravdu chcete instalaci e-VESK vizedu přerušit?", setup)
+        print(f"screenshot: {self.wine.screenshot('wizard-cancel-question')}", flush=True)
+        self.wine.key("Return")  # the default answer is No: back to the page
+        self.page(WELCOME, setup)
+        self.wine.key("Escape")
+        self.page("Opravdu chcete instalaci e-VESK vizedu přerušit?", setup)
+        self.wine.key("alt+a")
+        self.page(STOPPED, setup)
+        print(f"screenshot: {self.wine.screenshot('wizard-cancelled')}", flush=True)
+        self.wine.key("Return")
+        self.assertEqual(setup.wait(timeout=60), 1602 & 0xFF, "cancelled by the user, 1602, as Unix keeps it")
+        self.assertFalse(self.installed_exe().exists())
+        self.assertEqual(self.entries(), [])
+
+        setup = self.start_wizard("unticked")
+        for heading in (WELCOME, FOLDER):
+            self.page(heading, setup)
+            self.wine.key("Return")
+        _, children = self.page(DONE, setup, timeout=120)
+        [box] = [c for c in children if c.text == LAUNCH_BOX]
+        self.wine.key("Tab", "space")
+        self.wine.wait_for(lambda: self.wine.send_message(box, BM_GETCHECK) == 0, 10, what="the box cleared")
+        self.wine.key("shift+Tab", "Return")
+        self.assertEqual(setup.wait(timeout=60), 0)
+        self.assertTrue(self.installed_exe().exists())
+        self.assertNotIn("StartInstalledProgram", self.log("unticked"))
+        self.assertEqual(self.wine.find_windows(TITLE), [])
+
+
 class ProgramFileTest(unittest.TestCase):
     """What the exe says about itself; no Wine needed."""
 
@@ -253,6 +488,7 @@ class ProgramFileTest(unittest.TestCase):
         self.assertEqual(strings["FileVersion"], version)
         self.assertEqual(strings["ProductVersion"], version)
         self.assertIn("upozornění", strings["FileDescription"])
+        self.assertRegex(strings["LegalCopyright"], r"^© 20\d\d Dorlen$")
         self.assertEqual(info["FixedFileVersion"], tuple(map(int, version.split("."))) + (0,))
         self.assertEqual(info["Translations"], [(0x0405, 1250)])
         self.assertEqual(peinfo.product_version(exe.parent / "evesk_previous.exe"), "0.9.0")

@@ -20,7 +20,9 @@ from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
+import msiui  # noqa: E402
 import peinfo  # noqa: E402
+import suminfo  # noqa: E402
 
 SOURCE = HERE.parents[1]
 NAMESPACE = uuid.UUID("5d1e7c3a-9b2f-4c86-a0d4-e6f1b2c3d4a5")  # the program's own, fixed for good
@@ -35,6 +37,14 @@ MESSAGES = {
     "EVESK_MSG_NEWER": "Je nainstalována novější verze e-VESK vizedu. Starší verzi přes ni nelze "
                        "nainstalovat; nic nebylo změněno.",
 }
+
+
+def summary(version: str, copyright: str) -> dict[str, str]:
+    """What Explorer's properties of the package show, in Czech; the copyright is the exe's."""
+    return {"title": "Instalační balíček", "subject": f"e-VESK vizedu {version}", "author": "Dorlen",
+            "keywords": "Instalační program, e-VESK vizedu, Dorlen",
+            "comments": f"Instaluje program e-VESK vizedu {version}: upozornění na novinky služby e-VESK "
+                        f"v oznamovací oblasti. {copyright}"}
 
 
 def product_code(version: str) -> str:
@@ -81,8 +91,15 @@ def build(exe: Path, out: Path) -> str:
         for token, text in MESSAGES.items():
             run(["msibuild", "evesk.msi", "-q",
                  f"UPDATE LaunchCondition SET Description='{text}' WHERE Description='{token}'"], stage)
+        # The installed-programs entry's size, in KiB (Windows computes its own estimate beside it).
+        size = msiui.insert("Property", dict(Property="ARPSIZE", Value=str(-(-len(data) // 1024))))
+        ui = msiui.statements() + [size]
+        for start in range(0, len(ui), 50):
+            run(["msibuild", "evesk.msi"] + [arg for sql in ui[start:start + 50] for arg in ("-q", sql)], stage)
         run(["msibuild", "evesk.msi", "-s", f"e-VESK vizedu {version}", "Dorlen", "Intel;1029",
              "{" + defines["PackageCode"] + "}"], stage)
+        strings = (peinfo.read(exe)[1] or {}).get("Strings", {}).get("040504E2", {})
+        suminfo.write_czech(stage / "evesk.msi", summary(version, strings.get("LegalCopyright", "")))
         out.parent.mkdir(parents=True, exist_ok=True)
         shutil.copyfile(stage / "evesk.msi", out)
     return version
