@@ -143,6 +143,7 @@ TEST_F(SkinClientTest, TheCacheIsRebuiltWhenItsKeyChangesAndNotOtherwise) {
   Data().MouseAbove = true;  // hot
   EXPECT_TRUE(Data().NeedsRebuild());
   ASSERT_TRUE(Build());
+  form->ShowFocusCues();  // focus shows only after keyboard use
   Data().Focused = true;
   EXPECT_TRUE(Data().NeedsRebuild());
   ASSERT_TRUE(Build());
