@@ -30,3 +30,12 @@ class ProgramCase(unittest.TestCase):
         cls.server = FixtureServer().start()
         cls.addClassCleanup(cls.server.stop)
         cls.server.default(Reply(body="ok"))
+
+    def end_program(self, program):
+        """Ends PROGRAM if it still runs; the next test must not meet its windows."""
+        if program and program.running:
+            program.kill()
+            program.wait(10)
+        self.wine.wait_for(lambda: not [w for w in self.wine.windows()
+                                        if w.cls in ("TMainForm", "TMessageForm") or w.title == TITLE],
+                           20, what="the program's windows to go")

@@ -31,12 +31,7 @@ class KeyboardTest(ProgramCase):
         self.program = None
 
     def tearDown(self):
-        if self.program and self.program.running:
-            self.program.kill()
-            self.program.wait(10)
-        self.wine.wait_for(lambda: not [w for w in self.wine.windows()
-                                        if w.cls in ("TMainForm", "TMessageForm") or w.title == TITLE],
-                           20, what="the program's windows to go")
+        self.end_program(self.program)
 
     # -- helpers ---------------------------------------------------------------------------
     def start(self, *args, data=None):

@@ -58,13 +58,7 @@ class MainWindowTest(ProgramCase):
         self.stop()
 
     def stop(self):
-        if self.program and self.program.running:
-            self.program.kill()
-            self.program.wait(10)
-        # The next test must not meet this program's windows.
-        self.wine.wait_for(lambda: not [w for w in self.wine.windows()
-                                        if w.cls in ("TMainForm", "TMessageForm") or w.title == TITLE],
-                           20, what="the program's windows to go")
+        self.end_program(self.program)
 
     # -- helpers ---------------------------------------------------------------------------
     def start(self, *args):
