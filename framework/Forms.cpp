@@ -293,12 +293,9 @@ void TForm::FocusOnActivate() {
 LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_ACTIVATE:
-      if (LOWORD(wp) == WA_INACTIVE) {
-        // Coming back, the reader finds the focus where they left it.
-        HWND focus = GetFocus();
-        if (focus && IsChild(FHandle, focus))
-          if (TWinControl* c = TWinControl::FromHandle(focus)) FActiveControl = c;
-      } else if (!HIWORD(wp)) {  // not while minimised
+      // Coming back, the reader finds the focus where they left it (each control reports its
+      // focus to the form as it gets it).
+      if (LOWORD(wp) != WA_INACTIVE && !HIWORD(wp)) {  // not while minimised
         FocusOnActivate();
         return 0;
       }
